@@ -1,0 +1,93 @@
+#include "app/cli/Cli.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+#include "base/Exceptions.h"
+#include "base/Format.h"
+#include "platform/Files.h"
+#include "raster/Bitmap.h"
+
+TArgs::TArgs(const std::vector<std::string>& args, const std::vector<std::string>& value_options,
+             const std::vector<std::string>& flags) {
+  const auto is = [](const std::vector<std::string>& list, const std::string& name) {
+    return std::find(list.begin(), list.end(), name) != list.end();
+  };
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    if (a.size() > 2 && a.compare(0, 2, "--") == 0) {
+      const size_t eq = a.find('=');
+      const std::string name = a.substr(0, eq);
+      if (is(value_options, name)) {
+        if (eq != std::string::npos) {
+          values_[name] = a.substr(eq + 1);
+        } else {
+          if (i + 1 >= args.size()) throw UsageError{"option " + name + " needs a value"};
+          values_[name] = args[++i];
+        }
+      } else if (is(flags, name) && eq == std::string::npos) {
+        flags_.push_back(name);
+      } else {
+        throw UsageError{"unknown option " + a};
+      }
+    } else if (a == "-o" && is(value_options, "-o")) {
+      if (i + 1 >= args.size()) throw UsageError{"option -o needs a file name"};
+      values_["-o"] = args[++i];
+    } else {
+      positional_.push_back(a);
+    }
+  }
+}
+
+std::optional<std::string> TArgs::Value(const std::string& name) const {
+  const auto it = values_.find(name);
+  if (it == values_.end()) return std::nullopt;
+  return it->second;
+}
+
+bool TArgs::Flag(const std::string& name) const {
+  return std::find(flags_.begin(), flags_.end(), name) != flags_.end();
+}
+
+std::optional<int> TArgs::Int(const std::string& name, int low, int high) const {
+  const auto text = Value(name);
+  if (!text) return std::nullopt;
+  char* end = nullptr;
+  const long value = std::strtol(text->c_str(), &end, 10);
+  if (text->empty() || *end != '\0' || value < low || value > high)
+    throw UsageError{Format("%s must be a whole number from %d to %d, not '%s'", name.c_str(), low,
+                            high, text->c_str())};
+  return static_cast<int>(value);
+}
+
+std::unique_ptr<TBitmap> LoadPicture(const std::string& file_name, std::string* reader) {
+  auto bitmap = std::make_unique<TBitmap>();
+  bitmap->LoadFromFile(file_name);
+  if (reader) *reader = "BMP reader";
+  return bitmap;
+}
+
+std::unique_ptr<TBitmap> LoadInput(const std::string& file_name, std::string* reader) {
+  if (!FileExists(file_name)) throw InputError{file_name + ": no such file"};
+  try {
+    return LoadPicture(file_name, reader);
+  } catch (const Exception& e) {
+    throw InputError{file_name + ": " + e.Message()};
+  }
+}
+
+const char* PixelFormatName(int format) {
+  static const char* const kNames[] = {"Device", "Bits1",  "Bits4",  "Bits8", "Bits15",
+                                       "Bits16", "Bits24", "Bits32", "Custom"};
+  return format >= 0 && format < 9 ? kNames[format] : "?";
+}
+
+const std::vector<TCommand>& Commands() {
+  static const std::vector<TCommand> commands = {
+      {"convert", "IN OUT", "load a picture, convert it to 24 bits, save it as BMP",
+       "  IN   the picture to read\n  OUT  the BMP file to write\n", RunConvert},
+      {"info", "FILE", "print a picture's width, height, pixel format and reader",
+       "  FILE the picture to read\n", RunInfo},
+  };
+  return commands;
+}

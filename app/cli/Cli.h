@@ -1,0 +1,67 @@
+// The command-line tool's shared parts: parsed arguments, exit codes, the picture loader
+// and the command table.
+#pragma once
+
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+class TBitmap;
+
+// Exit status: 0 done; 1 bad usage; 2 an input could not be read or recognised; 3 the
+// work or the save failed.
+enum ExitCode { kExitOk = 0, kExitUsage = 1, kExitInput = 2, kExitFailed = 3 };
+
+// Raised for bad usage; main prints the message and the command's usage line.
+struct UsageError {
+  std::string message;
+};
+
+// Arguments after the command name: positionals, options with a value (--name value or
+// --name=value) and flags (--name).
+class TArgs {
+ public:
+  TArgs(const std::vector<std::string>& args, const std::vector<std::string>& value_options,
+        const std::vector<std::string>& flags);
+  const std::vector<std::string>& Positional() const { return positional_; }
+  std::optional<std::string> Value(const std::string& name) const;
+  bool Flag(const std::string& name) const;
+  // The option's value as an integer within [low, high]; UsageError otherwise.
+  std::optional<int> Int(const std::string& name, int low, int high) const;
+
+ private:
+  std::vector<std::string> positional_;
+  std::map<std::string, std::string> values_;
+  std::vector<std::string> flags_;
+};
+
+// Loads a picture as the tool reads every input; `reader` receives the name of the reader
+// or plug-in that read it. Raises on failure.
+std::unique_ptr<TBitmap> LoadPicture(const std::string& file_name, std::string* reader = nullptr);
+
+// Loads a picture or ends the command with exit status 2 and a message naming the file.
+std::unique_ptr<TBitmap> LoadInput(const std::string& file_name, std::string* reader = nullptr);
+
+// Ends a command with exit status 2 (an unreadable input).
+struct InputError {
+  std::string message;
+};
+
+struct TCommand {
+  const char* name;
+  const char* usage;    // the synopsis after "lumiveil NAME"
+  const char* summary;  // one line for the command list
+  const char* help;     // the options, one per line
+  int (*run)(const std::vector<std::string>& args);
+};
+
+const std::vector<TCommand>& Commands();
+
+// The commands, each in its own file.
+int RunConvert(const std::vector<std::string>& args);
+int RunInfo(const std::vector<std::string>& args);
+
+// Names a pixel format as the tool prints it.
+const char* PixelFormatName(int format);

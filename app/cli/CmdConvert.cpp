@@ -1,0 +1,12 @@
+// lumiveil convert IN OUT: load, convert to 24 bits, save as BMP.
+#include "app/cli/Cli.h"
+#include "raster/Bitmap.h"
+
+int RunConvert(const std::vector<std::string>& argv) {
+  const TArgs args(argv, {}, {});
+  if (args.Positional().size() != 2) throw UsageError{"convert takes IN and OUT"};
+  auto picture = LoadInput(args.Positional()[0]);
+  picture->SetPixelFormat(TPixelFormat::Bits24);
+  picture->SaveToFile(args.Positional()[1]);
+  return kExitOk;
+}

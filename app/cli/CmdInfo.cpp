@@ -1,0 +1,16 @@
+// lumiveil info FILE: width, height, pixel format and the reader that read it.
+#include <cstdio>
+
+#include "app/cli/Cli.h"
+#include "raster/Bitmap.h"
+
+int RunInfo(const std::vector<std::string>& argv) {
+  const TArgs args(argv, {}, {});
+  if (args.Positional().size() != 1) throw UsageError{"info takes one FILE"};
+  std::string reader;
+  auto picture = LoadInput(args.Positional()[0], &reader);
+  std::printf("file: %s\nwidth: %d\nheight: %d\npixel format: %s\nread by: %s\n",
+              args.Positional()[0].c_str(), picture->Width(), picture->Height(),
+              PixelFormatName(static_cast<int>(picture->PixelFormat())), reader.c_str());
+  return kExitOk;
+}

@@ -1,0 +1,42 @@
+// Every message text of the system in one place. The class library's and the plug-in
+// host's texts are Japanese (kept in UTF-8 here), the GIF and chart libraries' texts
+// English. Texts with %s or %d are filled in with Format().
+#pragma once
+
+// The class library's string table.
+inline constexpr const char SInvalidBitmap[] = "ビットマップイメージが不正です";
+inline constexpr const char SInvalidPixelFormat[] = "画像フォーマットが不正です";
+inline constexpr const char SScanLine[] = "スキャンライン のインデックスが範囲を越えました";
+inline constexpr const char SReadError[] = "ストリームからの読み込みエラー";
+inline constexpr const char SWriteError[] = "ストリームへの書き込みエラー";
+inline constexpr const char SFOpenError[] = "ファイル %s は開けません";
+inline constexpr const char SFCreateError[] = "ファイル %s を作成できません";
+inline constexpr const char SOSError[] = "システムエラー。コード：%d.\n%s";
+inline constexpr const char SUnknownPictureFormat[] = "認識できない画像形式です";
+inline constexpr const char SListIndexError[] = "リストのインデックスが範囲を超えています (%d)";
+inline constexpr const char SAbstractError[] = "抽象メソッドを呼び出しました";
+inline constexpr const char SAssignError[] = "%s を %s に代入できません";
+inline constexpr const char SInvalidInteger[] = "'%s' は整数値ではありません";
+inline constexpr const char SInvalidFloat[] = "'%s' は浮動小数点数値ではありません";
+inline constexpr const char SZeroDivide[] = "0 による浮動小数点除算";
+inline constexpr const char SInvalidOp[] = "浮動小数点演算が不正です";
+inline constexpr const char SOutOfMemory[] = "メモリが足りません";
+inline constexpr const char SInvalidStreamOperation[] = "Invalid stream operation";
+// Our own limit on picture sizes (the store of one picture may not exceed 1 GiB).
+inline constexpr const char SPictureTooLarge[] =
+    "画像が大きすぎます (%d x %d, %d ビット/ピクセル)";
+
+// Descriptions of the picture format registry.
+inline constexpr const char SVMetafiles[] = "メタファイル";
+inline constexpr const char SVEnhMetafiles[] = "エンハンス メタファイル";
+inline constexpr const char SVIcons[] = "アイコン";
+inline constexpr const char SVBitmaps[] = "ビットマップ";
+inline constexpr const char SVJPEGImageFile[] = "JPEG イメージファイル";
+inline constexpr const char SJPEGError[] = "JPEG エラー #%d";
+inline constexpr const char SJPEGChangeSize[] = "JPEG イメージのサイズは変更できません";
+
+// The plug-in host.
+inline constexpr const char SSPIFOpenError[] = "%s:Susie Pluginがロードできませんでした";
+inline constexpr const char SSPIInvalidSPI[] = "%s:認識できないSusie Pluginです";
+inline constexpr const char SSPIInvalidAPI[] = "%sは[%s]では使えないSusie Plugin APIです";
+inline constexpr const char SSPIDupCreate[] = "TSPIs は複数生成できません";

@@ -1,0 +1,168 @@
+#include "base/Streams.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+#include "base/Exceptions.h"
+#include "base/Format.h"
+#include "base/Messages.h"
+
+int64_t TStream::Size() {
+  const int64_t position = Seek(0, TSeekOrigin::soCurrent);
+  const int64_t size = Seek(0, TSeekOrigin::soEnd);
+  Seek(position, TSeekOrigin::soBeginning);
+  return size;
+}
+
+void TStream::SetSize(int64_t) { throw EStreamError(SInvalidStreamOperation); }
+
+void TStream::ReadBuffer(void* buffer, int64_t count) {
+  if (count < 0 || (count != 0 && Read(buffer, count) != count)) throw EReadError(SReadError);
+}
+
+void TStream::WriteBuffer(const void* buffer, int64_t count) {
+  if (count < 0 || (count != 0 && Write(buffer, count) != count)) throw EWriteError(SWriteError);
+}
+
+int64_t TStream::CopyFrom(TStream& source, int64_t count) {
+  if (count == 0) {
+    source.SetPosition(0);
+    count = source.Size();
+  }
+  constexpr int64_t kChunk = 1 << 16;
+  char buffer[kChunk];
+  int64_t done = 0;
+  while (done < count) {
+    const int64_t n = std::min(kChunk, count - done);
+    source.ReadBuffer(buffer, n);
+    WriteBuffer(buffer, n);
+    done += n;
+  }
+  return done;
+}
+
+// TMemoryStream ---------------------------------------------------------------------------
+
+TMemoryStream::~TMemoryStream() { std::free(memory_); }
+
+void TMemoryStream::Reserve(int64_t capacity) {
+  if (capacity <= capacity_) return;
+  // Grow by at least half again, so that many small writes stay linear overall.
+  int64_t grown = std::max<int64_t>(capacity, capacity_ + capacity_ / 2);
+  grown = (grown + 0xFFF) & ~int64_t{0xFFF};
+  void* memory = std::realloc(memory_, static_cast<size_t>(grown));
+  if (memory == nullptr) throw EOutOfMemory(SOutOfMemory);
+  memory_ = static_cast<uint8_t*>(memory);
+  capacity_ = grown;
+}
+
+int64_t TMemoryStream::Read(void* buffer, int64_t count) {
+  if (count <= 0 || position_ >= size_) return 0;
+  const int64_t n = std::min(count, size_ - position_);
+  std::memcpy(buffer, memory_ + position_, static_cast<size_t>(n));
+  position_ += n;
+  return n;
+}
+
+int64_t TMemoryStream::Write(const void* buffer, int64_t count) {
+  if (count <= 0 || position_ < 0) return 0;
+  const int64_t end = position_ + count;
+  if (end > capacity_) Reserve(end);
+  std::memcpy(memory_ + position_, buffer, static_cast<size_t>(count));
+  position_ = end;
+  size_ = std::max(size_, end);
+  return count;
+}
+
+int64_t TMemoryStream::Seek(int64_t offset, TSeekOrigin origin) {
+  switch (origin) {
+    case TSeekOrigin::soBeginning: position_ = offset; break;
+    case TSeekOrigin::soCurrent: position_ += offset; break;
+    case TSeekOrigin::soEnd: position_ = size_ + offset; break;
+  }
+  return position_;
+}
+
+void TMemoryStream::SetSize(int64_t size) {
+  if (size < 0) size = 0;
+  Reserve(size);
+  size_ = size;
+  if (position_ > size_) position_ = size_;
+}
+
+void TMemoryStream::Clear() {
+  std::free(memory_);
+  memory_ = nullptr;
+  size_ = capacity_ = position_ = 0;
+}
+
+void TMemoryStream::LoadFromStream(TStream& stream) {
+  stream.SetPosition(0);
+  const int64_t count = stream.Size();
+  SetSize(count);
+  if (count != 0) stream.ReadBuffer(memory_, count);
+  position_ = 0;
+}
+
+void TMemoryStream::LoadFromFile(const std::string& file_name) {
+  TFileStream file(file_name, fmOpenRead | fmShareDenyWrite);
+  LoadFromStream(file);
+}
+
+void TMemoryStream::SaveToStream(TStream& stream) {
+  if (size_ != 0) stream.WriteBuffer(memory_, size_);
+}
+
+void TMemoryStream::SaveToFile(const std::string& file_name) {
+  TFileStream file(file_name, fmCreate);
+  SaveToStream(file);
+  file.Close();
+}
+
+// TFileStream ------------------------------------------------------------------------------
+
+TFileStream::TFileStream(const std::string& file_name, uint32_t mode) : file_name_(file_name) {
+  if (mode == fmCreate) {
+    file_ = std::fopen(file_name.c_str(), "w+b");
+    if (file_ == nullptr) throw EFCreateError(Format(SFCreateError, file_name.c_str()));
+  } else {
+    const uint32_t access = mode & 0x3;
+    const char* how = access == fmOpenWrite ? "r+b" : access == fmOpenReadWrite ? "r+b" : "rb";
+    file_ = std::fopen(file_name.c_str(), how);
+    if (file_ == nullptr) throw EFOpenError(Format(SFOpenError, file_name.c_str()));
+  }
+  // Reads and writes go straight to the file: the callers transfer large blocks.
+  std::setvbuf(file_, nullptr, _IONBF, 0);
+}
+
+TFileStream::~TFileStream() {
+  if (file_ != nullptr) std::fclose(file_);
+}
+
+void TFileStream::Close() {
+  if (file_ == nullptr) return;
+  std::FILE* file = file_;
+  file_ = nullptr;
+  if (std::fclose(file) != 0) throw EWriteError(SWriteError);
+}
+
+int64_t TFileStream::Read(void* buffer, int64_t count) {
+  if (file_ == nullptr || count <= 0) return 0;
+  return static_cast<int64_t>(std::fread(buffer, 1, static_cast<size_t>(count), file_));
+}
+
+int64_t TFileStream::Write(const void* buffer, int64_t count) {
+  if (file_ == nullptr || count <= 0) return 0;
+  return static_cast<int64_t>(std::fwrite(buffer, 1, static_cast<size_t>(count), file_));
+}
+
+int64_t TFileStream::Seek(int64_t offset, TSeekOrigin origin) {
+  if (file_ == nullptr) return -1;
+  const int whence = origin == TSeekOrigin::soBeginning ? SEEK_SET
+                     : origin == TSeekOrigin::soCurrent ? SEEK_CUR
+                                                        : SEEK_END;
+  if (std::fseek(file_, static_cast<long>(offset), whence) != 0) return -1;
+  return static_cast<int64_t>(std::ftell(file_));
+}

@@ -1,0 +1,374 @@
+#include "raster/Bitmap.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+
+#include "base/Exceptions.h"
+#include "base/Format.h"
+#include "base/Messages.h"
+#include "base/Streams.h"
+#include "platform/NearestColor.h"
+#include "platform/Palettes.h"
+#include "raster/PixelRows.h"
+
+LV_GRAPHIC_CLASS_IMPL(TBitmap, &TGraphic::Class())
+
+void TBitmapImage::FreeDeleter::operator()(uint8_t* p) const { std::free(p); }
+
+namespace {
+
+// Allocates a pixel store of `bytes` bytes, not initialised.
+std::unique_ptr<uint8_t[], TBitmapImage::FreeDeleter> AllocatePixels(size_t bytes) {
+  auto* p = static_cast<uint8_t*>(std::malloc(bytes));
+  if (p == nullptr) throw EOutOfMemory(SOutOfMemory);
+  return std::unique_ptr<uint8_t[], TBitmapImage::FreeDeleter>(p);
+}
+
+TStoreSize CheckedStoreSize(int width, int height, int bits) {
+  const auto size = ComputeStoreSize(width, height, bits);
+  if (!size) throw EInvalidGraphic(Format(SPictureTooLarge, width, height, bits));
+  return *size;
+}
+
+// The description of a new section (or of a device-dependent picture when bits is 0):
+// bottom-up unless `height` is negative.
+TDIBSection Describe(int width, int height, int bits, uint32_t compression,
+                     const uint32_t* masks) {
+  TDIBSection d;
+  const int abs_height = height < 0 ? -height : height;
+  const int store_bits = bits == 0 ? 24 : bits;
+  d.dsBm.bmWidth = width;
+  d.dsBm.bmHeight = abs_height;
+  d.dsBm.bmWidthBytes = static_cast<int32_t>(
+      BytesPerScanline(static_cast<uint32_t>(std::max(width, 0)), static_cast<uint32_t>(store_bits)));
+  d.dsBm.bmPlanes = 1;
+  d.dsBm.bmBitsPixel = static_cast<uint16_t>(store_bits);
+  if (bits != 0) {
+    d.dsBmih.biSize = kInfoHeaderSize;
+    d.dsBmih.biWidth = width;
+    d.dsBmih.biHeight = height;
+    d.dsBmih.biPlanes = 1;
+    d.dsBmih.biBitCount = static_cast<uint16_t>(bits);
+    d.dsBmih.biCompression = compression;
+    d.dsBmih.biSizeImage =
+        static_cast<uint32_t>(static_cast<uint64_t>(d.dsBm.bmWidthBytes) * static_cast<uint64_t>(abs_height));
+    if (compression == BI_BITFIELDS && masks != nullptr)
+      std::copy(masks, masks + 3, d.dsBitfields);
+  }
+  return d;
+}
+
+// The colour table of a section of `bits` per pixel made from a palette: its entries (at
+// most 2^bits) followed by zeros up to 2^bits.
+std::vector<TRGBQuad> TableFromPalette(const TPaletteHandle& palette, int bits) {
+  std::vector<TRGBQuad> table;
+  if (bits > 8) return table;
+  table.resize(size_t{1} << bits);
+  const auto entries = GetPaletteEntries(palette);
+  for (size_t i = 0; i < entries.size() && i < table.size(); ++i) table[i] = ToRGBQuad(entries[i]);
+  return table;
+}
+
+TPaletteHandle BlackAndWhitePalette() {
+  return CreatePalette({TPaletteEntry{0, 0, 0, 0}, TPaletteEntry{255, 255, 255, 0}});
+}
+
+// Makes a store with the description's size and allocates its pixels (none when a
+// dimension is 0).
+std::shared_ptr<TBitmapImage> NewImage(const TDIBSection& description) {
+  auto image = std::make_shared<TBitmapImage>();
+  image->DIBInfo = description;
+  const int width = description.dsBm.bmWidth;
+  const int height = description.dsBm.bmHeight;
+  if (width > 0 && height > 0) {
+    const TStoreSize size = CheckedStoreSize(width, height, description.dsBm.bmBitsPixel);
+    image->pixels = AllocatePixels(size.total);
+    image->pixel_bytes = size.total;
+  }
+  image->DIBInfo.dsBm.bmBits = image->pixels.get();
+  return image;
+}
+
+uint8_t NearestIndex(const std::vector<TRGBQuad>& table, TColor colour) {
+  if (table.empty()) return 0;
+  TNearestColorMap map(table);
+  return map.Find(GetRValue(colour), GetGValue(colour), GetBValue(colour));
+}
+
+}  // namespace
+
+std::shared_ptr<TBitmapImage> TBitmapImage::Clone() const {
+  auto copy = std::make_shared<TBitmapImage>();
+  copy->DIBInfo = DIBInfo;
+  if (pixels) {
+    copy->pixels = AllocatePixels(pixel_bytes);
+    std::memcpy(copy->pixels.get(), pixels.get(), pixel_bytes);
+    copy->pixel_bytes = pixel_bytes;
+  }
+  copy->DIBInfo.dsBm.bmBits = copy->pixels.get();
+  copy->color_table = color_table;
+  copy->palette = palette;
+  copy->OS2Format = OS2Format;
+  copy->Halftone = Halftone;
+  return copy;
+}
+
+TBitmap::TBitmap() : image_(std::make_shared<TBitmapImage>()) {}
+
+TBitmap::~TBitmap() = default;
+
+bool TBitmap::Empty() const { return !image_->HasPixels(); }
+
+int TBitmap::Width() const { return image_->DIBInfo.dsBm.bmWidth; }
+
+int TBitmap::Height() const { return image_->DIBInfo.dsBm.bmHeight; }
+
+int TBitmap::RowStride() const { return image_->DIBInfo.dsBm.bmWidthBytes; }
+
+int TBitmap::BitsPerPixel() const { return image_->DIBInfo.dsBm.bmBitsPixel; }
+
+const TDIBSection& TBitmap::DIBInfo() const { return image_->DIBInfo; }
+
+const std::vector<TRGBQuad>& TBitmap::ColorTable() const { return image_->color_table; }
+
+TPaletteHandle TBitmap::Palette() const { return image_->palette; }
+
+bool TBitmap::IsSection() const { return image_->IsSection(); }
+
+bool TBitmap::OS2Format() const { return image_->OS2Format; }
+
+bool TBitmap::IsHalftonePalette() const { return image_->Halftone; }
+
+const TMemoryStream* TBitmap::SavedStream() const { return image_->SavedStream.get(); }
+
+void TBitmap::Changing() {
+  if (image_.use_count() > 1) image_ = image_->Clone();
+}
+
+void TBitmap::ReplaceImage(std::shared_ptr<TBitmapImage> image) {
+  image_ = std::move(image);
+  Changed();
+}
+
+TPixelFormat TBitmap::PixelFormat() const {
+  const TDIBSection& d = image_->DIBInfo;
+  if (!image_->IsSection()) return TPixelFormat::Device;
+  switch (d.dsBmih.biBitCount) {
+    case 1: return TPixelFormat::Bits1;
+    case 4: return TPixelFormat::Bits4;
+    case 8: return TPixelFormat::Bits8;
+    case 16:
+      if (d.dsBmih.biCompression == BI_RGB) return TPixelFormat::Bits15;
+      if (d.dsBmih.biCompression == BI_BITFIELDS && d.dsBitfields[1] == 0x07E0)
+        return TPixelFormat::Bits16;
+      return TPixelFormat::Custom;
+    case 24: return TPixelFormat::Bits24;
+    case 32:
+      return d.dsBmih.biCompression == BI_RGB ? TPixelFormat::Bits32 : TPixelFormat::Custom;
+    default: return TPixelFormat::Custom;
+  }
+}
+
+void TBitmap::SetPalette(const TPaletteHandle& palette) {
+  Changing();
+  image_->palette = palette;
+  image_->Halftone = false;
+  if (image_->IsSection() && image_->DIBInfo.dsBmih.biBitCount <= 8)
+    image_->color_table = TableFromPalette(palette, image_->DIBInfo.dsBmih.biBitCount);
+  image_->SavedStream.reset();
+  Changed();
+}
+
+void TBitmap::SetWidth(int value) {
+  if (value == Width()) return;
+  SetSize(value, Height());
+}
+
+void TBitmap::SetHeight(int value) {
+  if (value == Height()) return;
+  SetSize(Width(), value);
+}
+
+// Rebuilds the store at a new size in its present kind and format with its palette: the
+// old pixels keep their place at the top-left corner, new area takes the brush colour.
+void TBitmap::SetSize(int width, int height) {
+  const TBitmapImage& old = *image_;
+  const TDIBSection& od = old.DIBInfo;
+  if (width < 0) width = 0;
+  if (height < 0) height = 0;
+  TDIBSection description;
+  if (old.IsSection()) {
+    const int signed_height = od.dsBmih.biHeight < 0 ? -height : height;
+    description = Describe(width, signed_height, od.dsBmih.biBitCount, od.dsBmih.biCompression,
+                           od.dsBitfields);
+    description.dsBmih.biXPelsPerMeter = od.dsBmih.biXPelsPerMeter;
+    description.dsBmih.biYPelsPerMeter = od.dsBmih.biYPelsPerMeter;
+  } else {
+    description = Describe(width, height, 0, BI_RGB, nullptr);
+  }
+  auto image = NewImage(description);
+  image->palette = old.palette;
+  image->Halftone = old.Halftone;
+  image->OS2Format = old.OS2Format;
+  if (old.IsSection()) image->color_table = old.color_table;
+  if (image->HasPixels()) {
+    const int bits = description.dsBm.bmBitsPixel;
+    const uint8_t fill = bits <= 8 ? NearestIndex(image->color_table, brush_color_) : 0;
+    const int keep_width = old.HasPixels() ? std::min(width, Width()) : 0;
+    const int keep_height = old.HasPixels() ? std::min(height, Height()) : 0;
+    for (int y = 0; y < height; ++y) {
+      uint8_t* row = RowAddress(*image, y);
+      if (y < keep_height && keep_width == width) {
+        CopyRowPrefix(RowAddress(old, y), row, width, bits);
+        continue;
+      }
+      FillRow(row, width, bits, description.dsBitfields, brush_color_, fill);
+      if (y < keep_height) CopyRowPrefix(RowAddress(old, y), row, keep_width, bits);
+    }
+  }
+  ReplaceImage(std::move(image));
+}
+
+void TBitmap::SetPixelFormat(TPixelFormat value) {
+  const TPixelFormat current = PixelFormat();
+  if (value == current) return;
+  if (value == TPixelFormat::Custom) throw EInvalidGraphic(SInvalidPixelFormat);
+  const TBitmapImage& old = *image_;
+  const int width = Width();
+  const int height = Height();
+
+  if (value == TPixelFormat::Device) {
+    auto image = NewImage(Describe(width, height, 0, BI_RGB, nullptr));
+    image->palette = old.palette;
+    if (image->HasPixels() && old.HasPixels()) {
+      const TRowDecoder decoder(old);
+      for (int y = 0; y < height; ++y) decoder.Decode(RowAddress(old, y), RowAddress(*image, y), width);
+    }
+    ReplaceImage(std::move(image));
+    return;
+  }
+
+  int bits = 24;
+  uint32_t compression = BI_RGB;
+  static constexpr uint32_t kMasks565[3] = {0xF800, 0x07E0, 0x001F};
+  TPaletteHandle palette = old.palette;
+  switch (value) {
+    case TPixelFormat::Bits1:
+      bits = 1;
+      if (!old.IsSection() || !palette) palette = BlackAndWhitePalette();
+      break;
+    case TPixelFormat::Bits4:
+      bits = 4;
+      palette = SixteenColorPalette();
+      break;
+    case TPixelFormat::Bits8:
+      bits = 8;
+      palette = CreateHalftonePalette();
+      break;
+    case TPixelFormat::Bits15: bits = 16; break;
+    case TPixelFormat::Bits16:
+      bits = 16;
+      compression = BI_BITFIELDS;
+      break;
+    case TPixelFormat::Bits32: bits = 32; break;
+    default: break;
+  }
+  TDIBSection description = Describe(width, height, bits, compression, kMasks565);
+  auto image = NewImage(description);
+  image->color_table = TableFromPalette(palette, bits);
+  image->palette = palette;
+  if (image->HasPixels() && old.HasPixels()) {
+    const TRowDecoder decoder(old);
+    std::vector<uint8_t> bgr(static_cast<size_t>(width) * 3);
+    uint32_t masks[3] = {0xFF0000, 0xFF00, 0xFF};
+    if (bits == 16) {
+      if (compression == BI_BITFIELDS)
+        std::copy(kMasks565, kMasks565 + 3, masks);
+      else
+        masks[0] = 0x7C00, masks[1] = 0x03E0, masks[2] = 0x001F;
+    }
+    if (bits > 8) {
+      // Same size, deeper format: the colours are converted straight into the new store.
+      for (int y = 0; y < height; ++y) {
+        decoder.Decode(RowAddress(old, y), bgr.data(), width);
+        EncodeRowFromBGR(bgr.data(), RowAddress(*image, y), width, bits, masks);
+      }
+    } else {
+      // Into a palette format: every colour is mapped to its nearest colour-table entry.
+      TNearestColorMap map(image->color_table);
+      std::vector<uint8_t> indices(static_cast<size_t>(width));
+      for (int y = 0; y < height; ++y) {
+        decoder.Decode(RowAddress(old, y), bgr.data(), width);
+        map.MapBGR(bgr.data(), indices.data(), width);
+        PackIndices(indices.data(), RowAddress(*image, y), width, bits);
+      }
+    }
+  }
+  ReplaceImage(std::move(image));
+}
+
+// Turns a device-dependent picture into a 24-bit section; the store is private already.
+void TBitmap::MakeSection() {
+  TBitmapImage& image = *image_;
+  if (image.IsSection()) return;
+  // The device store has the layout of a bottom-up 24-bit section: only the description
+  // changes. Resolution and colour counts carried over from a file stay.
+  const TBitmapInfoHeader kept = image.DIBInfo.dsBmih;
+  image.DIBInfo = Describe(Width(), Height(), 24, BI_RGB, nullptr);
+  image.DIBInfo.dsBmih.biXPelsPerMeter = kept.biXPelsPerMeter;
+  image.DIBInfo.dsBmih.biYPelsPerMeter = kept.biYPelsPerMeter;
+  image.DIBInfo.dsBm.bmBits = image.pixels.get();
+}
+
+uint8_t* TBitmap::Scanline(int row) {
+  Changing();
+  if (image_->HasPixels()) MakeSection();
+  image_->DIBInfo.dsBmih.biClrUsed = 0;
+  image_->DIBInfo.dsBmih.biClrImportant = 0;
+  image_->SavedStream.reset();
+  if (row < 0 || row >= Height() || !image_->HasPixels()) throw EInvalidGraphicOperation(SScanLine);
+  return RowAddress(*image_, row);
+}
+
+const uint8_t* TBitmap::ConstScanline(int row) const {
+  if (row < 0 || row >= Height() || !image_->HasPixels()) throw EInvalidGraphicOperation(SScanLine);
+  return RowAddress(*image_, row);
+}
+
+void TBitmap::Assign(const TGraphic* source) {
+  if (source == this) return;
+  if (source == nullptr) {
+    ReplaceImage(std::make_shared<TBitmapImage>());
+    return;
+  }
+  if (const auto* bitmap = dynamic_cast<const TBitmap*>(source)) {
+    image_ = bitmap->image_;
+    transparent_color_ = bitmap->transparent_color_;
+    transparent_mode_ = bitmap->transparent_mode_;
+    if (Transparent() != bitmap->Transparent()) SetTransparent(bitmap->Transparent());
+    Changed();
+    return;
+  }
+  TGraphic::Assign(source);
+}
+
+TColor TBitmap::TransparentColor() const {
+  if (transparent_mode_ == TTransparentMode::tmFixed || Empty()) return transparent_color_;
+  return Pixel(0, Height() - 1);
+}
+
+void TBitmap::SetTransparentColor(TColor value) {
+  transparent_color_ = value;
+  transparent_mode_ = value == clNone ? TTransparentMode::tmAuto : TTransparentMode::tmFixed;
+  Changed();
+}
+
+TColor TBitmap::Pixel(int x, int y) const {
+  if (x < 0 || x >= Width()) throw EInvalidGraphicOperation(SScanLine);
+  const uint8_t* row = ConstScanline(y);
+  const TRowDecoder decoder(*image_);
+  std::vector<uint8_t> bgr(static_cast<size_t>(x + 1) * 3);
+  decoder.Decode(row, bgr.data(), x + 1);
+  return RGBColor(bgr[3 * x + 2], bgr[3 * x + 1], bgr[3 * x]);
+}

@@ -1,0 +1,159 @@
+// TBitmap: the raster store of the system. A bitmap refers to a shared pixel store
+// (TBitmapImage); copies made with Assign share it, and every change of pixels, size or
+// format first makes a private store (copy on write). Rows are addressed from the top.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "platform/Colors.h"
+#include "raster/BmpFormat.h"
+#include "raster/Graphic.h"
+
+class TMemoryStream;
+
+enum class TPixelFormat { Device, Bits1, Bits4, Bits8, Bits15, Bits16, Bits24, Bits32, Custom };
+
+enum class TTransparentMode { tmAuto, tmFixed };
+
+// The description of a raster: the bitmap record, the 40-byte info header and the three
+// colour masks (as the platform describes a device-independent section).
+struct TBitmapRecord {
+  int32_t bmType = 0;
+  int32_t bmWidth = 0;
+  int32_t bmHeight = 0;
+  int32_t bmWidthBytes = 0;
+  uint16_t bmPlanes = 0;
+  uint16_t bmBitsPixel = 0;
+  uint8_t* bmBits = nullptr;
+};
+
+struct TDIBSection {
+  TBitmapRecord dsBm;
+  TBitmapInfoHeader dsBmih;  // biSize is 0 while the picture has no section description
+  uint32_t dsBitfields[3] = {0, 0, 0};
+};
+
+// Reference-counted holder of a shared store (the count is the shared_ptr's).
+class TSharedImage {
+ public:
+  virtual ~TSharedImage() = default;
+};
+
+// One pixel store. The pixels are kept as a section would keep them: rows of
+// ((width * bits + 31) / 32) * 4 bytes, bottom-up unless the description's height is
+// negative. A device-dependent picture (pixel format Device) is a 24-bit store in the same
+// layout, bottom-up, marked as having no section.
+class TBitmapImage : public TSharedImage {
+ public:
+  TBitmapImage() = default;
+  TBitmapImage(const TBitmapImage&) = delete;
+  TBitmapImage& operator=(const TBitmapImage&) = delete;
+
+  // A private copy for a change: pixels, description, colour table and palette, but not
+  // the saved stream of a compressed file (every change drops it).
+  std::shared_ptr<TBitmapImage> Clone() const;
+
+  bool HasPixels() const { return pixels != nullptr; }
+  bool IsSection() const { return DIBInfo.dsBmih.biSize != 0; }
+
+  struct FreeDeleter {
+    void operator()(uint8_t* p) const;
+  };
+  std::unique_ptr<uint8_t[], FreeDeleter> pixels;  // null for an empty picture
+  size_t pixel_bytes = 0;
+  TDIBSection DIBInfo;
+  // The section's colour table: 2^bits entries for 8 bits or fewer, none above.
+  std::vector<TRGBQuad> color_table;
+  TPaletteHandle palette;
+  std::shared_ptr<TMemoryStream> SavedStream;
+  bool OS2Format = false;
+  bool Halftone = false;
+};
+
+class TBitmap : public TGraphic {
+  LV_GRAPHIC_CLASS_DECL(TBitmap)
+
+ public:
+  TBitmap();
+  ~TBitmap() override;
+
+  bool Empty() const override;
+  int Width() const override;
+  int Height() const override;
+  void SetWidth(int value) override;
+  void SetHeight(int value) override;
+
+  TPixelFormat PixelFormat() const;
+  void SetPixelFormat(TPixelFormat value);
+
+  // The address of row `row` (0 = top). Counts as a change: the store becomes private,
+  // colours used and important colours are cleared, the saved stream is dropped, and a
+  // device-dependent picture becomes a section first. Raises EInvalidGraphicOperation for
+  // a row outside 0..Height-1.
+  uint8_t* Scanline(int row);
+  // Read-only access to row `row` (0 = top) in the store's present format; never copies
+  // and changes nothing. Raises EInvalidGraphicOperation for a row out of range.
+  const uint8_t* ConstScanline(int row) const;
+  // Bytes per row of the present store.
+  int RowStride() const;
+  // Bits per pixel of the present store (24 for a device-dependent picture).
+  int BitsPerPixel() const;
+
+  void Assign(const TGraphic* source) override;
+  // A private store now, without any other change (what a change does first).
+  void Changing();
+
+  // BMP file image: reading replaces the picture only when the whole image was read.
+  void LoadFromStream(TStream& stream) override;
+  void SaveToStream(TStream& stream) override;
+  // The form-resource variant: a 32-bit size word, then the file image.
+  void ReadData(TStream& stream) override;
+  void WriteData(TStream& stream) override;
+
+  // The description of the store (see TDIBSection).
+  const TDIBSection& DIBInfo() const;
+  // The section's colour table (empty above 8 bits per pixel and for device pictures).
+  const std::vector<TRGBQuad>& ColorTable() const;
+  TPaletteHandle Palette() const;
+  // Replaces the palette; for 8 bits or fewer the colour table follows it.
+  void SetPalette(const TPaletteHandle& palette);
+  bool HandleAllocated() const { return !Empty(); }
+  bool IsSection() const;
+  bool OS2Format() const;
+  bool IsHalftonePalette() const;
+  // The stored bytes of a compressed file as read, or null.
+  const TMemoryStream* SavedStream() const;
+  // Whether two bitmaps share one store (for tests of copy on write).
+  bool SharesImageWith(const TBitmap& other) const { return image_ == other.image_; }
+
+  // The colour that counts as transparent when Transparent is set: with tmAuto the
+  // bottom-left pixel's colour, with tmFixed TransparentColor.
+  TColor TransparentColor() const;
+  void SetTransparentColor(TColor value);
+  TTransparentMode TransparentMode() const { return transparent_mode_; }
+  void SetTransparentMode(TTransparentMode value) { transparent_mode_ = value; }
+  // The fill colour of new area (the canvas brush colour); white unless changed.
+  TColor BrushColor() const { return brush_color_; }
+  void SetBrushColor(TColor value) { brush_color_ = value; }
+
+  // The colour (as TColor) of pixel (x, y), whatever the store's format. Slow; for tests
+  // and small pictures.
+  TColor Pixel(int x, int y) const;
+
+ protected:
+  // Reads a BMP file image of `available` bytes from stream into a new store.
+  void ReadStream(TStream& stream, int64_t available);
+  void ReplaceImage(std::shared_ptr<TBitmapImage> image);
+  const TBitmapImage& Image() const { return *image_; }
+
+ private:
+  void SetSize(int width, int height);
+  void MakeSection();
+
+  std::shared_ptr<TBitmapImage> image_;
+  TColor transparent_color_ = clNone;
+  TTransparentMode transparent_mode_ = TTransparentMode::tmAuto;
+  TColor brush_color_ = clWhite;
+};
