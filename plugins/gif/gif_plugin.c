@@ -9,7 +9,10 @@
 #include "plugins/common/plugin_common.h"
 
 static const char* const kInfo[] = {
-    "00IN", "GIF import plug-in (giflib) for Lumiveil Maker", "*.gif", "GIF image",
+    "00IN",
+    "GIF import plug-in (giflib) for Lumiveil Maker",
+    "*.gif",
+    "GIF image",
 };
 
 typedef struct Reader {
@@ -100,8 +103,8 @@ static void PutColour(uint8_t* out, const ColorMapObject* colours, int index) {
   }
 }
 
-static int Compose(const GifFileType* gif, const Frame* frame, int canvas_width,
-                   int canvas_height, PluginDib* dib) {
+static int Compose(const GifFileType* gif, const Frame* frame, int canvas_width, int canvas_height,
+                   PluginDib* dib) {
   uint8_t background[3] = {0xFF, 0xFF, 0xFF};
   int x, y, result;
   const int indexed = frame->transparent < 0 && frame->left == 0 && frame->top == 0 &&
@@ -112,8 +115,7 @@ static int Compose(const GifFileType* gif, const Frame* frame, int canvas_width,
     if (result != SPI_SUCCESS) return result;
     for (x = 0; x < 256 && x < count; ++x) PutColour(dib->palette + 4 * x, frame->colours, x);
     for (y = 0; y < canvas_height; ++y)
-      memcpy(PluginDibRow(dib, y), frame->indices + (size_t)y * frame->width,
-             (size_t)frame->width);
+      memcpy(PluginDibRow(dib, y), frame->indices + (size_t)y * frame->width, (size_t)frame->width);
     return SPI_SUCCESS;
   }
   result = PluginDibCreate(dib, canvas_width, canvas_height, 24, 0);

@@ -9,8 +9,11 @@
 #include "plugins/common/plugin_common.h"
 
 static const char* const kInfo[] = {
-    "00IN", "JPEG import plug-in (libjpeg-turbo) for Lumiveil Maker",
-    "*.jpg", "JPEG image", "*.jpeg", "JPEG image", "*.jpe", "JPEG image", "*.jfif", "JPEG image",
+    "00IN",   "JPEG import plug-in (libjpeg-turbo) for Lumiveil Maker",
+    "*.jpg",  "JPEG image",
+    "*.jpeg", "JPEG image",
+    "*.jpe",  "JPEG image",
+    "*.jfif", "JPEG image",
 };
 
 typedef struct ErrorManager {
@@ -18,9 +21,13 @@ typedef struct ErrorManager {
   jmp_buf jump;
 } ErrorManager;
 
-static void OnError(j_common_ptr cinfo) { longjmp(((ErrorManager*)cinfo->err)->jump, 1); }
+static void OnError(j_common_ptr cinfo) {
+  longjmp(((ErrorManager*)cinfo->err)->jump, 1);
+}
 
-static void OnMessage(j_common_ptr cinfo) { (void)cinfo; }
+static void OnMessage(j_common_ptr cinfo) {
+  (void)cinfo;
+}
 
 /* A JPEG stream starts with the start-of-image marker and another marker. */
 static int IsJPEG(const void* data, intptr_t len) {

@@ -10,7 +10,10 @@
 #include "plugins/common/plugin_common.h"
 
 static const char* const kInfo[] = {
-    "00IN", "PNG import plug-in (libpng) for Lumiveil Maker", "*.png", "PNG image",
+    "00IN",
+    "PNG import plug-in (libpng) for Lumiveil Maker",
+    "*.png",
+    "PNG image",
 };
 
 static const uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};

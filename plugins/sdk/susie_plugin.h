@@ -85,9 +85,9 @@ typedef int (*SpiGetPluginInfoFunc)(int infono, char* buf, int buflen);
 typedef int (*SpiIsSupportedFunc)(const char* filename, void* head);
 typedef int (*SpiGetPictureInfoFunc)(const char* buf, intptr_t len, unsigned int flag,
                                      SpiPictureInfo* info);
-typedef int (*SpiGetPictureFunc)(const char* buf, intptr_t len, unsigned int flag,
-                                 SPI_HLOCAL* info, SPI_HLOCAL* bits,
-                                 SpiProgressCallback progress, intptr_t user_data);
+typedef int (*SpiGetPictureFunc)(const char* buf, intptr_t len, unsigned int flag, SPI_HLOCAL* info,
+                                 SPI_HLOCAL* bits, SpiProgressCallback progress,
+                                 intptr_t user_data);
 
 /* Local memory. A block is a 16-byte header (a magic word, a check word and the size of
  * the data) followed by the data; the handle is the address of the header. The host locks,
