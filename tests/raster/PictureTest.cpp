@@ -201,3 +201,38 @@ TEST(Picture, ClassNamesAreCutTo63Characters) {
   EXPECT_EQ(std::string(reinterpret_cast<const char*>(stream.Memory()) + 1, 63),
             full.substr(0, 63));
 }
+
+TEST(MinimalGraphics, IconsKeepTheirBytesAndRefuseOtherData) {
+  // An icon directory with one 0x0 (meaning 256) entry, then four bytes of image.
+  const std::vector<uint8_t> icon = {0, 0, 1, 0, 1, 0,  0, 32, 0, 0, 1, 0, 32,
+                                     0, 4, 0, 0, 0, 22, 0, 0,  0, 1, 2, 3, 4};
+  TMemoryStream stream;
+  Write(stream, icon);
+  stream.SetPosition(0);
+  TIcon ico;
+  ico.LoadFromStream(stream);
+  EXPECT_EQ(ico.Width(), 256);
+  EXPECT_EQ(ico.Height(), 32);
+  EXPECT_THROW(ico.SetWidth(16), EInvalidGraphicOperation);
+  TMemoryStream saved;
+  ico.SaveToStream(saved);
+  EXPECT_EQ(std::vector<uint8_t>(saved.Memory(), saved.Memory() + saved.Size()), icon);
+
+  TMemoryStream not_icon;
+  Write(not_icon, std::vector<uint8_t>(30, 7));
+  not_icon.SetPosition(0);
+  EXPECT_THROW(ico.LoadFromStream(not_icon), EInvalidGraphic);
+  EXPECT_EQ(ico.Width(), 256) << "the previous icon stays";
+
+  TMetafile meta;
+  TMemoryStream emf;
+  Write(emf, {1, 0, 0, 0, 0x6C, 0, 0, 0});
+  emf.SetPosition(0);
+  meta.LoadFromStream(emf);
+  EXPECT_TRUE(meta.Enhanced());
+  meta.SetWidth(40);
+  TPicture picture;
+  picture.SetGraphic(&meta);
+  EXPECT_EQ(picture.Width(), 40);
+  EXPECT_EQ(static_cast<TMetafile*>(picture.Graphic())->Data(), meta.Data());
+}
