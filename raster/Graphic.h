@@ -25,19 +25,19 @@ struct TGraphicClass {
 
 // Declares the class reference of a graphic class: Class() returns it, ClassType() returns
 // the dynamic class.
-#define LV_GRAPHIC_CLASS_DECL(Name)                          \
- public:                                                     \
-  static const TGraphicClass& Class();                       \
-  const TGraphicClass& ClassType() const override { return Name::Class(); }
+#define LV_GRAPHIC_CLASS_DECL(Name)                 \
+ public:                                            \
+  static const TGraphicClass& Class();              \
+  const TGraphicClass& ClassType() const override { \
+    return Name::Class();                           \
+  }
 
 // Defines it, in the class's .cpp file.
-#define LV_GRAPHIC_CLASS_IMPL(Name, Parent)                                              \
-  const TGraphicClass& Name::Class() {                                                    \
-    static const TGraphicClass cls{#Name, Parent,                                         \
-                                   []() -> std::unique_ptr<TGraphic> {                    \
-                                     return std::make_unique<Name>();                     \
-                                   }};                                                    \
-    return cls;                                                                           \
+#define LV_GRAPHIC_CLASS_IMPL(Name, Parent)                                                     \
+  const TGraphicClass& Name::Class() {                                                          \
+    static const TGraphicClass cls{                                                             \
+        #Name, Parent, []() -> std::unique_ptr<TGraphic> { return std::make_unique<Name>(); }}; \
+    return cls;                                                                                 \
   }
 
 enum class TProgressStage { psStarting, psRunning, psEnding };
@@ -45,8 +45,8 @@ enum class TProgressStage { psStarting, psRunning, psEnding };
 class TGraphic {
  public:
   using TNotifyEvent = std::function<void(TGraphic& sender)>;
-  using TProgressEvent = std::function<void(TGraphic& sender, TProgressStage stage,
-                                            int percent, bool redraw_now, const std::string& msg)>;
+  using TProgressEvent = std::function<void(TGraphic& sender, TProgressStage stage, int percent,
+                                            bool redraw_now, const std::string& msg)>;
 
   TGraphic() = default;
   TGraphic(const TGraphic&) = delete;

@@ -157,10 +157,17 @@ void FillRow(uint8_t* row, int width, int bits, const uint32_t masks[3], TColor 
              uint8_t index) {
   const size_t bytes = BytesPerScanline(static_cast<uint32_t>(width), static_cast<uint32_t>(bits));
   switch (bits) {
-    case 1: std::memset(row, (index & 1) ? 0xFF : 0x00, bytes); return;
-    case 4: std::memset(row, (index & 15) * 0x11, bytes); return;
-    case 8: std::memset(row, index, bytes); return;
-    default: break;
+    case 1:
+      std::memset(row, (index & 1) ? 0xFF : 0x00, bytes);
+      return;
+    case 4:
+      std::memset(row, (index & 15) * 0x11, bytes);
+      return;
+    case 8:
+      std::memset(row, index, bytes);
+      return;
+    default:
+      break;
   }
   std::vector<uint8_t> bgr(static_cast<size_t>(width) * 3);
   for (int x = 0; x < width; ++x) {
