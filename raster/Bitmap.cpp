@@ -86,6 +86,8 @@ std::shared_ptr<TBitmapImage> NewImage(const TDIBSection& description) {
     const TStoreSize size = CheckedStoreSize(width, height, description.dsBm.bmBitsPixel);
     image->pixels = AllocatePixels(size.total);
     image->pixel_bytes = size.total;
+    image->DIBInfo.dsBm.bmBits = image->pixels.get();
+    ZeroRowPadding(*image);
   }
   image->DIBInfo.dsBm.bmBits = image->pixels.get();
   return image;

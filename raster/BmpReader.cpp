@@ -206,6 +206,7 @@ void TBitmap::ReadStream(TStream& stream, int64_t available) {
     const auto got =
         static_cast<size_t>(std::max<int64_t>(source->Read(p, static_cast<int64_t>(bytes)), 0));
     std::memset(p + got, 0, store->total - got);
+    ZeroRowPadding(*image);
     image->color_table = std::move(section_table);
   } else {
     // Run-length data is decoded into a device-dependent (24-bit) picture.

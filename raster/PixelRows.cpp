@@ -178,6 +178,16 @@ void FillRow(uint8_t* row, int width, int bits, const uint32_t masks[3], TColor 
   EncodeRowFromBGR(bgr.data(), row, width, bits, masks);
 }
 
+void ZeroRowPadding(TBitmapImage& image) {
+  if (!image.pixels) return;
+  const TBitmapRecord& bm = image.DIBInfo.dsBm;
+  const size_t stride = static_cast<size_t>(bm.bmWidthBytes);
+  const size_t used = (static_cast<size_t>(bm.bmWidth) * bm.bmBitsPixel + 7) / 8;
+  if (used >= stride) return;
+  for (int y = 0; y < bm.bmHeight; ++y)
+    std::memset(image.pixels.get() + static_cast<size_t>(y) * stride + used, 0, stride - used);
+}
+
 void CopyRowPrefix(const uint8_t* source, uint8_t* dest, int width, int bits) {
   const uint64_t total_bits = static_cast<uint64_t>(width) * static_cast<uint64_t>(bits);
   const size_t whole = static_cast<size_t>(total_bits / 8);
