@@ -11,6 +11,7 @@
 #include "platform/Memory.h"
 #include "platform/NearestColor.h"
 #include "platform/Palettes.h"
+#include "raster/Canvas.h"
 #include "raster/PixelRows.h"
 
 LV_GRAPHIC_CLASS_IMPL(TBitmap, &TGraphic::Class())
@@ -120,6 +121,21 @@ std::shared_ptr<TBitmapImage> TBitmapImage::Clone() const {
 TBitmap::TBitmap() : image_(std::make_shared<TBitmapImage>()) {}
 
 TBitmap::~TBitmap() = default;
+
+TCanvas& TBitmap::Canvas() {
+  if (!canvas_) canvas_ = std::make_unique<TCanvas>(*this);
+  return *canvas_;
+}
+
+TColor TBitmap::BrushColor() const {
+  return canvas_ ? canvas_->Brush.Color : clWhite;
+}
+
+uint8_t* TBitmap::CanvasRow(int row) {
+  Changing();
+  image_->SavedStream.reset();
+  return RowAddress(*image_, row);
+}
 
 bool TBitmap::Empty() const {
   return !image_->HasPixels();
@@ -246,7 +262,7 @@ void TBitmap::SetSize(int width, int height) {
   if (old.IsSection()) image->color_table = old.color_table;
   if (image->HasPixels()) {
     const int bits = description.dsBm.bmBitsPixel;
-    const uint8_t fill = bits <= 8 ? NearestIndex(image->color_table, brush_color_) : 0;
+    const uint8_t fill = bits <= 8 ? NearestIndex(image->color_table, BrushColor()) : 0;
     const int keep_width = old.HasPixels() ? std::min(width, Width()) : 0;
     const int keep_height = old.HasPixels() ? std::min(height, Height()) : 0;
     for (int y = 0; y < height; ++y) {
@@ -255,7 +271,7 @@ void TBitmap::SetSize(int width, int height) {
         CopyRowPrefix(RowAddress(old, y), row, width, bits);
         continue;
       }
-      FillRow(row, width, bits, description.dsBitfields, brush_color_, fill);
+      FillRow(row, width, bits, description.dsBitfields, BrushColor(), fill);
       if (y < keep_height) CopyRowPrefix(RowAddress(old, y), row, keep_width, bits);
     }
   }

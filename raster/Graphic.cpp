@@ -36,6 +36,8 @@ void TGraphic::SaveToFile(const std::string& file_name) {
   SaveFileSafely(file_name, [this](TStream& stream) { SaveToStream(stream); });
 }
 
+void TGraphic::Draw(TCanvas&, const TRect&) const {}
+
 void TGraphic::ReadData(TStream& stream) {
   LoadFromStream(stream);
 }

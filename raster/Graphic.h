@@ -7,8 +7,10 @@
 #include <memory>
 #include <string>
 
+class TCanvas;
 class TGraphic;
 class TStream;
+struct TRect;
 
 // A class reference: the class's name, its parent, and a factory (a virtual constructor).
 struct TGraphicClass {
@@ -79,6 +81,9 @@ class TGraphic {
   // Writes the file safely: a temporary file beside it, renamed over it only when the
   // whole picture was written (see platform/Files.h).
   virtual void SaveToFile(const std::string& file_name);
+
+  // Draws the picture scaled into rect on the canvas; an empty picture draws nothing.
+  virtual void Draw(TCanvas& canvas, const TRect& rect) const;
 
   // The graphic's stored data inside a stored picture (a form resource).
   virtual void ReadData(TStream& stream);
