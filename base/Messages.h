@@ -23,8 +23,7 @@ inline constexpr const char SInvalidOp[] = "浮動小数点演算が不正です
 inline constexpr const char SOutOfMemory[] = "メモリが足りません";
 inline constexpr const char SInvalidStreamOperation[] = "Invalid stream operation";
 // Our own limit on picture sizes (the store of one picture may not exceed 1 GiB).
-inline constexpr const char SPictureTooLarge[] =
-    "画像が大きすぎます (%d x %d, %d ビット/ピクセル)";
+inline constexpr const char SPictureTooLarge[] = "画像が大きすぎます (%d x %d, %d ビット/ピクセル)";
 
 // Descriptions of the picture format registry.
 inline constexpr const char SVMetafiles[] = "メタファイル";
