@@ -321,13 +321,15 @@ TEST(SPIs, SearchesThePlacesInTheirFixedOrder) {
     TSPIs spis;
     spis.SearchOptions = {spsCurrentDir, spsAppDir, spsAppPluginDir, spsSusieDir};
     spis.Loaded();
-    // Susie's folder, the plug-in folder beside the program (the shipped plug-ins), the
-    // program's folder (none there), then the current directory.
+    // Susie's folder, the plug-in folder beside the program, the program's folder, then
+    // the current directory (the build puts tp_xn and tp_am beside the test program).
     EXPECT_EQ(FileNames(spis),
-              (std::vector<std::string>{"tp_a.spi", "gif.spi", "jpeg.spi", "png.spi", "tp_b.spi"}))
+              (std::vector<std::string>{"tp_a.spi", "tp_xn.spi", "tp_am.spi", "tp_b.spi"}))
         << "Path=" << path;
+    ASSERT_EQ(spis.Count(), 4);
     EXPECT_EQ(spis.GetPlugins(0).FileName(), susie.Path() + "/tp_a.spi");
-    EXPECT_EQ(spis.GetPlugins(1).FileName(), ShippedPluginDir() + "/gif.spi");
+    EXPECT_EQ(spis.GetPlugins(1).FileName(), ExecutableDirectory() + "/SusiePlugin/tp_xn.spi");
+    EXPECT_EQ(spis.GetPlugins(2).FileName(), ExecutableDirectory() + "/tp_am.spi");
   }
   {
     TSPIs spis;
