@@ -123,8 +123,10 @@ bool TInSPIAble::LoadByPlugins(TMemoryStream& stream) {
   if (plugins == nullptr) return false;
   std::vector<TSPI*> list;
   plugins->FindPluginList({&TInSPI::Class()}, Ext, list);
-  for (TSPI* spi : list)
-    if (LoadFromStreamBySPI(stream, static_cast<const TInSPI&>(*spi))) return true;
+  for (TSPI* spi : list) {
+    const auto* in = dynamic_cast<const TInSPI*>(spi);
+    if (in != nullptr && LoadFromStreamBySPI(stream, *in)) return true;
+  }
   return false;
 }
 

@@ -8,6 +8,7 @@
 #include "base/Format.h"
 #include "base/Messages.h"
 #include "base/Streams.h"
+#include "raster/Picture.h"
 #include "susie/Spibmp.h"
 #include "susie/Spis.h"
 #include "tests/ImageReference.h"
@@ -109,10 +110,18 @@ TEST(SPIBitmap, DataFoundOnlyFromByte128IsReadOnTheSecondTry) {
   EXPECT_EQ(state.is_supported_calls, 1);
   EXPECT_EQ(bitmap.Width(), 2) << "a failed load keeps the previous picture";
 
-  // Assign takes the flag over with the picture.
+  // Assign takes the flag over with the picture; a picture holding a TSPIBitmap holds a
+  // TSPIBitmap that shares the pixels.
   TSPIBitmap copy;
   copy.Assign(&no_retry);
   EXPECT_FALSE(copy.RetryAtOffset128());
+  TPicture shown;
+  shown.SetGraphic(&bitmap);
+  auto* held = dynamic_cast<TSPIBitmap*>(shown.Graphic());
+  ASSERT_NE(held, nullptr);
+  EXPECT_TRUE(held->SharesImageWith(bitmap));
+  bitmap.SetWidth(5);
+  EXPECT_EQ(held->Width(), 2);
 }
 
 TEST(SPIBitmap, TheOrderOfReaderAndPluginsFollowsTheExtension) {
