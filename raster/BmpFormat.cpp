@@ -1,5 +1,20 @@
 #include "raster/BmpFormat.h"
 
+#include <atomic>
+
+namespace {
+std::atomic<uint64_t> g_max_pixel_store_bytes{kMaxPixelStoreBytes};
+}  // namespace
+
+uint64_t MaxPixelStoreBytes() {
+  return g_max_pixel_store_bytes.load(std::memory_order_relaxed);
+}
+
+void SetMaxPixelStoreBytes(uint64_t bytes) {
+  if (bytes == 0 || bytes > kMaxPixelStoreBytes) bytes = kMaxPixelStoreBytes;
+  g_max_pixel_store_bytes.store(bytes, std::memory_order_relaxed);
+}
+
 TBitmapFileHeader DecodeFileHeader(const uint8_t* b) {
   TBitmapFileHeader h;
   h.bfType = GetU16(b);
@@ -50,13 +65,12 @@ void EncodeInfoHeader(const TBitmapInfoHeader& h, uint8_t* b) {
 
 std::optional<TStoreSize> ComputeStoreSize(int64_t width, int64_t height, int bits) {
   if (width <= 0 || height <= 0 || bits <= 0 || bits > 32) return std::nullopt;
+  const uint64_t limit = MaxPixelStoreBytes();
   // Check each factor against the limit before multiplying, so nothing can wrap.
-  if (static_cast<uint64_t>(width) > kMaxPixelStoreBytes * 8 / static_cast<uint64_t>(bits))
-    return std::nullopt;
+  if (static_cast<uint64_t>(width) > limit * 8 / static_cast<uint64_t>(bits)) return std::nullopt;
   const uint64_t stride =
       (static_cast<uint64_t>(width) * static_cast<uint64_t>(bits) + 31) / 32 * 4;
-  if (stride > kMaxPixelStoreBytes || static_cast<uint64_t>(height) > kMaxPixelStoreBytes / stride)
-    return std::nullopt;
+  if (stride > limit || static_cast<uint64_t>(height) > limit / stride) return std::nullopt;
   return TStoreSize{static_cast<uint32_t>(stride),
                     static_cast<size_t>(stride * static_cast<uint64_t>(height))};
 }

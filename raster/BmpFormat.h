@@ -64,6 +64,13 @@ void EncodeInfoHeader(const TBitmapInfoHeader& header, uint8_t* bytes);
 // cannot make the reader ask for gigabytes.
 constexpr uint64_t kMaxPixelStoreBytes = uint64_t{1} << 30;
 
+// The limit in force for this process: kMaxPixelStoreBytes unless lowered. The fuzz
+// targets lower it below their memory budget, so that a crafted size meets this guard and
+// not the fuzzer's out-of-memory kill. A value of 0 or above kMaxPixelStoreBytes restores
+// the default; the limit can never be raised above it.
+uint64_t MaxPixelStoreBytes();
+void SetMaxPixelStoreBytes(uint64_t bytes);
+
 struct TStoreSize {
   uint32_t stride;  // bytes per row: ((width * bits + 31) / 32) * 4
   size_t total;     // stride * height
@@ -71,7 +78,7 @@ struct TStoreSize {
 
 // The store size of a width x height picture at `bits` per pixel, or nothing when a
 // dimension is not positive, the arithmetic overflows or the store would exceed
-// kMaxPixelStoreBytes.
+// MaxPixelStoreBytes().
 std::optional<TStoreSize> ComputeStoreSize(int64_t width, int64_t height, int bits);
 
 // Bytes per row without the limit check (width and bits already known to be sane).

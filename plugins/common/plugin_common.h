@@ -9,8 +9,11 @@
 
 #include "plugins/sdk/susie_plugin.h"
 
-/* The largest pixel block a plug-in makes: the host's limit for one picture (1 GiB). */
+/* The largest pixel block a plug-in makes: the host's limit for one picture (1 GiB). A
+ * build may set a lower one (the fuzz targets do). */
+#ifndef PLUGIN_MAX_PIXEL_BYTES
 #define PLUGIN_MAX_PIXEL_BYTES ((uint64_t)1 << 30)
+#endif
 
 /* Copies table[infono] into buf (at most buflen bytes with its NUL); returns the number
  * of characters written, 0 past the table's end. */

@@ -193,6 +193,26 @@ TEST(Size, APictureOverTheStoreLimitIsRefused) {
   EXPECT_TRUE(bitmap.Empty());
 }
 
+TEST(Size, TheStoreLimitCanBeLoweredButNeverRaised) {
+  struct Restore {
+    ~Restore() { SetMaxPixelStoreBytes(0); }
+  } restore;
+  SetMaxPixelStoreBytes(1 << 20);
+  EXPECT_EQ(MaxPixelStoreBytes(), uint64_t{1} << 20);
+  EXPECT_TRUE(ComputeStoreSize(512, 512, 32));  // exactly 1 MiB
+  EXPECT_FALSE(ComputeStoreSize(512, 513, 32));
+  TBitmap bitmap;
+  bitmap.SetPixelFormat(TPixelFormat::Bits24);
+  bitmap.SetWidth(1000);
+  EXPECT_THROW(bitmap.SetHeight(1000), EInvalidGraphic);
+  SetMaxPixelStoreBytes(kMaxPixelStoreBytes * 2);
+  EXPECT_EQ(MaxPixelStoreBytes(), kMaxPixelStoreBytes);
+  SetMaxPixelStoreBytes(0);
+  EXPECT_EQ(MaxPixelStoreBytes(), kMaxPixelStoreBytes);
+  EXPECT_TRUE(ComputeStoreSize(16384, 16384, 32));  // exactly 1 GiB
+  EXPECT_FALSE(ComputeStoreSize(16384, 16385, 32));
+}
+
 TEST(PixelFormat, EightBitsMapsToTheNearestHalftoneEntryAndTwentyFourKeepsThePalette) {
   TBitmap bitmap;
   MakeGradient(bitmap, 40, 30);

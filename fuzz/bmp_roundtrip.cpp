@@ -1,0 +1,95 @@
+// Fuzz target: whatever the BMP reader accepts must survive the writer. The picture is
+// written as BMP and read back: the copy must have the same size and the same colours,
+// and writing it again must give the same bytes. The same holds after the conversion to
+// 24 bits that the program makes of every picture it loads.
+//
+// Last input byte: bit 0 set writes and reads the stored form (with its size word).
+#include <vector>
+
+#include "base/Exceptions.h"
+#include "base/Streams.h"
+#include "fuzz/FuzzSupport.h"
+#include "raster/Bitmap.h"
+
+namespace {
+
+std::vector<uint8_t> Write(TBitmap& bitmap, bool stored) {
+  TMemoryStream stream;
+  if (stored)
+    bitmap.WriteData(stream);
+  else
+    bitmap.SaveToStream(stream);
+  return std::vector<uint8_t>(stream.Memory(), stream.Memory() + stream.Size());
+}
+
+void Read(TBitmap& bitmap, const std::vector<uint8_t>& bytes, bool stored) {
+  TMemoryStream stream;
+  stream.WriteBuffer(bytes.data(), static_cast<int64_t>(bytes.size()));
+  stream.SetPosition(0);
+  if (stored)
+    bitmap.ReadData(stream);
+  else
+    bitmap.LoadFromStream(stream);
+}
+
+// Every pixel's colour, rows from the top.
+std::vector<TColor> Colours(const TBitmap& bitmap) {
+  std::vector<TColor> colours;
+  TBitmap copy;
+  copy.Assign(&bitmap);
+  copy.SetPixelFormat(TPixelFormat::Bits24);
+  for (int y = 0; y < copy.Height(); ++y) {
+    const uint8_t* row = copy.ConstScanline(y);
+    for (int x = 0; x < copy.Width(); ++x)
+      colours.push_back(RGBColor(row[3 * x + 2], row[3 * x + 1], row[3 * x]));
+  }
+  return colours;
+}
+
+// Bit-field masks that are all zero are filled in with the default masks by the writer,
+// so such a picture's colours change on the way (every colour read as black before).
+bool WriterKeepsColours(const TBitmap& bitmap) {
+  const TDIBSection& d = bitmap.DIBInfo();
+  return !(d.dsBmih.biCompression == BI_BITFIELDS && d.dsBitfields[0] == 0 &&
+           d.dsBitfields[1] == 0 && d.dsBitfields[2] == 0);
+}
+
+void CheckRoundTrip(TBitmap& bitmap, bool stored) {
+  const std::vector<uint8_t> bytes = Write(bitmap, stored);
+  TBitmap copy;
+  try {
+    Read(copy, bytes, stored);
+  } catch (const Exception& e) {
+    std::fprintf(stderr, "the written picture does not read back: %s\n", e.what());
+    std::abort();
+  }
+  FUZZ_CHECK(copy.Width() == bitmap.Width());
+  FUZZ_CHECK(copy.Height() == bitmap.Height());
+  FUZZ_CHECK(copy.PixelFormat() == bitmap.PixelFormat());
+  if (WriterKeepsColours(bitmap)) FUZZ_CHECK(Colours(copy) == Colours(bitmap));
+  FUZZ_CHECK(Write(copy, stored) == bytes);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  SetFuzzLimits();
+  return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  const TFuzzInput input = TakeOptions(data, size, 1);
+  const bool stored = (input.options & 1) != 0;
+  std::vector<uint8_t> bytes(input.data, input.data + input.size);
+  TBitmap bitmap;
+  try {
+    Read(bitmap, bytes, false);
+  } catch (const Exception&) {
+    return 0;
+  }
+  if (bitmap.Empty()) return 0;
+  CheckRoundTrip(bitmap, stored);
+  bitmap.SetPixelFormat(TPixelFormat::Bits24);
+  CheckRoundTrip(bitmap, stored);
+  return 0;
+}

@@ -1,0 +1,100 @@
+#!/usr/bin/env bash
+# Builds the fuzz preset (clang, libFuzzer, AddressSanitizer, UndefinedBehaviorSanitizer)
+# and runs fuzz targets one after another, each on one core for SECONDS seconds (default
+# 10). Every target first replays its regression inputs; its corpus lives in
+# build-fuzz/corpus/TARGET and is seeded from the repository's test pictures and, when
+# present, from the shared test material beside the repository (../shared). Crash inputs
+# land in build-fuzz/artifacts/TARGET/. Exits non-zero when a target finds a fault.
+#
+#   scripts/fuzz.sh [-t SECONDS] [-s] [TARGET...]     (-s: seed and build only)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$(pwd)
+seconds=10
+seed_only=0
+while getopts "t:s" opt; do
+  case $opt in
+    t) seconds=$OPTARG ;;
+    s) seed_only=1 ;;
+    *) exit 1 ;;
+  esac
+done
+shift $((OPTIND - 1))
+
+shared=${LUMIVEIL_SHARED:-$root/../shared}
+all=(fuzz_bmp_reader fuzz_bmp_roundtrip fuzz_stored_picture fuzz_jpeg_header fuzz_spi_dib
+  fuzz_plugin_png fuzz_plugin_jpeg fuzz_plugin_gif)
+targets=("$@")
+[ ${#targets[@]} -eq 0 ] && targets=("${all[@]}")
+
+# Seeds and dictionary of each target: files or folders, relative to the repository or
+# to the shared material.
+seeds_of() {
+  case $1 in
+    fuzz_bmp_reader | fuzz_bmp_roundtrip)
+      echo "tests/data/bmpsuite tests/data/sdl2-image/*.bmp @testdata/bmpsuite/g @testdata/bmpsuite/b"
+      echo "@testdata/bmpsuite/x @testdata/gdk-pixbuf @testdata/sdl2-image/*.bmp @samples/*-320.bmp" ;;
+    fuzz_stored_picture) echo "fuzz/seeds/fuzz_stored_picture" ;;
+    fuzz_jpeg_header | fuzz_plugin_jpeg) echo "tests/data/plugins/*.jpg tests/data/sdl2-image/*.jpg" ;;
+    fuzz_spi_dib) echo "fuzz/seeds/fuzz_spi_dib" ;;
+    fuzz_plugin_png) echo "tests/data/plugins/*.png tests/data/sdl2-image/*.png" ;;
+    fuzz_plugin_gif) echo "tests/data/plugins/*.gif tests/data/sdl2-image/*.gif" ;;
+  esac
+}
+dict_of() {
+  case $1 in
+    fuzz_bmp_reader | fuzz_bmp_roundtrip | fuzz_spi_dib) echo bmp ;;
+    fuzz_stored_picture) echo stored_picture ;;
+    fuzz_jpeg_header | fuzz_plugin_jpeg) echo jpeg ;;
+    fuzz_plugin_png) echo png ;;
+    fuzz_plugin_gif) echo gif ;;
+  esac
+}
+
+command -v clang++-14 >/dev/null || { echo "clang++-14 is missing (scripts/install-deps.sh)"; exit 1; }
+cmake --preset fuzz >/dev/null
+cmake --build --preset fuzz -j2 --target "${targets[@]}"
+
+failed=()
+for t in "${targets[@]}"; do
+  corpus=build-fuzz/corpus/$t
+  artifacts=build-fuzz/artifacts/$t
+  mkdir -p "$corpus" "$artifacts"
+  for s in $(seeds_of "$t"); do
+    case $s in
+      @testdata/*) s=$shared/testdata/${s#@testdata/} ;;
+      @samples/*) s=$shared/samples/${s#@samples/} ;;
+    esac
+    for f in $s; do
+      [ -e "$f" ] || continue
+      find "$f" -type f ! -name '*.md' ! -name '*.txt' ! -name '*.md5' ! -name '*.png.ref*' \
+        -size -300k -exec cp -n {} "$corpus/" \; 2>/dev/null || true
+    done
+  done
+  [ "$seed_only" -eq 1 ] && continue
+  echo "== $t: ${seconds}s, corpus $(find "$corpus" -type f | wc -l) files"
+  if [ -d "fuzz/regressions/$t" ] && [ -n "$(ls -A "fuzz/regressions/$t")" ]; then
+    if ! build-fuzz/fuzz/"$t" fuzz/regressions/"$t"/* >"$artifacts/replay.log" 2>&1; then
+      echo "$t: a regression input fails again (see $artifacts/replay.log)"
+      failed+=("$t")
+      continue
+    fi
+  fi
+  # One job on one core; memory and time bounds far above what a sound reader needs at
+  # the targets' 16 MiB picture limit.
+  if ! build-fuzz/fuzz/"$t" "$corpus" -dict="fuzz/dict/$(dict_of "$t").dict" \
+    -max_total_time="$seconds" -max_len=65536 -timeout=20 -rss_limit_mb=2048 \
+    -malloc_limit_mb=512 -print_final_stats=1 -artifact_prefix="$artifacts/" \
+    >"$artifacts/fuzz.log" 2>&1; then
+    echo "$t: FAULT FOUND (see $artifacts/fuzz.log)"
+    grep -E "ERROR|SUMMARY|check failed|Test unit written" "$artifacts/fuzz.log" | head -5
+    failed+=("$t")
+  fi
+  grep -E "^stat::number_of_executed_units|^stat::peak_rss_mb" "$artifacts/fuzz.log" |
+    tr '\n' ' ' || true
+  grep -oE "cov: [0-9]+ ft: [0-9]+" "$artifacts/fuzz.log" | tail -1 || true
+done
+if [ ${#failed[@]} -ne 0 ]; then
+  echo "fuzzing found faults in: ${failed[*]}"
+  exit 1
+fi
