@@ -13,12 +13,13 @@
 #include "raster/BmpFormat.h"
 
 // Targets run with a memory budget of 2 GiB (libFuzzer's default RSS limit). One picture
-// may take 16 MiB, so that a reader's largest honest allocation, and the few copies of it
+// may take 4 MiB, so that a reader's largest honest allocation, and the few copies of it
 // that a load makes (a plug-in's picture, its wrapped file, the store), stay far below
 // that budget; a crafted size then meets the reader's own guard instead of the fuzzer's
-// out-of-memory kill. Plug-ins compiled into a target get the same limit through
-// PLUGIN_MAX_PIXEL_BYTES (see fuzz/CMakeLists.txt).
-constexpr uint64_t kFuzzPixelStoreBytes = uint64_t{16} << 20;
+// out-of-memory kill. Small pictures also keep each input fast: converting a picture
+// costs time in proportion to its pixels. Plug-ins compiled into a target get the same limit
+// through PLUGIN_MAX_PIXEL_BYTES (see fuzz/CMakeLists.txt).
+constexpr uint64_t kFuzzPixelStoreBytes = uint64_t{4} << 20;
 
 inline void SetFuzzLimits() {
   SetMaxPixelStoreBytes(kFuzzPixelStoreBytes);

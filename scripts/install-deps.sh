@@ -9,7 +9,7 @@ packages=(
   qt6-base-dev libgl-dev
   libjpeg62-turbo-dev libpng-dev libgif-dev
   xvfb xauth fonts-ipafont-gothic
-  clang-format
+  clang-format clang-14 libclang-rt-14-dev
   giflib-tools imagemagick
 )
 
