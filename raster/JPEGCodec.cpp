@@ -6,6 +6,8 @@
 
 #include <jpeglib.h>
 
+#include <jerror.h>
+
 #include "raster/BmpFormat.h"
 
 namespace {
@@ -60,12 +62,19 @@ int DecodeJPEG(const uint8_t* data, size_t size, const TJPEGDecodeOptions& optio
   volatile int failure = 0;
   SetUp(&cinfo, &err);
   if (setjmp(err.jump)) {
-    const int code = failure != 0 ? failure : err.pub.msg_code;
+    int code = failure != 0 ? failure : err.pub.msg_code;
+    // libjpeg wanted more working memory than it may have (below).
+    if (code == JERR_NO_BACKING_STORE) code = kJPEGTooLarge;
     jpeg_destroy_decompress(&cinfo);
     std::free(pixels);
     return code;
   }
   jpeg_create_decompress(&cinfo);
+  // A stream with several scans is decoded through coefficient buffers for the whole
+  // picture at full size, whatever the scale: a small stream could otherwise make libjpeg
+  // allocate gigabytes for a picture it then shows at an eighth. Its working memory is
+  // held to our store limit; beyond it libjpeg would need a backing store, which fails.
+  cinfo.mem->max_memory_to_use = static_cast<long>(MaxPixelStoreBytes());
   jpeg_mem_src(&cinfo, data, static_cast<unsigned long>(size));
   jpeg_read_header(&cinfo, TRUE);
   cinfo.out_color_space = JCS_EXT_BGR;

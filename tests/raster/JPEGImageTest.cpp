@@ -2,6 +2,7 @@
 // libjpeg's errors and the size change are refused with their messages.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 
@@ -11,6 +12,7 @@
 #include "base/Format.h"
 #include "base/Messages.h"
 #include "base/Streams.h"
+#include "raster/BmpFormat.h"
 #include "raster/JPEGImage.h"
 #include "raster/Picture.h"
 #include "tests/ImageReference.h"
@@ -119,6 +121,33 @@ TEST(JPEGImage, ErrorsAndSizeChangesAreRefused) {
   LoadBytes(jpeg, {});
   EXPECT_TRUE(jpeg.Empty());
   EXPECT_TRUE(jpeg.Bitmap().Empty());
+}
+
+// Found by fuzzing: a progressive stream is decoded through coefficient buffers for the
+// whole picture at full size, whatever the scale. A small stream whose header claims a
+// huge picture, decoded at an eighth, made libjpeg allocate far beyond the store limit
+// (162 MB for a 1 KB stream and a 1 MB picture) and fill it.
+TEST(JPEGImage, ScaledProgressiveDecodeMayNotAllocateForTheFullSizeBeyondTheLimit) {
+  struct RestoreLimit {
+    ~RestoreLimit() { SetMaxPixelStoreBytes(0); }
+  } restore;
+  SetMaxPixelStoreBytes(uint64_t{2} << 20);
+  std::vector<uint8_t> bytes = ReadBytes(Data("plugins/progressive.jpg"));
+  const std::vector<uint8_t> sof2 = {0xFF, 0xC2};
+  const auto at = std::search(bytes.begin(), bytes.end(), sof2.begin(), sof2.end());
+  ASSERT_NE(at, bytes.end());
+  const size_t sof = static_cast<size_t>(at - bytes.begin());
+  for (size_t field : {sof + 5, sof + 7}) bytes[field] = 6000 >> 8, bytes[field + 1] = 6000 & 255;
+  TJPEGImage jpeg;
+  LoadBytes(jpeg, bytes);
+  jpeg.SetScale(TJPEGScale::jsEighth);
+  EXPECT_EQ(jpeg.Width(), 750);  // 750 x 750 x 3 bytes fit the lowered limit
+  EXPECT_THROW(jpeg.Bitmap(), EOutOfMemory);
+  EXPECT_FALSE(jpeg.BitmapDecoded());
+
+  // A progressive picture whose buffers fit still decodes under the same limit.
+  jpeg.LoadFromFile(Data("plugins/progressive.jpg"));
+  EXPECT_EQ(jpeg.Bitmap().Width(), 5);
 }
 
 TEST(JPEGImage, StoredPictureSharesDataOnAssign) {
