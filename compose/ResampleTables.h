@@ -1,0 +1,79 @@
+// The tables of the resampling passes, shared by the width and the height kernels: one
+// entry per destination position for enlarging, one per boundary for shrinking. All
+// positions are computed in extended precision (long double, 64-bit significand) and
+// truncated toward zero, as the pixel arithmetic of the tool requires.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+class TBitmap;
+
+// How an enlarged sample is made from its source neighbourhood.
+enum class TEnlargeKind : uint8_t {
+  ekCopy,    // idx = S - 1: the last source sample, copied
+  ekLinear,  // idx = 0 or idx = S - 2: linear within the first or last interval
+  ekCubic,   // 1 <= idx <= S - 3: four-tap cubic in 16.16 fixed point
+};
+
+struct TEnlargeTap {
+  int32_t idx = 0;  // source index: truncate((S - 1) * b / (D - 1))
+  TEnlargeKind kind = TEnlargeKind::ekCopy;
+  int32_t w[4] = {0, 0, 0, 0};  // 16.16 weights of samples idx - 1 .. idx + 2
+  long double fr = 0;           // position - idx, for the linear intervals
+};
+
+// One tap per destination position b = 0 .. D - 1 for enlarging S samples to D (S < D).
+std::vector<TEnlargeTap> MakeEnlargeTable(int source, int dest);
+
+// Linear sample of the first and last intervals, evaluated in extended precision in
+// exactly this form: truncate(p0 * (1 - fr) + p1 * fr + 0.5).
+inline uint8_t LinearSample(int p0, int p1, long double fr) {
+  const long double value = p0 * (1.0L - fr) + p1 * fr + 0.5L;
+  return static_cast<uint8_t>(static_cast<int>(value));
+}
+
+// Cubic sample from the 16.16 sum (which already includes the 32768 for rounding):
+// clamped to 0 .. 255 * 65536, then shifted down by 16 bits.
+inline uint8_t CubicSample(int32_t sum) {
+  if (sum < 0) sum = 0;
+  if (sum > 16711680) sum = 16711680;
+  return static_cast<uint8_t>(sum >> 16);
+}
+
+// The boundaries and scale of shrinking S samples to D (S > D).
+struct TShrinkTable {
+  std::vector<int32_t> n;  // n(i) = truncate(S * i / D), i = 0 .. D
+  std::vector<int32_t> f;  // f(i) = truncate((S * i / D - n(i)) * 65536)
+  int64_t c = 0;           // truncate(S * 65536 / D + 0.5): the coverage of one pixel
+  int64_t half = 0;        // (c + 1) div 2
+  // Whether the 16.16 sums of one destination sample may exceed 32 bits. They reach about
+  // 255 * 65536 * (S / D + 1), so a single pass shrinking by more than about 127, or a
+  // source of 32768 or more, needs 64-bit accumulators.
+  bool wide = false;
+};
+
+TShrinkTable MakeShrinkTable(int source, int dest);
+
+// Exact division of a non-negative 16.16 sum by the coverage c, done by a multiplication
+// and a shift (a division per output byte would dominate the shrink kernels). Exact for
+// every numerator below 2^31, which the 32-bit accumulators guarantee.
+class TCoverageDivider {
+ public:
+  explicit TCoverageDivider(int64_t c);
+  uint32_t Divide(uint32_t numerator) const {
+    return static_cast<uint32_t>((static_cast<uint64_t>(numerator) * multiplier_) >> shift_);
+  }
+
+ private:
+  uint32_t multiplier_ = 0;
+  int shift_ = 0;
+};
+
+// Checks what every pass kernel relies on: both rasters hold 24-bit pixels, the
+// destination has the source's size along the axis the pass keeps, and along the pass's
+// axis it is larger (enlarging) or smaller (shrinking) than the source. Raises
+// EInvalidGraphic for another pixel format and EInvalidGraphicOperation (the scan-line
+// error: the tables would address samples that are not there) for sizes that do not fit,
+// before anything is written.
+void CheckPassRasters(const TBitmap& source, const TBitmap& dest, bool width_pass, bool enlarge);
