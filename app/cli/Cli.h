@@ -62,6 +62,8 @@ const std::vector<TCommand>& Commands();
 // The commands, each in its own file.
 int RunConvert(const std::vector<std::string>& args);
 int RunInfo(const std::vector<std::string>& args);
+int RunResize(const std::vector<std::string>& args);
+int RunSynth(const std::vector<std::string>& args);
 
 // Names a pixel format as the tool prints it.
 const char* PixelFormatName(int format);
