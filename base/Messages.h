@@ -23,8 +23,7 @@ inline constexpr const char SInvalidOp[] = "浮動小数点演算が不正です
 inline constexpr const char SOutOfMemory[] = "メモリが足りません";
 inline constexpr const char SInvalidStreamOperation[] = "Invalid stream operation";
 // Our own limit on picture sizes (the store of one picture may not exceed 1 GiB).
-inline constexpr const char SPictureTooLarge[] =
-    "画像が大きすぎます (%d x %d, %d ビット/ピクセル)";
+inline constexpr const char SPictureTooLarge[] = "画像が大きすぎます (%d x %d, %d ビット/ピクセル)";
 // Our own checks of the composition: a picture size of 0 or below asked for by the x, y
 // edits, and tone values outside 0 .. 255.
 inline constexpr const char SInvalidPictureSize[] = "画像のサイズが不正です (%d x %d)";
