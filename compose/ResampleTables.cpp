@@ -8,6 +8,11 @@
 
 namespace {
 
+TKernelPath& ChosenPath() {
+  static TKernelPath path = Avx2Available() ? TKernelPath::kpAvx2 : TKernelPath::kpGeneric;
+  return path;
+}
+
 // The cubic weights' constant factors, as the compiler folds 1/6 in extended precision.
 constexpr long double kSixth = 1.0L / 6.0L;
 
@@ -17,6 +22,19 @@ int32_t RoundWeight(long double w) {
 }
 
 }  // namespace
+
+bool Avx2Available() {
+  static const bool available = __builtin_cpu_supports("avx2");
+  return available;
+}
+
+TKernelPath KernelPath() {
+  return ChosenPath();
+}
+
+void SetKernelPath(TKernelPath path) {
+  ChosenPath() = path == TKernelPath::kpAvx2 && !Avx2Available() ? TKernelPath::kpGeneric : path;
+}
 
 std::vector<TEnlargeTap> MakeEnlargeTable(int source, int dest) {
   std::vector<TEnlargeTap> table(static_cast<size_t>(dest));

@@ -9,6 +9,16 @@
 
 class TBitmap;
 
+// The instruction sets of the pixel kernels: the generic code builds and runs everywhere;
+// the AVX2 code (which includes SSE4.1) runs where the processor has it. Both give the
+// same bytes; tests run both.
+enum class TKernelPath { kpGeneric, kpAvx2 };
+bool Avx2Available();
+// The path in use: AVX2 where the processor has it, unless a test chose the generic one.
+TKernelPath KernelPath();
+// Chooses a path (for tests and benchmarks); AVX2 is taken only where it is available.
+void SetKernelPath(TKernelPath path);
+
 // How an enlarged sample is made from its source neighbourhood.
 enum class TEnlargeKind : uint8_t {
   ekCopy,    // idx = S - 1: the last source sample, copied
@@ -64,6 +74,8 @@ class TCoverageDivider {
   uint32_t Divide(uint32_t numerator) const {
     return static_cast<uint32_t>((static_cast<uint64_t>(numerator) * multiplier_) >> shift_);
   }
+  uint32_t Multiplier() const { return multiplier_; }
+  int Shift() const { return shift_; }
 
  private:
   uint32_t multiplier_ = 0;

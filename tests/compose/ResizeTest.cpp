@@ -3,6 +3,7 @@
 // kernels against the slow reference on random pictures.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <random>
 
 #include "ReferenceKernels.h"
@@ -34,6 +35,18 @@ std::vector<int> Blue(const TPlane& plane) {
   for (int y = 0; y < plane.height; ++y)
     for (int x = 0; x < plane.width; ++x) out.push_back(plane.At(x, y, 0));
   return out;
+}
+
+// Runs `body` once with each kernel path this processor has, the generic one first.
+void ForEachKernelPath(const std::function<void()>& body) {
+  const TKernelPath saved = KernelPath();
+  for (TKernelPath path : {TKernelPath::kpGeneric, TKernelPath::kpAvx2}) {
+    if (path == TKernelPath::kpAvx2 && !Avx2Available()) continue;
+    SetKernelPath(path);
+    SCOPED_TRACE(path == TKernelPath::kpAvx2 ? "AVX2 kernels" : "generic kernels");
+    body();
+  }
+  SetKernelPath(saved);
 }
 
 TPlane Resized(const TPlane& plane, int width, int height) {
@@ -208,30 +221,35 @@ TEST(CoverageDivider, DividesExactlyAroundEveryMultiple) {
 }
 
 TEST(Resize, FastKernelsMatchTheReferenceOnRandomPictures) {
-  std::mt19937 random(2024);
-  std::uniform_int_distribution<int> size(1, 70);
-  for (int round = 0; round < 300; ++round) {
-    const int w = size(random), h = size(random);
-    int tw = size(random), th = size(random);
-    if (round % 10 == 0) tw = w;  // one pass only
-    if (round % 10 == 1) th = h;
-    const TPlane source = RandomPlane(w, h, random);
-    ASSERT_EQ(Resized(source, tw, th), ReferenceResize(source, tw, th))
-        << w << "x" << h << " to " << tw << "x" << th;
-  }
+  ForEachKernelPath([] {
+    std::mt19937 random(2024);
+    std::uniform_int_distribution<int> size(1, 70);
+    for (int round = 0; round < 300; ++round) {
+      const int w = size(random), h = size(random);
+      int tw = size(random), th = size(random);
+      if (round % 10 == 0) tw = w;  // one pass only
+      if (round % 10 == 1) th = h;
+      const TPlane source = RandomPlane(w, h, random);
+      ASSERT_EQ(Resized(source, tw, th), ReferenceResize(source, tw, th))
+          << w << "x" << h << " to " << tw << "x" << th;
+    }
+  });
 }
 
 TEST(Resize, KernelsMatchTheReferenceOnSmoothPictures) {
   // Smooth gradients keep the cubic interior away from the clamp, the random pictures
   // above push it there often.
-  std::mt19937 random(99);
-  for (int round = 0; round < 40; ++round) {
-    const int w = 2 + static_cast<int>(random() % 60), h = 2 + static_cast<int>(random() % 60);
-    const TPlane source =
-        PlaneFrom(w, h, [&](int x, int y, int ch) { return (x * 7 + y * 3 + ch * 50) % 256; });
-    const int tw = 1 + static_cast<int>(random() % 150), th = 1 + static_cast<int>(random() % 150);
-    ASSERT_EQ(Resized(source, tw, th), ReferenceResize(source, tw, th));
-  }
+  ForEachKernelPath([] {
+    std::mt19937 random(99);
+    for (int round = 0; round < 40; ++round) {
+      const int w = 2 + static_cast<int>(random() % 60), h = 2 + static_cast<int>(random() % 60);
+      const TPlane source =
+          PlaneFrom(w, h, [&](int x, int y, int ch) { return (x * 7 + y * 3 + ch * 50) % 256; });
+      const int tw = 1 + static_cast<int>(random() % 150);
+      const int th = 1 + static_cast<int>(random() % 150);
+      ASSERT_EQ(Resized(source, tw, th), ReferenceResize(source, tw, th));
+    }
+  });
 }
 
 TEST(Resize, SameSizeOnlyConvertsTo24Bits) {
