@@ -5,6 +5,7 @@
 #include "base/Exceptions.h"
 #include "base/Format.h"
 #include "base/Messages.h"
+#include "compose/CellRows.h"
 #include "raster/Bitmap.h"
 
 int ContrastLimit(int average) {
@@ -20,11 +21,23 @@ TToneTable::TToneTable(int average, int contrast) {
   // and is exact in extended precision; a double product would round some of them up.
   constexpr double k = 0.00392156862745098;
   const double s = static_cast<double>(2 * contrast) * k;
-  const int offset = average - contrast;
+  offset = average - contrast;
   for (int v = 0; v < 256; ++v) {
     const long double product = static_cast<long double>(v) * static_cast<long double>(s);
     const int t = static_cast<int>(product);
     map[v] = static_cast<uint8_t>((t + offset) & 0xFF);
+  }
+  // The vector code multiplies 16-bit lanes. Whether t is the exact floor of v * 2C/255 or
+  // one less depends on digits far below 16 bits, but the t of all 256 bytes together leave
+  // a range of multipliers, and one next to s * 65536 falls in it; each candidate is
+  // checked against the whole table.
+  const auto base = static_cast<int32_t>(s * 65536);  // exact: s * 2^16 is a double
+  for (int32_t m = base - 2; m <= base + 2 && multiplier < 0; ++m) {
+    if (m < 0 || m >= 131072) continue;
+    bool exact = true;
+    for (int v = 0; v < 256 && exact; ++v)
+      exact = static_cast<uint8_t>(((v * m) >> 16) + offset) == map[v];
+    if (exact) multiplier = m;
   }
 }
 
@@ -40,17 +53,8 @@ void ApplyInnerTone(TBitmap& result, const TBitmap& inner, const TToneTable& ton
   if (result.Empty() || inner.Empty() || width <= 0 || height <= 0) return;
   if (result.BitsPerPixel() != 24 || inner.BitsPerPixel() != 24)
     throw EInvalidGraphic(SInvalidPixelFormat);
-  const uint8_t* map = tone.map;
   for (int y = 0; y < height; ++y) {
     // Reading the hidden picture never makes a private copy of it.
-    const uint8_t* src = inner.ConstScanline(y);
-    uint8_t* dst = result.Scanline(y);
-    // The first odd cell of row y: column 1 on even rows, column 0 on odd rows.
-    for (int x = 1 - (y & 1); x < width; x += 2) {
-      const int i = 3 * x;
-      dst[i] = map[src[i]];
-      dst[i + 1] = map[src[i + 1]];
-      dst[i + 2] = map[src[i + 2]];
-    }
+    MapOddCellsRow(inner.ConstScanline(y), result.Scanline(y), width, y, tone);
   }
 }

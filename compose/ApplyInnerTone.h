@@ -18,6 +18,10 @@ int ContrastLimit(int average);
 struct TToneTable {
   TToneTable(int average, int contrast);
   uint8_t map[256];
+  int offset = 0;  // A - C
+  // A 16.16 multiplier m with ((v * m) >> 16 + A - C) mod 256 = map[v] for every byte v,
+  // for the vector code; -1 when none was found (the table is used then).
+  int32_t multiplier = -1;
 };
 
 // Replaces each byte of the result's odd cells by the mapped byte of the hidden picture's

@@ -1,10 +1,9 @@
 #include "compose/Synthesis.h"
 
-#include <cstring>
-
 #include "base/Exceptions.h"
 #include "base/Messages.h"
 #include "compose/ApplyInnerTone.h"
+#include "compose/CellRows.h"
 #include "compose/ResizeBitmap.h"
 #include "raster/Bitmap.h"
 
@@ -29,44 +28,9 @@ void Compose(TBitmap& result, const TBitmap& external, const TBitmap& inner,
     throw EInvalidGraphicOperation(SScanLine);
   if (inner.BitsPerPixel() != 24) throw EInvalidGraphic(SInvalidPixelFormat);
 
-  const size_t pairs = static_cast<size_t>(width) / 2;
-  const bool odd_width = width % 2 != 0;
-  for (int y = 0; y < height; ++y) {
-    uint8_t* dst = result.Scanline(y);
-    const uint8_t* ext = external.ConstScanline(y);
-    const uint8_t* hid = inner.ConstScanline(y);
-    // On even rows a pair of pixels is (even cell, odd cell), on odd rows (odd, even).
-    const size_t even = static_cast<size_t>(y & 1) * 3;
-    const size_t odd = 3 - even;
-    if (tone != nullptr) {
-      const uint8_t* map = tone->map;
-      for (size_t p = 0; p < pairs; ++p) {
-        const size_t i = 6 * p;
-        dst[i + even] = ext[i + even];
-        dst[i + even + 1] = ext[i + even + 1];
-        dst[i + even + 2] = ext[i + even + 2];
-        dst[i + odd] = map[hid[i + odd]];
-        dst[i + odd + 1] = map[hid[i + odd + 1]];
-        dst[i + odd + 2] = map[hid[i + odd + 2]];
-      }
-    } else {
-      for (size_t p = 0; p < pairs; ++p) {
-        const size_t i = 6 * p;
-        std::memcpy(dst + i + even, ext + i + even, 3);
-        std::memcpy(dst + i + odd, hid + i + odd, 3);
-      }
-    }
-    if (odd_width) {
-      // The last column: an even cell on even rows, an odd cell on odd rows.
-      const size_t i = 6 * pairs;
-      for (size_t ch = 0; ch < 3; ++ch) {
-        if (y % 2 == 0)
-          dst[i + ch] = ext[i + ch];
-        else
-          dst[i + ch] = tone != nullptr ? tone->map[hid[i + ch]] : hid[i + ch];
-      }
-    }
-  }
+  for (int y = 0; y < height; ++y)
+    ComposeRow(external.ConstScanline(y), inner.ConstScanline(y), result.Scanline(y), width, y,
+               tone);
 }
 
 }  // namespace

@@ -3,7 +3,6 @@
 // kernels against the slow reference on random pictures.
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <random>
 
 #include "ReferenceKernels.h"
@@ -35,18 +34,6 @@ std::vector<int> Blue(const TPlane& plane) {
   for (int y = 0; y < plane.height; ++y)
     for (int x = 0; x < plane.width; ++x) out.push_back(plane.At(x, y, 0));
   return out;
-}
-
-// Runs `body` once with each kernel path this processor has, the generic one first.
-void ForEachKernelPath(const std::function<void()>& body) {
-  const TKernelPath saved = KernelPath();
-  for (TKernelPath path : {TKernelPath::kpGeneric, TKernelPath::kpAvx2}) {
-    if (path == TKernelPath::kpAvx2 && !Avx2Available()) continue;
-    SetKernelPath(path);
-    SCOPED_TRACE(path == TKernelPath::kpAvx2 ? "AVX2 kernels" : "generic kernels");
-    body();
-  }
-  SetKernelPath(saved);
 }
 
 TPlane Resized(const TPlane& plane, int width, int height) {

@@ -7,6 +7,9 @@
 #include <random>
 #include <vector>
 
+#include <gtest/gtest.h>
+
+#include "compose/ResampleTables.h"
 #include "raster/Bitmap.h"
 
 // Pixels as rows of blue, green, red bytes, row 0 at the top, without row fill.
@@ -67,4 +70,16 @@ inline TPlane PlaneFrom(int width, int height, const std::function<int(int, int,
     for (int x = 0; x < width; ++x)
       for (int ch = 0; ch < 3; ++ch) p.At(x, y, ch) = static_cast<uint8_t>(f(x, y, ch));
   return p;
+}
+
+// Runs `body` once with each kernel path this processor has, the generic one first.
+inline void ForEachKernelPath(const std::function<void()>& body) {
+  const TKernelPath saved = KernelPath();
+  for (TKernelPath path : {TKernelPath::kpGeneric, TKernelPath::kpAvx2}) {
+    if (path == TKernelPath::kpAvx2 && !Avx2Available()) continue;
+    SetKernelPath(path);
+    SCOPED_TRACE(path == TKernelPath::kpAvx2 ? "AVX2 kernels" : "generic kernels");
+    body();
+  }
+  SetKernelPath(saved);
 }
