@@ -3,6 +3,7 @@
 // function and one built for AVX2, chosen once per pass; both give the same bytes.
 #include <immintrin.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "compose/ResampleTables.h"
@@ -36,6 +37,7 @@ LV_INLINE void EnlargePixel(const uint8_t* src, const TEnlargeTap& tap, uint8_t*
   }
 }
 
+// Destination pixels of one row for the taps of a table; dst points at the first one.
 void EnlargeRowGeneric(const uint8_t* src, uint8_t* dst, const std::vector<TEnlargeTap>& table,
                        int) {
   for (const TEnlargeTap& tap : table) {
@@ -112,19 +114,24 @@ void EnlargeHorizontal(const TBitmap& source, TBitmap& dest) {
   CheckPassRasters(source, dest, true, true);
   const int height = dest.Height();
   const int width = source.Width();
-  const std::vector<TEnlargeTap> table = MakeEnlargeTable(width, dest.Width());
+  const int target = dest.Width();
   const auto row = KernelPath() == TKernelPath::kpAvx2 ? EnlargeRowAvx2 : EnlargeRowGeneric;
-  for (int y = 0; y < height; ++y) row(source.ConstScanline(y), dest.Scanline(y), table, width);
+  // Rows of up to kTableSpan pixels take one table for the whole pass.
+  for (int first = 0; first < target; first += kTableSpan) {
+    const std::vector<TEnlargeTap> table =
+        MakeEnlargeTable(width, target, first, std::min(kTableSpan, target - first));
+    for (int y = 0; y < height; ++y)
+      row(source.ConstScanline(y), dest.Scanline(y) + 3 * first, table, width);
+  }
 }
 
 void EnlargeVertical(const TBitmap& source, TBitmap& dest) {
   CheckPassRasters(source, dest, false, true);
   const int bytes = dest.Width() * 3;
   const int height = dest.Height();
-  const std::vector<TEnlargeTap> table = MakeEnlargeTable(source.Height(), height);
   const auto cubic = KernelPath() == TKernelPath::kpAvx2 ? CubicRowAvx2 : CubicRowGeneric;
   for (int b = 0; b < height; ++b) {
-    const TEnlargeTap& tap = table[static_cast<size_t>(b)];
+    const TEnlargeTap tap = EnlargeTap(source.Height(), height, b);
     uint8_t* dst = dest.Scanline(b);
     switch (tap.kind) {
       case TEnlargeKind::ekCubic:

@@ -36,50 +36,62 @@ void SetKernelPath(TKernelPath path) {
   ChosenPath() = path == TKernelPath::kpAvx2 && !Avx2Available() ? TKernelPath::kpGeneric : path;
 }
 
-std::vector<TEnlargeTap> MakeEnlargeTable(int source, int dest) {
-  std::vector<TEnlargeTap> table(static_cast<size_t>(dest));
+TEnlargeTap EnlargeTap(int source, int dest, int b) {
+  TEnlargeTap tap;
   const int64_t span = source - 1;
   const int64_t steps = dest - 1;
-  for (int b = 0; b < dest; ++b) {
-    TEnlargeTap& tap = table[static_cast<size_t>(b)];
-    // pos = (S - 1) * b / (D - 1): the product is an exact integer, the division rounds
-    // once. Its truncation is the integer quotient: a quotient that is not an integer lies
-    // at least 1/(D - 1) below the next one, far more than the rounding error.
-    const long double pos = static_cast<long double>(span * b) / static_cast<long double>(steps);
-    tap.idx = static_cast<int32_t>(span * b / steps);
-    tap.fr = pos - tap.idx;
-    // The single sample of a one-sample source is also the last one: every destination
-    // sample copies it (a one-pixel-wide picture enlarged horizontally copies its column,
-    // as a one-row picture enlarged vertically copies its row).
-    if (tap.idx == source - 1) {
-      tap.kind = TEnlargeKind::ekCopy;
-    } else if (tap.idx == 0 || tap.idx == source - 2) {
-      tap.kind = TEnlargeKind::ekLinear;
-    } else {
-      tap.kind = TEnlargeKind::ekCubic;
-      // Cubic Lagrange weights of samples idx - 1 .. idx + 2 at t = fr + 1, each in this
-      // order of operations.
-      const long double t = tap.fr + 1.0L;
-      tap.w[0] = RoundWeight((t - 1) * 65536 * (t - 2) * (t - 3) * (-kSixth));
-      tap.w[1] = RoundWeight((t - 0) * 65536 * (t - 2) * (t - 3) * 0.5L);
-      tap.w[2] = RoundWeight((t - 0) * 65536 * (t - 1) * (t - 3) * (-0.5L));
-      tap.w[3] = RoundWeight((t - 0) * 65536 * (t - 1) * (t - 2) * kSixth);
-    }
+  // pos = (S - 1) * b / (D - 1): the product is an exact integer, the division rounds
+  // once. Its truncation is the integer quotient: a quotient that is not an integer lies
+  // at least 1/(D - 1) below the next one, far more than the rounding error.
+  const long double pos = static_cast<long double>(span * b) / static_cast<long double>(steps);
+  tap.idx = static_cast<int32_t>(span * b / steps);
+  tap.fr = pos - tap.idx;
+  // The single sample of a one-sample source is also the last one: every destination
+  // sample copies it (a one-pixel-wide picture enlarged horizontally copies its column,
+  // as a one-row picture enlarged vertically copies its row).
+  if (tap.idx == source - 1) {
+    tap.kind = TEnlargeKind::ekCopy;
+  } else if (tap.idx == 0 || tap.idx == source - 2) {
+    tap.kind = TEnlargeKind::ekLinear;
+  } else {
+    tap.kind = TEnlargeKind::ekCubic;
+    // Cubic Lagrange weights of samples idx - 1 .. idx + 2 at t = fr + 1, each in this
+    // order of operations.
+    const long double t = tap.fr + 1.0L;
+    tap.w[0] = RoundWeight((t - 1) * 65536 * (t - 2) * (t - 3) * (-kSixth));
+    tap.w[1] = RoundWeight((t - 0) * 65536 * (t - 2) * (t - 3) * 0.5L);
+    tap.w[2] = RoundWeight((t - 0) * 65536 * (t - 1) * (t - 3) * (-0.5L));
+    tap.w[3] = RoundWeight((t - 0) * 65536 * (t - 1) * (t - 2) * kSixth);
   }
+  return tap;
+}
+
+std::vector<TEnlargeTap> MakeEnlargeTable(int source, int dest, int first, int count) {
+  if (count < 0) count = dest - first;
+  std::vector<TEnlargeTap> table(static_cast<size_t>(count));
+  for (int j = 0; j < count; ++j)
+    table[static_cast<size_t>(j)] = EnlargeTap(source, dest, first + j);
   return table;
 }
 
-TShrinkTable MakeShrinkTable(int source, int dest) {
+TShrinkBoundary ShrinkBoundary(int source, int dest, int i) {
+  // q = (S * i) / D: the exact integer product, then one division in extended precision.
+  const long double q =
+      static_cast<long double>(static_cast<int64_t>(source) * i) / static_cast<long double>(dest);
+  const auto n = static_cast<int64_t>(q);
+  return {static_cast<int32_t>(n), static_cast<int32_t>((q - n) * 65536)};
+}
+
+TShrinkTable MakeShrinkTable(int source, int dest, int first, int count) {
+  if (count < 0) count = dest - first;
   TShrinkTable table;
-  table.n.resize(static_cast<size_t>(dest) + 1);
-  table.f.resize(static_cast<size_t>(dest) + 1);
-  for (int i = 0; i <= dest; ++i) {
-    // q = (S * i) / D: the exact integer product, then one division in extended precision.
-    const long double q =
-        static_cast<long double>(static_cast<int64_t>(source) * i) / static_cast<long double>(dest);
-    const int64_t n = static_cast<int64_t>(q);
-    table.n[static_cast<size_t>(i)] = static_cast<int32_t>(n);
-    table.f[static_cast<size_t>(i)] = static_cast<int32_t>((q - n) * 65536);
+  table.first = first;
+  table.n.resize(static_cast<size_t>(count) + 1);
+  table.f.resize(static_cast<size_t>(count) + 1);
+  for (int j = 0; j <= count; ++j) {
+    const TShrinkBoundary boundary = ShrinkBoundary(source, dest, first + j);
+    table.n[static_cast<size_t>(j)] = boundary.n;
+    table.f[static_cast<size_t>(j)] = boundary.f;
   }
   const long double scale = static_cast<long double>(static_cast<int64_t>(source) * 65536) /
                             static_cast<long double>(dest);

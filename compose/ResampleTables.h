@@ -2,6 +2,11 @@
 // entry per destination position for enlarging, one per boundary for shrinking. All
 // positions are computed in extended precision (long double, 64-bit significand) and
 // truncated toward zero, as the pixel arithmetic of the tool requires.
+//
+// A table covers at most kTableSpan destination positions at a time, and a height pass
+// computes the entry of each destination row when it reaches it, so the temporaries of a
+// pass stay small whatever the picture's size (a row of 300 million pixels, which the
+// store allows for a picture one pixel high, would otherwise need gigabytes of taps).
 #pragma once
 
 #include <cstdint>
@@ -33,8 +38,12 @@ struct TEnlargeTap {
   long double fr = 0;           // position - idx, for the linear intervals
 };
 
-// One tap per destination position b = 0 .. D - 1 for enlarging S samples to D (S < D).
-std::vector<TEnlargeTap> MakeEnlargeTable(int source, int dest);
+inline constexpr int kTableSpan = 4096;
+
+// The tap of destination position b for enlarging S samples to D (S < D).
+TEnlargeTap EnlargeTap(int source, int dest, int b);
+// The taps of destination positions first .. first + count - 1 (count -1: up to D - 1).
+std::vector<TEnlargeTap> MakeEnlargeTable(int source, int dest, int first = 0, int count = -1);
 
 // Linear sample of the first and last intervals, evaluated in extended precision in
 // exactly this form: truncate(p0 * (1 - fr) + p1 * fr + 0.5).
@@ -51,10 +60,21 @@ inline uint8_t CubicSample(int32_t sum) {
   return static_cast<uint8_t>(sum >> 16);
 }
 
-// The boundaries and scale of shrinking S samples to D (S > D).
+// The boundary i of shrinking S samples to D (S > D): n(i) = truncate(q(i)) and
+// f(i) = truncate((q(i) - n(i)) * 65536) with q(i) = (S * i) / D. So n(0) = 0, f(0) = 0,
+// n(D) = S, f(D) = 0.
+struct TShrinkBoundary {
+  int32_t n = 0;
+  int32_t f = 0;
+};
+TShrinkBoundary ShrinkBoundary(int source, int dest, int i);
+
+// The scale and the boundaries first .. first + count of shrinking S samples to D: the
+// boundaries of destination positions first .. first + count - 1 (count -1: up to D - 1).
 struct TShrinkTable {
-  std::vector<int32_t> n;  // n(i) = truncate(S * i / D), i = 0 .. D
-  std::vector<int32_t> f;  // f(i) = truncate((S * i / D - n(i)) * 65536)
+  int first = 0;
+  std::vector<int32_t> n;  // n[j] = n(first + j)
+  std::vector<int32_t> f;  // f[j] = f(first + j)
   int64_t c = 0;           // truncate(S * 65536 / D + 0.5): the coverage of one pixel
   int64_t half = 0;        // (c + 1) div 2
   // Whether the 16.16 sums of one destination sample may exceed 32 bits. They reach about
@@ -63,7 +83,7 @@ struct TShrinkTable {
   bool wide = false;
 };
 
-TShrinkTable MakeShrinkTable(int source, int dest);
+TShrinkTable MakeShrinkTable(int source, int dest, int first = 0, int count = -1);
 
 // Exact division of a non-negative 16.16 sum by the coverage c, done by a multiplication
 // and a shift (a division per output byte would dominate the shrink kernels). Exact for

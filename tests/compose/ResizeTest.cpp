@@ -47,6 +47,7 @@ TPlane Resized(const TPlane& plane, int width, int height) {
 TEST(EnlargeTable, FourToSevenHasTheWorkedPositionsAndWeights) {
   const std::vector<TEnlargeTap> t = MakeEnlargeTable(4, 7);
   ASSERT_EQ(t.size(), 7u);
+  EXPECT_EQ(MakeEnlargeTable(4, 7, 3, 1)[0].w[1], t[3].w[1]);
   const int idx[7] = {0, 0, 1, 1, 2, 2, 3};
   const TEnlargeKind kind[7] = {
       TEnlargeKind::ekLinear, TEnlargeKind::ekLinear, TEnlargeKind::ekCubic, TEnlargeKind::ekCubic,
@@ -236,6 +237,21 @@ TEST(Resize, KernelsMatchTheReferenceOnSmoothPictures) {
       const int th = 1 + static_cast<int>(random() % 150);
       ASSERT_EQ(Resized(source, tw, th), ReferenceResize(source, tw, th));
     }
+  });
+}
+
+TEST(Resize, WideRowsAreDoneInSpansThatJoinExactly) {
+  // Tables cover 4096 destination pixels at a time and the height pass's sums a strip of
+  // 16384 pixels: pictures wider than that must come out as if done in one piece.
+  ForEachKernelPath([] {
+    std::mt19937 random(77);
+    const TPlane narrow = RandomPlane(7, 3, random);
+    EXPECT_EQ(Resized(narrow, 9001, 3), ReferenceWidthPass(narrow, 9001));
+    const TPlane wide = RandomPlane(9001, 3, random);
+    EXPECT_EQ(Resized(wide, 5000, 2), ReferenceResize(wide, 5000, 2));
+    const TPlane wider = RandomPlane(20000, 5, random);
+    EXPECT_EQ(Resized(wider, 20000, 3), ReferenceHeightPass(wider, 3));
+    EXPECT_EQ(Resized(wider, 20000, 11), ReferenceHeightPass(wider, 11));
   });
 }
 
