@@ -85,15 +85,6 @@ TEST(ToneTable, RefusesValuesOutsideABytesRange) {
   EXPECT_THROW(TToneTable(128, 256), EInvalidGraphicOperation);
 }
 
-TEST(ContrastLimit, IsNotSymmetricAbout128) {
-  EXPECT_EQ(ContrastLimit(0), 0);
-  EXPECT_EQ(ContrastLimit(127), 127);
-  EXPECT_EQ(ContrastLimit(128), 128);
-  EXPECT_EQ(ContrastLimit(129), 126);
-  EXPECT_EQ(ContrastLimit(200), 55);
-  EXPECT_EQ(ContrastLimit(255), 0);
-}
-
 TEST(ApplyInnerTone, MapsOddCellsFromTheHiddenPictureOnly) {
   ForEachKernelPath([] {
     std::mt19937 random(12);

@@ -294,6 +294,11 @@ TEST(Workflow, BadEditTextsChangeNothing) {
     EXPECT_EQ(e.Message(), "画像のサイズが不正です (1 x 0)");
   }
   expect_unchanged("1", "10");
+  w.SetXEditText("5");
+  w.SetYEditText("1e30");  // 1e30 * 5 / 20 is no integer at all
+  EXPECT_THROW(w.XEditChange(), EInvalidOp);
+  expect_unchanged("5", "1e30");
+  w.SetYEditText("10");
   w.SetXEditText("2000000000");  // 10 * 2e9 / 20 = 1e9: fits an integer, too large a picture
   EXPECT_THROW(w.XEditChange(), EInvalidGraphic);
   EXPECT_EQ(PlaneOf(w.ExternalBitmap()), visible);
