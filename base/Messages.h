@@ -37,9 +37,14 @@ inline constexpr const char SVBitmaps[] = "ビットマップ";
 inline constexpr const char SVJPEGImageFile[] = "JPEG イメージファイル";
 inline constexpr const char SJPEGError[] = "JPEG エラー #%d";
 inline constexpr const char SJPEGChangeSize[] = "JPEG イメージのサイズは変更できません";
+inline constexpr const char SChangeIconSize[] = "アイコンのサイズは変更できません";
+inline constexpr const char SInvalidIcon[] = "アイコン イメージが不正です";
 
 // The plug-in host.
 inline constexpr const char SSPIFOpenError[] = "%s:Susie Pluginがロードできませんでした";
 inline constexpr const char SSPIInvalidSPI[] = "%s:認識できないSusie Pluginです";
 inline constexpr const char SSPIInvalidAPI[] = "%sは[%s]では使えないSusie Plugin APIです";
 inline constexpr const char SSPIDupCreate[] = "TSPIs は複数生成できません";
+// Our own texts for what a plug-in may hand back wrongly.
+inline constexpr const char SInvalidLocalHandle[] = "不正なメモリハンドルです";
+inline constexpr const char SSPIInvalidResult[] = "%s:Susie Pluginが不正なデータを返しました (%s)";
