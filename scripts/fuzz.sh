@@ -41,6 +41,15 @@ seeds_of() {
     fuzz_plugin_gif) echo "tests/data/plugins/*.gif tests/data/sdl2-image/*.gif" ;;
   esac
 }
+# The option bytes (hex) each seed is also copied with: a target reads its options from the
+# end of the input, and a picture file's own last byte (the end marker of a JPEG or PNG)
+# would otherwise choose them, and be missing from the picture.
+options_of() {
+  case $1 in
+    fuzz_jpeg_header) echo "00 10 13 30" ;;
+    fuzz_plugin_png | fuzz_plugin_jpeg | fuzz_plugin_gif) echo "00" ;;
+  esac
+}
 dict_of() {
   case $1 in
     fuzz_bmp_reader | fuzz_bmp_roundtrip | fuzz_spi_dib) echo bmp ;;
@@ -69,6 +78,12 @@ for t in "${targets[@]}"; do
       [ -e "$f" ] || continue
       find "$f" -type f ! -name '*.md' ! -name '*.txt' ! -name '*.md5' ! -name '*.png.ref*' \
         -size -300k -exec cp -n {} "$corpus/" \; 2>/dev/null || true
+      for o in $(options_of "$t"); do
+        find "$f" -type f ! -name '*.md' ! -name '*.txt' -size -300k | while read -r file; do
+          out=$corpus/$(basename "$file").$o
+          [ -e "$out" ] || { cat "$file"; printf "\\x$o"; } >"$out"
+        done
+      done
     done
   done
   [ "$seed_only" -eq 1 ] && continue
