@@ -89,7 +89,8 @@ for t in "${targets[@]}"; do
   [ "$seed_only" -eq 1 ] && continue
   echo "== $t: ${seconds}s, corpus $(find "$corpus" -type f | wc -l) files"
   if [ -d "fuzz/regressions/$t" ] && [ -n "$(ls -A "fuzz/regressions/$t")" ]; then
-    if ! build-fuzz/fuzz/"$t" fuzz/regressions/"$t"/* >"$artifacts/replay.log" 2>&1; then
+    if ! build-fuzz/fuzz/"$t" -rss_limit_mb=2048 -malloc_limit_mb=128 fuzz/regressions/"$t"/* \
+      >"$artifacts/replay.log" 2>&1; then
       echo "$t: a regression input fails again (see $artifacts/replay.log)"
       failed+=("$t")
       continue

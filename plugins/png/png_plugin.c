@@ -80,12 +80,33 @@ static void ConvertRow(const uint8_t* in, uint8_t* out, int width, int channels,
   }
 }
 
+/* Whether every chunk before the image data fits in the file. libpng allocates a chunk's
+ * claimed length before it reads the chunk, so an 8 KB file claiming a 500 MB text chunk
+ * would cost 500 MB; such a file is refused before libpng sees it. Image data is read in
+ * pieces and may be cut short (libpng then reports the damage itself). Every pass moves
+ * on by at least 12 bytes. */
+static int ChunksFit(const uint8_t* data, size_t size) {
+  size_t pos = 8;
+  while (size - pos >= 8) {
+    const size_t length = (size_t)data[pos] << 24 | (size_t)data[pos + 1] << 16 |
+                          (size_t)data[pos + 2] << 8 | data[pos + 3];
+    const int idat = memcmp(data + pos + 4, "IDAT", 4) == 0;
+    if (length > size - pos - 8) return idat;
+    if (idat || memcmp(data + pos + 4, "IEND", 4) == 0) return 1;
+    pos += 8 + length;
+    if (size - pos < 4) return 1;
+    pos += 4;
+  }
+  return 1;
+}
+
 static int Decode(const uint8_t* data, size_t size, SpiPictureInfo* picture_info, PluginDib* dib) {
   Reader reader = {data, size, 0};
   png_structp png;
   png_infop info;
   uint8_t* volatile buffer = NULL;
   volatile int result = SPI_BROKEN_DATA;
+  if (!ChunksFit(data, size)) return SPI_BROKEN_DATA;
   png = png_create_read_struct(PNG_LIBPNG_VER_STRING, NULL, OnError, OnWarning);
   if (png == NULL) return SPI_NO_MEMORY;
   info = png_create_info_struct(png);
