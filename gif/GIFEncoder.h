@@ -47,22 +47,19 @@ class TGIFEncoder {
 
   // Packs a code of the current width into the bit bucket, least significant bit first,
   // and writes every full byte. The end code also writes the bits left over, if any, as a
-  // final byte whose unused high bits are zero.
+  // final byte whose unused high bits are zero. The bucket never holds bits above its
+  // bit count, so a code is simply or-ed in above them.
   void PutCode(uint32_t code) {
-    if (bit_count_ > 0)
-      bucket_ = (bucket_ & ((1u << bit_count_) - 1)) | (code << bit_count_);
-    else
-      bucket_ = code;
-    bit_count_ += code_width_;
-    while (bit_count_ >= 8) {
-      writer_->WriteByte(static_cast<uint8_t>(bucket_));
-      bucket_ >>= 8;
-      bit_count_ -= 8;
+    uint32_t bucket = bucket_ | code << bit_count_;
+    int bits = bit_count_ + code_width_;
+    for (; bits >= 8; bits -= 8, bucket >>= 8) writer_->WriteByte(static_cast<uint8_t>(bucket));
+    if (code == end_code_ && bits > 0) {
+      writer_->WriteByte(static_cast<uint8_t>(bucket));
+      bucket = 0;
+      bits = 0;
     }
-    if (code == end_code_ && bit_count_ > 0) {
-      writer_->WriteByte(static_cast<uint8_t>(bucket_ & ((1u << bit_count_) - 1)));
-      bit_count_ = 0;
-    }
+    bucket_ = bucket;
+    bit_count_ = bits;
   }
 
   // The one place where the code width grows. It must stay in step with the decoder,

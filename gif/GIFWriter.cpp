@@ -31,7 +31,6 @@ int64_t TGIFWriter::Write(const void* buffer, int64_t count) {
   const auto* bytes = static_cast<const uint8_t*>(buffer);
   int64_t done = 0;
   while (done < count) {
-    dirty_ = true;
     const int64_t n = std::min<int64_t>(count - done, kBlockBytes - count_);
     std::memcpy(buffer_ + count_, bytes + done, static_cast<size_t>(n));
     count_ += static_cast<int>(n);
@@ -42,18 +41,16 @@ int64_t TGIFWriter::Write(const void* buffer, int64_t count) {
 }
 
 void TGIFWriter::FlushBlock() {
-  // A block of no data bytes would read as the terminator: never write one.
+  // A block of no data bytes would read as the terminator: never write one. (A block
+  // waits while count_ is above 1: that is the writer's dirty state.)
   if (count_ > 1) {
     buffer_[0] = static_cast<uint8_t>(count_ - 1);
     const int bytes = count_;
     count_ = 1;
-    dirty_ = false;
     stream_.WriteBuffer(buffer_, bytes);
   }
-  count_ = 1;
-  dirty_ = false;
 }
 
 void TGIFWriter::Close() {
-  if (dirty_) FlushBlock();
+  FlushBlock();
 }

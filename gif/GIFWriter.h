@@ -26,7 +26,6 @@ class TGIFWriter final : public TGIFStream {
 
   int64_t Write(const void* buffer, int64_t count) override;
   void WriteByte(uint8_t value) {
-    dirty_ = true;
     buffer_[count_++] = value;
     if (count_ == kBlockBytes) FlushBlock();
   }
@@ -40,6 +39,5 @@ class TGIFWriter final : public TGIFStream {
 
   TStream& stream_;
   uint8_t buffer_[kBlockBytes];
-  int count_ = 1;  // 1..256: the next free place in buffer_
-  bool dirty_ = false;
+  int count_ = 1;  // 1..256: the next free place in buffer_; above 1 while data waits
 };

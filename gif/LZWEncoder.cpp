@@ -7,20 +7,6 @@ void THashTable::Full() {
   throw GIFException(SGIFHashTableFull);
 }
 
-void TLZWEncoder::OutputCode(uint32_t code) {
-  PutCode(code);
-  // The decoder has added an entry for every code but the first after a clear; once the
-  // next free code no longer fits the width, its next code is one bit wider.
-  if (next_code_ > max_code_ || clear_flag_) {
-    if (clear_flag_) {
-      ResetCodeWidth();
-      clear_flag_ = false;
-    } else {
-      WidenCode();
-    }
-  }
-}
-
 void TLZWEncoder::EmitClear() {
   clear_flag_ = true;
   OutputCode(clear_code_);
@@ -42,23 +28,25 @@ void TLZWEncoder::Encode() {
   const uint32_t color_count = static_cast<uint32_t>(color_count_ < 0 ? 0 : color_count_);
   THashTable& table = *table_;
   EmitClear();
-  const uint8_t* p = nullptr;
-  size_t n = 0;
-  if (!walk_.NextSpan(p, n)) return;
+  // The span comes back through references; the loop runs on copies kept in registers.
+  const uint8_t* span = nullptr;
+  size_t count = 0;
+  if (!walk_.NextSpan(span, count)) return;
+  const uint8_t* p = span;
+  const uint8_t* end = span + count;
   uint32_t prefix = *p++;
-  --n;
   if (kCheckColors && prefix >= color_count) ColorNotInTable();
-  do {
-    for (const uint8_t* end = p + n; p != end; ++p) {
+  for (;;) {
+    for (; p != end; ++p) {
       const uint32_t pixel = *p;
       if (kCheckColors && pixel >= color_count) ColorNotInTable();
-      const uint32_t key = prefix << 8 | pixel;
       uint32_t cell;
-      const int code = table.Find(key, cell);
+      const int code = table.Find(prefix, pixel, cell);
       if (code >= 0) {
         prefix = static_cast<uint32_t>(code);
         continue;
       }
+      const uint32_t key = prefix << 8 | pixel;
       OutputCode(prefix);
       prefix = pixel;
       if (next_code_ >= kMaxCode) {
@@ -67,6 +55,9 @@ void TLZWEncoder::Encode() {
         table.Store(cell, key, next_code_++);
       }
     }
-  } while (walk_.NextSpan(p, n));
+    if (!walk_.NextSpan(span, count)) break;
+    p = span;
+    end = span + count;
+  }
   OutputCode(prefix);
 }

@@ -2,6 +2,7 @@
 // hash table in place of a string table.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <cstring>
 #include <memory>
@@ -13,6 +14,14 @@
 // held between two clears at 8 bits per pixel); a cell holds key * 4096 + code, where
 // key = prefix * 256 + pixel (at most 20 bits, never all ones since a prefix is at most
 // 4094) and code has 12 bits. A cell whose upper 20 bits are all ones is empty.
+// ((prefix xor prefix >> 4) * 256) mod size for every 12-bit prefix (see HomeCell).
+constexpr std::array<uint16_t, 4096> MakeHashPrefixPart(uint32_t size) {
+  std::array<uint16_t, 4096> part{};
+  for (uint32_t prefix = 0; prefix < 4096; ++prefix)
+    part[prefix] = static_cast<uint16_t>(((prefix ^ (prefix >> 4)) << 8) % size);
+  return part;
+}
+
 class THashTable {
  public:
   static constexpr uint32_t kSize = 8009;
@@ -27,8 +36,11 @@ class THashTable {
   // GIFException "LZW hash table full" ends it instead. (That needs more than 4004 of the
   // at most 4089 entries between two clears in one circle; the hash spreads them evenly
   // over both circles.)
-  int Find(uint32_t key, uint32_t& cell) const {
-    uint32_t h = (key ^ (key >> 4)) % kSize;
+  int Find(uint32_t key, uint32_t& cell) const { return Find(key >> 8, key & 0xFF, cell); }
+  // The same for key = prefix * 256 + pixel, given apart (prefix below 4096).
+  int Find(uint32_t prefix, uint32_t pixel, uint32_t& cell) const {
+    const uint32_t key = prefix << 8 | pixel;
+    uint32_t h = HomeCell(prefix, pixel);
     for (uint32_t probes = 1;; ++probes) {
       const uint32_t c = cells_[h];
       if ((c >> 12) == key) return static_cast<int>(c & 0xFFF);
@@ -40,6 +52,16 @@ class THashTable {
       h = h == 0 ? kSize - 1 : (2 * h >= kSize ? 2 * h - kSize : 2 * h);
     }
   }
+  // (key xor key >> 4) mod 8009, for key = prefix * 256 + pixel with a 12-bit prefix.
+  // Bits 8..19 of key xor key >> 4 are prefix xor prefix >> 4, bits 0..7 are
+  // pixel xor pixel >> 4 xor (prefix mod 16) * 16; so the home cell is the prefix's part
+  // (a table of ((prefix xor prefix >> 4) * 256) mod 8009) plus a byte, brought below 8009
+  // by at most one subtraction. That takes the division off the path from one lookup's
+  // result to the next lookup.
+  static uint32_t HomeCell(uint32_t prefix, uint32_t pixel) {
+    const uint32_t h = kPrefixPart[prefix] + (pixel ^ (pixel >> 4) ^ ((prefix & 15) << 4));
+    return h >= kSize ? h - kSize : h;
+  }
   // Puts (key, code) into a cell that Find returned.
   void Store(uint32_t cell, uint32_t key, uint32_t code) { cells_[cell] = key << 12 | code; }
   // Find, then Store when the key is not there yet.
@@ -50,6 +72,7 @@ class THashTable {
 
  private:
   static constexpr uint32_t kEmptyKey = 0xFFFFF;
+  static constexpr std::array<uint16_t, 4096> kPrefixPart = MakeHashPrefixPart(8009);
   [[noreturn]] static void Full();
 
   uint32_t cells_[kSize];
@@ -68,3 +91,17 @@ class TLZWEncoder final : public TGIFEncoder {
   std::unique_ptr<THashTable> table_;
   uint32_t next_code_ = 0;  // the next free code; 4095 is never assigned
 };
+
+inline void TLZWEncoder::OutputCode(uint32_t code) {
+  PutCode(code);
+  // The decoder has added an entry for every code but the first after a clear; once the
+  // next free code no longer fits the width, its next code is one bit wider.
+  if (next_code_ > max_code_ || clear_flag_) {
+    if (clear_flag_) {
+      ResetCodeWidth();
+      clear_flag_ = false;
+    } else {
+      WidenCode();
+    }
+  }
+}

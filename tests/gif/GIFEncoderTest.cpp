@@ -257,6 +257,14 @@ TEST(PixelWalk, InterlacedRowsComeInTheFourPassOrder) {
   }
 }
 
+TEST(HashTable, HomeCellIsTheKeyXorItsShiftModulo8009) {
+  for (uint32_t prefix = 0; prefix < 4096; ++prefix)
+    for (uint32_t pixel = 0; pixel < 256; ++pixel) {
+      const uint32_t key = prefix << 8 | pixel;
+      ASSERT_EQ(THashTable::HomeCell(prefix, pixel), (key ^ (key >> 4)) % 8009) << key;
+    }
+}
+
 TEST(HashTable, FindsWhatWasStoredAndStopsRatherThanCircleForever) {
   THashTable table;
   uint32_t cell = 0;
