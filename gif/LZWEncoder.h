@@ -30,40 +30,42 @@ class THashTable {
   void Clear() { std::memset(cells_, 0xFF, sizeof cells_); }
 
   // The code stored for key, or -1; then `cell` is the empty cell where key belongs.
-  // Probing goes from the home cell (key xor key >> 4) mod 8009 to cell 2h mod 8009, and
-  // from cell 0 to cell 8008. Doubling modulo 8009 runs in circles of 4004 cells, so a
-  // search could go round forever if one circle were full; after 8009 probes
-  // GIFException "LZW hash table full" ends it instead. (That needs more than 4004 of the
-  // at most 4089 entries between two clears in one circle; the hash spreads them evenly
-  // over both circles.)
   int Find(uint32_t key, uint32_t& cell) const { return Find(key >> 8, key & 0xFF, cell); }
   // The same for key = prefix * 256 + pixel, given apart (prefix below 4096).
   int Find(uint32_t prefix, uint32_t pixel, uint32_t& cell) const {
     const uint32_t key = prefix << 8 | pixel;
-    uint32_t h = HomeCell(prefix, pixel);
+    // The home cell, read through the mirror when it lies beyond the last cell.
+    const uint32_t home = kPrefixPart[prefix] + (pixel ^ (pixel >> 4) ^ ((prefix & 15) << 4));
+    uint32_t c = cells_[home];
+    if ((c >> 12) == key) return static_cast<int>(c & 0xFFF);
+    uint32_t h = home >= kSize ? home - kSize : home;
     for (uint32_t probes = 1;; ++probes) {
-      const uint32_t c = cells_[h];
-      if ((c >> 12) == key) return static_cast<int>(c & 0xFFF);
       if ((c >> 12) == kEmptyKey) {
         cell = h;
         return -1;
       }
       if (probes == kSize) Full();
       h = h == 0 ? kSize - 1 : (2 * h >= kSize ? 2 * h - kSize : 2 * h);
+      c = cells_[h];
+      if ((c >> 12) == key) return static_cast<int>(c & 0xFFF);
     }
   }
-  // (key xor key >> 4) mod 8009, for key = prefix * 256 + pixel with a 12-bit prefix.
-  // Bits 8..19 of key xor key >> 4 are prefix xor prefix >> 4, bits 0..7 are
+  // The home cell (key xor key >> 4) mod 8009 of key = prefix * 256 + pixel (12-bit
+  // prefix). Bits 8..19 of key xor key >> 4 are prefix xor prefix >> 4 and bits 0..7 are
   // pixel xor pixel >> 4 xor (prefix mod 16) * 16; so the home cell is the prefix's part
-  // (a table of ((prefix xor prefix >> 4) * 256) mod 8009) plus a byte, brought below 8009
-  // by at most one subtraction. That takes the division off the path from one lookup's
-  // result to the next lookup.
+  // ((prefix xor prefix >> 4) * 256 mod 8009, from a table) plus a byte, brought below
+  // 8009 by at most one subtraction. Find leaves even that subtraction out: it reads the
+  // sum (below 8009 + 256) directly, cells 8009 and up being copies of cells 0 to 255.
+  // No division or wrap lies between one search's result and the next search.
   static uint32_t HomeCell(uint32_t prefix, uint32_t pixel) {
     const uint32_t h = kPrefixPart[prefix] + (pixel ^ (pixel >> 4) ^ ((prefix & 15) << 4));
     return h >= kSize ? h - kSize : h;
   }
   // Puts (key, code) into a cell that Find returned.
-  void Store(uint32_t cell, uint32_t key, uint32_t code) { cells_[cell] = key << 12 | code; }
+  void Store(uint32_t cell, uint32_t key, uint32_t code) {
+    cells_[cell] = key << 12 | code;
+    if (cell < kMirrored) cells_[kSize + cell] = cells_[cell];
+  }
   // Find, then Store when the key is not there yet.
   void Insert(uint32_t key, uint32_t code) {
     uint32_t cell = 0;
@@ -75,7 +77,9 @@ class THashTable {
   static constexpr std::array<uint16_t, 4096> kPrefixPart = MakeHashPrefixPart(8009);
   [[noreturn]] static void Full();
 
-  uint32_t cells_[kSize];
+  // The 8009 cells, then copies of the first 256 (see HomeCell).
+  static constexpr uint32_t kMirrored = 256;
+  uint32_t cells_[kSize + kMirrored];
 };
 
 class TLZWEncoder final : public TGIFEncoder {
