@@ -276,6 +276,24 @@ TEST(HashTable, FindsWhatWasStoredAndStopsRatherThanCircleForever) {
   table.Clear();
   EXPECT_EQ(table.Find(0x12345, cell), -1);
 
+  // A table as full as an encoder ever makes it: every key is found again, also those
+  // whose home cell is one of the first 256 (read through their copies at the end).
+  TestRandom random(9);
+  std::vector<uint32_t> keys;
+  int low_homes = 0;
+  while (keys.size() < 3837) {
+    const uint32_t key = random.Next() % (4095u << 8);
+    if (table.Find(key, cell) >= 0) continue;
+    table.Store(cell, key, static_cast<uint32_t>(keys.size()));
+    keys.push_back(key);
+    low_homes += THashTable::HomeCell(key >> 8, key & 0xFF) < 256;
+  }
+  EXPECT_GT(low_homes, 50);
+  for (size_t i = 0; i < keys.size(); ++i)
+    ASSERT_EQ(table.Find(keys[i], cell), static_cast<int>(i));
+  table.Clear();
+  for (const uint32_t key : keys) ASSERT_EQ(table.Find(key, cell), -1);
+
   // Doubling modulo 8009 runs in two circles of 4004 cells; fill the circle through cell
   // 1 with keys whose home cell lies on it, then look up one more such key.
   std::vector<bool> on_circle(THashTable::kSize, false);
