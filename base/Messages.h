@@ -23,8 +23,7 @@ inline constexpr const char SInvalidOp[] = "浮動小数点演算が不正です
 inline constexpr const char SOutOfMemory[] = "メモリが足りません";
 inline constexpr const char SInvalidStreamOperation[] = "Invalid stream operation";
 // Our own limit on picture sizes (the store of one picture may not exceed 1 GiB).
-inline constexpr const char SPictureTooLarge[] =
-    "画像が大きすぎます (%d x %d, %d ビット/ピクセル)";
+inline constexpr const char SPictureTooLarge[] = "画像が大きすぎます (%d x %d, %d ビット/ピクセル)";
 
 // Descriptions of the picture format registry.
 inline constexpr const char SVMetafiles[] = "メタファイル";
@@ -34,12 +33,17 @@ inline constexpr const char SVBitmaps[] = "ビットマップ";
 inline constexpr const char SVJPEGImageFile[] = "JPEG イメージファイル";
 inline constexpr const char SJPEGError[] = "JPEG エラー #%d";
 inline constexpr const char SJPEGChangeSize[] = "JPEG イメージのサイズは変更できません";
+inline constexpr const char SChangeIconSize[] = "アイコンのサイズは変更できません";
+inline constexpr const char SInvalidIcon[] = "アイコン イメージが不正です";
 
 // The plug-in host.
 inline constexpr const char SSPIFOpenError[] = "%s:Susie Pluginがロードできませんでした";
 inline constexpr const char SSPIInvalidSPI[] = "%s:認識できないSusie Pluginです";
 inline constexpr const char SSPIInvalidAPI[] = "%sは[%s]では使えないSusie Plugin APIです";
 inline constexpr const char SSPIDupCreate[] = "TSPIs は複数生成できません";
+// Our own texts for what a plug-in may hand back wrongly.
+inline constexpr const char SInvalidLocalHandle[] = "不正なメモリハンドルです";
+inline constexpr const char SSPIInvalidResult[] = "%s:Susie Pluginが不正なデータを返しました (%s)";
 
 // The GIF library (English, as that library's own texts).
 inline constexpr const char SGIFColorTableOverflow[] = "Color table overflow";

@@ -8,6 +8,7 @@
 #include "base/Exceptions.h"
 #include "base/Format.h"
 #include "base/Messages.h"
+#include "platform/Memory.h"
 
 int64_t TStream::Size() {
   const int64_t position = Seek(0, TSeekOrigin::soCurrent);
@@ -16,7 +17,9 @@ int64_t TStream::Size() {
   return size;
 }
 
-void TStream::SetSize(int64_t) { throw EStreamError(SInvalidStreamOperation); }
+void TStream::SetSize(int64_t) {
+  throw EStreamError(SInvalidStreamOperation);
+}
 
 void TStream::ReadBuffer(void* buffer, int64_t count) {
   if (count < 0 || (count != 0 && Read(buffer, count) != count)) throw EReadError(SReadError);
@@ -45,16 +48,22 @@ int64_t TStream::CopyFrom(TStream& source, int64_t count) {
 
 // TMemoryStream ---------------------------------------------------------------------------
 
-TMemoryStream::~TMemoryStream() { std::free(memory_); }
+TMemoryStream::~TMemoryStream() {
+  ReleasePixelMemory(memory_);
+}
 
 void TMemoryStream::Reserve(int64_t capacity) {
   if (capacity <= capacity_) return;
   // Grow by at least half again, so that many small writes stay linear overall.
   int64_t grown = std::max<int64_t>(capacity, capacity_ + capacity_ / 2);
   grown = (grown + 0xFFF) & ~int64_t{0xFFF};
-  void* memory = std::realloc(memory_, static_cast<size_t>(grown));
+  // Large blocks come from the pixel-store allocator (huge pages where available), since
+  // memory streams carry whole picture files.
+  auto* memory = static_cast<uint8_t*>(AllocatePixelMemory(static_cast<size_t>(grown)));
   if (memory == nullptr) throw EOutOfMemory(SOutOfMemory);
-  memory_ = static_cast<uint8_t*>(memory);
+  if (size_ > 0) std::memcpy(memory, memory_, static_cast<size_t>(size_));
+  ReleasePixelMemory(memory_);
+  memory_ = memory;
   capacity_ = grown;
 }
 
@@ -78,9 +87,15 @@ int64_t TMemoryStream::Write(const void* buffer, int64_t count) {
 
 int64_t TMemoryStream::Seek(int64_t offset, TSeekOrigin origin) {
   switch (origin) {
-    case TSeekOrigin::soBeginning: position_ = offset; break;
-    case TSeekOrigin::soCurrent: position_ += offset; break;
-    case TSeekOrigin::soEnd: position_ = size_ + offset; break;
+    case TSeekOrigin::soBeginning:
+      position_ = offset;
+      break;
+    case TSeekOrigin::soCurrent:
+      position_ += offset;
+      break;
+    case TSeekOrigin::soEnd:
+      position_ = size_ + offset;
+      break;
   }
   return position_;
 }
@@ -93,7 +108,7 @@ void TMemoryStream::SetSize(int64_t size) {
 }
 
 void TMemoryStream::Clear() {
-  std::free(memory_);
+  ReleasePixelMemory(memory_);
   memory_ = nullptr;
   size_ = capacity_ = position_ = 0;
 }

@@ -12,9 +12,15 @@ using TColor = uint32_t;
 constexpr TColor RGBColor(uint8_t r, uint8_t g, uint8_t b) {
   return static_cast<TColor>(r) | static_cast<TColor>(g) << 8 | static_cast<TColor>(b) << 16;
 }
-constexpr uint8_t GetRValue(TColor c) { return static_cast<uint8_t>(c); }
-constexpr uint8_t GetGValue(TColor c) { return static_cast<uint8_t>(c >> 8); }
-constexpr uint8_t GetBValue(TColor c) { return static_cast<uint8_t>(c >> 16); }
+constexpr uint8_t GetRValue(TColor c) {
+  return static_cast<uint8_t>(c);
+}
+constexpr uint8_t GetGValue(TColor c) {
+  return static_cast<uint8_t>(c >> 8);
+}
+constexpr uint8_t GetBValue(TColor c) {
+  return static_cast<uint8_t>(c >> 16);
+}
 
 constexpr TColor clBlack = RGBColor(0, 0, 0);
 constexpr TColor clWhite = RGBColor(255, 255, 255);

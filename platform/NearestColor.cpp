@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstdlib>
 
 TNearestColorMap::TNearestColorMap(std::span<const TPaletteEntry> palette) {
   for (const TPaletteEntry& e : palette.first(std::min<size_t>(palette.size(), 256))) {
@@ -21,11 +22,6 @@ TNearestColorMap::TNearestColorMap(std::span<const TRGBQuad> colour_table) {
   Init();
 }
 
-void TNearestColorMap::Init() {
-  cell_offset_.assign(32768, 0);
-  cell_count_.assign(32768, 0);
-}
-
 namespace {
 
 // Squared distance from v to the nearest and the farthest value of [lo, lo + 7].
@@ -34,57 +30,79 @@ inline int MinAxis(int v, int lo) {
   return d * d;
 }
 inline int MaxAxis(int v, int lo) {
-  const int d = std::max(v - lo > 0 ? v - lo : lo - v, v - (lo + 7) > 0 ? v - (lo + 7) : (lo + 7) - v);
+  const int d = std::max(std::abs(v - lo), std::abs(v - (lo + 7)));
   return d * d;
 }
 
 }  // namespace
 
-const uint8_t* TNearestColorMap::Candidates(uint32_t cell, int& count) {
-  if (cell_offset_[cell] == 0) {
-    const int r0 = static_cast<int>(cell & 31) << 3;
-    const int g0 = static_cast<int>((cell >> 5) & 31) << 3;
-    const int b0 = static_cast<int>(cell >> 10) << 3;
-    const int n = Count();
-    int bound = INT_MAX;
-    for (int i = 0; i < n; ++i)
-      bound = std::min(bound, MaxAxis(red_[i], r0) + MaxAxis(green_[i], g0) + MaxAxis(blue_[i], b0));
-    const size_t start = pool_.size();
-    for (int i = 0; i < n; ++i)
-      if (MinAxis(red_[i], r0) + MinAxis(green_[i], g0) + MinAxis(blue_[i], b0) <= bound)
-        pool_.push_back(static_cast<uint8_t>(i));
-    cell_offset_[cell] = static_cast<uint32_t>(start) + 1;
-    cell_count_[cell] = static_cast<uint16_t>(pool_.size() - start);
+void TNearestColorMap::Init() {
+  cell_block_.assign(32768, 0);
+  const int n = Count();
+  const std::vector<int>* values[3] = {&red_, &green_, &blue_};
+  for (int c = 0; c < 3; ++c) {
+    near_[c].resize(static_cast<size_t>(32 * n));
+    far_[c].resize(static_cast<size_t>(32 * n));
+    for (int level = 0; level < 32; ++level)
+      for (int i = 0; i < n; ++i) {
+        near_[c][static_cast<size_t>(level * n + i)] = MinAxis((*values[c])[i], level << 3);
+        far_[c][static_cast<size_t>(level * n + i)] = MaxAxis((*values[c])[i], level << 3);
+      }
   }
-  count = cell_count_[cell];
-  return pool_.data() + (cell_offset_[cell] - 1);
 }
 
-uint8_t TNearestColorMap::Search(const uint8_t* candidates, int count, int red, int green,
-                                 int blue) const {
-  // Candidates are in index order, and only a strictly smaller distance replaces the best,
-  // so the lowest index wins a tie.
-  int best = candidates[0];
-  int best_distance = INT_MAX;
-  for (int k = 0; k < count; ++k) {
-    const int i = candidates[k];
-    const int dr = red - red_[i], dg = green - green_[i], db = blue - blue_[i];
-    const int d = dr * dr + dg * dg + db * db;
-    if (d < best_distance) {
-      best_distance = d;
-      best = i;
+const uint8_t* TNearestColorMap::Block(uint32_t cell) {
+  if (cell_block_[cell] == 0) {
+    const int n = Count();
+    const size_t r = (cell & 31) * static_cast<size_t>(n);
+    const size_t g = ((cell >> 5) & 31) * static_cast<size_t>(n);
+    const size_t b = (cell >> 10) * static_cast<size_t>(n);
+    const int32_t* far_r = far_[0].data() + r;
+    const int32_t* far_g = far_[1].data() + g;
+    const int32_t* far_b = far_[2].data() + b;
+    int32_t bound = INT32_MAX;
+    for (int i = 0; i < n; ++i) bound = std::min(bound, far_r[i] + far_g[i] + far_b[i]);
+    const int32_t* near_r = near_[0].data() + r;
+    const int32_t* near_g = near_[1].data() + g;
+    const int32_t* near_b = near_[2].data() + b;
+    uint8_t candidates[256];
+    int count = 0;
+    for (int i = 0; i < n; ++i)
+      if (near_r[i] + near_g[i] + near_b[i] <= bound) candidates[count++] = static_cast<uint8_t>(i);
+
+    const size_t offset = blocks_.size();
+    blocks_.resize(offset + 512);
+    uint8_t* block = blocks_.data() + offset;
+    if (count == 1) {
+      std::fill(block, block + 512, candidates[0]);
+    } else {
+      const int r0 = static_cast<int>(cell & 31) << 3;
+      const int g0 = static_cast<int>((cell >> 5) & 31) << 3;
+      const int b0 = static_cast<int>(cell >> 10) << 3;
+      for (int k = 0; k < 512; ++k) {
+        const int red = r0 + (k & 7), green = g0 + ((k >> 3) & 7), blue = b0 + (k >> 6);
+        // Candidates are in index order and only a strictly smaller distance replaces the
+        // best, so the lowest index wins a tie.
+        int best = candidates[0];
+        int best_distance = INT_MAX;
+        for (int j = 0; j < count; ++j) {
+          const int i = candidates[j];
+          const int dr = red - red_[i], dg = green - green_[i], db = blue - blue_[i];
+          const int d = dr * dr + dg * dg + db * db;
+          if (d < best_distance) best_distance = d, best = i;
+        }
+        block[k] = static_cast<uint8_t>(best);
+      }
     }
+    cell_block_[cell] = static_cast<uint32_t>(offset) + 1;
   }
-  return static_cast<uint8_t>(best);
+  return blocks_.data() + (cell_block_[cell] - 1);
 }
 
 uint8_t TNearestColorMap::Find(uint8_t red, uint8_t green, uint8_t blue) {
   if (red_.empty()) return 0;
   const uint32_t cell = (red >> 3) | (green >> 3) << 5 | (blue >> 3) << 10;
-  int count = 0;
-  const uint8_t* candidates = Candidates(cell, count);
-  if (count == 1) return candidates[0];
-  return Search(candidates, count, red, green, blue);
+  return Block(cell)[(red & 7) | (green & 7) << 3 | (blue & 7) << 6];
 }
 
 void TNearestColorMap::MapBGR(const uint8_t* bgr, uint8_t* indices, int count) {
@@ -92,15 +110,11 @@ void TNearestColorMap::MapBGR(const uint8_t* bgr, uint8_t* indices, int count) {
     std::fill(indices, indices + count, uint8_t{0});
     return;
   }
-  // Neighbouring pixels of a photo often repeat; remember the last colour and its index.
-  uint32_t last_key = 0xFFFFFFFF;
-  uint8_t last_index = 0;
   for (int x = 0; x < count; ++x, bgr += 3) {
-    const uint32_t key = bgr[0] | bgr[1] << 8 | bgr[2] << 16;
-    if (key != last_key) {
-      last_key = key;
-      last_index = Find(bgr[2], bgr[1], bgr[0]);
-    }
-    indices[x] = last_index;
+    const uint32_t blue = bgr[0], green = bgr[1], red = bgr[2];
+    const uint32_t cell = (red >> 3) | (green >> 3) << 5 | (blue >> 3) << 10;
+    const uint32_t at = cell_block_[cell];
+    const uint8_t* block = at != 0 ? blocks_.data() + (at - 1) : Block(cell);
+    indices[x] = block[(red & 7) | (green & 7) << 3 | (blue & 7) << 6];
   }
 }

@@ -9,10 +9,12 @@
 #include "platform/Colors.h"
 
 // Finds nearest entries fast: the colour cube is cut into 32x32x32 cells of 8x8x8
-// colours, and for each cell that is used the entries that can be nearest to some colour
-// inside it are listed once (an entry can be nearest only if its smallest distance to the
-// cell is at most the smallest largest-distance of any entry). A colour is then compared
-// with its cell's candidates only, usually one or two. The result is exact.
+// colours. The first time a colour of a cell is asked for, the entries that can be
+// nearest to some colour inside the cell are found (an entry can be nearest only if its
+// smallest distance to the cell is at most the smallest largest-distance of any entry;
+// usually one to four remain), and the answers for all 512 colours of the cell are
+// computed from those candidates and kept. Every later colour of the cell is one table
+// read. The result is exact.
 class TNearestColorMap {
  public:
   explicit TNearestColorMap(std::span<const TPaletteEntry> palette);
@@ -25,12 +27,14 @@ class TNearestColorMap {
 
  private:
   void Init();
-  const uint8_t* Candidates(uint32_t cell, int& count);
-  uint8_t Search(const uint8_t* candidates, int count, int red, int green, int blue) const;
+  // The 512 answers of a cell, computed on first use.
+  const uint8_t* Block(uint32_t cell);
 
   std::vector<int> red_, green_, blue_;
-  // Per cell: offset into pool_ plus one (0 = not yet computed) and candidate count.
-  std::vector<uint32_t> cell_offset_;
-  std::vector<uint16_t> cell_count_;
-  std::vector<uint8_t> pool_;
+  // Per channel, per cell level (32) and entry: the squared distance from the entry's
+  // value to the nearest and to the farthest value of the level's 8 values.
+  std::vector<int32_t> near_[3], far_[3];
+  // Per cell: offset of its 512 answers in blocks_ plus one (0 = not yet computed).
+  std::vector<uint32_t> cell_block_;
+  std::vector<uint8_t> blocks_;
 };

@@ -4,7 +4,9 @@
 
 namespace {
 
-constexpr TPaletteEntry E(uint8_t r, uint8_t g, uint8_t b) { return TPaletteEntry{r, g, b, 0}; }
+constexpr TPaletteEntry E(uint8_t r, uint8_t g, uint8_t b) {
+  return TPaletteEntry{r, g, b, 0};
+}
 
 constexpr std::array<TPaletteEntry, 20> kDefault20 = {
     E(0, 0, 0),       E(128, 0, 0),     E(0, 128, 0),     E(128, 128, 0),   E(0, 0, 128),
@@ -14,10 +16,10 @@ constexpr std::array<TPaletteEntry, 20> kDefault20 = {
 };
 
 constexpr std::array<TPaletteEntry, 16> kSixteen = {
-    E(0, 0, 0),     E(128, 0, 0),   E(0, 128, 0),   E(128, 128, 0),
-    E(0, 0, 128),   E(128, 0, 128), E(0, 128, 128), E(128, 128, 128),
-    E(192, 192, 192), E(255, 0, 0), E(0, 255, 0),   E(255, 255, 0),
-    E(0, 0, 255),   E(255, 0, 255), E(0, 255, 255), E(255, 255, 255),
+    E(0, 0, 0),       E(128, 0, 0),   E(0, 128, 0),   E(128, 128, 0),
+    E(0, 0, 128),     E(128, 0, 128), E(0, 128, 128), E(128, 128, 128),
+    E(192, 192, 192), E(255, 0, 0),   E(0, 255, 0),   E(255, 255, 0),
+    E(0, 0, 255),     E(255, 0, 255), E(0, 255, 255), E(255, 255, 255),
 };
 
 std::array<TPaletteEntry, 256> MakeHalftone() {
@@ -41,9 +43,13 @@ std::array<TPaletteEntry, 256> MakeHalftone() {
 
 }  // namespace
 
-const std::array<TPaletteEntry, 20>& DefaultPaletteEntries() { return kDefault20; }
+const std::array<TPaletteEntry, 20>& DefaultPaletteEntries() {
+  return kDefault20;
+}
 
-const std::array<TPaletteEntry, 16>& SixteenColorPaletteEntries() { return kSixteen; }
+const std::array<TPaletteEntry, 16>& SixteenColorPaletteEntries() {
+  return kSixteen;
+}
 
 const std::array<TPaletteEntry, 256>& HalftonePaletteEntries() {
   static const std::array<TPaletteEntry, 256> table = MakeHalftone();

@@ -8,19 +8,23 @@
 #include "base/Format.h"
 #include "base/Messages.h"
 #include "base/Streams.h"
+#include "platform/Memory.h"
 #include "platform/NearestColor.h"
 #include "platform/Palettes.h"
+#include "raster/Canvas.h"
 #include "raster/PixelRows.h"
 
 LV_GRAPHIC_CLASS_IMPL(TBitmap, &TGraphic::Class())
 
-void TBitmapImage::FreeDeleter::operator()(uint8_t* p) const { std::free(p); }
+void TBitmapImage::FreeDeleter::operator()(uint8_t* p) const {
+  ReleasePixelMemory(p);
+}
 
 namespace {
 
 // Allocates a pixel store of `bytes` bytes, not initialised.
 std::unique_ptr<uint8_t[], TBitmapImage::FreeDeleter> AllocatePixels(size_t bytes) {
-  auto* p = static_cast<uint8_t*>(std::malloc(bytes));
+  auto* p = static_cast<uint8_t*>(AllocatePixelMemory(bytes));
   if (p == nullptr) throw EOutOfMemory(SOutOfMemory);
   return std::unique_ptr<uint8_t[], TBitmapImage::FreeDeleter>(p);
 }
@@ -33,15 +37,14 @@ TStoreSize CheckedStoreSize(int width, int height, int bits) {
 
 // The description of a new section (or of a device-dependent picture when bits is 0):
 // bottom-up unless `height` is negative.
-TDIBSection Describe(int width, int height, int bits, uint32_t compression,
-                     const uint32_t* masks) {
+TDIBSection Describe(int width, int height, int bits, uint32_t compression, const uint32_t* masks) {
   TDIBSection d;
   const int abs_height = height < 0 ? -height : height;
   const int store_bits = bits == 0 ? 24 : bits;
   d.dsBm.bmWidth = width;
   d.dsBm.bmHeight = abs_height;
-  d.dsBm.bmWidthBytes = static_cast<int32_t>(
-      BytesPerScanline(static_cast<uint32_t>(std::max(width, 0)), static_cast<uint32_t>(store_bits)));
+  d.dsBm.bmWidthBytes = static_cast<int32_t>(BytesPerScanline(
+      static_cast<uint32_t>(std::max(width, 0)), static_cast<uint32_t>(store_bits)));
   d.dsBm.bmPlanes = 1;
   d.dsBm.bmBitsPixel = static_cast<uint16_t>(store_bits);
   if (bits != 0) {
@@ -51,10 +54,9 @@ TDIBSection Describe(int width, int height, int bits, uint32_t compression,
     d.dsBmih.biPlanes = 1;
     d.dsBmih.biBitCount = static_cast<uint16_t>(bits);
     d.dsBmih.biCompression = compression;
-    d.dsBmih.biSizeImage =
-        static_cast<uint32_t>(static_cast<uint64_t>(d.dsBm.bmWidthBytes) * static_cast<uint64_t>(abs_height));
-    if (compression == BI_BITFIELDS && masks != nullptr)
-      std::copy(masks, masks + 3, d.dsBitfields);
+    d.dsBmih.biSizeImage = static_cast<uint32_t>(static_cast<uint64_t>(d.dsBm.bmWidthBytes) *
+                                                 static_cast<uint64_t>(abs_height));
+    if (compression == BI_BITFIELDS && masks != nullptr) std::copy(masks, masks + 3, d.dsBitfields);
   }
   return d;
 }
@@ -85,6 +87,8 @@ std::shared_ptr<TBitmapImage> NewImage(const TDIBSection& description) {
     const TStoreSize size = CheckedStoreSize(width, height, description.dsBm.bmBitsPixel);
     image->pixels = AllocatePixels(size.total);
     image->pixel_bytes = size.total;
+    image->DIBInfo.dsBm.bmBits = image->pixels.get();
+    ZeroRowPadding(*image);
   }
   image->DIBInfo.dsBm.bmBits = image->pixels.get();
   return image;
@@ -118,29 +122,68 @@ TBitmap::TBitmap() : image_(std::make_shared<TBitmapImage>()) {}
 
 TBitmap::~TBitmap() = default;
 
-bool TBitmap::Empty() const { return !image_->HasPixels(); }
+TCanvas& TBitmap::Canvas() {
+  if (!canvas_) canvas_ = std::make_unique<TCanvas>(*this);
+  return *canvas_;
+}
 
-int TBitmap::Width() const { return image_->DIBInfo.dsBm.bmWidth; }
+TColor TBitmap::BrushColor() const {
+  return canvas_ ? canvas_->Brush.Color : clWhite;
+}
 
-int TBitmap::Height() const { return image_->DIBInfo.dsBm.bmHeight; }
+uint8_t* TBitmap::CanvasRow(int row) {
+  Changing();
+  image_->SavedStream.reset();
+  return RowAddress(*image_, row);
+}
 
-int TBitmap::RowStride() const { return image_->DIBInfo.dsBm.bmWidthBytes; }
+bool TBitmap::Empty() const {
+  return !image_->HasPixels();
+}
 
-int TBitmap::BitsPerPixel() const { return image_->DIBInfo.dsBm.bmBitsPixel; }
+int TBitmap::Width() const {
+  return image_->DIBInfo.dsBm.bmWidth;
+}
 
-const TDIBSection& TBitmap::DIBInfo() const { return image_->DIBInfo; }
+int TBitmap::Height() const {
+  return image_->DIBInfo.dsBm.bmHeight;
+}
 
-const std::vector<TRGBQuad>& TBitmap::ColorTable() const { return image_->color_table; }
+int TBitmap::RowStride() const {
+  return image_->DIBInfo.dsBm.bmWidthBytes;
+}
 
-TPaletteHandle TBitmap::Palette() const { return image_->palette; }
+int TBitmap::BitsPerPixel() const {
+  return image_->DIBInfo.dsBm.bmBitsPixel;
+}
 
-bool TBitmap::IsSection() const { return image_->IsSection(); }
+const TDIBSection& TBitmap::DIBInfo() const {
+  return image_->DIBInfo;
+}
 
-bool TBitmap::OS2Format() const { return image_->OS2Format; }
+const std::vector<TRGBQuad>& TBitmap::ColorTable() const {
+  return image_->color_table;
+}
 
-bool TBitmap::IsHalftonePalette() const { return image_->Halftone; }
+TPaletteHandle TBitmap::Palette() const {
+  return image_->palette;
+}
 
-const TMemoryStream* TBitmap::SavedStream() const { return image_->SavedStream.get(); }
+bool TBitmap::IsSection() const {
+  return image_->IsSection();
+}
+
+bool TBitmap::OS2Format() const {
+  return image_->OS2Format;
+}
+
+bool TBitmap::IsHalftonePalette() const {
+  return image_->Halftone;
+}
+
+const TMemoryStream* TBitmap::SavedStream() const {
+  return image_->SavedStream.get();
+}
 
 void TBitmap::Changing() {
   if (image_.use_count() > 1) image_ = image_->Clone();
@@ -155,18 +198,23 @@ TPixelFormat TBitmap::PixelFormat() const {
   const TDIBSection& d = image_->DIBInfo;
   if (!image_->IsSection()) return TPixelFormat::Device;
   switch (d.dsBmih.biBitCount) {
-    case 1: return TPixelFormat::Bits1;
-    case 4: return TPixelFormat::Bits4;
-    case 8: return TPixelFormat::Bits8;
+    case 1:
+      return TPixelFormat::Bits1;
+    case 4:
+      return TPixelFormat::Bits4;
+    case 8:
+      return TPixelFormat::Bits8;
     case 16:
       if (d.dsBmih.biCompression == BI_RGB) return TPixelFormat::Bits15;
       if (d.dsBmih.biCompression == BI_BITFIELDS && d.dsBitfields[1] == 0x07E0)
         return TPixelFormat::Bits16;
       return TPixelFormat::Custom;
-    case 24: return TPixelFormat::Bits24;
+    case 24:
+      return TPixelFormat::Bits24;
     case 32:
       return d.dsBmih.biCompression == BI_RGB ? TPixelFormat::Bits32 : TPixelFormat::Custom;
-    default: return TPixelFormat::Custom;
+    default:
+      return TPixelFormat::Custom;
   }
 }
 
@@ -214,7 +262,7 @@ void TBitmap::SetSize(int width, int height) {
   if (old.IsSection()) image->color_table = old.color_table;
   if (image->HasPixels()) {
     const int bits = description.dsBm.bmBitsPixel;
-    const uint8_t fill = bits <= 8 ? NearestIndex(image->color_table, brush_color_) : 0;
+    const uint8_t fill = bits <= 8 ? NearestIndex(image->color_table, BrushColor()) : 0;
     const int keep_width = old.HasPixels() ? std::min(width, Width()) : 0;
     const int keep_height = old.HasPixels() ? std::min(height, Height()) : 0;
     for (int y = 0; y < height; ++y) {
@@ -223,7 +271,7 @@ void TBitmap::SetSize(int width, int height) {
         CopyRowPrefix(RowAddress(old, y), row, width, bits);
         continue;
       }
-      FillRow(row, width, bits, description.dsBitfields, brush_color_, fill);
+      FillRow(row, width, bits, description.dsBitfields, BrushColor(), fill);
       if (y < keep_height) CopyRowPrefix(RowAddress(old, y), row, keep_width, bits);
     }
   }
@@ -243,7 +291,8 @@ void TBitmap::SetPixelFormat(TPixelFormat value) {
     image->palette = old.palette;
     if (image->HasPixels() && old.HasPixels()) {
       const TRowDecoder decoder(old);
-      for (int y = 0; y < height; ++y) decoder.Decode(RowAddress(old, y), RowAddress(*image, y), width);
+      for (int y = 0; y < height; ++y)
+        decoder.Decode(RowAddress(old, y), RowAddress(*image, y), width);
     }
     ReplaceImage(std::move(image));
     return;
@@ -266,13 +315,18 @@ void TBitmap::SetPixelFormat(TPixelFormat value) {
       bits = 8;
       palette = CreateHalftonePalette();
       break;
-    case TPixelFormat::Bits15: bits = 16; break;
+    case TPixelFormat::Bits15:
+      bits = 16;
+      break;
     case TPixelFormat::Bits16:
       bits = 16;
       compression = BI_BITFIELDS;
       break;
-    case TPixelFormat::Bits32: bits = 32; break;
-    default: break;
+    case TPixelFormat::Bits32:
+      bits = 32;
+      break;
+    default:
+      break;
   }
   TDIBSection description = Describe(width, height, bits, compression, kMasks565);
   auto image = NewImage(description);

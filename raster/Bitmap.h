@@ -11,7 +11,9 @@
 #include "raster/BmpFormat.h"
 #include "raster/Graphic.h"
 
+class TCanvas;
 class TMemoryStream;
+struct TRect;
 
 enum class TPixelFormat { Device, Bits1, Bits4, Bits8, Bits15, Bits16, Bits24, Bits32, Custom };
 
@@ -134,9 +136,14 @@ class TBitmap : public TGraphic {
   void SetTransparentColor(TColor value);
   TTransparentMode TransparentMode() const { return transparent_mode_; }
   void SetTransparentMode(TTransparentMode value) { transparent_mode_ = value; }
-  // The fill colour of new area (the canvas brush colour); white unless changed.
-  TColor BrushColor() const { return brush_color_; }
-  void SetBrushColor(TColor value) { brush_color_ = value; }
+  // The bitmap's canvas, made on first use and kept with the bitmap (not with copies).
+  TCanvas& Canvas();
+  bool HasCanvas() const { return canvas_ != nullptr; }
+  // The fill colour of new area: the canvas's brush colour, white without a canvas.
+  TColor BrushColor() const;
+
+  // Draws this picture scaled into rect (nearest source pixel for every target pixel).
+  void Draw(TCanvas& canvas, const TRect& rect) const override;
 
   // The colour (as TColor) of pixel (x, y), whatever the store's format. Slow; for tests
   // and small pictures.
@@ -149,11 +156,15 @@ class TBitmap : public TGraphic {
   const TBitmapImage& Image() const { return *image_; }
 
  private:
+  friend class TCanvas;
   void SetSize(int width, int height);
   void MakeSection();
+  // A row to draw on: the store becomes private and the saved stream goes, but the
+  // picture keeps its kind (a device-dependent picture stays one).
+  uint8_t* CanvasRow(int row);
 
   std::shared_ptr<TBitmapImage> image_;
   TColor transparent_color_ = clNone;
   TTransparentMode transparent_mode_ = TTransparentMode::tmAuto;
-  TColor brush_color_ = clWhite;
+  std::unique_ptr<TCanvas> canvas_;
 };

@@ -53,7 +53,8 @@ std::optional<TStoreSize> ComputeStoreSize(int64_t width, int64_t height, int bi
   // Check each factor against the limit before multiplying, so nothing can wrap.
   if (static_cast<uint64_t>(width) > kMaxPixelStoreBytes * 8 / static_cast<uint64_t>(bits))
     return std::nullopt;
-  const uint64_t stride = (static_cast<uint64_t>(width) * static_cast<uint64_t>(bits) + 31) / 32 * 4;
+  const uint64_t stride =
+      (static_cast<uint64_t>(width) * static_cast<uint64_t>(bits) + 31) / 32 * 4;
   if (stride > kMaxPixelStoreBytes || static_cast<uint64_t>(height) > kMaxPixelStoreBytes / stride)
     return std::nullopt;
   return TStoreSize{static_cast<uint32_t>(stride),

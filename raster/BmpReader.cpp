@@ -5,12 +5,15 @@
 #include "base/Exceptions.h"
 #include "base/Messages.h"
 #include "base/Streams.h"
+#include "platform/Memory.h"
 #include "raster/Bitmap.h"
 #include "raster/PixelRows.h"
 
 namespace {
 
-[[noreturn]] void InvalidBitmap() { throw EInvalidGraphic(SInvalidBitmap); }
+[[noreturn]] void InvalidBitmap() {
+  throw EInvalidGraphic(SInvalidBitmap);
+}
 
 bool IsSectionBitCount(int bits) {
   return bits == 1 || bits == 4 || bits == 8 || bits == 16 || bits == 24 || bits == 32;
@@ -114,10 +117,17 @@ void TBitmap::ReadStream(TStream& stream, int64_t available) {
   // Colour table. A count above 256 does not fit the table and is not accepted.
   if (info.biClrUsed == 0) {
     switch (info.biBitCount) {
-      case 1: info.biClrUsed = 2; break;
-      case 4: info.biClrUsed = 16; break;
-      case 8: info.biClrUsed = 256; break;
-      default: break;
+      case 1:
+        info.biClrUsed = 2;
+        break;
+      case 4:
+        info.biClrUsed = 16;
+        break;
+      case 8:
+        info.biClrUsed = 256;
+        break;
+      default:
+        break;
     }
   }
   if (info.biClrUsed > 256) InvalidBitmap();
@@ -137,7 +147,8 @@ void TBitmap::ReadStream(TStream& stream, int64_t available) {
   const int bits = info.biBitCount;
   if (!IsSectionBitCount(bits)) InvalidBitmap();
   switch (info.biCompression) {
-    case BI_RGB: break;
+    case BI_RGB:
+      break;
     case BI_BITFIELDS:
       if (!deep) InvalidBitmap();
       break;
@@ -147,7 +158,8 @@ void TBitmap::ReadStream(TStream& stream, int64_t available) {
     case BI_RLE4:
       if (bits != 4) InvalidBitmap();
       break;
-    default: InvalidBitmap();
+    default:
+      InvalidBitmap();
   }
   if (info.biWidth <= 0 || info.biHeight == 0 || info.biHeight == INT32_MIN) InvalidBitmap();
   const bool top_down = info.biHeight < 0;
@@ -157,13 +169,15 @@ void TBitmap::ReadStream(TStream& stream, int64_t available) {
   const auto store = ComputeStoreSize(width, height, bits);
   if (!store) InvalidBitmap();
   const size_t image_size = info.biSizeImage != 0 ? info.biSizeImage : store->total;
-  const size_t to_read = static_cast<size_t>(std::min<uint64_t>(image_size, static_cast<uint64_t>(std::max<int64_t>(n, 0))));
+  const size_t to_read = static_cast<size_t>(
+      std::min<uint64_t>(image_size, static_cast<uint64_t>(std::max<int64_t>(n, 0))));
 
   std::shared_ptr<TBitmapImage> image;
   std::vector<TRGBQuad> section_table;
   if (bits <= 8) {
     section_table.assign(size_t{1} << bits, TRGBQuad{});
-    std::copy(file_table.begin(), file_table.begin() + std::min<size_t>(file_table.size(), section_table.size()),
+    std::copy(file_table.begin(),
+              file_table.begin() + std::min<size_t>(file_table.size(), section_table.size()),
               section_table.begin());
   }
 
@@ -184,18 +198,21 @@ void TBitmap::ReadStream(TStream& stream, int64_t available) {
     d.dsBmih.biCompression = info.biCompression;
     d.dsBmih.biSizeImage = static_cast<uint32_t>(store->total);
     if (info.biCompression == BI_BITFIELDS) std::copy(masks, masks + 3, d.dsBitfields);
-    auto* p = static_cast<uint8_t*>(std::malloc(store->total));
+    auto* p = static_cast<uint8_t*>(AllocatePixelMemory(store->total));
     if (p == nullptr) throw EOutOfMemory(SOutOfMemory);
     image->pixels.reset(p);
     image->pixel_bytes = store->total;
     const size_t bytes = std::min(to_read, store->total);
-    const auto got = static_cast<size_t>(std::max<int64_t>(source->Read(p, static_cast<int64_t>(bytes)), 0));
+    const auto got =
+        static_cast<size_t>(std::max<int64_t>(source->Read(p, static_cast<int64_t>(bytes)), 0));
     std::memset(p + got, 0, store->total - got);
+    ZeroRowPadding(*image);
     image->color_table = std::move(section_table);
   } else {
     // Run-length data is decoded into a device-dependent (24-bit) picture.
     std::vector<uint8_t> data(to_read);
-    const auto got = static_cast<size_t>(std::max<int64_t>(source->Read(data.data(), static_cast<int64_t>(to_read)), 0));
+    const auto got = static_cast<size_t>(
+        std::max<int64_t>(source->Read(data.data(), static_cast<int64_t>(to_read)), 0));
     const auto device = ComputeStoreSize(width, height, 24);
     if (!device) InvalidBitmap();
     std::vector<uint8_t> indices(static_cast<size_t>(width) * static_cast<size_t>(height), 0);
@@ -207,7 +224,7 @@ void TBitmap::ReadStream(TStream& stream, int64_t available) {
     d.dsBm.bmWidthBytes = static_cast<int32_t>(device->stride);
     d.dsBm.bmPlanes = 1;
     d.dsBm.bmBitsPixel = 24;
-    auto* p = static_cast<uint8_t*>(std::malloc(device->total));
+    auto* p = static_cast<uint8_t*>(AllocatePixelMemory(device->total));
     if (p == nullptr) throw EOutOfMemory(SOutOfMemory);
     image->pixels.reset(p);
     image->pixel_bytes = device->total;
@@ -220,7 +237,8 @@ void TBitmap::ReadStream(TStream& stream, int64_t available) {
         row[3 * x + 1] = q.rgbGreen;
         row[3 * x + 2] = q.rgbRed;
       }
-      std::memset(row + 3 * static_cast<size_t>(width), 0, device->stride - 3 * static_cast<size_t>(width));
+      std::memset(row + 3 * static_cast<size_t>(width), 0,
+                  device->stride - 3 * static_cast<size_t>(width));
     }
   }
   image->DIBInfo.dsBm.bmBits = image->pixels.get();

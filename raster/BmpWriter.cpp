@@ -41,7 +41,7 @@ void WriteImage(const TBitmapImage& image, TStream& stream, bool size_word) {
     info.biPlanes = 1;
     info.biBitCount = 24;
     info.biCompression = BI_RGB;
-    info.biSizeImage = 0;
+    info.biSizeImage = static_cast<uint32_t>(bm.bmWidthBytes) * static_cast<uint32_t>(bm.bmHeight);
   }
   info.biSize = kInfoHeaderSize;
   const int bits = info.biBitCount;
@@ -139,6 +139,10 @@ void WriteImage(const TBitmapImage& image, TStream& stream, bool size_word) {
 
 }  // namespace
 
-void TBitmap::SaveToStream(TStream& stream) { WriteImage(Image(), stream, false); }
+void TBitmap::SaveToStream(TStream& stream) {
+  WriteImage(Image(), stream, false);
+}
 
-void TBitmap::WriteData(TStream& stream) { WriteImage(Image(), stream, true); }
+void TBitmap::WriteData(TStream& stream) {
+  WriteImage(Image(), stream, true);
+}

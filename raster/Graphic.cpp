@@ -23,7 +23,9 @@ void TGraphic::Assign(const TGraphic* source) {
   throw EConvertError(Format(SAssignError, source ? source->ClassName() : "nil", ClassName()));
 }
 
-bool TGraphic::AssignTo(TGraphic&) const { return false; }
+bool TGraphic::AssignTo(TGraphic&) const {
+  return false;
+}
 
 void TGraphic::LoadFromFile(const std::string& file_name) {
   TFileStream stream(file_name, fmOpenRead | fmShareDenyWrite);
@@ -34,9 +36,15 @@ void TGraphic::SaveToFile(const std::string& file_name) {
   SaveFileSafely(file_name, [this](TStream& stream) { SaveToStream(stream); });
 }
 
-void TGraphic::ReadData(TStream& stream) { LoadFromStream(stream); }
+void TGraphic::Draw(TCanvas&, const TRect&) const {}
 
-void TGraphic::WriteData(TStream& stream) { SaveToStream(stream); }
+void TGraphic::ReadData(TStream& stream) {
+  LoadFromStream(stream);
+}
+
+void TGraphic::WriteData(TStream& stream) {
+  SaveToStream(stream);
+}
 
 void TGraphic::Changed() {
   if (OnChange) OnChange(*this);

@@ -7,8 +7,10 @@
 #include <memory>
 #include <string>
 
+class TCanvas;
 class TGraphic;
 class TStream;
+struct TRect;
 
 // A class reference: the class's name, its parent, and a factory (a virtual constructor).
 struct TGraphicClass {
@@ -25,19 +27,19 @@ struct TGraphicClass {
 
 // Declares the class reference of a graphic class: Class() returns it, ClassType() returns
 // the dynamic class.
-#define LV_GRAPHIC_CLASS_DECL(Name)                          \
- public:                                                     \
-  static const TGraphicClass& Class();                       \
-  const TGraphicClass& ClassType() const override { return Name::Class(); }
+#define LV_GRAPHIC_CLASS_DECL(Name)                 \
+ public:                                            \
+  static const TGraphicClass& Class();              \
+  const TGraphicClass& ClassType() const override { \
+    return Name::Class();                           \
+  }
 
 // Defines it, in the class's .cpp file.
-#define LV_GRAPHIC_CLASS_IMPL(Name, Parent)                                              \
-  const TGraphicClass& Name::Class() {                                                    \
-    static const TGraphicClass cls{#Name, Parent,                                         \
-                                   []() -> std::unique_ptr<TGraphic> {                    \
-                                     return std::make_unique<Name>();                     \
-                                   }};                                                    \
-    return cls;                                                                           \
+#define LV_GRAPHIC_CLASS_IMPL(Name, Parent)                                                     \
+  const TGraphicClass& Name::Class() {                                                          \
+    static const TGraphicClass cls{                                                             \
+        #Name, Parent, []() -> std::unique_ptr<TGraphic> { return std::make_unique<Name>(); }}; \
+    return cls;                                                                                 \
   }
 
 enum class TProgressStage { psStarting, psRunning, psEnding };
@@ -45,8 +47,8 @@ enum class TProgressStage { psStarting, psRunning, psEnding };
 class TGraphic {
  public:
   using TNotifyEvent = std::function<void(TGraphic& sender)>;
-  using TProgressEvent = std::function<void(TGraphic& sender, TProgressStage stage,
-                                            int percent, bool redraw_now, const std::string& msg)>;
+  using TProgressEvent = std::function<void(TGraphic& sender, TProgressStage stage, int percent,
+                                            bool redraw_now, const std::string& msg)>;
 
   TGraphic() = default;
   TGraphic(const TGraphic&) = delete;
@@ -79,6 +81,9 @@ class TGraphic {
   // Writes the file safely: a temporary file beside it, renamed over it only when the
   // whole picture was written (see platform/Files.h).
   virtual void SaveToFile(const std::string& file_name);
+
+  // Draws the picture scaled into rect on the canvas; an empty picture draws nothing.
+  virtual void Draw(TCanvas& canvas, const TRect& rect) const;
 
   // The graphic's stored data inside a stored picture (a form resource).
   virtual void ReadData(TStream& stream);

@@ -157,10 +157,17 @@ void FillRow(uint8_t* row, int width, int bits, const uint32_t masks[3], TColor 
              uint8_t index) {
   const size_t bytes = BytesPerScanline(static_cast<uint32_t>(width), static_cast<uint32_t>(bits));
   switch (bits) {
-    case 1: std::memset(row, (index & 1) ? 0xFF : 0x00, bytes); return;
-    case 4: std::memset(row, (index & 15) * 0x11, bytes); return;
-    case 8: std::memset(row, index, bytes); return;
-    default: break;
+    case 1:
+      std::memset(row, (index & 1) ? 0xFF : 0x00, bytes);
+      return;
+    case 4:
+      std::memset(row, (index & 15) * 0x11, bytes);
+      return;
+    case 8:
+      std::memset(row, index, bytes);
+      return;
+    default:
+      break;
   }
   std::vector<uint8_t> bgr(static_cast<size_t>(width) * 3);
   for (int x = 0; x < width; ++x) {
@@ -169,6 +176,16 @@ void FillRow(uint8_t* row, int width, int bits, const uint32_t masks[3], TColor 
     bgr[3 * x + 2] = GetRValue(colour);
   }
   EncodeRowFromBGR(bgr.data(), row, width, bits, masks);
+}
+
+void ZeroRowPadding(TBitmapImage& image) {
+  if (!image.pixels) return;
+  const TBitmapRecord& bm = image.DIBInfo.dsBm;
+  const size_t stride = static_cast<size_t>(bm.bmWidthBytes);
+  const size_t used = (static_cast<size_t>(bm.bmWidth) * bm.bmBitsPixel + 7) / 8;
+  if (used >= stride) return;
+  for (int y = 0; y < bm.bmHeight; ++y)
+    std::memset(image.pixels.get() + static_cast<size_t>(y) * stride + used, 0, stride - used);
 }
 
 void CopyRowPrefix(const uint8_t* source, uint8_t* dest, int width, int bits) {

@@ -48,6 +48,10 @@ void PackIndices(const uint8_t* indices, uint8_t* row, int width, int bits);
 void FillRow(uint8_t* row, int width, int bits, const uint32_t masks[3], TColor colour,
              uint8_t index);
 
+// Sets the fill bytes at the end of every row of the store to zero, so that they are
+// never left uninitialised or carried over from a file.
+void ZeroRowPadding(TBitmapImage& image);
+
 // Copies the first `width` pixels of a row of `bits` per pixel (any bits, also 1 and 4).
 void CopyRowPrefix(const uint8_t* source, uint8_t* dest, int width, int bits);
 

@@ -7,6 +7,8 @@
 #include "base/Format.h"
 #include "platform/Files.h"
 #include "raster/Bitmap.h"
+#include "susie/Spibmp.h"
+#include "susie/Spis.h"
 
 TArgs::TArgs(const std::vector<std::string>& args, const std::vector<std::string>& value_options,
              const std::vector<std::string>& flags) {
@@ -60,10 +62,33 @@ std::optional<int> TArgs::Int(const std::string& name, int low, int high) const 
   return static_cast<int>(value);
 }
 
+TSPIs& Plugins() {
+  // Searched once, in all six places; the plug-in folder beside the program holds the
+  // shipped plug-ins.
+  static TSPIs plugins;
+  static const bool searched = [] {
+    plugins.SearchOptions = TSPISearchOptions::All();
+    plugins.Loaded();
+    return true;
+  }();
+  (void)searched;
+  return plugins;
+}
+
 std::unique_ptr<TBitmap> LoadPicture(const std::string& file_name, std::string* reader) {
-  auto bitmap = std::make_unique<TBitmap>();
+  Plugins();
+  auto bitmap = std::make_unique<TSPIBitmap>();
   bitmap->LoadFromFile(file_name);
-  if (reader) *reader = "BMP reader";
+  if (reader) {
+    const std::string& by = bitmap->LoadedBy();
+    *reader = "BMP reader";
+    if (!by.empty()) {
+      *reader = "plug-in " + by;
+      TSPIs& plugins = Plugins();
+      const int index = plugins.IndexOfSPIName(by);
+      if (index >= 0) *reader += " (" + plugins.GetPlugins(index).Description() + ")";
+    }
+  }
   return bitmap;
 }
 
@@ -102,6 +127,8 @@ const std::vector<TCommand>& Commands() {
        RunGif},
       {"info", "FILE", "print a picture's width, height, pixel format and reader",
        "  FILE the picture to read\n", RunInfo},
+      {"plugins", "", "list the Susie plug-ins found and the picture format registry",
+       "  (no arguments)\n", RunPlugins},
   };
   return commands;
 }

@@ -9,6 +9,7 @@
 #include <vector>
 
 class TBitmap;
+class TSPIs;
 
 // Exit status: 0 done; 1 bad usage; 2 an input could not be read or recognised; 3 the
 // work or the save failed.
@@ -63,6 +64,10 @@ const std::vector<TCommand>& Commands();
 int RunConvert(const std::vector<std::string>& args);
 int RunGif(const std::vector<std::string>& args);
 int RunInfo(const std::vector<std::string>& args);
+int RunPlugins(const std::vector<std::string>& args);
+
+// The tool's plug-in registry: made on first use, searching all six places.
+TSPIs& Plugins();
 
 // Names a pixel format as the tool prints it.
 const char* PixelFormatName(int format);

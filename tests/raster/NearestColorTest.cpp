@@ -1,0 +1,93 @@
+// The platform's palettes and its nearest-colour mapping.
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <random>
+#include <set>
+
+#include "platform/NearestColor.h"
+#include "platform/Palettes.h"
+
+namespace {
+
+int BruteForceNearest(const std::vector<TPaletteEntry>& palette, int r, int g, int b) {
+  int best = 0, best_distance = INT_MAX;
+  for (size_t i = 0; i < palette.size(); ++i) {
+    const int dr = r - palette[i].peRed, dg = g - palette[i].peGreen, db = b - palette[i].peBlue;
+    const int d = dr * dr + dg * dg + db * db;
+    if (d < best_distance) best_distance = d, best = static_cast<int>(i);
+  }
+  return best;
+}
+
+}  // namespace
+
+TEST(Palettes, HalftoneHoldsTheStaticColoursTheCubeAndTwentyGreys) {
+  const auto& ht = HalftonePaletteEntries();
+  const auto& statics = DefaultPaletteEntries();
+  for (int i = 0; i < 10; ++i) EXPECT_EQ(ht[i], statics[i]);
+  for (int i = 0; i < 10; ++i) EXPECT_EQ(ht[246 + i], statics[10 + i]);
+  std::set<std::tuple<int, int, int>> cube;
+  for (int i = 10; i < 226; ++i) {
+    EXPECT_EQ(ht[i].peRed % 51, 0);
+    EXPECT_EQ(ht[i].peGreen % 51, 0);
+    EXPECT_EQ(ht[i].peBlue % 51, 0);
+    cube.insert({ht[i].peRed, ht[i].peGreen, ht[i].peBlue});
+  }
+  EXPECT_EQ(cube.size(), 216u);
+  for (int i = 226; i < 246; ++i) {
+    EXPECT_EQ(ht[i].peRed, ht[i].peGreen);
+    EXPECT_EQ(ht[i].peRed, ht[i].peBlue);
+    EXPECT_NE(ht[i].peRed % 51, 0);
+    EXPECT_NE(ht[i].peRed, 128);
+    EXPECT_NE(ht[i].peRed, 192);
+  }
+  // The system colours are halftone entries, so bevels survive the 8-bit reduction exactly.
+  for (TColor c : {clBtnFace, clBtnHighlight, clBtnShadow}) {
+    const std::vector<TPaletteEntry> palette(ht.begin(), ht.end());
+    const int i = BruteForceNearest(palette, GetRValue(c), GetGValue(c), GetBValue(c));
+    EXPECT_EQ(RGBColor(ht[i].peRed, ht[i].peGreen, ht[i].peBlue), c);
+  }
+}
+
+TEST(NearestColor, AgreesWithAFullSearchOnRandomPalettesAndColours) {
+  std::mt19937 rng(7);
+  for (int trial = 0; trial < 20; ++trial) {
+    std::vector<TPaletteEntry> palette(1 + rng() % 256);
+    for (auto& e : palette)
+      e = TPaletteEntry{static_cast<uint8_t>(rng()), static_cast<uint8_t>(rng()),
+                        static_cast<uint8_t>(rng()), 0};
+    // Repeat some entries and put some at equal distances, so ties are exercised.
+    if (palette.size() > 4) palette[palette.size() - 1] = palette[1];
+    TNearestColorMap map(palette);
+    for (int k = 0; k < 3000; ++k) {
+      const int r = static_cast<int>(rng() % 256), g = static_cast<int>(rng() % 256),
+                b = static_cast<int>(rng() % 256);
+      ASSERT_EQ(map.Find(static_cast<uint8_t>(r), static_cast<uint8_t>(g), static_cast<uint8_t>(b)),
+                BruteForceNearest(palette, r, g, b))
+          << "trial " << trial << " colour " << r << "," << g << "," << b;
+    }
+  }
+}
+
+TEST(NearestColor, TheLowestIndexWinsATie) {
+  // (10, 0, 0) is 10 away from both entries 1 and 2; entry 0 is farther.
+  const std::vector<TPaletteEntry> palette = {{100, 100, 100, 0}, {0, 0, 0, 0}, {20, 0, 0, 0}};
+  TNearestColorMap map(palette);
+  EXPECT_EQ(map.Find(10, 0, 0), 1);
+  const std::vector<TPaletteEntry> swapped = {{100, 100, 100, 0}, {20, 0, 0, 0}, {0, 0, 0, 0}};
+  TNearestColorMap map2(swapped);
+  EXPECT_EQ(map2.Find(10, 0, 0), 1);
+}
+
+TEST(NearestColor, EveryColourOfTheCubeAgreesForTheHalftonePalette) {
+  const auto& ht = HalftonePaletteEntries();
+  const std::vector<TPaletteEntry> palette(ht.begin(), ht.end());
+  TNearestColorMap map(palette);
+  for (int r = 0; r < 256; r += 3)
+    for (int g = 1; g < 256; g += 5)
+      for (int b = 2; b < 256; b += 7)
+        ASSERT_EQ(
+            map.Find(static_cast<uint8_t>(r), static_cast<uint8_t>(g), static_cast<uint8_t>(b)),
+            BruteForceNearest(palette, r, g, b));
+}

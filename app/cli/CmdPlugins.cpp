@@ -1,0 +1,28 @@
+// lumiveil plugins: the plug-ins found, in list order (file name, API version,
+// description, each extension with its file-type name), then the format registry's
+// entries in order.
+#include <cstdio>
+
+#include "app/cli/Cli.h"
+#include "raster/FileFormats.h"
+#include "susie/Spis.h"
+
+int RunPlugins(const std::vector<std::string>& argv) {
+  const TArgs args(argv, {}, {});
+  if (!args.Positional().empty()) throw UsageError{"plugins takes no arguments"};
+  TSPIs& plugins = Plugins();
+  std::printf("plug-ins: %d\n", plugins.Count());
+  for (int i = 0; i < plugins.Count(); ++i) {
+    const TSPI& spi = plugins.GetPlugins(i);
+    std::printf("%s\n  version: %s\n  description: %s\n", spi.FileName().c_str(),
+                spi.ApiVersion().c_str(), spi.Description().c_str());
+    for (size_t e = 0; e < spi.GetExtNames().size(); ++e)
+      std::printf("  %s: %s\n", spi.GetExtNames()[e].c_str(), spi.GetFileTypes()[e].c_str());
+  }
+  const TFileFormatsList& formats = GetFileFormats();
+  std::printf("formats: %d\n", formats.Count());
+  for (const TFileFormat& f : formats.Entries())
+    std::printf("  %-5s %-12s %s\n", f.Extension.c_str(), f.GraphicClass->name,
+                f.Description.c_str());
+  return kExitOk;
+}

@@ -1,0 +1,126 @@
+#include "platform/PluginPlaces.h"
+
+#include <dirent.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <fstream>
+
+namespace {
+
+std::string Trim(const std::string& text) {
+  const char* blanks = " \t\r\n";
+  const size_t first = text.find_first_not_of(blanks);
+  if (first == std::string::npos) return "";
+  return text.substr(first, text.find_last_not_of(blanks) - first + 1);
+}
+
+char Lower(char c) {
+  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+std::string HomeDirectory() {
+  const char* home = std::getenv("HOME");
+  if (home != nullptr && home[0] != '\0') return home;
+  const passwd* pw = getpwuid(getuid());
+  return pw != nullptr && pw->pw_dir != nullptr ? pw->pw_dir : "";
+}
+
+}  // namespace
+
+std::string SusieConfigFile() {
+  const char* xdg = std::getenv("XDG_CONFIG_HOME");
+  const std::string base =
+      xdg != nullptr && xdg[0] == '/' ? std::string(xdg) : HomeDirectory() + "/.config";
+  return base + "/Quenbrook/Susie.conf";
+}
+
+std::optional<std::string> SusiePluginPath() {
+  std::ifstream file(SusieConfigFile());
+  if (!file) return std::nullopt;
+  std::string line;
+  bool in_group = false;
+  std::optional<std::string> value;
+  while (std::getline(file, line)) {
+    line = Trim(line);
+    if (line.empty() || line[0] == ';' || line[0] == '#') continue;
+    if (line.front() == '[') {
+      in_group = line == "[Plug-in]";
+      continue;
+    }
+    const size_t eq = line.find('=');
+    if (!in_group || eq == std::string::npos || Trim(line.substr(0, eq)) != "Path") continue;
+    std::string v = Trim(line.substr(eq + 1));
+    if (v.size() >= 2 && v.front() == '"' && v.back() == '"') v = v.substr(1, v.size() - 2);
+    value = v;  // the last Path of the group counts
+  }
+  if (file.bad() || !value || value->empty()) return std::nullopt;
+  return value;
+}
+
+std::string ExecutableDirectory() {
+  std::string buffer(4096, '\0');
+  const ssize_t n = readlink("/proc/self/exe", buffer.data(), buffer.size() - 1);
+  if (n <= 0) return "";
+  buffer.resize(static_cast<size_t>(n));
+  const size_t slash = buffer.rfind('/');
+  if (slash == std::string::npos) return "";
+  return slash == 0 ? "/" : buffer.substr(0, slash);
+}
+
+std::string CurrentDirectory() {
+  std::string buffer(4096, '\0');
+  if (getcwd(buffer.data(), buffer.size()) == nullptr) return "";
+  buffer.resize(std::char_traits<char>::length(buffer.c_str()));
+  return buffer;
+}
+
+std::string SystemDirectory() {
+  return "/usr/lib/susie";
+}
+
+std::string WindowsDirectory() {
+  return "/usr/local/lib/susie";
+}
+
+bool MatchesPattern(const std::string& name, const std::string& pattern) {
+  // Iterative wildcard match with one back-tracking point for the last '*'.
+  size_t n = 0, p = 0, star = std::string::npos, mark = 0;
+  while (n < name.size()) {
+    if (p < pattern.size() && (pattern[p] == '?' || Lower(pattern[p]) == Lower(name[n]))) {
+      ++n;
+      ++p;
+    } else if (p < pattern.size() && pattern[p] == '*') {
+      star = p++;
+      mark = n;
+    } else if (star != std::string::npos) {
+      p = star + 1;
+      n = ++mark;
+    } else {
+      return false;
+    }
+  }
+  while (p < pattern.size() && pattern[p] == '*') ++p;
+  return p == pattern.size();
+}
+
+std::vector<std::string> FindFiles(const std::string& directory, const std::string& pattern) {
+  std::vector<std::string> names;
+  DIR* dir = opendir(directory.empty() ? "." : directory.c_str());
+  if (dir == nullptr) return names;
+  const std::string prefix =
+      directory.empty() || directory.back() == '/' ? directory : directory + "/";
+  while (const dirent* entry = readdir(dir)) {
+    const std::string name = entry->d_name;
+    if (name.empty() || name[0] == '.' || !MatchesPattern(name, pattern)) continue;
+    struct stat st {};
+    if (stat((prefix + name).c_str(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
+    names.push_back(name);
+  }
+  closedir(dir);
+  std::sort(names.begin(), names.end());
+  return names;
+}

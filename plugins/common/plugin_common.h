@@ -1,0 +1,97 @@
+/* What the shipped plug-ins share: answering GetPluginInfo from a table, and making the
+ * device-independent bitmap they hand back (a 40-byte info header with an optional colour
+ * table, and bottom-up rows padded to 4 bytes, each in a local-memory block). */
+#ifndef LUMIVEIL_PLUGIN_COMMON_H
+#define LUMIVEIL_PLUGIN_COMMON_H
+
+#include <stdint.h>
+#include <string.h>
+
+#include "plugins/sdk/susie_plugin.h"
+
+/* The largest pixel block a plug-in makes: the host's limit for one picture (1 GiB). */
+#define PLUGIN_MAX_PIXEL_BYTES ((uint64_t)1 << 30)
+
+/* Copies table[infono] into buf (at most buflen bytes with its NUL); returns the number
+ * of characters written, 0 past the table's end. */
+static inline int PluginInfoAnswer(const char* const* table, int count, int infono, char* buf,
+                                   int buflen) {
+  size_t n;
+  if (infono < 0 || infono >= count || buf == NULL || buflen <= 0) return 0;
+  n = strlen(table[infono]);
+  if (n >= (size_t)buflen) n = (size_t)buflen - 1;
+  memcpy(buf, table[infono], n);
+  buf[n] = '\0';
+  return (int)n;
+}
+
+typedef struct PluginDib {
+  SPI_HLOCAL info; /* header and colour table */
+  SPI_HLOCAL bits; /* pixel rows, bottom row first */
+  uint8_t* pixels;
+  uint8_t* palette; /* 4-byte entries (blue, green, red, 0), or NULL */
+  size_t stride;
+  int width;
+  int height;
+} PluginDib;
+
+static inline void PluginDibFree(PluginDib* dib) {
+  SpiLocalFree(dib->info);
+  SpiLocalFree(dib->bits);
+  memset(dib, 0, sizeof *dib);
+}
+
+static inline void PluginPut32(uint8_t* p, uint32_t v) {
+  p[0] = (uint8_t)v;
+  p[1] = (uint8_t)(v >> 8);
+  p[2] = (uint8_t)(v >> 16);
+  p[3] = (uint8_t)(v >> 24);
+}
+
+/* Makes a width x height picture of 24 bits (colours 0) or 8 bits (colours entries in the
+ * colour table, 1 to 256). Returns SPI_SUCCESS, SPI_BROKEN_DATA for a size that is not
+ * positive or beyond the limit, or SPI_NO_MEMORY. */
+static inline int PluginDibCreate(PluginDib* dib, int width, int height, int bits, int colours) {
+  uint64_t stride, total;
+  uint8_t* h;
+  memset(dib, 0, sizeof *dib);
+  if (width <= 0 || height <= 0 || (bits != 24 && bits != 8)) return SPI_BROKEN_DATA;
+  if (bits == 24) colours = 0;
+  if (bits == 8 && (colours < 1 || colours > 256)) return SPI_BROKEN_DATA;
+  stride = (((uint64_t)width * (uint64_t)bits + 31) / 32) * 4;
+  total = stride * (uint64_t)height;
+  if (total > PLUGIN_MAX_PIXEL_BYTES) return SPI_BROKEN_DATA;
+  dib->info = SpiLocalAlloc(40 + 4 * (size_t)colours);
+  dib->bits = SpiLocalAlloc((size_t)total);
+  if (dib->info == NULL || dib->bits == NULL) {
+    PluginDibFree(dib);
+    return SPI_NO_MEMORY;
+  }
+  h = (uint8_t*)SpiLocalLock(dib->info);
+  PluginPut32(h, 40);
+  PluginPut32(h + 4, (uint32_t)width);
+  PluginPut32(h + 8, (uint32_t)height);
+  h[12] = 1; /* planes */
+  h[14] = (uint8_t)bits;
+  PluginPut32(h + 20, (uint32_t)total); /* image size */
+  PluginPut32(h + 32, (uint32_t)colours);
+  dib->palette = colours != 0 ? h + 40 : NULL;
+  dib->pixels = (uint8_t*)SpiLocalLock(dib->bits);
+  dib->stride = (size_t)stride;
+  dib->width = width;
+  dib->height = height;
+  return SPI_SUCCESS;
+}
+
+/* Row y counted from the top. */
+static inline uint8_t* PluginDibRow(const PluginDib* dib, int y) {
+  return dib->pixels + (size_t)(dib->height - 1 - y) * dib->stride;
+}
+
+/* c composed with alpha a (0..max) over white, both in 0..max; rounded. */
+static inline uint32_t PluginOverWhite(uint32_t c, uint32_t a, uint32_t max) {
+  const uint64_t v = (uint64_t)c * a + (uint64_t)max * (max - a);
+  return (uint32_t)((v + max / 2) / max);
+}
+
+#endif /* LUMIVEIL_PLUGIN_COMMON_H */

@@ -1,0 +1,149 @@
+/* The header a Susie import plug-in for this platform includes: the API's types, the
+ * exported entry names, and the local-memory functions through which a plug-in hands its
+ * pictures to the host. C and C++; see README.md beside this file.
+ *
+ * On this platform a plug-in is a shared library named NAME.spi. Entries use the
+ * platform's one C calling convention (there is no second one to choose on x86-64 or
+ * AArch64 Linux) and C linkage; SPI_EXPORT makes them visible. Values that hold an address
+ * (the file-head argument of IsSupported, data lengths, the user value, memory handles)
+ * are pointer-sized. */
+#ifndef LUMIVEIL_SUSIE_PLUGIN_H
+#define LUMIVEIL_SUSIE_PLUGIN_H
+
+#include <stddef.h>
+#include <stdint.h>
+#include <stdlib.h>
+#include <string.h>
+
+#ifdef __cplusplus
+#define SPI_EXTERN_C extern "C"
+#else
+#define SPI_EXTERN_C
+#endif
+#define SPI_EXPORT SPI_EXTERN_C __attribute__((visibility("default")))
+
+/* Results of the entries. The host only tells 0 (success) from anything else. */
+enum {
+  SPI_NOT_IMPLEMENTED = -1,
+  SPI_SUCCESS = 0,
+  SPI_ABORTED = 1,        /* the progress function asked to stop */
+  SPI_UNKNOWN_FORMAT = 2, /* not a picture this plug-in reads */
+  SPI_BROKEN_DATA = 3,    /* a picture of this format, but damaged */
+  SPI_NO_MEMORY = 4,
+  SPI_MEMORY_ERROR = 5,
+  SPI_FILE_READ_ERROR = 6,
+  SPI_INTERNAL_ERROR = 8
+};
+
+/* The flag argument: the low three bits say where the input is (1: in memory at the data
+ * address, with the data length), the next bits where the output goes (0: local-memory
+ * handles). The host always passes SPI_INPUT_MEMORY. */
+#define SPI_INPUT_MASK 0x7u
+#define SPI_INPUT_MEMORY 0x1u
+
+/* A local-memory handle. */
+typedef void* SPI_HLOCAL;
+
+/* The picture information record, byte-packed (30 bytes with an 8-byte handle). */
+#pragma pack(push, 1)
+typedef struct SpiPictureInfo {
+  int32_t left;
+  int32_t top;
+  int32_t width;
+  int32_t height;
+  uint16_t x_density;
+  uint16_t y_density;
+  int16_t color_depth;
+  SPI_HLOCAL info_text; /* NUL-terminated text in a local-memory block, or NULL */
+} SpiPictureInfo;
+#pragma pack(pop)
+
+/* The progress function the host passes to GetPicture. A result other than 0 asks the
+ * plug-in to stop (this host always returns 0). */
+typedef int (*SpiProgressCallback)(int num, int denom, intptr_t user_data);
+
+/* The entries. A plug-in defines them with these exact names (SPI_EXPORT in front):
+ *
+ *   int GetPluginInfo(int infono, char* buf, int buflen);
+ *     infono 0: API version ("00IN" for an import plug-in); 1: a description; 2, 4, ...:
+ *     an extension pattern such as "*.png" (several joined with ';'); 3, 5, ...: the name
+ *     of that file type. Writes at most buflen bytes including a NUL; returns the number of
+ *     characters written, 0 when infono is past the end.
+ *   int IsSupported(const char* filename, void* head);
+ *     head addresses at least 2048 bytes of the file's beginning (zero-padded when the file
+ *     is shorter). Non-zero: the plug-in reads this file.
+ *   int GetPictureInfo(const char* buf, intptr_t len, unsigned int flag,
+ *                      SpiPictureInfo* info);
+ *   int GetPicture(const char* buf, intptr_t len, unsigned int flag, SPI_HLOCAL* info,
+ *                  SPI_HLOCAL* bits, SpiProgressCallback progress, intptr_t user_data);
+ *     On success *info holds a device-independent bitmap info block (a 40-byte info
+ *     header, then the colour table for 8 bits or fewer) and *bits the pixel rows, bottom
+ *     row first, each padded to a multiple of 4 bytes; both allocated with SpiLocalAlloc.
+ *     The host frees them.
+ *   int GetPreview(...);  same arguments as GetPicture; optional. */
+typedef int (*SpiGetPluginInfoFunc)(int infono, char* buf, int buflen);
+typedef int (*SpiIsSupportedFunc)(const char* filename, void* head);
+typedef int (*SpiGetPictureInfoFunc)(const char* buf, intptr_t len, unsigned int flag,
+                                     SpiPictureInfo* info);
+typedef int (*SpiGetPictureFunc)(const char* buf, intptr_t len, unsigned int flag, SPI_HLOCAL* info,
+                                 SPI_HLOCAL* bits, SpiProgressCallback progress,
+                                 intptr_t user_data);
+
+/* Local memory. A block is a 16-byte header (a magic word, a check word and the size of
+ * the data) followed by the data; the handle is the address of the header. The host locks,
+ * sizes and frees blocks with the same layout, and refuses a handle whose header is
+ * wrong, so every block handed to the host must come from SpiLocalAlloc. */
+#define SPI_LOCAL_MAGIC 0x4C4D454Du /* "MEML" */
+#define SPI_LOCAL_HEADER_SIZE 16u
+
+typedef struct SpiLocalHeader {
+  uint32_t magic;
+  uint32_t check; /* magic ^ low 32 bits of size ^ high 32 bits of size */
+  uint64_t size;
+} SpiLocalHeader;
+
+static inline uint32_t SpiLocalCheckWord(uint64_t size) {
+  return SPI_LOCAL_MAGIC ^ (uint32_t)size ^ (uint32_t)(size >> 32);
+}
+
+/* A new block of size bytes, filled with zeros; NULL when memory is short. */
+static inline SPI_HLOCAL SpiLocalAlloc(size_t size) {
+  SpiLocalHeader* h;
+  if (size > SIZE_MAX - SPI_LOCAL_HEADER_SIZE) return NULL;
+  h = (SpiLocalHeader*)calloc(1, SPI_LOCAL_HEADER_SIZE + size);
+  if (h == NULL) return NULL;
+  h->magic = SPI_LOCAL_MAGIC;
+  h->size = size;
+  h->check = SpiLocalCheckWord(size);
+  return (SPI_HLOCAL)h;
+}
+
+static inline int SpiLocalValid(SPI_HLOCAL handle) {
+  const SpiLocalHeader* h = (const SpiLocalHeader*)handle;
+  return h != NULL && h->magic == SPI_LOCAL_MAGIC && h->check == SpiLocalCheckWord(h->size);
+}
+
+/* The block's data, or NULL for a handle that is not a block. */
+static inline void* SpiLocalLock(SPI_HLOCAL handle) {
+  return SpiLocalValid(handle) ? (char*)handle + SPI_LOCAL_HEADER_SIZE : NULL;
+}
+
+static inline int SpiLocalUnlock(SPI_HLOCAL handle) {
+  (void)handle;
+  return 0;
+}
+
+static inline size_t SpiLocalSize(SPI_HLOCAL handle) {
+  return SpiLocalValid(handle) ? (size_t)((const SpiLocalHeader*)handle)->size : 0;
+}
+
+/* Frees a block; returns NULL, or the handle when it is not a block. */
+static inline SPI_HLOCAL SpiLocalFree(SPI_HLOCAL handle) {
+  if (handle == NULL) return NULL;
+  if (!SpiLocalValid(handle)) return handle;
+  ((SpiLocalHeader*)handle)->magic = 0;
+  free(handle);
+  return NULL;
+}
+
+#endif /* LUMIVEIL_SUSIE_PLUGIN_H */

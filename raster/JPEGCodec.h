@@ -1,0 +1,38 @@
+// The libjpeg calls behind TJPEGImage, kept apart from the C++ classes: libjpeg reports
+// errors by a jump out of its own frames, so nothing between the jump's start and its
+// target may need a destructor. Both functions return 0 on success, else libjpeg's
+// message code.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+struct TJPEGHeader {
+  int width = 0;
+  int height = 0;
+  int components = 0;
+  bool progressive = false;
+};
+
+struct TJPEGDecodeOptions {
+  int scale_denom = 1;  // 1, 2, 4 or 8
+  bool fast = false;    // fast integer transform, simple upsampling
+  bool smoothing = true;
+};
+
+// What a decode gives: top-down rows of width * 3 bytes (blue, green, red), allocated with
+// malloc; the caller frees `pixels`.
+struct TJPEGPixels {
+  uint8_t* pixels = nullptr;
+  int width = 0;
+  int height = 0;
+};
+
+// A message code that is not libjpeg's: the picture would exceed our pixel store limit.
+constexpr int kJPEGTooLarge = -1;
+// A message code that is not libjpeg's: memory for the pixels could not be had.
+constexpr int kJPEGNoMemory = -2;
+
+int ReadJPEGHeader(const uint8_t* data, size_t size, TJPEGHeader* header);
+int DecodeJPEG(const uint8_t* data, size_t size, const TJPEGDecodeOptions& options,
+               TJPEGPixels* result);

@@ -1,0 +1,227 @@
+#include "susie/SPIs.h"
+
+#include <algorithm>
+
+#include "base/Format.h"
+#include "base/Messages.h"
+#include "platform/PluginPlaces.h"
+#include "raster/Picture.h"
+#include "susie/SPIBitmap.h"
+
+namespace {
+
+TSPIs* g_instance = nullptr;
+bool g_default_set = false;
+const TGraphicClass* g_default_graphic = nullptr;
+
+// The file name's extension with its dot: from the last '.' after the last '/'.
+std::string ExtractFileExt(const std::string& file_name) {
+  const size_t dot = file_name.rfind('.');
+  const size_t slash = file_name.rfind('/');
+  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return "";
+  return file_name.substr(dot);
+}
+
+// An extension pattern from its last dot on (with the dot), or "" without a dot.
+std::string PatternExt(const std::string& pattern) {
+  const size_t dot = pattern.rfind('.');
+  return dot == std::string::npos ? "" : pattern.substr(dot);
+}
+
+bool SameText(const std::string& a, const std::string& b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           const auto lower = [](char c) {
+             return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+           };
+           return lower(x) == lower(y);
+         });
+}
+
+}  // namespace
+
+TSPIs* SusiePlugins() {
+  return g_instance;
+}
+
+void SetDefaultGraphic(const TGraphicClass* graphic_class) {
+  g_default_graphic = graphic_class;
+  g_default_set = true;
+}
+
+const TGraphicClass* GetDefaultGraphic() {
+  return g_default_set ? g_default_graphic : &TSPIBitmap::Class();
+}
+
+TSPIs::TSPIs(bool designing) : designing_(designing) {
+  if (!designing_) {
+    if (g_instance != nullptr) throw ESPIDupCreateSPIs(SSPIDupCreate);
+    g_instance = this;
+  }
+}
+
+TSPIs::~TSPIs() {
+  if (g_instance == this) g_instance = nullptr;
+  Clear();
+}
+
+void TSPIs::Loaded() {
+  if (!designing_ && AutoSearch) Search("*.spi");
+}
+
+void TSPIs::Search(const std::string& mask) {
+  const size_t slash = mask.rfind('/');
+  if (slash != std::string::npos) {
+    SearchDirectory(mask.substr(0, slash + 1), mask.substr(slash + 1));
+    return;
+  }
+  if (SearchOptions.Contains(spsSusieDir)) {
+    if (const auto path = SusiePluginPath()) SearchDirectory(*path, mask);
+  }
+  if (SearchOptions.Contains(spsAppPluginDir)) {
+    const std::string app = ExecutableDirectory();
+    if (!app.empty()) SearchDirectory((app == "/" ? "" : app) + "/SusiePlugin", mask);
+  }
+  if (SearchOptions.Contains(spsAppDir)) {
+    const std::string app = ExecutableDirectory();
+    if (!app.empty()) SearchDirectory(app, mask);
+  }
+  if (SearchOptions.Contains(spsCurrentDir)) SearchDirectory(CurrentDirectory(), mask);
+  if (SearchOptions.Contains(spsSystemDir)) SearchDirectory(SystemDirectory(), mask);
+  if (SearchOptions.Contains(spsWindowsDir)) SearchDirectory(WindowsDirectory(), mask);
+}
+
+void TSPIs::SearchDirectory(std::string directory, const std::string& pattern) {
+  if (!directory.empty() && directory.back() != '/') directory += '/';
+  std::vector<std::string> paths;
+  for (const std::string& name : FindFiles(directory, pattern)) {
+    const std::string path = directory + name;
+    if (IndexOfSPIName(path) < 0) paths.push_back(path);
+  }
+  for (const std::string& path : paths) {
+    std::unique_ptr<TSPI> spi = CreateSPI(path);
+    if (!spi) continue;
+    try {
+      bool accept = true;
+      if (OnSearch) OnSearch(*this, *spi, accept);
+      if (accept) Add(std::move(spi));
+    } catch (...) {
+      // The plug-in is freed (it was not added, or Insert took it out again); the search
+      // goes on with the next file.
+    }
+  }
+}
+
+TSPI& TSPIs::GetPlugins(int index) const {
+  CheckIndex(index);
+  return *list_[static_cast<size_t>(index)];
+}
+
+void TSPIs::CheckIndex(int index) const {
+  if (index < 0 || index >= Count()) throw EListError(Format(SListIndexError, index));
+}
+
+void TSPIs::Add(std::unique_ptr<TSPI> spi) {
+  Insert(Count(), std::move(spi));
+}
+
+void TSPIs::Insert(int index, std::unique_ptr<TSPI> spi) {
+  if (index < 0 || index > Count()) throw EListError(Format(SListIndexError, index));
+  TSPI* added = spi.get();
+  list_.insert(list_.begin() + index, std::move(spi));
+  if (designing_) return;
+  if (auto* in = dynamic_cast<TInSPI*>(added)) {
+    try {
+      RegisterExtensions(*in);
+    } catch (...) {
+      // Whoever called Insert frees the plug-in on failure, so it must not stay listed.
+      list_.erase(list_.begin() + IndexOf(added));
+      throw;
+    }
+  }
+}
+
+void TSPIs::RegisterExtensions(TInSPI& spi) {
+  const auto& exts = spi.GetExtNames();
+  const auto& types = spi.GetFileTypes();
+  for (size_t i = 0; i < exts.size(); ++i) {
+    const size_t dot = exts[i].rfind('.');
+    std::string extension = dot == std::string::npos ? exts[i] : exts[i].substr(dot + 1);
+    if (extension.size() > 255) extension.resize(255);
+    const std::string& description = types[i];
+    const TGraphicClass* graphic_class = GetDefaultGraphic();
+    if (OnPictureRegister) OnPictureRegister(*this, spi, extension, description, graphic_class);
+    if (graphic_class != nullptr)
+      TPicture::RegisterFileFormat(extension, description, *graphic_class);
+  }
+}
+
+void TSPIs::Delete(int index) {
+  CheckIndex(index);
+  list_.erase(list_.begin() + index);
+}
+
+void TSPIs::Remove(const TSPI* spi) {
+  const int index = IndexOf(spi);
+  if (index >= 0) Delete(index);
+}
+
+int TSPIs::IndexOf(const TSPI* spi) const {
+  for (size_t i = 0; i < list_.size(); ++i)
+    if (list_[i].get() == spi) return static_cast<int>(i);
+  return -1;
+}
+
+int TSPIs::IndexOfSPIName(const std::string& path) const {
+  for (size_t i = 0; i < list_.size(); ++i)
+    if (list_[i]->FileName() == path) return static_cast<int>(i);
+  return -1;
+}
+
+void TSPIs::Exchange(int index1, int index2) {
+  CheckIndex(index1);
+  CheckIndex(index2);
+  std::swap(list_[static_cast<size_t>(index1)], list_[static_cast<size_t>(index2)]);
+}
+
+void TSPIs::Clear() {
+  while (!list_.empty()) list_.erase(list_.begin());
+}
+
+void TSPIs::FindPluginList(const std::vector<const TSPIClass*>& classes,
+                           const std::string& file_name, std::vector<TSPI*>& result) const {
+  const std::string ext = ExtractFileExt(file_name);
+  for (const auto& spi : list_) {
+    const bool taken = std::any_of(classes.begin(), classes.end(),
+                                   [&](const TSPIClass* c) { return spi->InheritsFrom(*c); });
+    if (!taken) continue;
+    const auto& patterns = spi->GetExtNames();
+    const bool claims =
+        !ext.empty() && std::any_of(patterns.begin(), patterns.end(), [&](const std::string& p) {
+          return SameText(PatternExt(p), ext);
+        });
+    if (claims)
+      result.insert(result.begin(), spi.get());
+    else
+      result.push_back(spi.get());
+  }
+}
+
+std::unique_ptr<TSPI> CreateSPI(const std::string& path) {
+  try {
+    TSPI probe(path);
+    const std::string& version = probe.ApiVersion();
+    const TSPIClass* cls = &TSPI::Class();
+    if (version == "00IN")
+      cls = &TInSPI::Class();
+    else if (version == "00AM")
+      cls = &TAmSPI::Class();
+    else if (version == "00XN")
+      cls = &TXnSPI::Class();
+    // The second load keeps the library loaded when the probe is freed.
+    return cls->create(path);
+  } catch (const ESPIInvalidSPI&) {
+    return nullptr;
+  } catch (const ESPIFOpenErrorSPI&) {
+    return nullptr;
+  }
+}

@@ -1,0 +1,137 @@
+// The shipped PNG, JPEG and GIF plug-ins against an independent decoder (ImageMagick),
+// through the host as the program uses it; damaged files; and the command-line tool's
+// convert and info commands on the sample photos.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "susie/Spibmp.h"
+#include "susie/Spis.h"
+#include "tests/ImageReference.h"
+#include "tests/susie/SusieTestSupport.h"
+
+namespace {
+
+class ShippedPlugins : public ::testing::TestWithParam<std::string> {
+ protected:
+  void SetUp() override { spis_.Search(ShippedPluginDir() + "/*.spi"); }
+  TSPIs spis_;
+};
+
+std::string Data(const std::string& name) {
+  return std::string(LUMIVEIL_TESTDATA) + "/" + name;
+}
+std::string Sample(const std::string& name) {
+  return std::string(LUMIVEIL_SAMPLES) + "/" + name;
+}
+
+}  // namespace
+
+TEST_P(ShippedPlugins, GiveTheIndependentDecodersPixels) {
+  const std::string file = GetParam();
+  const TRGBPixels reference = ReferencePixels(file);
+  ASSERT_FALSE(reference.rgb.empty()) << "convert-im6.q16 could not decode " << file;
+  TSPIBitmap bitmap;
+  bitmap.LoadFromFile(file);
+  EXPECT_NE(bitmap.LoadedBy(), "") << "read by a plug-in";
+  EXPECT_EQ(FirstDifference(PixelsOf(bitmap), reference), "") << file;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, ShippedPlugins,
+    ::testing::Values(Sample("astronaut.png"), Sample("rocket.jpg"), Data("sdl2-image/sample.png"),
+                      Data("sdl2-image/sample.jpg"), Data("sdl2-image/palette.gif"),
+                      Data("plugins/rgb16.png"), Data("plugins/rgba8.png"),
+                      Data("plugins/rgba16.png"), Data("plugins/grey1.png"),
+                      Data("plugins/grey8.png"), Data("plugins/grey16.png"),
+                      Data("plugins/greyalpha8.png"), Data("plugins/palette.png"),
+                      Data("plugins/palette-trns.png"), Data("plugins/interlaced.png"),
+                      Data("plugins/grey.jpg"), Data("plugins/progressive.jpg"),
+                      Data("plugins/transparent.gif"), Data("plugins/interlaced.gif"),
+                      Data("plugins/multiframe.gif"), Data("plugins/offset.gif")),
+    [](const ::testing::TestParamInfo<std::string>& info) {
+      std::string name = fs::path(info.param).filename().string();
+      for (char& c : name)
+        if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+      return name;
+    });
+
+TEST(ShippedPluginsInfo, AnswerTheirInfoAndPictureInformation) {
+  TSPIs spis;
+  spis.Search(ShippedPluginDir() + "/*.spi");
+  ASSERT_EQ(spis.Count(), 3);
+  for (int i = 0; i < spis.Count(); ++i) {
+    const TSPI& spi = spis.GetPlugins(i);
+    EXPECT_EQ(spi.ApiVersion(), "00IN");
+    EXPECT_FALSE(spi.Description().empty());
+    EXPECT_FALSE(spi.GetExtNames().empty());
+    EXPECT_EQ(spi.GetExtNames().size(), spi.GetFileTypes().size());
+  }
+  const TInSPI& png = static_cast<const TInSPI&>(spis.GetPlugins(2));
+  ASSERT_EQ(png.GetExtNames()[0], "*.png");
+  const std::vector<uint8_t> data = ReadFile(Data("sdl2-image/sample.png"));
+  TPictureInfo info;
+  ASSERT_EQ(png.GetPictureInfo(data.data(), static_cast<intptr_t>(data.size()), 1, &info), 0);
+  EXPECT_EQ(info.width, 23);
+  EXPECT_EQ(info.height, 42);
+  const SPI_HLOCAL text = info.info_text;  // a copy: the packed member is not aligned
+  EXPECT_EQ(text, nullptr);
+  EXPECT_NE(png.GetPictureInfo(data.data(), static_cast<intptr_t>(data.size()), 0, &info), 0)
+      << "input from a file is not offered";
+}
+
+TEST(ShippedPluginsInfo, DamagedFilesFailCleanly) {
+  TSPIs spis;
+  spis.Search(ShippedPluginDir() + "/*.spi");
+  TempDir dir;
+  for (const std::string& name :
+       {Data("sdl2-image/sample.png"), Sample("rocket.jpg"), Data("plugins/interlaced.gif")}) {
+    const std::vector<uint8_t> whole = ReadFile(name);
+    const std::string ext = fs::path(name).extension();
+    // Cut short at several places, and with its body overwritten.
+    for (size_t keep : {size_t{10}, size_t{40}, whole.size() / 2, whole.size() - 1}) {
+      std::vector<uint8_t> cut(whole.begin(), whole.begin() + static_cast<long>(keep));
+      WriteFile(dir / ("cut" + ext), cut);
+      TSPIBitmap bitmap;
+      try {
+        bitmap.LoadFromFile(dir / ("cut" + ext));
+        // A decoder may show what it has of a cut picture; it must have the right size.
+        EXPECT_GT(bitmap.Width(), 0) << name << " cut at " << keep;
+      } catch (const EInvalidGraphic&) {
+      }
+    }
+    std::vector<uint8_t> garbled = whole;
+    for (size_t i = 20; i < garbled.size(); i += 7) garbled[i] = static_cast<uint8_t>(i * 31);
+    WriteFile(dir / ("garbled" + ext), garbled);
+    TSPIBitmap bitmap;
+    try {
+      bitmap.LoadFromFile(dir / ("garbled" + ext));
+    } catch (const EInvalidGraphic&) {
+    }
+  }
+}
+
+TEST(CommandLine, ConvertGivesTheIndependentDecodersPixels) {
+  TempDir dir;
+  const std::string tool = std::string(LUMIVEIL_BIN_DIR) + "/lumiveil";
+  for (const std::string& file :
+       {Sample("astronaut.png"), Sample("rocket.jpg"), Data("plugins/transparent.gif")}) {
+    const std::string out = dir / (fs::path(file).filename().string() + ".bmp");
+    const std::string command = "'" + tool + "' convert '" + file + "' '" + out + "'";
+    ASSERT_EQ(std::system(command.c_str()), 0) << command;
+    TBitmap result;
+    result.LoadFromFile(out);
+    EXPECT_EQ(result.PixelFormat(), TPixelFormat::Bits24);
+    EXPECT_EQ(FirstDifference(PixelsOf(result), ReferencePixels(file)), "") << file;
+  }
+  const std::string info = "'" + tool + "' info '" + Sample("rocket.jpg") + "'";
+  FILE* pipe = popen(info.c_str(), "r");
+  ASSERT_NE(pipe, nullptr);
+  std::string text;
+  char buffer[512];
+  while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) text += buffer;
+  EXPECT_EQ(pclose(pipe), 0);
+  EXPECT_NE(text.find("width: 640\nheight: 427\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("read by: plug-in " + ShippedPluginDir() + "/jpeg.spi"), std::string::npos)
+      << text;
+}
