@@ -10,6 +10,7 @@
 #include "gif/Gifimage.h"
 #include "gif/ReduceColors.h"
 #include "raster/Bitmap.h"
+#include "raster/Picture.h"
 
 namespace {
 
@@ -51,10 +52,15 @@ void TGIFSubImage::Assign(const TGraphic* source) {
     return;
   }
   // Any other graphic goes through a bitmap of its own; one that a bitmap cannot take
-  // raises EConvertError (there is no drawing of graphics onto bitmaps here).
+  // raises EConvertError. (Drawing it instead would give a blank picture: on this
+  // platform only bitmaps draw.)
   TBitmap bitmap;
   bitmap.Assign(source);
   AssignBitmap(bitmap);
+}
+
+void TGIFSubImage::Assign(const TPicture& source) {
+  Assign(source.Graphic());
 }
 
 void TGIFSubImage::AssignBitmap(const TBitmap& source) {

@@ -16,6 +16,7 @@ class TBitmap;
 class TDIBReader;
 class TGIFImage;
 class TGraphic;
+class TPicture;
 class TStream;
 
 // The image descriptor as it lies in the file (10 bytes, little-endian fields).
@@ -84,9 +85,13 @@ class TGIFSubImage {
   // Empties the frame: no pixels, table, extensions or working bitmap; position 0.
   void Clear();
   // Fills the frame from a graphic: a bitmap directly, any other graphic through a
-  // bitmap; nullptr or an empty graphic leaves the frame empty. A graphic that no bitmap
-  // can take raises EConvertError. On any error the frame is left empty.
+  // bitmap it assigns itself to; nullptr or an empty graphic leaves the frame empty. A
+  // graphic that no bitmap can take raises EConvertError (only bitmaps draw here, so there
+  // is no drawing to fall back on: icons and metafiles end that way too). On any error
+  // the frame is left empty.
   void Assign(const TGraphic* source);
+  // Fills the frame from the graphic a picture container holds.
+  void Assign(const TPicture& source);
   // Copies another frame: descriptor, pixels, table, extensions and working bitmap.
   void Assign(const TGIFSubImage& source);
   // Makes the pixels whose mask byte is not 0 transparent: sorts the table by use, adds

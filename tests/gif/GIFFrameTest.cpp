@@ -4,6 +4,8 @@
 
 #include "base/Exceptions.h"
 #include "gif/Gifimage.h"
+#include "raster/Icon.h"
+#include "raster/Picture.h"
 #include "tests/gif/GifTestSupport.h"
 
 namespace {
@@ -207,6 +209,35 @@ TEST(ImageAssign, OtherGraphicsComeThroughABitmapOrAreRefused) {
   gif.Assign(&graphic);
   ASSERT_EQ(gif.Images().Count(), 1);
   EXPECT_TRUE(gif.Images()[0].Empty());
+}
+
+TEST(FrameAssign, PictureContainerGivesItsGraphic) {
+  TGIFImage gif;
+  gif.SetColorReduction(rmNone);
+  auto picture = DistinctColours(6, 9, 4);
+  TPicture container;
+  container.SetGraphic(picture.get());
+  TGIFSubImage frame(gif);
+  frame.Assign(container);
+  EXPECT_EQ(frame.Width(), 9);
+  EXPECT_EQ(frame.ColorMap().Count(), 6);
+  container.SetGraphic(nullptr);
+  frame.Assign(container);
+  EXPECT_TRUE(frame.Empty());
+
+  // An icon cannot be drawn or turned into a bitmap here: the conversion error.
+  TIcon icon;
+  const uint8_t directory[] = {0, 0,  1, 0, 1, 0, 16, 16, 0, 0, 1,
+                               0, 32, 0, 8, 0, 0, 0,  22, 0, 0, 0};
+  TMemoryStream bytes;
+  bytes.WriteBuffer(directory, sizeof directory);
+  bytes.SetPosition(0);
+  icon.LoadFromStream(bytes);
+  ASSERT_FALSE(icon.Empty());
+  container.SetGraphic(&icon);
+  EXPECT_THROW(frame.Assign(container), EConvertError);
+  EXPECT_TRUE(frame.Empty());
+  EXPECT_THROW(gif.Assign(&icon), EConvertError);
 }
 
 TEST(ImageAssign, NothingClearsItselfKeepsAnotherImageIsCopiedFrameByFrame) {
