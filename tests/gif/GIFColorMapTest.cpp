@@ -119,10 +119,22 @@ TEST_F(ColorMapTest, OptimizeSortsByUseRenumbersAndDropsUnusedEntries) {
             (std::vector<uint8_t>{0, 0, 0, 2, 1, 1}));
   EXPECT_EQ(gce->TransparentColorIndex, 1);
 
-  // Already in order: nothing moves and nothing is dropped.
+  // A transparent index that names an entry no pixel uses keeps that entry.
+  gce->TransparentColorIndex = 2;  // grey 0, used once
+  map.Add(Grey(77));               // entry 3, unused
+  gce->TransparentColorIndex = 3;
+  std::fill(frame.Data(), frame.Data() + 6, 1);
+  EXPECT_TRUE(map.Optimize());
+  ASSERT_EQ(map.Count(), 2);
+  EXPECT_EQ(map.Color(0), Grey(40));
+  EXPECT_EQ(map.Color(1), Grey(77));
+  EXPECT_EQ(gce->TransparentColorIndex, 1);
+  EXPECT_EQ(frame.Data()[0], 0);
+
+  // Already in order (the unused entries at the end): nothing moves, nothing is dropped.
   map.Add(Grey(99));
   EXPECT_FALSE(map.Optimize());
-  EXPECT_EQ(map.Count(), 4);
+  EXPECT_EQ(map.Count(), 3);
   EXPECT_TRUE(map.Optimized());
 }
 

@@ -157,6 +157,17 @@ TEST(FrameImport, TransparencyNeedsRoomInTheTableAndAPixelOfThatColour) {
   const DecodedGif decoded = DecodeGif(SaveGif(gif));
   ASSERT_EQ(decoded.frames.size(), 1u);
   EXPECT_EQ(decoded.frames[0].transparent_index, 5);
+
+  // A frame that has a graphic control block keeps that one block.
+  TGIFSubImage& own = gif.Images()[0];
+  own.GraphicControlExtension()->Delay = 25;
+  std::vector<uint8_t> mask(own.DataSize(), 0);
+  mask[0] = 1;
+  own.ApplyMask(mask);
+  EXPECT_EQ(own.Extensions().size(), 1u);
+  EXPECT_EQ(own.GraphicControlExtension()->Delay, 25);
+  EXPECT_EQ(own.Data()[0], own.GraphicControlExtension()->TransparentColorIndex);
+  EXPECT_THROW(own.ApplyMask(std::vector<uint8_t>(3, 1)), GIFException);
 }
 
 // A graphic that is no bitmap: it can paint itself into a bitmap, or not.
@@ -416,10 +427,13 @@ TEST(ReduceColors, NoneGivesATwentyFourBitCopyAndOtherModesAreNotYetAvailable) {
   EXPECT_EQ(CreateDitherEngine(static_cast<TDitherMode>(42), 3, lookup), nullptr);
   EXPECT_THROW(CreateDitherEngine(dmFloydSteinberg, 3, lookup), GIFException);
 
-  // Through the image: a 24-bit picture under a mode not yet built.
+  // Through the image: a picture of more than 8 bits under a mode not yet built. The
+  // image reduces a copy: the caller's picture keeps its format.
   TGIFImage gif;
+  copy->SetPixelFormat(TPixelFormat::Bits32);
   EXPECT_THROW(gif.Assign(copy.get()), GIFException);
   EXPECT_TRUE(gif.Empty());
+  EXPECT_EQ(copy->PixelFormat(), TPixelFormat::Bits32);
 }
 
 TEST(DIBWriter, AcceptsOnlyEightOrTwentyFourBitsOfSomeSize) {
