@@ -111,7 +111,8 @@ const std::vector<TCommand>& Commands() {
   static const std::vector<TCommand> commands = {
       {"convert", "IN OUT", "load a picture, convert it to 24 bits, save it as BMP",
        "  IN   the picture to read\n  OUT  the BMP file to write\n", RunConvert},
-      {"gif", "IN OUT [--reduction R] [--dither D] [--bits N] [--compression lzw|rle] [--interlace]",
+      {"gif",
+       "IN OUT [--reduction R] [--dither D] [--bits N] [--compression lzw|rle] [--interlace]",
        "load a picture and write it as a GIF file",
        "  IN             the picture to read (as it is: 1, 4 and 8 bits are not reduced)\n"
        "  OUT            the GIF file to write\n"
