@@ -24,6 +24,10 @@ inline constexpr const char SOutOfMemory[] = "メモリが足りません";
 inline constexpr const char SInvalidStreamOperation[] = "Invalid stream operation";
 // Our own limit on picture sizes (the store of one picture may not exceed 1 GiB).
 inline constexpr const char SPictureTooLarge[] = "画像が大きすぎます (%d x %d, %d ビット/ピクセル)";
+// Our own checks of the composition: a picture size of 0 or below asked for by the x, y
+// edits, and tone values outside 0 .. 255.
+inline constexpr const char SInvalidPictureSize[] = "画像のサイズが不正です (%d x %d)";
+inline constexpr const char SInvalidTone[] = "階調の値が不正です (平均 %d, コントラスト %d)";
 
 // Descriptions of the picture format registry.
 inline constexpr const char SVMetafiles[] = "メタファイル";

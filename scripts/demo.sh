@@ -6,5 +6,6 @@ cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 scripts/build.sh default
 mkdir -p out
-build/bin/lumiveil convert samples/coffee.bmp out/coffee-24.bmp
-echo "Wrote $(pwd)/out/coffee-24.bmp"
+# The cat (hidden) inside the coffee cup (visible), with the window's starting sliders.
+build/bin/lumiveil synth samples/coffee.bmp samples/chelsea.bmp -o out/lumiveil-demo.bmp
+echo "Wrote $(pwd)/out/lumiveil-demo.bmp (coffee.bmp visible, chelsea.bmp hidden)"

@@ -128,6 +128,27 @@ const std::vector<TCommand>& Commands() {
        RunGif},
       {"info", "FILE", "print a picture's width, height, pixel format and reader",
        "  FILE the picture to read\n", RunInfo},
+      {"resize", "IN OUT WIDTH HEIGHT", "resample a picture to WIDTH x HEIGHT, save it as BMP",
+       "  IN      the picture to read\n"
+       "  OUT     the BMP file to write (24 bits per pixel)\n"
+       "  WIDTH   the new width in pixels\n"
+       "  HEIGHT  the new height in pixels\n",
+       RunResize},
+      {"synth",
+       "VISIBLE HIDDEN -o OUT [--average A] [--contrast C] [--width X | --height Y] "
+       "[--preview] [--gif]",
+       "hide HIDDEN inside VISIBLE and save the combined picture",
+       "  VISIBLE       the picture that shows\n"
+       "  HIDDEN        the picture to hide; fitted to VISIBLE's size\n"
+       "  -o OUT        the file to write (BMP)\n"
+       "  --average A   the hidden picture's average value, 0..255 (default 128)\n"
+       "  --contrast C  the hidden picture's contrast, 0..255 (default 127); lowered to\n"
+       "                the limit of the average (A up to 128, 255 - A above) with a note\n"
+       "  --width X     first scale VISIBLE to width X, keeping its aspect ratio\n"
+       "  --height Y    first scale VISIBLE to height Y, keeping its aspect ratio\n"
+       "  --preview     only the checkerboard, without the tone mapping\n"
+       "  --gif         write GIF (not available yet; so is an OUT ending in .gif)\n",
+       RunSynth},
       {"plugins", "", "list the Susie plug-ins found and the picture format registry",
        "  (no arguments)\n", RunPlugins},
   };

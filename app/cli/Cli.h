@@ -64,6 +64,8 @@ const std::vector<TCommand>& Commands();
 int RunConvert(const std::vector<std::string>& args);
 int RunGif(const std::vector<std::string>& args);
 int RunInfo(const std::vector<std::string>& args);
+int RunResize(const std::vector<std::string>& args);
+int RunSynth(const std::vector<std::string>& args);
 int RunPlugins(const std::vector<std::string>& args);
 
 // The tool's plug-in registry: made on first use, searching all six places.

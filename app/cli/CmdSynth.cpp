@@ -1,0 +1,73 @@
+// lumiveil synth VISIBLE HIDDEN -o OUT: the main window's workflow in one command.
+#include <algorithm>
+#include <cctype>
+#include <cstdint>
+#include <cstdio>
+
+#include "app/cli/Cli.h"
+#include "compose/Workflow.h"
+#include "raster/Bitmap.h"
+
+namespace {
+
+bool EndsWithGif(const std::string& name) {
+  if (name.size() < 4) return false;
+  std::string tail = name.substr(name.size() - 4);
+  std::transform(tail.begin(), tail.end(), tail.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return tail == ".gif";
+}
+
+}  // namespace
+
+int RunSynth(const std::vector<std::string>& argv) {
+  const TArgs args(argv, {"-o", "--average", "--contrast", "--width", "--height"},
+                   {"--preview", "--gif"});
+  if (args.Positional().size() != 2) throw UsageError{"synth takes VISIBLE and HIDDEN"};
+  const auto out = args.Value("-o");
+  if (!out || out->empty()) throw UsageError{"synth needs an output file: -o OUT"};
+  const int average = args.Int("--average", 0, 255).value_or(128);
+  const std::optional<int> contrast = args.Int("--contrast", 0, 255);
+  const std::optional<int> width = args.Int("--width", 1, INT32_MAX);
+  const std::optional<int> height = args.Int("--height", 1, INT32_MAX);
+  if (width && height) throw UsageError{"give --width or --height, not both"};
+  // Checked before any work, so a long run does not end in this error.
+  if (args.Flag("--gif") || EndsWithGif(*out)) {
+    std::fprintf(stderr, "lumiveil synth: GIF output is not available yet; write a BMP file\n");
+    return kExitFailed;
+  }
+
+  // Both inputs are read first, so an unreadable one ends the command before any work.
+  const auto visible = LoadInput(args.Positional()[0]);
+  const auto hidden = LoadInput(args.Positional()[1]);
+
+  TWorkflow work;
+  if (!work.LoadExternalImage([&](TBitmap& slot) { slot.Assign(visible.get()); }))
+    throw InputError{args.Positional()[0] + ": cannot be converted to 24 bits per pixel"};
+  if (width) {
+    work.SetXEditText(std::to_string(*width));
+    work.XEditChange();
+  } else if (height) {
+    work.SetYEditText(std::to_string(*height));
+    work.YEditChange();
+  }
+  if (!work.LoadInnerImage([&](TBitmap& slot) { slot.Assign(hidden.get()); }))
+    throw InputError{args.Positional()[1] + ": cannot be converted to 24 bits per pixel"};
+
+  // The sliders as a person sets them: the average first, which limits the contrast to
+  // L(A); then the contrast, which the slider keeps within that limit.
+  work.AverageTrackBarChange(average);
+  const int wanted = contrast.value_or(127);
+  if (wanted > work.ContrastMax())
+    std::fprintf(stderr,
+                 "lumiveil synth: note: contrast %d lowered to %d, the limit for average %d\n",
+                 wanted, work.ContrastMax(), average);
+  work.MinMaxTrackBarChange(wanted);
+
+  if (args.Flag("--preview"))
+    work.ComposePreview();
+  else
+    work.Synthesize();
+  work.ResultBitmap().SaveToFile(*out);
+  return kExitOk;
+}

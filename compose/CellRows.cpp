@@ -1,0 +1,129 @@
+#include "compose/CellRows.h"
+
+#include <immintrin.h>
+
+#include <cstring>
+
+#include "compose/ApplyInnerTone.h"
+#include "compose/ResampleTables.h"
+
+namespace {
+
+// From pixel `from` on; the first odd cell is the first x >= from with x + y odd.
+void MapOddCellsGeneric(const uint8_t* hidden, uint8_t* result, int from, int width, int y,
+                        const uint8_t* map) {
+  for (int x = from + ((from + y + 1) & 1); x < width; x += 2) {
+    const int i = 3 * x;
+    result[i] = map[hidden[i]];
+    result[i + 1] = map[hidden[i + 1]];
+    result[i + 2] = map[hidden[i + 2]];
+  }
+}
+
+// From pixel `from` on.
+void ComposeGeneric(const uint8_t* visible, const uint8_t* hidden, uint8_t* result, int from,
+                    int width, int y, const uint8_t* map) {
+  for (int x = from; x < width; ++x) {
+    const int i = 3 * x;
+    if ((x + y) % 2 == 0) {
+      result[i] = visible[i], result[i + 1] = visible[i + 1], result[i + 2] = visible[i + 2];
+    } else if (map != nullptr) {
+      result[i] = map[hidden[i]];
+      result[i + 1] = map[hidden[i + 1]];
+      result[i + 2] = map[hidden[i + 2]];
+    } else {
+      result[i] = hidden[i], result[i + 1] = hidden[i + 1], result[i + 2] = hidden[i + 2];
+    }
+  }
+}
+
+// The AVX2 rows work on 32 bytes at a time. The cells repeat every 6 bytes, so the bytes
+// of the odd cells form three masks that repeat every 96 bytes; each 32-byte block takes
+// the hidden (or mapped) bytes where its mask is set and the other bytes elsewhere. Whole
+// pixels that do not fill a block are left to the generic code.
+struct TCellMasks {
+  __m256i odd[3];
+};
+
+__attribute__((target("avx2"))) TCellMasks OddCellMasks(int y) {
+  alignas(32) uint8_t bytes[96];
+  for (int i = 0; i < 96; ++i) bytes[i] = ((i / 3 + y) & 1) != 0 ? 0xFF : 0;
+  TCellMasks masks;
+  for (int k = 0; k < 3; ++k)
+    masks.odd[k] = _mm256_load_si256(reinterpret_cast<const __m256i*>(bytes + 32 * k));
+  return masks;
+}
+
+// The 32 hidden bytes mapped: t = (v * m) >> 16, with m the multiplier that reproduces the
+// table for every byte (checked when the table is made), then (t + A - C) modulo 256.
+// m is below 2^17: the part from 2^16 up adds v itself.
+__attribute__((target("avx2"))) inline __attribute__((always_inline)) __m256i MapBytes(
+    __m256i v, __m256i multiplier, bool add_v, __m256i offset) {
+  const __m256i zero = _mm256_setzero_si256();
+  const __m256i low_byte = _mm256_set1_epi16(0xFF);
+  __m256i lo = _mm256_unpacklo_epi8(v, zero);
+  __m256i hi = _mm256_unpackhi_epi8(v, zero);
+  __m256i tlo = _mm256_mulhi_epu16(lo, multiplier);
+  __m256i thi = _mm256_mulhi_epu16(hi, multiplier);
+  if (add_v) {
+    tlo = _mm256_add_epi16(tlo, lo);
+    thi = _mm256_add_epi16(thi, hi);
+  }
+  tlo = _mm256_and_si256(_mm256_add_epi16(tlo, offset), low_byte);
+  thi = _mm256_and_si256(_mm256_add_epi16(thi, offset), low_byte);
+  return _mm256_packus_epi16(tlo, thi);
+}
+
+// Returns the number of whole pixels done.
+__attribute__((target("avx2"))) int MapOddCellsAvx2(const uint8_t* hidden, uint8_t* result,
+                                                    int width, int y, const TToneTable& tone) {
+  const int blocks = width * 3 / 32;
+  const TCellMasks masks = OddCellMasks(y);
+  const __m256i multiplier = _mm256_set1_epi16(static_cast<int16_t>(tone.multiplier & 0xFFFF));
+  const bool add_v = tone.multiplier >= 65536;
+  const __m256i offset = _mm256_set1_epi16(static_cast<int16_t>(tone.offset));
+  for (int b = 0; b < blocks; ++b) {
+    const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(hidden + 32 * b));
+    __m256i* out = reinterpret_cast<__m256i*>(result + 32 * b);
+    const __m256i mapped = MapBytes(v, multiplier, add_v, offset);
+    _mm256_storeu_si256(out, _mm256_blendv_epi8(_mm256_loadu_si256(out), mapped, masks.odd[b % 3]));
+  }
+  return blocks * 32 / 3;
+}
+
+__attribute__((target("avx2"))) int ComposeAvx2(const uint8_t* visible, const uint8_t* hidden,
+                                                uint8_t* result, int width, int y,
+                                                const TToneTable* tone) {
+  const int blocks = width * 3 / 32;
+  const TCellMasks masks = OddCellMasks(y);
+  const __m256i multiplier =
+      _mm256_set1_epi16(static_cast<int16_t>(tone ? tone->multiplier & 0xFFFF : 0));
+  const bool add_v = tone != nullptr && tone->multiplier >= 65536;
+  const __m256i offset = _mm256_set1_epi16(static_cast<int16_t>(tone ? tone->offset : 0));
+  for (int b = 0; b < blocks; ++b) {
+    const __m256i e = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(visible + 32 * b));
+    __m256i h = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(hidden + 32 * b));
+    if (tone != nullptr) h = MapBytes(h, multiplier, add_v, offset);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(result + 32 * b),
+                        _mm256_blendv_epi8(e, h, masks.odd[b % 3]));
+  }
+  return blocks * 32 / 3;
+}
+
+}  // namespace
+
+void MapOddCellsRow(const uint8_t* hidden, uint8_t* result, int width, int y,
+                    const TToneTable& tone) {
+  int done = 0;
+  if (KernelPath() == TKernelPath::kpAvx2 && tone.multiplier >= 0)
+    done = MapOddCellsAvx2(hidden, result, width, y, tone);
+  MapOddCellsGeneric(hidden, result, done, width, y, tone.map);
+}
+
+void ComposeRow(const uint8_t* visible, const uint8_t* hidden, uint8_t* result, int width, int y,
+                const TToneTable* tone) {
+  int done = 0;
+  if (KernelPath() == TKernelPath::kpAvx2 && (tone == nullptr || tone->multiplier >= 0))
+    done = ComposeAvx2(visible, hidden, result, width, y, tone);
+  ComposeGeneric(visible, hidden, result, done, width, y, tone ? tone->map : nullptr);
+}

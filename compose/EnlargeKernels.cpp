@@ -1,0 +1,153 @@
+// The enlarging kernels: piecewise cubic interpolation in 16.16 fixed point, linear in the
+// first and last source intervals, a copy of the last sample. Each has a generic row
+// function and one built for AVX2, chosen once per pass; both give the same bytes.
+#include <immintrin.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "compose/ResampleTables.h"
+#include "compose/ResizeBitmap.h"
+#include "raster/Bitmap.h"
+
+namespace {
+
+#define LV_INLINE inline __attribute__((always_inline))
+
+// One destination pixel of a width pass, all three channels, in plain code.
+LV_INLINE void EnlargePixel(const uint8_t* src, const TEnlargeTap& tap, uint8_t* dst) {
+  const uint8_t* p = src + 3 * tap.idx;
+  switch (tap.kind) {
+    case TEnlargeKind::ekCubic:
+      // Samples idx - 1 .. idx + 2 exist: 1 <= idx <= S - 3.
+      for (int ch = 0; ch < 3; ++ch) {
+        const int32_t sum = tap.w[0] * p[ch - 3] + tap.w[1] * p[ch] + tap.w[2] * p[ch + 3] +
+                            tap.w[3] * p[ch + 6] + 32768;
+        dst[ch] = CubicSample(sum);
+      }
+      break;
+    case TEnlargeKind::ekLinear:
+      for (int ch = 0; ch < 3; ++ch) dst[ch] = LinearSample(p[ch], p[ch + 3], tap.fr);
+      break;
+    case TEnlargeKind::ekCopy:
+      dst[0] = p[0];
+      dst[1] = p[1];
+      dst[2] = p[2];
+      break;
+  }
+}
+
+// Destination pixels of one row for the taps of a table; dst points at the first one.
+void EnlargeRowGeneric(const uint8_t* src, uint8_t* dst, const std::vector<TEnlargeTap>& table,
+                       int) {
+  for (const TEnlargeTap& tap : table) {
+    EnlargePixel(src, tap, dst);
+    dst += 3;
+  }
+}
+
+// A source pixel as 32-bit lanes: blue, green, red and the next byte, which is computed
+// along and dropped. Four bytes are read, so the row's last pixel is never read this way.
+__attribute__((target("avx2"))) LV_INLINE __m128i PixelLanes(const uint8_t* src, int index) {
+  int32_t bytes;
+  std::memcpy(&bytes, src + 3 * index, 4);
+  return _mm_cvtepu8_epi32(_mm_cvtsi32_si128(bytes));
+}
+
+// A cubic tap whose last pixel is the row's last one (idx = S - 3) is left to the plain
+// code, as are the linear and copied samples.
+__attribute__((target("avx2"))) void EnlargeRowAvx2(const uint8_t* src, uint8_t* dst,
+                                                    const std::vector<TEnlargeTap>& table,
+                                                    int source) {
+  const __m128i round = _mm_set1_epi32(32768);
+  for (const TEnlargeTap& tap : table) {
+    if (tap.kind == TEnlargeKind::ekCubic && tap.idx < source - 3) {
+      __m128i sum =
+          _mm_add_epi32(_mm_mullo_epi32(PixelLanes(src, tap.idx - 1), _mm_set1_epi32(tap.w[0])),
+                        _mm_mullo_epi32(PixelLanes(src, tap.idx), _mm_set1_epi32(tap.w[1])));
+      sum = _mm_add_epi32(sum,
+                          _mm_mullo_epi32(PixelLanes(src, tap.idx + 1), _mm_set1_epi32(tap.w[2])));
+      sum = _mm_add_epi32(sum,
+                          _mm_mullo_epi32(PixelLanes(src, tap.idx + 2), _mm_set1_epi32(tap.w[3])));
+      // Shifting first and saturating to 0 .. 255 afterwards is the clamp to
+      // 0 .. 255 * 65536 followed by the shift.
+      sum = _mm_srai_epi32(_mm_add_epi32(sum, round), 16);
+      const __m128i bytes = _mm_packus_epi16(_mm_packs_epi32(sum, sum), sum);
+      // Four bytes stored: the fourth is the next pixel's first, written again when that
+      // pixel comes. A cubic tap is never the row's last pixel (that one is a copy).
+      const int32_t out = _mm_cvtsi128_si32(bytes);
+      std::memcpy(dst, &out, 4);
+    } else {
+      EnlargePixel(src, tap, dst);
+    }
+    dst += 3;
+  }
+}
+
+// One destination row of a height pass from four source rows.
+LV_INLINE void CubicRowBody(const uint8_t* r0, const uint8_t* r1, const uint8_t* r2,
+                            const uint8_t* r3, uint8_t* __restrict dst, int bytes,
+                            const int32_t w[4]) {
+  const int32_t w0 = w[0], w1 = w[1], w2 = w[2], w3 = w[3];
+  for (int i = 0; i < bytes; ++i) {
+    int32_t sum = w0 * r0[i] + w1 * r1[i] + w2 * r2[i] + w3 * r3[i] + 32768;
+    sum = sum < 0 ? 0 : sum;
+    sum = sum > 16711680 ? 16711680 : sum;
+    dst[i] = static_cast<uint8_t>(sum >> 16);
+  }
+}
+
+void CubicRowGeneric(const uint8_t* r0, const uint8_t* r1, const uint8_t* r2, const uint8_t* r3,
+                     uint8_t* dst, int bytes, const int32_t w[4]) {
+  CubicRowBody(r0, r1, r2, r3, dst, bytes, w);
+}
+
+__attribute__((target("avx2"))) void CubicRowAvx2(const uint8_t* r0, const uint8_t* r1,
+                                                  const uint8_t* r2, const uint8_t* r3,
+                                                  uint8_t* dst, int bytes, const int32_t w[4]) {
+  CubicRowBody(r0, r1, r2, r3, dst, bytes, w);
+}
+
+}  // namespace
+
+void EnlargeHorizontal(const TBitmap& source, TBitmap& dest) {
+  CheckPassRasters(source, dest, true, true);
+  const int height = dest.Height();
+  const int width = source.Width();
+  const int target = dest.Width();
+  const auto row = KernelPath() == TKernelPath::kpAvx2 ? EnlargeRowAvx2 : EnlargeRowGeneric;
+  // Rows of up to kTableSpan pixels take one table for the whole pass.
+  for (int first = 0; first < target; first += kTableSpan) {
+    const std::vector<TEnlargeTap> table =
+        MakeEnlargeTable(width, target, first, std::min(kTableSpan, target - first));
+    for (int y = 0; y < height; ++y)
+      row(source.ConstScanline(y), dest.Scanline(y) + 3 * first, table, width);
+  }
+}
+
+void EnlargeVertical(const TBitmap& source, TBitmap& dest) {
+  CheckPassRasters(source, dest, false, true);
+  const int bytes = dest.Width() * 3;
+  const int height = dest.Height();
+  const auto cubic = KernelPath() == TKernelPath::kpAvx2 ? CubicRowAvx2 : CubicRowGeneric;
+  for (int b = 0; b < height; ++b) {
+    const TEnlargeTap tap = EnlargeTap(source.Height(), height, b);
+    uint8_t* dst = dest.Scanline(b);
+    switch (tap.kind) {
+      case TEnlargeKind::ekCubic:
+        cubic(source.ConstScanline(tap.idx - 1), source.ConstScanline(tap.idx),
+              source.ConstScanline(tap.idx + 1), source.ConstScanline(tap.idx + 2), dst, bytes,
+              tap.w);
+        break;
+      case TEnlargeKind::ekLinear: {
+        const uint8_t* r0 = source.ConstScanline(tap.idx);
+        const uint8_t* r1 = source.ConstScanline(tap.idx + 1);
+        for (int i = 0; i < bytes; ++i) dst[i] = LinearSample(r0[i], r1[i], tap.fr);
+        break;
+      }
+      case TEnlargeKind::ekCopy:
+        std::memcpy(dst, source.ConstScanline(tap.idx), static_cast<size_t>(bytes));
+        break;
+    }
+  }
+}

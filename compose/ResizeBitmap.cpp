@@ -1,0 +1,36 @@
+#include "compose/ResizeBitmap.h"
+
+#include "raster/Bitmap.h"
+
+void ResizeBitmap(TBitmap& bitmap, int width, int height) {
+  if (bitmap.Empty()) return;
+  // A target of 0 or below cannot be produced by either pass (shrinking divides by the
+  // target size). It is rejected here, leaving the bitmap unchanged, and silently: loading
+  // a hidden picture before any visible one asks for a 0 x 0 target, and nothing should
+  // happen then.
+  if (width <= 0 || height <= 0) return;
+  if (bitmap.PixelFormat() != TPixelFormat::Bits24) {
+    bitmap.SetPixelFormat(TPixelFormat::Bits24);
+    bitmap.SetPalette(TPaletteHandle());
+  }
+  if (width != bitmap.Width()) {
+    TBitmap temporary;
+    temporary.Assign(&bitmap);
+    temporary.SetWidth(width);
+    if (bitmap.Width() < width)
+      EnlargeHorizontal(bitmap, temporary);
+    else
+      ShrinkHorizontal(bitmap, temporary);
+    bitmap.Assign(&temporary);
+  }
+  if (height != bitmap.Height()) {
+    TBitmap temporary;
+    temporary.Assign(&bitmap);
+    temporary.SetHeight(height);
+    if (bitmap.Height() < height)
+      EnlargeVertical(bitmap, temporary);
+    else
+      ShrinkVertical(bitmap, temporary);
+    bitmap.Assign(&temporary);
+  }
+}

@@ -1,0 +1,231 @@
+// The shrinking kernels: an area average in 16.16 fixed point. Destination sample b covers
+// the source interval from S * b / D to S * (b + 1) / D: the first source sample with the
+// weight 65536 - f(b), the whole samples between with 65536, the last one with f(b + 1).
+#include <immintrin.h>
+
+#include <algorithm>
+#include <cstring>
+#include <type_traits>
+#include <vector>
+
+#include "compose/ResampleTables.h"
+#include "compose/ResizeBitmap.h"
+#include "raster/Bitmap.h"
+
+namespace {
+
+#define LV_INLINE inline __attribute__((always_inline))
+
+// Divides by the coverage: by multiplication for the 32-bit sums, plainly for the 64-bit
+// ones (shrinking by more than about 127 in one pass, or sources of 32768 and more).
+struct TNarrow {
+  using Sum = uint32_t;
+  TCoverageDivider divider;
+  uint8_t operator()(Sum sum) const { return static_cast<uint8_t>(divider.Divide(sum)); }
+};
+struct TWide {
+  using Sum = uint64_t;
+  uint64_t c;
+  uint8_t operator()(Sum sum) const { return static_cast<uint8_t>(sum / c); }
+};
+
+// The span of destination sample j of a table: from source sample k with weight w through
+// the whole samples before `end`, then `end` itself with f_end when that is not 0.
+struct TSpan {
+  int k, end;
+  int32_t w, f_end;
+};
+
+LV_INLINE TSpan SpanOf(const TShrinkTable& t, int j) {
+  const auto i = static_cast<size_t>(j);
+  return {t.n[i], t.n[i + 1], 65536 - t.f[i], t.f[i + 1]};
+}
+
+// One destination pixel of a width pass, all three channels, in plain code.
+template <typename Divide>
+LV_INLINE void ShrinkPixel(const uint8_t* src, const TSpan& span, typename Divide::Sum half,
+                           const Divide& divide, uint8_t* dst) {
+  using Sum = typename Divide::Sum;
+  const Sum w = static_cast<Sum>(span.w);
+  const Sum f_end = static_cast<Sum>(span.f_end);
+  const uint8_t* p = src + 3 * span.k;
+  Sum s0 = w * p[0], s1 = w * p[1], s2 = w * p[2];
+  // The whole samples between: summed plainly, then weighted by 65536 at once.
+  Sum i0 = 0, i1 = 0, i2 = 0;
+  for (const uint8_t* q = p + 3; q < src + 3 * span.end; q += 3) i0 += q[0], i1 += q[1], i2 += q[2];
+  s0 += i0 << 16, s1 += i1 << 16, s2 += i2 << 16;
+  // f(b + 1) is 0 for the last sample, so source sample S is never read.
+  if (f_end != 0) {
+    const uint8_t* q = src + 3 * span.end;
+    s0 += f_end * q[0], s1 += f_end * q[1], s2 += f_end * q[2];
+  }
+  dst[0] = divide(s0 + half);
+  dst[1] = divide(s1 + half);
+  dst[2] = divide(s2 + half);
+}
+
+// The destination pixels of one row for the spans of a table; dst points at the first.
+template <typename Divide>
+void ShrinkRowGeneric(const uint8_t* src, uint8_t* dst, const TShrinkTable& t, int count, int,
+                      const Divide& divide) {
+  const auto half = static_cast<typename Divide::Sum>(t.half);
+  for (int j = 0; j < count; ++j) ShrinkPixel(src, SpanOf(t, j), half, divide, dst + 3 * j);
+}
+
+// A source pixel as 32-bit lanes: blue, green, red and the next byte, which is computed
+// along and dropped. Four bytes are read, so the row's last pixel is never read this way.
+__attribute__((target("avx2"))) LV_INLINE __m128i PixelLanes(const uint8_t* src, int index) {
+  int32_t bytes;
+  std::memcpy(&bytes, src + 3 * index, 4);
+  return _mm_cvtepu8_epi32(_mm_cvtsi32_si128(bytes));
+}
+
+// The 32-bit sums only. A destination pixel that reads the row's last source pixel (the
+// row's last destination pixel, at least) is left to the plain code.
+__attribute__((target("avx2"))) void ShrinkRowAvx2(const uint8_t* src, uint8_t* dst,
+                                                   const TShrinkTable& t, int count, int source,
+                                                   const TNarrow& divide) {
+  const __m128i half = _mm_set1_epi32(static_cast<int32_t>(t.half));
+  const __m128i multiplier = _mm_set1_epi32(static_cast<int32_t>(divide.divider.Multiplier()));
+  const __m128i shift = _mm_cvtsi32_si128(divide.divider.Shift());
+  const __m128i low_bytes =
+      _mm_setr_epi8(0, 4, 8, 12, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1);
+  for (int j = 0; j < count; ++j) {
+    const TSpan span = SpanOf(t, j);
+    const int last_read = span.f_end != 0 ? span.end : span.end - 1;
+    if (last_read > source - 2) {
+      ShrinkPixel(src, span, static_cast<uint32_t>(t.half), divide, dst + 3 * j);
+      continue;
+    }
+    __m128i sum = _mm_mullo_epi32(PixelLanes(src, span.k), _mm_set1_epi32(span.w));
+    __m128i inner = _mm_setzero_si128();
+    for (int m = span.k + 1; m < span.end; ++m) inner = _mm_add_epi32(inner, PixelLanes(src, m));
+    sum = _mm_add_epi32(sum, _mm_slli_epi32(inner, 16));
+    if (span.f_end != 0)
+      sum = _mm_add_epi32(sum,
+                          _mm_mullo_epi32(PixelLanes(src, span.end), _mm_set1_epi32(span.f_end)));
+    sum = _mm_add_epi32(sum, half);
+    // The exact division of each lane: (sum * m) >> s in 64 bits, lanes 0 and 2, then 1, 3.
+    const __m128i even = _mm_srl_epi64(_mm_mul_epu32(sum, multiplier), shift);
+    const __m128i odd = _mm_srl_epi64(_mm_mul_epu32(_mm_srli_epi64(sum, 32), multiplier), shift);
+    const __m128i value = _mm_or_si128(even, _mm_slli_epi64(odd, 32));
+    // Four bytes stored: the fourth is the next pixel's first, written again when that
+    // pixel comes (the row's last pixel always takes the plain path).
+    const int32_t out = _mm_cvtsi128_si32(_mm_shuffle_epi8(value, low_bytes));
+    std::memcpy(dst + 3 * j, &out, 4);
+  }
+}
+
+template <typename Divide>
+void ShrinkRows(const TBitmap& source, TBitmap& dest, const Divide& divide) {
+  const int width = source.Width();
+  const int target = dest.Width();
+  const int height = dest.Height();
+  // Rows of up to kTableSpan destination pixels take one table for the whole pass.
+  for (int first = 0; first < target; first += kTableSpan) {
+    const int count = std::min(kTableSpan, target - first);
+    const TShrinkTable t = MakeShrinkTable(width, target, first, count);
+    for (int y = 0; y < height; ++y) {
+      const uint8_t* src = source.ConstScanline(y);
+      uint8_t* dst = dest.Scanline(y) + 3 * first;
+      if constexpr (std::is_same_v<Divide, TNarrow>) {
+        if (KernelPath() == TKernelPath::kpAvx2) {
+          ShrinkRowAvx2(src, dst, t, count, width, divide);
+          continue;
+        }
+      }
+      ShrinkRowGeneric(src, dst, t, count, width, divide);
+    }
+  }
+}
+
+// The accumulators of the height pass cover a strip of at most this many bytes of a row,
+// so they stay small for any width.
+constexpr int kStripBytes = 3 * 16384;
+
+// One destination row b of a height pass over the bytes from..to of each row.
+template <typename Divide>
+LV_INLINE void ShrinkColumnsBody(const TBitmap& source, TBitmap& dest, int b, int from, int to,
+                                 const TShrinkTable& t, const Divide& divide,
+                                 typename Divide::Sum* __restrict acc) {
+  using Sum = typename Divide::Sum;
+  const Sum half = static_cast<Sum>(t.half);
+  const int bytes = to - from;
+  // The boundaries of destination row b, computed when the row is reached.
+  const TShrinkBoundary start = ShrinkBoundary(source.Height(), dest.Height(), b);
+  const TShrinkBoundary stop = ShrinkBoundary(source.Height(), dest.Height(), b + 1);
+  const Sum w = static_cast<Sum>(65536 - start.f);
+  const Sum f_end = static_cast<Sum>(stop.f);
+  // The whole rows between the first and the last, summed plainly per column and channel.
+  for (int i = 0; i < bytes; ++i) acc[i] = 0;
+  for (int m = start.n + 1; m < stop.n; ++m) {
+    const uint8_t* row = source.ConstScanline(m) + from;
+    for (int i = 0; i < bytes; ++i) acc[i] += row[i];
+  }
+  const uint8_t* first = source.ConstScanline(start.n) + from;
+  uint8_t* __restrict dst = dest.Scanline(b) + from;
+  if (f_end != 0) {
+    // f(b + 1) is 0 for the last row, so source row S is never read.
+    const uint8_t* last = source.ConstScanline(stop.n) + from;
+    for (int i = 0; i < bytes; ++i)
+      dst[i] = divide((acc[i] << 16) + w * first[i] + f_end * last[i] + half);
+  } else {
+    for (int i = 0; i < bytes; ++i) dst[i] = divide((acc[i] << 16) + w * first[i] + half);
+  }
+}
+
+template <typename Divide>
+void ShrinkColumnsRow(const TBitmap& source, TBitmap& dest, int b, int from, int to,
+                      const TShrinkTable& t, const Divide& divide, typename Divide::Sum* acc) {
+  ShrinkColumnsBody(source, dest, b, from, to, t, divide, acc);
+}
+
+__attribute__((target("avx2"))) void ShrinkColumnsRowAvx2(const TBitmap& source, TBitmap& dest,
+                                                          int b, int from, int to,
+                                                          const TShrinkTable& t,
+                                                          const TNarrow& divide, uint32_t* acc) {
+  ShrinkColumnsBody(source, dest, b, from, to, t, divide, acc);
+}
+
+template <typename Divide>
+void ShrinkColumns(const TBitmap& source, TBitmap& dest, const Divide& divide) {
+  using Sum = typename Divide::Sum;
+  // The scale only: the boundaries come row by row.
+  const TShrinkTable t = MakeShrinkTable(source.Height(), dest.Height(), 0, 0);
+  const int bytes = dest.Width() * 3;
+  std::vector<Sum> acc(static_cast<size_t>(std::min(bytes, kStripBytes)));
+  bool avx2 = false;
+  if constexpr (std::is_same_v<Divide, TNarrow>) avx2 = KernelPath() == TKernelPath::kpAvx2;
+  for (int from = 0; from < bytes; from += kStripBytes) {
+    const int to = std::min(bytes, from + kStripBytes);
+    for (int b = 0; b < dest.Height(); ++b) {
+      if constexpr (std::is_same_v<Divide, TNarrow>) {
+        if (avx2) {
+          ShrinkColumnsRowAvx2(source, dest, b, from, to, t, divide, acc.data());
+          continue;
+        }
+      }
+      ShrinkColumnsRow(source, dest, b, from, to, t, divide, acc.data());
+    }
+  }
+}
+
+}  // namespace
+
+void ShrinkHorizontal(const TBitmap& source, TBitmap& dest) {
+  CheckPassRasters(source, dest, true, false);
+  const TShrinkTable scale = MakeShrinkTable(source.Width(), dest.Width(), 0, 0);
+  if (scale.wide)
+    ShrinkRows(source, dest, TWide{static_cast<uint64_t>(scale.c)});
+  else
+    ShrinkRows(source, dest, TNarrow{TCoverageDivider(scale.c)});
+}
+
+void ShrinkVertical(const TBitmap& source, TBitmap& dest) {
+  CheckPassRasters(source, dest, false, false);
+  const TShrinkTable scale = MakeShrinkTable(source.Height(), dest.Height(), 0, 0);
+  if (scale.wide)
+    ShrinkColumns(source, dest, TWide{static_cast<uint64_t>(scale.c)});
+  else
+    ShrinkColumns(source, dest, TNarrow{TCoverageDivider(scale.c)});
+}

@@ -1,0 +1,23 @@
+// Synthesis of the combined picture: a one-pixel checkerboard whose even cells (x + y
+// even, (0, 0) the top-left pixel) carry the visible picture unchanged and whose odd cells
+// carry the hidden picture, tone-mapped by Synthesize.
+#pragma once
+
+class TBitmap;
+
+// The checkerboard alone (the preview after a hidden picture is loaded): the result
+// becomes the visible picture's size W x H at 24 bits per pixel, even cells from the
+// visible picture, odd cells the hidden picture's bytes untouched. The hidden picture must
+// be at least W x H: when it is not (an empty hidden picture has no row 0), the command
+// ends with the scan-line error after the result was resized and before any cell is
+// written.
+void ComposeCheckerboard(TBitmap& result, const TBitmap& external, const TBitmap& inner);
+
+// Synthesize: when the hidden picture's size differs from the visible picture's, it is
+// first refitted with ResizeBitmap (what "Resize" does; an empty hidden picture stays
+// empty and the composition then ends with the scan-line error). Then the checkerboard as
+// above, with the odd cells mapped from the hidden picture with average A and contrast C.
+// The even cells equal the visible picture; the odd cells depend only on the hidden
+// picture, A and C.
+void Synthesize(TBitmap& result, const TBitmap& external, TBitmap& inner, int average,
+                int contrast);

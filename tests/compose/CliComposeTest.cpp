@@ -1,0 +1,146 @@
+// The command-line tool's synth and resize commands, run as programs: they must write the
+// same bytes as the library does for the same inputs, and fail cleanly.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include "base/Streams.h"
+#include "compose/ResizeBitmap.h"
+#include "compose/Workflow.h"
+#include "raster/Bitmap.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string kVisible = std::string(LUMIVEIL_SAMPLES) + "/coffee.bmp";  // 600 x 400
+const std::string kHidden = std::string(LUMIVEIL_SAMPLES) + "/chelsea.bmp";  // 451 x 300
+
+class CliCompose : public testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/lumiveil-cli-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    dir_ = pattern;
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  // Runs lumiveil with the arguments; returns the exit status, standard error in err_.
+  int Run(const std::string& arguments) {
+    const std::string err = (dir_ / "stderr.txt").string();
+    const std::string command =
+        std::string(LUMIVEIL_BIN_DIR) + "/lumiveil " + arguments + " >/dev/null 2>" + err;
+    const int status = std::system(command.c_str());
+    err_ = Read(err);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+
+  static std::string Read(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  }
+
+  static std::string BmpBytes(TBitmap& bitmap) {
+    TMemoryStream stream;
+    bitmap.SaveToStream(stream);
+    return std::string(reinterpret_cast<const char*>(stream.Memory()),
+                       static_cast<size_t>(stream.Size()));
+  }
+
+  static TWorkflow::TLoader FromFile(const std::string& name) {
+    return [name](TBitmap& slot) { slot.LoadFromFile(name); };
+  }
+
+  std::string Out(const char* name) const { return (dir_ / name).string(); }
+
+  fs::path dir_;
+  std::string err_;
+};
+
+TEST_F(CliCompose, SynthWritesTheLibrarysBytes) {
+  ASSERT_EQ(Run("synth " + kVisible + " " + kHidden + " -o " + Out("a.bmp") +
+                " --average 90 --contrast 60"),
+            0)
+      << err_;
+  TWorkflow w;
+  ASSERT_TRUE(w.LoadExternalImage(FromFile(kVisible)));
+  ASSERT_TRUE(w.LoadInnerImage(FromFile(kHidden)));
+  w.AverageTrackBarChange(90);
+  w.MinMaxTrackBarChange(60);
+  w.Synthesize();
+  const std::string expected = BmpBytes(w.ResultBitmap());
+  ASSERT_EQ(expected.size(), 54u + 600 * 3 * 400);
+  EXPECT_TRUE(Read(Out("a.bmp")) == expected);
+  // The file is bottom-up: its last row is the top row, whose first pixel is an even cell
+  // and so the visible picture's top-left pixel.
+  TBitmap visible;
+  visible.LoadFromFile(kVisible);
+  const std::string top_left = expected.substr(54 + 600 * 3 * 399, 3);
+  EXPECT_EQ(top_left, std::string(reinterpret_cast<const char*>(visible.ConstScanline(0)), 3));
+}
+
+TEST_F(CliCompose, SynthWithAWidthAndAPreview) {
+  ASSERT_EQ(
+      Run("synth " + kVisible + " " + kHidden + " -o " + Out("b.bmp") + " --width 300 --preview"),
+      0)
+      << err_;
+  TWorkflow w;
+  ASSERT_TRUE(w.LoadExternalImage(FromFile(kVisible)));
+  w.SetXEditText("300");
+  w.XEditChange();
+  ASSERT_TRUE(w.LoadInnerImage(FromFile(kHidden)));
+  EXPECT_EQ(w.ResultBitmap().Height(), 200);
+  EXPECT_TRUE(Read(Out("b.bmp")) == BmpBytes(w.ResultBitmap()));
+}
+
+TEST_F(CliCompose, SynthLowersAContrastAboveTheLimitWithANote) {
+  ASSERT_EQ(Run("synth " + kVisible + " " + kHidden + " -o " + Out("c.bmp") +
+                " --average 200 --contrast 100 --height 100"),
+            0)
+      << err_;
+  EXPECT_NE(err_.find("contrast 100 lowered to 55"), std::string::npos) << err_;
+  TWorkflow w;
+  ASSERT_TRUE(w.LoadExternalImage(FromFile(kVisible)));
+  w.SetYEditText("100");
+  w.YEditChange();
+  ASSERT_TRUE(w.LoadInnerImage(FromFile(kHidden)));
+  w.AverageTrackBarChange(200);
+  w.Synthesize();
+  EXPECT_EQ(w.Contrast(), 55);
+  EXPECT_TRUE(Read(Out("c.bmp")) == BmpBytes(w.ResultBitmap()));
+}
+
+TEST_F(CliCompose, SynthRefusesGifOutputAndBadInputsWithoutWritingAFile) {
+  EXPECT_EQ(Run("synth " + kVisible + " " + kHidden + " -o " + Out("d.GIF")), 3);
+  EXPECT_NE(err_.find("GIF output is not available yet"), std::string::npos) << err_;
+  EXPECT_EQ(Run("synth " + kVisible + " " + kHidden + " -o " + Out("d.bmp") + " --gif"), 3);
+  EXPECT_EQ(Run("synth " + kVisible + " " + Out("missing.bmp") + " -o " + Out("d.bmp")), 2);
+  EXPECT_NE(err_.find("missing.bmp"), std::string::npos) << err_;
+  EXPECT_EQ(Run("synth " + kVisible + " " + kHidden + " -o " + Out("d.bmp") + " --average 256"), 1);
+  EXPECT_EQ(
+      Run("synth " + kVisible + " " + kHidden + " -o " + Out("d.bmp") + " --width 10 --height 10"),
+      1);
+  EXPECT_EQ(Run("synth " + kVisible + " " + kHidden), 1);
+  // --width 1 makes the height 400 * 1 / 600 = 0: refused before anything is written.
+  EXPECT_EQ(Run("synth " + kVisible + " " + kHidden + " -o " + Out("d.bmp") + " --width 1"), 3);
+  EXPECT_FALSE(fs::exists(Out("d.GIF")));
+  EXPECT_FALSE(fs::exists(Out("d.bmp")));
+}
+
+TEST_F(CliCompose, ResizeWritesTheLibrarysBytes) {
+  ASSERT_EQ(Run("resize " + kHidden + " " + Out("e.bmp") + " 1000 123"), 0) << err_;
+  TBitmap picture;
+  picture.LoadFromFile(kHidden);
+  ResizeBitmap(picture, 1000, 123);
+  EXPECT_TRUE(Read(Out("e.bmp")) == BmpBytes(picture));
+  EXPECT_EQ(Run("resize " + kHidden + " " + Out("f.bmp") + " 0 10"), 1);
+  EXPECT_EQ(Run("resize " + kHidden + " " + Out("f.bmp") + " 10"), 1);
+  EXPECT_FALSE(fs::exists(Out("f.bmp")));
+}
+
+}  // namespace
