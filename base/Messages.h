@@ -48,3 +48,9 @@ inline constexpr const char SSPIDupCreate[] = "TSPIs は複数生成できませ
 // Our own texts for what a plug-in may hand back wrongly.
 inline constexpr const char SInvalidLocalHandle[] = "不正なメモリハンドルです";
 inline constexpr const char SSPIInvalidResult[] = "%s:Susie Pluginが不正なデータを返しました (%s)";
+
+// The window's own texts: saving with no combined picture (which would write an empty
+// file), and the GIF branch before the GIF save is built in.
+inline constexpr const char SNothingToSave[] =
+    "There is no combined picture to save yet: load a visible and a hidden picture first.";
+inline constexpr const char SGifNotAvailable[] = "GIF saving is not available yet";
