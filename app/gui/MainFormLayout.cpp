@@ -23,8 +23,10 @@ namespace {
 
 // The command bar's client area; its controls sit at fixed places within it.
 constexpr int kBarWidth = 600, kBarHeight = 142;
-// A picture window's client area.
-constexpr int kPictureWidth = 187, kPictureHeight = 196;
+// A picture window's client area: 187 x 196 where the window has room for it; it may
+// give up some height so that the window starts at 623 x 388 with this platform's taller
+// window captions.
+constexpr int kPictureWidth = 187, kPictureMinHeight = 120;
 
 QToolButton* FlatButton(QWidget* parent, const char* name, const char* caption, QRect place) {
   auto* b = new QToolButton(parent);
@@ -214,7 +216,7 @@ QDockWidget* TMainForm::CreatePictureWindow(const char* name, QScrollArea*& scro
   auto* layout = new QVBoxLayout(client);
   layout->setContentsMargins(0, 0, 0, 0);
   scroll = new QScrollArea;
-  scroll->setMinimumSize(kPictureWidth, kPictureHeight);
+  scroll->setMinimumSize(kPictureWidth, kPictureMinHeight);
   // The box keeps the picture's natural size; a larger picture scrolls.
   scroll->setWidgetResizable(false);
   scroll->setBackgroundRole(QPalette::Dark);
