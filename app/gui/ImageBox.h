@@ -20,6 +20,10 @@ class TImageBox : public QWidget {
   // The box's picture takes a copy of `graphic` (nullptr empties it). With AutoSize the
   // box takes the picture's size; an empty picture leaves the size as it was.
   void Show(const TGraphic* graphic);
+  // Lets go of the picture without resizing or repainting, so that its pixel store is no
+  // longer shared while its owner changes it. The owner gives the box a picture again
+  // before anything can be painted.
+  void Release() { picture_.SetGraphic(nullptr); }
   const TPicture& Picture() const { return picture_; }
   // The held raster, or nullptr when the picture is empty or holds no raster.
   const TBitmap* Bitmap() const;

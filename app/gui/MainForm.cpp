@@ -69,6 +69,25 @@ void TMainForm::Run(const std::function<void()>& command) {
   }
 }
 
+void TMainForm::RunOnResult(const std::function<void()>& command) {
+  // The handlers check their values before they write a cell, so a failure leaves the
+  // result as it was and the box shows it as before.
+  struct TShowAtEnd {
+    TMainForm* form;
+    ~TShowAtEnd() {
+      form->deferring_result_ = false;
+      if (form->work_) form->Image3->Show(&form->work_->ResultBitmap());
+    }
+  };
+  Image3->Release();
+  deferring_result_ = true;
+  Run([&] {
+    // Runs before the message box of a failure can paint anything.
+    const TShowAtEnd show_at_end{this};
+    command();
+  });
+}
+
 void TMainForm::ShowSlot(TSlot slot) {
   switch (slot) {
     case TSlot::slExternal:
@@ -78,7 +97,7 @@ void TMainForm::ShowSlot(TSlot slot) {
       Image2->Show(&work_->InnerBitmap());
       break;
     case TSlot::slResult:
-      Image3->Show(&work_->ResultBitmap());
+      if (!deferring_result_) Image3->Show(&work_->ResultBitmap());
       break;
   }
 }
@@ -162,13 +181,13 @@ void TMainForm::synthesizeButtonClick() {
 void TMainForm::AverageTrackBarChange() {
   if (!work_ || updating_controls_) return;
   const int position = AverageTrackBar->value();
-  Run([&] { work_->AverageTrackBarChange(position); });
+  RunOnResult([&] { work_->AverageTrackBarChange(position); });
 }
 
 void TMainForm::MinMaxTrackBarChange() {
   if (!work_ || updating_controls_) return;
   const int position = MinMaxTrackBar->value();
-  Run([&] { work_->MinMaxTrackBarChange(position); });
+  RunOnResult([&] { work_->MinMaxTrackBarChange(position); });
 }
 
 void TMainForm::SaveGifButtonClick() {

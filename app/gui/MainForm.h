@@ -133,10 +133,15 @@ class TMainForm : public QMainWindow {
   // Runs a command; an exception it raises is shown by the exception display and the
   // window stays usable.
   void Run(const std::function<void()>& command);
+  // Runs a slider handler, which maps the result's odd cells anew: the result box lets go
+  // of its copy meanwhile (so the mapping writes the result's store in place instead of
+  // copying it first) and is given the result once at the end, also after a failure.
+  void RunOnResult(const std::function<void()>& command);
 
   std::unique_ptr<TFormDialogs> dialogs_;
   std::unique_ptr<TWorkflow> work_;
   std::vector<TFilterEntry> open_filter_;
   QWidget* command_bar_ = nullptr;
   bool updating_controls_ = false;
+  bool deferring_result_ = false;
 };
