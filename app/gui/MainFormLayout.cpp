@@ -157,7 +157,9 @@ void TMainForm::CreateControls() {
 QWidget* TMainForm::CreateCommandBar() {
   auto* bar = new QWidget;
   bar->setObjectName("CommandBar");
-  bar->setMinimumSize(kBarWidth, kBarHeight);
+  // The bar keeps its height; the picture windows take the rest of the window.
+  bar->setMinimumWidth(kBarWidth);
+  bar->setFixedHeight(kBarHeight);
   command_bar_ = bar;
 
   ExternalImageButton =
