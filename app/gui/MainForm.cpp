@@ -76,7 +76,11 @@ void TMainForm::RunOnResult(const std::function<void()>& command) {
     TMainForm* form;
     ~TShowAtEnd() {
       form->deferring_result_ = false;
-      if (form->work_) form->Image3->Show(&form->work_->ResultBitmap());
+      try {
+        if (form->work_) form->Image3->Show(&form->work_->ResultBitmap());
+      } catch (const std::exception&) {
+        // Only a failed allocation of the box's small picture object; the box stays empty.
+      }
     }
   };
   Image3->Release();

@@ -10,9 +10,11 @@
 #include <QDockWidget>
 #include <QFile>
 #include <QFocusEvent>
+#include <QFontDatabase>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QSlider>
@@ -84,6 +86,13 @@ class tst_MainForm : public QObject {
     QCOMPARE(form->objectName(), QString("MainForm"));
     QCOMPARE(form->windowTitle(), QString("Lumiveil Maker"));
     QCOMPARE(form->size(), QSize(623, 388));
+    const QRect screen = form->screen()->availableGeometry();
+    // Centred when placed; the frame, known only once shown, may shift it a little.
+    QVERIFY((form->frameGeometry().center() - screen.center()).manhattanLength() <= 8);
+    if (QFontDatabase::families().contains("IPAPGothic")) {
+      QCOMPARE(form->font().family(), QString("IPAPGothic"));
+      QCOMPARE(form->font().pixelSize(), 12);
+    }
     TWorkflow* w = form->Work();
     QVERIFY(w->ExternalBitmap().Empty() && w->InnerBitmap().Empty() && w->ResultBitmap().Empty());
     QVERIFY(dynamic_cast<TSPIBitmap*>(&w->ExternalBitmap()) != nullptr);
