@@ -49,6 +49,27 @@ inline constexpr const char SSPIDupCreate[] = "TSPIs は複数生成できませ
 inline constexpr const char SInvalidLocalHandle[] = "不正なメモリハンドルです";
 inline constexpr const char SSPIInvalidResult[] = "%s:Susie Pluginが不正なデータを返しました (%s)";
 
+// The GIF library (English, as that library's own texts).
+inline constexpr const char SGIFColorTableOverflow[] = "Color table overflow";
+inline constexpr const char SGIFUnsupportedPixelFormat[] = "Unsupported PixelFormat";
+inline constexpr const char SGIFInvalidImageDimensions[] = "Invalid image dimensions";
+inline constexpr const char SGIFImageHasNoDIB[] = "Image has no DIB";
+inline constexpr const char SGIFInvalidBitsPerPixel[] = "Invalid Bits Per Pixel value";
+inline constexpr const char SGIFOutOfMemoryDIB[] = "Failed to allocate memory for GIF DIB";
+inline constexpr const char SGIFColorNotInTable[] = "Color not in color table";
+inline constexpr const char SGIFUnsupportedVersion[] = "Unsupported GIF version";
+inline constexpr const char SGIFSaving[] = "Saving...";
+inline constexpr const char SGIFConverting[] = "Converting...";
+inline constexpr const char SGIFCopying[] = "Copying...";
+// Our own texts of the GIF library.
+inline constexpr const char SGIFReadingNotSupported[] = "Reading GIF files is not supported";
+inline constexpr const char SGIFReductionNotAvailable[] =
+    "Color reduction \"%s\" is not yet available";
+inline constexpr const char SGIFDitherNotAvailable[] = "Dither mode \"%s\" is not yet available";
+inline constexpr const char SGIFHashTableFull[] = "LZW hash table full";
+inline constexpr const char SGIFBlockTooLarge[] = "Data block too large (%d bytes, at most 255)";
+inline constexpr const char SGIFForeignFrame[] = "The frame belongs to another GIF image";
+
 // The window's own texts: saving with no combined picture (which would write an empty
 // file), and the GIF branch before the GIF save is built in.
 inline constexpr const char SNothingToSave[] =

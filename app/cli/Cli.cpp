@@ -111,6 +111,21 @@ const std::vector<TCommand>& Commands() {
   static const std::vector<TCommand> commands = {
       {"convert", "IN OUT", "load a picture, convert it to 24 bits, save it as BMP",
        "  IN   the picture to read\n  OUT  the BMP file to write\n", RunConvert},
+      {"gif",
+       "IN OUT [--reduction R] [--dither D] [--bits N] [--compression lzw|rle] [--interlace]",
+       "load a picture and write it as a GIF file",
+       "  IN             the picture to read (as it is: 1, 4 and 8 bits are not reduced)\n"
+       "  OUT            the GIF file to write\n"
+       "  --reduction R  how more than 8 bits per pixel become at most 256 colours: none,\n"
+       "                 windows20, windows256, windowsgray, monochrome, grayscale,\n"
+       "                 netscape (default), quantize, quantize256; none keeps the exact\n"
+       "                 colours of a picture of at most 256 colours\n"
+       "  --dither D     nearest (default), floydsteinberg, stucki, sierra, jajuni,\n"
+       "                 stevearche, burkes\n"
+       "  --bits N       colours of quantize as 2^N, N from 3 to 8 (default 8)\n"
+       "  --compression  lzw (default) or rle\n"
+       "  --interlace    write the rows in the four-pass interlaced order\n",
+       RunGif},
       {"info", "FILE", "print a picture's width, height, pixel format and reader",
        "  FILE the picture to read\n", RunInfo},
       {"resize", "IN OUT WIDTH HEIGHT", "resample a picture to WIDTH x HEIGHT, save it as BMP",
