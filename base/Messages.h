@@ -35,6 +35,7 @@ inline constexpr const char SVEnhMetafiles[] = "エンハンス メタファイ�
 inline constexpr const char SVIcons[] = "アイコン";
 inline constexpr const char SVBitmaps[] = "ビットマップ";
 inline constexpr const char SVJPEGImageFile[] = "JPEG イメージファイル";
+inline constexpr const char SGIFImage[] = "GIF Image";
 inline constexpr const char SJPEGError[] = "JPEG エラー #%d";
 inline constexpr const char SJPEGChangeSize[] = "JPEG イメージのサイズは変更できません";
 inline constexpr const char SChangeIconSize[] = "アイコンのサイズは変更できません";

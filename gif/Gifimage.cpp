@@ -7,6 +7,7 @@
 #include "base/Messages.h"
 #include "base/Streams.h"
 #include "platform/Files.h"
+#include "raster/Picture.h"
 
 LV_GRAPHIC_CLASS_IMPL(TGIFImage, &TGraphic::Class())
 
@@ -157,4 +158,8 @@ void TGIFImage::SaveToFile(const std::string& file_name) {
   TMemoryStream file;
   SaveToStream(file);
   SaveFileSafely(file_name, [&file](TStream& stream) { file.SaveToStream(stream); });
+}
+
+void InitializeGIFModule() {
+  TPicture::RegisterFileFormat("gif", SGIFImage, TGIFImage::Class());
 }

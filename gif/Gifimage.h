@@ -82,3 +82,7 @@ class TGIFImage : public TGraphic {
   int reduction_bits_;
   TGIFCompression compression_;
 };
+
+// The GIF module's initialisation: registers "gif" ("GIF Image") for TGIFImage with the
+// picture format registry. Run once by the registry, after its own entries.
+void InitializeGIFModule();
