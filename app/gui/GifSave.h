@@ -1,6 +1,6 @@
-// The GIF branch of "Save to File": the combined picture goes to the chart panel's GIF
-// export, the same save the command-line tool runs. Image4 keeps the 8-bit copy that the
-// chart shows, and the chart keeps the size the save gave it.
+// The GIF branch of "Save to File": the shared GIF save (the one the command-line tool
+// runs) works on the window's toolkit-free image box and chart; the invisible Image4 and
+// Chart widgets then show what the save left in them.
 #pragma once
 
 #include <string>
@@ -8,6 +8,9 @@
 class QWidget;
 class TBitmap;
 class TImageBox;
+struct TGifSaveTarget;
 
-void SaveResultAsGif(const TBitmap& result, const std::string& file_name, TImageBox& image4,
-                     QWidget& chart);
+// Writes `result` as a GIF file named exactly `file_name`. Whether the save succeeds or
+// fails, `image4` takes the target's 8-bit copy and size and `chart` the chart's size.
+void SaveResultAsGif(const TBitmap& result, const std::string& file_name, TGifSaveTarget& target,
+                     TImageBox& image4, QWidget& chart);

@@ -210,7 +210,7 @@ void TMainForm::SaveGifButtonClick() {
     if (!gif)
       work_->ResultBitmap().SaveToFile(file);  // safe: a temporary file renamed over it
     else
-      SaveResultAsGif(work_->ResultBitmap(), file, *Image4, *Chart);
+      SaveResultAsGif(work_->ResultBitmap(), file, GifTarget, *Image4, *Chart);
   });
 }
 

@@ -15,6 +15,7 @@
 #include "app/gui/Dialogs.h"
 #include "app/gui/OpenFilter.h"
 #include "compose/Workflow.h"
+#include "export/SaveAsGif.h"
 #include "susie/Spis.h"
 
 class QAction;
@@ -101,6 +102,9 @@ class TMainForm : public QMainWindow {
   TImageBox* Image3 = nullptr;
   QWidget* Chart = nullptr;
   TImageBox* Image4 = nullptr;
+  // What the GIF save works on: the toolkit-free image box and chart behind Image4 and
+  // Chart, which keep what each save leaves in them.
+  TGifSaveTarget GifTarget;
   QLabel* StatusPanel0 = nullptr;
   QLabel* StatusPanel1 = nullptr;
 

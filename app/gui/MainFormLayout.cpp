@@ -123,11 +123,12 @@ void TMainForm::CreateControls() {
   // The invisible chart inside the result window, with the invisible Image4 inside it.
   Chart = new QWidget(ToolWindow974->widget());
   Chart->setObjectName("Chart");
-  Chart->setGeometry(12, 40, 171, 140);
+  Chart->setGeometry(12, 40, GifTarget.Chart.Width(), GifTarget.Chart.Height());
   Chart->hide();
   Image4 = new TImageBox(Chart);
   Image4->setObjectName("Image4");
   Image4->move(40, 4);
+  Image4->setFixedSize(GifTarget.Image4.Width, GifTarget.Image4.Height);
   Image4->hide();
 
   // The dock area fills the window; nothing sits in the middle.

@@ -410,14 +410,59 @@ class tst_MainForm : public QObject {
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::NoDotAndDotDot),
              QStringList({"combined"}));
 
-    // "GIF" ticked: until the GIF writer is built in, a clear message and no file.
-    form->GifCheckBox->setChecked(true);
-    dialogs->save_answers.push_back(dir.filePath("combined.gif"));
-    form->SaveGifButton->click();
-    QCOMPARE(dialogs->errors.size(), size_t(3));
-    QCOMPARE(dialogs->errors.back(), QString::fromUtf8(SGifNotAvailable));
-    QVERIFY(!QFile::exists(dir.filePath("combined.gif")));
     QVERIFY(BmpBytes(form->Work()->ResultBitmap()) == old);
+  }
+
+  void gifSaveGoesThroughTheChart() {
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    form->GifCheckBox->setChecked(true);
+    // Before any save the chart and its image box have the form's sizes.
+    QCOMPARE(form->Chart->size(), QSize(171, 140));
+    const QSize box_at_start = form->Image4->size();
+
+    LoadVisible("chelsea.bmp");
+    LoadHidden(SamplePath("astronaut.png"));
+    form->synthesizeButton->click();
+    const QByteArray result_before = BmpBytes(form->Work()->ResultBitmap());
+    const QString name = dir.filePath("combined");  // no extension: none is added
+    dialogs->save_answers.push_back(name);
+    form->SaveGifButton->click();
+    QVERIFY(dialogs->errors.empty());
+    QFile file(name);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray gif = file.readAll();
+    file.close();
+    // A GIF87a file of exactly the result's size.
+    QVERIFY(gif.startsWith("GIF87a"));
+    QCOMPARE(uint8_t(gif[6]) | uint8_t(gif[7]) << 8, 451);
+    QCOMPARE(uint8_t(gif[8]) | uint8_t(gif[9]) << 8, 300);
+    QVERIFY(gif.endsWith(";"));
+    // The invisible box keeps the 8-bit copy; box and chart took the result's size.
+    QVERIFY(form->Image4->isHidden() && form->Chart->isHidden());
+    QVERIFY(form->Image4->Bitmap() != nullptr);
+    QCOMPARE(form->Image4->Bitmap()->PixelFormat(), TPixelFormat::Bits8);
+    QCOMPARE(form->Image4->size(), QSize(451, 300));
+    QCOMPARE(form->Chart->size(), QSize(451, 300));
+    QVERIFY(box_at_start != QSize(451, 300));
+    // The result itself is untouched, and a second save writes the same bytes.
+    QVERIFY(BmpBytes(form->Work()->ResultBitmap()) == result_before);
+    dialogs->save_answers.push_back(dir.filePath("again.gif"));
+    form->SaveGifButton->click();
+    QFile again(dir.filePath("again.gif"));
+    QVERIFY(again.open(QIODevice::ReadOnly));
+    QVERIFY(again.readAll() == gif);
+
+    // A name that cannot be written: the message, no file, the window still usable.
+    dialogs->save_answers.push_back(dir.filePath("missing/combined.gif"));
+    form->SaveGifButton->click();
+    QCOMPARE(dialogs->errors.size(), size_t(1));
+    QVERIFY(!QFileInfo::exists(dir.filePath("missing")));
+    form->GifCheckBox->setChecked(false);
+    dialogs->save_answers.push_back(dir.filePath("combined.bmp"));
+    form->SaveGifButton->click();
+    QCOMPARE(dialogs->errors.size(), size_t(1));
+    QVERIFY(QFileInfo::exists(dir.filePath("combined.bmp")));
   }
 
   void closingFreesTheSlotsAndTheBoxesKeepTheirCopies() {
