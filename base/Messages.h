@@ -76,3 +76,7 @@ inline constexpr const char TeeMsg_ExportPanelNotSet[] = "Panel property is not 
 inline constexpr const char TeeMsg_AsGIF[] = "as &GIF";
 inline constexpr const char TeeMsg_GIFFilter[] = "GIF files (*.gif)|*.gif";
 inline constexpr const char TeeMsg_NoClipboard[] = "There is no clipboard to copy the picture to";
+
+// The window's own text: saving with no combined picture, which would write an empty file.
+inline constexpr const char SNothingToSave[] =
+    "There is no combined picture to save yet: load a visible and a hidden picture first.";
