@@ -71,3 +71,13 @@ inline constexpr const char SGIFNoReducedPicture[] =
 inline constexpr const char SGIFHashTableFull[] = "LZW hash table full";
 inline constexpr const char SGIFBlockTooLarge[] = "Data block too large (%d bytes, at most 255)";
 inline constexpr const char SGIFForeignFrame[] = "The frame belongs to another GIF image";
+
+// The chart library's export formats.
+inline constexpr const char TeeMsg_ExportPanelNotSet[] = "Panel property is not set in Export format";
+inline constexpr const char TeeMsg_AsGIF[] = "as &GIF";
+inline constexpr const char TeeMsg_GIFFilter[] = "GIF files (*.gif)|*.gif";
+inline constexpr const char TeeMsg_NoClipboard[] = "There is no clipboard to copy the picture to";
+
+// The window's own text: saving with no combined picture, which would write an empty file.
+inline constexpr const char SNothingToSave[] =
+    "There is no combined picture to save yet: load a visible and a hidden picture first.";

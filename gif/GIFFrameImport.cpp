@@ -153,6 +153,42 @@ void TGIFSubImage::ImportRows(TDIBReader& reader, int bits) {
   }
 }
 
+namespace {
+
+// The colours of a colour table by value, for the import's table searches: what AddUnique
+// would find by searching the table, without walking up to 256 entries for every colour
+// that the recent-colour slots miss. Later entries of equal colour replace earlier ones,
+// as the table's own search (from the last entry down) would find them.
+class TColorIndexHash {
+ public:
+  explicit TColorIndexHash(const TGIFColorMap& map) {
+    for (int i = 0; i < map.Count(); ++i) Put(map.Color(i), i);
+  }
+  int Find(TColor colour) const {
+    for (uint32_t h = Home(colour);; h = (h + 1) & kMask) {
+      if (cells_[h].index < 0) return -1;
+      if (cells_[h].colour == colour) return cells_[h].index;
+    }
+  }
+  // At most 256 colours go in, so the table of 1024 cells never fills.
+  void Put(TColor colour, int index) {
+    uint32_t h = Home(colour);
+    while (cells_[h].index >= 0 && cells_[h].colour != colour) h = (h + 1) & kMask;
+    cells_[h] = Cell{colour, index};
+  }
+
+ private:
+  static constexpr uint32_t kMask = 1023;
+  static uint32_t Home(TColor c) { return (c * 2654435761u) >> 22; }
+  struct Cell {
+    TColor colour = 0;
+    int index = -1;
+  };
+  Cell cells_[kMask + 1];
+};
+
+}  // namespace
+
 // The table lists the picture's colours in order of first appearance. Eight recent
 // colours are remembered, so that most pixels need no search through the table: the slots
 // are probed from the last one used backwards.
@@ -164,6 +200,7 @@ void TGIFSubImage::Import24(TDIBReader& reader) {
   };
   Slot slots[8];
   int cursor = 0;
+  TColorIndexHash known(color_map_);
   const int width = Width();
   uint8_t* out = data_.data();
   for (int y = 0; y < Height(); ++y) {
@@ -183,8 +220,15 @@ void TGIFSubImage::Import24(TDIBReader& reader) {
         }
       }
       if (found) continue;
-      // Entries go in as red, green, blue straight away.
-      const int index = color_map_.AddUnique(RGBColor(row[2], row[1], row[0]));
+      // Entries go in as red, green, blue straight away. The table is searched through its
+      // hash when it is not sorted by use (an unsorted table is searched from its last
+      // entry, which is the entry the hash keeps); a sorted table is searched as it is.
+      const TColor colour = RGBColor(row[2], row[1], row[0]);
+      int index = color_map_.Optimized() ? color_map_.IndexOf(colour) : known.Find(colour);
+      if (index < 0) {
+        index = color_map_.AddUnique(colour);
+        known.Put(colour, index);
+      }
       *out = static_cast<uint8_t>(index);
       cursor = (cursor + 1) & 7;
       slots[cursor] = Slot{key, static_cast<uint8_t>(index)};

@@ -112,7 +112,8 @@ const std::vector<TCommand>& Commands() {
       {"convert", "IN OUT", "load a picture, convert it to 24 bits, save it as BMP",
        "  IN   the picture to read\n  OUT  the BMP file to write\n", RunConvert},
       {"gif",
-       "IN OUT [--reduction R] [--dither D] [--bits N] [--compression lzw|rle] [--interlace]",
+       "IN OUT [--reduction R] [--dither D] [--bits N] [--compression lzw|rle] [--interlace]\n"
+       "       lumiveil gif IN OUT --panel",
        "load a picture and write it as a GIF file",
        "  IN             the picture to read (as it is: 1, 4 and 8 bits are not reduced)\n"
        "  OUT            the GIF file to write\n"
@@ -127,7 +128,10 @@ const std::vector<TCommand>& Commands() {
        "                 or burkes\n"
        "  --bits N       colours of quantize as 2^N, N from 3 to 8 (default 8)\n"
        "  --compression  lzw (default) or rle\n"
-       "  --interlace    write the rows in the four-pass interlaced order\n",
+       "  --interlace    write the rows in the four-pass interlaced order\n"
+       "  --panel        save as the window does with \"GIF\" ticked: the picture reduced to\n"
+       "                 the halftone palette, drawn on the chart panel with its bevel, and\n"
+       "                 written run-length coded with its exact colours\n",
        RunGif},
       {"info", "FILE", "print a picture's width, height, pixel format and reader",
        "  FILE the picture to read\n", RunInfo},
@@ -150,7 +154,7 @@ const std::vector<TCommand>& Commands() {
        "  --width X     first scale VISIBLE to width X, keeping its aspect ratio\n"
        "  --height Y    first scale VISIBLE to height Y, keeping its aspect ratio\n"
        "  --preview     only the checkerboard, without the tone mapping\n"
-       "  --gif         write GIF (not available yet; so is an OUT ending in .gif)\n",
+       "  --gif         write GIF as the window saves it (also when OUT ends in .gif)\n",
        RunSynth},
       {"plugins", "", "list the Susie plug-ins found and the picture format registry",
        "  (no arguments)\n", RunPlugins},

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "app/cli/Cli.h"
+#include "export/SaveAsGif.h"
 #include "gif/Gifimage.h"
 #include "raster/Bitmap.h"
 
@@ -28,8 +29,20 @@ int Choose(const std::string& option, const std::string& value, const char* cons
 }  // namespace
 
 int RunGif(const std::vector<std::string>& argv) {
-  const TArgs args(argv, {"--reduction", "--dither", "--bits", "--compression"}, {"--interlace"});
+  const TArgs args(argv, {"--reduction", "--dither", "--bits", "--compression"},
+                   {"--interlace", "--panel"});
   if (args.Positional().size() != 2) throw UsageError{"gif takes IN and OUT"};
+  if (args.Flag("--panel")) {
+    // The window's GIF save, whose settings are fixed: no other option applies.
+    for (const char* option : {"--reduction", "--dither", "--bits", "--compression"})
+      if (args.Value(option))
+        throw UsageError{std::string(option) + " cannot be used with --panel"};
+    if (args.Flag("--interlace")) throw UsageError{"--interlace cannot be used with --panel"};
+    const auto picture = LoadInput(args.Positional()[0]);
+    TGifSaveTarget target;
+    SaveAsGif(*picture, target, args.Positional()[1]);
+    return kExitOk;
+  }
   TGIFImage gif;
   if (const auto r = args.Value("--reduction"))
     gif.SetColorReduction(static_cast<TColorReduction>(Choose("--reduction", *r, kReductions)));
