@@ -1,6 +1,6 @@
 #include "gif/ColorQuantizer.h"
 
-#include <cstring>
+#include <algorithm>
 
 #include "base/Format.h"
 #include "base/Messages.h"
@@ -42,10 +42,7 @@ TOctreeNode* TColorQuantizer::Insert(uint8_t red, uint8_t green, uint8_t blue) {
     if (*slot == nullptr) *slot = NewNode(level);
     TOctreeNode* node = *slot;
     if (node->leaf) {
-      ++node->pixel_count;
-      node->red_sum += red;
-      node->green_sum += green;
-      node->blue_sum += blue;
+      Count(node, red, green, blue);
       return node;
     }
     const int shift = 7 - level;
@@ -64,6 +61,10 @@ bool TColorQuantizer::MergeDeepestNode() {
   while (level > 0 && reducible_[static_cast<size_t>(level)] == nullptr) --level;
   TOctreeNode* node = reducible_[static_cast<size_t>(level)];
   if (node == nullptr) return false;  // only when the root itself is a leaf already
+  if (++epoch_ == 0) {  // after 2^32 merges: forget every entry rather than trust one
+    std::fill(recent_.begin(), recent_.end(), TRecent{});
+    epoch_ = 1;
+  }
   reducible_[static_cast<size_t>(level)] = node->next_reducible;
   node->next_reducible = nullptr;
   // The deepest non-leaf node's children are all leaves (a non-leaf child would sit in a
@@ -86,11 +87,24 @@ bool TColorQuantizer::MergeDeepestNode() {
 }
 
 void TColorQuantizer::ScanPicture(const TDIBReader& reader) {
+  constexpr int kRecentBits = 12;
+  if (recent_.empty()) recent_.resize(size_t{1} << kRecentBits);
   const int width = reader.Width();
   for (int y = 0; y < reader.Height(); ++y) {
     const uint8_t* p = reader.ScanLine(y);
     for (int x = 0; x < width; ++x, p += 3) {
-      Insert(p[2], p[1], p[0]);
+      const uint8_t red = p[2], green = p[1], blue = p[0];
+      const uint32_t colour = uint32_t{red} << 16 | uint32_t{green} << 8 | blue;
+      TRecent& recent = recent_[(colour * 2654435761u) >> (32 - kRecentBits)];
+      if (recent.colour == colour && recent.epoch == epoch_) {
+        Count(recent.leaf, red, green, blue);  // the leaf Insert would reach
+        continue;
+      }
+      TOctreeNode* leaf = Insert(red, green, blue);
+      if (leaf_count_ <= max_colors_) {
+        recent = TRecent{colour, epoch_, leaf};
+        continue;
+      }
       while (leaf_count_ > max_colors_)
         if (!MergeDeepestNode()) break;
     }

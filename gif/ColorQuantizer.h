@@ -59,6 +59,12 @@ class TColorQuantizer {
   // InsertColor's walk; returns the leaf the colour reached.
   TOctreeNode* Insert(uint8_t red, uint8_t green, uint8_t blue);
   void Collect(const TOctreeNode* node, std::vector<TPaletteEntry>& colours) const;
+  static void Count(TOctreeNode* leaf, uint8_t red, uint8_t green, uint8_t blue) {
+    ++leaf->pixel_count;
+    leaf->red_sum += red;
+    leaf->green_sum += green;
+    leaf->blue_sum += blue;
+  }
 
   int max_colors_;
   int color_bits_;
@@ -69,4 +75,14 @@ class TColorQuantizer {
   // freed nodes are reused, so the pool never outgrows the largest tree.
   std::deque<TOctreeNode> pool_;
   std::vector<TOctreeNode*> free_;
+  // ScanPicture's memory of the leaves recent colours reached. Only a merge changes where
+  // a colour goes (new nodes only fill missing branches), so every merge starts a new
+  // epoch and the entries of older epochs no longer count.
+  struct TRecent {
+    uint32_t colour = 0;
+    uint32_t epoch = 0;
+    TOctreeNode* leaf = nullptr;
+  };
+  std::vector<TRecent> recent_;
+  uint32_t epoch_ = 1;
 };
