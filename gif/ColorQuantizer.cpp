@@ -18,7 +18,9 @@ TOctreeNode* TColorQuantizer::NewNode(int level) {
   if (!free_.empty()) {
     node = free_.back();
     free_.pop_back();
+    const uint32_t generation = node->generation;
     *node = TOctreeNode{};
+    node->generation = generation;
   } else {
     node = &pool_.emplace_back();
   }
@@ -33,6 +35,7 @@ TOctreeNode* TColorQuantizer::NewNode(int level) {
 }
 
 void TColorQuantizer::FreeNode(TOctreeNode* node) {
+  ++node->generation;  // wraps after 2^32 frees of this node: an entry that old is long gone
   free_.push_back(node);
 }
 
@@ -61,10 +64,6 @@ bool TColorQuantizer::MergeDeepestNode() {
   while (level > 0 && reducible_[static_cast<size_t>(level)] == nullptr) --level;
   TOctreeNode* node = reducible_[static_cast<size_t>(level)];
   if (node == nullptr) return false;  // only when the root itself is a leaf already
-  if (++epoch_ == 0) {  // after 2^32 merges: forget every entry rather than trust one
-    std::fill(recent_.begin(), recent_.end(), TRecent{});
-    epoch_ = 1;
-  }
   reducible_[static_cast<size_t>(level)] = node->next_reducible;
   node->next_reducible = nullptr;
   // The deepest non-leaf node's children are all leaves (a non-leaf child would sit in a
@@ -87,7 +86,9 @@ bool TColorQuantizer::MergeDeepestNode() {
 }
 
 void TColorQuantizer::ScanPicture(const TDIBReader& reader) {
-  constexpr int kRecentBits = 12;
+  // 65 536 slots (1 MiB), found by a multiplicative hash of the colour: enough for the
+  // colours of a photo's neighbourhood.
+  constexpr int kRecentBits = 16;
   if (recent_.empty()) recent_.resize(size_t{1} << kRecentBits);
   const int width = reader.Width();
   for (int y = 0; y < reader.Height(); ++y) {
@@ -96,15 +97,12 @@ void TColorQuantizer::ScanPicture(const TDIBReader& reader) {
       const uint8_t red = p[2], green = p[1], blue = p[0];
       const uint32_t colour = uint32_t{red} << 16 | uint32_t{green} << 8 | blue;
       TRecent& recent = recent_[(colour * 2654435761u) >> (32 - kRecentBits)];
-      if (recent.colour == colour && recent.epoch == epoch_) {
+      if (recent.colour == colour && recent.leaf->generation == recent.generation) {
         Count(recent.leaf, red, green, blue);  // the leaf Insert would reach
         continue;
       }
       TOctreeNode* leaf = Insert(red, green, blue);
-      if (leaf_count_ <= max_colors_) {
-        recent = TRecent{colour, epoch_, leaf};
-        continue;
-      }
+      recent = TRecent{colour, leaf->generation, leaf};
       while (leaf_count_ > max_colors_)
         if (!MergeDeepestNode()) break;
     }

@@ -24,6 +24,7 @@ struct TOctreeNode {
   uint64_t red_sum = 0, green_sum = 0, blue_sum = 0;
   std::array<TOctreeNode*, 8> children{};
   TOctreeNode* next_reducible = nullptr;  // the next node of its level's reducible list
+  uint32_t generation = 0;                // counts the times the node was freed
 };
 
 class TColorQuantizer {
@@ -75,14 +76,14 @@ class TColorQuantizer {
   // freed nodes are reused, so the pool never outgrows the largest tree.
   std::deque<TOctreeNode> pool_;
   std::vector<TOctreeNode*> free_;
-  // ScanPicture's memory of the leaves recent colours reached. Only a merge changes where
-  // a colour goes (new nodes only fill missing branches), so every merge starts a new
-  // epoch and the entries of older epochs no longer count.
+  // ScanPicture's memory of the leaf each recent colour reached. A colour keeps going to
+  // its leaf until that leaf is freed by a merge (new nodes only fill missing branches, and
+  // a merge frees leaves only), so an entry holds while the leaf's generation is the one
+  // it saw.
   struct TRecent {
-    uint32_t colour = 0;
-    uint32_t epoch = 0;
+    uint32_t colour = 0xFFFFFFFF;  // no colour has these bits
+    uint32_t generation = 0;
     TOctreeNode* leaf = nullptr;
   };
   std::vector<TRecent> recent_;
-  uint32_t epoch_ = 1;
 };

@@ -84,6 +84,35 @@ TEST(ColorQuantizer, KeepsItsTreeSmallOnAPictureOfManyColours) {
   EXPECT_FALSE(quantizer.MergeDeepestNode());
 }
 
+TEST(ColorQuantizer, ScanPictureMergesAfterEveryPixelAsInsertingOneByOneDoes) {
+  // ScanPicture remembers the leaves of recent colours; the result must be that of
+  // inserting every pixel and merging straight after it. Pictures whose colours come back
+  // often, across many merges: a photo and a noise of 600 colours.
+  auto photo = LoadBitmap(LUMIVEIL_SAMPLES "/chelsea.bmp");
+  TestRandom random(11);
+  std::vector<TColor> few;
+  for (int i = 0; i < 600; ++i) few.push_back(random.Next() & 0xFFFFFF);
+  auto noise = MakeBitmap24(90, 70, [&](int, int) { return few[random.Next() % few.size()]; });
+  for (const TBitmap* picture : {photo.get(), noise.get()}) {
+    for (const int colours : {7, 64, 256}) {
+      TBitmap copy;
+      copy.Assign(picture);
+      TDIBReader reader(copy, TPixelFormat::Bits24);
+      TColorQuantizer scanned(colours, 8);
+      scanned.ScanPicture(reader);
+      TColorQuantizer one_by_one(colours, 8);
+      for (int y = 0; y < reader.Height(); ++y)
+        for (int x = 0; x < reader.Width(); ++x) {
+          const uint8_t* p = reader.ScanLine(y) + 3 * x;
+          one_by_one.InsertColor(p[2], p[1], p[0]);
+          while (one_by_one.LeafCount() > colours) one_by_one.MergeDeepestNode();
+        }
+      EXPECT_EQ(scanned.CollectLeaves(), one_by_one.CollectLeaves()) << colours;
+      EXPECT_EQ(scanned.NodeCount(), one_by_one.NodeCount()) << colours;
+    }
+  }
+}
+
 TEST(ColorQuantizer, RefusesLimitsOutsideTheirRanges) {
   EXPECT_EQ(Message([] { TColorQuantizer(0, 8); }), "Invalid number of colors (0, 1 to 256)");
   EXPECT_EQ(Message([] { TColorQuantizer(257, 8); }), "Invalid number of colors (257, 1 to 256)");
