@@ -11,6 +11,11 @@
 // from this row (1/16 of the pixel before last, 5/16 of the previous pixel, 3/16 of this
 // one). Three running values per channel carry those parts: the carry (7e to the next
 // pixel), the previous pixel's error and the pending sum of the column behind.
+//
+// This is the published arrangement of the method. Reading the cell under the pointer
+// instead (one column behind, still holding the row above's value there) would hand every
+// pixel the error meant for its neighbour, and skipping the writes for an error of 0 would
+// leave the row above's values in place; neither is done here.
 #pragma once
 
 #include <cstdint>
