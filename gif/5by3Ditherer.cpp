@@ -22,8 +22,20 @@ void T5by3Ditherer::StartRow() {
 
 uint8_t T5by3Ditherer::ProcessPixel(uint8_t red, uint8_t green, uint8_t blue, uint8_t& r,
                                     uint8_t& g, uint8_t& b) {
-  // Through the virtual SpreadError: the kernel may be any class derived from this one.
-  return Pixel(*this, lookup_, divisor_, red, green, blue, r, g, b);
+  const uint8_t adjusted[3] = {Adjust(red, *at_[0][0], divisor_),
+                               Adjust(green, *at_[1][0], divisor_),
+                               Adjust(blue, *at_[2][0], divisor_)};
+  const uint8_t index = lookup_.FindIndex(adjusted[0], adjusted[1], adjusted[2], r, g, b);
+  column_ += direction_;
+  const uint8_t chosen[3] = {r, g, b};
+  for (int c = 0; c < 3; ++c) {
+    // Through the virtual SpreadError: the kernel may be any class derived from this one.
+    SpreadError(at_[c][0], at_[c][1], at_[c][2], adjusted[c] - chosen[c]);
+    at_[c][0] += direction_;
+    at_[c][1] += direction_;
+    at_[c][2] += direction_;
+  }
+  return index;
 }
 
 void T5by3Ditherer::AdvanceRow() {
