@@ -52,13 +52,57 @@ uint8_t TBurkesDitherer::ProcessPixel(uint8_t red, uint8_t green, uint8_t blue, 
   return Pixel(lookup_, red, green, blue, r, g, b);
 }
 
-void TBurkesDitherer::DitherRow(const uint8_t* bgr, uint8_t* indices) {
-  WithLookup([&](auto& lookup) {
+namespace {
+
+struct TBurkesChannel {
+  int32_t *current, *next;         // the cells of the pixel's column
+  int32_t ahead1 = 0, ahead2 = 0;  // what the next two pixels get from this row
+};
+
+inline void BurkesChannel(TBurkesChannel& ch, int d, int d2, int32_t e) {
+  ch.ahead1 = ch.ahead2 + 8 * e;
+  ch.ahead2 = 4 * e;
+  if (e != 0) {
+    ch.next[-d2] += 2 * e;
+    ch.next[-d] += 4 * e;
+    ch.next[0] += 8 * e;
+    ch.next[d] += 4 * e;
+    ch.next[d2] += 2 * e;
+  }
+  ch.current += d;
+  ch.next += d;
+}
+
+}  // namespace
+
+template <class Lookup>
+void TBurkesDitherer::Row(Lookup& lookup, const uint8_t* bgr, uint8_t* indices) {
+  const int d = direction_, d2 = direction2_;
+  TBurkesChannel red{at_[0][0], at_[0][1]};
+  TBurkesChannel green{at_[1][0], at_[1][1]};
+  TBurkesChannel blue{at_[2][0], at_[2][1]};
+  int x = column_;
+  for (; x >= 0 && x < width_; x += d) {
+    const uint8_t ar = Adjust(bgr[3 * x + 2], *red.current + red.ahead1, kDivisor);
+    const uint8_t ag = Adjust(bgr[3 * x + 1], *green.current + green.ahead1, kDivisor);
+    const uint8_t ab = Adjust(bgr[3 * x], *blue.current + blue.ahead1, kDivisor);
     uint8_t r, g, b;
-    ForRow(bgr, indices, [&](uint8_t red, uint8_t green, uint8_t blue) {
-      return Pixel(lookup, red, green, blue, r, g, b);
-    });
-  });
+    indices[x] = lookup.FindIndex(ar, ag, ab, r, g, b);
+    BurkesChannel(red, d, d2, ar - r);
+    BurkesChannel(green, d, d2, ag - g);
+    BurkesChannel(blue, d, d2, ab - b);
+  }
+  column_ = x;
+  // What the current row still held for pixels beyond its end is lost with it.
+  const TBurkesChannel* channels[3] = {&red, &green, &blue};
+  for (int c = 0; c < 3; ++c) {
+    at_[c][0] = channels[c]->current;
+    at_[c][1] = channels[c]->next;
+  }
+}
+
+void TBurkesDitherer::DitherRow(const uint8_t* bgr, uint8_t* indices) {
+  WithLookup([&](auto& lookup) { Row(lookup, bgr, indices); });
 }
 
 void TBurkesDitherer::AdvanceRow() {

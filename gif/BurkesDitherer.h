@@ -27,6 +27,10 @@ class TBurkesDitherer final : public TDitherEngine {
   template <class Lookup>
   uint8_t Pixel(Lookup& lookup, uint8_t red, uint8_t green, uint8_t blue, uint8_t& r, uint8_t& g,
                 uint8_t& b);
+  // A whole row: its state in locals, and the current row's share of the next two pixels
+  // in registers rather than in the cells (which are read straight after).
+  template <class Lookup>
+  void Row(Lookup& lookup, const uint8_t* bgr, uint8_t* indices);
   void StartRow();
 
   std::vector<int32_t> cells_;  // 6 rows of width + 4 cells

@@ -31,6 +31,10 @@ class TSteveArcheDitherer final : public TDitherEngine {
   template <class Lookup>
   uint8_t Pixel(Lookup& lookup, uint8_t red, uint8_t green, uint8_t blue, uint8_t& r, uint8_t& g,
                 uint8_t& b);
+  // A whole row: its state in locals, and the current row's share of the pixel two ahead
+  // in registers rather than in the cells.
+  template <class Lookup>
+  void Row(Lookup& lookup, const uint8_t* bgr, uint8_t* indices);
   void StartRow();
 
   std::vector<int32_t> cells_;  // 12 rows of width + 6 cells
