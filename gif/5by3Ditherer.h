@@ -111,6 +111,7 @@ void T5by3Ditherer::Row(Lookup& lookup, const uint8_t* bgr, uint8_t* indices) {
   TChannel green{at_[1][0], at_[1][1], at_[1][2]};
   TChannel blue{at_[2][0], at_[2][1], at_[2][2]};
   int x = column_;
+  // x stays within the row, so the cell pointers stay within their margins (StartRow).
   for (; x >= 0 && x < width_; x += d) {
     const uint8_t ar = Adjust(bgr[3 * x + 2], *red.current + red.ahead1, Kernel::kDivisor);
     const uint8_t ag = Adjust(bgr[3 * x + 1], *green.current + green.ahead1, Kernel::kDivisor);

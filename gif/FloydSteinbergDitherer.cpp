@@ -51,6 +51,7 @@ void TFloydSteinbergDitherer::Row(Lookup& lookup, const uint8_t* bgr, uint8_t* i
   TState s = state_;
   const int d = direction_;
   int x = column_;
+  // x stays within the row, so the cell pointers stay within their margins (StartRow).
   for (; x >= 0 && x < width_; x += d) {
     uint8_t r, g, b;
     indices[x] = Pixel(s, d, lookup, bgr[3 * x + 2], bgr[3 * x + 1], bgr[3 * x], r, g, b);

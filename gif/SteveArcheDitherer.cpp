@@ -90,6 +90,7 @@ void TSteveArcheDitherer::Row(Lookup& lookup, const uint8_t* bgr, uint8_t* indic
   TSteveArcheChannel green{{at_[1][0], at_[1][1], at_[1][2], at_[1][3]}};
   TSteveArcheChannel blue{{at_[2][0], at_[2][1], at_[2][2], at_[2][3]}};
   int x = column_;
+  // x stays within the row, so the cell pointers stay within their margins (StartRow).
   for (; x >= 0 && x < width_; x += d) {
     const uint8_t ar = Adjust(bgr[3 * x + 2], *red.at[0] + red.ahead1, kDivisor);
     const uint8_t ag = Adjust(bgr[3 * x + 1], *green.at[0] + green.ahead1, kDivisor);
