@@ -35,6 +35,7 @@ inline constexpr const char SVEnhMetafiles[] = "エンハンス メタファイ�
 inline constexpr const char SVIcons[] = "アイコン";
 inline constexpr const char SVBitmaps[] = "ビットマップ";
 inline constexpr const char SVJPEGImageFile[] = "JPEG イメージファイル";
+inline constexpr const char SGIFImage[] = "GIF Image";
 inline constexpr const char SJPEGError[] = "JPEG エラー #%d";
 inline constexpr const char SJPEGChangeSize[] = "JPEG イメージのサイズは変更できません";
 inline constexpr const char SChangeIconSize[] = "アイコンのサイズは変更できません";
@@ -48,3 +49,35 @@ inline constexpr const char SSPIDupCreate[] = "TSPIs は複数生成できませ
 // Our own texts for what a plug-in may hand back wrongly.
 inline constexpr const char SInvalidLocalHandle[] = "不正なメモリハンドルです";
 inline constexpr const char SSPIInvalidResult[] = "%s:Susie Pluginが不正なデータを返しました (%s)";
+
+// The GIF library (English, as that library's own texts).
+inline constexpr const char SGIFColorTableOverflow[] = "Color table overflow";
+inline constexpr const char SGIFUnsupportedPixelFormat[] = "Unsupported PixelFormat";
+inline constexpr const char SGIFInvalidImageDimensions[] = "Invalid image dimensions";
+inline constexpr const char SGIFImageHasNoDIB[] = "Image has no DIB";
+inline constexpr const char SGIFInvalidBitsPerPixel[] = "Invalid Bits Per Pixel value";
+inline constexpr const char SGIFOutOfMemoryDIB[] = "Failed to allocate memory for GIF DIB";
+inline constexpr const char SGIFColorNotInTable[] = "Color not in color table";
+inline constexpr const char SGIFUnsupportedVersion[] = "Unsupported GIF version";
+inline constexpr const char SGIFSaving[] = "Saving...";
+inline constexpr const char SGIFConverting[] = "Converting...";
+inline constexpr const char SGIFCopying[] = "Copying...";
+inline constexpr const char SGIFInvalidBitmapList[] = "Invalid bitmap list";
+// Our own texts of the GIF library.
+inline constexpr const char SGIFReadingNotSupported[] = "Reading GIF files is not supported";
+inline constexpr const char SGIFInvalidColorCount[] = "Invalid number of colors (%d, 1 to 256)";
+inline constexpr const char SGIFNoReducedPicture[] =
+    "Color reduction \"%s\" with dither mode \"%s\" gave no picture";
+inline constexpr const char SGIFHashTableFull[] = "LZW hash table full";
+inline constexpr const char SGIFBlockTooLarge[] = "Data block too large (%d bytes, at most 255)";
+inline constexpr const char SGIFForeignFrame[] = "The frame belongs to another GIF image";
+
+// The chart library's export formats.
+inline constexpr const char TeeMsg_ExportPanelNotSet[] = "Panel property is not set in Export format";
+inline constexpr const char TeeMsg_AsGIF[] = "as &GIF";
+inline constexpr const char TeeMsg_GIFFilter[] = "GIF files (*.gif)|*.gif";
+inline constexpr const char TeeMsg_NoClipboard[] = "There is no clipboard to copy the picture to";
+
+// The window's own text: saving with no combined picture, which would write an empty file.
+inline constexpr const char SNothingToSave[] =
+    "There is no combined picture to save yet: load a visible and a hidden picture first.";

@@ -8,6 +8,7 @@
 #include "base/Exceptions.h"
 #include "base/Format.h"
 #include "base/Messages.h"
+#include "platform/Files.h"
 #include "platform/Memory.h"
 
 int64_t TStream::Size() {
@@ -131,9 +132,7 @@ void TMemoryStream::SaveToStream(TStream& stream) {
 }
 
 void TMemoryStream::SaveToFile(const std::string& file_name) {
-  TFileStream file(file_name, fmCreate);
-  SaveToStream(file);
-  file.Close();
+  SaveFileSafely(file_name, [this](TStream& file) { SaveToStream(file); });
 }
 
 // TFileStream ------------------------------------------------------------------------------

@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <vector>
 
 #include "base/Exceptions.h"
 #include "base/Format.h"
@@ -21,31 +22,56 @@ std::string FolderOf(const std::string& file_name) {
   return file_name.substr(0, slash);
 }
 
-// A stream over a file descriptor that we opened ourselves.
+// A write stream over a file descriptor that we opened ourselves. Writes are gathered in
+// a 64 KiB buffer, since the writers hand over many small pieces (a GIF file comes in
+// 256-byte sub-blocks).
 class TDescriptorStream : public TStream {
  public:
-  explicit TDescriptorStream(int fd) : fd_(fd) {}
+  explicit TDescriptorStream(int fd) : fd_(fd) { buffer_.reserve(kBuffer); }
   int64_t Read(void*, int64_t) override { return 0; }
-  int64_t Write(const void* buffer, int64_t count) override {
-    const auto* p = static_cast<const char*>(buffer);
-    int64_t done = 0;
-    while (done < count) {
-      const ssize_t n = ::write(fd_, p + done, static_cast<size_t>(count - done));
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) break;
-      done += n;
+  int64_t Write(const void* data, int64_t count) override {
+    if (count <= 0 || failed_) return 0;
+    const auto* p = static_cast<const char*>(data);
+    if (buffer_.size() + static_cast<size_t>(count) > kBuffer) {
+      if (!Flush()) return 0;
+      if (static_cast<size_t>(count) >= kBuffer) return WriteOut(p, count) ? count : 0;
     }
-    return done;
+    buffer_.insert(buffer_.end(), p, p + count);
+    return count;
   }
   int64_t Seek(int64_t offset, TSeekOrigin origin) override {
+    if (!Flush()) return -1;
     const int whence = origin == TSeekOrigin::soBeginning ? SEEK_SET
                        : origin == TSeekOrigin::soCurrent ? SEEK_CUR
                                                           : SEEK_END;
     return static_cast<int64_t>(::lseek(fd_, offset, whence));
   }
+  // Writes out what is buffered; false when the file refused bytes.
+  bool Flush() {
+    if (failed_) return false;
+    if (!buffer_.empty() && !WriteOut(buffer_.data(), static_cast<int64_t>(buffer_.size())))
+      failed_ = true;
+    buffer_.clear();
+    return !failed_;
+  }
 
  private:
+  static constexpr size_t kBuffer = 64 * 1024;
+
+  bool WriteOut(const char* p, int64_t count) {
+    int64_t done = 0;
+    while (done < count) {
+      const ssize_t n = ::write(fd_, p + done, static_cast<size_t>(count - done));
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) return false;
+      done += n;
+    }
+    return true;
+  }
+
   int fd_;
+  std::vector<char> buffer_;
+  bool failed_ = false;
 };
 
 mode_t DefaultFileMode() {
@@ -64,6 +90,7 @@ void SaveFileSafely(const std::string& file_name, const std::function<void(TStre
   try {
     TDescriptorStream stream(fd);
     write(stream);
+    if (!stream.Flush()) throw EWriteError(SWriteError);
     struct stat existing {};
     const mode_t mode =
         ::stat(file_name.c_str(), &existing) == 0 ? existing.st_mode & 07777 : DefaultFileMode();

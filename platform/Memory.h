@@ -1,6 +1,7 @@
-// Memory for pixel stores. Large stores are aligned to 2 MiB and marked for huge pages
-// where the system offers them: a 36 MB picture then costs about twenty page faults
-// instead of nine thousand, which is most of the time of reading a large BMP.
+// Memory for pixel stores and memory streams. Large blocks are aligned to 2 MiB and
+// marked for huge pages where the system offers them: a 36 MB picture then costs about
+// twenty page faults instead of nine thousand, which is most of the time of reading a
+// large BMP.
 #pragma once
 
 #include <cstddef>

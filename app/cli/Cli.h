@@ -62,6 +62,7 @@ const std::vector<TCommand>& Commands();
 
 // The commands, each in its own file.
 int RunConvert(const std::vector<std::string>& args);
+int RunGif(const std::vector<std::string>& args);
 int RunInfo(const std::vector<std::string>& args);
 int RunResize(const std::vector<std::string>& args);
 int RunSynth(const std::vector<std::string>& args);

@@ -6,6 +6,7 @@
 
 #include "app/cli/Cli.h"
 #include "compose/Workflow.h"
+#include "export/SaveAsGif.h"
 #include "raster/Bitmap.h"
 
 namespace {
@@ -31,11 +32,7 @@ int RunSynth(const std::vector<std::string>& argv) {
   const std::optional<int> width = args.Int("--width", 1, INT32_MAX);
   const std::optional<int> height = args.Int("--height", 1, INT32_MAX);
   if (width && height) throw UsageError{"give --width or --height, not both"};
-  // Checked before any work, so a long run does not end in this error.
-  if (args.Flag("--gif") || EndsWithGif(*out)) {
-    std::fprintf(stderr, "lumiveil synth: GIF output is not available yet; write a BMP file\n");
-    return kExitFailed;
-  }
+  const bool gif = args.Flag("--gif") || EndsWithGif(*out);
 
   // Both inputs are read first, so an unreadable one ends the command before any work.
   const auto visible = LoadInput(args.Positional()[0]);
@@ -68,6 +65,12 @@ int RunSynth(const std::vector<std::string>& argv) {
     work.ComposePreview();
   else
     work.Synthesize();
-  work.ResultBitmap().SaveToFile(*out);
+  if (gif) {
+    // The window's GIF save: the halftone copy on the chart panel, exported as GIF.
+    TGifSaveTarget target;
+    SaveAsGif(work.ResultBitmap(), target, *out);
+  } else {
+    work.ResultBitmap().SaveToFile(*out);
+  }
   return kExitOk;
 }

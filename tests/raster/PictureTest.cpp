@@ -1,6 +1,8 @@
 // The picture format registry, TPicture (assigning, notifications) and stored pictures.
 #include <gtest/gtest.h>
 
+#include "gif/Gifimage.h"
+
 #include "base/Exceptions.h"
 #include "base/Messages.h"
 #include "base/Streams.h"
@@ -65,7 +67,7 @@ void Write(TMemoryStream& stream, const std::vector<uint8_t>& bytes) {
 
 TEST(FileFormats, BuiltInEntriesComeFirstWithTheirDescriptions) {
   const TFileFormatsList& formats = GetFileFormats();
-  ASSERT_GE(formats.Count(), 6);
+  ASSERT_GE(formats.Count(), 7);
   struct Entry {
     const char* ext;
     const TGraphicClass* cls;
@@ -74,9 +76,10 @@ TEST(FileFormats, BuiltInEntriesComeFirstWithTheirDescriptions) {
                   {"emf", &TMetafile::Class(), SVEnhMetafiles},
                   {"ico", &TIcon::Class(), SVIcons},
                   {"bmp", &TBitmap::Class(), SVBitmaps},
+                  {"gif", &TGIFImage::Class(), "GIF Image"},
                   {"jpeg", &TJPEGImage::Class(), SVJPEGImageFile},
                   {"jpg", &TJPEGImage::Class(), SVJPEGImageFile}};
-  for (int i = 0; i < 6; ++i) {
+  for (int i = 0; i < 7; ++i) {
     EXPECT_EQ(formats[i].Extension, expected[i].ext) << i;
     EXPECT_EQ(formats[i].GraphicClass, expected[i].cls) << i;
     EXPECT_EQ(formats[i].Description, expected[i].description) << i;

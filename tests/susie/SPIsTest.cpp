@@ -145,9 +145,9 @@ TEST(SPIs, SearchWithAFolderLoadsEachPluginOnceAndSkipsTheRestSilently) {
 
 TEST(SPIs, RegistersImportPluginExtensionsAfterTheBuiltInEntries) {
   const TFileFormatsList& formats = GetFileFormats();
-  ASSERT_GE(formats.Count(), 6);
-  const char* built_in[] = {"wmf", "emf", "ico", "bmp", "jpeg", "jpg"};
-  for (int i = 0; i < 6; ++i) EXPECT_EQ(formats[i].Extension, built_in[i]);
+  ASSERT_GE(formats.Count(), 7);
+  const char* built_in[] = {"wmf", "emf", "ico", "bmp", "gif", "jpeg", "jpg"};
+  for (int i = 0; i < 7; ++i) EXPECT_EQ(formats[i].Extension, built_in[i]);
   const int before = formats.Count();
   TSPIs spis;
   spis.Search(TestPluginDir() + "/tp_[abc].spi");  // no such pattern syntax: nothing

@@ -1,0 +1,151 @@
+// TMainForm: the main window. It holds the plug-in registry SPIs, the workflow model with
+// the three picture slots, and the controls. Every computation goes through the model
+// (the same code the command-line tool runs); the window shows dialogs, reads files
+// through the slots' loader and shows what the model tells it.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include <QMainWindow>
+#include <QString>
+
+#include "app/gui/Dialogs.h"
+#include "app/gui/OpenFilter.h"
+#include "compose/Workflow.h"
+#include "export/SaveAsGif.h"
+#include "susie/Spis.h"
+
+class QAction;
+class QCheckBox;
+class QDockWidget;
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QScrollArea;
+class QSlider;
+class QToolButton;
+class TImageBox;
+
+class TMainForm : public QMainWindow {
+  Q_OBJECT
+
+ public:
+  // `dialogs` replaces the real dialogs (tests inject answers); `slot_factory` replaces
+  // the maker of the visible and hidden slots (TSPIBitmap by default).
+  explicit TMainForm(std::unique_ptr<TFormDialogs> dialogs = nullptr,
+                     const TWorkflow::TSlotFactory& slot_factory = nullptr);
+  ~TMainForm() override;
+
+  // The model, or nullptr once the window has closed and freed the slots.
+  TWorkflow* Work() const { return work_.get(); }
+  TFormDialogs& Dialogs() const { return *dialogs_; }
+  // The open dialog's filter as built by the constructor.
+  const std::vector<TFilterEntry>& OpenPictureDialogFilter() const { return open_filter_; }
+
+  // Loading without a dialog. The visible picture: a missing file or a failed load ends
+  // silently (false). The hidden picture: with a name, the load; then in every case the
+  // fit to the visible picture and the preview, whose failures are shown.
+  bool LoadVisibleFile(const QString& file_name);
+  bool LoadHiddenFile(const std::optional<QString>& file_name);
+
+  // The commands, named after their control and event.
+  void ExternalImageButtonClick();
+  void LoadInnerImageClick();
+  void SizeFitButtonClick();
+  void XEditChange();
+  void YEditChange();
+  void synthesizeButtonClick();
+  void AverageTrackBarChange();
+  void MinMaxTrackBarChange();
+  void SaveGifButtonClick();
+  void QuirButtonClick();
+  void FormClose();
+
+  // The plug-in registry: automatic search in all six places.
+  TSPIs SPIs;
+
+  // The controls, by their form names.
+  QDockWidget* ToolWindow971 = nullptr;
+  QDockWidget* ToolWindow972 = nullptr;  // Image1, the visible picture
+  QDockWidget* ToolWindow973 = nullptr;  // Image2, the hidden picture
+  QDockWidget* ToolWindow974 = nullptr;  // Image3, the result, and the invisible Chart
+  QToolButton* ExternalImageButton = nullptr;
+  QToolButton* LoadInnerImage = nullptr;
+  QToolButton* QuirButton = nullptr;
+  QCheckBox* GifCheckBox = nullptr;
+  QFrame* Bevel1 = nullptr;
+  QPushButton* ResizeButton = nullptr;
+  QLabel* XYLabel = nullptr;
+  QLineEdit* XEdit = nullptr;
+  QLineEdit* YEdit = nullptr;
+  QPushButton* SizeFitButton = nullptr;
+  QPushButton* synthesizeButton = nullptr;
+  QPushButton* SaveGifButton = nullptr;
+  QFrame* Bevel2 = nullptr;
+  QLabel* AverageLabel = nullptr;
+  QLabel* ContrastLabel = nullptr;
+  QSlider* AverageTrackBar = nullptr;
+  QLabel* AverageMinLabel = nullptr;
+  QLabel* AverageMaxLabel = nullptr;
+  QSlider* MinMaxTrackBar = nullptr;
+  QLabel* MinLabel = nullptr;
+  QLabel* MaxLabel = nullptr;
+  QScrollArea* ScrollBox1 = nullptr;
+  QScrollArea* ScrollBox2 = nullptr;
+  QScrollArea* ScrollBox3 = nullptr;
+  TImageBox* Image1 = nullptr;
+  TImageBox* Image2 = nullptr;
+  TImageBox* Image3 = nullptr;
+  QWidget* Chart = nullptr;
+  TImageBox* Image4 = nullptr;
+  // What the GIF save works on: the toolkit-free image box and chart behind Image4 and
+  // Chart, which keep what each save leaves in them.
+  TGifSaveTarget GifTarget;
+  QLabel* StatusPanel0 = nullptr;
+  QLabel* StatusPanel1 = nullptr;
+
+  // The commands as actions (the buttons trigger them).
+  QAction* LoadVisibleAction = nullptr;
+  QAction* LoadHiddenAction = nullptr;
+  QAction* ResizeAction = nullptr;
+  QAction* SynthesizeAction = nullptr;
+  QAction* SaveAction = nullptr;
+  QAction* QuitAction = nullptr;
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  // MainFormLayout.cpp: the controls at their form places, and the actions.
+  void CreateControls();
+  QWidget* CreateCommandBar();
+  QDockWidget* CreatePictureWindow(const char* name, QScrollArea*& scroll, TImageBox*& image);
+  void LayOutCommandBar(int width);
+  void CreateActions();
+  void CentreOnScreen();
+
+  // Sets the edits, the contrast slider and MaxLabel from the model without raising
+  // their change handlers.
+  void UpdateControls();
+  // An image box shows its slot anew.
+  void ShowSlot(TSlot slot);
+  // Runs a command; an exception it raises is shown by the exception display and the
+  // window stays usable.
+  void Run(const std::function<void()>& command);
+  // Runs a slider handler, which maps the result's odd cells anew: the result box lets go
+  // of its copy meanwhile (so the mapping writes the result's store in place instead of
+  // copying it first) and is given the result once at the end, also after a failure.
+  void RunOnResult(const std::function<void()>& command);
+
+  std::unique_ptr<TFormDialogs> dialogs_;
+  std::unique_ptr<TWorkflow> work_;
+  std::vector<TFilterEntry> open_filter_;
+  QWidget* command_bar_ = nullptr;
+  bool updating_controls_ = false;
+  bool deferring_result_ = false;
+};

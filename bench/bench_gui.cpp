@@ -1,0 +1,124 @@
+// A slider step in the window at 12 megapixels (4000 x 3000): the change handler (the
+// model's tone mapping of the odd cells and the result box taking its copy) plus the
+// result box's repaint of what is exposed, on the offscreen platform. Timed for the
+// window at its start size and for a result window floated and enlarged to 1200 x 800.
+// The result is checked once before timing.
+#include <benchmark/benchmark.h>
+
+#include <memory>
+
+#include <QApplication>
+#include <QDockWidget>
+#include <QPaintEvent>
+#include <QSlider>
+
+#include "app/gui/Dialogs.h"
+#include "app/gui/ImageBox.h"
+#include "app/gui/MainForm.h"
+#include "bench/BenchPictures.h"
+#include "compose/ApplyInnerTone.h"
+#include "raster/Bitmap.h"
+
+namespace {
+
+constexpr int kWidth = 4000, kHeight = 3000;
+
+class TNoDialogs : public TFormDialogs {
+ public:
+  std::optional<QString> OpenPicture(QWidget*, const QStringList&) override { return {}; }
+  std::optional<QString> SaveFile(QWidget*) override { return {}; }
+  void ShowException(QWidget*, const QString& message) override {
+    qFatal("unexpected error: %s", qPrintable(message));
+  }
+};
+
+// Counts the pixels the result box paints.
+class TPaintCounter : public QObject {
+ public:
+  long long pixels = 0;
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == QEvent::Paint) {
+      const QRect r = static_cast<QPaintEvent*>(event)->rect();
+      pixels += static_cast<long long>(r.width()) * r.height();
+    }
+    return false;
+  }
+};
+
+std::unique_ptr<TMainForm> MakeForm(bool large_result_window) {
+  auto form = std::make_unique<TMainForm>(std::make_unique<TNoDialogs>());
+  form->show();
+  TWorkflow& w = *form->Work();
+  w.LoadExternalImage([](TBitmap& slot) { MakePhotoPicture(slot, kWidth, kHeight, "coffee.bmp"); });
+  w.LoadInnerImage([](TBitmap& slot) { MakePhotoPicture(slot, kWidth, kHeight, "chelsea.bmp"); });
+  w.Synthesize();
+  if (large_result_window) {
+    form->ToolWindow974->setFloating(true);
+    form->ToolWindow974->resize(1200, 800);
+  }
+  QApplication::processEvents();
+  return form;
+}
+
+bool CheckStep(const TMainForm& form, int average, int contrast) {
+  const TWorkflow& w = *form.Work();
+  const TBitmap* shown = form.Image3->Bitmap();
+  if (shown == nullptr || shown->Width() != kWidth || !shown->SharesImageWith(w.ResultBitmap()))
+    return false;
+  const TToneTable tone(average, contrast);
+  for (int y = 0; y < kHeight; y += 7) {
+    const uint8_t* r = shown->ConstScanline(y);
+    const uint8_t* h = w.InnerBitmap().ConstScanline(y);
+    for (int x = (y + 1) % 2; x < kWidth; x += 2)
+      for (int c = 0; c < 3; ++c)
+        if (r[3 * x + c] != tone.map[h[3 * x + c]]) return false;
+  }
+  return true;
+}
+
+void SliderStep(benchmark::State& state, bool large_result_window, bool repaint) {
+  auto form = MakeForm(large_result_window);
+  TPaintCounter counter;
+  form->Image3->installEventFilter(&counter);
+  QSlider* slider = form->MinMaxTrackBar;
+  slider->setValue(60);
+  form->Image3->repaint();
+  if (!CheckStep(*form, 128, 60)) {
+    state.SkipWithError("the result box does not show the mapped result");
+    return;
+  }
+  counter.pixels = 0;
+  int steps = 0;
+  for (auto _ : state) {
+    slider->setValue(slider->value() == 60 ? 61 : 60);  // one step of a drag
+    if (repaint) form->Image3->repaint();
+    ++steps;
+  }
+  state.counters["painted_px_per_step"] = steps ? double(counter.pixels) / steps : 0;
+}
+
+void BM_ContrastStep_HandlerOnly(benchmark::State& state) {
+  SliderStep(state, false, false);
+}
+void BM_ContrastStep_StartWindow(benchmark::State& state) {
+  SliderStep(state, false, true);
+}
+void BM_ContrastStep_Result1200x800(benchmark::State& state) {
+  SliderStep(state, true, true);
+}
+
+BENCHMARK(BM_ContrastStep_HandlerOnly)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK(BM_ContrastStep_StartWindow)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK(BM_ContrastStep_Result1200x800)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}

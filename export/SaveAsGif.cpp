@@ -1,0 +1,41 @@
+#include "export/SaveAsGif.h"
+
+#include "export/Teegif.h"
+#include "raster/Bitmap.h"
+
+void TImage::SetGraphic(const TGraphic* graphic) {
+  picture_.SetGraphic(graphic);
+  if (AutoSize && graphic != nullptr && !graphic->Empty()) {
+    Width = graphic->Width();
+    Height = graphic->Height();
+  }
+}
+
+TGifSaveTarget::TGifSaveTarget() {
+  // The chart as the window's form makes it: 171 x 140, invisible, with its back wall,
+  // legend, title and axes hidden and its 3-D walls off.
+  Chart.SetWidth(171);
+  Chart.SetHeight(140);
+  Chart.Visible = false;
+  Chart.BackWall.Visible = false;
+  Chart.Legend.Visible = false;
+  Chart.Title.Visible = false;
+  Chart.AxisVisible = false;
+  Chart.View3DWalls = false;
+}
+
+void SaveAsGif(const TBitmap& result, TGifSaveTarget& target, const std::string& file_name) {
+  // 1. The image box takes a copy of the result (sharing its pixels) and sizes itself.
+  target.Image4.SetGraphic(&result);
+  // 2. Its copy becomes 8 bits per pixel: each colour goes to the nearest halftone entry.
+  if (auto* copy = dynamic_cast<TBitmap*>(target.Image4.Picture().Graphic()))
+    copy->SetPixelFormat(TPixelFormat::Bits8);
+  // 3, 4. The chart takes the box's size, then its picture as the back image.
+  target.Chart.SetWidth(target.Image4.Width);
+  target.Chart.SetHeight(target.Image4.Height);
+  target.Chart.SetBackImage(target.Image4.Picture());
+  // 5, 6. An export object for this save writes the file.
+  TGIFExportFormat format;
+  format.Panel = &target.Chart;
+  format.SaveToFile(file_name);
+}

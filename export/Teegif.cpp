@@ -1,0 +1,103 @@
+#include "export/Teegif.h"
+
+#include "base/Exceptions.h"
+#include "base/Messages.h"
+#include "export/TeePanel.h"
+#include "gif/Gifimage.h"
+
+TTeeGIFOptions::TTeeGIFOptions() {
+  RGCompression.Caption = "&Compression:";
+  RGCompression.Items = {"LZW", "RLE"};
+  RGCompression.Columns = 2;
+  CBDither.Caption = "&Dither:";
+  CBDither.Items = {"Nearest", "Floyd Steinberg", "Stucki", "Sierra",
+                    "JaJuNI",  "Steve Arche",     "Burkes"};
+  CBReduction.Caption = "&Reduction:";
+  CBReduction.Items = {"None",       "Windows 20", "Windows 256", "Windows Gray", "Monochrome",
+                       "Gray Scale", "Netscape",   "Quantize",    "Quantize 256"};
+}
+
+void TTeeGIFOptions::FormCreate() {}
+
+void TTeeGIFOptions::FormShow(TTeeExportFormat*) {
+  CBDither.ItemIndex = GIFImageDefaultDitherMode;
+  // A fixed value, not the library's default reduction.
+  CBReduction.ItemIndex = 0;
+  RGCompression.ItemIndex = 1;
+  RGCompression.OnClick = [this] { RGCompressionClick(); };
+}
+
+void TTeeGIFOptions::RGCompressionClick() {
+  RGCompression.ItemIndex = 1;
+}
+
+TGIFExportFormat::TGIFExportFormat() = default;
+
+TGIFExportFormat::~TGIFExportFormat() = default;
+
+void TGIFExportFormat::DoCopyToClipboard() {
+  // The GIF would be built as for a file, but this layer has no clipboard to take it.
+  GIF();
+  throw Exception(TeeMsg_NoClipboard);
+}
+
+std::string TGIFExportFormat::Description() const {
+  return TeeMsg_AsGIF;
+}
+
+std::string TGIFExportFormat::FileExtension() const {
+  return "gif";
+}
+
+std::string TGIFExportFormat::FileFilter() const {
+  return TeeMsg_GIFFilter;
+}
+
+TTeeExportOptions* TGIFExportFormat::Options(bool check) {
+  if (check) CheckProperties();
+  return properties_.get();
+}
+
+void TGIFExportFormat::CheckProperties() {
+  if (properties_) return;
+  properties_ = std::make_unique<TTeeGIFOptions>();
+  properties_->FormCreate();
+  properties_->FormShow(this);
+}
+
+std::unique_ptr<TGIFImage> TGIFExportFormat::GIF() {
+  CheckProperties();
+  CheckSize();
+  auto image = std::make_unique<TGIFImage>();
+  image->SetCompression(gcRLE);
+  image->SetDitherMode(static_cast<TDitherMode>(properties_->CBDither.ItemIndex));
+  image->SetColorReduction(static_cast<TColorReduction>(properties_->CBReduction.ItemIndex));
+  const TRect rect{0, 0, Width, Height};
+  // The render raster is freed when this function ends, whether Assign succeeds or not.
+  const std::unique_ptr<TBitmap> raster =
+      Panel->TeeCreateBitmap(Panel->Color, rect, TPixelFormat::Device);
+  image->Assign(raster.get());
+  return image;
+}
+
+void TGIFExportFormat::SaveToStream(TStream& stream) {
+  const std::unique_ptr<TGIFImage> image = GIF();
+  image->SaveToStream(stream);
+}
+
+const TTeeExportFormatClass& TGIFExportFormat::Class() {
+  static const TTeeExportFormatClass cls{
+      "TGIFExportFormat",
+      []() -> std::unique_ptr<TTeeExportFormat> { return std::make_unique<TGIFExportFormat>(); }};
+  return cls;
+}
+
+namespace {
+
+// Adds the GIF format to the export list at start-up and takes it out at shut-down.
+struct TGIFExportRegistration {
+  TGIFExportRegistration() { RegisterTeeExportFormat(TGIFExportFormat::Class()); }
+  ~TGIFExportRegistration() { UnRegisterTeeExportFormat(TGIFExportFormat::Class()); }
+} registration;
+
+}  // namespace

@@ -1,0 +1,67 @@
+// Helpers for the window's tests: dialogs that answer from a script and record what the
+// exception display was asked to show, sample paths, and pixel reads.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <deque>
+#include <optional>
+#include <vector>
+
+#include <QString>
+#include <QStringList>
+
+#include "app/gui/Dialogs.h"
+#include "base/Streams.h"
+#include "raster/Bitmap.h"
+
+// The answer of a cancelled dialog.
+inline const QString kCancel;
+
+class TScriptedDialogs : public TFormDialogs {
+ public:
+  // Answers, taken in order; a null string (kCancel) or no answer left is a cancel.
+  std::deque<QString> open_answers;
+  std::deque<QString> save_answers;
+  // What happened.
+  std::vector<QStringList> open_filters;
+  int save_dialogs = 0;
+  std::vector<QString> errors;
+
+  std::optional<QString> OpenPicture(QWidget*, const QStringList& filters) override {
+    open_filters.push_back(filters);
+    return Take(open_answers);
+  }
+  std::optional<QString> SaveFile(QWidget*) override {
+    ++save_dialogs;
+    return Take(save_answers);
+  }
+  void ShowException(QWidget*, const QString& message) override { errors.push_back(message); }
+
+ private:
+  static std::optional<QString> Take(std::deque<QString>& answers) {
+    if (answers.empty()) return std::nullopt;
+    const QString answer = answers.front();
+    answers.pop_front();
+    if (answer.isNull()) return std::nullopt;
+    return answer;
+  }
+};
+
+inline QString SamplePath(const char* name) {
+  return QString(LUMIVEIL_SAMPLES) + "/" + name;
+}
+
+// The BMP file image of a raster, as its own writer makes it.
+inline QByteArray BmpBytes(TBitmap& bitmap) {
+  TMemoryStream stream;
+  bitmap.SaveToStream(stream);
+  return QByteArray(reinterpret_cast<const char*>(stream.Memory()),
+                    static_cast<qsizetype>(stream.Size()));
+}
+
+// Blue, green, red of pixel (x, y) of a 24-bit raster, read without changing it.
+inline std::array<uint8_t, 3> Bgr(const TBitmap& bitmap, int x, int y) {
+  const uint8_t* p = bitmap.ConstScanline(y) + 3 * x;
+  return {p[0], p[1], p[2]};
+}

@@ -1,0 +1,546 @@
+// The main window driven through its actions, controls and injected dialog answers: the
+// start state, the open dialog's filter, loading, the edits on focus loss, the sliders
+// with the nested contrast change, saving, closing, and what the image boxes paint.
+#include <array>
+#include <filesystem>
+#include <memory>
+
+#include <QAction>
+#include <QCheckBox>
+#include <QDockWidget>
+#include <QFile>
+#include <QFocusEvent>
+#include <QFontDatabase>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QSlider>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QToolButton>
+
+#include "GuiTestSupport.h"
+#include "app/gui/ImageBox.h"
+#include "app/gui/MainForm.h"
+#include "app/gui/OpenFilter.h"
+#include "base/Messages.h"
+#include "compose/ApplyInnerTone.h"
+#include "susie/Spibmp.h"
+
+class tst_MainForm : public QObject {
+  Q_OBJECT
+
+ private:
+  std::unique_ptr<TMainForm> form;
+  TScriptedDialogs* dialogs = nullptr;
+
+  void Make(const TWorkflow::TSlotFactory& factory = nullptr) {
+    form.reset();
+    auto d = std::make_unique<TScriptedDialogs>();
+    dialogs = d.get();
+    form = std::make_unique<TMainForm>(std::move(d), factory);
+    form->show();
+    form->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(form.get()));
+  }
+  void LoadVisible(const char* name) {
+    dialogs->open_answers.push_back(SamplePath(name));
+    form->LoadVisibleAction->trigger();
+  }
+  void LoadHidden(const QString& file) {
+    dialogs->open_answers.push_back(file);
+    form->LoadHiddenAction->trigger();
+  }
+  // Moves the focus from one control to another, as a click or the tab key does.
+  static void FocusFromTo(QWidget* from, QWidget* to) {
+    from->setFocus(Qt::TabFocusReason);
+    QVERIFY(from->hasFocus());
+    to->setFocus(Qt::TabFocusReason);
+    QVERIFY(to->hasFocus());
+  }
+  // Counts how often the result box is given the result anew.
+  int* CountResultShows() {
+    auto count = std::make_shared<int>(0);
+    counters.push_back(count);
+    TWorkflow* w = form->Work();
+    auto previous = w->OnShow;
+    w->OnShow = [count, previous](TSlot slot) {
+      if (slot == TSlot::slResult) ++*count;
+      previous(slot);
+    };
+    return count.get();
+  }
+  std::vector<std::shared_ptr<int>> counters;
+
+ private slots:
+  void init() { Make(); }
+  void cleanup() {
+    form.reset();
+    counters.clear();
+  }
+
+  void startsAsTheFormGivesIt() {
+    QCOMPARE(form->objectName(), QString("MainForm"));
+    QCOMPARE(form->windowTitle(), QString("Lumiveil Maker"));
+    QCOMPARE(form->size(), QSize(623, 388));
+    const QRect screen = form->screen()->availableGeometry();
+    // Centred when placed; the frame, known only once shown, may shift it a little.
+    QVERIFY((form->frameGeometry().center() - screen.center()).manhattanLength() <= 8);
+    if (QFontDatabase::families().contains("IPAPGothic")) {
+      QCOMPARE(form->font().family(), QString("IPAPGothic"));
+      QCOMPARE(form->font().pixelSize(), 12);
+    }
+    TWorkflow* w = form->Work();
+    QVERIFY(w->ExternalBitmap().Empty() && w->InnerBitmap().Empty() && w->ResultBitmap().Empty());
+    QVERIFY(dynamic_cast<TSPIBitmap*>(&w->ExternalBitmap()) != nullptr);
+    QVERIFY(dynamic_cast<TSPIBitmap*>(&w->InnerBitmap()) != nullptr);
+    QVERIFY(!w->ExternalLoaded() && !w->InnerLoaded());
+    QCOMPARE(form->XEdit->text(), QString("0"));
+    QCOMPARE(form->YEdit->text(), QString("0"));
+    QCOMPARE(form->AverageTrackBar->value(), 128);
+    QCOMPARE(form->AverageTrackBar->maximum(), 255);
+    QCOMPARE(form->MinMaxTrackBar->value(), 127);
+    // The contrast maximum is 128 while the label still reads 255.
+    QCOMPARE(form->MinMaxTrackBar->maximum(), 128);
+    QCOMPARE(form->MaxLabel->text(), QString("255"));
+    QVERIFY(!form->GifCheckBox->isChecked());
+    QVERIFY(form->SizeFitButton->isHidden());
+    QVERIFY(form->Chart->isHidden() && form->Image4->isHidden());
+    QCOMPARE(form->StatusPanel0->width(), 240);
+    QCOMPARE(form->StatusPanel1->width(), 50);
+    QVERIFY(!form->StatusPanel0->text().isEmpty());
+    QVERIFY(form->StatusPanel1->text().isEmpty());
+    for (QDockWidget* d : {form->ToolWindow972, form->ToolWindow973, form->ToolWindow974})
+      QCOMPARE(d->windowTitle(), QString("ToolWindow972"));
+    QVERIFY(form->SPIs.AutoSearch);
+    QVERIFY(form->SPIs.SearchOptions == TSPISearchOptions::All());
+  }
+
+  void openFilterPairsEachPatternWithItsName() {
+    const std::vector<TFilterEntry> entries = BuildOpenFilter(std::vector<TPluginFilterInfo>{
+        {{"PNG image"}, {"*.png"}},
+        {{}, {"*.xyz"}},                                // no file-type name: left out
+        {{"Empty patterns"}, {}},                       // no pattern: left out
+        {{"Two kinds", "Second"}, {"*.a;*.b", "*.c"}},  // only the first entries count
+    });
+    const std::vector<TFilterEntry> expected = {{"All(*.*)", "*.*"},
+                                                {"PNG image (*.png)", "*.png"},
+                                                {"Two kinds (*.a;*.b)", "*.a;*.b"},
+                                                {"WindowsBitmap (*.bmp)", "*.bmp"}};
+    QVERIFY(entries == expected);
+    QCOMPARE(QString::fromStdString(FilterText(entries)),
+             QString("All(*.*)|*.*|PNG image (*.png)|*.png|Two kinds (*.a;*.b)|*.a;*.b|"
+                     "WindowsBitmap (*.bmp)|*.bmp"));
+    // The dialog reads the patterns from the label's bracket, separated by spaces.
+    QCOMPARE(NameFilters(entries), QStringList({"All(*.*)", "PNG image (*.png)",
+                                                "Two kinds (*.a *.b)", "WindowsBitmap (*.bmp)"}));
+  }
+
+  void openDialogOffersTheShippedPlugins() {
+    // The shipped plug-ins lie in SusiePlugin beside the test program, in name order.
+    dialogs->open_answers.push_back(kCancel);
+    form->ExternalImageButton->click();
+    QCOMPARE(dialogs->open_filters.size(), size_t(1));
+    QCOMPARE(dialogs->open_filters[0],
+             QStringList({"All(*.*)", "GIF image (*.gif)", "JPEG image (*.jpg)",
+                          "PNG image (*.png)", "WindowsBitmap (*.bmp)"}));
+    QVERIFY(form->Work()->ExternalBitmap().Empty());  // the cancel loaded nothing
+  }
+
+  void loadingTheVisiblePictureSetsTheEdits() {
+    LoadVisible("coffee.bmp");
+    TWorkflow* w = form->Work();
+    QVERIFY(w->ExternalLoaded());
+    QCOMPARE(form->XEdit->text(), QString("600"));
+    QCOMPARE(form->YEdit->text(), QString("400"));
+    QCOMPARE(form->Image1->size(), QSize(600, 400));
+    QCOMPARE(w->ExternalBitmap().PixelFormat(), TPixelFormat::Bits24);
+    // A picture through a plug-in.
+    LoadVisible("rocket.jpg");
+    QCOMPARE(form->XEdit->text(), QString("640"));
+    QCOMPARE(form->YEdit->text(), QString("427"));
+    QCOMPARE(form->Image1->Bitmap()->Width(), 640);
+
+    // An unreadable file, a missing one and a cancel: silent, edits and box untouched.
+    LoadVisible("LICENSES.md");
+    LoadVisible("no-such-picture.bmp");
+    dialogs->open_answers.push_back(kCancel);
+    form->LoadVisibleAction->trigger();
+    QVERIFY(dialogs->errors.empty());
+    QVERIFY(dialogs->open_answers.empty());
+    QCOMPARE(form->XEdit->text(), QString("640"));
+    QCOMPARE(form->YEdit->text(), QString("427"));
+    QCOMPARE(form->Image1->Bitmap()->Width(), 640);
+    QCOMPARE(form->Image1->Bitmap()->Height(), 427);
+    // Nothing else was touched: no hidden picture, no result.
+    QVERIFY(w->InnerBitmap().Empty() && w->ResultBitmap().Empty());
+  }
+
+  void cancelledHiddenLoadStillRefitsAndRecomposes() {
+    LoadVisible("coffee.bmp");
+    LoadHidden(SamplePath("chelsea.bmp"));
+    TWorkflow* w = form->Work();
+    QVERIFY(w->InnerLoaded());
+    QCOMPARE(w->InnerBitmap().Width(), 600);
+    // A new visible picture of another size: nothing refits the hidden one yet.
+    LoadVisible("rocket.jpg");
+    QCOMPARE(w->InnerBitmap().Width(), 600);
+    QCOMPARE(form->Image3->Bitmap()->Width(), 600);
+    LoadHidden(kCancel);  // cancelled
+    QVERIFY(dialogs->errors.empty());
+    QCOMPARE(w->InnerBitmap().Width(), 640);
+    QCOMPARE(w->InnerBitmap().Height(), 427);
+    QCOMPARE(form->Image2->Bitmap()->Width(), 640);
+    // The preview is composed anew from the new visible picture and the refitted hidden one.
+    const TBitmap* shown = form->Image3->Bitmap();
+    QCOMPARE(shown->Width(), 640);
+    QCOMPARE(shown->Height(), 427);
+    for (int y : {0, 1, 200, 426})
+      for (int x : {0, 1, 321, 639}) {
+        const TBitmap& source = (x + y) % 2 == 0 ? w->ExternalBitmap() : w->InnerBitmap();
+        QVERIFY2(Bgr(*shown, x, y) == Bgr(source, x, y),
+                 qPrintable(QString("%1,%2").arg(x).arg(y)));
+      }
+  }
+
+  void hiddenLoadWithoutAnyHiddenPictureShowsTheScanLineError() {
+    LoadVisible("coffee.bmp");
+    LoadHidden(kCancel);
+    QCOMPARE(dialogs->errors, std::vector<QString>{QString::fromUtf8(SScanLine)});
+    // A missing file takes the same way.
+    LoadHidden(SamplePath("no-such-picture.png"));
+    QCOMPARE(dialogs->errors.size(), size_t(2));
+    // The window stays usable.
+    LoadHidden(SamplePath("astronaut.png"));
+    QCOMPARE(dialogs->errors.size(), size_t(2));
+    QVERIFY(form->Work()->InnerLoaded());
+    QCOMPARE(form->Image3->Bitmap()->Width(), 600);
+  }
+
+  void editsRunWheneverTheFocusLeavesThem() {
+    // With no visible picture, leaving an edit divides by the zero width: one message for
+    // each time the focus leaves, also when the text did not change.
+    FocusFromTo(form->XEdit, form->YEdit);
+    QCOMPARE(dialogs->errors.size(), size_t(1));
+    QCOMPARE(dialogs->errors[0], QString::fromUtf8(SInvalidOp));
+    form->synthesizeButton->setFocus(Qt::MouseFocusReason);
+    QCOMPARE(dialogs->errors.size(), size_t(2));  // YEdit left for the button
+    // The whole window losing the focus (to another program, or to the message box of
+    // this very error) is no leaving of the edit.
+    form->XEdit->setFocus(Qt::TabFocusReason);
+    const size_t before = dialogs->errors.size();
+    QFocusEvent window_lost(QEvent::FocusOut, Qt::ActiveWindowFocusReason);
+    QApplication::sendEvent(form->XEdit, &window_lost);
+    QFocusEvent popup(QEvent::FocusOut, Qt::PopupFocusReason);
+    QApplication::sendEvent(form->XEdit, &popup);
+    QCOMPARE(dialogs->errors.size(), before);
+
+    // An unchanged edit refits the hidden picture to the visible one when left.
+    dialogs->errors.clear();
+    LoadVisible("coffee.bmp");
+    LoadHidden(SamplePath("chelsea.bmp"));
+    LoadVisible("rocket.jpg");
+    TWorkflow* w = form->Work();
+    QCOMPARE(w->InnerBitmap().Width(), 600);
+    FocusFromTo(form->XEdit, form->YEdit);
+    QVERIFY(dialogs->errors.empty());
+    QCOMPARE(w->ExternalBitmap().Width(), 640);
+    QCOMPARE(w->InnerBitmap().Width(), 640);
+    QCOMPARE(w->InnerBitmap().Height(), 427);
+  }
+
+  void typedWidthScalesThePicturesAndBadTextIsRefused() {
+    LoadVisible("coffee.bmp");
+    LoadHidden(SamplePath("chelsea.bmp"));
+    form->XEdit->setFocus(Qt::TabFocusReason);
+    form->XEdit->selectAll();
+    QTest::keyClicks(form->XEdit, "300");
+    QCOMPARE(form->XEdit->text(), QString("300"));
+    QCOMPARE(form->Image1->width(), 600);  // nothing happens while typing
+    form->ResizeButton->setFocus(Qt::MouseFocusReason);
+    QVERIFY(dialogs->errors.empty());
+    QCOMPARE(form->YEdit->text(), QString("200"));
+    QCOMPARE(form->Image1->size(), QSize(300, 200));
+    QCOMPARE(form->Image2->size(), QSize(300, 200));
+    // The result is not resized by the edits.
+    QCOMPARE(form->Work()->ResultBitmap().Width(), 600);
+
+    // Text that is no number: the conversion error, nothing resized or rewritten.
+    form->YEdit->setFocus(Qt::TabFocusReason);
+    form->YEdit->selectAll();
+    QTest::keyClicks(form->YEdit, "2x0");
+    form->XEdit->setFocus(Qt::TabFocusReason);
+    QCOMPARE(dialogs->errors.size(), size_t(1));
+    QVERIFY(dialogs->errors[0].contains("2x0"));
+    QCOMPARE(form->YEdit->text(), QString("2x0"));
+    QCOMPARE(form->XEdit->text(), QString("300"));
+    QCOMPARE(form->Image1->size(), QSize(300, 200));
+    // Zero is no size: refused the same way.
+    form->XEdit->selectAll();
+    QTest::keyClicks(form->XEdit, "0");
+    form->YEdit->setFocus(Qt::TabFocusReason);
+    QVERIFY(dialogs->errors.size() >= 2);
+    QCOMPARE(form->Work()->ExternalBitmap().Width(), 300);
+  }
+
+  void averageSliderLimitsTheContrastWithOneNestedChange() {
+    LoadVisible("coffee.bmp");
+    LoadHidden(SamplePath("chelsea.bmp"));
+    form->synthesizeButton->click();
+    TWorkflow* w = form->Work();
+    TBitmap before;
+    before.Assign(&w->ResultBitmap());
+    int* shows = CountResultShows();
+
+    form->AverageTrackBar->setValue(200);
+    QCOMPARE(form->MaxLabel->text(), QString("55"));
+    QCOMPARE(form->MinMaxTrackBar->maximum(), 55);
+    QCOMPARE(form->MinMaxTrackBar->value(), 55);
+    QCOMPARE(w->Average(), 200);
+    QCOMPARE(w->Contrast(), 55);
+    // The contrast handler ran once, nested, and the average handler once: the slider
+    // signals of the model's own changes run nothing a second time.
+    QCOMPARE(*shows, 2);
+    const TToneTable tone(200, 55);
+    const TBitmap* shown = form->Image3->Bitmap();
+    for (int y = 0; y < 400; y += 37)
+      for (int x = 0; x < 600; x += 29) {
+        const auto got = Bgr(*shown, x, y);
+        if ((x + y) % 2 == 0) {
+          QVERIFY(got == Bgr(before, x, y));  // even cells never change
+        } else {
+          const auto h = Bgr(w->InnerBitmap(), x, y);
+          for (int c = 0; c < 3; ++c) QCOMPARE(got[c], tone.map[h[c]]);
+        }
+      }
+
+    // A move that does not pull the contrast down runs the average handler alone. The
+    // result box's copy does not make the step copy the whole result first: the mapping
+    // writes the result's own store, which the box then shares.
+    *shows = 0;
+    const uint8_t* store = w->ResultBitmap().ConstScanline(0);
+    form->AverageTrackBar->setValue(190);
+    QCOMPARE(*shows, 1);
+    QCOMPARE(w->ResultBitmap().ConstScanline(0), store);
+    QVERIFY(form->Image3->Bitmap()->SharesImageWith(w->ResultBitmap()));
+    QCOMPARE(form->MaxLabel->text(), QString("65"));
+    QCOMPARE(form->MinMaxTrackBar->value(), 55);
+
+    // The ends force the contrast to 0: every odd cell black or white.
+    for (int average : {0, 255}) {
+      form->AverageTrackBar->setValue(average);
+      QCOMPARE(form->MinMaxTrackBar->value(), 0);
+      QCOMPARE(form->MaxLabel->text(), QString("0"));
+      const uint8_t v = static_cast<uint8_t>(average);
+      const std::array<uint8_t, 3> grey = {v, v, v};
+      QVERIFY(Bgr(*form->Image3->Bitmap(), 1, 0) == grey);
+      QVERIFY(Bgr(*form->Image3->Bitmap(), 598, 399) == grey);
+    }
+    // The fixed labels never change.
+    QCOMPARE(form->AverageMinLabel->text(), QString("10"));
+    QCOMPARE(form->AverageMaxLabel->text(), QString("245"));
+    QCOMPARE(form->MinLabel->text(), QString("0"));
+  }
+
+  void draggingAcrossPositionsEqualsOneMove() {
+    LoadVisible("coffee.bmp");
+    LoadHidden(SamplePath("rocket.jpg"));
+    form->synthesizeButton->click();
+    TWorkflow* w = form->Work();
+    // Drag the average up and down step by step (pulling the contrast down on the way),
+    // then set the contrast; compare with a fresh window set in one move each.
+    for (int a = 128; a <= 250; a += 3) form->AverageTrackBar->setValue(a);
+    for (int a = 250; a >= 90; a -= 5) form->AverageTrackBar->setValue(a);
+    form->MinMaxTrackBar->setValue(40);
+    QCOMPARE(w->Average(), 90);
+    QCOMPARE(w->Contrast(), 40);
+    const QByteArray dragged = BmpBytes(w->ResultBitmap());
+
+    Make();
+    LoadVisible("coffee.bmp");
+    LoadHidden(SamplePath("rocket.jpg"));
+    form->synthesizeButton->click();
+    form->AverageTrackBar->setValue(90);
+    form->MinMaxTrackBar->setValue(40);
+    QVERIFY(BmpBytes(form->Work()->ResultBitmap()) == dragged);
+    // Synthesize after the sliders gives the same odd cells too.
+    form->synthesizeButton->click();
+    QVERIFY(BmpBytes(form->Work()->ResultBitmap()) == dragged);
+  }
+
+  void savingWritesTheResultAsTyped() {
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString name = dir.filePath("combined");  // no extension: none is added
+    // No result yet: refused before any dialog, no file.
+    form->SaveAction->trigger();
+    QCOMPARE(dialogs->save_dialogs, 0);
+    QCOMPARE(dialogs->errors, std::vector<QString>{QString::fromUtf8(SNothingToSave)});
+    dialogs->errors.clear();
+
+    LoadVisible("chelsea.bmp");
+    LoadHidden(SamplePath("astronaut.png"));
+    form->synthesizeButton->click();
+    dialogs->save_answers.push_back(kCancel);  // cancelled: nothing written
+    form->SaveGifButton->click();
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::NoDotAndDotDot), QStringList());
+
+    dialogs->save_answers.push_back(name);
+    form->SaveGifButton->click();
+    QVERIFY(dialogs->errors.empty());
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::NoDotAndDotDot),
+             QStringList({"combined"}));
+    QFile file(name);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QVERIFY(file.readAll() == BmpBytes(form->Work()->ResultBitmap()));
+    file.close();
+
+    // A name that cannot be written: the message, the old files untouched, still usable.
+    const QByteArray old = BmpBytes(form->Work()->ResultBitmap());
+    QVERIFY(QDir(dir.path()).mkdir("folder"));
+    dialogs->save_answers.push_back(dir.filePath("folder"));
+    form->SaveGifButton->click();
+    dialogs->save_answers.push_back(dir.filePath("missing/combined.bmp"));
+    form->SaveGifButton->click();
+    QCOMPARE(dialogs->errors.size(), size_t(2));
+    QVERIFY(QFileInfo(dir.filePath("folder")).isDir());
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::NoDotAndDotDot),
+             QStringList({"combined"}));
+
+    QVERIFY(BmpBytes(form->Work()->ResultBitmap()) == old);
+  }
+
+  void gifSaveGoesThroughTheChart() {
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    form->GifCheckBox->setChecked(true);
+    // Before any save the chart and its image box have the form's sizes.
+    QCOMPARE(form->Chart->size(), QSize(171, 140));
+    const QSize box_at_start = form->Image4->size();
+
+    LoadVisible("chelsea.bmp");
+    LoadHidden(SamplePath("astronaut.png"));
+    form->synthesizeButton->click();
+    const QByteArray result_before = BmpBytes(form->Work()->ResultBitmap());
+    const QString name = dir.filePath("combined");  // no extension: none is added
+    dialogs->save_answers.push_back(name);
+    form->SaveGifButton->click();
+    QVERIFY(dialogs->errors.empty());
+    QFile file(name);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray gif = file.readAll();
+    file.close();
+    // A GIF87a file of exactly the result's size.
+    QVERIFY(gif.startsWith("GIF87a"));
+    QCOMPARE(uint8_t(gif[6]) | uint8_t(gif[7]) << 8, 451);
+    QCOMPARE(uint8_t(gif[8]) | uint8_t(gif[9]) << 8, 300);
+    QVERIFY(gif.endsWith(";"));
+    // The invisible box keeps the 8-bit copy; box and chart took the result's size.
+    QVERIFY(form->Image4->isHidden() && form->Chart->isHidden());
+    QVERIFY(form->Image4->Bitmap() != nullptr);
+    QCOMPARE(form->Image4->Bitmap()->PixelFormat(), TPixelFormat::Bits8);
+    QCOMPARE(form->Image4->size(), QSize(451, 300));
+    QCOMPARE(form->Chart->size(), QSize(451, 300));
+    QVERIFY(box_at_start != QSize(451, 300));
+    // The result itself is untouched, and a second save writes the same bytes.
+    QVERIFY(BmpBytes(form->Work()->ResultBitmap()) == result_before);
+    dialogs->save_answers.push_back(dir.filePath("again.gif"));
+    form->SaveGifButton->click();
+    QFile again(dir.filePath("again.gif"));
+    QVERIFY(again.open(QIODevice::ReadOnly));
+    QVERIFY(again.readAll() == gif);
+
+    // A name that cannot be written: the message, no file, the window still usable.
+    dialogs->save_answers.push_back(dir.filePath("missing/combined.gif"));
+    form->SaveGifButton->click();
+    QCOMPARE(dialogs->errors.size(), size_t(1));
+    QVERIFY(!QFileInfo::exists(dir.filePath("missing")));
+    form->GifCheckBox->setChecked(false);
+    dialogs->save_answers.push_back(dir.filePath("combined.bmp"));
+    form->SaveGifButton->click();
+    QCOMPARE(dialogs->errors.size(), size_t(1));
+    QVERIFY(QFileInfo::exists(dir.filePath("combined.bmp")));
+  }
+
+  void closingFreesTheSlotsAndTheBoxesKeepTheirCopies() {
+    // Slots that count their own destruction.
+    auto freed = std::make_shared<int>(0);
+    struct TCounted : TSPIBitmap {
+      std::shared_ptr<int> freed;
+      ~TCounted() override { ++*freed; }
+    };
+    Make([freed] {
+      auto slot = std::make_unique<TCounted>();
+      slot->freed = freed;
+      return std::unique_ptr<TBitmap>(std::move(slot));
+    });
+    LoadVisible("coffee.bmp");
+    LoadHidden(SamplePath("chelsea.bmp"));
+    form->synthesizeButton->click();
+    QCOMPARE(*freed, 0);
+    form->QuirButton->click();
+    QVERIFY(!form->isVisible());
+    QCOMPARE(*freed, 2);
+    QVERIFY(form->Work() == nullptr);
+    for (TImageBox* box : {form->Image1, form->Image2, form->Image3}) {
+      QVERIFY(box->Bitmap() != nullptr);
+      QCOMPARE(box->Bitmap()->Width(), 600);
+      QCOMPARE(box->Bitmap()->Height(), 400);
+    }
+    // Commands that still arrive do nothing.
+    form->SynthesizeAction->trigger();
+    form->AverageTrackBar->setValue(10);
+    form->LoadVisibleAction->trigger();
+    QVERIFY(dialogs->errors.empty());
+    QCOMPARE(dialogs->open_filters.size(), size_t(2));
+  }
+
+  void imageBoxesPaintWhatIsExposed() {
+    // Pictures of the three kinds a box is given: 24 bits, 8 bits with a colour table, 1 bit.
+    TBitmap picture;
+    picture.SetPixelFormat(TPixelFormat::Bits24);
+    picture.SetWidth(37);
+    picture.SetHeight(23);
+    for (int y = 0; y < 23; ++y) {
+      uint8_t* row = picture.Scanline(y);
+      for (int x = 0; x < 37; ++x) {
+        row[3 * x] = uint8_t(x * 7);
+        row[3 * x + 1] = uint8_t(y * 11);
+        row[3 * x + 2] = uint8_t(x * y);
+      }
+    }
+    for (TPixelFormat format : {TPixelFormat::Bits24, TPixelFormat::Bits8, TPixelFormat::Bits1}) {
+      TBitmap shown;
+      shown.Assign(&picture);
+      shown.SetPixelFormat(format);
+      const QImage part = RasterPart(shown, 5, 3, 20, 11);
+      QCOMPARE(part.size(), QSize(20, 11));
+      for (int y = 0; y < 11; ++y)
+        for (int x = 0; x < 20; ++x) {
+          const TColor c = shown.Pixel(5 + x, 3 + y);
+          QCOMPARE(part.pixel(x, y), qRgb(GetRValue(c), GetGValue(c), GetBValue(c)));
+        }
+    }
+
+    // A scrolled box: the visible part of the viewport shows the picture's pixels there.
+    LoadVisible("coffee.bmp");
+    QScrollArea* scroll = form->ScrollBox1;
+    scroll->horizontalScrollBar()->setValue(250);
+    scroll->verticalScrollBar()->setValue(120);
+    const QImage view = scroll->viewport()->grab().toImage();
+    const TBitmap& source = form->Work()->ExternalBitmap();
+    const QPoint offset = -form->Image1->pos();
+    QVERIFY(offset.x() > 0 && offset.y() > 0);
+    for (int y = 0; y < view.height(); y += 13)
+      for (int x = 0; x < view.width(); x += 11) {
+        const auto bgr = Bgr(source, offset.x() + x, offset.y() + y);
+        QCOMPARE(view.pixel(x, y), qRgb(bgr[2], bgr[1], bgr[0]));
+      }
+  }
+};
+
+QTEST_MAIN(tst_MainForm)
+#include "MainFormTest.moc"
