@@ -62,11 +62,12 @@ inline constexpr const char SGIFUnsupportedVersion[] = "Unsupported GIF version"
 inline constexpr const char SGIFSaving[] = "Saving...";
 inline constexpr const char SGIFConverting[] = "Converting...";
 inline constexpr const char SGIFCopying[] = "Copying...";
+inline constexpr const char SGIFInvalidBitmapList[] = "Invalid bitmap list";
 // Our own texts of the GIF library.
 inline constexpr const char SGIFReadingNotSupported[] = "Reading GIF files is not supported";
-inline constexpr const char SGIFReductionNotAvailable[] =
-    "Color reduction \"%s\" is not yet available";
-inline constexpr const char SGIFDitherNotAvailable[] = "Dither mode \"%s\" is not yet available";
+inline constexpr const char SGIFInvalidColorCount[] = "Invalid number of colors (%d, 1 to 256)";
+inline constexpr const char SGIFNoReducedPicture[] =
+    "Color reduction \"%s\" with dither mode \"%s\" gave no picture";
 inline constexpr const char SGIFHashTableFull[] = "LZW hash table full";
 inline constexpr const char SGIFBlockTooLarge[] = "Data block too large (%d bytes, at most 255)";
 inline constexpr const char SGIFForeignFrame[] = "The frame belongs to another GIF image";

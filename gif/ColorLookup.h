@@ -4,6 +4,11 @@
 
 #include <cstdint>
 
+// The luminance of a colour as the grey and monochrome lookups weigh it: 0 to 65 280.
+constexpr int Luminance(uint8_t red, uint8_t green, uint8_t blue) {
+  return 77 * red + 150 * green + 29 * blue;
+}
+
 class TColorLookup {
  public:
   explicit TColorLookup(int colors) : colors_(colors) {}

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "base/Exceptions.h"
+#include "base/Format.h"
 #include "base/Messages.h"
 #include "gif/DIB.h"
 #include "gif/GIFException.h"
@@ -81,6 +82,12 @@ void TGIFSubImage::AssignBitmap(const TBitmap& source) {
     copy.Assign(&source);
     working = ReduceColors(copy, image_.ColorReduction(), image_.DitherMode(),
                            image_.ReductionBits(), nullptr);
+    // A mode or dither value outside its enumeration, or rmPalette (the image has no
+    // palette to give it), leaves the reduced picture empty: a frame of that would have
+    // no pixels to read, so the assignment fails and the image keeps what it held.
+    if (working->Empty())
+      throw GIFException(Format(SGIFNoReducedPicture, ColorReductionLabel(image_.ColorReduction()),
+                                DitherModeLabel(image_.DitherMode())));
   }
 
   SetSize(width, height);

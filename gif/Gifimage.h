@@ -5,7 +5,12 @@
 
 #include <string>
 
+#include "gif/5by3Ditherer.h"
+#include "gif/BurkesDitherer.h"
+#include "gif/ColorQuantizer.h"
 #include "gif/DIB.h"
+#include "gif/FixedPalettes.h"
+#include "gif/FloydSteinbergDitherer.h"
 #include "gif/GIFColorMap.h"
 #include "gif/GIFException.h"
 #include "gif/GIFExtensions.h"
@@ -13,7 +18,9 @@
 #include "gif/GIFImageList.h"
 #include "gif/GIFSubImage.h"
 #include "gif/GIFTypes.h"
+#include "gif/OptimizedPalette.h"
 #include "gif/ReduceColors.h"
+#include "gif/SteveArcheDitherer.h"
 #include "raster/Graphic.h"
 
 class TGIFImage : public TGraphic {

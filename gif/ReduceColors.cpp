@@ -2,42 +2,96 @@
 
 #include <optional>
 
-#include "base/Format.h"
 #include "base/Messages.h"
+#include "gif/5by3Ditherer.h"
+#include "gif/BurkesDitherer.h"
 #include "gif/DIB.h"
+#include "gif/FastColorLookup.h"
+#include "gif/FixedPalettes.h"
+#include "gif/FloydSteinbergDitherer.h"
 #include "gif/GIFException.h"
+#include "gif/GrayScaleLookup.h"
+#include "gif/MonochromeLookup.h"
+#include "gif/NetscapeColorLookup.h"
+#include "gif/OptimizedPalette.h"
+#include "gif/SteveArcheDitherer.h"
 #include "raster/Bitmap.h"
 
-TPaletteHandle CreateReductionPalette(TColorReduction reduction, int, const TPaletteHandle&,
-                                      TDIBReader&) {
-  if (reduction >= kColorReductionCount) return nullptr;
-  // rmNone needs no palette; the fixed, optimized and caller's palettes come with the
-  // colour-reduction modes.
-  throw GIFException(Format(SGIFReductionNotAvailable, ColorReductionLabel(reduction)));
+TPaletteHandle CreateReductionPalette(TColorReduction reduction, int reduction_bits,
+                                      const TPaletteHandle& custom_palette, TDIBReader& source) {
+  switch (reduction) {
+    case rmNone:
+      return nullptr;
+    case rmWindows20:
+      return Windows20Palette();
+    case rmWindows256:
+      return Windows256Palette();
+    case rmWindowsGray:
+      return WindowsGrayPalette();
+    case rmMonochrome:
+      return MonochromePalette();
+    case rmGrayScale:
+      return GrayScalePalette();
+    case rmNetscape:
+      return WebPalette();
+    case rmQuantize:
+      if (reduction_bits < 1 || reduction_bits > 8) throw GIFException(SGIFInvalidBitsPerPixel);
+      return CreateOptimizedPaletteForBitmap(source.Bitmap(), 1 << reduction_bits, 8, false);
+    case rmQuantizeWindows:
+      return CreateOptimizedPaletteForBitmap(source.Bitmap(), 256, 8, true);
+    case rmPalette:
+      if (!custom_palette) return nullptr;
+      return CreatePalette(GetPaletteEntries(custom_palette));
+  }
+  return nullptr;
 }
 
-std::unique_ptr<TColorLookup> CreateColorLookup(TColorReduction reduction, const TPaletteHandle&) {
-  if (reduction >= kColorReductionCount) return nullptr;
-  throw GIFException(Format(SGIFReductionNotAvailable, ColorReductionLabel(reduction)));
+std::unique_ptr<TColorLookup> CreateColorLookup(TColorReduction reduction,
+                                                const TPaletteHandle& palette) {
+  switch (reduction) {
+    case rmNone:
+      return nullptr;
+    case rmMonochrome:
+      return std::make_unique<TMonochromeLookup>();
+    case rmGrayScale:
+      return std::make_unique<TGrayScaleLookup>();
+    case rmNetscape:
+      return std::make_unique<TNetscapeColorLookup>();
+    case rmWindows20:
+    case rmWindows256:
+    case rmWindowsGray:
+    case rmQuantize:
+    case rmQuantizeWindows:
+    case rmPalette:
+      return std::make_unique<TFastColorLookup>(palette);
+  }
+  return nullptr;
 }
 
 std::unique_ptr<TDitherEngine> CreateDitherEngine(TDitherMode dither, int width,
                                                   TColorLookup& lookup) {
-  if (dither >= kDitherModeCount) return nullptr;
-  if (dither == dmNearest) return std::make_unique<TDitherEngine>(width, lookup);
-  throw GIFException(Format(SGIFDitherNotAvailable, DitherModeLabel(dither)));
+  switch (dither) {
+    case dmNearest:
+      return std::make_unique<TDitherEngine>(width, lookup);
+    case dmFloydSteinberg:
+      return std::make_unique<TFloydSteinbergDitherer>(width, lookup);
+    case dmStucki:
+      return std::make_unique<TStuckiDitherer>(width, lookup);
+    case dmSierra:
+      return std::make_unique<TSierraDitherer>(width, lookup);
+    case dmJaJuNI:
+      return std::make_unique<TJaJuNiDitherer>(width, lookup);
+    case dmSteveArche:
+      return std::make_unique<TSteveArcheDitherer>(width, lookup);
+    case dmBurkes:
+      return std::make_unique<TBurkesDitherer>(width, lookup);
+  }
+  return nullptr;
 }
 
 void DitherRows(const TDIBReader& source, TDitherEngine& engine, TDIBWriter& dest) {
-  const int width = source.Width();
   for (int y = 0; y < source.Height(); ++y) {
-    const uint8_t* src = source.ScanLine(y);
-    uint8_t* dst = dest.RowPointer(y);
-    // The engine moves its own column; each pixel is the one under it.
-    for (int x = engine.Column(); x >= 0 && x < width; x = engine.Column()) {
-      uint8_t r, g, b;
-      dst[x] = engine.ProcessPixel(src[3 * x + 2], src[3 * x + 1], src[3 * x], r, g, b);
-    }
+    engine.DitherRow(source.ScanLine(y), dest.RowPointer(y));
     engine.AdvanceRow();
   }
 }
@@ -60,7 +114,6 @@ std::unique_ptr<TBitmap> ReduceColors(TBitmap& bitmap, TColorReduction reduction
   std::unique_ptr<TColorLookup> lookup;
 
   palette = CreateReductionPalette(reduction, reduction_bits, custom_palette, reader);
-  if (!palette) return result;
   lookup = CreateColorLookup(reduction, palette);
   if (!lookup || lookup->Colors() == 0) return result;
   engine = CreateDitherEngine(dither, bitmap.Width(), *lookup);

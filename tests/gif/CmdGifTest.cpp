@@ -61,14 +61,44 @@ TEST_F(CmdGifTest, WritesExactColoursWithTheChosenEncoderAndInterlacing) {
   EXPECT_EQ(DecodeGif(Read(Path("eight.gif"))).frames.at(0).Pixels(), PixelsOf(*palette));
 }
 
-TEST_F(CmdGifTest, FailuresExitWithTheLibrarysMessageAndLeaveNoFile) {
+TEST_F(CmdGifTest, EveryReductionDitherAndBitsValueWritesTheReducedPicture) {
   auto photo = LoadBitmap(LUMIVEIL_SAMPLES "/chelsea.bmp");
-  std::string err;
-  EXPECT_EQ(Run(std::string(LUMIVEIL_SAMPLES "/chelsea.bmp ") + Path("a.gif"), &err), 3);
-  EXPECT_NE(err.find("Color reduction \"Netscape\" is not yet available"), std::string::npos)
-      << err;
-  EXPECT_FALSE(fs::exists(Path("a.gif")));
+  auto picture =
+      MakeBitmap24(48, 32, [&](int x, int y) { return photo->Pixel(100 + 4 * x, 50 + 4 * y); });
+  picture->SaveToFile(Path("in.bmp"));
+  struct Case {
+    const char* options;
+    TColorReduction mode;
+    TDitherMode dither;
+    int bits;
+  };
+  const Case cases[] = {
+      {"", rmNetscape, dmNearest, 8},  // the defaults
+      {"--reduction windows20 --dither floydsteinberg", rmWindows20, dmFloydSteinberg, 8},
+      {"--reduction windows256 --dither stucki", rmWindows256, dmStucki, 8},
+      {"--reduction windowsgray --dither sierra", rmWindowsGray, dmSierra, 8},
+      {"--reduction monochrome --dither jajuni", rmMonochrome, dmJaJuNI, 8},
+      {"--reduction grayscale --dither stevearche", rmGrayScale, dmSteveArche, 8},
+      {"--reduction netscape --dither burkes", rmNetscape, dmBurkes, 8},
+      {"--reduction quantize --bits 3 --dither floydsteinberg", rmQuantize, dmFloydSteinberg, 3},
+      {"--reduction quantize", rmQuantize, dmNearest, 8},
+      {"--reduction quantize256 --dither burkes", rmQuantizeWindows, dmBurkes, 8},
+  };
+  for (const Case& c : cases) {
+    std::string err;
+    ASSERT_EQ(Run(Path("in.bmp") + " " + Path("out.gif") + " " + c.options, &err), 0)
+        << c.options << ": " << err;
+    TBitmap copy;
+    copy.Assign(picture.get());
+    const auto reduced = ReduceColors(copy, c.mode, c.dither, c.bits, nullptr);
+    const DecodedGif decoded = DecodeGif(Read(Path("out.gif")));
+    ASSERT_EQ(decoded.frames.size(), 1u) << c.options;
+    EXPECT_EQ(decoded.frames[0].Pixels(), PixelsOf(*reduced)) << c.options;
+  }
+}
 
+TEST_F(CmdGifTest, FailuresExitWithTheLibrarysMessageAndLeaveNoFile) {
+  std::string err;
   // More than 256 colours without reduction; an existing file stays as it was.
   { std::ofstream(Path("b.gif")) << "old"; }
   EXPECT_EQ(Run(std::string(LUMIVEIL_SAMPLES "/chelsea.bmp ") + Path("b.gif") + " --reduction none",
@@ -78,6 +108,10 @@ TEST_F(CmdGifTest, FailuresExitWithTheLibrarysMessageAndLeaveNoFile) {
   EXPECT_EQ(Read(Path("b.gif")), (std::vector<uint8_t>{'o', 'l', 'd'}));
   EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 2)
       << "no temporary file left";
+  EXPECT_EQ(
+      Run(std::string(LUMIVEIL_SAMPLES "/chelsea.bmp ") + Path("c.gif") + " --dither fancy", &err),
+      1);
+  EXPECT_NE(err.find("--dither must be one of nearest,"), std::string::npos) << err;
 
   EXPECT_EQ(
       Run(std::string(LUMIVEIL_SAMPLES "/chelsea.bmp ") + Path("c.gif") + " --reduction fancy",

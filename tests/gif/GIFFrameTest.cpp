@@ -87,7 +87,7 @@ class PalettePictureTest : public testing::TestWithParam<PaletteCase> {};
 TEST_P(PalettePictureTest, IsNeverReducedWhateverTheMode) {
   auto picture = LoadBitmap(GetParam().file);
   TGIFImage gif;
-  gif.SetColorReduction(rmNetscape);  // not available: a palette picture never gets there
+  gif.SetColorReduction(rmMonochrome);  // a palette picture never gets there
   gif.SetDitherMode(dmBurkes);
   gif.Assign(picture.get());
   ASSERT_EQ(gif.Images().Count(), 1);
@@ -397,7 +397,7 @@ TEST(ReduceColors, DitherRowsWalksASerpentineIntoTheEightBitPicture) {
       EXPECT_EQ(result.ConstScanline(y)[x], (10 * (y * 5 + x)) >> 6) << x << "," << y;
 }
 
-TEST(ReduceColors, NoneGivesATwentyFourBitCopyAndOtherModesAreNotYetAvailable) {
+TEST(ReduceColors, NoneGivesATwentyFourBitCopyAndValuesOutsideTheEnumerationsGiveNothing) {
   auto picture = MakeBitmap8(4, 4, {{1, 2, 3, 0}, {4, 5, 6, 0}},
                              [](int x, int y) { return static_cast<uint8_t>((x + y) % 2); });
   auto copy = ReduceColors(*picture, rmNone, dmNearest, 8, nullptr);
@@ -405,33 +405,41 @@ TEST(ReduceColors, NoneGivesATwentyFourBitCopyAndOtherModesAreNotYetAvailable) {
   EXPECT_EQ(PixelsOf(*copy), PixelsOf(*picture));
   EXPECT_EQ(picture->PixelFormat(), TPixelFormat::Bits8) << "rmNone leaves the source as it is";
 
+  // Every other mode gives an 8-bit picture with a 256-entry colour table (rmPalette only
+  // with a palette to copy).
   for (TColorReduction mode : {rmWindows20, rmWindows256, rmWindowsGray, rmMonochrome, rmGrayScale,
                                rmNetscape, rmQuantize, rmQuantizeWindows, rmPalette}) {
     TBitmap source;
     source.Assign(picture.get());
-    try {
-      ReduceColors(source, mode, dmNearest, 8, nullptr);
-      ADD_FAILURE() << ColorReductionLabel(mode);
-    } catch (const GIFException& e) {
-      EXPECT_EQ(std::string(e.what()), std::string("Color reduction \"") +
-                                           ColorReductionLabel(mode) + "\" is not yet available");
-    }
+    auto reduced =
+        ReduceColors(source, mode, dmNearest, 8, CreatePalette({{1, 2, 3, 0}, {4, 5, 6, 0}}));
+    EXPECT_EQ(reduced->PixelFormat(), TPixelFormat::Bits8) << ColorReductionLabel(mode);
+    EXPECT_EQ(reduced->ColorTable().size(), 256u) << ColorReductionLabel(mode);
+    EXPECT_EQ(source.PixelFormat(), TPixelFormat::Bits24) << "converted in place";
   }
   TBitmap source;
   source.Assign(picture.get());
   EXPECT_TRUE(
       ReduceColors(source, static_cast<TColorReduction>(42), dmNearest, 8, nullptr)->Empty());
+  EXPECT_TRUE(
+      ReduceColors(source, rmWindows256, static_cast<TDitherMode>(42), 8, nullptr)->Empty());
 
   TQuarterLookup lookup;
   EXPECT_NE(CreateDitherEngine(dmNearest, 3, lookup), nullptr);
+  EXPECT_NE(CreateDitherEngine(dmFloydSteinberg, 3, lookup), nullptr);
   EXPECT_EQ(CreateDitherEngine(static_cast<TDitherMode>(42), 3, lookup), nullptr);
-  EXPECT_THROW(CreateDitherEngine(dmFloydSteinberg, 3, lookup), GIFException);
 
-  // Through the image: a picture of more than 8 bits under a mode not yet built. The
-  // image reduces a copy: the caller's picture keeps its format.
+  // Through the image: a picture of more than 8 bits under a mode outside the enumeration
+  // cannot become a frame. The image reduces a copy: the caller's picture keeps its format.
   TGIFImage gif;
+  gif.SetColorReduction(static_cast<TColorReduction>(42));
   copy->SetPixelFormat(TPixelFormat::Bits32);
-  EXPECT_THROW(gif.Assign(copy.get()), GIFException);
+  try {
+    gif.Assign(copy.get());
+    ADD_FAILURE() << "no error";
+  } catch (const GIFException& e) {
+    EXPECT_STREQ(e.what(), "Color reduction \"?\" with dither mode \"Nearest\" gave no picture");
+  }
   EXPECT_TRUE(gif.Empty());
   EXPECT_EQ(copy->PixelFormat(), TPixelFormat::Bits32);
 }
