@@ -5,7 +5,7 @@
 #include <string_view>
 
 // Fills %s and %d (and the other printf conversions) of a message text.
-std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
+std::string Format(const char* format, ...) __attribute__((format(gnu_printf, 1, 2)));
 
 std::string IntToStr(long long value);
 

@@ -114,9 +114,9 @@ TCoverageDivider::TCoverageDivider(int64_t c) {
   int l = 0;
   while ((int64_t{1} << l) < c) ++l;
   shift_ = 31 + l;
-  const unsigned __int128 power = static_cast<unsigned __int128>(1) << shift_;
-  const auto divisor = static_cast<unsigned __int128>(c);
-  multiplier_ = static_cast<uint32_t>((power + divisor - 1) / divisor);
+  // ceil(2^s / c) = (2^s - 1) div c + 1, in 64 bits: s is at most 63 for c < 2^32.
+  const uint64_t power_less_one = (uint64_t{1} << shift_) - 1;
+  multiplier_ = static_cast<uint32_t>(power_less_one / static_cast<uint64_t>(c) + 1);
 }
 
 void CheckPassRasters(const TBitmap& source, const TBitmap& dest, bool width_pass, bool enlarge) {

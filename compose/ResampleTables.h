@@ -10,7 +10,13 @@
 #pragma once
 
 #include <cstdint>
+#include <limits>
 #include <vector>
+
+// Every platform must compute the same bytes: a compiler whose long double is no wider
+// than double would give other positions and tones.
+static_assert(std::numeric_limits<long double>::digits == 64,
+              "the resampling and the tone scale need the 80-bit extended type");
 
 class TBitmap;
 

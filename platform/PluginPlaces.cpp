@@ -18,10 +18,6 @@ std::string Trim(const std::string& text) {
   return text.substr(first, text.find_last_not_of(blanks) - first + 1);
 }
 
-char Lower(char c) {
-  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
 std::string HomeDirectory() {
   const char* home = std::getenv("HOME");
   if (home != nullptr && home[0] != '\0') return home;
@@ -84,27 +80,6 @@ std::string SystemDirectory() {
 
 std::string WindowsDirectory() {
   return "/usr/local/lib/susie";
-}
-
-bool MatchesPattern(const std::string& name, const std::string& pattern) {
-  // Iterative wildcard match with one back-tracking point for the last '*'.
-  size_t n = 0, p = 0, star = std::string::npos, mark = 0;
-  while (n < name.size()) {
-    if (p < pattern.size() && (pattern[p] == '?' || Lower(pattern[p]) == Lower(name[n]))) {
-      ++n;
-      ++p;
-    } else if (p < pattern.size() && pattern[p] == '*') {
-      star = p++;
-      mark = n;
-    } else if (star != std::string::npos) {
-      p = star + 1;
-      n = ++mark;
-    } else {
-      return false;
-    }
-  }
-  while (p < pattern.size() && pattern[p] == '*') ++p;
-  return p == pattern.size();
 }
 
 std::vector<std::string> FindFiles(const std::string& directory, const std::string& pattern) {

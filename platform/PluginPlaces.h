@@ -1,12 +1,20 @@
-// The places where Susie plug-ins are looked for, and the file search over one folder:
-// this platform's stand-ins for the registry value, the program's folder, the current
-// directory, the system and Windows directories and the platform's file search.
+// The places where Susie plug-ins are looked for, and the file search over one folder. On
+// Windows these are the registry value, the program's folder, the current directory, the
+// system and Windows directories and FindFirstFileA/FindNextFileA; on Linux, stand-ins
+// for them.
 #pragma once
 
 #include <optional>
 #include <string>
 #include <vector>
 
+#ifdef _WIN32
+// The string value "Path" under the current user's key SusieRegistryKey(). Nothing when
+// the key or value is missing, the value is empty or is not a string.
+std::optional<std::string> SusiePluginPath();
+// The key under HKEY_CURRENT_USER that SusiePluginPath reads.
+const char* SusieRegistryKey();
+#else
 // The "Path" key of group [Plug-in] in Quenbrook/Susie.conf under the user's
 // configuration folder ($XDG_CONFIG_HOME when it is an absolute path, else ~/.config).
 // Nothing when the file, group or key is missing, the value is empty, or the file cannot
@@ -14,14 +22,15 @@
 std::optional<std::string> SusiePluginPath();
 // The INI file that SusiePluginPath reads (whether it exists or not).
 std::string SusieConfigFile();
+#endif
 
-// The folder of the running program's executable, without trailing '/'.
+// The folder of the running program's executable, without trailing delimiter.
 std::string ExecutableDirectory();
 // The process's current directory; empty when it cannot be had.
 std::string CurrentDirectory();
-// The stand-ins for the system and Windows directories: /usr/lib/susie and
-// /usr/local/lib/susie (where `cmake --install` puts the shipped plug-ins for the
-// default and the local prefix).
+// The system and Windows directories (empty when the platform cannot say); on Linux the
+// stand-ins /usr/lib/susie and /usr/local/lib/susie (where `cmake --install` puts the
+// shipped plug-ins for the default and the local prefix).
 std::string SystemDirectory();
 std::string WindowsDirectory();
 
@@ -29,7 +38,8 @@ std::string WindowsDirectory();
 // regard to case (ASCII letters).
 bool MatchesPattern(const std::string& name, const std::string& pattern);
 
-// The names (not paths) of the entries of `directory` that are regular files (links
-// followed), not hidden (no leading '.') and match `pattern`; sorted by name in byte
-// order. A folder that cannot be read gives none.
+// The names (not paths) of the entries of `directory` that match `pattern`. On Linux:
+// regular files (links followed), not hidden (no leading '.'), sorted by name in byte
+// order. On Windows: files that are neither folders nor hidden, in the order the system
+// returns them. A folder that cannot be read gives none.
 std::vector<std::string> FindFiles(const std::string& directory, const std::string& pattern);

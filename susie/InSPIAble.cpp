@@ -9,6 +9,7 @@
 #include "base/Messages.h"
 #include "base/Streams.h"
 #include "platform/LocalMemory.h"
+#include "platform/Paths.h"
 #include "susie/SPIs.h"
 
 namespace {
@@ -18,7 +19,7 @@ constexpr unsigned kFlagMemory = SPI_INPUT_MEMORY;
 
 std::string ExtractFileExt(const std::string& file_name) {
   const size_t dot = file_name.rfind('.');
-  const size_t slash = file_name.rfind('/');
+  const size_t slash = LastDelimiter(file_name);
   if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return "";
   return file_name.substr(dot);
 }
@@ -74,7 +75,7 @@ class THandleGuard {
 
 }  // namespace
 
-extern "C" int ProgressCallback(int, int, intptr_t) noexcept {
+extern "C" int SPI_API ProgressCallback(int, int, intptr_t) noexcept {
   return 0;
 }
 

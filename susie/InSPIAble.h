@@ -23,7 +23,7 @@ using TLoadFromSPIProc =
                        size_t bits_size, const TPictureInfoRec& info, bool& done)>;
 
 // The progress function handed to plug-ins: always 0, so a plug-in is never asked to stop.
-extern "C" int ProgressCallback(int num, int denom, intptr_t user_data) noexcept;
+extern "C" int SPI_API ProgressCallback(int num, int denom, intptr_t user_data) noexcept;
 
 class TInSPIAble {
  public:

@@ -4,6 +4,7 @@
 
 #include "base/Format.h"
 #include "base/Messages.h"
+#include "platform/Paths.h"
 #include "platform/PluginPlaces.h"
 #include "raster/Picture.h"
 #include "susie/SPIBitmap.h"
@@ -14,10 +15,10 @@ TSPIs* g_instance = nullptr;
 bool g_default_set = false;
 const TGraphicClass* g_default_graphic = nullptr;
 
-// The file name's extension with its dot: from the last '.' after the last '/'.
+// The file name's extension with its dot: from the last '.' after the last delimiter.
 std::string ExtractFileExt(const std::string& file_name) {
   const size_t dot = file_name.rfind('.');
-  const size_t slash = file_name.rfind('/');
+  const size_t slash = LastDelimiter(file_name);
   if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return "";
   return file_name.substr(dot);
 }
@@ -69,7 +70,7 @@ void TSPIs::Loaded() {
 }
 
 void TSPIs::Search(const std::string& mask) {
-  const size_t slash = mask.rfind('/');
+  const size_t slash = LastDelimiter(mask);
   if (slash != std::string::npos) {
     SearchDirectory(mask.substr(0, slash + 1), mask.substr(slash + 1));
     return;
@@ -79,19 +80,27 @@ void TSPIs::Search(const std::string& mask) {
   }
   if (SearchOptions.Contains(spsAppPluginDir)) {
     const std::string app = ExecutableDirectory();
-    if (!app.empty()) SearchDirectory((app == "/" ? "" : app) + "/SusiePlugin", mask);
+    if (!app.empty())
+      SearchDirectory((app == "/" ? "" : app) + kPathDelimiter + "SusiePlugin", mask);
   }
   if (SearchOptions.Contains(spsAppDir)) {
     const std::string app = ExecutableDirectory();
     if (!app.empty()) SearchDirectory(app, mask);
   }
   if (SearchOptions.Contains(spsCurrentDir)) SearchDirectory(CurrentDirectory(), mask);
-  if (SearchOptions.Contains(spsSystemDir)) SearchDirectory(SystemDirectory(), mask);
-  if (SearchOptions.Contains(spsWindowsDir)) SearchDirectory(WindowsDirectory(), mask);
+  // The system and Windows directories are skipped when the platform cannot name them.
+  if (SearchOptions.Contains(spsSystemDir)) {
+    const std::string system = SystemDirectory();
+    if (!system.empty()) SearchDirectory(system, mask);
+  }
+  if (SearchOptions.Contains(spsWindowsDir)) {
+    const std::string windows = WindowsDirectory();
+    if (!windows.empty()) SearchDirectory(windows, mask);
+  }
 }
 
 void TSPIs::SearchDirectory(std::string directory, const std::string& pattern) {
-  if (!directory.empty() && directory.back() != '/') directory += '/';
+  if (!directory.empty() && !IsPathDelimiter(directory.back())) directory += kPathDelimiter;
   std::vector<std::string> paths;
   for (const std::string& name : FindFiles(directory, pattern)) {
     const std::string path = directory + name;

@@ -38,9 +38,21 @@ typedef struct PluginDib {
   int height;
 } PluginDib;
 
+/* The blocks stay locked while the plug-in fills them. */
 static inline void PluginDibFree(PluginDib* dib) {
+  if (dib->info != NULL) SpiLocalUnlock(dib->info);
+  if (dib->bits != NULL) SpiLocalUnlock(dib->bits);
   SpiLocalFree(dib->info);
   SpiLocalFree(dib->bits);
+  memset(dib, 0, sizeof *dib);
+}
+
+/* Unlocks the finished blocks and hands them to the host, which frees them. */
+static inline void PluginDibHandOver(PluginDib* dib, SPI_HLOCAL* info, SPI_HLOCAL* bits) {
+  SpiLocalUnlock(dib->info);
+  SpiLocalUnlock(dib->bits);
+  *info = dib->info;
+  *bits = dib->bits;
   memset(dib, 0, sizeof *dib);
 }
 

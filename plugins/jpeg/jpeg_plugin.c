@@ -81,24 +81,25 @@ static int Decode(const uint8_t* data, size_t size, SpiPictureInfo* picture_info
   return SPI_SUCCESS;
 }
 
-SPI_EXPORT int GetPluginInfo(int infono, char* buf, int buflen) {
+SPI_EXPORT int SPI_API GetPluginInfo(int infono, char* buf, int buflen) {
   return PluginInfoAnswer(kInfo, (int)(sizeof kInfo / sizeof kInfo[0]), infono, buf, buflen);
 }
 
-SPI_EXPORT int IsSupported(const char* filename, void* head) {
+SPI_EXPORT int SPI_API IsSupported(const char* filename, void* head) {
   (void)filename;
   return IsJPEG(head, 3);
 }
 
-SPI_EXPORT int GetPictureInfo(const char* buf, intptr_t len, unsigned int flag,
-                              SpiPictureInfo* info) {
+SPI_EXPORT int SPI_API GetPictureInfo(const char* buf, intptr_t len, unsigned int flag,
+                                      SpiPictureInfo* info) {
   if ((flag & SPI_INPUT_MASK) != SPI_INPUT_MEMORY || info == NULL) return SPI_NOT_IMPLEMENTED;
   if (!IsJPEG(buf, len)) return SPI_UNKNOWN_FORMAT;
   return Decode((const uint8_t*)buf, (size_t)len, info, NULL);
 }
 
-SPI_EXPORT int GetPicture(const char* buf, intptr_t len, unsigned int flag, SPI_HLOCAL* info,
-                          SPI_HLOCAL* bits, SpiProgressCallback progress, intptr_t user_data) {
+SPI_EXPORT int SPI_API GetPicture(const char* buf, intptr_t len, unsigned int flag,
+                                  SPI_HLOCAL* info, SPI_HLOCAL* bits, SpiProgressCallback progress,
+                                  intptr_t user_data) {
   PluginDib dib;
   int result;
   if ((flag & SPI_INPUT_MASK) != SPI_INPUT_MEMORY || info == NULL || bits == NULL)
@@ -112,7 +113,6 @@ SPI_EXPORT int GetPicture(const char* buf, intptr_t len, unsigned int flag, SPI_
     PluginDibFree(&dib);
     return SPI_ABORTED;
   }
-  *info = dib.info;
-  *bits = dib.bits;
+  PluginDibHandOver(&dib, info, bits);
   return SPI_SUCCESS;
 }

@@ -1,12 +1,17 @@
-/* The header a Susie import plug-in for this platform includes: the API's types, the
- * exported entry names, and the local-memory functions through which a plug-in hands its
- * pictures to the host. C and C++; see README.md beside this file.
+/* The header a Susie import plug-in includes: the API's types, the exported entry names,
+ * and the local-memory functions through which a plug-in hands its pictures to the host.
+ * C and C++; see README.md beside this file.
  *
- * On this platform a plug-in is a shared library named NAME.spi. Entries use the
- * platform's one C calling convention (there is no second one to choose on x86-64 or
- * AArch64 Linux) and C linkage; SPI_EXPORT makes them visible. Values that hold an address
- * (the file-head argument of IsSupported, data lengths, the user value, memory handles)
- * are pointer-sized. */
+ * On Linux a plug-in is a shared library named NAME.spi. Entries use the platform's one C
+ * calling convention (there is no second one to choose on x86-64 or AArch64 Linux) and C
+ * linkage; SPI_EXPORT makes them visible. Values that hold an address (the file-head
+ * argument of IsSupported, data lengths, the user value, memory handles) are
+ * pointer-sized.
+ *
+ * On 32-bit Windows a plug-in is a DLL named NAME.spi whose entries use the standard
+ * calling convention (SPI_API, __stdcall) and are exported under their plain names (link
+ * with --kill-at, or name them in a .def file); every value above is 32 bits wide there,
+ * and the memory handles are kernel32's LocalAlloc handles. */
 #ifndef LUMIVEIL_SUSIE_PLUGIN_H
 #define LUMIVEIL_SUSIE_PLUGIN_H
 
@@ -20,7 +25,13 @@
 #else
 #define SPI_EXTERN_C
 #endif
+#if defined(_WIN32)
+#define SPI_API __stdcall
+#define SPI_EXPORT SPI_EXTERN_C __declspec(dllexport)
+#else
+#define SPI_API
 #define SPI_EXPORT SPI_EXTERN_C __attribute__((visibility("default")))
+#endif
 
 /* Results of the entries. The host only tells 0 (success) from anything else. */
 enum {
@@ -44,7 +55,8 @@ enum {
 /* A local-memory handle. */
 typedef void* SPI_HLOCAL;
 
-/* The picture information record, byte-packed (30 bytes with an 8-byte handle). */
+/* The picture information record, byte-packed (26 bytes with a 4-byte handle, 30 with an
+ * 8-byte one). */
 #pragma pack(push, 1)
 typedef struct SpiPictureInfo {
   int32_t left;
@@ -60,9 +72,10 @@ typedef struct SpiPictureInfo {
 
 /* The progress function the host passes to GetPicture. A result other than 0 asks the
  * plug-in to stop (this host always returns 0). */
-typedef int (*SpiProgressCallback)(int num, int denom, intptr_t user_data);
+typedef int(SPI_API* SpiProgressCallback)(int num, int denom, intptr_t user_data);
 
-/* The entries. A plug-in defines them with these exact names (SPI_EXPORT in front):
+/* The entries. A plug-in defines them with these exact names (SPI_EXPORT in front, SPI_API
+ * between the result type and the name):
  *
  *   int GetPluginInfo(int infono, char* buf, int buflen);
  *     infono 0: API version ("00IN" for an import plug-in); 1: a description; 2, 4, ...:
@@ -81,13 +94,57 @@ typedef int (*SpiProgressCallback)(int num, int denom, intptr_t user_data);
  *     row first, each padded to a multiple of 4 bytes; both allocated with SpiLocalAlloc.
  *     The host frees them.
  *   int GetPreview(...);  same arguments as GetPicture; optional. */
-typedef int (*SpiGetPluginInfoFunc)(int infono, char* buf, int buflen);
-typedef int (*SpiIsSupportedFunc)(const char* filename, void* head);
-typedef int (*SpiGetPictureInfoFunc)(const char* buf, intptr_t len, unsigned int flag,
-                                     SpiPictureInfo* info);
-typedef int (*SpiGetPictureFunc)(const char* buf, intptr_t len, unsigned int flag, SPI_HLOCAL* info,
-                                 SPI_HLOCAL* bits, SpiProgressCallback progress,
-                                 intptr_t user_data);
+typedef int(SPI_API* SpiGetPluginInfoFunc)(int infono, char* buf, int buflen);
+typedef int(SPI_API* SpiIsSupportedFunc)(const char* filename, void* head);
+typedef int(SPI_API* SpiGetPictureInfoFunc)(const char* buf, intptr_t len, unsigned int flag,
+                                            SpiPictureInfo* info);
+typedef int(SPI_API* SpiGetPictureFunc)(const char* buf, intptr_t len, unsigned int flag,
+                                        SPI_HLOCAL* info, SPI_HLOCAL* bits,
+                                        SpiProgressCallback progress, intptr_t user_data);
+
+#if defined(_WIN32)
+/* Local memory on Windows: kernel32's moveable blocks. The host locks, sizes and frees
+ * them with LocalLock, LocalSize and LocalFree, and refuses a handle that kernel32 does not
+ * know. The declarations are kernel32's own, repeated so that this header is all a plug-in
+ * needs; the host, which has local-memory functions of its own, defines SPI_HOST and
+ * gets only the types. */
+#if !defined(SPI_HOST)
+#define SPI_LMEM_FIXED 0x0000u
+#define SPI_LMEM_MOVEABLE 0x0002u
+#define SPI_LMEM_ZEROINIT 0x0040u
+#if !defined(_WINBASE_)
+SPI_EXTERN_C __declspec(dllimport) void* __stdcall LocalAlloc(unsigned int flags,
+                                                              unsigned long bytes);
+SPI_EXTERN_C __declspec(dllimport) void* __stdcall LocalLock(void* handle);
+SPI_EXTERN_C __declspec(dllimport) int __stdcall LocalUnlock(void* handle);
+SPI_EXTERN_C __declspec(dllimport) unsigned long __stdcall LocalSize(void* handle);
+SPI_EXTERN_C __declspec(dllimport) void* __stdcall LocalFree(void* handle);
+#endif
+
+/* A new moveable block of size bytes, filled with zeros; NULL when memory is short. */
+static inline SPI_HLOCAL SpiLocalAlloc(size_t size) {
+  return (SPI_HLOCAL)LocalAlloc(SPI_LMEM_MOVEABLE | SPI_LMEM_ZEROINIT, (unsigned long)size);
+}
+
+/* The block's data (the block stays locked until SpiLocalUnlock), or NULL. */
+static inline void* SpiLocalLock(SPI_HLOCAL handle) {
+  return handle != NULL ? LocalLock(handle) : NULL;
+}
+
+static inline int SpiLocalUnlock(SPI_HLOCAL handle) {
+  return handle != NULL ? LocalUnlock(handle) : 0;
+}
+
+static inline size_t SpiLocalSize(SPI_HLOCAL handle) {
+  return handle != NULL ? (size_t)LocalSize(handle) : 0;
+}
+
+/* Frees a block; returns NULL, or the handle when kernel32 refused it. */
+static inline SPI_HLOCAL SpiLocalFree(SPI_HLOCAL handle) {
+  return handle != NULL ? (SPI_HLOCAL)LocalFree(handle) : NULL;
+}
+#endif                              /* !SPI_HOST */
+#else                               /* !_WIN32 */
 
 /* Local memory. A block is a 16-byte header (a magic word, a check word and the size of
  * the data) followed by the data; the handle is the address of the header. The host locks,
@@ -145,5 +202,6 @@ static inline SPI_HLOCAL SpiLocalFree(SPI_HLOCAL handle) {
   free(handle);
   return NULL;
 }
+#endif /* _WIN32 */
 
 #endif /* LUMIVEIL_SUSIE_PLUGIN_H */

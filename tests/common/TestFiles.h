@@ -43,7 +43,7 @@ class TempDir {
   std::vector<std::string> Entries() const {
     std::vector<std::string> names;
     for (const auto& e : std::filesystem::directory_iterator(path_))
-      names.push_back(e.path().filename());
+      names.push_back(e.path().filename().string());
     return names;
   }
 

@@ -1,7 +1,6 @@
 // The command-line tool's synth and resize commands, run as programs: they must write the
 // same bytes as the library does for the same inputs, and fail cleanly.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -13,6 +12,7 @@
 #include "compose/ResizeBitmap.h"
 #include "compose/Workflow.h"
 #include "raster/Bitmap.h"
+#include "tests/common/RunTool.h"
 
 namespace {
 
@@ -24,20 +24,19 @@ const std::string kHidden = std::string(LUMIVEIL_SAMPLES) + "/chelsea.bmp";  // 
 class CliCompose : public testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/lumiveil-cli-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir_ = pattern;
+    const auto* test = testing::UnitTest::GetInstance()->current_test_info();
+    dir_ = fs::temp_directory_path() / (std::string("lumiveil-cli-") + test->name());
+    fs::remove_all(dir_);
+    ASSERT_TRUE(fs::create_directories(dir_));
   }
   void TearDown() override { fs::remove_all(dir_); }
 
   // Runs lumiveil with the arguments; returns the exit status, standard error in err_.
   int Run(const std::string& arguments) {
     const std::string err = (dir_ / "stderr.txt").string();
-    const std::string command =
-        std::string(LUMIVEIL_BIN_DIR) + "/lumiveil " + arguments + " >/dev/null 2>" + err;
-    const int status = std::system(command.c_str());
+    const int status = RunCommand(ToolPath() + " " + arguments + " >" + NullDevice() + " 2>" + err);
     err_ = Read(err);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return status;
   }
 
   static std::string Read(const fs::path& file) {

@@ -13,6 +13,7 @@
 #include "export/Teegif.h"
 #include "gif/Gifimage.h"
 #include "platform/Palettes.h"
+#include "tests/common/RunTool.h"
 #include "tests/common/TestFiles.h"
 #include "tests/gif/GifTestSupport.h"
 
@@ -346,8 +347,8 @@ TEST(SaveAsGif, TheCommandLineToolWritesTheSameFile) {
   photo.LoadFromFile(Sample("coffee.bmp"));
   TGifSaveTarget target;
   SaveAsGif(photo, target, dir.File("library.gif"));
-  const std::string command = std::string(LUMIVEIL_BIN_DIR) + "/lumiveil gif " +
-                              Sample("coffee.bmp") + " " + dir.File("tool.gif") + " --panel";
-  ASSERT_EQ(std::system(command.c_str()), 0);
+  const std::string command =
+      ToolPath() + " gif " + Sample("coffee.bmp") + " " + dir.File("tool.gif") + " --panel";
+  ASSERT_EQ(RunCommand(command), 0);
   EXPECT_EQ(ReadBytes(dir.File("tool.gif")), ReadBytes(dir.File("library.gif")));
 }

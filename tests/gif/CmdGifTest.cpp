@@ -1,12 +1,11 @@
 // The command-line tool's gif command, run as a program.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 
+#include "tests/common/RunTool.h"
 #include "tests/gif/GifTestSupport.h"
 
 namespace {
@@ -16,7 +15,9 @@ namespace fs = std::filesystem;
 struct CmdGifTest : testing::Test {
   fs::path dir;
   void SetUp() override {
-    dir = fs::temp_directory_path() / ("lumiveil-gif-" + std::to_string(::getpid()));
+    const auto* test = testing::UnitTest::GetInstance()->current_test_info();
+    dir = fs::temp_directory_path() / (std::string("lumiveil-gif-") + test->name());
+    fs::remove_all(dir);
     fs::create_directories(dir);
   }
   void TearDown() override { fs::remove_all(dir); }
@@ -24,14 +25,12 @@ struct CmdGifTest : testing::Test {
   // Runs the tool; returns its exit status, standard error in `err`.
   int Run(const std::string& args, std::string* err = nullptr) {
     const std::string err_file = (dir / "stderr.txt").string();
-    const std::string command =
-        std::string(LUMIVEIL_BIN_DIR) + "/lumiveil gif " + args + " 2>" + err_file;
-    const int status = std::system(command.c_str());
+    const int status = RunCommand(ToolPath() + " gif " + args + " 2>" + err_file);
     if (err) {
       std::ifstream in(err_file);
       err->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     }
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return status;
   }
   std::string Path(const std::string& name) { return (dir / name).string(); }
   static std::vector<uint8_t> Read(const std::string& path) {

@@ -68,6 +68,7 @@ TEST(JPEGImage, ReadsTheHeaderWithoutDecoding) {
 }
 
 TEST(JPEGImage, DecodesOnDemandToTheIndependentDecodersPixels) {
+  SKIP_WITHOUT_REFERENCE_DECODER();
   for (const std::string& file :
        {Rocket(), Data("plugins/grey.jpg"), Data("plugins/progressive.jpg")}) {
     TJPEGImage jpeg;

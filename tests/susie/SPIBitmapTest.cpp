@@ -317,3 +317,33 @@ TEST(SPIBitmap, WrongHandlesAndSizesFromAPluginAreRefusedClearly) {
     EXPECT_EQ(bitmap.Width(), 2) << c.what << ": the previous picture stays";
   }
 }
+
+#ifdef _WIN32
+TEST(SPIBitmap, TheHostFreesTheLocalAllocBlocksItIsHanded) {
+  auto spis = Load({"tp_basic"});
+  const auto& spi = static_cast<const TInSPI&>(Find(*spis, "tp_basic"));
+  // Called directly, the blocks stay with the caller, and the check sees them.
+  const std::vector<uint8_t> data = SmallPicture('F');
+  THLocal info = nullptr, bits = nullptr;
+  ASSERT_EQ(spi.GetPicture(data.data(), static_cast<intptr_t>(data.size()), 1, &info, &bits,
+                           &ProgressCallback, 0),
+            0);
+  EXPECT_EQ(LocalSize(info), 40u);
+  EXPECT_EQ(LocalSize(bits), 16u);
+  EXPECT_EQ(LiveHandles(spi), 2);
+  EXPECT_EQ(LocalFree(info), nullptr);
+  EXPECT_EQ(LocalFree(bits), nullptr);
+  EXPECT_EQ(LiveHandles(spi), 0);
+
+  // Moveable blocks (the plug-in SDK's), fixed blocks, and an information text: the host
+  // frees every one after the load.
+  TempDir dir;
+  for (const char mode : {'P', 'F', 'T'}) {
+    WriteFile(dir / "small.tpic", SmallPicture(mode));
+    TSPIBitmap bitmap;
+    bitmap.LoadFromFile(dir / "small.tpic");
+    EXPECT_EQ(bitmap.Pixel(0, 0), RGBColor(255, 0, 0)) << mode;
+    EXPECT_EQ(LiveHandles(spi), 0) << mode;
+  }
+}
+#endif

@@ -3,6 +3,8 @@
 // plug-in order for a file.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "base/Format.h"
 #include "base/Messages.h"
 #include "platform/PluginPlaces.h"
@@ -16,13 +18,13 @@ namespace {
 std::vector<std::string> FileNames(const TSPIs& spis) {
   std::vector<std::string> names;
   for (int i = 0; i < spis.Count(); ++i)
-    names.push_back(fs::path(spis.GetPlugins(i).FileName()).filename());
+    names.push_back(fs::path(spis.GetPlugins(i).FileName()).filename().string());
   return names;
 }
 
 std::vector<std::string> Names(const std::vector<TSPI*>& list) {
   std::vector<std::string> names;
-  for (const TSPI* spi : list) names.push_back(fs::path(spi->FileName()).filename());
+  for (const TSPI* spi : list) names.push_back(fs::path(spi->FileName()).filename().string());
   return names;
 }
 
@@ -130,17 +132,18 @@ TEST(SPIs, OnlyOneRunTimeInstance) {
 TEST(SPIs, SearchWithAFolderLoadsEachPluginOnceAndSkipsTheRestSilently) {
   TSPIs spis;
   spis.SearchOptions = TSPISearchOptions::All();  // a folder in the mask ignores the options
-  spis.Search(TestPluginDir() + "/*.SPI");
+  spis.Search(Join(TestPluginDir(), "*.SPI"));
   // Sorted by name; notalib, tp_noinfo and tp_nopicture are skipped.
   EXPECT_EQ(FileNames(spis),
             (std::vector<std::string>{"tp_a.spi", "tp_am.spi", "tp_b.spi", "tp_basic.spi",
                                       "tp_c.spi", "tp_endless.spi", "tp_infofail.spi",
                                       "tp_other.spi", "tp_refuse.spi", "tp_xn.spi"}));
   const int count = spis.Count();
-  spis.Search(TestPluginDir() + "/*.spi");
+  spis.Search(Join(TestPluginDir(), "*.spi"));
   EXPECT_EQ(spis.Count(), count) << "a plug-in loaded from the same path twice";
   EXPECT_EQ(spis.IndexOfSPIName(TestPlugin("tp_am")), 1);
-  EXPECT_EQ(spis.IndexOfSPIName(TestPluginDir() + "//tp_am.spi"), -1);
+  EXPECT_EQ(
+      spis.IndexOfSPIName(Join(TestPluginDir(), std::string(1, kPathDelimiter) + "tp_am.spi")), -1);
 }
 
 TEST(SPIs, RegistersImportPluginExtensionsAfterTheBuiltInEntries) {
@@ -150,11 +153,11 @@ TEST(SPIs, RegistersImportPluginExtensionsAfterTheBuiltInEntries) {
   for (int i = 0; i < 7; ++i) EXPECT_EQ(formats[i].Extension, built_in[i]);
   const int before = formats.Count();
   TSPIs spis;
-  spis.Search(TestPluginDir() + "/tp_[abc].spi");  // no such pattern syntax: nothing
+  spis.Search(Join(TestPluginDir(), "tp_[abc].spi"));  // no such pattern syntax: nothing
   EXPECT_EQ(spis.Count(), 0);
-  spis.Search(TestPluginDir() + "/tp_?.spi");
-  spis.Search(TestPluginDir() + "/tp_am.spi");
-  spis.Search(TestPluginDir() + "/tp_xn.spi");
+  spis.Search(Join(TestPluginDir(), "tp_?.spi"));
+  spis.Search(Join(TestPluginDir(), "tp_am.spi"));
+  spis.Search(Join(TestPluginDir(), "tp_xn.spi"));
   EXPECT_EQ(spis.Count(), 5);
   // tp_c claims "*.x;*.PIC" (from its last dot on: pic) and "*.bmp" (a second bmp entry);
   // the 00AM and 00XN plug-ins are listed but register nothing.
@@ -174,21 +177,21 @@ TEST(SPIs, OnPictureRegisterChoosesTheClassOrSkips) {
     EXPECT_EQ(cls, &TSPIBitmap::Class());
     cls = ext == "bmp" ? nullptr : &TBitmap::Class();
   };
-  spis.Search(TestPluginDir() + "/tp_c.spi");
+  spis.Search(Join(TestPluginDir(), "tp_c.spi"));
   EXPECT_EQ(seen, (std::vector<std::string>{"PIC/Picture C", "bmp/Bitmap C"}));
   EXPECT_EQ(EntriesSince(before), std::vector<std::string>{"pic:TBitmap:Picture C"});
 
   SetDefaultGraphic(nullptr);
   spis.OnPictureRegister = nullptr;
-  spis.Search(TestPluginDir() + "/tp_a.spi");
+  spis.Search(Join(TestPluginDir(), "tp_a.spi"));
   SetDefaultGraphic(&TSPIBitmap::Class());
   EXPECT_EQ(EntriesSince(before).size(), 1u) << "no default class: nothing registered";
 }
 
 TEST(SPIs, FindPluginListPutsClaimingPluginsFirstInReverseOrder) {
   TSPIs spis;
-  spis.Search(TestPluginDir() + "/tp_?.spi");  // A (*.pic), B (nothing), C (*.x;*.PIC)
-  spis.Search(TestPluginDir() + "/tp_am.spi");
+  spis.Search(Join(TestPluginDir(), "tp_?.spi"));  // A (*.pic), B (nothing), C (*.x;*.PIC)
+  spis.Search(Join(TestPluginDir(), "tp_am.spi"));
   std::vector<TSPI*> list;
   spis.FindPluginList({&TInSPI::Class()}, "/some/where/photo.PIC", list);
   EXPECT_EQ(Names(list), (std::vector<std::string>{"tp_c.spi", "tp_a.spi", "tp_b.spi"}));
@@ -211,13 +214,13 @@ TEST(SPIs, OnSearchCanRefuseAndItsFailuresAreSkipped) {
   TSPIs spis;
   std::vector<std::string> offered;
   spis.OnSearch = [&](TSPIs&, TSPI& spi, bool& accept) {
-    const std::string name = fs::path(spi.FileName()).filename();
+    const std::string name = fs::path(spi.FileName()).filename().string();
     offered.push_back(name);
     EXPECT_TRUE(accept);
     if (name == "tp_b.spi") accept = false;
     if (name == "tp_c.spi") throw EInvalidGraphic("refused by the event");
   };
-  spis.Search(TestPluginDir() + "/tp_?.spi");
+  spis.Search(Join(TestPluginDir(), "tp_?.spi"));
   EXPECT_EQ(offered, (std::vector<std::string>{"tp_a.spi", "tp_b.spi", "tp_c.spi"}));
   EXPECT_EQ(FileNames(spis), std::vector<std::string>{"tp_a.spi"});
 }
@@ -228,7 +231,7 @@ TEST(SPIs, AFailedRegistrationLeavesNoFreedPluginInTheList) {
                               const TGraphicClass*&) {
     if (ext == "bmp") throw EInvalidGraphic("cannot register");
   };
-  spis.Search(TestPluginDir() + "/tp_?.spi");  // tp_c fails on its second extension
+  spis.Search(Join(TestPluginDir(), "tp_?.spi"));  // tp_c fails on its second extension
   EXPECT_EQ(FileNames(spis), (std::vector<std::string>{"tp_a.spi", "tp_b.spi"}));
   auto c = CreateSPI(TestPlugin("tp_c"));
   ASSERT_NE(c, nullptr);
@@ -239,7 +242,7 @@ TEST(SPIs, AFailedRegistrationLeavesNoFreedPluginInTheList) {
 
 TEST(SPIs, ListOperations) {
   TSPIs spis;
-  spis.Search(TestPluginDir() + "/tp_?.spi");
+  spis.Search(Join(TestPluginDir(), "tp_?.spi"));
   ASSERT_EQ(spis.Count(), 3);
   TSPI* a = &spis.GetPlugins(0);
   TSPI* c = &spis.GetPlugins(2);
@@ -269,14 +272,70 @@ TEST(SPIs, ListOperations) {
   EXPECT_EQ(spis.Count(), 0);
 }
 
-TEST(PluginPlaces, PatternsAndFileSearch) {
+TEST(PluginPlaces, Patterns) {
   EXPECT_TRUE(MatchesPattern("PNG.SPI", "*.spi"));
   EXPECT_TRUE(MatchesPattern("a.spi", "?.spi"));
   EXPECT_FALSE(MatchesPattern("ab.spi", "?.spi"));
   EXPECT_FALSE(MatchesPattern("a.spi.txt", "*.spi"));
   EXPECT_TRUE(MatchesPattern("a.b.spi", "*.*"));
   EXPECT_TRUE(MatchesPattern("", "*"));
+}
 
+#ifdef _WIN32
+// Runs the system's attrib tool on a file ("+h" hidden, "+r" read-only, "+s" system).
+bool SetAttribute(const std::string& flag, const std::string& file) {
+  return std::system(("\"attrib " + flag + " \"" + file + "\" >NUL 2>&1\"").c_str()) == 0;
+}
+
+TEST(PluginPlaces, FileSearchTakesFilesButNotHiddenOnesOrFolders) {
+  TempDir dir;
+  for (const char* name :
+       {"b.spi", "B2.SPI", "a.spi", "hidden.spi", "ro.spi", "sys.spi", "c.txt", "old.spi~"})
+    WriteFile(dir / name, {1});
+  fs::create_directory(dir / "folder.spi");
+  ASSERT_TRUE(SetAttribute("+h", dir / "hidden.spi"));
+  ASSERT_TRUE(SetAttribute("+r", dir / "ro.spi"));
+  ASSERT_TRUE(SetAttribute("+s", dir / "sys.spi"));
+  // The order is the system's; the set is what counts.
+  std::vector<std::string> found = FindFiles(dir.Path(), "*.spi");
+  std::sort(found.begin(), found.end());
+  EXPECT_EQ(found, (std::vector<std::string>{"B2.SPI", "a.spi", "b.spi", "ro.spi", "sys.spi"}));
+  std::vector<std::string> with_delimiter = FindFiles(dir.Path() + "\\", "*.spi");
+  std::sort(with_delimiter.begin(), with_delimiter.end());
+  EXPECT_EQ(with_delimiter, found);
+  EXPECT_EQ(FindFiles(dir / "nowhere", "*.spi"), std::vector<std::string>{});
+  SetAttribute("-r", dir / "ro.spi");  // so that the folder can be removed
+  SetAttribute("-s", dir / "sys.spi");
+}
+
+TEST(PluginPlaces, RegistryPathIsReadWithItsSkippingRules) {
+  RegistryPathGuard guard;
+  EXPECT_STREQ(SusieRegistryKey(), "Software\\Quenbrook\\Susie\\Plug-in");
+  EXPECT_FALSE(SusiePluginPath()) << "no key";
+  ASSERT_TRUE(RegistryPathGuard::SetKeyWithoutPath());
+  EXPECT_FALSE(SusiePluginPath()) << "no value";
+  ASSERT_TRUE(RegistryPathGuard::Set(""));
+  EXPECT_FALSE(SusiePluginPath()) << "empty value";
+  ASSERT_TRUE(RegistryPathGuard::Set("5", "REG_DWORD"));
+  EXPECT_FALSE(SusiePluginPath()) << "not a string";
+  ASSERT_TRUE(RegistryPathGuard::Set("C:\\Program Files\\Susie"));
+  EXPECT_EQ(SusiePluginPath().value_or(""), "C:\\Program Files\\Susie");
+  ASSERT_TRUE(RegistryPathGuard::Set("C:\\Susie\\", "REG_EXPAND_SZ"));
+  EXPECT_EQ(SusiePluginPath().value_or(""), "C:\\Susie\\");
+}
+
+TEST(PluginPlaces, SystemAndWindowsDirectoriesAreTheSystems) {
+  const std::string system = SystemDirectory();
+  const std::string windows = WindowsDirectory();
+  ASSERT_FALSE(system.empty());
+  ASSERT_FALSE(windows.empty());
+  EXPECT_TRUE(fs::is_directory(system)) << system;
+  EXPECT_TRUE(fs::is_directory(windows)) << windows;
+  EXPECT_NE(system, windows);
+  EXPECT_FALSE(IsPathDelimiter(system.back()));
+}
+#else
+TEST(PluginPlaces, FileSearch) {
   TempDir dir;
   for (const char* name : {"b.spi", "B2.SPI", "a.spi", ".hidden.spi", "c.txt"})
     WriteFile(dir / name, {1});
@@ -308,16 +367,16 @@ TEST(PluginPlaces, SusieConfigFileIsReadWithItsSkippingRules) {
   EnvGuard relative("XDG_CONFIG_HOME", "relative/dir");  // not absolute: ~/.config instead
   EXPECT_NE(SusieConfigFile(), "relative/dir/Quenbrook/Susie.conf");
 }
+#endif
 
 TEST(SPIs, SearchesThePlacesInTheirFixedOrder) {
-  TempDir susie, current, config;
-  fs::create_symlink(TestPlugin("tp_a"), susie / "tp_a.spi");
-  fs::create_symlink(TestPlugin("tp_b"), current / "tp_b.spi");
-  fs::create_directory(config / "Quenbrook");
-  EnvGuard xdg("XDG_CONFIG_HOME", config.Path());
+  TempDir susie, current;
+  LinkOrCopy(TestPlugin("tp_a"), susie / "tp_a.spi");
+  LinkOrCopy(TestPlugin("tp_b"), current / "tp_b.spi");
+  SusiePathSetting setting;
   CwdGuard cwd(current.Path());
-  for (const std::string& path : {susie.Path(), susie.Path() + "/"}) {
-    std::ofstream(config / "Quenbrook/Susie.conf") << "[Plug-in]\nPath=" << path << "\n";
+  for (const std::string& path : {susie.Path(), susie.Path() + kPathDelimiter}) {
+    setting.Set(path);
     TSPIs spis;
     spis.SearchOptions = {spsCurrentDir, spsAppDir, spsAppPluginDir, spsSusieDir};
     spis.Loaded();
@@ -327,9 +386,11 @@ TEST(SPIs, SearchesThePlacesInTheirFixedOrder) {
               (std::vector<std::string>{"tp_a.spi", "tp_xn.spi", "tp_am.spi", "tp_b.spi"}))
         << "Path=" << path;
     ASSERT_EQ(spis.Count(), 4);
-    EXPECT_EQ(spis.GetPlugins(0).FileName(), susie.Path() + "/tp_a.spi");
-    EXPECT_EQ(spis.GetPlugins(1).FileName(), ExecutableDirectory() + "/SusiePlugin/tp_xn.spi");
-    EXPECT_EQ(spis.GetPlugins(2).FileName(), ExecutableDirectory() + "/tp_am.spi");
+    EXPECT_EQ(spis.GetPlugins(0).FileName(), susie / "tp_a.spi");
+    EXPECT_EQ(spis.GetPlugins(1).FileName(),
+              Join(Join(ExecutableDirectory(), "SusiePlugin"), "tp_xn.spi"));
+    EXPECT_EQ(spis.GetPlugins(2).FileName(), Join(ExecutableDirectory(), "tp_am.spi"));
+    EXPECT_EQ(spis.GetPlugins(3).FileName(), current / "tp_b.spi");
   }
   {
     TSPIs spis;
@@ -341,11 +402,10 @@ TEST(SPIs, SearchesThePlacesInTheirFixedOrder) {
 }
 
 TEST(SPIs, TheSameFolderThroughTwoOptionsIsLoadedOnce) {
-  TempDir current, config;
-  fs::create_symlink(TestPlugin("tp_a"), current / "tp_a.spi");
-  fs::create_directory(config / "Quenbrook");
-  std::ofstream(config / "Quenbrook/Susie.conf") << "[Plug-in]\nPath=" << current.Path() << "/\n";
-  EnvGuard xdg("XDG_CONFIG_HOME", config.Path());
+  TempDir current;
+  LinkOrCopy(TestPlugin("tp_a"), current / "tp_a.spi");
+  SusiePathSetting setting;
+  setting.Set(current.Path() + kPathDelimiter);
   CwdGuard cwd(current.Path());
   TSPIs spis;
   spis.SearchOptions = {spsSusieDir, spsCurrentDir};
@@ -354,8 +414,8 @@ TEST(SPIs, TheSameFolderThroughTwoOptionsIsLoadedOnce) {
 }
 
 TEST(SPIs, WithNoPluginsAnywhereNothingIsLoadedOrRegistered) {
-  TempDir empty, config;
-  EnvGuard xdg("XDG_CONFIG_HOME", config.Path());
+  TempDir empty;
+  SusiePathSetting setting;  // no folder set
   CwdGuard cwd(empty.Path());
   const int before = GetFileFormats().Count();
   TSPIs spis;

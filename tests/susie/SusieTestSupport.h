@@ -1,5 +1,6 @@
-// Helpers for the plug-in host's tests: temporary folders, environment and working
-// directory guards, and pictures in the test plug-in's format.
+// Helpers for the plug-in host's tests: paths in the platform's own form, temporary
+// folders, environment (Linux) or registry (Windows) settings, working directory guards,
+// and pictures in the test plug-in's format.
 #pragma once
 
 #include <cstdint>
@@ -10,20 +11,37 @@
 #include <string>
 #include <vector>
 
+#include <random>
+
 #include "platform/DynamicLibrary.h"
+#include "platform/Paths.h"
 #include "raster/BmpFormat.h"
 #include "susie/Spis.h"
 
 namespace fs = std::filesystem;
 
+// A folder as the platform's loader and file search name it: on Windows absolute, with
+// a drive and backslashes (so that it compares equal to GetModuleFileNameA's paths).
+inline std::string NativePath(const std::string& path) {
+#ifdef _WIN32
+  return fs::absolute(path).make_preferred().string();
+#else
+  return path;
+#endif
+}
+// Joins a folder and a name with the platform's delimiter.
+inline std::string Join(const std::string& folder, const std::string& name) {
+  return folder + kPathDelimiter + name;
+}
+
 inline std::string TestPluginDir() {
-  return LUMIVEIL_TEST_PLUGINS;
+  return NativePath(LUMIVEIL_TEST_PLUGINS);
 }
 inline std::string TestPlugin(const std::string& name) {
-  return TestPluginDir() + "/" + name + ".spi";
+  return Join(TestPluginDir(), name + ".spi");
 }
 inline std::string ShippedPluginDir() {
-  return std::string(LUMIVEIL_BIN_DIR) + "/SusiePlugin";
+  return Join(NativePath(LUMIVEIL_BIN_DIR), "SusiePlugin");
 }
 
 // What the test plug-in records (its TestPluginState).
@@ -46,12 +64,25 @@ inline TestPluginState& StateOf(const TSPI& spi) {
   return *fn();
 }
 
+#ifdef _WIN32
+// How many of the LocalAlloc blocks that the test plug-in handed over last are still
+// known to kernel32.
+inline int LiveHandles(const TSPI& spi) {
+  auto fn = reinterpret_cast<int (*)()>(GetProcAddress(spi.Handle(), "TestPluginLiveHandles"));
+  if (fn == nullptr) std::abort();
+  return fn();
+}
+#endif
+
 class TempDir {
  public:
   TempDir() {
-    std::string pattern = (fs::temp_directory_path() / "lumiveil-test-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr) std::abort();
-    path_ = pattern;
+    std::mt19937_64 rng(std::random_device{}());
+    const fs::path base = fs::temp_directory_path();
+    fs::path path;
+    do path = base / ("lumiveil-test-" + std::to_string(rng()));
+    while (!fs::create_directory(path));
+    path_ = NativePath(path.string());
   }
   ~TempDir() {
     std::error_code ec;
@@ -60,12 +91,49 @@ class TempDir {
   TempDir(const TempDir&) = delete;
   TempDir& operator=(const TempDir&) = delete;
   const std::string& Path() const { return path_; }
-  std::string operator/(const std::string& name) const { return path_ + "/" + name; }
+  std::string operator/(const std::string& name) const { return Join(path_, name); }
 
  private:
   std::string path_;
 };
 
+// Makes `to` name the same file as `from`: a symbolic link on Linux, a copy on Windows.
+inline void LinkOrCopy(const std::string& from, const std::string& to) {
+#ifdef _WIN32
+  fs::copy_file(from, to);
+#else
+  fs::create_symlink(from, to);
+#endif
+}
+
+#ifdef _WIN32
+// The string value "Path" under the current user's Susie key, set with the system's reg
+// tool for the life of the guard; the key is deleted again afterwards. A type other than
+// REG_SZ sets a value that is not a string.
+class RegistryPathGuard {
+ public:
+  RegistryPathGuard() { Delete(); }
+  ~RegistryPathGuard() { Delete(); }
+  RegistryPathGuard(const RegistryPathGuard&) = delete;
+  RegistryPathGuard& operator=(const RegistryPathGuard&) = delete;
+  static bool Set(const std::string& value, const char* type = "REG_SZ") {
+    // reg reads its arguments by the C rules: a backslash before the closing quote must
+    // be doubled.
+    std::string quoted = value;
+    if (!quoted.empty() && quoted.back() == '\\') quoted += '\\';
+    return Reg("add " + Key() + " /v Path /t " + type + " /d \"" + quoted + "\" /f");
+  }
+  static bool SetKeyWithoutPath() { return Reg("add " + Key() + " /v Other /d x /f"); }
+  static void Delete() { Reg("delete " + Key() + " /f"); }
+
+ private:
+  static std::string Key() { return "\"HKCU\\Software\\Quenbrook\\Susie\\Plug-in\""; }
+  static bool Reg(const std::string& arguments) {
+    const std::string command = "\"reg " + arguments + " >NUL 2>&1\"";
+    return std::system(command.c_str()) == 0;
+  }
+};
+#else
 class EnvGuard {
  public:
   EnvGuard(const char* name, const std::string& value) : name_(name) {
@@ -85,6 +153,30 @@ class EnvGuard {
   const char* name_;
   std::string old_;
   bool had_ = false;
+};
+#endif
+
+// The user's Susie plug-in folder setting for one test: the registry value on Windows,
+// the configuration file on Linux. Nothing is set until Set is called.
+class SusiePathSetting {
+ public:
+#ifdef _WIN32
+  void Set(const std::string& path) {
+    if (!RegistryPathGuard::Set(path)) std::abort();
+  }
+
+ private:
+  RegistryPathGuard guard_;
+#else
+  void Set(const std::string& path) {
+    fs::create_directories(config_ / "Quenbrook");
+    std::ofstream(config_ / "Quenbrook/Susie.conf") << "[Plug-in]\nPath=" << path << "\n";
+  }
+
+ private:
+  TempDir config_;
+  EnvGuard xdg_{"XDG_CONFIG_HOME", config_.Path()};
+#endif
 };
 
 class CwdGuard {

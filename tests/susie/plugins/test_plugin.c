@@ -2,8 +2,10 @@
  * format lets a test craft any result: "TPIC", a mode byte, then for mode 'P' a 32-bit
  * length and that many bytes of info block, a 32-bit length and that many bytes of bits;
  * the plug-in hands both back in local-memory blocks of exactly those sizes. Other modes
- * return handles that are wrong on purpose. It records what the host passed it
- * (TestPluginState), so the tests can check the calls.
+ * return handles that are wrong on purpose; mode 'F' is 'P' with fixed blocks on Windows
+ * (LocalAlloc's LMEM_FIXED, whose handle is the data's address). It records what the host
+ * passed it (TestPluginState), so the tests can check the calls, and on Windows the handles
+ * it handed over, so the tests can check that the host freed them.
  *
  * Switches: TP_PLUGIN (which plug-in: its API version and extension pairs, below),
  * TP_NO_INFO (no "GetPluginInfo"), TP_NO_PICTURE (no "GetPicture"), TP_REFUSE
@@ -33,6 +35,38 @@ SPI_EXPORT TestPluginState* TestPluginStateOf(void) {
 
 /* A block that is not one of the host's: its header is all zeros. */
 static uint64_t g_foreign_block[16];
+
+#ifdef _WIN32
+/* The blocks handed over by the last GetPictureInfo and GetPicture. */
+static SPI_HLOCAL g_handed[3];
+
+/* How many of them kernel32 still knows (blocks of at least one byte). */
+SPI_EXPORT int TestPluginLiveHandles(void) {
+  int live = 0, i;
+  for (i = 0; i < 3; ++i)
+    if (g_handed[i] != NULL && SpiLocalSize(g_handed[i]) != 0) ++live;
+  return live;
+}
+
+static SPI_HLOCAL Handed(int i, SPI_HLOCAL handle) {
+  g_handed[i] = handle;
+  return handle;
+}
+#else
+#define Handed(i, handle) (handle)
+#endif
+
+#ifndef TP_NO_PICTURE
+/* A block of the given size: moveable from the SDK, or fixed on Windows for mode 'F'. */
+static SPI_HLOCAL Block(size_t size, int fixed) {
+#ifdef _WIN32
+  if (fixed) return (SPI_HLOCAL)LocalAlloc(SPI_LMEM_FIXED | SPI_LMEM_ZEROINIT, (unsigned long)size);
+#else
+  (void)fixed;
+#endif
+  return SpiLocalAlloc(size);
+}
+#endif
 
 #define TP_VERSION "00IN"
 #if TP_PLUGIN == 1 /* basic, infofail */
@@ -76,14 +110,14 @@ static inline int IsTestPicture(const void* data, intptr_t len) {
 }
 
 #ifdef TP_NO_INFO
-SPI_EXPORT int GetPluginDescription(int infono, char* buf, int buflen) {
+SPI_EXPORT int SPI_API GetPluginDescription(int infono, char* buf, int buflen) {
   (void)infono;
   (void)buf;
   (void)buflen;
   return 0;
 }
 #else
-SPI_EXPORT int GetPluginInfo(int infono, char* buf, int buflen) {
+SPI_EXPORT int SPI_API GetPluginInfo(int infono, char* buf, int buflen) {
   const char* text = NULL;
   char endless[32];
   switch (infono) {
@@ -126,7 +160,7 @@ SPI_EXPORT int GetPluginInfo(int infono, char* buf, int buflen) {
 }
 #endif
 
-SPI_EXPORT int IsSupported(const char* filename, void* head) {
+SPI_EXPORT int SPI_API IsSupported(const char* filename, void* head) {
   ++g_state.is_supported_calls;
   memcpy(g_state.head, head, sizeof g_state.head);
   snprintf(g_state.file_name, sizeof g_state.file_name, "%s", filename ? filename : "(null)");
@@ -137,8 +171,8 @@ SPI_EXPORT int IsSupported(const char* filename, void* head) {
 #endif
 }
 
-SPI_EXPORT int GetPictureInfo(const char* buf, intptr_t len, unsigned int flag,
-                              SpiPictureInfo* info) {
+SPI_EXPORT int SPI_API GetPictureInfo(const char* buf, intptr_t len, unsigned int flag,
+                                      SpiPictureInfo* info) {
   ++g_state.get_picture_info_calls;
   g_state.last_info_length = len;
   g_state.last_flag = flag;
@@ -158,8 +192,9 @@ SPI_EXPORT int GetPictureInfo(const char* buf, intptr_t len, unsigned int flag,
   info->color_depth = 24;
   if (buf[4] == 'T') {
     /* An info text that fills its block with no NUL at the end. */
-    info->info_text = SpiLocalAlloc(5);
+    info->info_text = Handed(0, SpiLocalAlloc(5));
     memcpy(SpiLocalLock(info->info_text), "hello", 5);
+    SpiLocalUnlock(info->info_text);
   } else if (buf[4] == 'X') {
     info->info_text = (SPI_HLOCAL)g_foreign_block;
   }
@@ -168,8 +203,9 @@ SPI_EXPORT int GetPictureInfo(const char* buf, intptr_t len, unsigned int flag,
 }
 
 #ifndef TP_NO_PICTURE
-SPI_EXPORT int GetPicture(const char* buf, intptr_t len, unsigned int flag, SPI_HLOCAL* pinfo,
-                          SPI_HLOCAL* pbits, SpiProgressCallback progress, intptr_t user_data) {
+SPI_EXPORT int SPI_API GetPicture(const char* buf, intptr_t len, unsigned int flag,
+                                  SPI_HLOCAL* pinfo, SPI_HLOCAL* pbits,
+                                  SpiProgressCallback progress, intptr_t user_data) {
   const uint8_t* p = (const uint8_t*)buf;
   uint32_t info_size, bits_size;
   ++g_state.get_picture_calls;
@@ -179,6 +215,7 @@ SPI_EXPORT int GetPicture(const char* buf, intptr_t len, unsigned int flag, SPI_
   g_state.progress_result = progress(1, 2, user_data);
   switch (p[4]) {
     case 'P':
+    case 'F':
     case 'T':
     case 'X':
       break;
@@ -202,10 +239,12 @@ SPI_EXPORT int GetPicture(const char* buf, intptr_t len, unsigned int flag, SPI_
   if ((uint64_t)info_size + 13 > (uint64_t)len) return SPI_BROKEN_DATA;
   bits_size = Get32(p + 9 + info_size);
   if ((uint64_t)info_size + bits_size + 13 > (uint64_t)len) return SPI_BROKEN_DATA;
-  *pinfo = SpiLocalAlloc(info_size);
-  *pbits = SpiLocalAlloc(bits_size);
+  *pinfo = Handed(1, Block(info_size, p[4] == 'F'));
+  *pbits = Handed(2, Block(bits_size, p[4] == 'F'));
   memcpy(SpiLocalLock(*pinfo), p + 9, info_size);
   memcpy(SpiLocalLock(*pbits), p + 13 + info_size, bits_size);
+  SpiLocalUnlock(*pinfo);
+  SpiLocalUnlock(*pbits);
   return SPI_SUCCESS;
 }
 #endif

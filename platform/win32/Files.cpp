@@ -1,0 +1,109 @@
+// Safe saving on Windows: a temporary file beside the target (GetTempFileNameA), written
+// through a buffer, flushed to disk, then moved over the target with MoveFileExA.
+#include "platform/Files.h"
+
+#include <windows.h>
+
+#include <vector>
+
+#include "base/Exceptions.h"
+#include "base/Format.h"
+#include "base/Messages.h"
+#include "base/Streams.h"
+#include "platform/Paths.h"
+
+namespace {
+
+std::string FolderOf(const std::string& file_name) {
+  const size_t slash = LastDelimiter(file_name);
+  if (slash == std::string::npos) return ".";
+  if (slash == 0 || (slash == 2 && file_name[1] == ':')) return file_name.substr(0, slash + 1);
+  return file_name.substr(0, slash);
+}
+
+// A write stream over a file handle that we opened ourselves, gathering the writers'
+// many small pieces in a 64 KiB buffer.
+class THandleStream : public TStream {
+ public:
+  explicit THandleStream(HANDLE file) : file_(file) { buffer_.reserve(kBuffer); }
+  int64_t Read(void*, int64_t) override { return 0; }
+  int64_t Write(const void* data, int64_t count) override {
+    if (count <= 0 || failed_) return 0;
+    const auto* p = static_cast<const char*>(data);
+    if (buffer_.size() + static_cast<size_t>(count) > kBuffer) {
+      if (!Flush()) return 0;
+      if (static_cast<size_t>(count) >= kBuffer) return WriteOut(p, count) ? count : 0;
+    }
+    buffer_.insert(buffer_.end(), p, p + count);
+    return count;
+  }
+  int64_t Seek(int64_t offset, TSeekOrigin origin) override {
+    if (!Flush()) return -1;
+    const DWORD method = origin == TSeekOrigin::soBeginning ? FILE_BEGIN
+                         : origin == TSeekOrigin::soCurrent ? FILE_CURRENT
+                                                            : FILE_END;
+    LARGE_INTEGER distance, position;
+    distance.QuadPart = offset;
+    if (!SetFilePointerEx(file_, distance, &position, method)) return -1;
+    return position.QuadPart;
+  }
+  bool Flush() {
+    if (failed_) return false;
+    if (!buffer_.empty() && !WriteOut(buffer_.data(), static_cast<int64_t>(buffer_.size())))
+      failed_ = true;
+    buffer_.clear();
+    return !failed_;
+  }
+
+ private:
+  static constexpr size_t kBuffer = 64 * 1024;
+
+  bool WriteOut(const char* p, int64_t count) {
+    while (count > 0) {
+      const DWORD piece = count > (1 << 30) ? DWORD{1} << 30 : static_cast<DWORD>(count);
+      DWORD written = 0;
+      if (!WriteFile(file_, p, piece, &written, nullptr) || written == 0) return false;
+      p += written;
+      count -= written;
+    }
+    return true;
+  }
+
+  HANDLE file_;
+  std::vector<char> buffer_;
+  bool failed_ = false;
+};
+
+}  // namespace
+
+void SaveFileSafely(const std::string& file_name, const std::function<void(TStream&)>& write) {
+  char temp[MAX_PATH + 1] = {};
+  if (GetTempFileNameA(FolderOf(file_name).c_str(), "lvs", 0, temp) == 0)
+    throw EFCreateError(Format(SFCreateError, file_name.c_str()));
+  // GetTempFileNameA made the file; open it again for writing, hidden from others' writes.
+  HANDLE file = CreateFileA(temp, GENERIC_WRITE, FILE_SHARE_READ, nullptr, TRUNCATE_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    DeleteFileA(temp);
+    throw EFCreateError(Format(SFCreateError, file_name.c_str()));
+  }
+  try {
+    THandleStream stream(file);
+    write(stream);
+    if (!stream.Flush() || !FlushFileBuffers(file)) throw EWriteError(SWriteError);
+    const HANDLE closing = file;
+    file = INVALID_HANDLE_VALUE;
+    if (!CloseHandle(closing)) throw EWriteError(SWriteError);
+    if (!MoveFileExA(temp, file_name.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+      throw EFCreateError(Format(SFCreateError, file_name.c_str()));
+  } catch (...) {
+    if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+    DeleteFileA(temp);
+    throw;
+  }
+}
+
+bool FileExists(const std::string& file_name) {
+  const DWORD attributes = GetFileAttributesA(file_name.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}

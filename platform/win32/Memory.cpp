@@ -1,0 +1,50 @@
+// Memory for pixel stores on Windows: small blocks from the C heap, large ones straight
+// from VirtualAlloc (committed pages, zero-filled by the system, given back whole).
+#include "platform/Memory.h"
+
+#include <windows.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+constexpr size_t kLargeStore = size_t{4} << 20;
+// Every block carries a header of this size in front of the data, which keeps the data
+// 64-byte aligned in large blocks; it tells the two kinds apart on release.
+constexpr size_t kHeader = 64;
+constexpr uint32_t kLargeMagic = 0x4C565058u;
+
+struct TBlockHeader {
+  uint32_t magic;
+  void* base;
+};
+
+}  // namespace
+
+void* AllocatePixelMemory(size_t bytes) {
+  if (bytes > SIZE_MAX - 2 * kHeader) return nullptr;
+  if (bytes < kLargeStore) {
+    void* memory = std::malloc(bytes + kHeader);
+    if (memory == nullptr) return nullptr;
+    std::memset(memory, 0, sizeof(TBlockHeader));
+    return static_cast<char*>(memory) + kHeader;
+  }
+  void* base = VirtualAlloc(nullptr, bytes + kHeader, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+  if (base == nullptr) return nullptr;
+  auto* header = static_cast<TBlockHeader*>(base);
+  header->magic = kLargeMagic;
+  header->base = base;
+  return static_cast<char*>(base) + kHeader;
+}
+
+void ReleasePixelMemory(void* memory) {
+  if (memory == nullptr) return;
+  void* base = static_cast<char*>(memory) - kHeader;
+  const auto* header = static_cast<const TBlockHeader*>(base);
+  if (header->magic == kLargeMagic)
+    VirtualFree(header->base, 0, MEM_RELEASE);
+  else
+    std::free(base);
+}

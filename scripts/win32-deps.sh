@@ -1,0 +1,91 @@
+#!/usr/bin/env bash
+# Builds the libraries that the Windows plug-ins and tests link statically, for 32-bit
+# Windows, from Debian's own source packages (apt-get source: Debian's packaging with its
+# patches applied), into build-win32/deps/prefix. zlib comes ready built for Windows from
+# Debian's libz-mingw-w64-dev; GoogleTest is built by the cross build itself from the
+# sources that libgtest-dev ships. Does nothing when the prefix is complete.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$(pwd)/build-win32/deps
+prefix=$root/prefix
+stamp=$prefix/.complete
+[ -f "$stamp" ] && exit 0
+
+host=i686-w64-mingw32
+cc=$host-gcc-posix
+jobs=$(( $(nproc) < 2 ? $(nproc) : 2 ))
+sudo=""
+[ "$(id -u)" -ne 0 ] && sudo="sudo"
+
+# apt-get source needs the source indexes of the same suites as the binary ones.
+if ! apt-get indextargets --format '$(CREATED_BY)' 2>/dev/null | grep -q '^Sources$'; then
+  echo "Enabling Debian's source indexes"
+  $sudo tee /etc/apt/sources.list.d/lumiveil-deb-src.sources >/dev/null <<'SOURCES'
+Types: deb-src
+URIs: http://deb.debian.org/debian
+Suites: bookworm bookworm-updates
+Components: main
+Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
+
+Types: deb-src
+URIs: http://deb.debian.org/debian-security
+Suites: bookworm-security
+Components: main
+Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
+SOURCES
+  $sudo apt-get update -qq
+fi
+
+rm -rf "$root/src" "$prefix"
+mkdir -p "$root/src" "$prefix/include" "$prefix/lib"
+cd "$root/src"
+
+# Unpacks one source package, trying its versions from the newest down (an index may
+# name a version whose files the mirror no longer has).
+fetch() {
+  local package=$1 version
+  for version in $(apt-cache showsrc "$package" | sed -n 's/^Version: //p' | sort -rV); do
+    if apt-get source -qq "$package=$version" >/dev/null 2>&1; then return 0; fi
+  done
+  echo "Cannot fetch the Debian source package $package" >&2
+  return 1
+}
+fetch libpng1.6
+fetch libjpeg-turbo
+fetch giflib
+
+# zlib for Windows, as Debian ships it (a static archive and its headers).
+cp /usr/$host/include/zlib.h /usr/$host/include/zconf.h "$prefix/include/"
+cp /usr/$host/lib/libz.a "$prefix/lib/"
+
+toolchain=(-DCMAKE_SYSTEM_NAME=Windows -DCMAKE_SYSTEM_PROCESSOR=x86
+  -DCMAKE_C_COMPILER=$cc -DCMAKE_RC_COMPILER=$host-windres
+  -DCMAKE_FIND_ROOT_PATH="/usr/$host;$prefix" -DCMAKE_FIND_ROOT_PATH_MODE_PROGRAM=NEVER
+  -DCMAKE_FIND_ROOT_PATH_MODE_LIBRARY=ONLY -DCMAKE_FIND_ROOT_PATH_MODE_INCLUDE=ONLY
+  -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix")
+
+echo "Building libpng for Windows"
+cmake -S libpng1.6-*/ -B png-build "${toolchain[@]}" -DPNG_SHARED=OFF -DPNG_STATIC=ON \
+  -DPNG_TESTS=OFF -DPNG_EXECUTABLES=OFF -DZLIB_LIBRARY="$prefix/lib/libz.a" \
+  -DZLIB_INCLUDE_DIR="$prefix/include" >/dev/null
+cmake --build png-build -j"$jobs" >/dev/null
+cmake --install png-build >/dev/null
+
+echo "Building libjpeg-turbo for Windows"
+cmake -S libjpeg-turbo-*/ -B jpeg-build "${toolchain[@]}" -DENABLE_SHARED=OFF \
+  -DENABLE_STATIC=ON -DWITH_SIMD=OFF -DWITH_TURBOJPEG=OFF >/dev/null
+cmake --build jpeg-build --target jpeg-static -j"$jobs" >/dev/null
+cp jpeg-build/libjpeg.a "$prefix/lib/"
+cp libjpeg-turbo-*/jpeglib.h libjpeg-turbo-*/jmorecfg.h libjpeg-turbo-*/jerror.h \
+  jpeg-build/jconfig.h "$prefix/include/"
+
+echo "Building giflib for Windows"
+mkdir -p gif-build
+for f in dgif_lib egif_lib gifalloc gif_err gif_font gif_hash openbsd-reallocarray quantize; do
+  $cc -O2 -c giflib-*/$f.c -o gif-build/$f.o
+done
+$host-ar rcs "$prefix/lib/libgif.a" gif-build/*.o
+cp giflib-*/gif_lib.h "$prefix/include/"
+
+rm -rf "$root/src"
+touch "$stamp"
