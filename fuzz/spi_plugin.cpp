@@ -15,12 +15,13 @@
 #include "susie/InSPIAble.h"
 #include "susie/Spibmp.h"
 
+// The plug-in's entries, declared as it defines them (the plug-in API's calling convention).
 extern "C" {
-int GetPluginInfo(int infono, char* buf, int buflen);
-int IsSupported(const char* filename, void* head);
-int GetPictureInfo(const char* buf, intptr_t len, unsigned int flag, SpiPictureInfo* info);
-int GetPicture(const char* buf, intptr_t len, unsigned int flag, SPI_HLOCAL* info, SPI_HLOCAL* bits,
-               SpiProgressCallback progress, intptr_t user_data);
+int SPI_API GetPluginInfo(int infono, char* buf, int buflen);
+int SPI_API IsSupported(const char* filename, void* head);
+int SPI_API GetPictureInfo(const char* buf, intptr_t len, unsigned int flag, SpiPictureInfo* info);
+int SPI_API GetPicture(const char* buf, intptr_t len, unsigned int flag, SPI_HLOCAL* info,
+                       SPI_HLOCAL* bits, SpiProgressCallback progress, intptr_t user_data);
 }
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
@@ -44,8 +45,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::memset(&picture_info, 0, sizeof picture_info);
   if (GetPictureInfo(buf, len, SPI_INPUT_MEMORY, &picture_info) == SPI_SUCCESS &&
       picture_info.info_text != nullptr) {
-    FUZZ_CHECK(SpiLocalValid(picture_info.info_text));
-    SpiLocalFree(picture_info.info_text);
+    // The host frees the text as it frees every block a plug-in hands over.
+    FUZZ_CHECK(LocalValid(picture_info.info_text));
+    LocalFree(picture_info.info_text);
   }
 
   SPI_HLOCAL info = nullptr;
