@@ -103,6 +103,44 @@ static inline uint8_t* PluginDibRow(const PluginDib* dib, int y) {
   return dib->pixels + (size_t)(dib->height - 1 - y) * dib->stride;
 }
 
+/* A plug-in's format test on the first len bytes, and its decoder: with picture_info it
+ * fills the picture's description, with dib it makes the picture. */
+typedef int (*PluginRecognizer)(const void* data, intptr_t len);
+typedef int (*PluginDecoder)(const uint8_t* data, size_t size, SpiPictureInfo* picture_info,
+                             PluginDib* dib);
+
+/* GetPictureInfo as every shipped plug-in answers it: memory input only. */
+static inline int PluginGetPictureInfo(const char* buf, intptr_t len, unsigned int flag,
+                                       SpiPictureInfo* info, PluginRecognizer recognize,
+                                       PluginDecoder decode) {
+  if ((flag & SPI_INPUT_MASK) != SPI_INPUT_MEMORY || info == NULL) return SPI_NOT_IMPLEMENTED;
+  if (!recognize(buf, len)) return SPI_UNKNOWN_FORMAT;
+  return decode((const uint8_t*)buf, (size_t)len, info, NULL);
+}
+
+/* GetPicture as every shipped plug-in answers it: memory input only, progress reported
+ * before and after decoding (either may abort), the blocks handed over only on success. */
+static inline int PluginGetPicture(const char* buf, intptr_t len, unsigned int flag,
+                                   SPI_HLOCAL* info, SPI_HLOCAL* bits, SpiProgressCallback progress,
+                                   intptr_t user_data, PluginRecognizer recognize,
+                                   PluginDecoder decode) {
+  PluginDib dib;
+  int result;
+  if ((flag & SPI_INPUT_MASK) != SPI_INPUT_MEMORY || info == NULL || bits == NULL)
+    return SPI_NOT_IMPLEMENTED;
+  if (!recognize(buf, len)) return SPI_UNKNOWN_FORMAT;
+  if (progress != NULL && progress(0, 1, user_data) != 0) return SPI_ABORTED;
+  memset(&dib, 0, sizeof dib);
+  result = decode((const uint8_t*)buf, (size_t)len, NULL, &dib);
+  if (result != SPI_SUCCESS) return result;
+  if (progress != NULL && progress(1, 1, user_data) != 0) {
+    PluginDibFree(&dib);
+    return SPI_ABORTED;
+  }
+  PluginDibHandOver(&dib, info, bits);
+  return SPI_SUCCESS;
+}
+
 /* c composed with alpha a (0..max) over white, both in 0..max; rounded. */
 static inline uint32_t PluginOverWhite(uint32_t c, uint32_t a, uint32_t max) {
   const uint64_t v = (uint64_t)c * a + (uint64_t)max * (max - a);

@@ -192,27 +192,11 @@ SPI_EXPORT int SPI_API IsSupported(const char* filename, void* head) {
 
 SPI_EXPORT int SPI_API GetPictureInfo(const char* buf, intptr_t len, unsigned int flag,
                                       SpiPictureInfo* info) {
-  if ((flag & SPI_INPUT_MASK) != SPI_INPUT_MEMORY || info == NULL) return SPI_NOT_IMPLEMENTED;
-  if (!IsPNG(buf, len)) return SPI_UNKNOWN_FORMAT;
-  return Decode((const uint8_t*)buf, (size_t)len, info, NULL);
+  return PluginGetPictureInfo(buf, len, flag, info, IsPNG, Decode);
 }
 
 SPI_EXPORT int SPI_API GetPicture(const char* buf, intptr_t len, unsigned int flag,
                                   SPI_HLOCAL* info, SPI_HLOCAL* bits, SpiProgressCallback progress,
                                   intptr_t user_data) {
-  PluginDib dib;
-  int result;
-  if ((flag & SPI_INPUT_MASK) != SPI_INPUT_MEMORY || info == NULL || bits == NULL)
-    return SPI_NOT_IMPLEMENTED;
-  if (!IsPNG(buf, len)) return SPI_UNKNOWN_FORMAT;
-  if (progress != NULL && progress(0, 1, user_data) != 0) return SPI_ABORTED;
-  memset(&dib, 0, sizeof dib);
-  result = Decode((const uint8_t*)buf, (size_t)len, NULL, &dib);
-  if (result != SPI_SUCCESS) return result;
-  if (progress != NULL && progress(1, 1, user_data) != 0) {
-    PluginDibFree(&dib);
-    return SPI_ABORTED;
-  }
-  PluginDibHandOver(&dib, info, bits);
-  return SPI_SUCCESS;
+  return PluginGetPicture(buf, len, flag, info, bits, progress, user_data, IsPNG, Decode);
 }
