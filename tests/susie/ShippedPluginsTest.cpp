@@ -4,7 +4,16 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <fstream>
+#include <functional>
+#include <string>
 
+#ifndef _WIN32
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
+
+#include "platform/LocalMemory.h"
 #include "susie/Spibmp.h"
 #include "susie/Spis.h"
 #include "tests/ImageReference.h"
@@ -140,3 +149,82 @@ TEST(CommandLine, ConvertGivesTheIndependentDecodersPixels) {
       << text;
 #endif
 }
+
+#ifndef _WIN32
+namespace {
+
+// The peak of the process's virtual size, in KiB (VmPeak).
+long PeakVirtualKiB() {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line))
+    if (line.rfind("VmPeak:", 0) == 0) return std::strtol(line.c_str() + 7, nullptr, 10);
+  return -1;
+}
+
+// How far the peak virtual size grows, in MiB, while a child process runs fn (a fork
+// starts its peak afresh at its current size). A claimed size that the decoder allocates
+// shows here even when its pages are never touched.
+long PeakGrowthMiB(const std::function<void()>& fn) {
+  int pipe_ends[2];
+  if (pipe(pipe_ends) != 0) return -1;
+  const pid_t child = fork();
+  if (child == 0) {
+    const long before = PeakVirtualKiB();
+    fn();
+    const long growth = (PeakVirtualKiB() - before) / 1024;
+    (void)!write(pipe_ends[1], &growth, sizeof growth);
+    _exit(0);
+  }
+  close(pipe_ends[1]);
+  long growth = -1;
+  if (read(pipe_ends[0], &growth, sizeof growth) != sizeof growth) growth = -1;
+  close(pipe_ends[0]);
+  int status = 0;
+  waitpid(child, &status, 0);
+  return growth;
+}
+
+}  // namespace
+
+// Found by fuzzing: libpng allocates a chunk's claimed length before reading it, so a
+// small file claiming a text chunk of 560 MiB cost 560 MiB. Such a file is refused before
+// the decoder sees it, whether the chunk stands before or after the image data.
+TEST(ShippedPluginsInfo, ChunksLongerThanTheFileAllocateNothing) {
+  TSPIs spis;
+  spis.Search(Join(ShippedPluginDir(), "*.spi"));
+  ASSERT_EQ(spis.Count(), 3);
+  const TInSPI& png = static_cast<const TInSPI&>(spis.GetPlugins(2));
+  ASSERT_EQ(png.GetExtNames()[0], "*.png");
+
+  std::vector<std::vector<uint8_t>> files;
+  files.push_back(ReadFile(std::string(LUMIVEIL_TESTDATA) +
+                           "/../../fuzz/regressions/fuzz_plugin_png/"
+                           "text-chunk-longer-than-the-file.png"));
+  // A whole picture followed by a text chunk that claims 500 MB, in place of the end chunk.
+  std::vector<uint8_t> trailing = ReadFile(Data("sdl2-image/sample.png"));
+  ASSERT_GT(trailing.size(), 12u);
+  trailing.resize(trailing.size() - 12);           // the end chunk
+  const char claim[] = "\x1D\xCD\x65\x00tEXtabc";  // 500 000 000 bytes of text
+  trailing.insert(trailing.end(), claim, claim + sizeof claim - 1);
+  trailing.resize(trailing.size() + 64, 0);
+  files.push_back(trailing);
+
+  for (size_t i = 0; i < files.size(); ++i) {
+    const std::vector<uint8_t>& data = files[i];
+    const long growth = PeakGrowthMiB([&] {
+      TPictureInfo info;
+      png.GetPictureInfo(data.data(), static_cast<intptr_t>(data.size()), 1, &info);
+      THLocal header = nullptr;
+      THLocal bits = nullptr;
+      if (png.GetPicture(data.data(), static_cast<intptr_t>(data.size()), 1, &header, &bits,
+                         nullptr, 0) == 0) {
+        LocalFree(header);
+        LocalFree(bits);
+      }
+    });
+    ASSERT_GE(growth, 0) << "file " << i;
+    EXPECT_LT(growth, 64) << "file " << i << ": MiB of address space taken";
+  }
+}
+#endif
