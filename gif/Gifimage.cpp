@@ -6,6 +6,7 @@
 #include "base/Exceptions.h"
 #include "base/Messages.h"
 #include "base/Streams.h"
+#include "platform/Clipboard.h"
 #include "platform/Files.h"
 #include "raster/Picture.h"
 
@@ -160,6 +161,15 @@ void TGIFImage::SaveToFile(const std::string& file_name) {
   SaveFileSafely(file_name, [&file](TStream& stream) { file.SaveToStream(stream); });
 }
 
+namespace {
+unsigned gif_clipboard_format = 0;
+}
+
+unsigned GIFClipboardFormat() {
+  return gif_clipboard_format;
+}
+
 void InitializeGIFModule() {
   TPicture::RegisterFileFormat("gif", SGIFImage, TGIFImage::Class());
+  gif_clipboard_format = RegisterClipboardFormat(SGIFImage);
 }

@@ -91,5 +91,8 @@ class TGIFImage : public TGraphic {
 };
 
 // The GIF module's initialisation: registers "gif" ("GIF Image") for TGIFImage with the
-// picture format registry. Run once by the registry, after its own entries.
+// picture format registry, and the platform clipboard format "GIF Image". Run once by the
+// registry, after its own entries.
 void InitializeGIFModule();
+// The clipboard format registered for TGIFImage (0 before the module is initialised).
+unsigned GIFClipboardFormat();

@@ -6,6 +6,7 @@
 #include "base/Exceptions.h"
 #include "base/Messages.h"
 #include "base/Streams.h"
+#include "platform/Clipboard.h"
 #include "raster/Bitmap.h"
 #include "raster/FileFormats.h"
 #include "raster/Icon.h"
@@ -84,6 +85,14 @@ TEST(FileFormats, BuiltInEntriesComeFirstWithTheirDescriptions) {
     EXPECT_EQ(formats[i].GraphicClass, expected[i].cls) << i;
     EXPECT_EQ(formats[i].Description, expected[i].description) << i;
   }
+  // The GIF module also registers its clipboard format; the name finds the same one in
+  // any case.
+  const unsigned gif = GIFClipboardFormat();
+  EXPECT_GE(gif, 0xC000u);
+  EXPECT_EQ(ClipboardFormatName(gif), "GIF Image");
+  EXPECT_EQ(RegisterClipboardFormat("gif image"), gif);
+  EXPECT_NE(RegisterClipboardFormat("Another Format"), gif);
+  EXPECT_EQ(RegisterClipboardFormat(""), 0u);
 }
 
 TEST(FileFormats, RegistrationAppendsLookupIsFromTheLastAndUnregisterTakesDescendants) {
