@@ -12,6 +12,7 @@
 #include "base/Format.h"
 #include "base/Messages.h"
 #include "base/Streams.h"
+#include "platform/BufferedFileStream.h"
 
 namespace {
 
@@ -22,43 +23,13 @@ std::string FolderOf(const std::string& file_name) {
   return file_name.substr(0, slash);
 }
 
-// A write stream over a file descriptor that we opened ourselves. Writes are gathered in
-// a 64 KiB buffer, since the writers hand over many small pieces (a GIF file comes in
-// 256-byte sub-blocks).
-class TDescriptorStream : public TStream {
+// The safe save's stream over a file descriptor that we opened ourselves.
+class TDescriptorStream final : public TBufferedFileStream {
  public:
-  explicit TDescriptorStream(int fd) : fd_(fd) { buffer_.reserve(kBuffer); }
-  int64_t Read(void*, int64_t) override { return 0; }
-  int64_t Write(const void* data, int64_t count) override {
-    if (count <= 0 || failed_) return 0;
-    const auto* p = static_cast<const char*>(data);
-    if (buffer_.size() + static_cast<size_t>(count) > kBuffer) {
-      if (!Flush()) return 0;
-      if (static_cast<size_t>(count) >= kBuffer) return WriteOut(p, count) ? count : 0;
-    }
-    buffer_.insert(buffer_.end(), p, p + count);
-    return count;
-  }
-  int64_t Seek(int64_t offset, TSeekOrigin origin) override {
-    if (!Flush()) return -1;
-    const int whence = origin == TSeekOrigin::soBeginning ? SEEK_SET
-                       : origin == TSeekOrigin::soCurrent ? SEEK_CUR
-                                                          : SEEK_END;
-    return static_cast<int64_t>(::lseek(fd_, offset, whence));
-  }
-  // Writes out what is buffered; false when the file refused bytes.
-  bool Flush() {
-    if (failed_) return false;
-    if (!buffer_.empty() && !WriteOut(buffer_.data(), static_cast<int64_t>(buffer_.size())))
-      failed_ = true;
-    buffer_.clear();
-    return !failed_;
-  }
+  explicit TDescriptorStream(int fd) : fd_(fd) {}
 
- private:
-  static constexpr size_t kBuffer = 64 * 1024;
-
-  bool WriteOut(const char* p, int64_t count) {
+ protected:
+  bool WriteOut(const char* p, int64_t count) override {
     int64_t done = 0;
     while (done < count) {
       const ssize_t n = ::write(fd_, p + done, static_cast<size_t>(count - done));
@@ -68,10 +39,15 @@ class TDescriptorStream : public TStream {
     }
     return true;
   }
+  int64_t SeekFile(int64_t offset, TSeekOrigin origin) override {
+    const int whence = origin == TSeekOrigin::soBeginning ? SEEK_SET
+                       : origin == TSeekOrigin::soCurrent ? SEEK_CUR
+                                                          : SEEK_END;
+    return static_cast<int64_t>(::lseek(fd_, offset, whence));
+  }
 
+ private:
   int fd_;
-  std::vector<char> buffer_;
-  bool failed_ = false;
 };
 
 mode_t DefaultFileMode() {

@@ -10,6 +10,7 @@
 #include "base/Format.h"
 #include "base/Messages.h"
 #include "base/Streams.h"
+#include "platform/BufferedFileStream.h"
 #include "platform/Paths.h"
 
 namespace {
@@ -21,44 +22,13 @@ std::string FolderOf(const std::string& file_name) {
   return file_name.substr(0, slash);
 }
 
-// A write stream over a file handle that we opened ourselves, gathering the writers'
-// many small pieces in a 64 KiB buffer.
-class THandleStream : public TStream {
+// The safe save's stream over a file handle that we opened ourselves.
+class THandleStream final : public TBufferedFileStream {
  public:
-  explicit THandleStream(HANDLE file) : file_(file) { buffer_.reserve(kBuffer); }
-  int64_t Read(void*, int64_t) override { return 0; }
-  int64_t Write(const void* data, int64_t count) override {
-    if (count <= 0 || failed_) return 0;
-    const auto* p = static_cast<const char*>(data);
-    if (buffer_.size() + static_cast<size_t>(count) > kBuffer) {
-      if (!Flush()) return 0;
-      if (static_cast<size_t>(count) >= kBuffer) return WriteOut(p, count) ? count : 0;
-    }
-    buffer_.insert(buffer_.end(), p, p + count);
-    return count;
-  }
-  int64_t Seek(int64_t offset, TSeekOrigin origin) override {
-    if (!Flush()) return -1;
-    const DWORD method = origin == TSeekOrigin::soBeginning ? FILE_BEGIN
-                         : origin == TSeekOrigin::soCurrent ? FILE_CURRENT
-                                                            : FILE_END;
-    LARGE_INTEGER distance, position;
-    distance.QuadPart = offset;
-    if (!SetFilePointerEx(file_, distance, &position, method)) return -1;
-    return position.QuadPart;
-  }
-  bool Flush() {
-    if (failed_) return false;
-    if (!buffer_.empty() && !WriteOut(buffer_.data(), static_cast<int64_t>(buffer_.size())))
-      failed_ = true;
-    buffer_.clear();
-    return !failed_;
-  }
+  explicit THandleStream(HANDLE file) : file_(file) {}
 
- private:
-  static constexpr size_t kBuffer = 64 * 1024;
-
-  bool WriteOut(const char* p, int64_t count) {
+ protected:
+  bool WriteOut(const char* p, int64_t count) override {
     while (count > 0) {
       const DWORD piece = count > (1 << 30) ? DWORD{1} << 30 : static_cast<DWORD>(count);
       DWORD written = 0;
@@ -68,10 +38,18 @@ class THandleStream : public TStream {
     }
     return true;
   }
+  int64_t SeekFile(int64_t offset, TSeekOrigin origin) override {
+    const DWORD method = origin == TSeekOrigin::soBeginning ? FILE_BEGIN
+                         : origin == TSeekOrigin::soCurrent ? FILE_CURRENT
+                                                            : FILE_END;
+    LARGE_INTEGER distance, position;
+    distance.QuadPart = offset;
+    if (!SetFilePointerEx(file_, distance, &position, method)) return -1;
+    return position.QuadPart;
+  }
 
+ private:
   HANDLE file_;
-  std::vector<char> buffer_;
-  bool failed_ = false;
 };
 
 }  // namespace
