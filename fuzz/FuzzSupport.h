@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "base/Streams.h"
 #include "raster/Bitmap.h"
 #include "raster/BmpFormat.h"
 
@@ -40,6 +41,12 @@ inline TFuzzInput TakeOptions(const uint8_t* data, size_t size, size_t option_by
   for (size_t i = 0; i < option_bytes; ++i)
     input.options |= static_cast<uint32_t>(data[input.size + i]) << (8 * i);
   return input;
+}
+
+// A memory stream holding the given bytes, positioned at their start (a reader's input).
+inline void FillStream(TMemoryStream& stream, const uint8_t* data, size_t size) {
+  stream.WriteBuffer(data, static_cast<int64_t>(size));
+  stream.SetPosition(0);
 }
 
 // Reads every byte of a buffer; the sum goes to a volatile sink so the reads stay.

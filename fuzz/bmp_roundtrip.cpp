@@ -25,8 +25,7 @@ std::vector<uint8_t> Write(TBitmap& bitmap, bool stored) {
 
 void Read(TBitmap& bitmap, const std::vector<uint8_t>& bytes, bool stored) {
   TMemoryStream stream;
-  stream.WriteBuffer(bytes.data(), static_cast<int64_t>(bytes.size()));
-  stream.SetPosition(0);
+  FillStream(stream, bytes.data(), bytes.size());
   if (stored)
     bitmap.ReadData(stream);
   else

@@ -18,8 +18,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const TFuzzInput input = TakeOptions(data, size, 1);
   TMemoryStream stream;
-  stream.WriteBuffer(input.data, static_cast<int64_t>(input.size));
-  stream.SetPosition(0);
+  FillStream(stream, input.data, input.size);
   TJPEGImage jpeg;
   try {
     if (input.options & 64)

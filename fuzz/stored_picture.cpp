@@ -22,8 +22,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const TFuzzInput input = TakeOptions(data, size, 1);
   TMemoryStream stream;
-  stream.WriteBuffer(input.data, static_cast<int64_t>(input.size));
-  stream.SetPosition(0);
+  FillStream(stream, input.data, input.size);
   TPicture picture;
   try {
     picture.ReadData(stream);
