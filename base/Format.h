@@ -4,8 +4,17 @@
 #include <string>
 #include <string_view>
 
+// The compiler checks Format's arguments as printf's: in the GNU dialect under GCC (which
+// on Windows would otherwise check against the system library's dialect), in its own
+// under clang, which knows only that one.
+#if defined(__clang__)
+#define LV_PRINTF_FORMAT(fmt, args) __attribute__((format(printf, fmt, args)))
+#else
+#define LV_PRINTF_FORMAT(fmt, args) __attribute__((format(gnu_printf, fmt, args)))
+#endif
+
 // Fills %s and %d (and the other printf conversions) of a message text.
-std::string Format(const char* format, ...) __attribute__((format(gnu_printf, 1, 2)));
+std::string Format(const char* format, ...) LV_PRINTF_FORMAT(1, 2);
 
 std::string IntToStr(long long value);
 
