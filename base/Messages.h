@@ -73,7 +73,8 @@ inline constexpr const char SGIFBlockTooLarge[] = "Data block too large (%d byte
 inline constexpr const char SGIFForeignFrame[] = "The frame belongs to another GIF image";
 
 // The chart library's export formats.
-inline constexpr const char TeeMsg_ExportPanelNotSet[] = "Panel property is not set in Export format";
+inline constexpr const char TeeMsg_ExportPanelNotSet[] =
+    "Panel property is not set in Export format";
 inline constexpr const char TeeMsg_AsGIF[] = "as &GIF";
 inline constexpr const char TeeMsg_GIFFilter[] = "GIF files (*.gif)|*.gif";
 inline constexpr const char TeeMsg_NoClipboard[] = "There is no clipboard to copy the picture to";
