@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "base/Exceptions.h"
 #include "base/Streams.h"
 #include "gif/Gifimage.h"
 #include "platform/Colors.h"
@@ -73,3 +74,13 @@ struct TestRandom {
     return state >> 8;
   }
 };
+
+// The message of the error that f raises, or "no error".
+inline std::string Message(const std::function<void()>& f) {
+  try {
+    f();
+  } catch (const Exception& e) {
+    return e.what();
+  }
+  return "no error";
+}

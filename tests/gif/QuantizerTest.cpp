@@ -27,15 +27,6 @@ std::vector<TPaletteEntry> Scan(const TBitmap& picture, int colours, int bits) {
   return quantizer.CollectLeaves();
 }
 
-std::string Message(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const Exception& e) {
-    return e.what();
-  }
-  return "no error";
-}
-
 TEST(ColorQuantizer, MergesTheMostRecentDeepestNodeAsSoonAsALeafIsTooMany) {
   // Three colours allowed. (0,0,0) and (0,0,1) share a node of level 7, and so do
   // (255,255,254) and (255,255,255), made later. The fourth leaf merges the later node:

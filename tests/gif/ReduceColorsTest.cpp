@@ -43,15 +43,6 @@ std::unique_ptr<TBitmap> PhotoPart(int width, int height) {
                       [&](int x, int y) { return photo->Pixel(150 + x * 3, 60 + y * 3); });
 }
 
-std::string Message(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const Exception& e) {
-    return e.what();
-  }
-  return "no error";
-}
-
 TEST(ReduceModes, MonochromeGivesA256EntryTableAndOnlyIndicesZeroAndOne) {
   auto photo = PhotoPart(40, 30);
   for (TDitherMode dither : {dmNearest, dmFloydSteinberg, dmSteveArche}) {
