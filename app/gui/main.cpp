@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include <QApplication>
+#include <QIcon>
 #include <QStringList>
 #include <QTimer>
 
@@ -18,6 +19,10 @@ int main(int argc, char** argv) {
     return 0;
   }
   QApplication app(argc, argv);
+  // The desktop entry and the icon installed by the package (dist/), so that a desktop
+  // shows the window under its menu entry's name and icon.
+  QGuiApplication::setDesktopFileName("org.lumiveil.Maker");
+  QApplication::setWindowIcon(QIcon::fromTheme("org.lumiveil.Maker"));
   const TWindowArguments arguments = ParseWindowArguments(app.arguments());
   if (!arguments.error.isEmpty()) {
     std::fprintf(stderr, "lumiveil-maker: %s\n", arguments.error.toLocal8Bit().constData());
