@@ -22,7 +22,7 @@ step() {  # step NAME COMMAND...: runs the command, prints its output and its ti
   start=$(date +%s.%N)
   "$@"
   end=$(date +%s.%N)
-  times+=("$(awk -v n="$name" -v s="$start" -v e="$end" 'BEGIN { printf "%-44s %7.1f s", n, e - s }')")
+  times+=("$(awk -v n="$name" -v s="$start" -v e="$end" 'BEGIN { printf "%-44s %7.2f s", n, e - s }')")
 }
 
 # A command in the root, with its own /proc (gone when the command ends, so no mount is
@@ -34,7 +34,7 @@ in_root() {
 }
 
 build_package() {
-  scripts/package.sh | tail -n 3
+  scripts/package.sh | grep -v '^\['
 }
 
 make_root() {
