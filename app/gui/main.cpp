@@ -7,6 +7,7 @@
 
 #include "app/gui/Dialogs.h"
 #include "app/gui/MainForm.h"
+#include "app/gui/MessageSense.h"
 #include "base/Exceptions.h"
 
 int main(int argc, char** argv) {
@@ -18,9 +19,9 @@ int main(int argc, char** argv) {
       QTimer::singleShot(0, &form, &TMainForm::QuirButtonClick);
     app.exec();
   } catch (const Exception& e) {
-    ShowExceptionBox(nullptr, QString::fromStdString(e.Message()));
+    ShowExceptionBox(nullptr, QString::fromStdString(e.Message()), SenseOf(e));
   } catch (...) {
-    ShowExceptionBox(nullptr, QString());
+    ShowExceptionBox(nullptr, QString(), QString());
   }
   return 0;
 }
