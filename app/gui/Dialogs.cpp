@@ -6,11 +6,26 @@
 #include <QGuiApplication>
 #include <QMessageBox>
 #include <QScreen>
+#include <QSettings>
 
 namespace {
 
 // Wide enough for a long file name beside the size, type and date columns.
 constexpr QSize kFileDialogSize(960, 600);
+
+// The toolkit's file dialog keeps its history, column widths and last folder in a settings
+// file of the user's (QtProject.conf) and writes it whenever a dialog closes; the program
+// writes no file but the one the user saves. Pointing the user's settings at a place that
+// cannot hold a file (a path below /dev/null) leaves the dialog nothing to read or write.
+// The program itself keeps no settings.
+void KeepDialogsFromWritingSettings() {
+  static const bool done = [] {
+    for (QSettings::Format format : {QSettings::NativeFormat, QSettings::IniFormat})
+      QSettings::setPath(format, QSettings::UserScope, QStringLiteral("/dev/null/none"));
+    return true;
+  }();
+  (void)done;
+}
 
 }  // namespace
 
@@ -31,6 +46,7 @@ std::optional<QString> TQtDialogs::Run(QFileDialog& dialog) {
 }
 
 std::optional<QString> TQtDialogs::OpenPicture(QWidget* parent, const QStringList& filters) {
+  KeepDialogsFromWritingSettings();
   QFileDialog dialog(parent);
   dialog.setAcceptMode(QFileDialog::AcceptOpen);
   dialog.setFileMode(QFileDialog::ExistingFile);
@@ -40,6 +56,7 @@ std::optional<QString> TQtDialogs::OpenPicture(QWidget* parent, const QStringLis
 
 std::optional<QString> TQtDialogs::SaveFile(QWidget* parent) {
   // No filter and no default suffix: the file gets exactly the name that was typed.
+  KeepDialogsFromWritingSettings();
   QFileDialog dialog(parent);
   dialog.setAcceptMode(QFileDialog::AcceptSave);
   dialog.setFileMode(QFileDialog::AnyFile);

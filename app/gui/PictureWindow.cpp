@@ -72,18 +72,13 @@ void TPictureView::Refit() {
   SetZoom(true, Scale());
 }
 
-QPointF TPictureView::CentrePoint() const {
-  const QSize shown = box_->size();
-  const QSize room = viewport()->size();
-  return QPointF(std::min(room.width(), shown.width()) / 2.0 - box_->x(),
-                 std::min(room.height(), shown.height()) / 2.0 - box_->y()) /
-         Scale();
+QPointF TPictureView::Origin() const {
+  return QPointF(horizontalScrollBar()->value(), verticalScrollBar()->value()) / Scale();
 }
 
-void TPictureView::CentreOn(const QPointF& point) {
-  const QSize room = viewport()->size();
-  horizontalScrollBar()->setValue(int(std::lround(point.x() * Scale() - room.width() / 2.0)));
-  verticalScrollBar()->setValue(int(std::lround(point.y() * Scale() - room.height() / 2.0)));
+void TPictureView::ScrollToOrigin(const QPointF& point) {
+  horizontalScrollBar()->setValue(int(std::lround(point.x() * Scale())));
+  verticalScrollBar()->setValue(int(std::lround(point.y() * Scale())));
 }
 
 void TPictureView::wheelEvent(QWheelEvent* event) {
@@ -268,11 +263,11 @@ void TPictureViews::ActualSize() {
 void TPictureViews::Follow(TPictureView* leader, bool zoom) {
   if (!linked_ || following_) return;
   following_ = true;
-  const QPointF centre = leader->CentrePoint();
+  const QPointF origin = leader->Origin();
   for (TPictureView* view : views_) {
     if (view == leader) continue;
     if (zoom) view->SetZoom(leader->Fitting(), leader->Scale());
-    view->CentreOn(centre);
+    view->ScrollToOrigin(origin);
   }
   following_ = false;
 }

@@ -35,10 +35,11 @@ class TPictureView : public QScrollArea {
   void ZoomIn(std::optional<QPoint> anchor = std::nullopt);
   void ZoomOut(std::optional<QPoint> anchor = std::nullopt);
 
-  // The picture point at the centre of what the viewport shows, and scrolling so that a
-  // picture point comes as near to the centre as the scroll range allows.
-  QPointF CentrePoint() const;
-  void CentreOn(const QPointF& point);
+  // The picture point at the viewport's top left, and scrolling so that a picture point
+  // comes as near to it as the scroll range allows. Linked views share this point, so
+  // pictures of one size in windows of one size scroll alike to the pixel.
+  QPointF Origin() const;
+  void ScrollToOrigin(const QPointF& point);
 
  signals:
   // The scale or the Fit mode changed: by a command, or Fit following the picture or the
@@ -136,7 +137,7 @@ class TPictureViews : public QObject {
   void ActualSize();
 
  private:
-  // The other views take `leader`'s zoom (when `zoom`) and centre.
+  // The other views take `leader`'s zoom (when `zoom`) and scroll position.
   void Follow(TPictureView* leader, bool zoom);
 
   std::vector<TPictureView*> views_;
