@@ -141,6 +141,9 @@ void TMainForm::CreateControls() {
   ToolWindow971->setObjectName("ToolWindow971");
   ToolWindow971->setFeatures(QDockWidget::DockWidgetMovable | QDockWidget::DockWidgetFloatable);
   ToolWindow971->setWidget(CreateCommandBar());
+  // The dock's own float button is a control of the window too.
+  if (auto* button = ToolWindow971->findChild<QAbstractButton*>("qt_dockwidget_floatbutton"))
+    button->setToolTip("Float the command bar, or dock it again (or double-click its title)");
   addDockWidget(Qt::TopDockWidgetArea, ToolWindow971);
 
   ToolWindow972 = CreatePictureWindow("ToolWindow972", ScrollBox1, Image1);
