@@ -35,7 +35,7 @@ std::string LocalName(const QString& name) {
 // What the status bar's second panel says while a command runs.
 constexpr const char kLoading[] = "Loading";
 constexpr const char kResizing[] = "Resizing";
-constexpr const char kSynthesizing[] = "Mixing";
+constexpr const char kSynthesizing[] = "Building";
 constexpr const char kSaving[] = "Saving";
 
 }  // namespace
