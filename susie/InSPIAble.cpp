@@ -10,7 +10,7 @@
 #include "base/Streams.h"
 #include "platform/LocalMemory.h"
 #include "platform/Paths.h"
-#include "susie/SPIs.h"
+#include "susie/SPIRegistry.h"
 
 namespace {
 
