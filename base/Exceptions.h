@@ -3,6 +3,7 @@
 // sense; `Exception` is the class library's base exception class.
 #pragma once
 
+#include <cstdint>
 #include <exception>
 #include <string>
 #include <utility>
@@ -60,6 +61,36 @@ LV_DECLARE_EXCEPTION(EReadError, EFilerError);
 LV_DECLARE_EXCEPTION(EWriteError, EFilerError);
 LV_DECLARE_EXCEPTION(EInvalidGraphic, Exception);
 LV_DECLARE_EXCEPTION(EInvalidGraphicOperation, Exception);
+
+// What can be wrong with a picture's description (a BMP file's headers, a plug-in's
+// bitmap), each kind its own class so that a person (and a caller) learns which it was.
+// All three are invalid-graphic errors.
+//
+// Malformed: the description breaks the format's own rules (planes not 1, a size of 0,
+// a compression the bit count cannot have).
+LV_DECLARE_EXCEPTION(EInvalidBitmap, EInvalidGraphic);
+// Unsupported: a form the format knows that this reader does not read (a bit count of 2
+// or 64, JPEG or PNG data inside, a header of a size between the core and the info form).
+LV_DECLARE_EXCEPTION(EUnsupportedBitmap, EInvalidGraphic);
+
+// Over the limit: a picture whose pixel store would exceed our limit (or the arithmetic's
+// range). Its width, height, bits per pixel and the limit in force are in the text and
+// at hand, whoever found the picture (the BMP reader, the plug-in host, a size change).
+class EPictureTooLarge : public EInvalidGraphic {
+ public:
+  EPictureTooLarge(int64_t width, int64_t height, int bits, uint64_t limit);
+  int64_t Width() const { return width_; }
+  int64_t Height() const { return height_; }
+  int Bits() const { return bits_; }
+  uint64_t Limit() const { return limit_; }
+  const char* ClassName() const override { return "EPictureTooLarge"; }
+
+ private:
+  int64_t width_;
+  int64_t height_;
+  int bits_;
+  uint64_t limit_;
+};
 
 // A failure of a platform call, with its error code and the platform's text for it.
 class EOSError : public Exception {
