@@ -17,7 +17,6 @@
 
 #include "app/gui/GifSave.h"
 #include "app/gui/ImageBox.h"
-#include "app/gui/MessageSense.h"
 #include "app/gui/PictureWindow.h"
 #include "base/Exceptions.h"
 #include "base/Messages.h"
@@ -99,9 +98,11 @@ void TMainForm::Run(const std::function<void()>& command, const char* busy) {
     if (busy) busy_scope.emplace(StatusPanel1, busy);
     command();
   } catch (const Exception& e) {
-    dialogs_->ShowException(this, QString::fromStdString(e.Message()), SenseOf(e));
+    dialogs_->ShowException(this, QString::fromStdString(e.Message()),
+                            QString::fromStdString(e.Sense()));
   } catch (const std::bad_alloc&) {
-    dialogs_->ShowException(this, QString::fromUtf8(SOutOfMemory), SenseOf(SOutOfMemory));
+    dialogs_->ShowException(this, QString::fromUtf8(SOutOfMemory.text),
+                            QString::fromUtf8(SOutOfMemory.sense));
   } catch (const std::exception& e) {
     dialogs_->ShowException(this, QString::fromLocal8Bit(e.what()), QString());
   }
@@ -254,7 +255,8 @@ void TMainForm::SaveGifButtonClick() {
   // An empty result has no BMP form: writing it would leave an empty file in place of
   // the one chosen (perhaps an existing picture), so it is refused before asking a name.
   if (!gif && work_->ResultBitmap().Empty()) {
-    dialogs_->ShowException(this, QString::fromUtf8(SNothingToSave), SenseOf(SNothingToSave));
+    dialogs_->ShowException(this, QString::fromUtf8(SNothingToSave.text),
+                            QString::fromUtf8(SNothingToSave.sense));
     return;
   }
   const auto name = dialogs_->SaveFile(this);

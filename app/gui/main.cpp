@@ -7,7 +7,6 @@
 
 #include "app/gui/Dialogs.h"
 #include "app/gui/MainForm.h"
-#include "app/gui/MessageSense.h"
 #include "base/Exceptions.h"
 
 int main(int argc, char** argv) {
@@ -19,7 +18,8 @@ int main(int argc, char** argv) {
       QTimer::singleShot(0, &form, &TMainForm::QuirButtonClick);
     app.exec();
   } catch (const Exception& e) {
-    ShowExceptionBox(nullptr, QString::fromStdString(e.Message()), SenseOf(e));
+    ShowExceptionBox(nullptr, QString::fromStdString(e.Message()),
+                     QString::fromStdString(e.Sense()));
   } catch (...) {
     ShowExceptionBox(nullptr, QString(), QString());
   }
