@@ -36,9 +36,10 @@ int main(int argc, char** argv) {
     if (arguments.quit_after_start) QTimer::singleShot(0, &form, &TMainForm::QuirButtonClick);
     app.exec();
   } catch (const Exception& e) {
-    ShowExceptionBox(nullptr, QString::fromStdString(e.Message()));
+    ShowExceptionBox(nullptr, QString::fromStdString(e.Message()),
+                     QString::fromStdString(e.Sense()));
   } catch (...) {
-    ShowExceptionBox(nullptr, QString());
+    ShowExceptionBox(nullptr, QString(), QString());
   }
   return 0;
 }
