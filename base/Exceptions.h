@@ -8,13 +8,23 @@
 class Exception : public std::exception {
  public:
   explicit Exception(std::string message) : message_(std::move(message)) {}
+  Exception(std::string message, std::string detail)
+      : message_(std::move(message)), detail_(std::move(detail)) {}
   const char* what() const noexcept override { return message_.c_str(); }
   const std::string& Message() const { return message_; }
+  // What the failing code learned beyond its message (which reader took the file and why
+  // it gave up, the system's reason for a refused file); empty when there is nothing more.
+  // The message stays the class library's text; the front ends show the detail after it.
+  const std::string& Detail() const { return detail_; }
+  void SetDetail(std::string detail) { detail_ = std::move(detail); }
+  // The message followed by the detail, as a person is shown it.
+  std::string FullMessage() const { return detail_.empty() ? message_ : message_ + ": " + detail_; }
   // The class name, as a message box or the command-line tool may show it.
   virtual const char* ClassName() const { return "Exception"; }
 
  private:
   std::string message_;
+  std::string detail_;
 };
 
 #define LV_DECLARE_EXCEPTION(Name, Base)                     \

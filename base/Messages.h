@@ -22,8 +22,10 @@ inline constexpr const char SZeroDivide[] = "0 による浮動小数点除算";
 inline constexpr const char SInvalidOp[] = "浮動小数点演算が不正です";
 inline constexpr const char SOutOfMemory[] = "メモリが足りません";
 inline constexpr const char SInvalidStreamOperation[] = "Invalid stream operation";
-// Our own limit on picture sizes (the store of one picture may not exceed 1 GiB).
-inline constexpr const char SPictureTooLarge[] = "画像が大きすぎます (%d x %d, %d ビット/ピクセル)";
+// Our own limit on picture sizes (the store of one picture may not exceed 1 GiB): width,
+// height, bits per pixel and the limit (as ByteSizeText gives it).
+inline constexpr const char SPictureTooLarge[] =
+    "画像が大きすぎます (%lld x %lld, %d ビット/ピクセル, 上限 %s)";
 // Our own checks of the composition: a picture size of 0 or below asked for by the x, y
 // edits, and tone values outside 0 .. 255.
 inline constexpr const char SInvalidPictureSize[] = "画像のサイズが不正です (%d x %d)";
@@ -49,6 +51,49 @@ inline constexpr const char SSPIDupCreate[] = "TSPIs は複数生成できませ
 // Our own texts for what a plug-in may hand back wrongly.
 inline constexpr const char SInvalidLocalHandle[] = "不正なメモリハンドルです";
 inline constexpr const char SSPIInvalidResult[] = "%s:Susie Pluginが不正なデータを返しました (%s)";
+
+// What the loader learned about a file it could not read (English, for the person: the
+// detail after the message of the exception).
+// The whole file is read into memory, so a file above the limit is refused before that.
+inline constexpr const char SInputFileTooLarge[] =
+    "the file is %s (%llu bytes); a picture file may have at most %s";
+// One reader or plug-in that recognised the file's head and then gave up: who, and why.
+inline constexpr const char SReaderFailed[] = "%s recognised the file's head, then failed: %s";
+inline constexpr const char SOwnReaderName[] = "the %s reader";
+inline constexpr const char SPluginName[] = "plug-in %s";
+inline constexpr const char SPluginNameAtOffset[] = "plug-in %s (from byte %zu)";
+// A plug-in entry's result other than success: entry, result, and its meaning below.
+inline constexpr const char SPluginResult[] = "%s returned %d (%s)";
+inline constexpr const char SPluginResultAborted[] = "aborted";
+inline constexpr const char SPluginResultUnknownFormat[] = "unknown format";
+inline constexpr const char SPluginResultBrokenData[] = "damaged data";
+inline constexpr const char SPluginResultNoMemory[] = "out of memory";
+inline constexpr const char SPluginResultMemoryError[] = "memory error";
+inline constexpr const char SPluginResultFileReadError[] = "file read error";
+inline constexpr const char SPluginResultInternalError[] = "internal error";
+inline constexpr const char SPluginResultNotImplemented[] = "not implemented";
+inline constexpr const char SPluginResultOther[] = "an undefined result";
+
+// Saving (English, the detail after the file-creation message).
+inline constexpr const char SEmptyPictureNotSaved[] =
+    "%s: the picture is empty, and an empty picture is never saved";
+inline constexpr const char SSaveTargetKind[] =
+    "it is %s; only a regular file, a character device or a FIFO can be written";
+inline constexpr const char SKindDirectory[] = "a directory";
+inline constexpr const char SKindSocket[] = "a socket";
+inline constexpr const char SKindBlockDevice[] = "a block device";
+inline constexpr const char SKindOther[] = "not a regular file";
+
+// Plug-ins that were found but not loaded (English, as `lumiveil plugins` lists them).
+inline constexpr const char SPluginNotOwned[] =
+    "not opened: %s belongs to user %u, neither to you nor to root";
+inline constexpr const char SPluginWritable[] = "not opened: %s is writable by %s (mode %04o)";
+inline constexpr const char SPluginWritableGroup[] = "its group";
+inline constexpr const char SPluginWritableOthers[] = "others";
+inline constexpr const char SPluginNotRegular[] = "not opened: %s is not a regular file";
+inline constexpr const char SPluginNotFound[] = "not opened: %s: %s";
+inline constexpr const char SPluginNotAccepted[] = "loaded, but not accepted by the search";
+inline constexpr const char SPluginMissingEntry[] = "it has no entry \"%s\"";
 
 // The GIF library (English, as that library's own texts).
 inline constexpr const char SGIFColorTableOverflow[] = "Color table overflow";

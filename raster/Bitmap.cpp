@@ -29,12 +29,6 @@ std::unique_ptr<uint8_t[], TBitmapImage::FreeDeleter> AllocatePixels(size_t byte
   return std::unique_ptr<uint8_t[], TBitmapImage::FreeDeleter>(p);
 }
 
-TStoreSize CheckedStoreSize(int width, int height, int bits) {
-  const auto size = ComputeStoreSize(width, height, bits);
-  if (!size) throw EInvalidGraphic(Format(SPictureTooLarge, width, height, bits));
-  return *size;
-}
-
 // The description of a new section (or of a device-dependent picture when bits is 0):
 // bottom-up unless `height` is negative.
 TDIBSection Describe(int width, int height, int bits, uint32_t compression, const uint32_t* masks) {

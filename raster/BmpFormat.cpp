@@ -2,6 +2,10 @@
 
 #include <atomic>
 
+#include "base/Exceptions.h"
+#include "base/Format.h"
+#include "base/Messages.h"
+
 namespace {
 std::atomic<uint64_t> g_max_pixel_store_bytes{kMaxPixelStoreBytes};
 }  // namespace
@@ -13,6 +17,10 @@ uint64_t MaxPixelStoreBytes() {
 void SetMaxPixelStoreBytes(uint64_t bytes) {
   if (bytes == 0 || bytes > kMaxPixelStoreBytes) bytes = kMaxPixelStoreBytes;
   g_max_pixel_store_bytes.store(bytes, std::memory_order_relaxed);
+}
+
+uint64_t MaxPictureFileBytes() {
+  return 2 * MaxPixelStoreBytes() + (uint64_t{1} << 20);
 }
 
 TBitmapFileHeader DecodeFileHeader(const uint8_t* b) {
@@ -73,4 +81,15 @@ std::optional<TStoreSize> ComputeStoreSize(int64_t width, int64_t height, int bi
   if (stride > limit || static_cast<uint64_t>(height) > limit / stride) return std::nullopt;
   return TStoreSize{static_cast<uint32_t>(stride),
                     static_cast<size_t>(stride * static_cast<uint64_t>(height))};
+}
+
+std::string PictureTooLargeMessage(int64_t width, int64_t height, int bits) {
+  return Format(SPictureTooLarge, static_cast<long long>(width), static_cast<long long>(height),
+                bits, ByteSizeText(MaxPixelStoreBytes()).c_str());
+}
+
+TStoreSize CheckedStoreSize(int64_t width, int64_t height, int bits) {
+  const auto size = ComputeStoreSize(width, height, bits);
+  if (!size) throw EInvalidGraphic(PictureTooLargeMessage(width, height, bits));
+  return *size;
 }

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <string>
 
 struct TBitmapFileHeader {
   uint16_t bfType = 0;  // "BM" = 0x4D42
@@ -71,6 +72,15 @@ constexpr uint64_t kMaxPixelStoreBytes = uint64_t{1} << 30;
 uint64_t MaxPixelStoreBytes();
 void SetMaxPixelStoreBytes(uint64_t bytes);
 
+// The largest picture file the loader reads into memory: twice the pixel-store limit and
+// 1 MiB for headers. An uncompressed BMP at the limit is the store and its headers; a run-
+// length BMP, whose 24-bit picture must fit the limit, takes at most 2 bytes per pixel;
+// compressed formats rarely exceed their pixels at 8 bits per channel (a PNG of noise at
+// 16 bits per channel could, at 2.7 times its 24-bit store, but not at a size anyone has).
+// The file is refused by its size before it is read, so a sparse file of gigabytes costs
+// no memory.
+uint64_t MaxPictureFileBytes();
+
 struct TStoreSize {
   uint32_t stride;  // bytes per row: ((width * bits + 31) / 32) * 4
   size_t total;     // stride * height
@@ -80,6 +90,13 @@ struct TStoreSize {
 // dimension is not positive, the arithmetic overflows or the store would exceed
 // MaxPixelStoreBytes().
 std::optional<TStoreSize> ComputeStoreSize(int64_t width, int64_t height, int bits);
+
+// The over-the-limit message for a width x height picture at `bits` per pixel: the size
+// and the limit in force.
+std::string PictureTooLargeMessage(int64_t width, int64_t height, int bits);
+// ComputeStoreSize for positive dimensions; EInvalidGraphic with PictureTooLargeMessage
+// when the store would exceed the limit.
+TStoreSize CheckedStoreSize(int64_t width, int64_t height, int bits);
 
 // Bytes per row without the limit check (width and bits already known to be sane).
 constexpr uint32_t BytesPerScanline(uint32_t width, uint32_t bits) {

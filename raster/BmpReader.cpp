@@ -166,8 +166,8 @@ void TBitmap::ReadStream(TStream& stream, int64_t available) {
   if (compressed && top_down) InvalidBitmap();  // run-length pictures are always bottom-up
   const int width = info.biWidth;
   const int height = top_down ? -info.biHeight : info.biHeight;
-  const auto store = ComputeStoreSize(width, height, bits);
-  if (!store) InvalidBitmap();
+  // A well-formed picture over our limit is told apart by its own message.
+  const std::optional<TStoreSize> store = CheckedStoreSize(width, height, bits);
   const size_t image_size = info.biSizeImage != 0 ? info.biSizeImage : store->total;
   const size_t to_read = static_cast<size_t>(
       std::min<uint64_t>(image_size, static_cast<uint64_t>(std::max<int64_t>(n, 0))));
@@ -213,8 +213,7 @@ void TBitmap::ReadStream(TStream& stream, int64_t available) {
     std::vector<uint8_t> data(to_read);
     const auto got = static_cast<size_t>(
         std::max<int64_t>(source->Read(data.data(), static_cast<int64_t>(to_read)), 0));
-    const auto device = ComputeStoreSize(width, height, 24);
-    if (!device) InvalidBitmap();
+    const std::optional<TStoreSize> device = CheckedStoreSize(width, height, 24);
     std::vector<uint8_t> indices(static_cast<size_t>(width) * static_cast<size_t>(height), 0);
     DecodeRunLength(data.data(), got, bits == 4, width, height, indices.data());
     image = std::make_shared<TBitmapImage>();

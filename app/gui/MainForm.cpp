@@ -61,7 +61,8 @@ void TMainForm::Run(const std::function<void()>& command) {
   try {
     command();
   } catch (const Exception& e) {
-    dialogs_->ShowException(this, QString::fromStdString(e.Message()));
+    // The message and what the failing code learned (a refused file's reason, say).
+    dialogs_->ShowException(this, QString::fromStdString(e.FullMessage()));
   } catch (const std::bad_alloc&) {
     dialogs_->ShowException(this, QString::fromUtf8(SOutOfMemory));
   } catch (const std::exception& e) {

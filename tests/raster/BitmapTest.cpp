@@ -355,13 +355,14 @@ TEST(Read, EachGuardRejectsItsCraftedFile) {
   struct Case {
     const char* fault;
     BmpBytes bytes;
+    std::string message;
   };
   std::vector<Case> cases;
-  auto add = [&](const char* fault, auto change) {
+  auto add = [&](const char* fault, auto change, std::string message = SInvalidBitmap) {
     BmpBytes b;
     b.pixels.assign(32, 0);
     change(b);
-    cases.push_back({fault, b});
+    cases.push_back({fault, b, message});
   };
   add("header of 16 bytes", [](BmpBytes& b) { b.header_size = 16; });
   add("colours used 300",
@@ -374,13 +375,17 @@ TEST(Read, EachGuardRejectsItsCraftedFile) {
   add("JPEG compression", [](BmpBytes& b) { b.compression = 4; });
   add("zero width", [](BmpBytes& b) { b.width = 0; });
   add("zero height", [](BmpBytes& b) { b.height = 0; });
-  add("20000 x 20000 at 24 bits", [](BmpBytes& b) { b.width = 20000, b.height = 20000; });
-  add("width times bits overflowing", [](BmpBytes& b) { b.width = 0x7FFFFFFF, b.bits = 32; });
+  // A well-formed picture over our limit says so, with its size and the limit.
+  add(
+      "20000 x 20000 at 24 bits", [](BmpBytes& b) { b.width = 20000, b.height = 20000; },
+      "画像が大きすぎます (20000 x 20000, 24 ビット/ピクセル, 上限 1 GiB)");
+  add(
+      "width times bits overflowing", [](BmpBytes& b) { b.width = 0x7FFFFFFF, b.bits = 32; },
+      PictureTooLargeMessage(0x7FFFFFFF, 2, 32));
   add("planes 0", [](BmpBytes& b) { b.planes = 0; });
   for (const Case& c : cases) {
     TBitmap bitmap;
-    EXPECT_EQ(MessageOf<EInvalidGraphic>([&] { LoadBytes(bitmap, c.bytes.Build()); }),
-              SInvalidBitmap)
+    EXPECT_EQ(MessageOf<EInvalidGraphic>([&] { LoadBytes(bitmap, c.bytes.Build()); }), c.message)
         << c.fault;
     EXPECT_TRUE(bitmap.Empty()) << c.fault;
   }

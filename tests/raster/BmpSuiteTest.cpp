@@ -178,9 +178,24 @@ TEST_P(RejectedFile, FailsWithTheInvalidBitmapMessageAndKeepsThePreviousPicture)
   EXPECT_EQ(RGBPixels(bitmap), before);
 }
 
-// bits 30000; colours used 305402420; planes 30000; width -127; 3000000 x 2000000 pixels
-// (rejected before any allocation); run-length data stored top-down; an OS/2 array.
+// bits 30000; colours used 305402420; planes 30000; width -127; run-length data stored
+// top-down; an OS/2 array.
 INSTANTIATE_TEST_SUITE_P(BmpSuite, RejectedFile,
                          testing::Values("b/badbitcount", "b/badpalettesize", "b/badplanes",
-                                         "b/badwidth", "b/reallybig", "b/rletopdown", "x/ba-bm"),
+                                         "b/badwidth", "b/rletopdown", "x/ba-bm"),
                          TestName);
+
+// 3000000 x 2000000 pixels: rejected before any allocation, as over our limit, with its size.
+TEST(BmpSuite, APictureOverTheLimitSaysSoAndKeepsThePreviousPicture) {
+  TBitmap bitmap;
+  bitmap.LoadFromFile(TestData("bmpsuite/g/rgb24.bmp"));
+  const std::vector<uint8_t> before = RGBPixels(bitmap);
+  try {
+    bitmap.LoadFromFile(TestData("bmpsuite/b/reallybig.bmp"));
+    FAIL() << "no error";
+  } catch (const EInvalidGraphic& e) {
+    EXPECT_EQ(e.Message(),
+              "画像が大きすぎます (3000000 x 2000000, 24 ビット/ピクセル, 上限 1 GiB)");
+  }
+  EXPECT_EQ(RGBPixels(bitmap), before);
+}
