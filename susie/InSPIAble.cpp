@@ -12,7 +12,7 @@
 #include "platform/LocalMemory.h"
 #include "platform/Paths.h"
 #include "raster/BmpFormat.h"
-#include "susie/SPIs.h"
+#include "susie/SPIRegistry.h"
 
 namespace {
 
@@ -99,6 +99,11 @@ const char* ResultMeaning(int result) {
   }
 }
 
+// What a plug-in's picture over our limit is told as, judged at 24 bits per pixel.
+std::string OverTheLimit(int64_t width, int64_t height) {
+  return EPictureTooLarge(width, height, 24, MaxPixelStoreBytes()).MessageWithSense();
+}
+
 std::string Joined(const std::vector<std::string>& parts) {
   std::string text;
   for (const std::string& part : parts) text += (text.empty() ? "" : "; ") + part;
@@ -111,9 +116,9 @@ extern "C" int SPI_API ProgressCallback(int, int, intptr_t) noexcept {
   return 0;
 }
 
-void TInSPIAble::RaiseInvalidResult(const std::string& detail) const {
+void TInSPIAble::RaiseInvalidResult(const TText& detail) const {
   const std::string name = current_ != nullptr ? current_->FileName() : std::string("?");
-  throw ESPIInvalidResult(Format(SSPIInvalidResult, name.c_str(), detail.c_str()));
+  throw ESPIInvalidResult(Format(SSPIInvalidResult, name.c_str(), detail));
 }
 
 void TInSPIAble::LoadFromFile(const std::string& file_name) {
@@ -219,8 +224,7 @@ bool TInSPIAble::TryPlugin(const TInSPI& spi, const uint8_t* data, size_t length
     info.ColorDepth = raw.color_depth;
     if (raw.info_text != nullptr) {
       THandleGuard guard(raw.info_text, nullptr);
-      if (!LocalValid(raw.info_text))
-        RaiseInvalidResult(std::string("情報テキスト: ") + SInvalidLocalHandle);
+      if (!LocalValid(raw.info_text)) RaiseInvalidResult(Format(SSPIInfoTextHandle));
       const auto* text = static_cast<const char*>(LocalLock(raw.info_text));
       info.InfoText.assign(text, strnlen(text, LocalSize(raw.info_text)));
     }
@@ -235,7 +239,7 @@ bool TInSPIAble::TryPlugin(const TInSPI& spi, const uint8_t* data, size_t length
   if (described && !ComputeStoreSize(width, height, 1)) {
     // No pixel store can hold it, even at 1 bit per pixel: the plug-in is not asked to
     // decode it, which would have it allocate the picture before anyone could refuse it.
-    AddReason(who, PictureTooLargeMessage(width, height, 24));
+    AddReason(who, OverTheLimit(width, height));
     return false;
   }
 
@@ -247,16 +251,14 @@ bool TInSPIAble::TryPlugin(const TInSPI& spi, const uint8_t* data, size_t length
     // Out of memory for a picture over our limit at 24 bits is the limit (the shipped
     // plug-ins answer so when a picture exceeds it); any other result is told as it is.
     if (result == SPI_NO_MEMORY && described && !ComputeStoreSize(width, height, 24))
-      AddReason(who, PictureTooLargeMessage(width, height, 24));
+      AddReason(who, OverTheLimit(width, height));
     else
       AddReason(who, Format(SPluginResult, "GetPicture", result, ResultMeaning(result)));
     return false;
   }
   THandleGuard guard(info_handle, bits_handle);
-  if (!LocalValid(info_handle))
-    RaiseInvalidResult(std::string("情報ブロック: ") + SInvalidLocalHandle);
-  if (!LocalValid(bits_handle))
-    RaiseInvalidResult(std::string("ピクセルデータ: ") + SInvalidLocalHandle);
+  if (!LocalValid(info_handle)) RaiseInvalidResult(Format(SSPIInfoBlockHandle));
+  if (!LocalValid(bits_handle)) RaiseInvalidResult(Format(SSPIBitsHandle));
   const auto* bm_info = static_cast<const uint8_t*>(LocalLock(info_handle));
   const auto* bits = static_cast<const uint8_t*>(LocalLock(bits_handle));
   bool done = false;

@@ -36,7 +36,7 @@ void CheckScaledSize(const TBitmap& visible, std::optional<int> width, std::opti
   constexpr long double kMax = 9.0e18L;
   const auto x64 = static_cast<int64_t>(std::min(x, kMax));
   const auto y64 = static_cast<int64_t>(std::min(y, kMax));
-  if (!ComputeStoreSize(x64, y64, 24)) throw EInvalidGraphic(PictureTooLargeMessage(x64, y64, 24));
+  if (!ComputeStoreSize(x64, y64, 24)) throw EPictureTooLarge(x64, y64, 24, MaxPixelStoreBytes());
 }
 
 }  // namespace

@@ -61,10 +61,11 @@ void TMainForm::Run(const std::function<void()>& command) {
   try {
     command();
   } catch (const Exception& e) {
-    // The message and what the failing code learned (a refused file's reason, say).
-    dialogs_->ShowException(this, QString::fromStdString(e.FullMessage()));
+    // The message, then what the failing code learned (a refused file's reason, say).
+    const std::string shown = e.Detail().empty() ? e.Message() : e.Message() + ": " + e.Detail();
+    dialogs_->ShowException(this, QString::fromStdString(shown));
   } catch (const std::bad_alloc&) {
-    dialogs_->ShowException(this, QString::fromUtf8(SOutOfMemory));
+    dialogs_->ShowException(this, QString::fromUtf8(SOutOfMemory.text));
   } catch (const std::exception& e) {
     dialogs_->ShowException(this, QString::fromLocal8Bit(e.what()));
   }
@@ -201,7 +202,7 @@ void TMainForm::SaveGifButtonClick() {
   // An empty result has no BMP form: writing it would leave an empty file in place of
   // the one chosen (perhaps an existing picture), so it is refused before asking a name.
   if (!gif && work_->ResultBitmap().Empty()) {
-    dialogs_->ShowException(this, QString::fromUtf8(SNothingToSave));
+    dialogs_->ShowException(this, QString::fromUtf8(SNothingToSave.text));
     return;
   }
   const auto name = dialogs_->SaveFile(this);

@@ -57,11 +57,15 @@ TEST(ByteSizeText, GivesWholeUnitsOrTheBytes) {
 
 TEST(Exceptions, KeepTheirMessageAndShowTheDetailAfterIt) {
   const EFCreateError plain(Format(SFCreateError, "a.bmp"));
-  EXPECT_EQ(plain.FullMessage(), plain.Message());
+  EXPECT_EQ(plain.FullMessage(), "ファイル a.bmp を作成できません [cannot create file a.bmp]");
   EInvalidGraphic e(SUnknownPictureFormat, "the BMP reader recognised the file's head");
-  EXPECT_EQ(e.Message(), SUnknownPictureFormat);
+  EXPECT_EQ(e.Message(), SUnknownPictureFormat.text);
+  EXPECT_EQ(e.Sense(), SUnknownPictureFormat.sense);
   EXPECT_EQ(e.FullMessage(),
-            std::string(SUnknownPictureFormat) + ": the BMP reader recognised the file's head");
+            "認識できない画像形式です [unrecognised picture format]: the BMP reader recognised "
+            "the file's head");
   e.SetDetail("");
-  EXPECT_EQ(e.FullMessage(), SUnknownPictureFormat);
+  EXPECT_EQ(e.FullMessage(), e.MessageWithSense());
+  const Exception english("a text from elsewhere", "why");
+  EXPECT_EQ(english.FullMessage(), "a text from elsewhere: why");
 }

@@ -210,7 +210,7 @@ class tst_MainForm : public QObject {
   void hiddenLoadWithoutAnyHiddenPictureShowsTheScanLineError() {
     LoadVisible("coffee.bmp");
     LoadHidden(kCancel);
-    QCOMPARE(dialogs->errors, std::vector<QString>{QString::fromUtf8(SScanLine)});
+    QCOMPARE(dialogs->errors, std::vector<QString>{QString::fromUtf8(SScanLine.text)});
     // A missing file takes the same way.
     LoadHidden(SamplePath("no-such-picture.png"));
     QCOMPARE(dialogs->errors.size(), size_t(2));
@@ -226,7 +226,7 @@ class tst_MainForm : public QObject {
     // each time the focus leaves, also when the text did not change.
     FocusFromTo(form->XEdit, form->YEdit);
     QCOMPARE(dialogs->errors.size(), size_t(1));
-    QCOMPARE(dialogs->errors[0], QString::fromUtf8(SInvalidOp));
+    QCOMPARE(dialogs->errors[0], QString::fromUtf8(SInvalidOp.text));
     form->synthesizeButton->setFocus(Qt::MouseFocusReason);
     QCOMPARE(dialogs->errors.size(), size_t(2));  // YEdit left for the button
     // The whole window losing the focus (to another program, or to the message box of
@@ -379,7 +379,7 @@ class tst_MainForm : public QObject {
     // No result yet: refused before any dialog, no file.
     form->SaveAction->trigger();
     QCOMPARE(dialogs->save_dialogs, 0);
-    QCOMPARE(dialogs->errors, std::vector<QString>{QString::fromUtf8(SNothingToSave)});
+    QCOMPARE(dialogs->errors, std::vector<QString>{QString::fromUtf8(SNothingToSave.text)});
     dialogs->errors.clear();
 
     LoadVisible("chelsea.bmp");
@@ -408,14 +408,16 @@ class tst_MainForm : public QObject {
     form->SaveGifButton->click();
     QCOMPARE(dialogs->errors.size(), size_t(2));
     // The box shows the message and what the save learned: what the name is, and why not.
-    QCOMPARE(dialogs->errors[0],
-             QString::fromUtf8(Format(SFCreateError, dir.filePath("folder").toStdString().c_str()) +
-                               ": it is a directory; only a regular file, a character device or "
-                               "a FIFO can be written"));
-    QCOMPARE(dialogs->errors[1],
-             QString::fromUtf8(
-                 Format(SFCreateError, dir.filePath("missing/combined.bmp").toStdString().c_str()) +
-                 ": No such file or directory"));
+    QCOMPARE(
+        dialogs->errors[0],
+        QString::fromUtf8(Format(SFCreateError, dir.filePath("folder").toStdString().c_str()).text +
+                          ": it is a directory; only a regular file, a character device or "
+                          "a FIFO can be written"));
+    QCOMPARE(
+        dialogs->errors[1],
+        QString::fromUtf8(
+            Format(SFCreateError, dir.filePath("missing/combined.bmp").toStdString().c_str()).text +
+            ": No such file or directory"));
     QVERIFY(QFileInfo(dir.filePath("folder")).isDir());
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::NoDotAndDotDot),
              QStringList({"combined"}));

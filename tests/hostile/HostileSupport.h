@@ -16,6 +16,8 @@
 #include <utility>
 #include <vector>
 
+#include "base/Exceptions.h"
+#include "base/Format.h"
 #include "tests/common/RunTool.h"
 #include "tests/common/TestFiles.h"
 
@@ -102,6 +104,12 @@ constexpr bool kSanitized =
 #else
     false;
 #endif
+
+// A message of the list filled in, as the tool shows it: the text, then its English sense
+// in brackets.
+inline std::string Shown(TText text) {
+  return Exception(std::move(text)).MessageWithSense();
+}
 
 inline std::string ReadText(const std::string& path) {
   const std::vector<uint8_t> bytes = ReadBytes(path);

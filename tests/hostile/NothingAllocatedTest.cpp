@@ -48,7 +48,8 @@ struct OverLimitCase {
   const char* name;  // the file's name, whose extension picks the reader first
   std::vector<uint8_t> (*make)();
   const char* reader;  // who recognised the head: "the BMP reader" or a plug-in's file name
-  const char* size;    // the claimed size as the message gives it
+  int width;           // the claimed size
+  int height;
 };
 
 class OverLimit : public testing::TestWithParam<OverLimitCase> {};
@@ -65,26 +66,29 @@ TEST_P(OverLimit, IsToldWithItsSizeAndTheLimitWithoutTheMemory) {
       std::string(GetParam().reader).rfind(".spi") != std::string::npos
           ? "plug-in " + std::string(LUMIVEIL_BIN_DIR) + "/SusiePlugin/" + GetParam().reader
           : GetParam().reader;
-  EXPECT_EQ(run.err, "lumiveil info: " + file + ": 認識できない画像形式です: " + reader +
-                         " recognised the file's head, then failed: 画像が大きすぎます (" +
-                         GetParam().size + ", 24 ビット/ピクセル, 上限 1 GiB)\n");
+  EXPECT_EQ(run.err,
+            "lumiveil info: " + file + ": " + Shown(Format(SUnknownPictureFormat)) + ": " + reader +
+                " recognised the file's head, then failed: " +
+                EPictureTooLarge(GetParam().width, GetParam().height, 24, kMaxPixelStoreBytes)
+                    .MessageWithSense() +
+                "\n");
   EXPECT_LT(MeasuredPeakKiB(run), 20 * 1024) << "KiB at the peak";
 }
 
 INSTANTIATE_TEST_SUITE_P(
     NothingAllocated, OverLimit,
     testing::Values(OverLimitCase{"huge.png", [] { return PngClaiming(100000, 100000); }, "png.spi",
-                                  "100000 x 100000"},
+                                  100000, 100000},
                     OverLimitCase{"big.png", [] { return PngClaiming(60000, 60000); }, "png.spi",
-                                  "60000 x 60000"},
+                                  60000, 60000},
                     OverLimitCase{"big.bmp", [] { return BmpClaiming(60000, 60000); },
-                                  "the BMP reader", "60000 x 60000"},
+                                  "the BMP reader", 60000, 60000},
                     OverLimitCase{"big.pic", [] { return BmpClaiming(60000, 60000); },
-                                  "the BMP reader", "60000 x 60000"},
+                                  "the BMP reader", 60000, 60000},
                     OverLimitCase{"big.jpg", [] { return JpegClaiming(60000, 60000); }, "jpeg.spi",
-                                  "60000 x 60000"},
+                                  60000, 60000},
                     OverLimitCase{"big.gif", [] { return GifClaiming(40000, 30000); }, "gif.spi",
-                                  "40000 x 30000"}),
+                                  40000, 30000}),
     [](const testing::TestParamInfo<OverLimitCase>& info) {
       std::string name = info.param.name;
       for (char& c : name)

@@ -133,7 +133,8 @@ TEST(NothingLost, SymbolicLinksAreWrittenThroughAndStayLinks) {
       RunTool({"convert", Sample("coffee.bmp"), dir.File("pictures/nowhere.bmp")});
   EXPECT_EQ(nowhere.status, 3);
   EXPECT_EQ(nowhere.err,
-            "lumiveil convert: " + Format(SFCreateError, dir.File("pictures/nowhere.bmp").c_str()) +
+            "lumiveil convert: " +
+                Shown(Format(SFCreateError, dir.File("pictures/nowhere.bmp").c_str())) +
                 ": No such file or directory\n");
   EXPECT_EQ(fs::read_symlink(dir.File("pictures/nowhere.bmp")), "missing/x.bmp");
 }
@@ -251,8 +252,8 @@ TEST_P(OtherKind, IsRefusedWithWhatItIsAndStaysAsItWas) {
   const mode_t kind = ModeOf(target) & S_IFMT;
   const ToolRun run = RunTool({"convert", Sample("coffee.bmp"), target});
   EXPECT_EQ(run.status, 3);
-  EXPECT_EQ(run.err, "lumiveil convert: " + Format(SFCreateError, target.c_str()) + ": it is " +
-                         GetParam().kind +
+  EXPECT_EQ(run.err, "lumiveil convert: " + Shown(Format(SFCreateError, target.c_str())) +
+                         ": it is " + GetParam().kind +
                          "; only a regular file, a character device or a FIFO can be written\n");
   EXPECT_EQ(ModeOf(target) & S_IFMT, kind);
   EXPECT_EQ(dir.Entries(), std::vector<std::string>{"target"});

@@ -62,13 +62,15 @@ INSTANTIATE_TEST_SUITE_P(
         ToldCase{"damaged_jpeg",
                  {"info", "{dir}/damaged.jpg"},
                  2,
-                 "lumiveil info: {dir}/damaged.jpg: 認識できない画像形式です: plug-in "
+                 "lumiveil info: {dir}/damaged.jpg: 認識できない画像形式です [unrecognised picture "
+                 "format]: plug-in "
                  "{plugins}/jpeg.spi recognised the file's head, then failed: GetPicture "
                  "returned 3 (damaged data)\n"},
         ToldCase{"not_a_picture",
                  {"info", "{dir}/text.png"},
                  2,
-                 "lumiveil info: {dir}/text.png: 認識できない画像形式です\n"},
+                 "lumiveil info: {dir}/text.png: 認識できない画像形式です [unrecognised picture "
+                 "format]\n"},
         ToldCase{"empty_output_name",
                  {"convert", "{photo}", ""},
                  1,
@@ -89,12 +91,14 @@ INSTANTIATE_TEST_SUITE_P(
                  {"synth", "{photo}", "{photo}", "-o", "{dir}/s.bmp", "--height", "2147483647"},
                  3,
                  "lumiveil synth: 画像が大きすぎます (3221225470 x 2147483647, 24 ビット/ピクセル, "
-                 "上限 1 GiB)\n"},
-        ToldCase{
-            "width_over_the_limit",
-            {"synth", "{photo}", "{photo}", "-o", "{dir}/s.bmp", "--width", "40000"},
-            3,
-            "lumiveil synth: 画像が大きすぎます (40000 x 26666, 24 ビット/ピクセル, 上限 1 GiB)\n"},
+                 "上限 1073741824 バイト) [the picture is too large (3221225470 x 2147483647, 24 "
+                 "bits per pixel, limit 1073741824 bytes)]\n"},
+        ToldCase{"width_over_the_limit",
+                 {"synth", "{photo}", "{photo}", "-o", "{dir}/s.bmp", "--width", "40000"},
+                 3,
+                 "lumiveil synth: 画像が大きすぎます (40000 x 26666, 24 ビット/ピクセル, 上限 "
+                 "1073741824 バイト) [the picture is too large (40000 x 26666, 24 bits per "
+                 "pixel, limit 1073741824 bytes)]\n"},
         ToldCase{"leading_space_in_a_number",
                  {"resize", "{photo}", "{dir}/r.bmp", " 7", "5"},
                  1,
@@ -112,15 +116,16 @@ INSTANTIATE_TEST_SUITE_P(
                  "lumiveil synth: --height must be a whole number from 1 to 2147483647, not ' 7'\n"
                  "usage: lumiveil synth VISIBLE HIDDEN -o OUT [--average A] [--contrast C] "
                  "[--width X | --height Y] [--preview] [--gif]\n"},
-        ToldCase{
-            "folder_as_output",
-            {"convert", "{photo}", "{dir}/folder"},
-            3,
-            "lumiveil convert: ファイル {dir}/folder を作成できません: it is a directory; only "
-            "a regular file, a character device or a FIFO can be written\n"},
+        ToldCase{"folder_as_output",
+                 {"convert", "{photo}", "{dir}/folder"},
+                 3,
+                 "lumiveil convert: ファイル {dir}/folder を作成できません [cannot create file "
+                 "{dir}/folder]: it is a directory; only "
+                 "a regular file, a character device or a FIFO can be written\n"},
         ToldCase{"output_in_a_missing_folder",
                  {"convert", "{photo}", "{dir}/missing/out.bmp"},
                  3,
-                 "lumiveil convert: ファイル {dir}/missing/out.bmp を作成できません: No such file "
+                 "lumiveil convert: ファイル {dir}/missing/out.bmp を作成できません [cannot create "
+                 "file {dir}/missing/out.bmp]: No such file "
                  "or directory\n"}),
     [](const testing::TestParamInfo<ToldCase>& info) { return std::string(info.param.name); });

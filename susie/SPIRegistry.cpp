@@ -1,4 +1,4 @@
-#include "susie/SPIs.h"
+#include "susie/SPIRegistry.h"
 
 #include <algorithm>
 
@@ -125,7 +125,7 @@ void TSPIs::SearchDirectory(std::string directory, const std::string& pattern) {
       if (accept)
         Add(std::move(spi));
       else
-        Reject(path, SPluginNotAccepted);
+        Reject(path, SPluginNotAccepted.text);
     } catch (const Exception& e) {
       // The plug-in is freed (it was not added, or Insert took it out again); the search
       // goes on with the next file.

@@ -241,15 +241,18 @@ TEST(SPIs, EveryFileNotAddedIsListedWithItsReason) {
     const std::string name = fs::path(r.FileName).filename().string();
     listed.push_back(name);
     if (name == "notalib.spi") {
-      const std::string host = Format(SSPIFOpenError, r.FileName.c_str());
+      const std::string host =
+          EInvalidGraphic(Format(SSPIFOpenError, r.FileName.c_str())).MessageWithSense();
       EXPECT_EQ(r.Reason.substr(0, host.size() + 2), host + ": ") << r.Reason;
       EXPECT_GT(r.Reason.size(), host.size() + 2) << "the loader's own reason follows";
     } else if (name == "tp_noinfo.spi") {
       EXPECT_EQ(r.Reason,
-                Format(SSPIInvalidSPI, r.FileName.c_str()) + ": it has no entry \"GetPluginInfo\"");
+                EInvalidGraphic(Format(SSPIInvalidSPI, r.FileName.c_str())).MessageWithSense() +
+                    ": it has no entry \"GetPluginInfo\"");
     } else if (name == "tp_nopicture.spi") {
       EXPECT_EQ(r.Reason,
-                Format(SSPIInvalidSPI, r.FileName.c_str()) + ": it has no entry \"GetPicture\"");
+                EInvalidGraphic(Format(SSPIInvalidSPI, r.FileName.c_str())).MessageWithSense() +
+                    ": it has no entry \"GetPicture\"");
     } else if (name == "tp_b.spi") {
       EXPECT_EQ(r.Reason, "loaded, but not accepted by the search");
     } else if (name == "tp_c.spi") {
