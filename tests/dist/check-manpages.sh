@@ -29,14 +29,15 @@ section() {
     on { print }'
 }
 
-# Every option on standard input is named in the text $2 (as a whole word).
+# Every option of the list $1 (one a line) is named in the text $3 (as a whole word).
+# The list is an argument, not a pipe, so that fail counts in this shell.
 expect_options() {
-  local where=$1 text=$2 option
+  local options=$1 where=$2 text=$3 option
   while read -r option; do
     [ -z "$option" ] && continue
     grep -qE -- "(^|[^A-Za-z0-9-])${option}([^A-Za-z0-9-]|$)" <<<"$text" ||
       fail "$where does not describe $option"
-  done
+  done <<<"$options"
 }
 
 for page in lumiveil lumiveil-maker; do
@@ -48,15 +49,15 @@ done
 tool_page=$(plain "$man_dir/lumiveil.1")
 commands=$(help_commands "$bin/lumiveil")
 [ -n "$commands" ] || fail "no commands in lumiveil --help"
-"$bin/lumiveil" --help | help_options |
-  expect_options "lumiveil(1) OPTIONS" "$(section ".SH OPTIONS" <<<"$tool_page")"
+expect_options "$("$bin/lumiveil" --help | help_options)" "lumiveil(1) OPTIONS" \
+  "$(section ".SH OPTIONS" <<<"$tool_page")"
 for c in $commands; do
   text=$(section ".SS $c" <<<"$tool_page")
   if [ -z "$text" ]; then
     fail "lumiveil(1) has no subsection for the command $c"
     continue
   fi
-  "$bin/lumiveil" help "$c" | help_options | expect_options "lumiveil(1) on $c" "$text"
+  expect_options "$("$bin/lumiveil" help "$c" | help_options)" "lumiveil(1) on $c" "$text"
 done
 [ -n "$(section ".SS help" <<<"$tool_page")" ] || fail "lumiveil(1) does not describe help"
 for s in "EXIT STATUS" "PLUG-INS" "EXAMPLES"; do
@@ -69,11 +70,13 @@ for code in 0 1 2 3; do
 done
 
 maker_page=$(plain "$man_dir/lumiveil-maker.1")
-env -u DISPLAY "$bin/lumiveil-maker" --help | help_options |
-  expect_options "lumiveil-maker(1) OPTIONS" "$(section ".SH OPTIONS" <<<"$maker_page")"
+expect_options "$(env -u DISPLAY "$bin/lumiveil-maker" --help | help_options)" \
+  "lumiveil-maker(1) OPTIONS" "$(section ".SH OPTIONS" <<<"$maker_page")"
 
 if [ "$failures" -ne 0 ]; then
-  echo "$failures failure(s)"
+  echo "$failures failure(s): describe what is missing in dist/man/lumiveil.1.in (a command"
+  echo "gets its own .SS subsection naming each of its options; options of every command go"
+  echo "under .SH OPTIONS) or dist/man/lumiveil-maker.1.in"
   exit 1
 fi
 echo "the manual pages describe every command and option of --help"
