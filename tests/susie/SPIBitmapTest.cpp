@@ -226,12 +226,6 @@ TEST(SPIBitmap, AnEightBitPictureWithColoursUsedZeroGetsAFullColourTable) {
     info.insert(info.end(), quad, quad + 4);
   }
   const std::vector<uint8_t> bits = {0, 128, 255, 0};
-  TMemoryStream wrapped;
-  TText error;
-  ASSERT_TRUE(WrapDIB(info.data(), info.size(), bits.data(), bits.size(), wrapped, error)) << error;
-  EXPECT_EQ(GetU32(wrapped.Memory() + 10), 14u + 40 + 1024) << "pixel offset";
-  EXPECT_EQ(GetU32(wrapped.Memory() + 2), 14u + 40 + 1024 + 4) << "file size";
-
   auto spis = Load({"tp_basic"});
   TempDir dir;
   WriteFile(dir / "pal.tpic", TestPicture(info, bits));
@@ -242,6 +236,11 @@ TEST(SPIBitmap, AnEightBitPictureWithColoursUsedZeroGetsAFullColourTable) {
   EXPECT_EQ(bitmap.Pixel(0, 0), RGBColor(255, 0, 0));
   EXPECT_EQ(bitmap.Pixel(1, 0), RGBColor(127, 0, 128));
   EXPECT_EQ(bitmap.Pixel(2, 0), RGBColor(0, 0, 255));
+  // Saved, it is the BMP file of that picture: the whole table before the pixels.
+  TMemoryStream saved;
+  bitmap.SaveToStream(saved);
+  EXPECT_EQ(GetU32(saved.Memory() + 10), 14u + 40 + 1024) << "pixel offset";
+  EXPECT_EQ(GetU32(saved.Memory() + 2), 14u + 40 + 1024 + 4) << "file size";
 }
 
 TEST(SPIBitmap, LargerHeadersAndBitFieldMasksAreWrappedWhole) {
@@ -293,12 +292,8 @@ TEST(SPIBitmap, WrongHandlesAndSizesFromAPluginAreRefusedClearly) {
        "ヘッダーの大きさ 200 (情報ブロック 40 バイト)"},
       {"colour table missing", TestPicture(InfoHeader(2, 2, 8, 0), bits2x2),
        "情報ブロックに 1064 バイト必要ですが 40 バイトです"},
-      {"colours used above 256", TestPicture(InfoHeader(2, 2, 24, 300), bits2x2), "使用色数 300"},
       {"bits too short", TestPicture(InfoHeader(2, 2, 24), std::vector<uint8_t>(15, 0)),
        "ピクセルデータに 16 バイト必要ですが 15 バイトです"},
-      {"huge width", TestPicture(InfoHeader(0x7FFFFFFF, 0x7FFFFFFF, 24), bits2x2),
-       "画像の大きさ 2147483647 x 2147483647, 24 ビット"},
-      {"zero width", TestPicture(InfoHeader(0, 2, 24), bits2x2), "画像の大きさ 0 x 2, 24 ビット"},
   };
   WriteFile(dir / "good.tpic", SmallPicture());
   for (const Case& c : cases) {
@@ -311,6 +306,39 @@ TEST(SPIBitmap, WrongHandlesAndSizesFromAPluginAreRefusedClearly) {
     } catch (const ESPIInvalidResult& e) {
       EXPECT_EQ(e.Message(), Format(SSPIInvalidResult, plugin.c_str(), c.detail.c_str())) << c.what;
     }
+    EXPECT_EQ(bitmap.Width(), 2) << c.what << ": the previous picture stays";
+  }
+}
+
+TEST(SPIBitmap, APluginPicturesHeaderFaultsAreTheBmpReadersKinds) {
+  auto spis = Load({"tp_basic"});
+  TempDir dir;
+  const std::vector<uint8_t> bits2x2(16, 0);
+  std::vector<uint8_t> rle = InfoHeader(2, -2, 8, 1, BI_RLE8);
+  rle.resize(44, 0);
+  const struct {
+    const char* what;
+    std::vector<uint8_t> data;
+    std::string error;  // class name: message
+  } cases[] = {
+      {"colours used above 256", TestPicture(InfoHeader(2, 2, 24, 300), bits2x2),
+       "EInvalidBitmap: ビットマップイメージが不正です (使用色数 300, 256 まで)"},
+      {"zero width", TestPicture(InfoHeader(0, 2, 24), bits2x2),
+       "EInvalidBitmap: ビットマップイメージが不正です (大きさ 0 x 2)"},
+      {"run-length data top-down", TestPicture(rle, bits2x2),
+       "EInvalidBitmap: ビットマップイメージが不正です (上から下へのランレングス圧縮)"},
+      {"bit count 2", TestPicture(InfoHeader(2, 2, 2), bits2x2),
+       "EUnsupportedBitmap: 2 ビット/ピクセルのビットマップには対応していません"},
+      {"huge width", TestPicture(InfoHeader(0x7FFFFFFF, 0x7FFFFFFF, 24), bits2x2),
+       "EPictureTooLarge: 画像が大きすぎます (2147483647 x 2147483647, 24 ビット/ピクセル, 上限 "
+       "1073741824 バイト)"},
+  };
+  WriteFile(dir / "good.tpic", SmallPicture());
+  for (const auto& c : cases) {
+    WriteFile(dir / "bad.tpic", c.data);
+    TSPIBitmap bitmap;
+    bitmap.LoadFromFile(dir / "good.tpic");
+    EXPECT_EQ(LoadError(bitmap, dir / "bad.tpic"), c.error) << c.what;
     EXPECT_EQ(bitmap.Width(), 2) << c.what << ": the previous picture stays";
   }
 }
