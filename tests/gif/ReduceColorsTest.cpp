@@ -192,7 +192,7 @@ TEST(ReduceModes, EveryModeAndDithererWritesTheReducedPixels) {
   for (const auto& picture : pictures) {
     for (int m = rmWindows20; m <= rmPalette; ++m) {
       const auto mode = static_cast<TColorReduction>(m);
-      for (int d = dmNearest; d <= dmBurkes; ++d) {
+      for (int d = dmNearest; d < kDitherModeCount; ++d) {
         const auto dither = static_cast<TDitherMode>(d);
         const std::string what = std::string(ColorReductionLabel(mode)) + " / " +
                                  DitherModeLabel(dither) + " " + std::to_string(picture->Width());
