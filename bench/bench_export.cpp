@@ -11,6 +11,7 @@
 #include "export/TeePanel.h"
 #include "gif/Gifimage.h"
 #include "platform/Files.h"
+#include "platform/MemoryStream.h"
 #include "raster/Bitmap.h"
 
 namespace {

@@ -7,8 +7,9 @@
 #include <filesystem>
 #include <vector>
 
-#include "base/Streams.h"
 #include "bench/BenchPictures.h"
+#include "platform/FileStream.h"
+#include "platform/MemoryStream.h"
 #include "raster/Bitmap.h"
 
 namespace {

@@ -9,7 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "base/Streams.h"
+#include "platform/MemoryStream.h"
 #include "raster/Bitmap.h"
 #include "raster/BmpFormat.h"
 

@@ -7,8 +7,8 @@
 // convert to (0: none, 1 Device, 2 Bits1, 3 Bits4, 4 Bits8, 5 Bits15, 6 Bits16, 7 Bits32);
 // bit 4 converts to 24 bits as well.
 #include "base/Exceptions.h"
-#include "base/Streams.h"
 #include "fuzz/FuzzSupport.h"
+#include "platform/MemoryStream.h"
 #include "raster/Bitmap.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {

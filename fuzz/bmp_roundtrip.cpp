@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "base/Exceptions.h"
-#include "base/Streams.h"
 #include "fuzz/FuzzSupport.h"
+#include "platform/MemoryStream.h"
 #include "raster/Bitmap.h"
 
 namespace {

@@ -5,8 +5,8 @@
 // bit 3 smoothing off; bit 4 decodes the picture; bit 5 decodes to 8 bits per pixel;
 // bit 6 reads the stored form (a 32-bit length, then the stream).
 #include "base/Exceptions.h"
-#include "base/Streams.h"
 #include "fuzz/FuzzSupport.h"
+#include "platform/MemoryStream.h"
 #include "raster/Bitmap.h"
 #include "raster/JPEGImage.h"
 

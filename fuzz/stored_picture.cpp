@@ -5,8 +5,8 @@
 // Last input byte: bit 0 also turns the graphic into a TBitmap (for a JPEG picture that
 // decodes it), as drawing it would.
 #include "base/Exceptions.h"
-#include "base/Streams.h"
 #include "fuzz/FuzzSupport.h"
+#include "platform/MemoryStream.h"
 #include "raster/Bitmap.h"
 #include "raster/Picture.h"
 #include "susie/Spibmp.h"

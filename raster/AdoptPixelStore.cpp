@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "base/Streams.h"
+#include "platform/MemoryStream.h"
 #include "raster/Bitmap.h"
 #include "raster/PixelRows.h"
 

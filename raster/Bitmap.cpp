@@ -6,8 +6,8 @@
 
 #include "base/Exceptions.h"
 #include "base/Messages.h"
-#include "base/Streams.h"
 #include "platform/Memory.h"
+#include "platform/MemoryStream.h"
 #include "platform/NearestColor.h"
 #include "platform/Palettes.h"
 #include "raster/Canvas.h"

@@ -96,7 +96,8 @@ class TJPEGImage : public TGraphic {
   int compression_quality_ = 90;
 };
 
-// Registers "jpeg" and "jpg" with the format registry (called by InitializeGraphicModules).
+// Registers "jpeg" and "jpg" with the format registry (called by the graphic modules'
+// initialisation, SetGraphicModules).
 void InitializeJPEGModule();
 
 // The pixel format new TJPEGImages decode to: 24 bits, or 8 bits on a screen of 8 bits

@@ -9,6 +9,7 @@
 #include "base/Messages.h"
 #include "base/Streams.h"
 #include "platform/LocalMemory.h"
+#include "platform/MemoryStream.h"
 #include "platform/Paths.h"
 #include "susie/SPIRegistry.h"
 

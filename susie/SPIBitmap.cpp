@@ -8,6 +8,7 @@
 #include "base/Format.h"
 #include "base/Messages.h"
 #include "base/Streams.h"
+#include "platform/MemoryStream.h"
 #include "raster/BmpFormat.h"
 
 LV_GRAPHIC_CLASS_IMPL(TSPIBitmap, &TBitmap::Class())

@@ -8,9 +8,9 @@
 #include <iterator>
 #include <string>
 
-#include "base/Streams.h"
 #include "compose/ResizeBitmap.h"
 #include "compose/Workflow.h"
+#include "platform/MemoryStream.h"
 #include "raster/Bitmap.h"
 #include "tests/common/RunTool.h"
 

@@ -4,10 +4,10 @@
 
 #include <numeric>
 
-#include "base/Streams.h"
 #include "gif/GIFException.h"
 #include "gif/LZWEncoder.h"
 #include "gif/RLEEncoder.h"
+#include "platform/MemoryStream.h"
 #include "tests/gif/GifTestSupport.h"
 
 namespace {

@@ -9,9 +9,9 @@
 #include <vector>
 
 #include "base/Exceptions.h"
-#include "base/Streams.h"
 #include "gif/Gifimage.h"
 #include "platform/Colors.h"
+#include "platform/MemoryStream.h"
 #include "raster/Bitmap.h"
 
 struct Rgb {

@@ -12,7 +12,7 @@
 #include <QStringList>
 
 #include "app/gui/Dialogs.h"
-#include "base/Streams.h"
+#include "platform/MemoryStream.h"
 #include "raster/Bitmap.h"
 
 // The answer of a cancelled dialog.

@@ -7,7 +7,7 @@
 
 #include "base/Format.h"
 #include "base/Messages.h"
-#include "base/Streams.h"
+#include "platform/MemoryStream.h"
 #include "raster/Picture.h"
 #include "susie/Spibmp.h"
 #include "susie/Spis.h"
