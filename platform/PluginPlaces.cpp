@@ -9,14 +9,9 @@
 #include <cstdlib>
 #include <fstream>
 
-namespace {
+#include "base/Text.h"
 
-std::string Trim(const std::string& text) {
-  const char* blanks = " \t\r\n";
-  const size_t first = text.find_first_not_of(blanks);
-  if (first == std::string::npos) return "";
-  return text.substr(first, text.find_last_not_of(blanks) - first + 1);
-}
+namespace {
 
 std::string HomeDirectory() {
   const char* home = std::getenv("HOME");
@@ -41,15 +36,17 @@ std::optional<std::string> SusiePluginPath() {
   bool in_group = false;
   std::optional<std::string> value;
   while (std::getline(file, line)) {
-    line = Trim(line);
+    line = std::string(Trim(line));
     if (line.empty() || line[0] == ';' || line[0] == '#') continue;
     if (line.front() == '[') {
       in_group = line == "[Plug-in]";
       continue;
     }
     const size_t eq = line.find('=');
-    if (!in_group || eq == std::string::npos || Trim(line.substr(0, eq)) != "Path") continue;
-    std::string v = Trim(line.substr(eq + 1));
+    if (!in_group || eq == std::string::npos ||
+        Trim(std::string_view(line).substr(0, eq)) != "Path")
+      continue;
+    std::string v(Trim(std::string_view(line).substr(eq + 1)));
     if (v.size() >= 2 && v.front() == '"' && v.back() == '"') v = v.substr(1, v.size() - 2);
     value = v;  // the last Path of the group counts
   }

@@ -4,17 +4,12 @@
 #include <memory>
 
 #include "base/Messages.h"
+#include "base/Text.h"
 #include "raster/Bitmap.h"
 #include "raster/Icon.h"
 #include "raster/Metafile.h"
 
 namespace {
-
-std::string LowerCase(std::string text) {
-  for (char& c : text)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return text;
-}
 
 std::unique_ptr<TFileFormatsList> g_file_formats;
 TGraphicModules g_graphic_modules = nullptr;
