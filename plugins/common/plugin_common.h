@@ -141,10 +141,4 @@ static inline int PluginGetPicture(const char* buf, intptr_t len, unsigned int f
   return SPI_SUCCESS;
 }
 
-/* c composed with alpha a (0..max) over white, both in 0..max; rounded. */
-static inline uint32_t PluginOverWhite(uint32_t c, uint32_t a, uint32_t max) {
-  const uint64_t v = (uint64_t)c * a + (uint64_t)max * (max - a);
-  return (uint32_t)((v + max / 2) / max);
-}
-
 #endif /* LUMIVEIL_PLUGIN_COMMON_H */
