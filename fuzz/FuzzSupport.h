@@ -9,9 +9,19 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "base/Exceptions.h"
 #include "platform/MemoryStream.h"
 #include "raster/Bitmap.h"
 #include "raster/BmpFormat.h"
+
+// Stops the target when a check that must hold does not: the fuzzer reports it as a crash.
+#define FUZZ_CHECK(condition)                                                            \
+  do {                                                                                   \
+    if (!(condition)) {                                                                  \
+      std::fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #condition); \
+      std::abort();                                                                      \
+    }                                                                                    \
+  } while (0)
 
 // Targets run with a memory budget of 2 GiB (libFuzzer's default RSS limit). One picture
 // may take 4 MiB, so that a reader's largest honest allocation, and the few copies of it
@@ -49,6 +59,22 @@ inline void FillStream(TMemoryStream& stream, const uint8_t* data, size_t size) 
   stream.SetPosition(0);
 }
 
+// Reads what the input holds with read(stream), from a stream over its bytes. A read that
+// fails must leave the reader's object as it was (empty, as the target made it): then
+// false.
+template <class Read, class IsEmpty>
+bool ReadInput(const TFuzzInput& input, Read&& read, IsEmpty&& is_empty) {
+  TMemoryStream stream;
+  FillStream(stream, input.data, input.size);
+  try {
+    read(stream);
+  } catch (const Exception&) {
+    FUZZ_CHECK(is_empty());
+    return false;
+  }
+  return true;
+}
+
 // Reads every byte of a buffer; the sum goes to a volatile sink so the reads stay.
 inline void TouchBytes(const uint8_t* bytes, size_t size) {
   static volatile uint32_t sink;
@@ -67,12 +93,3 @@ inline void TouchBitmap(const TBitmap& bitmap) {
   if (!table.empty())
     TouchBytes(reinterpret_cast<const uint8_t*>(table.data()), table.size() * sizeof(table[0]));
 }
-
-// Stops the target when a check that must hold does not: the fuzzer reports it as a crash.
-#define FUZZ_CHECK(condition)                                                            \
-  do {                                                                                   \
-    if (!(condition)) {                                                                  \
-      std::fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #condition); \
-      std::abort();                                                                      \
-    }                                                                                    \
-  } while (0)

@@ -18,18 +18,15 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const TFuzzInput input = TakeOptions(data, size, 1);
-  TMemoryStream stream;
-  FillStream(stream, input.data, input.size);
   TBitmap bitmap;
-  try {
-    if (input.options & 1)
-      bitmap.ReadData(stream);
-    else
-      bitmap.LoadFromStream(stream);
-  } catch (const Exception&) {
-    FUZZ_CHECK(bitmap.Empty());  // a failed read leaves the previous (empty) picture
+  const bool stored = (input.options & 1) != 0;
+  if (!ReadInput(
+          input,
+          [&](TStream& stream) {
+            stored ? bitmap.ReadData(stream) : bitmap.LoadFromStream(stream);
+          },
+          [&] { return bitmap.Empty(); }))
     return 0;
-  }
   TouchBitmap(bitmap);
   static constexpr TPixelFormat kFormats[8] = {
       TPixelFormat::Bits24, TPixelFormat::Device, TPixelFormat::Bits1,  TPixelFormat::Bits4,

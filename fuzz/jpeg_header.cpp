@@ -17,18 +17,13 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const TFuzzInput input = TakeOptions(data, size, 1);
-  TMemoryStream stream;
-  FillStream(stream, input.data, input.size);
   TJPEGImage jpeg;
-  try {
-    if (input.options & 64)
-      jpeg.ReadData(stream);
-    else
-      jpeg.LoadFromStream(stream);
-  } catch (const Exception&) {
-    FUZZ_CHECK(jpeg.Empty());
+  const bool stored = (input.options & 64) != 0;
+  if (!ReadInput(
+          input,
+          [&](TStream& stream) { stored ? jpeg.ReadData(stream) : jpeg.LoadFromStream(stream); },
+          [&] { return jpeg.Empty(); }))
     return 0;
-  }
   jpeg.SetScale(static_cast<TJPEGScale>(input.options & 3));
   jpeg.SetPerformance((input.options & 4) ? TJPEGPerformance::jpBestSpeed
                                           : TJPEGPerformance::jpBestQuality);

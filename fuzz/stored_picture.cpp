@@ -21,15 +21,11 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const TFuzzInput input = TakeOptions(data, size, 1);
-  TMemoryStream stream;
-  FillStream(stream, input.data, input.size);
   TPicture picture;
-  try {
-    picture.ReadData(stream);
-  } catch (const Exception&) {
-    FUZZ_CHECK(picture.Graphic() == nullptr);
+  if (!ReadInput(
+          input, [&](TStream& stream) { picture.ReadData(stream); },
+          [&] { return picture.Graphic() == nullptr; }))
     return 0;
-  }
   TGraphic* graphic = picture.Graphic();
   if (graphic == nullptr) return 0;
   if (const auto* bitmap = dynamic_cast<const TBitmap*>(graphic)) TouchBitmap(*bitmap);
