@@ -17,6 +17,11 @@ TWorkflow::TLoader Load(const TPlane& plane) {
   return [plane](TBitmap& slot) { FillBitmap(slot, plane); };
 }
 
+// Loads the visible and then the hidden picture, as the two buttons do; whether both loaded.
+bool LoadBoth(TWorkflow& w, const TPlane& visible, const TPlane& hidden) {
+  return w.LoadExternalImage(Load(visible)) && w.LoadInnerImage(Load(hidden));
+}
+
 TWorkflow::TLoader Failing() {
   return [](TBitmap&) -> void { throw EInvalidGraphic(SInvalidBitmap); };
 }
@@ -162,8 +167,7 @@ TEST(Workflow, AverageSliderLimitsTheContrastWithANestedChange) {
   const TPlane visible = RandomPlane(7, 5, random);
   const TPlane hidden = RandomPlane(7, 5, random);
   TWorkflow w;
-  ASSERT_TRUE(w.LoadExternalImage(Load(visible)));
-  ASSERT_TRUE(w.LoadInnerImage(Load(hidden)));
+  ASSERT_TRUE(LoadBoth(w, visible, hidden));
   TRecorder rec(w);
   w.AverageTrackBarChange(200);
   EXPECT_EQ(w.MaxLabel(), "55");
@@ -205,8 +209,7 @@ TEST(Workflow, OddCellsDependOnlyOnTheFinalSliders) {
   const TPlane visible = RandomPlane(11, 8, random);
   const TPlane hidden = RandomPlane(11, 8, random);
   TWorkflow w;
-  ASSERT_TRUE(w.LoadExternalImage(Load(visible)));
-  ASSERT_TRUE(w.LoadInnerImage(Load(hidden)));
+  ASSERT_TRUE(LoadBoth(w, visible, hidden));
   w.Synthesize();
   const TPlane first = PlaneOf(w.ResultBitmap());
   for (int step = 0; step < 60; ++step) {

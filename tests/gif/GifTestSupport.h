@@ -75,11 +75,12 @@ struct TestRandom {
   }
 };
 
-// The message of the error that f raises, or "no error".
-inline std::string Message(const std::function<void()>& f) {
+// The message of the error of class E that f raises, or "no error".
+template <class E = Exception>
+std::string Message(const std::function<void()>& f) {
   try {
     f();
-  } catch (const Exception& e) {
+  } catch (const E& e) {
     return e.what();
   }
   return "no error";
