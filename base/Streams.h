@@ -10,9 +10,13 @@
 
 enum class TSeekOrigin { soBeginning, soCurrent, soEnd };
 
+// Streams are not copied: each stands for one file or one block of memory.
 class TStream {
  public:
+  TStream() = default;
   virtual ~TStream() = default;
+  TStream(const TStream&) = delete;
+  TStream& operator=(const TStream&) = delete;
 
   // Reads up to count bytes; returns how many were read (0 at the end).
   virtual int64_t Read(void* buffer, int64_t count) = 0;

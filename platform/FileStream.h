@@ -23,8 +23,6 @@ class TFileStream : public TStream {
   // Raises EFOpenError (or EFCreateError in create mode) with the file name.
   TFileStream(const std::string& file_name, uint32_t mode);
   ~TFileStream() override;
-  TFileStream(const TFileStream&) = delete;
-  TFileStream& operator=(const TFileStream&) = delete;
 
   int64_t Read(void* buffer, int64_t count) override;
   int64_t Write(const void* buffer, int64_t count) override;

@@ -13,8 +13,6 @@ class TMemoryStream : public TStream {
  public:
   TMemoryStream() = default;
   ~TMemoryStream() override;
-  TMemoryStream(const TMemoryStream&) = delete;
-  TMemoryStream& operator=(const TMemoryStream&) = delete;
 
   int64_t Read(void* buffer, int64_t count) override;
   int64_t Write(const void* buffer, int64_t count) override;

@@ -15,13 +15,6 @@
 
 namespace {
 
-std::string FolderOf(const std::string& file_name) {
-  const size_t slash = LastDelimiter(file_name);
-  if (slash == std::string::npos) return ".";
-  if (slash == 0 || (slash == 2 && file_name[1] == ':')) return file_name.substr(0, slash + 1);
-  return file_name.substr(0, slash);
-}
-
 // The safe save's stream over a file handle that we opened ourselves.
 class THandleStream final : public TBufferedFileStream {
  public:

@@ -24,4 +24,7 @@ TEST(Text, TheExtensionFollowsTheLastDotAfterTheLastDelimiter) {
   EXPECT_EQ(ExtractFileExt("photo."), ".");
   EXPECT_EQ(ExtractFileExt("noext"), "");
   EXPECT_EQ(LastDelimiter("a/b/c"), 3u);
+  EXPECT_EQ(FolderOf("/a/b/photo.bmp"), "/a/b");
+  EXPECT_EQ(FolderOf("/photo.bmp"), "/") << "the root keeps its delimiter";
+  EXPECT_EQ(FolderOf("photo.bmp"), ".");
 }

@@ -341,7 +341,7 @@ TEST(ImageSettings, StartFromTheLibraryDefaultsAndCheckTheBits) {
 TEST(ImageSettings, ReadingIsRefusedAndSizesAreChecked) {
   TGIFImage gif;
   TMemoryStream stream;
-  EXPECT_EQ(Message<GIFException>([&] { gif.LoadFromStream(stream); }),
+  EXPECT_EQ(ErrorMessage<GIFException>([&] { gif.LoadFromStream(stream); }),
             "Reading GIF files is not supported");
   EXPECT_THROW(gif.SetWidth(65536), GIFException);
   EXPECT_THROW(gif.Images().Add().SetSize(-1, 4), GIFException);

@@ -13,6 +13,7 @@
 #include "platform/Colors.h"
 #include "platform/MemoryStream.h"
 #include "raster/Bitmap.h"
+#include "tests/common/ErrorMessage.h"
 
 struct Rgb {
   uint8_t r = 0, g = 0, b = 0;
@@ -74,14 +75,3 @@ struct TestRandom {
     return state >> 8;
   }
 };
-
-// The message of the error of class E that f raises, or "no error".
-template <class E = Exception>
-std::string Message(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const E& e) {
-    return e.what();
-  }
-  return "no error";
-}

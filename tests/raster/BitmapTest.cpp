@@ -11,6 +11,7 @@
 #include "platform/Palettes.h"
 #include "raster/Bitmap.h"
 #include "raster/BmpFormat.h"
+#include "tests/common/ErrorMessage.h"
 #include "tests/common/TestFiles.h"
 
 namespace {
@@ -66,16 +67,6 @@ std::vector<uint8_t> SaveBytes(TBitmap& bitmap) {
   TMemoryStream stream;
   bitmap.SaveToStream(stream);
   return std::vector<uint8_t>(stream.Memory(), stream.Memory() + stream.Size());
-}
-
-template <typename E>
-std::string MessageOf(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const E& e) {
-    return e.Message();
-  }
-  return "<no error>";
 }
 
 // A 24-bit picture whose pixel (x, y) is (x, y, x + y) as blue, green, red.
@@ -234,7 +225,7 @@ TEST(PixelFormat, EightBitsMapsToTheNearestHalftoneEntryAndTwentyFourKeepsThePal
 TEST(PixelFormat, CustomCannotBeSet) {
   TBitmap bitmap;
   MakeGradient(bitmap, 2, 2);
-  EXPECT_EQ(MessageOf<EInvalidGraphic>([&] { bitmap.SetPixelFormat(TPixelFormat::Custom); }),
+  EXPECT_EQ(ErrorMessage<EInvalidGraphic>([&] { bitmap.SetPixelFormat(TPixelFormat::Custom); }),
             SInvalidPixelFormat);
 }
 
@@ -284,11 +275,11 @@ TEST(Scanline, RowZeroIsTheTopRowForBottomUpAndTopDownFiles) {
 TEST(Scanline, RowsOutsideThePictureRaiseTheScanLineError) {
   TBitmap bitmap;
   MakeGradient(bitmap, 3, 4);
-  EXPECT_EQ(MessageOf<EInvalidGraphicOperation>([&] { bitmap.Scanline(-1); }), SScanLine);
-  EXPECT_EQ(MessageOf<EInvalidGraphicOperation>([&] { bitmap.Scanline(4); }), SScanLine);
-  EXPECT_EQ(MessageOf<EInvalidGraphicOperation>([&] { bitmap.ConstScanline(4); }), SScanLine);
+  EXPECT_EQ(ErrorMessage<EInvalidGraphicOperation>([&] { bitmap.Scanline(-1); }), SScanLine);
+  EXPECT_EQ(ErrorMessage<EInvalidGraphicOperation>([&] { bitmap.Scanline(4); }), SScanLine);
+  EXPECT_EQ(ErrorMessage<EInvalidGraphicOperation>([&] { bitmap.ConstScanline(4); }), SScanLine);
   TBitmap empty;
-  EXPECT_EQ(MessageOf<EInvalidGraphicOperation>([&] { empty.Scanline(0); }), SScanLine);
+  EXPECT_EQ(ErrorMessage<EInvalidGraphicOperation>([&] { empty.Scanline(0); }), SScanLine);
 }
 
 TEST(Scanline, CountsAsAChange) {
@@ -447,25 +438,25 @@ TEST(Read, AStreamEndingInsideTheHeaderOrTableIsAReadError) {
   for (size_t cut : {size_t{10}, size_t{16}, size_t{30}, size_t{54 + 30}}) {
     TBitmap bitmap;
     const std::vector<uint8_t> bytes(whole.begin(), whole.begin() + static_cast<long>(cut));
-    EXPECT_EQ(MessageOf<EReadError>([&] { LoadBytes(bitmap, bytes); }), SReadError) << cut;
+    EXPECT_EQ(ErrorMessage<EReadError>([&] { LoadBytes(bitmap, bytes); }), SReadError) << cut;
   }
   // A header size larger than the whole stream is refused before anything is allocated.
   std::vector<uint8_t> huge = whole;
   PutU32(huge.data() + 14, 0xFFFFFFF0);
   TBitmap bitmap;
-  EXPECT_EQ(MessageOf<EReadError>([&] { LoadBytes(bitmap, huge); }), SReadError);
+  EXPECT_EQ(ErrorMessage<EReadError>([&] { LoadBytes(bitmap, huge); }), SReadError);
 }
 
 TEST(Read, NotABitmapFileIsInvalid) {
   std::vector<uint8_t> bytes = BmpBytes().Build();
   bytes[0] = 'P';
   TBitmap bitmap;
-  EXPECT_EQ(MessageOf<EInvalidGraphic>([&] { LoadBytes(bitmap, bytes); }), SInvalidBitmap);
+  EXPECT_EQ(ErrorMessage<EInvalidGraphic>([&] { LoadBytes(bitmap, bytes); }), SInvalidBitmap);
 }
 
 TEST(Read, FilesThatCannotBeOpenedNameThemselves) {
   TBitmap bitmap;
-  EXPECT_EQ(MessageOf<EFOpenError>([&] { bitmap.LoadFromFile("/nonexistent/x.bmp"); }),
+  EXPECT_EQ(ErrorMessage<EFOpenError>([&] { bitmap.LoadFromFile("/nonexistent/x.bmp"); }),
             Format(SFOpenError, "/nonexistent/x.bmp"));
 }
 
@@ -573,7 +564,7 @@ TEST(Write, TheStoredFormCarriesItsSizeWord) {
 TEST(Write, SavingToAFolderThatCannotBeWrittenLeavesNothing) {
   TBitmap bitmap;
   MakeGradient(bitmap, 3, 2);
-  EXPECT_EQ(MessageOf<EFCreateError>([&] { bitmap.SaveToFile("/nonexistent/out.bmp"); }),
+  EXPECT_EQ(ErrorMessage<EFCreateError>([&] { bitmap.SaveToFile("/nonexistent/out.bmp"); }),
             Format(SFCreateError, "/nonexistent/out.bmp"));
   TempDir dir;
   const std::string file = dir.File("out.bmp");
