@@ -19,12 +19,7 @@ namespace {
 constexpr int kWidth = 4000, kHeight = 3000;
 
 const TBitmap& Result() {
-  static const TBitmap* result = [] {
-    auto* p = new TBitmap;
-    MakePhotoPicture(*p, kWidth, kHeight);
-    return p;
-  }();
-  return *result;
+  return SharedPhotoPicture(kWidth, kHeight);
 }
 
 std::string OutFile() {

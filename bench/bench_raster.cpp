@@ -17,12 +17,7 @@ namespace {
 constexpr int kWidth = 4000, kHeight = 3000;
 
 const TBitmap& Photo() {
-  static const TBitmap* photo = [] {
-    auto* p = new TBitmap;
-    MakePhotoPicture(*p, kWidth, kHeight);
-    return p;
-  }();
-  return *photo;
+  return SharedPhotoPicture(kWidth, kHeight);
 }
 
 std::string BmpFile() {

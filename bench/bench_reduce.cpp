@@ -24,12 +24,7 @@ constexpr int kWidth = 4000;
 constexpr int kHeight = 3000;
 
 TBitmap& Photo() {
-  static TBitmap* photo = [] {
-    auto* p = new TBitmap;
-    MakePhotoPicture(*p, kWidth, kHeight);
-    return p;
-  }();
-  return *photo;
+  return SharedPhotoPicture(kWidth, kHeight);
 }
 
 struct Stats {

@@ -36,6 +36,13 @@ inline void SetFuzzLimits() {
   SetMaxPixelStoreBytes(kFuzzPixelStoreBytes);
 }
 
+// The initialisation of a target that needs nothing but the limits.
+#define FUZZ_INITIALIZE_LIMITS()                       \
+  extern "C" int LLVMFuzzerInitialize(int*, char***) { \
+    SetFuzzLimits();                                   \
+    return 0;                                          \
+  }
+
 // The input without its trailing option bytes, and the options read from them. Taking
 // options from the end keeps the data's own start (its magic values) where seeds put it.
 struct TFuzzInput {
@@ -73,6 +80,16 @@ bool ReadInput(const TFuzzInput& input, Read&& read, IsEmpty&& is_empty) {
     return false;
   }
   return true;
+}
+
+// Reads a graphic from the input: its stored form (behind a 32-bit size word, ReadData)
+// or its file image (LoadFromStream). A graphic that refuses the input stays empty.
+template <class Graphic>
+bool ReadGraphic(const TFuzzInput& input, Graphic& graphic, bool stored) {
+  return ReadInput(
+      input,
+      [&](TStream& stream) { stored ? graphic.ReadData(stream) : graphic.LoadFromStream(stream); },
+      [&] { return graphic.Empty(); });
 }
 
 // Reads every byte of a buffer; the sum goes to a volatile sink so the reads stay.

@@ -11,22 +11,12 @@
 #include "platform/MemoryStream.h"
 #include "raster/Bitmap.h"
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  SetFuzzLimits();
-  return 0;
-}
+FUZZ_INITIALIZE_LIMITS()
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const TFuzzInput input = TakeOptions(data, size, 1);
   TBitmap bitmap;
-  const bool stored = (input.options & 1) != 0;
-  if (!ReadInput(
-          input,
-          [&](TStream& stream) {
-            stored ? bitmap.ReadData(stream) : bitmap.LoadFromStream(stream);
-          },
-          [&] { return bitmap.Empty(); }))
-    return 0;
+  if (!ReadGraphic(input, bitmap, (input.options & 1) != 0)) return 0;
   TouchBitmap(bitmap);
   static constexpr TPixelFormat kFormats[8] = {
       TPixelFormat::Bits24, TPixelFormat::Device, TPixelFormat::Bits1,  TPixelFormat::Bits4,

@@ -93,10 +93,7 @@ void CheckRoundTrip(TBitmap& bitmap, bool stored) {
 
 }  // namespace
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  SetFuzzLimits();
-  return 0;
-}
+FUZZ_INITIALIZE_LIMITS()
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const TFuzzInput input = TakeOptions(data, size, 1);

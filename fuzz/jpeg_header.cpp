@@ -10,20 +10,12 @@
 #include "raster/Bitmap.h"
 #include "raster/JPEGImage.h"
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  SetFuzzLimits();
-  return 0;
-}
+FUZZ_INITIALIZE_LIMITS()
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const TFuzzInput input = TakeOptions(data, size, 1);
   TJPEGImage jpeg;
-  const bool stored = (input.options & 64) != 0;
-  if (!ReadInput(
-          input,
-          [&](TStream& stream) { stored ? jpeg.ReadData(stream) : jpeg.LoadFromStream(stream); },
-          [&] { return jpeg.Empty(); }))
-    return 0;
+  if (!ReadGraphic(input, jpeg, (input.options & 64) != 0)) return 0;
   jpeg.SetScale(static_cast<TJPEGScale>(input.options & 3));
   jpeg.SetPerformance((input.options & 4) ? TJPEGPerformance::jpBestSpeed
                                           : TJPEGPerformance::jpBestQuality);

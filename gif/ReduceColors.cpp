@@ -8,9 +8,7 @@
 #include "gif/FastColorLookup.h"
 #include "gif/FixedPalettes.h"
 #include "gif/GIFException.h"
-#include "gif/GrayScaleLookup.h"
-#include "gif/MonochromeLookup.h"
-#include "gif/NetscapeColorLookup.h"
+#include "gif/FixedLookups.h"
 #include "gif/OptimizedPalette.h"
 #include "raster/Bitmap.h"
 

@@ -135,8 +135,7 @@ TEST(Workflow, CancellingTheHiddenLoadStillRefitsAndRecomposes) {
   std::mt19937 random(33);
   const TPlane hidden = RandomPlane(8, 8, random);
   TWorkflow w;
-  ASSERT_TRUE(w.LoadExternalImage(Load(RandomPlane(10, 6, random))));
-  ASSERT_TRUE(w.LoadInnerImage(Load(hidden)));
+  ASSERT_TRUE(LoadBoth(w, RandomPlane(10, 6, random), hidden));
   const TPlane fitted = PlaneOf(w.InnerBitmap());
   const TPlane second = RandomPlane(4, 5, random);
   ASSERT_TRUE(w.LoadExternalImage(Load(second)));
@@ -331,8 +330,7 @@ TEST(Workflow, SizeFitAndSynthesizeRefitTheHiddenPicture) {
   std::mt19937 random(40);
   const TPlane hidden = RandomPlane(9, 9, random);
   TWorkflow w;
-  ASSERT_TRUE(w.LoadExternalImage(Load(RandomPlane(9, 9, random))));
-  ASSERT_TRUE(w.LoadInnerImage(Load(hidden)));
+  ASSERT_TRUE(LoadBoth(w, RandomPlane(9, 9, random), hidden));
   const TPlane visible = RandomPlane(15, 4, random);
   ASSERT_TRUE(w.LoadExternalImage(Load(visible)));
   // Loading the visible picture does not refit the hidden one; Synthesize does.

@@ -19,13 +19,9 @@ namespace {
 // A BMP file image built field by field, so each test can break exactly one field.
 struct BmpBytes {
   uint32_t header_size = 40;
-  int32_t width = 4;
-  int32_t height = 2;
-  uint16_t planes = 1;
-  uint16_t bits = 24;
-  uint32_t compression = BI_RGB;
-  uint32_t image_size = 0;
-  uint32_t colours_used = 0;
+  int32_t width = 4, height = 2;
+  uint16_t planes = 1, bits = 24;
+  uint32_t compression = BI_RGB, image_size = 0, colours_used = 0;
   std::vector<uint8_t> extra_header;  // bytes after the first 40 of a larger header
   std::vector<uint8_t> masks;         // 12 bytes after a 40-byte header
   std::vector<uint8_t> table;         // colour entries as stored
