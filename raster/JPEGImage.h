@@ -85,6 +85,14 @@ class TJPEGImage : public TGraphic {
  private:
   void TakeData(std::vector<uint8_t> bytes);
   void FreeBitmap();
+  // Sets one of the decoding settings; a new value drops the decoded bitmap.
+  template <class T>
+  void SetSetting(T& setting, T value) {
+    if (value == setting) return;
+    setting = value;
+    FreeBitmap();
+    Changed();
+  }
 
   std::shared_ptr<const TJPEGData> data_;
   mutable std::unique_ptr<TBitmap> bitmap_;
