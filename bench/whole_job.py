@@ -1,0 +1,100 @@
+#!/usr/bin/python3
+"""Whole-job benchmark: `lumiveil synth` to GIF and to BMP against the peer pipeline script.
+
+usage: bench/whole_job.py [--lumiveil LABEL=PATH ...] [--peer SCRIPT] [--runs N]
+                          [--work DIR] [--visible FILE --hidden FILE]
+
+Runs every job as a separate process, alternating the jobs within each round so that all of
+them see the same machine, N rounds (default 5). For each job it prints the median wall
+time, the median user and system time and the median peak resident memory (from wait4's
+resource usage of the child), and the peer's median wall time divided by ours.
+
+Without --visible/--hidden it makes the standard pair once in --work: a 4000 x 3000 visible
+and a 2000 x 1500 hidden 24-bit BMP, resampled from the bundled photos by `lumiveil resize`.
+Several --lumiveil entries (for example the build before and after a change) are measured
+in the same rounds. The peer is the numpy + python3-pil script of the shared bench folder.
+"""
+import argparse
+import os
+import statistics
+import subprocess
+import sys
+import time
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+ROOT = os.path.dirname(HERE)
+
+
+def run_once(argv, env):
+    """Runs argv; returns (wall s, user s, sys s, peak MiB). Fails loudly on a non-zero exit."""
+    start = time.perf_counter()
+    proc = subprocess.Popen(argv, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, env=env)
+    _, status, usage = os.wait4(proc.pid, 0)
+    wall = time.perf_counter() - start
+    err = proc.stderr.read().decode(errors="replace")
+    proc.stderr.close()
+    if os.waitstatus_to_exitcode(status) != 0:
+        sys.exit(f"{' '.join(argv)} failed: {err}")
+    return wall, usage.ru_utime, usage.ru_stime, usage.ru_maxrss / 1024.0
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--lumiveil", action="append", default=[],
+                        help="LABEL=PATH of a lumiveil binary (default: build/bin/lumiveil)")
+    parser.add_argument("--peer", default=os.path.join(ROOT, "..", "shared", "bench",
+                                                       "pipeline_numpy_pil.py"))
+    parser.add_argument("--runs", type=int, default=5)
+    parser.add_argument("--work", default=os.path.join(ROOT, "build", "whole-job"))
+    parser.add_argument("--visible")
+    parser.add_argument("--hidden")
+    parser.add_argument("--env", action="append", default=[],
+                        help="NAME=VALUE set for every lumiveil run (e.g. LUMIVEIL_THREADS=1)")
+    args = parser.parse_args()
+
+    tools = [entry.split("=", 1) for entry in args.lumiveil] or [
+        ["lumiveil", os.path.join(ROOT, "build", "bin", "lumiveil")]]
+    os.makedirs(args.work, exist_ok=True)
+    visible, hidden = args.visible, args.hidden
+    if not visible or not hidden:
+        visible = os.path.join(args.work, "visible-4000x3000.bmp")
+        hidden = os.path.join(args.work, "hidden-2000x1500.bmp")
+        maker = tools[0][1]
+        if not os.path.exists(visible):
+            subprocess.run([maker, "resize", os.path.join(ROOT, "samples", "coffee.bmp"),
+                            visible, "4000", "3000"], check=True)
+        if not os.path.exists(hidden):
+            subprocess.run([maker, "resize", os.path.join(ROOT, "samples", "chelsea.bmp"),
+                            hidden, "2000", "1500"], check=True)
+
+    env = dict(os.environ)
+    for entry in args.env:
+        name, value = entry.split("=", 1)
+        env[name] = value
+    out = lambda name: os.path.join(args.work, name)
+    jobs = []
+    for label, path in tools:
+        jobs.append((f"{label} synth -> GIF", [path, "synth", visible, hidden, "-o", out(f"{label}.gif")], env))
+        jobs.append((f"{label} synth -> BMP", [path, "synth", visible, hidden, "-o", out(f"{label}.bmp")], env))
+    peer = ["/usr/bin/python3", args.peer]
+    jobs.append(("peer -> GIF", peer + [visible, hidden, "-", out("peer.gif")], dict(os.environ)))
+    jobs.append(("peer -> BMP", peer + [visible, hidden, out("peer.bmp")], dict(os.environ)))
+
+    results = {name: [] for name, _, _ in jobs}
+    for _ in range(args.runs):
+        for name, argv, job_env in jobs:
+            results[name].append(run_once(argv, job_env))
+
+    med = {name: [statistics.median(col) for col in zip(*rows)] for name, rows in results.items()}
+    print(f"{args.runs} rounds, jobs alternating; medians. visible {os.path.basename(visible)}, "
+          f"hidden {os.path.basename(hidden)}")
+    print(f"{'job':<28} {'wall s':>8} {'user s':>8} {'sys s':>8} {'peak MiB':>9} {'peer/us':>8}")
+    for name, _, _ in jobs:
+        wall, user, system, peak = med[name]
+        kind = "GIF" if name.endswith("GIF") else "BMP"
+        ratio = "" if name.startswith("peer") else f"{med['peer -> ' + kind][0] / wall:8.2f}"
+        print(f"{name:<28} {wall:8.3f} {user:8.3f} {system:8.3f} {peak:9.1f} {ratio:>8}")
+
+
+if __name__ == "__main__":
+    main()
