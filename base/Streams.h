@@ -13,10 +13,9 @@ enum class TSeekOrigin { soBeginning, soCurrent, soEnd };
 // Streams are not copied: each stands for one file or one block of memory.
 class TStream {
  public:
-  TStream() = default;
-  virtual ~TStream() = default;
   TStream(const TStream&) = delete;
   TStream& operator=(const TStream&) = delete;
+  virtual ~TStream() = default;
 
   // Reads up to count bytes; returns how many were read (0 at the end).
   virtual int64_t Read(void* buffer, int64_t count) = 0;
@@ -37,4 +36,7 @@ class TStream {
   // Copies count bytes from source at its position; count 0 copies the whole source from
   // its beginning. Returns the number of bytes copied.
   int64_t CopyFrom(TStream& source, int64_t count);
+
+ protected:
+  TStream() = default;
 };

@@ -54,11 +54,15 @@ void BM_ReadBmpFile(benchmark::State& state) {
 }
 BENCHMARK(BM_ReadBmpFile)->Unit(benchmark::kMillisecond);
 
+// A file of that name in the temporary folder.
+std::string TempFile(const char* name) {
+  return (std::filesystem::temp_directory_path() / name).string();
+}
+
 void BM_WriteBmpFile(benchmark::State& state) {
   TBitmap bitmap;
   bitmap.Assign(&Photo());
-  const std::string file =
-      (std::filesystem::temp_directory_path() / "lumiveil-bench-out.bmp").string();
+  const std::string file = TempFile("lumiveil-bench-out.bmp");
   for (auto _ : state) {
     TFileStream stream(file, fmCreate);
     bitmap.SaveToStream(stream);
@@ -83,8 +87,7 @@ BENCHMARK(BM_WriteBmpMemory)->Unit(benchmark::kMillisecond);
 void BM_SaveToFileSafely(benchmark::State& state) {
   TBitmap bitmap;
   bitmap.Assign(&Photo());
-  const std::string file =
-      (std::filesystem::temp_directory_path() / "lumiveil-bench-safe.bmp").string();
+  const std::string file = TempFile("lumiveil-bench-safe.bmp");
   for (auto _ : state) bitmap.SaveToFile(file);
   std::remove(file.c_str());
 }

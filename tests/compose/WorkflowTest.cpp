@@ -92,8 +92,7 @@ TEST(Workflow, SlotFactoryMakesTheVisibleAndHiddenSlots) {
 
 TEST(Workflow, LoadingFillsSlotsEditsAndThePreview) {
   std::mt19937 random(31);
-  const TPlane visible = RandomPlane(9, 7, random);
-  const TPlane hidden = RandomPlane(5, 4, random);
+  const TPlane visible = RandomPlane(9, 7, random), hidden = RandomPlane(5, 4, random);
   TWorkflow w;
   TRecorder rec(w);
   EXPECT_TRUE(w.LoadExternalImage(Load(visible)));
@@ -163,8 +162,7 @@ TEST(Workflow, CancellingTheFirstHiddenLoadEndsWithTheScanLineError) {
 
 TEST(Workflow, AverageSliderLimitsTheContrastWithANestedChange) {
   std::mt19937 random(35);
-  const TPlane visible = RandomPlane(7, 5, random);
-  const TPlane hidden = RandomPlane(7, 5, random);
+  const TPlane visible = RandomPlane(7, 5, random), hidden = RandomPlane(7, 5, random);
   TWorkflow w;
   ASSERT_TRUE(LoadBoth(w, visible, hidden));
   TRecorder rec(w);
@@ -205,8 +203,7 @@ TEST(Workflow, ContrastLimitAtTheEndsAndAround128) {
 
 TEST(Workflow, OddCellsDependOnlyOnTheFinalSliders) {
   std::mt19937 random(37);
-  const TPlane visible = RandomPlane(11, 8, random);
-  const TPlane hidden = RandomPlane(11, 8, random);
+  const TPlane visible = RandomPlane(11, 8, random), hidden = RandomPlane(11, 8, random);
   TWorkflow w;
   ASSERT_TRUE(LoadBoth(w, visible, hidden));
   w.Synthesize();
