@@ -4,6 +4,8 @@
 #include <link.h>
 
 namespace {
+thread_local std::string t_last_error;
+
 link_map* LinkMapOf(TModuleHandle module) {
   link_map* map = nullptr;
   if (module == nullptr || dlinfo(module, RTLD_DI_LINKMAP, &map) != 0) return nullptr;
@@ -14,7 +16,12 @@ link_map* LinkMapOf(TModuleHandle module) {
 TModuleHandle LoadLibrary(const std::string& path) {
   // dlopen searches the library path for a bare name; a plug-in is always a file we name.
   const std::string file = path.find('/') == std::string::npos ? "./" + path : path;
-  return dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
+  void* module = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (module == nullptr) {
+    const char* message = dlerror();
+    t_last_error = message != nullptr ? message : "cannot load " + path;
+  }
+  return module;
 }
 
 void* GetProcAddress(TModuleHandle module, const char* name) {
@@ -38,4 +45,8 @@ void FreeLibrary(TModuleHandle module) {
 std::string GetModuleFileName(TModuleHandle module) {
   const link_map* map = LinkMapOf(module);
   return map != nullptr && map->l_name != nullptr ? map->l_name : "";
+}
+
+std::string LastLibraryError() {
+  return t_last_error;
 }

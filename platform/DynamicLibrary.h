@@ -1,5 +1,6 @@
 // Dynamic libraries: this platform's stand-ins for loading a library, finding an entry in
-// it, unloading it and asking for its file name.
+// it, unloading it and asking for its file name. The loader's last error is kept per
+// thread.
 #pragma once
 
 #include <string>
@@ -8,7 +9,7 @@
 using TModuleHandle = void*;
 
 // Loads the library at `path` (a name without '/' is taken from the current directory);
-// nullptr on failure.
+// nullptr on failure, with LastLibraryError() saying why.
 TModuleHandle LoadLibrary(const std::string& path);
 // The address of the entry `name` defined by the module itself (not by a library it
 // depends on), or nullptr.
@@ -17,3 +18,5 @@ void* GetProcAddress(TModuleHandle module, const char* name);
 void FreeLibrary(TModuleHandle module);
 // The module's file path as the loader reports it; empty when it cannot say.
 std::string GetModuleFileName(TModuleHandle module);
+// The loader's message for the last failure of LoadLibrary on this thread.
+std::string LastLibraryError();

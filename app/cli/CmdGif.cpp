@@ -56,7 +56,7 @@ const char* GifHelp() {
   // The option words come from the GIF library's tables of its enumerations.
   static const std::string help =
       "  IN             the picture to read (as it is: 1, 4 and 8 bits are not reduced)\n"
-      "  OUT            the GIF file to write\n"
+      "  OUT            the GIF file to write (- for standard output)\n"
       "  --reduction R  how more than 8 bits per pixel become at most 256 colours, one of\n" +
       HelpLines(Words(ColorReductionNames()) + " (default netscape);") +
       "                 none keeps the exact colours of a picture of at most 256 colours;\n"
@@ -80,6 +80,7 @@ int RunGif(const std::vector<std::string>& argv) {
   const TArgs args(argv, {"--reduction", "--dither", "--bits", "--compression"},
                    {"--interlace", "--panel"});
   if (args.Positional().size() != 2) throw UsageError{"gif takes IN and OUT"};
+  const std::string& out = OutputName(args.Positional()[1]);
   if (args.Flag("--panel")) {
     // The window's GIF save, whose settings are fixed: no other option applies.
     for (const char* option : {"--reduction", "--dither", "--bits", "--compression"})
@@ -88,7 +89,7 @@ int RunGif(const std::vector<std::string>& argv) {
     if (args.Flag("--interlace")) throw UsageError{"--interlace cannot be used with --panel"};
     const auto picture = LoadInput(args.Positional()[0]);
     TGifSaveTarget target;
-    SaveAsGif(*picture, target, args.Positional()[1]);
+    SaveAsGif(*picture, target, out);
     return kExitOk;
   }
   TGIFImage gif;
@@ -104,6 +105,6 @@ int RunGif(const std::vector<std::string>& argv) {
   gif.Assign(picture.get());
   if (args.Flag("--interlace"))
     for (int i = 0; i < gif.Images().Count(); ++i) gif.Images()[i].SetInterlaced(true);
-  gif.SaveToFile(args.Positional()[1]);
+  gif.SaveToFile(out);
   return kExitOk;
 }

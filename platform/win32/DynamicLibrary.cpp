@@ -8,11 +8,28 @@
 #undef LoadLibrary
 #undef GetModuleFileName
 
+namespace {
+thread_local std::string t_last_error;
+
+std::string SystemMessage(DWORD code) {
+  char* text = nullptr;
+  const DWORD n = FormatMessageA(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, code, 0, reinterpret_cast<char*>(&text), 0, nullptr);
+  std::string message = n != 0 && text != nullptr ? std::string(text, n) : std::string();
+  if (text != nullptr) LocalFree(text);
+  while (!message.empty() && (message.back() == '\n' || message.back() == '\r')) message.pop_back();
+  return message.empty() ? "error " + std::to_string(code) : message;
+}
+}  // namespace
+
 TModuleHandle LoadLibrary(const std::string& path) {
   // A plug-in that cannot be loaded must not stop the program with a message box.
   const UINT old_mode = SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
   HMODULE module = LoadLibraryA(path.c_str());
+  const DWORD error = module == nullptr ? GetLastError() : 0;
   SetErrorMode(old_mode);
+  if (module == nullptr) t_last_error = SystemMessage(error);
   return module;
 }
 
@@ -32,4 +49,8 @@ std::string GetModuleFileName(TModuleHandle module) {
   // 0 is a failure; 255 may be a name cut short, which is no name to identify a plug-in by.
   if (n == 0 || n >= 255) return "";
   return std::string(buffer, n);
+}
+
+std::string LastLibraryError() {
+  return t_last_error;
 }

@@ -71,14 +71,7 @@ class tst_Zoom : public QObject {
   }
 
  private slots:
-  void init() {
-    auto d = std::make_unique<TScriptedDialogs>();
-    dialogs = d.get();
-    form = std::make_unique<TMainForm>(std::move(d));
-    form->show();
-    form->activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(form.get()));
-  }
+  void init() { ShowScriptedForm(form, dialogs); }
   void cleanup() { form.reset(); }
 
   void steps_data() {
