@@ -375,6 +375,9 @@ std::string FailureDetail(TSPIBitmap& bitmap, const std::string& file) {
 struct ResultCase {
   int result;
   const char* meaning;
+  friend void PrintTo(const ResultCase& c, std::ostream* os) {
+    *os << c.result << " " << c.meaning;
+  }
 };
 
 std::string ResultCaseName(const testing::TestParamInfo<ResultCase>& info) {
