@@ -72,6 +72,10 @@ inline constexpr const char SGIFHashTableFull[] = "LZW hash table full";
 inline constexpr const char SGIFBlockTooLarge[] = "Data block too large (%d bytes, at most 255)";
 inline constexpr const char SGIFForeignFrame[] = "The frame belongs to another GIF image";
 
+// Our own texts of the PNG writer (English, as the GIF library's).
+inline constexpr const char SPNGError[] = "PNG error: %s";
+inline constexpr const char SPNGEmptyPicture[] = "An empty picture cannot be saved as PNG";
+
 // The chart library's export formats.
 inline constexpr const char TeeMsg_ExportPanelNotSet[] =
     "Panel property is not set in Export format";
