@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "export/SaveByFormat.h"
+
 class TBitmap;
 class TSPIs;
 
@@ -44,6 +46,10 @@ std::unique_ptr<TBitmap> LoadPicture(const std::string& file_name, std::string* 
 
 // Loads a picture or ends the command with exit status 2 and a message naming the file.
 std::unique_ptr<TBitmap> LoadInput(const std::string& file_name, std::string* reader = nullptr);
+
+// The format of an output file: PNG for a name ending in .png, GIF for one ending in .gif
+// when the command writes GIF (gif_by_name), BMP for every other name (any case).
+TSaveFormat OutputFormat(const std::string& file_name, bool gif_by_name);
 
 // Ends a command with exit status 2 (an unreadable input).
 struct InputError {

@@ -1,4 +1,4 @@
-// lumiveil convert IN OUT: load, convert to 24 bits, save as BMP.
+// lumiveil convert IN OUT: load, convert to 24 bits, save as BMP or PNG.
 #include "app/cli/Cli.h"
 #include "raster/Bitmap.h"
 
@@ -7,6 +7,7 @@ int RunConvert(const std::vector<std::string>& argv) {
   if (args.Positional().size() != 2) throw UsageError{"convert takes IN and OUT"};
   auto picture = LoadInput(args.Positional()[0]);
   picture->SetPixelFormat(TPixelFormat::Bits24);
-  picture->SaveToFile(args.Positional()[1]);
+  const std::string& out = args.Positional()[1];
+  SaveByFormat(*picture, out, OutputFormat(out, false));
   return kExitOk;
 }

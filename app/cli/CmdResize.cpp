@@ -1,4 +1,4 @@
-// lumiveil resize IN OUT WIDTH HEIGHT: load, resample, save as BMP.
+// lumiveil resize IN OUT WIDTH HEIGHT: load, resample, save as BMP or PNG.
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -28,6 +28,7 @@ int RunResize(const std::vector<std::string>& argv) {
   const int height = Size("HEIGHT", args.Positional()[3]);
   auto picture = LoadInput(args.Positional()[0]);
   ResizeBitmap(*picture, width, height);
-  picture->SaveToFile(args.Positional()[1]);
+  const std::string& out = args.Positional()[1];
+  SaveByFormat(*picture, out, OutputFormat(out, false));
   return kExitOk;
 }

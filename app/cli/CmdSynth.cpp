@@ -1,29 +1,15 @@
 // lumiveil synth VISIBLE HIDDEN -o OUT: the main window's workflow in one command.
-#include <algorithm>
-#include <cctype>
 #include <cstdint>
 #include <cstdio>
 
 #include "app/cli/Cli.h"
 #include "compose/Workflow.h"
-#include "export/SaveAsGif.h"
+#include "export/SaveByFormat.h"
 #include "raster/Bitmap.h"
-
-namespace {
-
-bool EndsWithGif(const std::string& name) {
-  if (name.size() < 4) return false;
-  std::string tail = name.substr(name.size() - 4);
-  std::transform(tail.begin(), tail.end(), tail.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return tail == ".gif";
-}
-
-}  // namespace
 
 int RunSynth(const std::vector<std::string>& argv) {
   const TArgs args(argv, {"-o", "--average", "--contrast", "--width", "--height"},
-                   {"--preview", "--gif"});
+                   {"--preview", "--gif", "--indexed"});
   if (args.Positional().size() != 2) throw UsageError{"synth takes VISIBLE and HIDDEN"};
   const auto out = args.Value("-o");
   if (!out || out->empty()) throw UsageError{"synth needs an output file: -o OUT"};
@@ -32,7 +18,13 @@ int RunSynth(const std::vector<std::string>& argv) {
   const std::optional<int> width = args.Int("--width", 1, INT32_MAX);
   const std::optional<int> height = args.Int("--height", 1, INT32_MAX);
   if (width && height) throw UsageError{"give --width or --height, not both"};
-  const bool gif = args.Flag("--gif") || EndsWithGif(*out);
+  TSaveOptions save;
+  save.format = args.Flag("--gif") ? TSaveFormat::sfGIF : OutputFormat(*out, true);
+  if (args.Flag("--indexed")) {
+    if (save.format != TSaveFormat::sfPNG)
+      throw UsageError{"--indexed writes a palette PNG: give an OUT ending in .png, without --gif"};
+    save.indexed = true;
+  }
 
   // Both inputs are read first, so an unreadable one ends the command before any work.
   const auto visible = LoadInput(args.Positional()[0]);
@@ -65,12 +57,9 @@ int RunSynth(const std::vector<std::string>& argv) {
     work.ComposePreview();
   else
     work.Synthesize();
-  if (gif) {
-    // The window's GIF save: the halftone copy on the chart panel, exported as GIF.
-    TGifSaveTarget target;
-    SaveAsGif(work.ResultBitmap(), target, *out);
-  } else {
-    work.ResultBitmap().SaveToFile(*out);
-  }
+  // A PNG records the band its hidden cells were mapped into; a preview maps none.
+  if (save.format == TSaveFormat::sfPNG && work.ResultToneMapped())
+    save.band = TBand{work.Average(), work.Contrast()};
+  SaveByFormat(work.ResultBitmap(), *out, save);
   return kExitOk;
 }

@@ -1,0 +1,61 @@
+#include "export/SaveByFormat.h"
+
+#include <algorithm>
+#include <cctype>
+
+#include "base/Format.h"
+#include "export/SaveAsGif.h"
+#include "raster/Bitmap.h"
+
+#ifndef LUMIVEIL_VERSION
+#error "LUMIVEIL_VERSION names the program's version (set by export/CMakeLists.txt)"
+#endif
+
+std::string BandText(const TBand& band) {
+  return Format("average=%d contrast=%d version=%s", band.average, band.contrast, LUMIVEIL_VERSION);
+}
+
+bool HasExtension(const std::string& file_name, const std::string& extension) {
+  if (file_name.size() < extension.size()) return false;
+  return std::equal(extension.begin(), extension.end(), file_name.end() - extension.size(),
+                    [](char a, char b) {
+                      return std::tolower(static_cast<unsigned char>(a)) ==
+                             std::tolower(static_cast<unsigned char>(b));
+                    });
+}
+
+void SaveByFormat(const TBitmap& bitmap, const std::string& file_name,
+                  const TSaveOptions& options) {
+  switch (options.format) {
+    case TSaveFormat::sfBMP: {
+      // A copy shares the pixels; the BMP writer is the picture's own.
+      TBitmap copy;
+      copy.Assign(&bitmap);
+      copy.SaveToFile(file_name);
+      return;
+    }
+    case TSaveFormat::sfGIF: {
+      if (options.gif_target != nullptr) {
+        SaveAsGif(bitmap, *options.gif_target, file_name);
+      } else {
+        TGifSaveTarget target;
+        SaveAsGif(bitmap, target, file_name);
+      }
+      return;
+    }
+    case TSaveFormat::sfPNG: {
+      TPngOptions png;
+      png.compression = options.compression;
+      if (options.band) png.texts.push_back({kBandKeyword, BandText(*options.band)});
+      if (!options.indexed) {
+        SavePngToFile(bitmap, file_name, png);
+        return;
+      }
+      TBitmap reduced;
+      reduced.Assign(&bitmap);
+      ReduceToHalftone(reduced);
+      SavePngToFile(reduced, file_name, png);
+      return;
+    }
+  }
+}
