@@ -7,6 +7,8 @@
 #include <QString>
 #include <QStringList>
 
+#include "app/gui/PngExport.h"
+
 class QWidget;
 
 class TFormDialogs {
@@ -16,6 +18,10 @@ class TFormDialogs {
   virtual std::optional<QString> OpenPicture(QWidget* parent, const QStringList& filters) = 0;
   // The save dialog (no filter, no default extension): the name as typed, or nothing.
   virtual std::optional<QString> SaveFile(QWidget* parent) = 0;
+  // The "Export PNG..." dialog (PngExport.h): the name and the form, or nothing.
+  virtual std::optional<TPngExportChoice> ExportPng(QWidget* parent) {
+    return RunPngExportDialog(parent);
+  }
   // The application's exception display: a message box with the exception's message.
   virtual void ShowException(QWidget* parent, const QString& message) = 0;
 };

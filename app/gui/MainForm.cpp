@@ -15,6 +15,7 @@
 #include "app/gui/ImageBox.h"
 #include "base/Exceptions.h"
 #include "base/Messages.h"
+#include "export/SaveByFormat.h"
 #include "platform/Files.h"
 #include "raster/Bitmap.h"
 #include "susie/Spibmp.h"
@@ -49,6 +50,7 @@ TMainForm::TMainForm(std::unique_ptr<TFormDialogs> dialogs,
   open_filter_ = BuildOpenFilter(SPIs);
 
   CreateActions();
+  CreatePngExport();
   UpdateControls();
 }
 
@@ -208,7 +210,7 @@ void TMainForm::SaveGifButtonClick() {
   const std::string file = LocalName(*name);
   Run([&] {
     if (!gif)
-      work_->ResultBitmap().SaveToFile(file);  // safe: a temporary file renamed over it
+      SaveByFormat(work_->ResultBitmap(), file, TSaveFormat::sfBMP);
     else
       SaveResultAsGif(work_->ResultBitmap(), file, GifTarget, *Image4, *Chart);
   });

@@ -62,6 +62,7 @@ class TMainForm : public QMainWindow {
   void AverageTrackBarChange();
   void MinMaxTrackBarChange();
   void SaveGifButtonClick();
+  void ExportPngClick();  // PngExport.cpp
   void QuirButtonClick();
   void FormClose();
 
@@ -76,6 +77,7 @@ class TMainForm : public QMainWindow {
   QToolButton* ExternalImageButton = nullptr;
   QToolButton* LoadInnerImage = nullptr;
   QToolButton* QuirButton = nullptr;
+  QToolButton* ExportPngButton = nullptr;  // "Export PNG...", beside the load commands
   QCheckBox* GifCheckBox = nullptr;
   QFrame* Bevel1 = nullptr;
   QPushButton* ResizeButton = nullptr;
@@ -115,6 +117,7 @@ class TMainForm : public QMainWindow {
   QAction* SynthesizeAction = nullptr;
   QAction* SaveAction = nullptr;
   QAction* QuitAction = nullptr;
+  QAction* ExportPngAction = nullptr;
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -128,6 +131,8 @@ class TMainForm : public QMainWindow {
   void LayOutCommandBar(int width);
   void CreateActions();
   void CentreOnScreen();
+  // PngExport.cpp: the "Export PNG..." action on its button.
+  void CreatePngExport();
 
   // Sets the edits, the contrast slider and MaxLabel from the model without raising
   // their change handlers.

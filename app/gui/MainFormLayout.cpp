@@ -167,6 +167,7 @@ QWidget* TMainForm::CreateCommandBar() {
       FlatButton(bar, "ExternalImageButton", "Load Visible Image", {8, 4, 121, 22});
   LoadInnerImage = FlatButton(bar, "LoadInnerImage", "Load Hiden Image", {132, 4, 117, 22});
   QuirButton = FlatButton(bar, "QuirButton", "Quit", {496, 4, 93, 22});
+  ExportPngButton = FlatButton(bar, "ExportPngButton", "Export PNG...", {252, 4, 105, 22});
   GifCheckBox = new QCheckBox("GIF", bar);
   GifCheckBox->setObjectName("GifCheckBox");
   GifCheckBox->setGeometry(408, 12, 53, 17);
