@@ -75,6 +75,7 @@ inline constexpr const char SGIFForeignFrame[] = "The frame belongs to another G
 // Our own texts of the PNG writer (English, as the GIF library's).
 inline constexpr const char SPNGError[] = "PNG error: %s";
 inline constexpr const char SPNGEmptyPicture[] = "An empty picture cannot be saved as PNG";
+inline constexpr const char SPNGInvalidText[] = "Invalid PNG text chunk (keyword \"%s\")";
 
 // The chart library's export formats.
 inline constexpr const char TeeMsg_ExportPanelNotSet[] =

@@ -182,6 +182,9 @@ bool RunLibpng(png_structp png, png_infop info, const TJob& job) {
   if (setjmp(png_jmpbuf(png))) return false;
   const TPngSource& source = *job.source;
   png_set_write_fn(png, job.sink, WriteData, FlushData);
+  // libpng refuses pictures wider or taller than a million pixels unless told otherwise;
+  // the raster's own limit on its store holds here.
+  png_set_user_limits(png, PNG_UINT_31_MAX, PNG_UINT_31_MAX);
   const bool palette = source.IsPalette();
   png_set_IHDR(png, info, static_cast<png_uint_32>(source.Width()),
                static_cast<png_uint_32>(job.rows->size()), source.Depth(),
@@ -246,6 +249,22 @@ void CheckNotEmpty(const TBitmap& bitmap) {
   if (bitmap.Empty()) throw EInvalidGraphic(SPNGEmptyPicture);
 }
 
+// A tEXt keyword is 1 to 79 printable Latin-1 characters without leading, trailing or
+// repeated spaces, and its text holds no zero byte. libpng would shorten or mend a bad
+// keyword with only a warning; it is refused instead, so that the file says what was asked.
+void CheckTexts(const std::vector<TPngText>& texts) {
+  for (const TPngText& t : texts) {
+    const std::string& k = t.keyword;
+    bool valid = !k.empty() && k.size() <= 79 && k.front() != ' ' && k.back() != ' ' &&
+                 k.find("  ") == std::string::npos && t.text.find('\0') == std::string::npos;
+    for (const char ch : k) {
+      const auto c = static_cast<unsigned char>(ch);
+      if (c < 32 || (c > 126 && c < 161)) valid = false;
+    }
+    if (!valid) throw EInvalidGraphic(Format(SPNGInvalidText, k.c_str()));
+  }
+}
+
 }  // namespace
 
 TPngCompression ChoosePngCompression(const TBitmap& bitmap) {
@@ -255,6 +274,7 @@ TPngCompression ChoosePngCompression(const TBitmap& bitmap) {
 
 void WritePng(const TBitmap& bitmap, TStream& stream, const TPngOptions& options) {
   CheckNotEmpty(bitmap);
+  CheckTexts(options.texts);
   const TPngSource source(bitmap);
   const TPngCompression compression =
       options.compression == TPngCompression::pcAuto ? Choose(source) : options.compression;
@@ -270,5 +290,6 @@ void SavePngToFile(const TBitmap& bitmap, const std::string& file_name,
                    const TPngOptions& options) {
   // Checked before the safe save makes its temporary file.
   CheckNotEmpty(bitmap);
+  CheckTexts(options.texts);
   SaveFileSafely(file_name, [&](TStream& stream) { WritePng(bitmap, stream, options); });
 }
