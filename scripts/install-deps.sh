@@ -12,7 +12,7 @@ packages=(
   libjpeg62-turbo-dev libpng-dev libgif-dev
   xvfb xauth fonts-ipafont-gothic
   clang-format clang-14 libclang-rt-14-dev
-  giflib-tools imagemagick
+  giflib-tools imagemagick python3-pil
 )
 
 if [ "${1:-}" = win32 ]; then
