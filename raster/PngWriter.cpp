@@ -21,8 +21,8 @@
 namespace {
 
 // The rows that pcAuto tries: the first kSampleRows of every kSamplePeriod rows, an
-// even spread over the picture at one sixteenth of its size.
-constexpr int kSampleRows = 8, kSamplePeriod = 128;
+// even spread over the picture at one 32nd of its size.
+constexpr int kSampleRows = 8, kSamplePeriod = 256;
 
 struct TSettings {
   int filters;
@@ -30,8 +30,8 @@ struct TSettings {
 };
 
 TSettings SettingsOf(TPngCompression compression) {
-  if (compression == TPngCompression::pcFiltered) return {PNG_ALL_FILTERS, 6};
-  return {PNG_FILTER_NONE, 1};
+  return {PngAdaptiveFilter(compression) ? PNG_ALL_FILTERS : PNG_FILTER_NONE,
+          PngZlibLevel(compression)};
 }
 
 // The picture as PNG rows take it: R, G, B bytes, or one palette index per pixel (indices
@@ -232,17 +232,16 @@ bool Encode(const TPngSource& source, const std::vector<TPngText>& texts, TSetti
 }
 
 TPngCompression Choose(const TPngSource& source) {
+  if (source.IsPalette()) return TPngCompression::pcNoFilterLevel6;
   uint64_t size[2] = {};
-  const TPngCompression candidates[2] = {TPngCompression::pcUnfiltered,
-                                         TPngCompression::pcFiltered};
   for (int i = 0; i < 2; ++i) {
     TSink sink;
-    if (!Encode(source, {}, SettingsOf(candidates[i]), true, sink))
+    if (!Encode(source, {}, {i == 0 ? PNG_FILTER_NONE : PNG_ALL_FILTERS, 1}, true, sink))
       throw EInvalidGraphic(Format(SPNGError, sink.message));
     size[i] = sink.count;
   }
   // A tie goes to the quicker setting.
-  return size[1] < size[0] ? candidates[1] : candidates[0];
+  return size[1] < size[0] ? TPngCompression::pcAdaptiveLevel6 : TPngCompression::pcNoFilterLevel1;
 }
 
 void CheckNotEmpty(const TBitmap& bitmap) {
@@ -266,6 +265,14 @@ void CheckTexts(const std::vector<TPngText>& texts) {
 }
 
 }  // namespace
+
+int PngZlibLevel(TPngCompression compression) {
+  return compression == TPngCompression::pcNoFilterLevel1 ? 1 : 6;
+}
+
+bool PngAdaptiveFilter(TPngCompression compression) {
+  return compression == TPngCompression::pcAdaptiveLevel6;
+}
 
 TPngCompression ChoosePngCompression(const TBitmap& bitmap) {
   CheckNotEmpty(bitmap);

@@ -134,8 +134,9 @@ const TPictureCase kPictures[] = {
      }},
 };
 
-const TPngCompression kCompressions[] = {TPngCompression::pcAuto, TPngCompression::pcUnfiltered,
-                                         TPngCompression::pcFiltered};
+const TPngCompression kCompressions[] = {TPngCompression::pcAuto, TPngCompression::pcNoFilterLevel1,
+                                         TPngCompression::pcAdaptiveLevel6,
+                                         TPngCompression::pcNoFilterLevel6};
 
 class PngWriterPixels : public testing::TestWithParam<std::tuple<TPictureCase, TPngCompression>> {};
 
@@ -172,7 +173,8 @@ TEST_P(PngWriterPixels, DecodeToTheRastersColours) {
 }
 
 std::string PictureCaseName(const testing::TestParamInfo<PngWriterPixels::ParamType>& info) {
-  static const char* const kNames[] = {"Auto", "Unfiltered", "Filtered"};
+  static const char* const kNames[] = {"Auto", "NoFilterLevel1", "AdaptiveLevel6",
+                                       "NoFilterLevel6"};
   return std::string(std::get<0>(info.param).name) +
          kNames[static_cast<int>(std::get<1>(info.param))];
 }
@@ -200,24 +202,33 @@ TEST(PngWriter, TextChunksComeBeforeTheImageDataInTheirOrder) {
     EXPECT_TRUE(name == "IHDR" || name == "tEXt" || name == "IDAT" || name == "IEND") << name;
 }
 
-TEST(PngWriter, AutoTakesTheSmallerSettingOfACombinedPictureAndOfAPhoto) {
+TEST(PngWriter, AutoTakesTheSmallerSettingForCombinedPicturesPhotosAndPalettes) {
   // A combined picture: no filter wins (the filters predict from the other picture's
-  // cells). A photo: the adaptive filters win.
-  TBitmap combined, photo;
+  // cells). A photo: the adaptive filters win. A palette picture: no filter, level 6.
+  TBitmap combined, photo, palette;
   Checkerboard(combined, 600, 400);
   photo.LoadFromFile(Sample("coffee.bmp"));
-  for (auto [bitmap, expected] : {std::pair{&combined, TPngCompression::pcUnfiltered},
-                                  std::pair{&photo, TPngCompression::pcFiltered}}) {
-    TPngOptions unfiltered, filtered;
-    unfiltered.compression = TPngCompression::pcUnfiltered;
-    filtered.compression = TPngCompression::pcFiltered;
-    const size_t size_unfiltered = Write(*bitmap, unfiltered).size();
-    const size_t size_filtered = Write(*bitmap, filtered).size();
-    EXPECT_EQ(size_unfiltered < size_filtered, expected == TPngCompression::pcUnfiltered);
-    EXPECT_EQ(ChoosePngCompression(*bitmap), expected);
-    // pcAuto writes exactly what the chosen setting writes.
+  palette.Assign(&combined);
+  palette.SetPixelFormat(TPixelFormat::Bits8);
+  const auto size = [](const TBitmap& bitmap, TPngCompression compression) {
+    TPngOptions options;
+    options.compression = compression;
+    return Write(bitmap, options).size();
+  };
+  const TPngCompression none1 = TPngCompression::pcNoFilterLevel1,
+                        adaptive6 = TPngCompression::pcAdaptiveLevel6,
+                        none6 = TPngCompression::pcNoFilterLevel6;
+  EXPECT_EQ(ChoosePngCompression(combined), none1);
+  EXPECT_LT(size(combined, none1), size(combined, adaptive6));
+  EXPECT_EQ(ChoosePngCompression(photo), adaptive6);
+  EXPECT_LT(size(photo, adaptive6), size(photo, none1));
+  EXPECT_EQ(ChoosePngCompression(palette), none6);
+  EXPECT_LT(size(palette, none6), size(palette, none1));
+  EXPECT_LT(size(palette, none6), size(palette, adaptive6));
+  // pcAuto writes exactly what the chosen setting writes.
+  for (const TBitmap* bitmap : {&combined, &photo, &palette}) {
     TPngOptions chosen;
-    chosen.compression = expected;
+    chosen.compression = ChoosePngCompression(*bitmap);
     EXPECT_TRUE(Write(*bitmap) == Write(*bitmap, chosen));
   }
 }
