@@ -1,20 +1,41 @@
 // The exception tree of the class library. Every failure of the system is one of these,
-// carrying its message text; `Exception` is the class library's base exception class.
+// carrying its message text and, for a Japanese text of the message list, its English
+// sense; `Exception` is the class library's base exception class.
 #pragma once
 
+#include <cstdint>
 #include <exception>
 #include <string>
+#include <utility>
+
+#include "base/Format.h"
+#include "base/Messages.h"
 
 class Exception : public std::exception {
  public:
+  // A message of the list, as it stands or filled in (Format): text and sense.
+  explicit Exception(const TMessage& message) : message_(message.text), sense_(message.sense) {}
+  explicit Exception(TText message)
+      : message_(std::move(message.text)), sense_(std::move(message.sense)) {}
+  // A text from elsewhere (a plug-in, the platform), which has no sense of ours.
   explicit Exception(std::string message) : message_(std::move(message)) {}
+
   const char* what() const noexcept override { return message_.c_str(); }
   const std::string& Message() const { return message_; }
+  // The English sense of a Japanese message, as the message list gives it; empty for an
+  // English text. Shown after the message, in brackets, where the reader may not read
+  // Japanese.
+  const std::string& Sense() const { return sense_; }
+  // The message followed by " [sense]" when it has a sense.
+  std::string MessageWithSense() const {
+    return sense_.empty() ? message_ : message_ + " [" + sense_ + "]";
+  }
   // The class name, as a message box or the command-line tool may show it.
   virtual const char* ClassName() const { return "Exception"; }
 
  private:
   std::string message_;
+  std::string sense_;
 };
 
 #define LV_DECLARE_EXCEPTION(Name, Base)                     \
@@ -40,6 +61,36 @@ LV_DECLARE_EXCEPTION(EReadError, EFilerError);
 LV_DECLARE_EXCEPTION(EWriteError, EFilerError);
 LV_DECLARE_EXCEPTION(EInvalidGraphic, Exception);
 LV_DECLARE_EXCEPTION(EInvalidGraphicOperation, Exception);
+
+// What can be wrong with a picture's description (a BMP file's headers, a plug-in's
+// bitmap), each kind its own class so that a person (and a caller) learns which it was.
+// All three are invalid-graphic errors.
+//
+// Malformed: the description breaks the format's own rules (planes not 1, a size of 0,
+// a compression the bit count cannot have).
+LV_DECLARE_EXCEPTION(EInvalidBitmap, EInvalidGraphic);
+// Unsupported: a form the format knows that this reader does not read (a bit count of 2
+// or 64, JPEG or PNG data inside, a header of a size between the core and the info form).
+LV_DECLARE_EXCEPTION(EUnsupportedBitmap, EInvalidGraphic);
+
+// Over the limit: a picture whose pixel store would exceed our limit (or the arithmetic's
+// range). Its width, height, bits per pixel and the limit in force are in the text and
+// at hand, whoever found the picture (the BMP reader, the plug-in host, a size change).
+class EPictureTooLarge : public EInvalidGraphic {
+ public:
+  EPictureTooLarge(int64_t width, int64_t height, int bits, uint64_t limit);
+  int64_t Width() const { return width_; }
+  int64_t Height() const { return height_; }
+  int Bits() const { return bits_; }
+  uint64_t Limit() const { return limit_; }
+  const char* ClassName() const override { return "EPictureTooLarge"; }
+
+ private:
+  int64_t width_;
+  int64_t height_;
+  int bits_;
+  uint64_t limit_;
+};
 
 // A failure of a platform call, with its error code and the platform's text for it.
 class EOSError : public Exception {

@@ -51,7 +51,8 @@ std::unique_ptr<TBitmap> LoadInput(const std::string& file_name, std::string* re
 // when the command writes GIF (gif_by_name), BMP for every other name (any case).
 TSaveFormat OutputFormat(const std::string& file_name, bool gif_by_name);
 
-// Ends a command with exit status 2 (an unreadable input).
+// Ends a command with exit status 2 (an unreadable input). The message names the file
+// and gives the loader's message with its English sense.
 struct InputError {
   std::string message;
 };

@@ -1,10 +1,7 @@
 #include "app/gui/PngExport.h"
 
-#include <QAction>
 #include <QFile>
 #include <QFileDialog>
-#include <QKeySequence>
-#include <QToolButton>
 
 #include "app/gui/MainForm.h"
 #include "base/Messages.h"
@@ -20,34 +17,24 @@ const QString kPalette =
 
 }  // namespace
 
-std::optional<TPngExportChoice> RunPngExportDialog(QWidget* parent) {
-  QFileDialog dialog(parent, QStringLiteral("Export PNG"));
+void SetUpPngExportDialog(QFileDialog& dialog) {
+  dialog.setWindowTitle(QStringLiteral("Export PNG"));
   dialog.setAcceptMode(QFileDialog::AcceptSave);
   dialog.setFileMode(QFileDialog::AnyFile);
   dialog.setNameFilters({kFullColour, kPalette});
   dialog.setDefaultSuffix(QStringLiteral("png"));
-  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
-  return TPngExportChoice{dialog.selectedFiles().front(), dialog.selectedNameFilter() == kPalette};
 }
 
-void TMainForm::CreatePngExport() {
-  ExportPngAction = new QAction(QStringLiteral("Export PNG..."), this);
-  ExportPngAction->setObjectName("ExportPngAction");
-  ExportPngAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
-  ExportPngAction->setToolTip(
-      QStringLiteral("Write the result as a PNG file that records the hidden picture's band "
-                     "(full colour, or the 256-colour palette) (Ctrl+E)"));
-  // Added to the window, so that the shortcut works wherever the focus is.
-  addAction(ExportPngAction);
-  connect(ExportPngAction, &QAction::triggered, this, &TMainForm::ExportPngClick);
-  ExportPngButton->setDefaultAction(ExportPngAction);
+bool PaletteChosen(const QFileDialog& dialog) {
+  return dialog.selectedNameFilter() == kPalette;
 }
 
 void TMainForm::ExportPngClick() {
   if (!work_) return;
   // As "Save to File": no result, no dialog and no file.
   if (work_->ResultBitmap().Empty()) {
-    dialogs_->ShowException(this, QString::fromUtf8(SNothingToSave));
+    dialogs_->ShowException(this, QString::fromUtf8(SNothingToSave.text),
+                            QString::fromUtf8(SNothingToSave.sense));
     return;
   }
   const auto choice = dialogs_->ExportPng(this);
@@ -57,5 +44,5 @@ void TMainForm::ExportPngClick() {
   // The band goes into the file only when the hidden cells were mapped into it.
   if (work_->ResultToneMapped()) save.band = TBand{work_->Average(), work_->Contrast()};
   const std::string file = QFile::encodeName(choice->file_name).toStdString();
-  Run([&] { SaveByFormat(work_->ResultBitmap(), file, save); });
+  Run([&] { SaveByFormat(work_->ResultBitmap(), file, save); }, "Saving");
 }

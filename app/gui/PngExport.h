@@ -1,15 +1,12 @@
 // The window's "Export PNG..." command: the result written as a PNG file that records its
 // band, in full colour or, chosen in the dialog, reduced to the halftone palette as the
-// GIF save reduces it (a palette PNG). The command's action, button and handler are
-// TMainForm's (ExportPngAction, ExportPngButton, ExportPngClick); they live in
-// PngExport.cpp.
+// GIF save reduces it (a palette PNG). The handler is TMainForm::ExportPngClick, here in
+// PngExport.cpp; its action is in the window's table of commands.
 #pragma once
-
-#include <optional>
 
 #include <QString>
 
-class QWidget;
+class QFileDialog;
 
 // What the export dialog returns: the file name and whether the palette form was chosen.
 struct TPngExportChoice {
@@ -17,6 +14,8 @@ struct TPngExportChoice {
   bool indexed = false;
 };
 
-// The export dialog: a save dialog whose two name filters choose the form; a name
-// without an extension gets ".png". Nothing on cancel.
-std::optional<TPngExportChoice> RunPngExportDialog(QWidget* parent);
+// Makes a file dialog the export dialog: a save dialog whose two name filters choose the
+// form (full colour first); a name without an extension gets ".png".
+void SetUpPngExportDialog(QFileDialog& dialog);
+// Whether the dialog's chosen filter is the palette form.
+bool PaletteChosen(const QFileDialog& dialog);

@@ -8,6 +8,7 @@
 #include <optional>
 #include <vector>
 
+#include <QApplication>
 #include <QString>
 #include <QStringList>
 
@@ -29,6 +30,8 @@ class TScriptedDialogs : public TFormDialogs {
   int save_dialogs = 0;
   int png_dialogs = 0;
   std::vector<QString> errors;
+  std::vector<QString> senses;       // the English sense shown with each error (often empty)
+  std::vector<bool> busy_at_errors;  // whether the busy pointer was still up at each error
 
   std::optional<QString> OpenPicture(QWidget*, const QStringList& filters) override {
     open_filters.push_back(filters);
@@ -46,7 +49,11 @@ class TScriptedDialogs : public TFormDialogs {
     if (answer.file_name.isNull()) return std::nullopt;
     return answer;
   }
-  void ShowException(QWidget*, const QString& message) override { errors.push_back(message); }
+  void ShowException(QWidget*, const QString& message, const QString& sense) override {
+    errors.push_back(message);
+    senses.push_back(sense);
+    busy_at_errors.push_back(QApplication::overrideCursor() != nullptr);
+  }
 
  private:
   static std::optional<QString> Take(std::deque<QString>& answers) {

@@ -217,7 +217,7 @@ class tst_MainForm : public QObject {
   void hiddenLoadWithoutAnyHiddenPictureShowsTheScanLineError() {
     LoadVisible("coffee.bmp");
     LoadHidden(kCancel);
-    QCOMPARE(dialogs->errors, std::vector<QString>{QString::fromUtf8(SScanLine)});
+    QCOMPARE(dialogs->errors, std::vector<QString>{QString::fromUtf8(SScanLine.text)});
     // A missing file takes the same way.
     LoadHidden(SamplePath("no-such-picture.png"));
     QCOMPARE(dialogs->errors.size(), size_t(2));
@@ -233,7 +233,7 @@ class tst_MainForm : public QObject {
     // each time the focus leaves, also when the text did not change.
     FocusFromTo(form->XEdit, form->YEdit);
     QCOMPARE(dialogs->errors.size(), size_t(1));
-    QCOMPARE(dialogs->errors[0], QString::fromUtf8(SInvalidOp));
+    QCOMPARE(dialogs->errors[0], QString::fromUtf8(SInvalidOp.text));
     form->synthesizeButton->setFocus(Qt::MouseFocusReason);
     QCOMPARE(dialogs->errors.size(), size_t(2));  // YEdit left for the button
     // The whole window losing the focus (to another program, or to the message box of
@@ -386,7 +386,7 @@ class tst_MainForm : public QObject {
     // No result yet: refused before any dialog, no file.
     form->SaveAction->trigger();
     QCOMPARE(dialogs->save_dialogs, 0);
-    QCOMPARE(dialogs->errors, std::vector<QString>{QString::fromUtf8(SNothingToSave)});
+    QCOMPARE(dialogs->errors, std::vector<QString>{QString::fromUtf8(SNothingToSave.text)});
     dialogs->errors.clear();
 
     LoadVisible("chelsea.bmp");
@@ -498,7 +498,7 @@ class tst_MainForm : public QObject {
     // No result yet: refused before any dialog.
     form->ExportPngAction->trigger();
     QCOMPARE(dialogs->png_dialogs, 0);
-    QCOMPARE(dialogs->errors, std::vector<QString>{QString::fromUtf8(SNothingToSave)});
+    QCOMPARE(dialogs->errors, std::vector<QString>{QString::fromUtf8(SNothingToSave.text)});
     dialogs->errors.clear();
 
     // A preview's hidden cells are not mapped: the file records no band.
@@ -563,7 +563,8 @@ class tst_MainForm : public QObject {
         d->selectFile(dir.filePath("chosen"));
         QMetaObject::invokeMethod(d, "accept");
       });
-      const auto choice = RunPngExportDialog(form.get());
+      TQtDialogs real;
+      const auto choice = real.ExportPng(form.get());
       QVERIFY(answered);
       QVERIFY(choice.has_value());
       QCOMPARE(choice->indexed, palette);
