@@ -99,8 +99,10 @@ void TMainForm::Run(const std::function<void()>& command, const char* busy) {
     if (busy) busy_scope.emplace(StatusPanel1, busy);
     command();
   } catch (const Exception& e) {
-    dialogs_->ShowException(this, QString::fromStdString(e.Message()),
-                            QString::fromStdString(e.Sense()));
+    // The message, then what the failing code learned (a refused file's reason, say); the
+    // English sense of the message beneath.
+    const std::string shown = e.Detail().empty() ? e.Message() : e.Message() + ": " + e.Detail();
+    dialogs_->ShowException(this, QString::fromStdString(shown), QString::fromStdString(e.Sense()));
   } catch (const std::bad_alloc&) {
     dialogs_->ShowException(this, QString::fromUtf8(SOutOfMemory.text),
                             QString::fromUtf8(SOutOfMemory.sense));
