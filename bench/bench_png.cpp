@@ -20,6 +20,7 @@
 #include "compose/Synthesis.h"
 #include "export/SaveAsGif.h"
 #include "export/SaveByFormat.h"
+#include "platform/MemoryStream.h"
 #include "raster/Bitmap.h"
 #include "raster/PngWriter.h"
 

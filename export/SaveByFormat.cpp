@@ -1,8 +1,5 @@
 #include "export/SaveByFormat.h"
 
-#include <algorithm>
-#include <cctype>
-
 #include "base/Format.h"
 #include "export/SaveAsGif.h"
 #include "raster/Bitmap.h"
@@ -13,15 +10,6 @@
 
 std::string BandText(const TBand& band) {
   return Format("average=%d contrast=%d version=%s", band.average, band.contrast, LUMIVEIL_VERSION);
-}
-
-bool HasExtension(const std::string& file_name, const std::string& extension) {
-  if (file_name.size() < extension.size()) return false;
-  return std::equal(extension.begin(), extension.end(), file_name.end() - extension.size(),
-                    [](char a, char b) {
-                      return std::tolower(static_cast<unsigned char>(a)) ==
-                             std::tolower(static_cast<unsigned char>(b));
-                    });
 }
 
 void SaveByFormat(const TBitmap& bitmap, const std::string& file_name,

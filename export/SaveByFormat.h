@@ -42,9 +42,6 @@ inline constexpr const char kBandKeyword[] = "Lumiveil";
 // The chunk's text: "average=A contrast=C version=V", V the program's version.
 std::string BandText(const TBand& band);
 
-// Whether file_name ends in extension (".png", ".gif"), in any case.
-bool HasExtension(const std::string& file_name, const std::string& extension);
-
 // Writes bitmap under exactly file_name in the chosen format, through the safe save (an
 // existing file is replaced only when the new one was written whole). Raises on failure.
 void SaveByFormat(const TBitmap& bitmap, const std::string& file_name,

@@ -83,6 +83,8 @@ int RunInfo(const std::vector<std::string>& args);
 int RunResize(const std::vector<std::string>& args);
 int RunSynth(const std::vector<std::string>& args);
 int RunPlugins(const std::vector<std::string>& args);
+// The gif command's options, with the words of the GIF library's enumerations.
+const char* GifHelp();
 
 // The tool's plug-in registry: made on first use, searching all six places.
 TSPIs& Plugins();

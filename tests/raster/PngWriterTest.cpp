@@ -12,6 +12,7 @@
 #include "base/Format.h"
 #include "base/Messages.h"
 #include "base/Streams.h"
+#include "platform/MemoryStream.h"
 #include "platform/Palettes.h"
 #include "raster/Bitmap.h"
 #include "raster/PngWriter.h"
