@@ -18,7 +18,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth fonts-ipafont-gothic
   clang-format clang-14 libclang-rt-14-dev
-  giflib-tools imagemagick
+  giflib-tools imagemagick python3-pil
   desktop-file-utils appstream shared-mime-info librsvg2-bin man-db file
 )
 

@@ -64,6 +64,7 @@ class TMainForm : public QMainWindow {
   void AverageTrackBarChange();
   void MinMaxTrackBarChange();
   void SaveGifButtonClick();
+  void ExportPngClick();  // PngExport.cpp
   void QuirButtonClick();
   void FormClose();
 
@@ -78,6 +79,7 @@ class TMainForm : public QMainWindow {
   QToolButton* ExternalImageButton = nullptr;
   QToolButton* LoadInnerImage = nullptr;
   QToolButton* QuirButton = nullptr;
+  QToolButton* ExportPngButton = nullptr;  // "Export PNG...", beside the load commands
   QCheckBox* GifCheckBox = nullptr;
   QFrame* Bevel1 = nullptr;
   QPushButton* ResizeButton = nullptr;
@@ -133,6 +135,7 @@ class TMainForm : public QMainWindow {
   QAction* ZoomFitAction = nullptr;
   QAction* ZoomActualSizeAction = nullptr;
   QAction* LinkViewsAction = nullptr;  // checkable, checked at start
+  QAction* ExportPngAction = nullptr;
 
  protected:
   void closeEvent(QCloseEvent* event) override;
