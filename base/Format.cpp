@@ -6,6 +6,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
+#include <ostream>
 
 #include "base/Exceptions.h"
 #include "base/Messages.h"
@@ -115,4 +116,8 @@ long double StrToFloat(std::string_view text) {
   const long double value = std::strtold(s.c_str(), &end);
   if (errno == ERANGE && std::isinf(value)) return fail();
   return value;
+}
+
+std::ostream& operator<<(std::ostream& out, const TText& text) {
+  return out << text.text;
 }

@@ -42,7 +42,7 @@ void TGIFExportFormat::DoCopyToClipboard() {
 }
 
 std::string TGIFExportFormat::Description() const {
-  return TeeMsg_AsGIF;
+  return TeeMsg_AsGIF.text;
 }
 
 std::string TGIFExportFormat::FileExtension() const {
@@ -50,7 +50,7 @@ std::string TGIFExportFormat::FileExtension() const {
 }
 
 std::string TGIFExportFormat::FileFilter() const {
-  return TeeMsg_GIFFilter;
+  return TeeMsg_GIFFilter.text;
 }
 
 TTeeExportOptions* TGIFExportFormat::Options(bool check) {

@@ -12,7 +12,6 @@
 #include "fuzz/FuzzSupport.h"
 #include "platform/LocalMemory.h"
 #include "plugins/sdk/susie_plugin.h"
-#include "susie/InSPIAble.h"
 #include "susie/Spibmp.h"
 
 // The plug-in's entries, declared as it defines them (the plug-in API's calling convention).

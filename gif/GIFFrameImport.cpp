@@ -91,7 +91,7 @@ void TGIFSubImage::AssignBitmap(const TBitmap& source) {
   }
 
   SetSize(width, height);
-  image_.Progress(TProgressStage::psStarting, 0, false, SGIFConverting);
+  image_.Progress(TProgressStage::psStarting, 0, false, SGIFConverting.text);
   try {
     const TPixelFormat format = working->PixelFormat();
     const TPixelFormat read_as = IsPaletteFormat(format) ? format : TPixelFormat::Bits24;
@@ -119,16 +119,16 @@ void TGIFSubImage::AssignBitmap(const TBitmap& source) {
     if (source.Transparent()) ApplyMask(TransparencyMask(source));
   } catch (...) {
     Clear();  // no partial frame
-    image_.Progress(TProgressStage::psEnding, 0, false, SGIFConverting);
+    image_.Progress(TProgressStage::psEnding, 0, false, SGIFConverting.text);
     throw;
   }
   working_ = std::move(working);
-  image_.Progress(TProgressStage::psEnding, 100, false, SGIFConverting);
+  image_.Progress(TProgressStage::psEnding, 100, false, SGIFConverting.text);
 }
 
 void TGIFSubImage::ReportRow(int row) {
   if (row % 32 == 0 && row > 0)
-    image_.Progress(TProgressStage::psRunning, row * 100 / Height(), false, SGIFConverting);
+    image_.Progress(TProgressStage::psRunning, row * 100 / Height(), false, SGIFConverting.text);
 }
 
 void TGIFSubImage::ImportRows(TDIBReader& reader, int bits) {

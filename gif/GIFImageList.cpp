@@ -30,6 +30,6 @@ void TGIFImageList::SaveToStream(TStream& stream) {
   const int count = Count();
   for (int i = 0; i < count; ++i) {
     frames_[static_cast<size_t>(i)]->SaveToStream(stream);
-    image_.Progress(TProgressStage::psRunning, (i + 1) * 100 / count, false, SGIFSaving);
+    image_.Progress(TProgressStage::psRunning, (i + 1) * 100 / count, false, SGIFSaving.text);
   }
 }

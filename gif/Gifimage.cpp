@@ -115,7 +115,7 @@ void TGIFImage::Assign(const TGraphic* source) {
 }
 
 void TGIFImage::AssignImage(const TGIFImage& source) {
-  Progress(TProgressStage::psStarting, 0, false, SGIFCopying);
+  Progress(TProgressStage::psStarting, 0, false, SGIFCopying.text);
   std::vector<std::unique_ptr<TGIFSubImage>> frames;
   try {
     const int count = source.Images().Count();
@@ -123,16 +123,16 @@ void TGIFImage::AssignImage(const TGIFImage& source) {
       auto frame = std::make_unique<TGIFSubImage>(*this);
       frame->Assign(source.Images()[i]);
       frames.push_back(std::move(frame));
-      Progress(TProgressStage::psRunning, (i + 1) * 100 / count, false, SGIFCopying);
+      Progress(TProgressStage::psRunning, (i + 1) * 100 / count, false, SGIFCopying.text);
     }
   } catch (...) {
-    Progress(TProgressStage::psEnding, 0, false, SGIFCopying);
+    Progress(TProgressStage::psEnding, 0, false, SGIFCopying.text);
     throw;
   }
   Clear();
   header_.Assign(source.header_);
   for (auto& frame : frames) images_.Add(std::move(frame));
-  Progress(TProgressStage::psEnding, 100, false, SGIFCopying);
+  Progress(TProgressStage::psEnding, 100, false, SGIFCopying.text);
   Changed();
 }
 
@@ -141,16 +141,16 @@ void TGIFImage::LoadFromStream(TStream&) {
 }
 
 void TGIFImage::SaveToStream(TStream& stream) {
-  Progress(TProgressStage::psStarting, 0, false, SGIFSaving);
+  Progress(TProgressStage::psStarting, 0, false, SGIFSaving.text);
   try {
     header_.SaveToStream(stream);
     images_.SaveToStream(stream);
     TGIFTrailer::SaveToStream(stream);
   } catch (...) {
-    Progress(TProgressStage::psEnding, 0, true, SGIFSaving);
+    Progress(TProgressStage::psEnding, 0, true, SGIFSaving.text);
     throw;
   }
-  Progress(TProgressStage::psEnding, 100, true, SGIFSaving);
+  Progress(TProgressStage::psEnding, 100, true, SGIFSaving.text);
 }
 
 void TGIFImage::SaveToFile(const std::string& file_name) {
@@ -170,6 +170,6 @@ unsigned GIFClipboardFormat() {
 }
 
 void InitializeGIFModule() {
-  TPicture::RegisterFileFormat("gif", SGIFImage, TGIFImage::Class());
-  gif_clipboard_format = RegisterClipboardFormat(SGIFImage);
+  TPicture::RegisterFileFormat("gif", SGIFImage.text, TGIFImage::Class());
+  gif_clipboard_format = RegisterClipboardFormat(SGIFImage.text);
 }

@@ -21,10 +21,10 @@ std::unique_ptr<TFileFormatsList> g_file_formats;
 }  // namespace
 
 TFileFormatsList::TFileFormatsList() {
-  Add("wmf", SVMetafiles, 0, TMetafile::Class());
-  Add("emf", SVEnhMetafiles, 0, TMetafile::Class());
-  Add("ico", SVIcons, 0, TIcon::Class());
-  Add("bmp", SVBitmaps, 0, TBitmap::Class());
+  Add("wmf", SVMetafiles.text, 0, TMetafile::Class());
+  Add("emf", SVEnhMetafiles.text, 0, TMetafile::Class());
+  Add("ico", SVIcons.text, 0, TIcon::Class());
+  Add("bmp", SVBitmaps.text, 0, TBitmap::Class());
 }
 
 void TFileFormatsList::Add(const std::string& extension, const std::string& description,

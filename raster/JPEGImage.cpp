@@ -51,8 +51,8 @@ TJPEGPixelFormat DefaultJPEGPixelFormat() {
 }
 
 void InitializeJPEGModule() {
-  TPicture::RegisterFileFormat("jpeg", SVJPEGImageFile, TJPEGImage::Class());
-  TPicture::RegisterFileFormat("jpg", SVJPEGImageFile, TJPEGImage::Class());
+  TPicture::RegisterFileFormat("jpeg", SVJPEGImageFile.text, TJPEGImage::Class());
+  TPicture::RegisterFileFormat("jpg", SVJPEGImageFile.text, TJPEGImage::Class());
 }
 
 TJPEGImage::TJPEGImage() : data_(EmptyData()), pixel_format_(DefaultJPEGPixelFormat()) {}

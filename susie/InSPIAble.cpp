@@ -10,7 +10,7 @@
 #include "base/Streams.h"
 #include "platform/LocalMemory.h"
 #include "platform/Paths.h"
-#include "susie/SPIs.h"
+#include "susie/SPIRegistry.h"
 
 namespace {
 
@@ -79,9 +79,9 @@ extern "C" int SPI_API ProgressCallback(int, int, intptr_t) noexcept {
   return 0;
 }
 
-void TInSPIAble::RaiseInvalidResult(const std::string& detail) const {
+void TInSPIAble::RaiseInvalidResult(const TText& detail) const {
   const std::string name = current_ != nullptr ? current_->FileName() : std::string("?");
-  throw ESPIInvalidResult(Format(SSPIInvalidResult, name.c_str(), detail.c_str()));
+  throw ESPIInvalidResult(Format(SSPIInvalidResult, name.c_str(), detail));
 }
 
 void TInSPIAble::LoadFromFile(const std::string& file_name) {
@@ -169,8 +169,7 @@ bool TInSPIAble::TryPlugin(const TInSPI& spi, const uint8_t* data, size_t length
     info.ColorDepth = raw.color_depth;
     if (raw.info_text != nullptr) {
       THandleGuard guard(raw.info_text, nullptr);
-      if (!LocalValid(raw.info_text))
-        RaiseInvalidResult(std::string("情報テキスト: ") + SInvalidLocalHandle);
+      if (!LocalValid(raw.info_text)) RaiseInvalidResult(Format(SSPIInfoTextHandle));
       const auto* text = static_cast<const char*>(LocalLock(raw.info_text));
       info.InfoText.assign(text, strnlen(text, LocalSize(raw.info_text)));
     }
@@ -183,10 +182,8 @@ bool TInSPIAble::TryPlugin(const TInSPI& spi, const uint8_t* data, size_t length
                      reinterpret_cast<intptr_t>(this)) != 0)
     return false;
   THandleGuard guard(info_handle, bits_handle);
-  if (!LocalValid(info_handle))
-    RaiseInvalidResult(std::string("情報ブロック: ") + SInvalidLocalHandle);
-  if (!LocalValid(bits_handle))
-    RaiseInvalidResult(std::string("ピクセルデータ: ") + SInvalidLocalHandle);
+  if (!LocalValid(info_handle)) RaiseInvalidResult(Format(SSPIInfoBlockHandle));
+  if (!LocalValid(bits_handle)) RaiseInvalidResult(Format(SSPIBitsHandle));
   const auto* bm_info = static_cast<const uint8_t*>(LocalLock(info_handle));
   const auto* bits = static_cast<const uint8_t*>(LocalLock(bits_handle));
   bool done = false;

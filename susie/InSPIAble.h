@@ -9,6 +9,7 @@
 #include <functional>
 #include <string>
 
+#include "base/Format.h"
 #include "susie/PictureInfo.h"
 
 class TGraphic;
@@ -59,7 +60,8 @@ class TInSPIAble {
   // FileName.
   const std::string& LoadedBy() const { return loaded_by_; }
   // Raises ESPIInvalidResult naming the plug-in of the try in progress.
-  [[noreturn]] void RaiseInvalidResult(const std::string& detail) const;
+  // `detail` (a message of the list, filled in) says what was wrong.
+  [[noreturn]] void RaiseInvalidResult(const TText& detail) const;
 
  private:
   bool LoadByOwnReader(TMemoryStream& stream);

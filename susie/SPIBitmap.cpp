@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "base/Format.h"
+#include "base/Messages.h"
 #include "base/Streams.h"
 #include "raster/BmpFormat.h"
 
@@ -45,9 +46,9 @@ void TSPIBitmap::Assign(const TGraphic* source) {
 }
 
 bool WrapDIB(const uint8_t* bm_info, size_t info_size, const uint8_t* bits, size_t bits_size,
-             TMemoryStream& out, std::string& error) {
+             TMemoryStream& out, TText& error) {
   if (info_size < kInfoHeaderSize) {
-    error = Format("情報ブロックが %zu バイトしかありません", info_size);
+    error = Format(SSPIInfoBlockShort, info_size);
     return false;
   }
   const TBitmapInfoHeader header = DecodeInfoHeader(bm_info);
@@ -55,7 +56,7 @@ bool WrapDIB(const uint8_t* bm_info, size_t info_size, const uint8_t* bits, size
   // The header is kept whole when it is larger than 40 bytes (its masks are then inside
   // it); after a 40-byte header, bit-field masks follow as three 32-bit words.
   if (header.biSize < kInfoHeaderSize || header.biSize > info_size) {
-    error = Format("ヘッダーの大きさ %u (情報ブロック %zu バイト)", header.biSize, info_size);
+    error = Format(SSPIHeaderSize, header.biSize, info_size);
     return false;
   }
   const bool masks_after = header.biSize == kInfoHeaderSize &&
@@ -68,13 +69,12 @@ bool WrapDIB(const uint8_t* bm_info, size_t info_size, const uint8_t* bits, size
     if (bit_count == 8) colours = 256;
   }
   if (colours > 256) {
-    error = Format("使用色数 %llu", static_cast<unsigned long long>(colours));
+    error = Format(SSPIColoursUsed, static_cast<unsigned long long>(colours));
     return false;
   }
   const uint64_t block = uint64_t{header.biSize} + (masks_after ? 12 : 0) + 4 * colours;
   if (block > info_size) {
-    error = Format("情報ブロックに %llu バイト必要ですが %zu バイトです",
-                   static_cast<unsigned long long>(block), info_size);
+    error = Format(SSPIInfoBlockNeeds, static_cast<unsigned long long>(block), info_size);
     return false;
   }
   // The pixel bytes: whole rows for uncompressed pictures; the stated image size for
@@ -86,19 +86,18 @@ bool WrapDIB(const uint8_t* bm_info, size_t info_size, const uint8_t* bits, size
     const int64_t height = header.biHeight < 0 ? -int64_t{header.biHeight} : header.biHeight;
     const auto store = ComputeStoreSize(header.biWidth, height, bit_count == 0 ? 1 : bit_count);
     if (!store) {
-      error = Format("画像の大きさ %d x %d, %d ビット", header.biWidth, header.biHeight, bit_count);
+      error = Format(SSPIPictureSize, header.biWidth, header.biHeight, bit_count);
       return false;
     }
     pixel_bytes = store->total;
   }
   if (pixel_bytes > bits_size) {
-    error = Format("ピクセルデータに %llu バイト必要ですが %zu バイトです",
-                   static_cast<unsigned long long>(pixel_bytes), bits_size);
+    error = Format(SSPIBitsNeed, static_cast<unsigned long long>(pixel_bytes), bits_size);
     return false;
   }
   const uint64_t file_size = kFileHeaderSize + block + pixel_bytes;
   if (file_size > UINT32_MAX) {
-    error = "画像が大きすぎます";
+    error = Format(SSPITooLarge);
     return false;
   }
   TBitmapFileHeader file_header;
@@ -117,7 +116,7 @@ bool WrapDIB(const uint8_t* bm_info, size_t info_size, const uint8_t* bits, size
 void TSPIBitmap::LoadFromSPI(const uint8_t* bm_info, size_t info_size, const uint8_t* bits,
                              size_t bits_size, const TPictureInfoRec&, bool& done) {
   TMemoryStream image;
-  std::string error;
+  TText error;
   if (!WrapDIB(bm_info, info_size, bits, bits_size, image, error))
     spi_able_.RaiseInvalidResult(error);
   TBitmap::LoadFromStream(image);

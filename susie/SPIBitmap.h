@@ -46,4 +46,4 @@ class TSPIBitmap : public TBitmap {
 // Builds the BMP file image for a plug-in's info block and bits (see LoadFromSPI); on a
 // block that does not hold what it describes, returns false with the reason in `error`.
 bool WrapDIB(const uint8_t* bm_info, size_t info_size, const uint8_t* bits, size_t bits_size,
-             TMemoryStream& out, std::string& error);
+             TMemoryStream& out, TText& error);

@@ -4,4 +4,4 @@
 
 #include "susie/SPI.h"
 #include "susie/SPIExceptions.h"
-#include "susie/SPIs.h"
+#include "susie/SPIRegistry.h"

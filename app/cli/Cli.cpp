@@ -97,7 +97,7 @@ std::unique_ptr<TBitmap> LoadInput(const std::string& file_name, std::string* re
   try {
     return LoadPicture(file_name, reader);
   } catch (const Exception& e) {
-    throw InputError{file_name + ": " + e.Message()};
+    throw InputError{file_name + ": " + e.MessageWithSense()};
   }
 }
 

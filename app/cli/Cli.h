@@ -45,7 +45,8 @@ std::unique_ptr<TBitmap> LoadPicture(const std::string& file_name, std::string* 
 // Loads a picture or ends the command with exit status 2 and a message naming the file.
 std::unique_ptr<TBitmap> LoadInput(const std::string& file_name, std::string* reader = nullptr);
 
-// Ends a command with exit status 2 (an unreadable input).
+// Ends a command with exit status 2 (an unreadable input). The message names the file
+// and gives the loader's message with its English sense.
 struct InputError {
   std::string message;
 };

@@ -53,7 +53,8 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "lumiveil %s: %s\n", command->name, e.message.c_str());
     return kExitInput;
   } catch (const Exception& e) {
-    std::fprintf(stderr, "lumiveil %s: %s\n", command->name, e.Message().c_str());
+    // A Japanese message is followed by its English sense in brackets.
+    std::fprintf(stderr, "lumiveil %s: %s\n", command->name, e.MessageWithSense().c_str());
     return kExitFailed;
   } catch (const std::exception& e) {
     std::fprintf(stderr, "lumiveil %s: %s\n", command->name, e.what());

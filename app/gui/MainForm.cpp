@@ -63,7 +63,7 @@ void TMainForm::Run(const std::function<void()>& command) {
   } catch (const Exception& e) {
     dialogs_->ShowException(this, QString::fromStdString(e.Message()));
   } catch (const std::bad_alloc&) {
-    dialogs_->ShowException(this, QString::fromUtf8(SOutOfMemory));
+    dialogs_->ShowException(this, QString::fromUtf8(SOutOfMemory.text));
   } catch (const std::exception& e) {
     dialogs_->ShowException(this, QString::fromLocal8Bit(e.what()));
   }
@@ -200,7 +200,7 @@ void TMainForm::SaveGifButtonClick() {
   // An empty result has no BMP form: writing it would leave an empty file in place of
   // the one chosen (perhaps an existing picture), so it is refused before asking a name.
   if (!gif && work_->ResultBitmap().Empty()) {
-    dialogs_->ShowException(this, QString::fromUtf8(SNothingToSave));
+    dialogs_->ShowException(this, QString::fromUtf8(SNothingToSave.text));
     return;
   }
   const auto name = dialogs_->SaveFile(this);

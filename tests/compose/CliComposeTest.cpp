@@ -137,6 +137,23 @@ TEST_F(CliCompose, SynthRefusesBadInputsWithoutWritingAFile) {
   EXPECT_FALSE(fs::exists(Out("d.bmp")));
 }
 
+TEST_F(CliCompose, AJapaneseMessageIsFollowedByItsEnglishSense) {
+  // The work failed (exit 3): the exception's message, then its sense.
+  EXPECT_EQ(Run("synth " + kVisible + " " + kHidden + " -o " + Out("d.bmp") + " --width 1"), 3);
+  EXPECT_NE(err_.find("画像のサイズが不正です (1 x 0) [invalid picture size (1 x 0)]\n"),
+            std::string::npos)
+      << err_;
+  // An unreadable input (exit 2): the file, the loader's message, then its sense.
+  {
+    std::ofstream junk(Out("junk.bmp"), std::ios::binary);
+    junk << "not a picture";
+  }
+  EXPECT_EQ(Run("convert " + Out("junk.bmp") + " " + Out("e.bmp")), 2);
+  EXPECT_NE(err_.find("junk.bmp: 認識できない画像形式です [unrecognised picture format]\n"),
+            std::string::npos)
+      << err_;
+}
+
 TEST_F(CliCompose, ResizeWritesTheLibrarysBytes) {
   ASSERT_EQ(Run("resize " + kHidden + " " + Out("e.bmp") + " 1000 123"), 0) << err_;
   TBitmap picture;

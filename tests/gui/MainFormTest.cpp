@@ -209,7 +209,7 @@ class tst_MainForm : public QObject {
   void hiddenLoadWithoutAnyHiddenPictureShowsTheScanLineError() {
     LoadVisible("coffee.bmp");
     LoadHidden(kCancel);
-    QCOMPARE(dialogs->errors, std::vector<QString>{QString::fromUtf8(SScanLine)});
+    QCOMPARE(dialogs->errors, std::vector<QString>{QString::fromUtf8(SScanLine.text)});
     // A missing file takes the same way.
     LoadHidden(SamplePath("no-such-picture.png"));
     QCOMPARE(dialogs->errors.size(), size_t(2));
@@ -225,7 +225,7 @@ class tst_MainForm : public QObject {
     // each time the focus leaves, also when the text did not change.
     FocusFromTo(form->XEdit, form->YEdit);
     QCOMPARE(dialogs->errors.size(), size_t(1));
-    QCOMPARE(dialogs->errors[0], QString::fromUtf8(SInvalidOp));
+    QCOMPARE(dialogs->errors[0], QString::fromUtf8(SInvalidOp.text));
     form->synthesizeButton->setFocus(Qt::MouseFocusReason);
     QCOMPARE(dialogs->errors.size(), size_t(2));  // YEdit left for the button
     // The whole window losing the focus (to another program, or to the message box of
@@ -378,7 +378,7 @@ class tst_MainForm : public QObject {
     // No result yet: refused before any dialog, no file.
     form->SaveAction->trigger();
     QCOMPARE(dialogs->save_dialogs, 0);
-    QCOMPARE(dialogs->errors, std::vector<QString>{QString::fromUtf8(SNothingToSave)});
+    QCOMPARE(dialogs->errors, std::vector<QString>{QString::fromUtf8(SNothingToSave.text)});
     dialogs->errors.clear();
 
     LoadVisible("chelsea.bmp");

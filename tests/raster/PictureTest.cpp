@@ -115,7 +115,7 @@ TEST(FileFormats, RegistrationAppendsLookupIsFromTheLastAndUnregisterTakesDescen
   EXPECT_EQ(formats.FindClassName("TBitmap"), nullptr);
   EXPECT_EQ(formats.FindClassName("TDerivedBitmap"), nullptr);
   EXPECT_EQ(formats.Count(), before - 1);
-  TPicture::RegisterFileFormat("bmp", SVBitmaps, TBitmap::Class());  // for later tests
+  TPicture::RegisterFileFormat("bmp", SVBitmaps.text, TBitmap::Class());  // for later tests
 }
 
 TEST(Picture, AssignMakesTheSameClassSharingPixelsAndNotifies) {

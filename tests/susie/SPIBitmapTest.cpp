@@ -99,7 +99,7 @@ TEST(SPIBitmap, DataFoundOnlyFromByte128IsReadOnTheSecondTry) {
   no_retry.SetRetryAtOffset128(false);
   state.is_supported_calls = 0;
   EXPECT_EQ(LoadError(no_retry, dir / "late.tpic"),
-            std::string("EInvalidGraphic: ") + SUnknownPictureFormat);
+            std::string("EInvalidGraphic: ") + SUnknownPictureFormat.text);
   EXPECT_EQ(state.is_supported_calls, 1);
   EXPECT_TRUE(no_retry.Empty());
 
@@ -165,10 +165,10 @@ TEST(SPIBitmap, WithoutPluginsAnOtherFormatIsUnrecognised) {
   WriteFile(dir / "small.tpic", SmallPicture());
   TSPIBitmap bitmap;
   EXPECT_EQ(LoadError(bitmap, dir / "small.tpic"),
-            std::string("EInvalidGraphic: ") + SUnknownPictureFormat);
+            std::string("EInvalidGraphic: ") + SUnknownPictureFormat.text);
   TSPIs spis;  // a registry with no plug-ins: the same
   EXPECT_EQ(LoadError(bitmap, dir / "small.tpic"),
-            std::string("EInvalidGraphic: ") + SUnknownPictureFormat);
+            std::string("EInvalidGraphic: ") + SUnknownPictureFormat.text);
 }
 
 TEST(SPIBitmap, AnEmptyFileLoadsAsAnEmptyPicture) {
@@ -227,7 +227,7 @@ TEST(SPIBitmap, AnEightBitPictureWithColoursUsedZeroGetsAFullColourTable) {
   }
   const std::vector<uint8_t> bits = {0, 128, 255, 0};
   TMemoryStream wrapped;
-  std::string error;
+  TText error;
   ASSERT_TRUE(WrapDIB(info.data(), info.size(), bits.data(), bits.size(), wrapped, error)) << error;
   EXPECT_EQ(GetU32(wrapped.Memory() + 10), 14u + 40 + 1024) << "pixel offset";
   EXPECT_EQ(GetU32(wrapped.Memory() + 2), 14u + 40 + 1024 + 4) << "file size";
@@ -283,13 +283,10 @@ TEST(SPIBitmap, WrongHandlesAndSizesFromAPluginAreRefusedClearly) {
   std::vector<uint8_t> big_header = InfoHeader(2, 2, 24);
   PutU32(big_header.data(), 200);
   std::vector<Case> cases = {
-      {"info handle not ours", SmallPicture('H'),
-       std::string("情報ブロック: ") + SInvalidLocalHandle},
-      {"bits handle not ours", SmallPicture('B'),
-       std::string("ピクセルデータ: ") + SInvalidLocalHandle},
-      {"no handles", SmallPicture('N'), std::string("情報ブロック: ") + SInvalidLocalHandle},
-      {"info text not ours", SmallPicture('X'),
-       std::string("情報テキスト: ") + SInvalidLocalHandle},
+      {"info handle not ours", SmallPicture('H'), "情報ブロック: 不正なメモリハンドルです"},
+      {"bits handle not ours", SmallPicture('B'), "ピクセルデータ: 不正なメモリハンドルです"},
+      {"no handles", SmallPicture('N'), "情報ブロック: 不正なメモリハンドルです"},
+      {"info text not ours", SmallPicture('X'), "情報テキスト: 不正なメモリハンドルです"},
       {"info block too short", TestPicture(std::vector<uint8_t>(20, 0), bits2x2),
        "情報ブロックが 20 バイトしかありません"},
       {"header larger than block", TestPicture(big_header, bits2x2),

@@ -1,4 +1,4 @@
-#include "susie/SPIs.h"
+#include "susie/SPIRegistry.h"
 
 #include <algorithm>
 

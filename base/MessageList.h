@@ -1,0 +1,118 @@
+// The one list of the system's message texts, read by base/Messages.h (it has no include
+// guard: each reader defines LV_MESSAGE(name, text, sense) before including it).
+//
+// text:  the system's own text, as it is shown. The class library's and the plug-in
+//        host's texts are Japanese (kept in UTF-8 here), the GIF and chart libraries'
+//        texts English.
+// sense: the English sense of a Japanese text, with the same printf conversions in the
+//        same order (it may stop before the text's last ones); empty for English texts.
+
+// The class library's string table.
+LV_MESSAGE(SInvalidBitmap, "ビットマップイメージが不正です", "bitmap image is not valid")
+LV_MESSAGE(SInvalidPixelFormat, "画像フォーマットが不正です", "invalid picture format")
+LV_MESSAGE(SScanLine, "スキャンライン のインデックスが範囲を越えました",
+           "scan line index out of range")
+LV_MESSAGE(SReadError, "ストリームからの読み込みエラー", "stream read error")
+LV_MESSAGE(SWriteError, "ストリームへの書き込みエラー", "stream write error")
+LV_MESSAGE(SFOpenError, "ファイル %s は開けません", "cannot open file %s")
+LV_MESSAGE(SFCreateError, "ファイル %s を作成できません", "cannot create file %s")
+// The platform's own text for the code follows on a line of its own.
+LV_MESSAGE(SOSError, "システムエラー。コード：%d.\n%s", "system error, code %d")
+LV_MESSAGE(SUnknownPictureFormat, "認識できない画像形式です", "unrecognised picture format")
+LV_MESSAGE(SListIndexError, "リストのインデックスが範囲を超えています (%d)",
+           "list index out of bounds (%d)")
+LV_MESSAGE(SAbstractError, "抽象メソッドを呼び出しました", "abstract method called")
+LV_MESSAGE(SAssignError, "%s を %s に代入できません", "cannot assign a %s to a %s")
+LV_MESSAGE(SInvalidInteger, "'%s' は整数値ではありません", "'%s' is not a valid integer value")
+LV_MESSAGE(SInvalidFloat, "'%s' は浮動小数点数値ではありません",
+           "'%s' is not a valid floating point value")
+LV_MESSAGE(SZeroDivide, "0 による浮動小数点除算", "floating point division by zero")
+LV_MESSAGE(SInvalidOp, "浮動小数点演算が不正です", "invalid floating point operation")
+LV_MESSAGE(SOutOfMemory, "メモリが足りません", "out of memory")
+LV_MESSAGE(SInvalidStreamOperation, "Invalid stream operation", "")
+// Our own limit on picture sizes (the store of one picture may not exceed 1 GiB).
+LV_MESSAGE(SPictureTooLarge, "画像が大きすぎます (%d x %d, %d ビット/ピクセル)",
+           "the picture is too large (%d x %d, %d bits per pixel)")
+// Our own checks of the composition: a picture size of 0 or below asked for by the x, y
+// edits, and tone values outside 0 .. 255.
+LV_MESSAGE(SInvalidPictureSize, "画像のサイズが不正です (%d x %d)",
+           "invalid picture size (%d x %d)")
+LV_MESSAGE(SInvalidTone, "階調の値が不正です (平均 %d, コントラスト %d)",
+           "invalid tone values (average %d, contrast %d)")
+
+// Descriptions of the picture format registry.
+LV_MESSAGE(SVMetafiles, "メタファイル", "metafile")
+LV_MESSAGE(SVEnhMetafiles, "エンハンス メタファイル", "enhanced metafile")
+LV_MESSAGE(SVIcons, "アイコン", "icon")
+LV_MESSAGE(SVBitmaps, "ビットマップ", "bitmap")
+LV_MESSAGE(SVJPEGImageFile, "JPEG イメージファイル", "JPEG image file")
+LV_MESSAGE(SGIFImage, "GIF Image", "")
+LV_MESSAGE(SJPEGError, "JPEG エラー #%d", "JPEG error #%d")
+LV_MESSAGE(SJPEGChangeSize, "JPEG イメージのサイズは変更できません",
+           "the size of a JPEG image cannot be changed")
+LV_MESSAGE(SChangeIconSize, "アイコンのサイズは変更できません",
+           "the size of an icon cannot be changed")
+LV_MESSAGE(SInvalidIcon, "アイコン イメージが不正です", "icon image is not valid")
+
+// The plug-in host.
+LV_MESSAGE(SSPIFOpenError, "%s:Susie Pluginがロードできませんでした",
+           "%s: the Susie plug-in failed to load")
+LV_MESSAGE(SSPIInvalidSPI, "%s:認識できないSusie Pluginです", "%s: not a recognised Susie plug-in")
+LV_MESSAGE(SSPIInvalidAPI, "%sは[%s]では使えないSusie Plugin APIです",
+           "%s is a Susie plug-in API entry not available in [%s]")
+LV_MESSAGE(SSPIDupCreate, "TSPIs は複数生成できません", "TSPIs cannot be created more than once")
+// Our own texts for what a plug-in may hand back wrongly: the message names the plug-in,
+// the detail after it says what was wrong.
+LV_MESSAGE(SInvalidLocalHandle, "不正なメモリハンドルです", "not a valid memory handle")
+LV_MESSAGE(SSPIInvalidResult, "%s:Susie Pluginが不正なデータを返しました (%s)",
+           "%s: the Susie plug-in returned invalid data (%s)")
+LV_MESSAGE(SSPIInfoTextHandle, "情報テキスト: 不正なメモリハンドルです",
+           "information text: not a valid memory handle")
+LV_MESSAGE(SSPIInfoBlockHandle, "情報ブロック: 不正なメモリハンドルです",
+           "information block: not a valid memory handle")
+LV_MESSAGE(SSPIBitsHandle, "ピクセルデータ: 不正なメモリハンドルです",
+           "pixel data: not a valid memory handle")
+LV_MESSAGE(SSPIInfoBlockShort, "情報ブロックが %zu バイトしかありません",
+           "the information block has only %zu bytes")
+LV_MESSAGE(SSPIHeaderSize, "ヘッダーの大きさ %u (情報ブロック %zu バイト)",
+           "header size %u (information block of %zu bytes)")
+LV_MESSAGE(SSPIColoursUsed, "使用色数 %llu", "%llu colours used")
+LV_MESSAGE(SSPIInfoBlockNeeds, "情報ブロックに %llu バイト必要ですが %zu バイトです",
+           "the information block needs %llu bytes but has %zu")
+LV_MESSAGE(SSPIPictureSize, "画像の大きさ %d x %d, %d ビット", "picture size %d x %d, %d bits")
+LV_MESSAGE(SSPIBitsNeed, "ピクセルデータに %llu バイト必要ですが %zu バイトです",
+           "the pixel data needs %llu bytes but has %zu")
+LV_MESSAGE(SSPITooLarge, "画像が大きすぎます", "the picture is too large")
+
+// The GIF library (English, as that library's own texts).
+LV_MESSAGE(SGIFColorTableOverflow, "Color table overflow", "")
+LV_MESSAGE(SGIFUnsupportedPixelFormat, "Unsupported PixelFormat", "")
+LV_MESSAGE(SGIFInvalidImageDimensions, "Invalid image dimensions", "")
+LV_MESSAGE(SGIFImageHasNoDIB, "Image has no DIB", "")
+LV_MESSAGE(SGIFInvalidBitsPerPixel, "Invalid Bits Per Pixel value", "")
+LV_MESSAGE(SGIFOutOfMemoryDIB, "Failed to allocate memory for GIF DIB", "")
+LV_MESSAGE(SGIFColorNotInTable, "Color not in color table", "")
+LV_MESSAGE(SGIFUnsupportedVersion, "Unsupported GIF version", "")
+LV_MESSAGE(SGIFSaving, "Saving...", "")
+LV_MESSAGE(SGIFConverting, "Converting...", "")
+LV_MESSAGE(SGIFCopying, "Copying...", "")
+LV_MESSAGE(SGIFInvalidBitmapList, "Invalid bitmap list", "")
+// Our own texts of the GIF library.
+LV_MESSAGE(SGIFReadingNotSupported, "Reading GIF files is not supported", "")
+LV_MESSAGE(SGIFInvalidColorCount, "Invalid number of colors (%d, 1 to 256)", "")
+LV_MESSAGE(SGIFNoReducedPicture, "Color reduction \"%s\" with dither mode \"%s\" gave no picture",
+           "")
+LV_MESSAGE(SGIFHashTableFull, "LZW hash table full", "")
+LV_MESSAGE(SGIFBlockTooLarge, "Data block too large (%d bytes, at most 255)", "")
+LV_MESSAGE(SGIFForeignFrame, "The frame belongs to another GIF image", "")
+
+// The chart library's export formats.
+LV_MESSAGE(TeeMsg_ExportPanelNotSet, "Panel property is not set in Export format", "")
+LV_MESSAGE(TeeMsg_AsGIF, "as &GIF", "")
+LV_MESSAGE(TeeMsg_GIFFilter, "GIF files (*.gif)|*.gif", "")
+LV_MESSAGE(TeeMsg_NoClipboard, "There is no clipboard to copy the picture to", "")
+
+// The window's own text: saving with no combined picture, which would write an empty file.
+LV_MESSAGE(SNothingToSave,
+           "There is no combined picture to save yet: load a visible and a hidden picture first.",
+           "")
