@@ -8,6 +8,7 @@
 #include "compose/Workflow.h"
 #include "export/SaveAsGif.h"
 #include "raster/Bitmap.h"
+#include "reveal/Band.h"
 
 namespace {
 
@@ -23,7 +24,7 @@ bool EndsWithGif(const std::string& name) {
 
 int RunSynth(const std::vector<std::string>& argv) {
   const TArgs args(argv, {"-o", "--average", "--contrast", "--width", "--height"},
-                   {"--preview", "--gif"});
+                   {"--preview", "--gif", "--report"});
   if (args.Positional().size() != 2) throw UsageError{"synth takes VISIBLE and HIDDEN"};
   const auto out = args.Value("-o");
   if (!out || out->empty()) throw UsageError{"synth needs an output file: -o OUT"};
@@ -71,6 +72,14 @@ int RunSynth(const std::vector<std::string>& argv) {
     SaveAsGif(work.ResultBitmap(), target, *out);
   } else {
     work.ResultBitmap().SaveToFile(*out);
+  }
+  if (args.Flag("--report")) {
+    // The band the odd cells hold: a preview leaves them unmapped, the identity band.
+    const TToneBand band =
+        args.Flag("--preview") ? kIdentityBand : TToneBand{work.Average(), work.Contrast()};
+    std::FILE* report = *out == "-" ? stderr : stdout;
+    std::fprintf(report, "average: %d\ncontrast: %d\n", band.average, band.contrast);
+    PrintScores(report, work.ResultBitmap(), &work.ExternalBitmap(), &work.InnerBitmap(), band);
   }
   return kExitOk;
 }
