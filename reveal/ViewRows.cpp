@@ -300,7 +300,24 @@ bool Avx512VbmiAvailable() {
 #endif
 }
 
+bool& Avx512Allowed() {
+  static bool allowed = true;
+  return allowed;
+}
+
+bool Avx512InUse() {
+  return Avx512Allowed() && Avx512VbmiAvailable();
+}
+
 }  // namespace
+
+void SetAvx512Allowed(bool allowed) {
+  Avx512Allowed() = allowed;
+}
+
+bool Avx512Available() {
+  return Avx512VbmiAvailable();
+}
 
 bool ByteMapKernelAvailable(TByteMapKernel kernel) {
   switch (kernel) {
@@ -329,7 +346,7 @@ void MapBytes(const uint8_t* in, uint8_t* out, size_t count, const TByteMap& map
   // The vector paths as the composition's kernel path allows; the widest the processor has.
   TByteMapKernel kernel = TByteMapKernel::bkGeneric;
   if (KernelPath() == TKernelPath::kpAvx2)
-    kernel = Avx512VbmiAvailable() ? TByteMapKernel::bkAvx512 : TByteMapKernel::bkAvx2;
+    kernel = Avx512InUse() ? TByteMapKernel::bkAvx512 : TByteMapKernel::bkAvx2;
   MapBytesWith(kernel, in, out, count, map);
 }
 
@@ -386,8 +403,8 @@ void HiddenRow(const uint8_t* up, const uint8_t* row, const uint8_t* down, uint8
   }
   HiddenPixels(up, row, down, out, y, from, a, width, from);
 #if !defined(_WIN32)
-  const int done = Avx512VbmiAvailable() ? HiddenInnerAvx512(up, row, down, out, y, a, b, from)
-                                         : HiddenInnerAvx2(up, row, down, out, y, a, b, from);
+  const int done = Avx512InUse() ? HiddenInnerAvx512(up, row, down, out, y, a, b, from)
+                                 : HiddenInnerAvx2(up, row, down, out, y, a, b, from);
 #else
   const int done = HiddenInnerAvx2(up, row, down, out, y, a, b, from);
 #endif
@@ -395,7 +412,7 @@ void HiddenRow(const uint8_t* up, const uint8_t* row, const uint8_t* down, uint8
 }
 
 bool HiddenRowStoredAvailable() {
-  return KernelPath() == TKernelPath::kpAvx2 && Avx512VbmiAvailable();
+  return KernelPath() == TKernelPath::kpAvx2 && Avx512InUse();
 }
 
 void HiddenRowStored(const uint8_t* up, const uint8_t* row, const uint8_t* down,

@@ -22,6 +22,11 @@ struct TByteMap {
 // Windows), else 16-byte shuffles.
 void MapBytes(const uint8_t* in, uint8_t* out, size_t count, const TByteMap& map);
 
+// With the AVX2 kernel path, the 64-byte registers of AVX-512 (VBMI) are used where the
+// processor has them (never on Windows) unless a test or benchmark turns them off here.
+bool Avx512Available();
+void SetAvx512Allowed(bool allowed);
+
 // Each way of MapBytes, for tests and benchmarks; one the processor lacks maps generically.
 enum class TByteMapKernel { bkGeneric, bkAvx2, bkAvx512 };
 bool ByteMapKernelAvailable(TByteMapKernel kernel);

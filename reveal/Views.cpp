@@ -157,7 +157,7 @@ class THiddenRows : public TViewRows {
 struct TTap {
   int index;   // the source pixel (nearest), or the first of two (bilinear)
   int next;    // the second pixel of bilinear, index + 1 within the picture
-  int weight;  // the second pixel's weight in 1/256
+  int weight;  // the second pixel's weight in 1/65536
 };
 
 std::vector<TTap> Taps(int source, int dest, TThumbnailFilter filter) {
@@ -172,7 +172,7 @@ std::vector<TTap> Taps(int source, int dest, TThumbnailFilter filter) {
     } else {
       const int64_t position = (2 * u + 1) * s - n;
       t.index = static_cast<int>(position / (2 * n));
-      t.weight = static_cast<int>(((position % (2 * n)) * 256) / (2 * n));
+      t.weight = static_cast<int>(((position % (2 * n)) * 65536) / (2 * n));
       if (t.index >= source - 1) t.index = source - 1, t.weight = 0;
       t.next = std::min(t.index + 1, source - 1);
     }
@@ -190,14 +190,15 @@ class TSampledRows : public TViewRows {
     const TTap& ty = rows_[static_cast<size_t>(y)];
     const uint8_t* a = r_.ConstScanline(ty.index);
     const uint8_t* b = r_.ConstScanline(ty.next);
-    const int wy = ty.weight;
+    const int64_t wy = ty.weight;
     for (int u = from; u < to; ++u, out += 3) {
       const TTap& tx = columns_[static_cast<size_t>(u)];
       const int i = 3 * tx.index, j = 3 * tx.next, wx = tx.weight;
       for (int c = 0; c < 3; ++c) {
-        const int top = a[i + c] * (256 - wx) + a[j + c] * wx;
-        const int bottom = b[i + c] * (256 - wx) + b[j + c] * wx;
-        out[c] = static_cast<uint8_t>((top * (256 - wy) + bottom * wy + 32768) >> 16);
+        const int64_t top = a[i + c] * (65536 - wx) + a[j + c] * wx;
+        const int64_t bottom = b[i + c] * (65536 - wx) + b[j + c] * wx;
+        out[c] =
+            static_cast<uint8_t>((top * (65536 - wy) + bottom * wy + (int64_t{1} << 31)) >> 32);
       }
     }
   }
