@@ -68,6 +68,7 @@ bool TWorkflow::LoadInnerImage(const TLoader& loader) {
   Show(TSlot::slInner);
   if (external_loaded_) {
     ComposeCheckerboard(*result_, *external_, *inner_);
+    result_tone_mapped_ = false;
     Show(TSlot::slResult);
   }
   return loaded;
@@ -139,6 +140,7 @@ void TWorkflow::AverageTrackBarChange(int position) {
   if (contrast_ > contrast_max_) contrast_ = contrast_max_;
   ControlsChanged();
   ApplyInnerTone(*result_, *inner_, average_, contrast_);
+  result_tone_mapped_ = true;
   Show(TSlot::slResult);
 }
 
@@ -148,6 +150,7 @@ void TWorkflow::MinMaxTrackBarChange(int position) {
   contrast_ = clamped;
   if (moved) ControlsChanged();
   ApplyInnerTone(*result_, *inner_, average_, contrast_);
+  result_tone_mapped_ = true;
   Show(TSlot::slResult);
 }
 
@@ -158,10 +161,12 @@ void TWorkflow::Synthesize() {
     Show(TSlot::slInner);
   }
   ::Synthesize(*result_, *external_, *inner_, average_, contrast_);
+  result_tone_mapped_ = true;
   Show(TSlot::slResult);
 }
 
 void TWorkflow::ComposePreview() {
   ComposeCheckerboard(*result_, *external_, *inner_);
+  result_tone_mapped_ = false;
   Show(TSlot::slResult);
 }

@@ -72,6 +72,9 @@ class TWorkflow {
   // --- The sliders ---
   int Average() const { return average_; }
   int Contrast() const { return contrast_; }
+  // Whether the result's odd cells carry the hidden picture mapped into the band of the
+  // current A and C (after a slider change or Synthesize), not a preview's unmapped cells.
+  bool ResultToneMapped() const { return result_tone_mapped_; }
   // The contrast slider's maximum: 128 at start, L(A) after every average change.
   int ContrastMax() const { return contrast_max_; }
   // The label at the contrast slider's right end: "255" at start, then L(A).
@@ -117,4 +120,5 @@ class TWorkflow {
   int contrast_ = 127;
   int contrast_max_ = 128;
   std::string max_label_ = "255";
+  bool result_tone_mapped_ = false;
 };
