@@ -13,6 +13,7 @@
 
 #include "app/gui/GifSave.h"
 #include "app/gui/ImageBox.h"
+#include "app/gui/RevealWindow.h"
 #include "base/Exceptions.h"
 #include "base/Messages.h"
 #include "platform/Files.h"
@@ -49,6 +50,7 @@ TMainForm::TMainForm(std::unique_ptr<TFormDialogs> dialogs,
   open_filter_ = BuildOpenFilter(SPIs);
 
   CreateActions();
+  CreateRevealWindow();
   UpdateControls();
 }
 
@@ -93,6 +95,7 @@ void TMainForm::RunOnResult(const std::function<void()>& command) {
 }
 
 void TMainForm::ShowSlot(TSlot slot) {
+  if (RevealWindow) RevealWindow->SlotShown(slot);
   switch (slot) {
     case TSlot::slExternal:
       Image1->Show(&work_->ExternalBitmap());

@@ -29,6 +29,7 @@ class QScrollArea;
 class QSlider;
 class QToolButton;
 class TImageBox;
+class TRevealWindow;
 
 class TMainForm : public QMainWindow {
   Q_OBJECT
@@ -115,6 +116,9 @@ class TMainForm : public QMainWindow {
   QAction* SynthesizeAction = nullptr;
   QAction* SaveAction = nullptr;
   QAction* QuitAction = nullptr;
+  // RevealWindow.cpp: the "Reveal" tool window and the action that opens and closes it.
+  TRevealWindow* RevealWindow = nullptr;
+  QAction* RevealAction = nullptr;
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -128,6 +132,7 @@ class TMainForm : public QMainWindow {
   void LayOutCommandBar(int width);
   void CreateActions();
   void CentreOnScreen();
+  void CreateRevealWindow();  // RevealWindow.cpp
 
   // Sets the edits, the contrast slider and MaxLabel from the model without raising
   // their change handlers.
