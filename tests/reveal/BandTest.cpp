@@ -2,7 +2,6 @@
 // reading it from the "Lumiveil" text chunk of PNG files made here with libpng and by
 // hand, hostile ones among them.
 #include <gtest/gtest.h>
-#include <png.h>
 
 #include <cstdio>
 #include <cstring>
@@ -13,6 +12,7 @@
 #include "reveal/Band.h"
 #include "reveal/StoredBand.h"
 #include "tests/common/TestFiles.h"
+#include "tests/reveal/PngFiles.h"
 #include "tests/reveal/RevealTestSupport.h"
 
 namespace {
@@ -209,41 +209,18 @@ TEST(StoredBand, ParsesExactlyTheAgreedText) {
   EXPECT_FALSE(ParseBandText(" average=128 contrast=128 version=1", band, version, problem));
 }
 
-// A PNG file written by libpng with the band chunk among others, as synth writes it.
-void WritePng(const std::string& file,
-              const std::vector<std::pair<std::string, std::string>>& texts) {
-  FILE* f = std::fopen(file.c_str(), "wb");
-  ASSERT_NE(f, nullptr);
-  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-  png_infop info = png_create_info_struct(png);
-  ASSERT_EQ(setjmp(png_jmpbuf(png)), 0);
-  png_init_io(png, f);
-  png_set_IHDR(png, info, 4, 3, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
-               PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-  std::vector<png_text> chunks(texts.size());
-  for (size_t i = 0; i < texts.size(); ++i) {
-    chunks[i].compression = PNG_TEXT_COMPRESSION_NONE;
-    chunks[i].key = const_cast<char*>(texts[i].first.c_str());
-    chunks[i].text = const_cast<char*>(texts[i].second.c_str());
-  }
-  png_set_text(png, info, chunks.data(), static_cast<int>(chunks.size()));
-  png_write_info(png, info);
-  std::vector<uint8_t> row(12, 200);
-  for (int y = 0; y < 3; ++y) png_write_row(png, row.data());
-  png_write_end(png, nullptr);
-  png_destroy_write_struct(&png, &info);
-  std::fclose(f);
-}
-
 TEST(StoredBand, ReadsTheBandOfAFileThatLibpngWrote) {
   TempDir dir;
   const std::string file = dir.File("band.png");
-  WritePng(file,
-           {{"Title", "cat in a cup"}, {"Lumiveil", "average=200 contrast=55 version=0.1.0"}});
+  TBitmap picture;
+  FillBitmap(picture, MakePlane(4, 3));
+  ASSERT_TRUE(
+      WritePng(picture, file,
+               {{"Title", "cat in a cup"}, {"Lumiveil", "average=200 contrast=55 version=0.1.0"}}));
   const TStoredBand b = ReadStoredBandFile(file);
   ASSERT_EQ(b.state, TStoredBandState::sbStored) << b.problem;
   EXPECT_EQ(b.band, (TToneBand{200, 55}));
-  WritePng(file, {{"Title", "no band"}});
+  ASSERT_TRUE(WritePng(picture, file, {{"Title", "no band"}}));
   EXPECT_EQ(ReadStoredBandFile(file).state, TStoredBandState::sbNone);
   EXPECT_THROW(ReadStoredBandFile(dir.File("missing.png")), EFOpenError);
 }

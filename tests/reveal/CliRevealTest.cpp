@@ -2,7 +2,6 @@
 // the band is given, stored or found as the file allows and the output says which, and the
 // scores are the library's.
 #include <gtest/gtest.h>
-#include <png.h>
 
 #include <cstdio>
 #include <fstream>
@@ -16,6 +15,7 @@
 #include "reveal/Views.h"
 #include "tests/common/RunTool.h"
 #include "tests/common/TestFiles.h"
+#include "tests/reveal/PngFiles.h"
 
 namespace {
 
@@ -47,34 +47,6 @@ void Synthesis(TWorkflow& w, int average, int contrast) {
   w.AverageTrackBarChange(average);
   w.MinMaxTrackBarChange(contrast);
   w.Synthesize();
-}
-
-// Writes a 24-bit picture as an RGB PNG file with libpng, with an optional text chunk.
-void WritePng(const TBitmap& picture, const std::string& file, const char* keyword,
-              const char* text) {
-  FILE* f = std::fopen(file.c_str(), "wb");
-  ASSERT_NE(f, nullptr);
-  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-  png_infop info = png_create_info_struct(png);
-  ASSERT_EQ(setjmp(png_jmpbuf(png)), 0);
-  png_init_io(png, f);
-  png_set_IHDR(png, info, static_cast<png_uint_32>(picture.Width()),
-               static_cast<png_uint_32>(picture.Height()), 8, PNG_COLOR_TYPE_RGB,
-               PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-  png_text chunk{};
-  if (keyword != nullptr) {
-    chunk.compression = PNG_TEXT_COMPRESSION_NONE;
-    chunk.key = const_cast<char*>(keyword);
-    chunk.text = const_cast<char*>(text);
-    png_set_text(png, info, &chunk, 1);
-  }
-  png_write_info(png, info);
-  png_set_bgr(png);
-  for (int y = 0; y < picture.Height(); ++y)
-    png_write_row(png, const_cast<png_bytep>(picture.ConstScanline(y)));
-  png_write_end(png, nullptr);
-  png_destroy_write_struct(&png, &info);
-  std::fclose(f);
 }
 
 class CliReveal : public testing::Test {
@@ -118,7 +90,8 @@ TEST_F(CliReveal, WritesTheLibrarysViewForAGivenBand) {
 TEST_F(CliReveal, FindsTheStoredBandInAPngAndSaysSo) {
   TWorkflow w;
   Synthesis(w, 200, 55);
-  WritePng(w.ResultBitmap(), File("r.png"), "Lumiveil", "average=200 contrast=55 version=0.1.0");
+  ASSERT_TRUE(WritePng(w.ResultBitmap(), File("r.png"),
+                       {{"Lumiveil", "average=200 contrast=55 version=0.1.0"}}));
   ASSERT_EQ(Run("reveal " + File("r.png") + " -o " + File("h.bmp") + " --view hidden"), 0) << err_;
   EXPECT_EQ(out_, "band: stored\naverage: 200\ncontrast: 55\nversion: 0.1.0\n");
   TViewOptions o;
@@ -142,7 +115,8 @@ TEST_F(CliReveal, FindsTheBandFromThePictureWithoutAChunkOrWithABadOne) {
   w.ResultBitmap().SaveToFile(File("r.bmp"));
   ASSERT_EQ(Run("reveal " + File("r.bmp") + " -o " + File("s.bmp")), 0) << err_;
   EXPECT_EQ(out_, lines);
-  WritePng(w.ResultBitmap(), File("bad.png"), "Lumiveil", "average=200 contrast=99 version=0.1.0");
+  ASSERT_TRUE(WritePng(w.ResultBitmap(), File("bad.png"),
+                       {{"Lumiveil", "average=200 contrast=99 version=0.1.0"}}));
   ASSERT_EQ(Run("reveal " + File("bad.png") + " -o " + File("s.bmp") + " --view odd"), 0) << err_;
   EXPECT_EQ(out_, lines);
   EXPECT_NE(err_.find("bad.png: the \"Lumiveil\" text chunk is not used"), std::string::npos)
