@@ -16,6 +16,7 @@
 #include "raster/Bitmap.h"
 #include "reveal/Band.h"
 #include "reveal/Scores.h"
+#include "reveal/ViewRows.h"
 #include "reveal/Views.h"
 
 namespace {
@@ -135,6 +136,20 @@ BENCHMARK(BM_ViewThumbnailNearest)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ViewLevels)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ViewHidden)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ViewSheet)->Unit(benchmark::kMillisecond);
+
+// The same on processors without AVX-512 (its kernels turned off).
+void BM_ViewLevels_Avx2(benchmark::State& s) {
+  SetAvx512Allowed(false);
+  View(s, TRevealView::rvLevels, TThumbnailFilter::tfArea);
+  SetAvx512Allowed(true);
+}
+void BM_ViewHidden_Avx2(benchmark::State& s) {
+  SetAvx512Allowed(false);
+  View(s, TRevealView::rvHidden, TThumbnailFilter::tfArea);
+  SetAvx512Allowed(true);
+}
+BENCHMARK(BM_ViewLevels_Avx2)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ViewHidden_Avx2)->Unit(benchmark::kMillisecond);
 
 void BM_FindBand(benchmark::State& state) {
   const TToneBand found = FindBand(Pictures().result).band;

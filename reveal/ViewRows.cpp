@@ -81,28 +81,6 @@ void HiddenPixels(const uint8_t* up, const uint8_t* row, const uint8_t* down, ui
   }
 }
 
-// The same on stored bytes, mapped back one by one: the few pixels at a row's ends.
-void HiddenPixelsMapped(const uint8_t* up, const uint8_t* row, const uint8_t* down,
-                        const uint8_t* table, uint8_t* out, int y, int from, int to, int width,
-                        int out_origin) {
-  for (int x = from; x < to; ++x) {
-    uint8_t* o = out + 3 * (x - out_origin);
-    for (int c = 0; c < 3; ++c) {
-      const int i = 3 * x + c;
-      if (((x + y) & 1) != 0) {
-        o[c] = table[row[i]];
-        continue;
-      }
-      int sum = 0, n = 0;
-      if (x > 0) sum += table[row[i - 3]], ++n;
-      if (x + 1 < width) sum += table[row[i + 3]], ++n;
-      if (up != nullptr) sum += table[up[i]], ++n;
-      if (down != nullptr) sum += table[down[i]], ++n;
-      o[c] = n == 0 ? 128 : static_cast<uint8_t>((sum + n / 2) / n);
-    }
-  }
-}
-
 __attribute__((target("avx2"))) inline __m256i Load(const uint8_t* p) {
   return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
 }
@@ -122,6 +100,7 @@ const TEvenBytes& EvenCellBytes() {
   return bytes;
 }
 
+#if !defined(_WIN32)
 using TEvenBits = uint64_t[2][3];
 const TEvenBits& EvenCellBits() {
   static uint64_t bits[2][3];
@@ -134,6 +113,7 @@ const TEvenBits& EvenCellBits() {
   (void)made;
   return bits;
 }
+#endif
 
 __attribute__((target("avx2"))) inline __m128i Load16(const uint8_t* p) {
   return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
@@ -261,11 +241,17 @@ __attribute__((target("avx512f,avx512bw,avx512vbmi"))) inline __m512i Map64(cons
                                 _mm512_permutex2var_epi8(t2, v, t3));
 }
 
-// HiddenInnerAvx512 on the stored bytes, each mapped back as it is loaded.
-__attribute__((target("avx512f,avx512bw,avx512vbmi"))) int HiddenFusedAvx512(
-    const uint8_t* up, const uint8_t* row, const uint8_t* down, const uint8_t* ahead,
-    const TByteMap& map, uint8_t* out, int y, int a, int b, int out_origin) {
+// HiddenInnerAvx512 that also maps the row below back as it goes: `below` gets the mapped
+// bytes of `below_stored` for the blocks it does, and each block's lower neighbours are
+// those just mapped. Every row is so mapped once, while the row above it is made, and is
+// read back a row later (never right after its store). Returns the first pixel not done
+// and, in mapped_end, the end of the bytes of `below` it mapped (from 3a).
+__attribute__((target("avx512f,avx512bw,avx512vbmi"))) int HiddenMappingBelowAvx512(
+    const uint8_t* up, const uint8_t* row, const uint8_t* below_stored, const uint8_t* ahead,
+    uint8_t* below, const TByteMap& map, uint8_t* out, int y, int a, int b, int out_origin,
+    int& mapped_end) {
   const int blocks = (3 * (b - a)) / 64;
+  mapped_end = 3 * a + 64 * blocks;
   if (blocks == 0) return a;
   const uint64_t* even = EvenCellBits()[(a + y) & 1];
   const __m512i t0 = _mm512_loadu_si512(map.table), t1 = _mm512_loadu_si512(map.table + 64);
@@ -273,17 +259,22 @@ __attribute__((target("avx512f,avx512bw,avx512vbmi"))) int HiddenFusedAvx512(
   const __m512i one = _mm512_set1_epi8(1);
   for (int k = 0; k < blocks; ++k) {
     const int i = 3 * a + 64 * k;
-    // The row after next is read a row later; asked for now, it is there by then (the
-    // processor's own look-ahead restarts at every page, and rows lie apart).
+    // The row after is read by the next row's pass; asked for now, it is there by then
+    // (the processor's own look-ahead starts anew at every page, and rows lie apart).
     if (ahead != nullptr) _mm_prefetch(reinterpret_cast<const char*>(ahead + i), _MM_HINT_T0);
-    const __m512i l = Map64(row + i - 3, t0, t1, t2, t3), r = Map64(row + i + 3, t0, t1, t2, t3);
-    const __m512i u = Map64(up + i, t0, t1, t2, t3), d = Map64(down + i, t0, t1, t2, t3);
+    const __m512i v = _mm512_loadu_si512(below_stored + i);
+    const __m512i d =
+        _mm512_mask_blend_epi8(_mm512_movepi8_mask(v), _mm512_permutex2var_epi8(t0, v, t1),
+                               _mm512_permutex2var_epi8(t2, v, t3));
+    _mm512_storeu_si512(below + i, d);
+    const __m512i l = _mm512_loadu_si512(row + i - 3), r = _mm512_loadu_si512(row + i + 3);
+    const __m512i u = _mm512_loadu_si512(up + i);
     const __m512i s1 = _mm512_avg_epu8(l, r), s2 = _mm512_avg_epu8(u, d);
     const __m512i lost = _mm512_or_si512(_mm512_xor_si512(l, r), _mm512_xor_si512(u, d));
     const __m512i fix = _mm512_and_si512(_mm512_and_si512(_mm512_xor_si512(s1, s2), lost), one);
     const __m512i mean = _mm512_sub_epi8(_mm512_avg_epu8(s1, s2), fix);
     _mm512_storeu_si512(out + i - 3 * out_origin,
-                        _mm512_mask_blend_epi8(even[k % 3], Map64(row + i, t0, t1, t2, t3), mean));
+                        _mm512_mask_blend_epi8(even[k % 3], _mm512_loadu_si512(row + i), mean));
   }
   return a + (64 * blocks) / 3;
 }
@@ -411,23 +402,33 @@ void HiddenRow(const uint8_t* up, const uint8_t* row, const uint8_t* down, uint8
   HiddenPixels(up, row, down, out, y, done, to, width, from);
 }
 
-bool HiddenRowStoredAvailable() {
+bool HiddenRowMappingBelowAvailable() {
   return KernelPath() == TKernelPath::kpAvx2 && Avx512InUse();
 }
 
-void HiddenRowStored(const uint8_t* up, const uint8_t* row, const uint8_t* down,
-                     const uint8_t* ahead, const TByteMap& map, uint8_t* out, int y, int from,
-                     int to, int width) {
-  int done = from;
+void HiddenRowMappingBelow(const uint8_t* up, const uint8_t* row, const uint8_t* below_stored,
+                           const uint8_t* ahead, uint8_t* below, const TByteMap& map, uint8_t* out,
+                           int y, int from, int to, int width) {
+  const int first = from > 0 ? from - 1 : 0, last = to < width ? to + 1 : width;
+  // Pixels a .. done - 1 come from the vector code, which maps bytes mapped_from ..
+  // mapped_end - 1 of the row below; with nothing done there, both ranges are empty.
+  int a = from, done = from, mapped_from = 3 * first, mapped_end = 3 * first;
 #if !defined(_WIN32)
-  if (up != nullptr && down != nullptr && width >= 3 && HiddenRowStoredAvailable()) {
-    const int a = from > 1 ? from : 1;
-    const int b = to < width - 1 ? to : width - 1;
-    if (a < b) {
-      HiddenPixelsMapped(up, row, down, map.table, out, y, from, a, width, from);
-      done = HiddenFusedAvx512(up, row, down, ahead, map, out, y, a, b, from);
+  if (width >= 3 && HiddenRowMappingBelowAvailable()) {
+    const int inner_from = from > 1 ? from : 1;
+    const int inner_to = to < width - 1 ? to : width - 1;
+    if (inner_from < inner_to) {
+      a = inner_from;
+      mapped_from = 3 * a;
+      done = HiddenMappingBelowAvx512(up, row, below_stored, ahead, below, map, out, y, a, inner_to,
+                                      from, mapped_end);
     }
   }
 #endif
-  HiddenPixelsMapped(up, row, down, map.table, out, y, done, to, width, from);
+  MapBytes(below_stored + 3 * first, below + 3 * first,
+           static_cast<size_t>(mapped_from - 3 * first), map);
+  MapBytes(below_stored + mapped_end, below + mapped_end,
+           static_cast<size_t>(3 * last - mapped_end), map);
+  HiddenPixels(up, row, below, out, y, from, a, width, from);
+  HiddenPixels(up, row, below, out, y, done, to, width, from);
 }

@@ -52,12 +52,13 @@ void AverageRow(const uint8_t* top, const uint8_t* bottom, uint8_t* out, int fro
 void HiddenRow(const uint8_t* up, const uint8_t* row, const uint8_t* down, uint8_t* out, int y,
                int from, int to, int width);
 
-// HiddenRow on the stored rows y - 1, y, y + 1 themselves, mapping each byte back with
-// `map` as it is read: for processors with 64-byte byte permutes (AVX-512 VBMI), where
-// this is quicker than mapping the rows first. Gives the same bytes as mapping the rows
-// with MapBytes and calling HiddenRow. `ahead` (row y + 2, or null) is fetched into the
-// cache meanwhile.
-bool HiddenRowStoredAvailable();
-void HiddenRowStored(const uint8_t* up, const uint8_t* row, const uint8_t* down,
-                     const uint8_t* ahead, const TByteMap& map, uint8_t* out, int y, int from,
-                     int to, int width);
+// HiddenRow for a row with rows above and below, mapping the row below back on the way:
+// `below` gets below_stored mapped over the pixels from - 1 .. to (what the next row needs
+// as its own), while row y is made from `up` and `row` (mapped already) and the fresh
+// bytes. Each row is thus read from the picture once. Quicker than MapBytes and HiddenRow
+// one after the other where the processor has AVX-512 (VBMI); the same bytes either way.
+// `ahead` (the stored row after, or null) is asked into the cache meanwhile.
+bool HiddenRowMappingBelowAvailable();
+void HiddenRowMappingBelow(const uint8_t* up, const uint8_t* row, const uint8_t* below_stored,
+                           const uint8_t* ahead, uint8_t* below, const TByteMap& map, uint8_t* out,
+                           int y, int from, int to, int width);

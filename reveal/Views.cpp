@@ -101,37 +101,34 @@ class THiddenRows : public TViewRows {
     for (auto& row : rows_) row.assign(3 * static_cast<size_t>(r.Width()), 0);
   }
   void Row(int y, int from, int to, uint8_t* out) override {
-    if (HiddenRowStoredAvailable()) {
-      const uint8_t* up = y > 0 ? r_.ConstScanline(y - 1) : nullptr;
-      const uint8_t* down = y + 1 < r_.Height() ? r_.ConstScanline(y + 1) : nullptr;
-      const uint8_t* ahead = y + 2 < r_.Height() ? r_.ConstScanline(y + 2) : nullptr;
-      HiddenRowStored(up, r_.ConstScanline(y), down, ahead, map_, out, y, from, to, r_.Width());
-      return;
-    }
-    // The rows are mapped back over the pixels from - 1 .. to, as the neighbours need. The
-    // row two below is mapped piece by piece while this one is made, so that reading the
-    // picture and writing the view go on together (a row apart, so that no load waits
-    // for a store just made).
     const int first = std::max(0, from - 1), last = std::min(r_.Width(), to + 1);
-    const int height = r_.Height();
+    if (y > 0 && y + 1 < r_.Height() && HiddenRowMappingBelowAvailable()) {
+      const uint8_t* up = Mapped(y - 1, first, last, last);
+      const uint8_t* row = Mapped(y, first, last, last);
+      // The row below is mapped here, unless a part made before has it already.
+      TRow& slot = slots_[(y + 1) % 3];
+      if (!(slot.y == y + 1 && slot.first == first && slot.last == last && slot.done == last)) {
+        uint8_t* below = rows_[(y + 1) % 3].data();
+        const uint8_t* ahead = y + 2 < r_.Height() ? r_.ConstScanline(y + 2) : nullptr;
+        HiddenRowMappingBelow(up, row, r_.ConstScanline(y + 1), ahead, below, map_, out, y, from,
+                              to, r_.Width());
+        slot = {y + 1, first, last, last};
+        return;
+      }
+    }
+    // The rows are mapped back over the pixels from - 1 .. to, as the neighbours need.
     const uint8_t* up = y > 0 ? Mapped(y - 1, first, last, last) : nullptr;
     const uint8_t* row = Mapped(y, first, last, last);
-    const uint8_t* down = y + 1 < height ? Mapped(y + 1, first, last, last) : nullptr;
-    constexpr int kPiece = 256;
-    for (int start = from; start < to; start += kPiece) {
-      const int end = std::min(to, start + kPiece);
-      if (y + 2 < height) Mapped(y + 2, first, last, end + 1 >= to ? last : end);
-      HiddenRow(up, row, down, out + 3 * static_cast<size_t>(start - from), y, start, end,
-                r_.Width());
-    }
+    const uint8_t* down = y + 1 < r_.Height() ? Mapped(y + 1, first, last, last) : nullptr;
+    HiddenRow(up, row, down, out, y, from, to, r_.Width());
   }
 
  private:
   // Row y mapped back over first .. upto - 1 at least (of first .. last), kept among the
-  // last four (the rows go down the picture).
+  // last three (the rows go down the picture).
   const uint8_t* Mapped(int y, int first, int last, int upto) {
-    TRow& slot = slots_[y % 4];
-    std::vector<uint8_t>& row = rows_[y % 4];
+    TRow& slot = slots_[y % 3];
+    std::vector<uint8_t>& row = rows_[y % 3];
     if (slot.y != y || slot.first != first || slot.last != last) slot = {y, first, last, first};
     if (slot.done < upto) {
       MapBytes(r_.ConstScanline(y) + 3 * slot.done, row.data() + 3 * slot.done,
@@ -146,8 +143,8 @@ class THiddenRows : public TViewRows {
   };
   const TBitmap& r_;
   const TByteMap map_;
-  std::vector<uint8_t> rows_[4];
-  TRow slots_[4];
+  std::vector<uint8_t> rows_[3];
+  TRow slots_[3];
 };
 
 // The positions of bilinear and nearest sampling along one axis, in integers so that every
