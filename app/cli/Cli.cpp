@@ -183,7 +183,7 @@ const std::vector<TCommand>& Commands() {
        "                 the band the hidden picture was mapped into (C is lowered to the\n"
        "                 limit of A with a note). Without them the band is the one a PNG\n"
        "                 file records (written by synth), else it is found from the odd\n"
-       "                 cells' smallest and largest values\n"
+       "                 cells' smallest and largest values (a few stray cells left out)\n"
        "  --visible FILE the visible picture, for the visible score\n"
        "  --hidden FILE  the hidden picture, for the hidden score\n"
        "\n"
