@@ -424,6 +424,8 @@ void HiddenRowMappingBelow(const uint8_t* up, const uint8_t* row, const uint8_t*
                                       from, mapped_end);
     }
   }
+#else
+  (void)ahead;  // only the AVX-512 code fetches ahead
 #endif
   MapBytes(below_stored + 3 * first, below + 3 * first,
            static_cast<size_t>(mapped_from - 3 * first), map);

@@ -3,6 +3,7 @@
 // scores are the library's.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
@@ -52,12 +53,17 @@ void Synthesis(TWorkflow& w, int average, int contrast) {
 class CliReveal : public testing::Test {
  protected:
   // Runs lumiveil; the exit status, standard output in out_ and standard error in err_.
+  // Both as text: a Windows tool ends its lines with CR LF.
   int Run(const std::string& arguments) {
     const std::string out = dir_.File("stdout.txt"), err = dir_.File("stderr.txt");
     const int status = RunCommand(ToolPath() + " " + arguments + " >" + out + " 2>" + err);
-    out_ = Read(out);
-    err_ = Read(err);
+    out_ = Text(Read(out));
+    err_ = Text(Read(err));
     return status;
+  }
+  static std::string Text(std::string s) {
+    s.erase(std::remove(s.begin(), s.end(), '\r'), s.end());
+    return s;
   }
   std::string File(const char* name) const { return dir_.File(name); }
 
