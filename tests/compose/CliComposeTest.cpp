@@ -2,6 +2,7 @@
 // same bytes as the library does for the same inputs, and fail cleanly.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -36,6 +37,8 @@ class CliCompose : public testing::Test {
     const std::string err = (dir_ / "stderr.txt").string();
     const int status = RunCommand(ToolPath() + " " + arguments + " >" + NullDevice() + " 2>" + err);
     err_ = Read(err);
+    // As text: a Windows tool ends its lines with CR LF.
+    err_.erase(std::remove(err_.begin(), err_.end(), '\r'), err_.end());
     return status;
   }
 
