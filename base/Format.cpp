@@ -32,6 +32,15 @@ std::string IntToStr(long long value) {
   return std::to_string(value);
 }
 
+std::string ByteSizeText(unsigned long long bytes) {
+  static const char* const kUnits[] = {"GiB", "MiB", "KiB"};
+  for (int i = 0; i < 3; ++i) {
+    const unsigned long long unit = 1ull << (10 * (3 - i));
+    if (bytes != 0 && bytes % unit == 0) return std::to_string(bytes / unit) + " " + kUnits[i];
+  }
+  return std::to_string(bytes) + (bytes == 1 ? " byte" : " bytes");
+}
+
 namespace {
 
 bool IsBlank(char c) {

@@ -31,8 +31,26 @@ LV_MESSAGE(SInvalidOp, "浮動小数点演算が不正です", "invalid floating
 LV_MESSAGE(SOutOfMemory, "メモリが足りません", "out of memory")
 LV_MESSAGE(SInvalidStreamOperation, "Invalid stream operation", "")
 // Our own limit on picture sizes (the store of one picture may not exceed 1 GiB).
-LV_MESSAGE(SPictureTooLarge, "画像が大きすぎます (%d x %d, %d ビット/ピクセル)",
-           "the picture is too large (%d x %d, %d bits per pixel)")
+LV_MESSAGE(SPictureTooLarge,
+           "画像が大きすぎます (%lld x %lld, %d ビット/ピクセル, 上限 %llu バイト)",
+           "the picture is too large (%lld x %lld, %d bits per pixel, limit %llu bytes)")
+// The BMP reader's own texts for what the invalid-bitmap message leaves open: a malformed
+// header names the field, an unsupported one the form it has.
+LV_MESSAGE(SBitmapColoursUsed, "ビットマップイメージが不正です (使用色数 %u, 256 まで)",
+           "bitmap image is not valid (%u colours used, at most 256)")
+LV_MESSAGE(SBitmapSize, "ビットマップイメージが不正です (大きさ %d x %d)",
+           "bitmap image is not valid (size %d x %d)")
+LV_MESSAGE(SBitmapCompressionBits,
+           "ビットマップイメージが不正です (圧縮形式 %u, %d ビット/ピクセル)",
+           "bitmap image is not valid (compression %u at %d bits per pixel)")
+LV_MESSAGE(SBitmapTopDownRunLength, "ビットマップイメージが不正です (上から下へのランレングス圧縮)",
+           "bitmap image is not valid (run-length data stored top-down)")
+LV_MESSAGE(SBitmapHeaderSize, "%u バイトのヘッダーのビットマップには対応していません",
+           "bitmaps with a header of %u bytes are not supported")
+LV_MESSAGE(SBitmapBitCount, "%d ビット/ピクセルのビットマップには対応していません",
+           "bitmaps of %d bits per pixel are not supported")
+LV_MESSAGE(SBitmapCompression, "圧縮形式 %u のビットマップには対応していません",
+           "bitmaps with compression %u are not supported")
 // Our own checks of the composition: a picture size of 0 or below asked for by the x, y
 // edits, and tone values outside 0 .. 255.
 LV_MESSAGE(SInvalidPictureSize, "画像のサイズが不正です (%d x %d)",
@@ -77,12 +95,55 @@ LV_MESSAGE(SSPIInfoBlockShort, "情報ブロックが %zu バイトしかあり�
 LV_MESSAGE(SSPIHeaderSize, "ヘッダーの大きさ %u (情報ブロック %zu バイト)",
            "header size %u (information block of %zu bytes)")
 LV_MESSAGE(SSPIColoursUsed, "使用色数 %llu", "%llu colours used")
+LV_MESSAGE(SSPIPictureSize, "画像の大きさ %d x %d, %d ビット", "picture size %d x %d, %d bits")
 LV_MESSAGE(SSPIInfoBlockNeeds, "情報ブロックに %llu バイト必要ですが %zu バイトです",
            "the information block needs %llu bytes but has %zu")
-LV_MESSAGE(SSPIPictureSize, "画像の大きさ %d x %d, %d ビット", "picture size %d x %d, %d bits")
 LV_MESSAGE(SSPIBitsNeed, "ピクセルデータに %llu バイト必要ですが %zu バイトです",
            "the pixel data needs %llu bytes but has %zu")
 LV_MESSAGE(SSPITooLarge, "画像が大きすぎます", "the picture is too large")
+
+// What the loader learned about a file it could not read (English, for the person: the
+// detail after the exception's message). The whole file is read into memory, so a file
+// above the limit is refused by its size first.
+LV_MESSAGE(SInputFileTooLarge, "the file is %s (%llu bytes); a picture file may have at most %s",
+           "")
+// One reader or plug-in that recognised the file's head and then gave up: who, and why.
+LV_MESSAGE(SReaderFailed, "%s recognised the file's head, then failed: %s", "")
+LV_MESSAGE(SOwnReaderName, "the %s reader", "")
+LV_MESSAGE(SPluginName, "plug-in %s", "")
+LV_MESSAGE(SPluginNameAtOffset, "plug-in %s (from byte %zu)", "")
+// A plug-in entry's result other than success: entry, result, and its meaning below.
+LV_MESSAGE(SPluginResult, "%s returned %d (%s)", "")
+LV_MESSAGE(SPluginResultAborted, "aborted", "")
+LV_MESSAGE(SPluginResultUnknownFormat, "unknown format", "")
+LV_MESSAGE(SPluginResultBrokenData, "damaged data", "")
+LV_MESSAGE(SPluginResultNoMemory, "out of memory", "")
+LV_MESSAGE(SPluginResultMemoryError, "memory error", "")
+LV_MESSAGE(SPluginResultFileReadError, "file read error", "")
+LV_MESSAGE(SPluginResultInternalError, "internal error", "")
+LV_MESSAGE(SPluginResultNotImplemented, "not implemented", "")
+LV_MESSAGE(SPluginResultOther, "an undefined result", "")
+
+// Saving (English): the refusal of an empty picture, and the detail after the
+// file-creation message for a target of another kind.
+LV_MESSAGE(SEmptyPictureNotSaved, "%s: the picture is empty, and an empty picture is never saved",
+           "")
+LV_MESSAGE(SSaveTargetKind,
+           "it is %s; only a regular file, a character device or a FIFO can be written", "")
+LV_MESSAGE(SKindDirectory, "a directory", "")
+LV_MESSAGE(SKindSocket, "a socket", "")
+LV_MESSAGE(SKindBlockDevice, "a block device", "")
+LV_MESSAGE(SKindOther, "not a regular file", "")
+
+// Plug-ins that were found but not loaded (English, as `lumiveil plugins` lists them).
+LV_MESSAGE(SPluginNotOwned, "not opened: %s belongs to user %u, neither to you nor to root", "")
+LV_MESSAGE(SPluginWritable, "not opened: %s is writable by %s (mode %04o)", "")
+LV_MESSAGE(SPluginWritableGroup, "its group", "")
+LV_MESSAGE(SPluginWritableOthers, "others", "")
+LV_MESSAGE(SPluginNotRegular, "not opened: %s is not a regular file", "")
+LV_MESSAGE(SPluginNotFound, "not opened: %s: %s", "")
+LV_MESSAGE(SPluginNotAccepted, "loaded, but not accepted by the search", "")
+LV_MESSAGE(SPluginMissingEntry, "it has no entry \"%s\"", "")
 
 // The GIF library (English, as that library's own texts).
 LV_MESSAGE(SGIFColorTableOverflow, "Color table overflow", "")

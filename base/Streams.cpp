@@ -177,6 +177,13 @@ int64_t TFileStream::Seek(int64_t offset, TSeekOrigin origin) {
   const int whence = origin == TSeekOrigin::soBeginning ? SEEK_SET
                      : origin == TSeekOrigin::soCurrent ? SEEK_CUR
                                                         : SEEK_END;
-  if (std::fseek(file_, static_cast<long>(offset), whence) != 0) return -1;
-  return static_cast<int64_t>(std::ftell(file_));
+  // 64-bit positions on both platforms, so that the size of a file beyond 2 GiB is right
+  // (and the loader can refuse it by its size before reading).
+#ifdef _WIN32
+  if (_fseeki64(file_, offset, whence) != 0) return -1;
+  return static_cast<int64_t>(_ftelli64(file_));
+#else
+  if (fseeko(file_, static_cast<off_t>(offset), whence) != 0) return -1;
+  return static_cast<int64_t>(ftello(file_));
+#endif
 }

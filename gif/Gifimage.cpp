@@ -154,6 +154,7 @@ void TGIFImage::SaveToStream(TStream& stream) {
 }
 
 void TGIFImage::SaveToFile(const std::string& file_name) {
+  CheckNotEmpty(file_name);
   // The file is written in one piece: the encoders hand out 256-byte blocks, too small
   // to go to the file one by one.
   TMemoryStream file;

@@ -6,8 +6,13 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
+
+#include "base/Format.h"
+#include "base/Messages.h"
 
 namespace {
 
@@ -98,4 +103,47 @@ std::vector<std::string> FindFiles(const std::string& directory, const std::stri
   closedir(dir);
   std::sort(names.begin(), names.end());
   return names;
+}
+
+namespace {
+
+std::string FolderOf(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// Why the file or folder `what` (described as `name`) cannot be trusted, or nothing.
+std::optional<std::string> UntrustedEntry(const std::string& what, const std::string& name,
+                                          bool folder) {
+  struct stat st {};
+  if (stat(what.c_str(), &st) != 0)
+    return Format(SPluginNotFound, name.c_str(), std::strerror(errno));
+  if (folder ? !S_ISDIR(st.st_mode) : !S_ISREG(st.st_mode))
+    return Format(SPluginNotRegular, name.c_str());
+  if (st.st_uid != geteuid() && st.st_uid != 0)
+    return Format(SPluginNotOwned, name.c_str(), static_cast<unsigned>(st.st_uid));
+  if ((st.st_mode & (S_IWGRP | S_IWOTH)) != 0)
+    return Format(SPluginWritable, name.c_str(),
+                  (st.st_mode & S_IWOTH) != 0 ? SPluginWritableOthers : SPluginWritableGroup,
+                  static_cast<unsigned>(st.st_mode & 07777));
+  return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<std::string> UntrustedPluginReason(const std::string& path) {
+  char* resolved = realpath(path.c_str(), nullptr);
+  if (resolved == nullptr) return Format(SPluginNotFound, path.c_str(), std::strerror(errno));
+  const std::string real = resolved;
+  std::free(resolved);
+  // The folder it was found in first (whoever may write there may swap the file or the
+  // link), then the file itself and the folder it lies in.
+  const std::string found_in = FolderOf(path);
+  if (auto reason = UntrustedEntry(found_in, "its folder " + found_in, true)) return reason;
+  if (auto reason = UntrustedEntry(real, "the file", false)) return reason;
+  const std::string lies_in = FolderOf(real);
+  if (lies_in != found_in)
+    if (auto reason = UntrustedEntry(lies_in, "its folder " + lies_in, true)) return reason;
+  return std::nullopt;
 }

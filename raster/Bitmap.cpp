@@ -5,7 +5,6 @@
 #include <cstring>
 
 #include "base/Exceptions.h"
-#include "base/Format.h"
 #include "base/Messages.h"
 #include "base/Streams.h"
 #include "platform/Memory.h"
@@ -20,18 +19,18 @@ void TBitmapImage::FreeDeleter::operator()(uint8_t* p) const {
   ReleasePixelMemory(p);
 }
 
-namespace {
-
-// Allocates a pixel store of `bytes` bytes, not initialised.
-std::unique_ptr<uint8_t[], TBitmapImage::FreeDeleter> AllocatePixels(size_t bytes) {
+void TBitmapImage::Allocate(size_t bytes) {
   auto* p = static_cast<uint8_t*>(AllocatePixelMemory(bytes));
   if (p == nullptr) throw EOutOfMemory(SOutOfMemory);
-  return std::unique_ptr<uint8_t[], TBitmapImage::FreeDeleter>(p);
+  pixels.reset(p);
+  pixel_bytes = bytes;
 }
+
+namespace {
 
 TStoreSize CheckedStoreSize(int width, int height, int bits) {
   const auto size = ComputeStoreSize(width, height, bits);
-  if (!size) throw EInvalidGraphic(Format(SPictureTooLarge, width, height, bits));
+  if (!size) throw EPictureTooLarge(width, height, bits, MaxPixelStoreBytes());
   return *size;
 }
 
@@ -85,8 +84,7 @@ std::shared_ptr<TBitmapImage> NewImage(const TDIBSection& description) {
   const int height = description.dsBm.bmHeight;
   if (width > 0 && height > 0) {
     const TStoreSize size = CheckedStoreSize(width, height, description.dsBm.bmBitsPixel);
-    image->pixels = AllocatePixels(size.total);
-    image->pixel_bytes = size.total;
+    image->Allocate(size.total);
     image->DIBInfo.dsBm.bmBits = image->pixels.get();
     ZeroRowPadding(*image);
   }
@@ -106,9 +104,8 @@ std::shared_ptr<TBitmapImage> TBitmapImage::Clone() const {
   auto copy = std::make_shared<TBitmapImage>();
   copy->DIBInfo = DIBInfo;
   if (pixels) {
-    copy->pixels = AllocatePixels(pixel_bytes);
+    copy->Allocate(pixel_bytes);
     std::memcpy(copy->pixels.get(), pixels.get(), pixel_bytes);
-    copy->pixel_bytes = pixel_bytes;
   }
   copy->DIBInfo.dsBm.bmBits = copy->pixels.get();
   copy->color_table = color_table;

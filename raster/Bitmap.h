@@ -3,7 +3,9 @@
 // format first makes a private store (copy on write). Rows are addressed from the top.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -13,6 +15,7 @@
 
 class TCanvas;
 class TMemoryStream;
+class TStream;
 struct TRect;
 
 enum class TPixelFormat { Device, Bits1, Bits4, Bits8, Bits15, Bits16, Bits24, Bits32, Custom };
@@ -58,6 +61,8 @@ class TBitmapImage : public TSharedImage {
   std::shared_ptr<TBitmapImage> Clone() const;
 
   bool HasPixels() const { return pixels != nullptr; }
+  // Gives the store `bytes` bytes of pixels, not initialised; EOutOfMemory without memory.
+  void Allocate(size_t bytes);
   bool IsSection() const { return DIBInfo.dsBmih.biSize != 0; }
 
   struct FreeDeleter {
@@ -72,6 +77,17 @@ class TBitmapImage : public TSharedImage {
   std::shared_ptr<TMemoryStream> SavedStream;
   bool OS2Format = false;
   bool Halftone = false;
+};
+
+// Where the pixel bytes of a described picture come from: `available` bytes, of which
+// `read` copies up to `count` to `dest` and returns how many it copied.
+struct TPixelSource {
+  uint64_t available = 0;
+  std::function<size_t(uint8_t* dest, size_t count)> read;
+
+  static TPixelSource FromMemory(const uint8_t* data, size_t size);
+  // The bytes from the stream's position on; reads straight into the store.
+  static TPixelSource FromStream(TStream& stream, int64_t available);
 };
 
 class TBitmap : public TGraphic {
@@ -113,6 +129,18 @@ class TBitmap : public TGraphic {
   // The form-resource variant: a 32-bit size word, then the file image.
   void ReadData(TStream& stream) override;
   void WriteData(TStream& stream) override;
+
+  // Makes the bitmap hold a described picture: a checked info header, its colour table
+  // (header.colours entries) and its pixel bytes as the header lays them out (rows, or
+  // run-length data). Of the pixel bytes, the image size (the header's, or the rows' when
+  // it is 0) is taken as far as the source holds them; the rest of the store stays zero.
+  // Uncompressed rows become a section; run-length data is decoded into a device-dependent
+  // 24-bit picture, and `saved` (the file image as read) is kept to be written back
+  // unchanged. A colour table with entries also gives the palette. The picture replaces
+  // the old one only when all of this succeeded. The BMP reader, the plug-in host and the
+  // GIF library's row writer hand their pictures over here.
+  void AdoptPixelStore(const TCheckedInfoHeader& header, const std::vector<TRGBQuad>& colours,
+                       const TPixelSource& pixels, std::shared_ptr<TMemoryStream> saved = nullptr);
 
   // The description of the store (see TDIBSection).
   const TDIBSection& DIBInfo() const;

@@ -2,6 +2,9 @@
 
 #include <atomic>
 
+#include "base/Exceptions.h"
+#include "base/Messages.h"
+
 namespace {
 std::atomic<uint64_t> g_max_pixel_store_bytes{kMaxPixelStoreBytes};
 }  // namespace
@@ -15,14 +18,8 @@ void SetMaxPixelStoreBytes(uint64_t bytes) {
   g_max_pixel_store_bytes.store(bytes, std::memory_order_relaxed);
 }
 
-TBitmapFileHeader DecodeFileHeader(const uint8_t* b) {
-  TBitmapFileHeader h;
-  h.bfType = GetU16(b);
-  h.bfSize = GetU32(b + 2);
-  h.bfReserved1 = GetU16(b + 6);
-  h.bfReserved2 = GetU16(b + 8);
-  h.bfOffBits = GetU32(b + 10);
-  return h;
+uint64_t MaxPictureFileBytes() {
+  return 2 * MaxPixelStoreBytes() + (uint64_t{1} << 20);
 }
 
 void EncodeFileHeader(const TBitmapFileHeader& h, uint8_t* b) {
@@ -73,4 +70,106 @@ std::optional<TStoreSize> ComputeStoreSize(int64_t width, int64_t height, int bi
   if (stride > limit || static_cast<uint64_t>(height) > limit / stride) return std::nullopt;
   return TStoreSize{static_cast<uint32_t>(stride),
                     static_cast<size_t>(stride * static_cast<uint64_t>(height))};
+}
+
+namespace {
+
+// The core form: 16-bit width, height, planes and bit count after the size; every other
+// field of the info header is 0.
+TBitmapInfoHeader WidenCoreHeader(const uint8_t* header) {
+  TBitmapInfoHeader info;
+  info.biSize = kInfoHeaderSize;
+  info.biWidth = GetU16(header + 4);
+  info.biHeight = GetU16(header + 6);
+  info.biPlanes = GetU16(header + 8);
+  info.biBitCount = GetU16(header + 10);
+  return info;
+}
+
+// Colours used 0 means the full table of a palette picture, none above 8 bits.
+uint32_t ColourCount(const TBitmapInfoHeader& info) {
+  if (info.biClrUsed != 0) return info.biClrUsed;
+  switch (info.biBitCount) {
+    case 1:
+      return 2;
+    case 4:
+      return 16;
+    case 8:
+      return 256;
+    default:
+      return 0;
+  }
+}
+
+bool IsSectionBitCount(int bits) {
+  return bits == 1 || bits == 4 || bits == 8 || bits == 16 || bits == 24 || bits == 32;
+}
+
+// The compression a bit count can have: none; bit fields at 16 and 32 bits; RLE8 at 8
+// and RLE4 at 4 bits. Other compressions (JPEG or PNG data inside) are not read here.
+void CheckCompression(uint32_t compression, int bits) {
+  bool fits = false;
+  switch (compression) {
+    case BI_RGB:
+      return;
+    case BI_BITFIELDS:
+      fits = bits == 16 || bits == 32;
+      break;
+    case BI_RLE8:
+      fits = bits == 8;
+      break;
+    case BI_RLE4:
+      fits = bits == 4;
+      break;
+    default:
+      throw EUnsupportedBitmap(Format(SBitmapCompression, compression));
+  }
+  if (!fits) throw EInvalidBitmap(Format(SBitmapCompressionBits, compression, bits));
+}
+
+TStoreSize LimitedStoreSize(int width, int height, int bits) {
+  const auto size = ComputeStoreSize(width, height, bits);
+  if (!size) throw EPictureTooLarge(width, height, bits, MaxPixelStoreBytes());
+  return *size;
+}
+
+}  // namespace
+
+void CheckHeaderSize(uint32_t header_size) {
+  if (header_size != kCoreHeaderSize && header_size < kInfoHeaderSize)
+    throw EUnsupportedBitmap(Format(SBitmapHeaderSize, header_size));
+}
+
+TCheckedInfoHeader CheckInfoHeader(const uint8_t* header, uint32_t header_size) {
+  CheckHeaderSize(header_size);
+  TCheckedInfoHeader c{};
+  c.header_size = header_size;
+  c.core = header_size == kCoreHeaderSize;
+  c.info = c.core ? WidenCoreHeader(header) : DecodeInfoHeader(header);
+  TBitmapInfoHeader& info = c.info;
+  if (info.biPlanes != 1) throw EInvalidBitmap(SInvalidBitmap);
+  // The colour table holds at most 256 entries.
+  info.biClrUsed = ColourCount(info);
+  if (info.biClrUsed > kMaxColours)
+    throw EInvalidBitmap(Format(SBitmapColoursUsed, info.biClrUsed));
+  c.colours = info.biClrUsed;
+  c.bits = info.biBitCount;
+  if (!IsSectionBitCount(c.bits)) throw EUnsupportedBitmap(Format(SBitmapBitCount, c.bits));
+  CheckCompression(info.biCompression, c.bits);
+  c.compressed = info.biCompression == BI_RLE8 || info.biCompression == BI_RLE4;
+  if (info.biWidth <= 0 || info.biHeight == 0 || info.biHeight == INT32_MIN)
+    throw EInvalidBitmap(Format(SBitmapSize, info.biWidth, info.biHeight));
+  c.top_down = info.biHeight < 0;
+  // Run-length pictures are always stored bottom-up.
+  if (c.compressed && c.top_down) throw EInvalidBitmap(SBitmapTopDownRunLength);
+  c.width = info.biWidth;
+  c.height = c.top_down ? -info.biHeight : info.biHeight;
+  c.rows = LimitedStoreSize(c.width, c.height, c.bits);
+  c.store = c.compressed ? LimitedStoreSize(c.width, c.height, 24) : c.rows;
+  // The masks of a bit-field picture follow a 40-byte header, or lie inside a larger one.
+  const bool bit_fields = !c.core && info.biCompression == BI_BITFIELDS;
+  c.masks_after = bit_fields && header_size == kInfoHeaderSize;
+  if (bit_fields && header_size >= kInfoHeaderSize + kMasksSize)
+    for (int i = 0; i < 3; ++i) c.masks[i] = GetU32(header + kInfoHeaderSize + 4 * i);
+  return c;
 }

@@ -1,22 +1,88 @@
-// Reading a BMP file image into a TBitmap.
-#include <algorithm>
+// Reading a BMP file image into a TBitmap, in the steps of the file's layout: the file
+// header, the info header (checked by CheckInfoHeader), the masks, for a compressed file a
+// copy of the whole image, the colour table, and then the pixels, which the bitmap adopts.
 #include <cstring>
+#include <memory>
+#include <vector>
 
 #include "base/Exceptions.h"
 #include "base/Messages.h"
 #include "base/Streams.h"
-#include "platform/Memory.h"
 #include "raster/Bitmap.h"
-#include "raster/PixelRows.h"
 
 namespace {
 
-[[noreturn]] void InvalidBitmap() {
-  throw EInvalidGraphic(SInvalidBitmap);
+// The info header as it lies in the file: the core form's 12 bytes or the whole header of
+// 40 bytes or more.
+struct TStoredHeader {
+  std::vector<uint8_t> bytes;
+  TCheckedInfoHeader checked;
+};
+
+// The 14-byte file header. Its size and pixel-offset fields are not consulted: the pixels
+// are taken to follow the colour table.
+std::vector<uint8_t> ReadFileHeader(TStream& stream, int64_t& n) {
+  std::vector<uint8_t> header(kFileHeaderSize);
+  stream.ReadBuffer(header.data(), kFileHeaderSize);
+  if (GetU16(header.data()) != kBitmapType) throw EInvalidBitmap(SInvalidBitmap);
+  n -= kFileHeaderSize;
+  return header;
 }
 
-bool IsSectionBitCount(int bits) {
-  return bits == 1 || bits == 4 || bits == 8 || bits == 16 || bits == 24 || bits == 32;
+// The info header, read whole once its size is known to be one this reader takes and to
+// fit in what the stream holds (before anything is allocated for it), then checked.
+TStoredHeader ReadInfoHeader(TStream& stream, int64_t& n) {
+  uint8_t size_bytes[4];
+  stream.ReadBuffer(size_bytes, 4);
+  const uint32_t header_size = GetU32(size_bytes);
+  CheckHeaderSize(header_size);
+  if (static_cast<int64_t>(header_size) > n) throw EReadError(SReadError);
+  TStoredHeader header;
+  header.bytes.resize(header_size);
+  std::memcpy(header.bytes.data(), size_bytes, 4);
+  stream.ReadBuffer(header.bytes.data() + 4, header_size - 4);
+  n -= header_size;
+  header.checked = CheckInfoHeader(header.bytes.data(), header_size);
+  return header;
+}
+
+// The three masks that follow a 40-byte header of a bit-field picture.
+void ReadMasksAfterHeader(TStream& stream, TCheckedInfoHeader& header, int64_t& n) {
+  if (!header.masks_after) return;
+  uint8_t masks[kMasksSize];
+  stream.ReadBuffer(masks, kMasksSize);
+  for (int i = 0; i < 3; ++i) header.masks[i] = GetU32(masks + 4 * i);
+  n -= kMasksSize;
+}
+
+// A compressed file is kept whole, as it was read, to be written back unchanged; the
+// reading goes on from the copy, at the colour table.
+std::shared_ptr<TMemoryStream> KeepFileImage(TStream& stream, const std::vector<uint8_t>& file,
+                                             const std::vector<uint8_t>& header, int64_t n) {
+  auto saved = std::make_shared<TMemoryStream>();
+  const int64_t head = static_cast<int64_t>(file.size() + header.size());
+  saved->SetSize(head + n);
+  uint8_t* p = saved->Memory();
+  std::memcpy(p, file.data(), file.size());
+  std::memcpy(p + file.size(), header.data(), header.size());
+  stream.ReadBuffer(p + head, n);
+  saved->SetPosition(head);
+  return saved;
+}
+
+// The colour table: header.colours entries of 4 bytes (3 in the core form, widened).
+std::vector<TRGBQuad> ReadColourTable(TStream& stream, const TCheckedInfoHeader& header,
+                                      int64_t& n) {
+  const size_t entry_size = header.core ? 3 : 4;
+  std::vector<uint8_t> bytes(header.colours * entry_size);
+  stream.ReadBuffer(bytes.data(), static_cast<int64_t>(bytes.size()));
+  n -= static_cast<int64_t>(bytes.size());
+  std::vector<TRGBQuad> table(header.colours);
+  for (size_t i = 0; i < table.size(); ++i) {
+    const uint8_t* e = bytes.data() + i * entry_size;
+    table[i] = TRGBQuad{e[0], e[1], e[2], 0};
+  }
+  return table;
 }
 
 }  // namespace
@@ -43,221 +109,13 @@ void TBitmap::ReadStream(TStream& stream, int64_t available) {
     ReplaceImage(std::make_shared<TBitmapImage>());
     return;
   }
-  int64_t n = available;
-
-  // File header. Its size and pixel-offset fields are not consulted: the pixels are taken
-  // to follow the colour table.
-  uint8_t file_header[kFileHeaderSize];
-  stream.ReadBuffer(file_header, kFileHeaderSize);
-  if (GetU16(file_header) != kBitmapType) InvalidBitmap();
-  n -= kFileHeaderSize;
-
-  // Info header: the core form (12 bytes) is widened to a 40-byte header; every other
-  // size of at least 40 bytes is kept whole.
-  uint8_t size_bytes[4];
-  stream.ReadBuffer(size_bytes, 4);
-  const uint32_t header_size = GetU32(size_bytes);
-  const bool core = header_size == kCoreHeaderSize;
-  std::vector<uint8_t> header;
-  TBitmapInfoHeader info;
-  if (core) {
-    uint8_t rest[8];
-    stream.ReadBuffer(rest, 8);
-    header.assign(size_bytes, size_bytes + 4);
-    header.insert(header.end(), rest, rest + 8);
-    info.biSize = kInfoHeaderSize;
-    info.biWidth = GetU16(rest);
-    info.biHeight = GetU16(rest + 2);
-    info.biPlanes = GetU16(rest + 4);
-    info.biBitCount = GetU16(rest + 6);
-    n -= kCoreHeaderSize;
-  } else {
-    // Headers shorter than the 40-byte info header (other than the core form) are not
-    // accepted. The header must fit in what the stream holds before we allocate for it.
-    if (header_size < kInfoHeaderSize) InvalidBitmap();
-    if (static_cast<int64_t>(header_size) > n) throw EReadError(SReadError);
-    header.resize(header_size);
-    std::memcpy(header.data(), size_bytes, 4);
-    stream.ReadBuffer(header.data() + 4, header_size - 4);
-    info = DecodeInfoHeader(header.data());
-    n -= header_size;
-  }
-  if (info.biPlanes != 1) InvalidBitmap();
-
-  // Colour masks: after a 40-byte header, or inside a larger one.
-  uint32_t masks[3] = {0, 0, 0};
-  const bool deep = info.biBitCount == 16 || info.biBitCount == 32;
-  if (!core && deep && info.biCompression == BI_BITFIELDS) {
-    if (header_size == kInfoHeaderSize) {
-      uint8_t m[12];
-      stream.ReadBuffer(m, 12);
-      for (int i = 0; i < 3; ++i) masks[i] = GetU32(m + 4 * i);
-      n -= 12;
-    } else if (header_size >= kInfoHeaderSize + 12) {
-      for (int i = 0; i < 3; ++i) masks[i] = GetU32(header.data() + kInfoHeaderSize + 4 * i);
-    }
-  }
-
-  // A compressed file is kept whole as the saved stream and read on from that copy.
-  const bool compressed = info.biCompression != BI_RGB && info.biCompression != BI_BITFIELDS;
+  int64_t n = available;  // the bytes of the image not read yet
+  const std::vector<uint8_t> file_header = ReadFileHeader(stream, n);
+  TStoredHeader header = ReadInfoHeader(stream, n);
+  ReadMasksAfterHeader(stream, header.checked, n);
   std::shared_ptr<TMemoryStream> saved;
-  TStream* source = &stream;
-  if (compressed) {
-    saved = std::make_shared<TMemoryStream>();
-    saved->SetSize(kFileHeaderSize + static_cast<int64_t>(header.size()) + n);
-    uint8_t* p = saved->Memory();
-    std::memcpy(p, file_header, kFileHeaderSize);
-    std::memcpy(p + kFileHeaderSize, header.data(), header.size());
-    const int64_t head = kFileHeaderSize + static_cast<int64_t>(header.size());
-    stream.ReadBuffer(p + head, n);
-    saved->SetPosition(head);
-    source = saved.get();
-  }
-
-  // Colour table. A count above 256 does not fit the table and is not accepted.
-  if (info.biClrUsed == 0) {
-    switch (info.biBitCount) {
-      case 1:
-        info.biClrUsed = 2;
-        break;
-      case 4:
-        info.biClrUsed = 16;
-        break;
-      case 8:
-        info.biClrUsed = 256;
-        break;
-      default:
-        break;
-    }
-  }
-  if (info.biClrUsed > 256) InvalidBitmap();
-  const int entry_size = core ? 3 : 4;
-  const int colours = static_cast<int>(info.biClrUsed);
-  std::vector<uint8_t> table_bytes(static_cast<size_t>(colours) * entry_size);
-  source->ReadBuffer(table_bytes.data(), static_cast<int64_t>(table_bytes.size()));
-  n -= static_cast<int64_t>(table_bytes.size());
-  std::vector<TRGBQuad> file_table(static_cast<size_t>(colours));
-  for (int i = 0; i < colours; ++i) {
-    const uint8_t* e = table_bytes.data() + static_cast<size_t>(i) * entry_size;
-    file_table[i] = TRGBQuad{e[0], e[1], e[2], 0};
-  }
-
-  // What a section can hold: the platform refuses other bit counts, compressions that do
-  // not fit the bit count, dimensions that are not positive, and pictures beyond our limit.
-  const int bits = info.biBitCount;
-  if (!IsSectionBitCount(bits)) InvalidBitmap();
-  switch (info.biCompression) {
-    case BI_RGB:
-      break;
-    case BI_BITFIELDS:
-      if (!deep) InvalidBitmap();
-      break;
-    case BI_RLE8:
-      if (bits != 8) InvalidBitmap();
-      break;
-    case BI_RLE4:
-      if (bits != 4) InvalidBitmap();
-      break;
-    default:
-      InvalidBitmap();
-  }
-  if (info.biWidth <= 0 || info.biHeight == 0 || info.biHeight == INT32_MIN) InvalidBitmap();
-  const bool top_down = info.biHeight < 0;
-  if (compressed && top_down) InvalidBitmap();  // run-length pictures are always bottom-up
-  const int width = info.biWidth;
-  const int height = top_down ? -info.biHeight : info.biHeight;
-  const auto store = ComputeStoreSize(width, height, bits);
-  if (!store) InvalidBitmap();
-  const size_t image_size = info.biSizeImage != 0 ? info.biSizeImage : store->total;
-  const size_t to_read = static_cast<size_t>(
-      std::min<uint64_t>(image_size, static_cast<uint64_t>(std::max<int64_t>(n, 0))));
-
-  std::shared_ptr<TBitmapImage> image;
-  std::vector<TRGBQuad> section_table;
-  if (bits <= 8) {
-    section_table.assign(size_t{1} << bits, TRGBQuad{});
-    std::copy(file_table.begin(),
-              file_table.begin() + std::min<size_t>(file_table.size(), section_table.size()),
-              section_table.begin());
-  }
-
-  if (!compressed) {
-    // A section, with the pixel bytes read straight into it; bytes the file lacks stay zero.
-    image = std::make_shared<TBitmapImage>();
-    TDIBSection& d = image->DIBInfo;
-    d.dsBm.bmWidth = width;
-    d.dsBm.bmHeight = height;
-    d.dsBm.bmWidthBytes = static_cast<int32_t>(store->stride);
-    d.dsBm.bmPlanes = 1;
-    d.dsBm.bmBitsPixel = static_cast<uint16_t>(bits);
-    d.dsBmih.biSize = kInfoHeaderSize;
-    d.dsBmih.biWidth = width;
-    d.dsBmih.biHeight = info.biHeight;
-    d.dsBmih.biPlanes = 1;
-    d.dsBmih.biBitCount = static_cast<uint16_t>(bits);
-    d.dsBmih.biCompression = info.biCompression;
-    d.dsBmih.biSizeImage = static_cast<uint32_t>(store->total);
-    if (info.biCompression == BI_BITFIELDS) std::copy(masks, masks + 3, d.dsBitfields);
-    auto* p = static_cast<uint8_t*>(AllocatePixelMemory(store->total));
-    if (p == nullptr) throw EOutOfMemory(SOutOfMemory);
-    image->pixels.reset(p);
-    image->pixel_bytes = store->total;
-    const size_t bytes = std::min(to_read, store->total);
-    const auto got =
-        static_cast<size_t>(std::max<int64_t>(source->Read(p, static_cast<int64_t>(bytes)), 0));
-    std::memset(p + got, 0, store->total - got);
-    ZeroRowPadding(*image);
-    image->color_table = std::move(section_table);
-  } else {
-    // Run-length data is decoded into a device-dependent (24-bit) picture.
-    std::vector<uint8_t> data(to_read);
-    const auto got = static_cast<size_t>(
-        std::max<int64_t>(source->Read(data.data(), static_cast<int64_t>(to_read)), 0));
-    const auto device = ComputeStoreSize(width, height, 24);
-    if (!device) InvalidBitmap();
-    std::vector<uint8_t> indices(static_cast<size_t>(width) * static_cast<size_t>(height), 0);
-    DecodeRunLength(data.data(), got, bits == 4, width, height, indices.data());
-    image = std::make_shared<TBitmapImage>();
-    TDIBSection& d = image->DIBInfo;
-    d.dsBm.bmWidth = width;
-    d.dsBm.bmHeight = height;
-    d.dsBm.bmWidthBytes = static_cast<int32_t>(device->stride);
-    d.dsBm.bmPlanes = 1;
-    d.dsBm.bmBitsPixel = 24;
-    auto* p = static_cast<uint8_t*>(AllocatePixelMemory(device->total));
-    if (p == nullptr) throw EOutOfMemory(SOutOfMemory);
-    image->pixels.reset(p);
-    image->pixel_bytes = device->total;
-    for (int y = 0; y < height; ++y) {  // y counts from the bottom, as the store does
-      uint8_t* row = p + static_cast<size_t>(y) * device->stride;
-      const uint8_t* idx = indices.data() + static_cast<size_t>(y) * static_cast<size_t>(width);
-      for (int x = 0; x < width; ++x) {
-        const TRGBQuad& q = section_table[idx[x]];
-        row[3 * x] = q.rgbBlue;
-        row[3 * x + 1] = q.rgbGreen;
-        row[3 * x + 2] = q.rgbRed;
-      }
-      std::memset(row + 3 * static_cast<size_t>(width), 0,
-                  device->stride - 3 * static_cast<size_t>(width));
-    }
-  }
-  image->DIBInfo.dsBm.bmBits = image->pixels.get();
-
-  // A palette from the colour table, whenever the file has one.
-  if (colours > 0) {
-    std::vector<TPaletteEntry> entries;
-    entries.reserve(file_table.size());
-    for (const TRGBQuad& q : file_table) entries.push_back(ToPaletteEntry(q));
-    image->palette = CreatePalette(entries);
-  }
-
-  // The file's resolution and colour counts are kept in the description.
-  image->DIBInfo.dsBmih.biXPelsPerMeter = info.biXPelsPerMeter;
-  image->DIBInfo.dsBmih.biYPelsPerMeter = info.biYPelsPerMeter;
-  image->DIBInfo.dsBmih.biClrUsed = info.biClrUsed;
-  image->DIBInfo.dsBmih.biClrImportant = info.biClrImportant;
-  if (saved) saved->SetPosition(0);
-  image->SavedStream = std::move(saved);
-  image->OS2Format = core;
-  ReplaceImage(std::move(image));
+  if (header.checked.compressed) saved = KeepFileImage(stream, file_header, header.bytes, n);
+  TStream& source = saved ? *saved : stream;
+  const std::vector<TRGBQuad> colours = ReadColourTable(source, header.checked, n);
+  AdoptPixelStore(header.checked, colours, TPixelSource::FromStream(source, n), std::move(saved));
 }

@@ -33,7 +33,12 @@ void TGraphic::LoadFromFile(const std::string& file_name) {
 }
 
 void TGraphic::SaveToFile(const std::string& file_name) {
+  CheckNotEmpty(file_name);
   SaveFileSafely(file_name, [this](TStream& stream) { SaveToStream(stream); });
+}
+
+void TGraphic::CheckNotEmpty(const std::string& file_name) const {
+  if (Empty()) throw EInvalidGraphicOperation(Format(SEmptyPictureNotSaved, file_name.c_str()));
 }
 
 void TGraphic::Draw(TCanvas&, const TRect&) const {}

@@ -18,6 +18,9 @@ TSPIBitmap::TSPIBitmap() {
   spi_able_.LoadFromStreamProc = [](TGraphic& graphic, TStream& stream) {
     static_cast<TBitmap&>(graphic).TBitmap::LoadFromStream(stream);
   };
+  spi_able_.OwnFormatHeadProc = [](const uint8_t* data, size_t size) {
+    return size >= 2 && GetU16(data) == kBitmapType;
+  };
   spi_able_.LoadFromSPIProc = [this](const uint8_t* bm_info, size_t info_size, const uint8_t* bits,
                                      size_t bits_size, const TPictureInfoRec& info, bool& done) {
     LoadFromSPI(bm_info, info_size, bits, bits_size, info, done);

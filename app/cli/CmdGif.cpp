@@ -32,6 +32,7 @@ int RunGif(const std::vector<std::string>& argv) {
   const TArgs args(argv, {"--reduction", "--dither", "--bits", "--compression"},
                    {"--interlace", "--panel"});
   if (args.Positional().size() != 2) throw UsageError{"gif takes IN and OUT"};
+  const std::string& out = OutputName(args.Positional()[1]);
   if (args.Flag("--panel")) {
     // The window's GIF save, whose settings are fixed: no other option applies.
     for (const char* option : {"--reduction", "--dither", "--bits", "--compression"})
@@ -40,7 +41,7 @@ int RunGif(const std::vector<std::string>& argv) {
     if (args.Flag("--interlace")) throw UsageError{"--interlace cannot be used with --panel"};
     const auto picture = LoadInput(args.Positional()[0]);
     TGifSaveTarget target;
-    SaveAsGif(*picture, target, args.Positional()[1]);
+    SaveAsGif(*picture, target, out);
     return kExitOk;
   }
   TGIFImage gif;
@@ -58,6 +59,6 @@ int RunGif(const std::vector<std::string>& argv) {
   gif.Assign(picture.get());
   if (args.Flag("--interlace"))
     for (int i = 0; i < gif.Images().Count(); ++i) gif.Images()[i].SetInterlaced(true);
-  gif.SaveToFile(args.Positional()[1]);
+  gif.SaveToFile(out);
   return kExitOk;
 }

@@ -1,13 +1,16 @@
 // lumiveil synth VISIBLE HIDDEN -o OUT: the main window's workflow in one command.
 #include <algorithm>
 #include <cctype>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 
 #include "app/cli/Cli.h"
+#include "base/Exceptions.h"
 #include "compose/Workflow.h"
 #include "export/SaveAsGif.h"
 #include "raster/Bitmap.h"
+#include "raster/BmpFormat.h"
 #include "reveal/Band.h"
 
 namespace {
@@ -18,6 +21,23 @@ bool EndsWithGif(const std::string& name) {
   std::transform(tail.begin(), tail.end(), tail.begin(),
                  [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
   return tail == ".gif";
+}
+
+// The edit handlers scale the partner as truncate(partner * typed / size) in extended
+// precision and raise the class library's floating-point error when the result leaves 32
+// bits; the tool checks the same size against the picture-size limit first, so that a
+// person asking for --height 2147483647 learns that the picture would be too large.
+void CheckScaledSize(const TBitmap& visible, std::optional<int> width, std::optional<int> height) {
+  const long double w = visible.Width();
+  const long double h = visible.Height();
+  if (w <= 0 || h <= 0) return;  // the handler's own error for an empty picture
+  const long double x = width ? *width : std::trunc(w * *height / h);
+  const long double y = height ? *height : std::trunc(h * *width / w);
+  if (x < 1 || y < 1) return;  // the handler refuses a size of 0 with its own message
+  constexpr long double kMax = 9.0e18L;
+  const auto x64 = static_cast<int64_t>(std::min(x, kMax));
+  const auto y64 = static_cast<int64_t>(std::min(y, kMax));
+  if (!ComputeStoreSize(x64, y64, 24)) throw EPictureTooLarge(x64, y64, 24, MaxPixelStoreBytes());
 }
 
 }  // namespace
@@ -42,6 +62,7 @@ int RunSynth(const std::vector<std::string>& argv) {
   TWorkflow work;
   if (!work.LoadExternalImage([&](TBitmap& slot) { slot.Assign(visible.get()); }))
     throw InputError{args.Positional()[0] + ": cannot be converted to 24 bits per pixel"};
+  if (width || height) CheckScaledSize(work.ExternalBitmap(), width, height);
   if (width) {
     work.SetXEditText(std::to_string(*width));
     work.XEditChange();

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <exception>
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QComboBox>
 #include <QHBoxLayout>
@@ -265,11 +266,12 @@ void TMainForm::CreateRevealWindow() {
   addDockWidget(Qt::TopDockWidgetArea, RevealWindow);
   splitDockWidget(ToolWindow974, RevealWindow, Qt::Horizontal);
   RevealWindow->hide();
+  // The dock's own buttons are controls of the window too.
+  if (auto* button = RevealWindow->findChild<QAbstractButton*>("qt_dockwidget_floatbutton"))
+    button->setToolTip("Float the Reveal window, or dock it again (or double-click its title)");
+  if (auto* button = RevealWindow->findChild<QAbstractButton*>("qt_dockwidget_closebutton"))
+    button->setToolTip("Close the Reveal window");
+  // The dock's own action opens and closes it (and sits in the dock windows' menu); the
+  // actions table gives it its caption, shortcut and tool tip.
   RevealAction = RevealWindow->toggleViewAction();
-  RevealAction->setObjectName("RevealAction");
-  RevealAction->setText("Reveal");
-  RevealAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_R));
-  RevealAction->setToolTip(
-      "Reveal (Ctrl+R): what viewers make of the result, and the hidden picture got back");
-  addAction(RevealAction);  // the shortcut works while the tool window is closed
 }

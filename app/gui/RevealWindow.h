@@ -1,6 +1,6 @@
 // The "Reveal" tool window: the chosen view of the current result (what viewers make of
 // it, the hidden picture recovered), the band its odd cells hold and, with both pictures
-// loaded, the two scores. Closed at start; the main window's "Reveal" action (Ctrl+R, also
+// loaded, the two scores. Closed at start; the main window's "Reveal" action (Ctrl+Shift+R, also
 // in the window's dock menu) opens and closes it. It follows every slider step, synthesis
 // and load: the main window tells it which slot it showed, and it brings itself up to date
 // once the command has finished.

@@ -1,5 +1,6 @@
 // Safe saving on Windows: a temporary file beside the target (GetTempFileNameA), written
-// through a buffer, flushed to disk, then moved over the target with MoveFileExA.
+// through a buffer, flushed to disk, then moved over the target with MoveFileExA; "-" is
+// standard output.
 #include "platform/Files.h"
 
 #include <windows.h>
@@ -55,6 +56,13 @@ class THandleStream final : public TBufferedFileStream {
 }  // namespace
 
 void SaveFileSafely(const std::string& file_name, const std::function<void(TStream&)>& write) {
+  if (file_name == "-") {
+    // Standard output takes the bytes as they come (a handle writes bytes, never text).
+    THandleStream stream(GetStdHandle(STD_OUTPUT_HANDLE));
+    write(stream);
+    if (!stream.Flush()) throw EWriteError(SWriteError);
+    return;
+  }
   char temp[MAX_PATH + 1] = {};
   if (GetTempFileNameA(FolderOf(file_name).c_str(), "lvs", 0, temp) == 0)
     throw EFCreateError(Format(SFCreateError, file_name.c_str()));

@@ -95,3 +95,7 @@ std::vector<std::string> FindFiles(const std::string& directory, const std::stri
   FindClose(search);
   return names;
 }
+
+std::optional<std::string> UntrustedPluginReason(const std::string&) {
+  return std::nullopt;
+}

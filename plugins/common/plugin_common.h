@@ -65,7 +65,8 @@ static inline void PluginPut32(uint8_t* p, uint32_t v) {
 
 /* Makes a width x height picture of 24 bits (colours 0) or 8 bits (colours entries in the
  * colour table, 1 to 256). Returns SPI_SUCCESS, SPI_BROKEN_DATA for a size that is not
- * positive or beyond the limit, or SPI_NO_MEMORY. */
+ * positive, or SPI_NO_MEMORY for a picture beyond the limit or memory that cannot be had
+ * (the host then tells a picture over its limit from damaged data). */
 static inline int PluginDibCreate(PluginDib* dib, int width, int height, int bits, int colours) {
   uint64_t stride, total;
   uint8_t* h;
@@ -75,7 +76,7 @@ static inline int PluginDibCreate(PluginDib* dib, int width, int height, int bit
   if (bits == 8 && (colours < 1 || colours > 256)) return SPI_BROKEN_DATA;
   stride = (((uint64_t)width * (uint64_t)bits + 31) / 32) * 4;
   total = stride * (uint64_t)height;
-  if (total > PLUGIN_MAX_PIXEL_BYTES) return SPI_BROKEN_DATA;
+  if (total > PLUGIN_MAX_PIXEL_BYTES) return SPI_NO_MEMORY;
   dib->info = SpiLocalAlloc(40 + 4 * (size_t)colours);
   dib->bits = SpiLocalAlloc((size_t)total);
   if (dib->info == NULL || dib->bits == NULL) {

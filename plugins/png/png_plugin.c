@@ -153,7 +153,10 @@ static int Decode(const uint8_t* data, size_t size, SpiPictureInfo* picture_info
     passes = png_set_interlace_handling(png);
     if (passes > 1) {
       /* Interlaced: the passes fill a whole decoded picture, converted at the end. */
-      if ((uint64_t)row_bytes * (uint64_t)height > PLUGIN_MAX_PIXEL_BYTES) png_longjmp(png, 1);
+      if ((uint64_t)row_bytes * (uint64_t)height > PLUGIN_MAX_PIXEL_BYTES) {
+        result = SPI_NO_MEMORY; /* over the limit, as PluginDibCreate answers */
+        png_longjmp(png, 1);
+      }
       buffer = (uint8_t*)malloc(row_bytes * (size_t)height);
       if (buffer == NULL) {
         result = SPI_NO_MEMORY;

@@ -37,7 +37,8 @@ class CliCompose : public testing::Test {
     const std::string err = (dir_ / "stderr.txt").string();
     const int status = RunCommand(ToolPath() + " " + arguments + " >" + NullDevice() + " 2>" + err);
     err_ = Read(err);
-    // As text: a Windows tool ends its lines with CR LF.
+    // Lines as the tool means them: on Windows standard error is a text stream ending its
+    // lines in CR LF.
     err_.erase(std::remove(err_.begin(), err_.end(), '\r'), err_.end());
     return status;
   }

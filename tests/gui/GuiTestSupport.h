@@ -8,6 +8,7 @@
 #include <optional>
 #include <vector>
 
+#include <QApplication>
 #include <QString>
 #include <QStringList>
 
@@ -27,6 +28,8 @@ class TScriptedDialogs : public TFormDialogs {
   std::vector<QStringList> open_filters;
   int save_dialogs = 0;
   std::vector<QString> errors;
+  std::vector<QString> senses;       // the English sense shown with each error (often empty)
+  std::vector<bool> busy_at_errors;  // whether the busy pointer was still up at each error
 
   std::optional<QString> OpenPicture(QWidget*, const QStringList& filters) override {
     open_filters.push_back(filters);
@@ -36,7 +39,11 @@ class TScriptedDialogs : public TFormDialogs {
     ++save_dialogs;
     return Take(save_answers);
   }
-  void ShowException(QWidget*, const QString& message) override { errors.push_back(message); }
+  void ShowException(QWidget*, const QString& message, const QString& sense) override {
+    errors.push_back(message);
+    senses.push_back(sense);
+    busy_at_errors.push_back(QApplication::overrideCursor() != nullptr);
+  }
 
  private:
   static std::optional<QString> Take(std::deque<QString>& answers) {

@@ -91,13 +91,13 @@ class tst_RevealWindow : public QObject {
     TMainForm* fresh = form.get();
     QVERIFY(QTest::qWaitForWindowExposed(fresh));
     QVERIFY(fresh->RevealWindow->isHidden());
-    QCOMPARE(fresh->RevealAction->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_R));
+    QCOMPARE(fresh->RevealAction->shortcut(), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_R));
     QVERIFY(!fresh->RevealAction->toolTip().isEmpty());
-    QTest::keyClick(fresh, Qt::Key_R, Qt::ControlModifier);
+    QTest::keyClick(fresh, Qt::Key_R, Qt::ControlModifier | Qt::ShiftModifier);
     QVERIFY(!fresh->RevealWindow->isHidden());
     QCOMPARE(fresh->RevealWindow->BandLabel->text(),
              QString("No combined picture yet: load a visible and a hidden picture."));
-    QTest::keyClick(fresh, Qt::Key_R, Qt::ControlModifier);
+    QTest::keyClick(fresh, Qt::Key_R, Qt::ControlModifier | Qt::ShiftModifier);
     QVERIFY(fresh->RevealWindow->isHidden());
     // It also sits in the dock windows' menu.
     const std::unique_ptr<QMenu> menu(fresh->createPopupMenu());

@@ -189,7 +189,7 @@ TEST(Size, APictureOverTheStoreLimitIsRefused) {
   TBitmap bitmap;
   bitmap.SetPixelFormat(TPixelFormat::Bits24);
   bitmap.SetWidth(40000);
-  EXPECT_THROW(bitmap.SetHeight(40000), EInvalidGraphic);
+  EXPECT_THROW(bitmap.SetHeight(40000), EPictureTooLarge);
   EXPECT_TRUE(bitmap.Empty());
 }
 
@@ -351,38 +351,90 @@ TEST(Read, BitFieldMasksAfterTheHeaderOrInsideALargerOne) {
   EXPECT_EQ(inside.Pixel(0, 0), RGBColor(255, 0, 255));
 }
 
-TEST(Read, EachGuardRejectsItsCraftedFile) {
+TEST(Read, EachGuardRejectsItsCraftedFileWithItsKindOfError) {
   struct Case {
     const char* fault;
     BmpBytes bytes;
+    std::string error;  // class name: message
   };
   std::vector<Case> cases;
-  auto add = [&](const char* fault, auto change) {
+  auto add = [&](const char* fault, auto change, std::string error) {
     BmpBytes b;
     b.pixels.assign(32, 0);
     change(b);
-    cases.push_back({fault, b});
+    cases.push_back({fault, b, std::move(error)});
   };
-  add("header of 16 bytes", [](BmpBytes& b) { b.header_size = 16; });
-  add("colours used 300",
-      [](BmpBytes& b) { b.bits = 8, b.colours_used = 300, b.table.assign(1200, 0); });
-  add("bit count 2", [](BmpBytes& b) { b.bits = 2; });
-  add("bit fields at 24 bits",
-      [](BmpBytes& b) { b.compression = BI_BITFIELDS, b.masks.assign(12, 0); });
-  add("RLE8 at 4 bits",
-      [](BmpBytes& b) { b.bits = 4, b.compression = BI_RLE8, b.table.assign(64, 0); });
-  add("JPEG compression", [](BmpBytes& b) { b.compression = 4; });
-  add("zero width", [](BmpBytes& b) { b.width = 0; });
-  add("zero height", [](BmpBytes& b) { b.height = 0; });
-  add("20000 x 20000 at 24 bits", [](BmpBytes& b) { b.width = 20000, b.height = 20000; });
-  add("width times bits overflowing", [](BmpBytes& b) { b.width = 0x7FFFFFFF, b.bits = 32; });
-  add("planes 0", [](BmpBytes& b) { b.planes = 0; });
+  const std::string malformed = "EInvalidBitmap: ビットマップイメージが不正です";
+  add(
+      "planes 0", [](BmpBytes& b) { b.planes = 0; }, malformed);
+  add(
+      "colours used 300",
+      [](BmpBytes& b) { b.bits = 8, b.colours_used = 300, b.table.assign(1200, 0); },
+      malformed + " (使用色数 300, 256 まで)");
+  add(
+      "bit fields at 24 bits",
+      [](BmpBytes& b) { b.compression = BI_BITFIELDS, b.masks.assign(12, 0); },
+      malformed + " (圧縮形式 3, 24 ビット/ピクセル)");
+  add(
+      "RLE8 at 4 bits",
+      [](BmpBytes& b) { b.bits = 4, b.compression = BI_RLE8, b.table.assign(64, 0); },
+      malformed + " (圧縮形式 1, 4 ビット/ピクセル)");
+  add(
+      "zero width", [](BmpBytes& b) { b.width = 0; }, malformed + " (大きさ 0 x 2)");
+  add(
+      "zero height", [](BmpBytes& b) { b.height = 0; }, malformed + " (大きさ 4 x 0)");
+  add(
+      "RLE8 stored top-down",
+      [](BmpBytes& b) { b.bits = 8, b.compression = BI_RLE8, b.height = -2; },
+      malformed + " (上から下へのランレングス圧縮)");
+  add(
+      "header of 16 bytes", [](BmpBytes& b) { b.header_size = 16; },
+      "EUnsupportedBitmap: 16 バイトのヘッダーのビットマップには対応していません");
+  add(
+      "bit count 2", [](BmpBytes& b) { b.bits = 2; },
+      "EUnsupportedBitmap: 2 ビット/ピクセルのビットマップには対応していません");
+  add(
+      "JPEG compression", [](BmpBytes& b) { b.compression = 4; },
+      "EUnsupportedBitmap: 圧縮形式 4 のビットマップには対応していません");
+  add(
+      "20000 x 20000 at 24 bits", [](BmpBytes& b) { b.width = 20000, b.height = 20000; },
+      "EPictureTooLarge: 画像が大きすぎます (20000 x 20000, 24 ビット/ピクセル, 上限 "
+      "1073741824 バイト)");
+  add(
+      "width times bits overflowing", [](BmpBytes& b) { b.width = 0x7FFFFFFF, b.bits = 32; },
+      "EPictureTooLarge: 画像が大きすぎます (2147483647 x 2, 32 ビット/ピクセル, 上限 "
+      "1073741824 バイト)");
   for (const Case& c : cases) {
     TBitmap bitmap;
-    EXPECT_EQ(MessageOf<EInvalidGraphic>([&] { LoadBytes(bitmap, c.bytes.Build()); }),
-              SInvalidBitmap)
-        << c.fault;
+    std::string error = "<no error>";
+    try {
+      LoadBytes(bitmap, c.bytes.Build());
+    } catch (const EInvalidGraphic& e) {
+      error = std::string(e.ClassName()) + ": " + e.Message();
+    }
+    EXPECT_EQ(error, c.error) << c.fault;
     EXPECT_TRUE(bitmap.Empty()) << c.fault;
+  }
+}
+
+TEST(Read, APictureOverTheLimitSaysWhatItNeedsAndTheLimit) {
+  struct Restore {
+    ~Restore() { SetMaxPixelStoreBytes(0); }
+  } restore;
+  SetMaxPixelStoreBytes(1 << 20);
+  BmpBytes b;
+  b.width = 1000, b.height = 1000;  // 3 MB at 24 bits
+  TBitmap bitmap;
+  try {
+    LoadBytes(bitmap, b.Build());
+    FAIL() << "no error";
+  } catch (const EPictureTooLarge& e) {
+    EXPECT_EQ(e.Width(), 1000);
+    EXPECT_EQ(e.Height(), 1000);
+    EXPECT_EQ(e.Bits(), 24);
+    EXPECT_EQ(e.Limit(), uint64_t{1} << 20);
+    EXPECT_EQ(e.Sense(),
+              "the picture is too large (1000 x 1000, 24 bits per pixel, limit 1048576 bytes)");
   }
 }
 

@@ -1,7 +1,7 @@
 // The BMP reader against a published suite of good and bad files: every good file loads
 // and converts to 24 bits with the reference pixels its manifest records; every bad file
-// either loads as the reading rules say or fails with the invalid-bitmap error, and
-// nothing crashes, hangs or allocates without bound.
+// either loads as the reading rules say or fails with its kind of error (malformed,
+// unsupported, over the limit), and nothing crashes, hangs or allocates without bound.
 #include <gtest/gtest.h>
 
 #include <cctype>
@@ -163,24 +163,52 @@ TEST(BadFile, IndicesBeyondTheColourTableReadAsBlack) {
   EXPECT_GT(beyond, 0);
 }
 
-class RejectedFile : public testing::TestWithParam<std::string> {};
+// A file the reader refuses, and how: the class of the error (malformed, unsupported or
+// over the limit) and its text.
+struct Rejected {
+  const char* file;
+  const char* error;  // class name: message
+};
 
-TEST_P(RejectedFile, FailsWithTheInvalidBitmapMessageAndKeepsThePreviousPicture) {
+void PrintTo(const Rejected& r, std::ostream* os) {
+  *os << r.file;
+}
+
+class RejectedFile : public testing::TestWithParam<Rejected> {};
+
+TEST_P(RejectedFile, FailsWithItsKindOfErrorAndKeepsThePreviousPicture) {
   TBitmap bitmap;
   bitmap.LoadFromFile(TestData("bmpsuite/g/rgb24.bmp"));
   const std::vector<uint8_t> before = RGBPixels(bitmap);
   try {
-    bitmap.LoadFromFile(TestData("bmpsuite/" + GetParam() + ".bmp"));
+    bitmap.LoadFromFile(TestData(std::string("bmpsuite/") + GetParam().file + ".bmp"));
     FAIL() << "no error";
   } catch (const EInvalidGraphic& e) {
-    EXPECT_EQ(e.Message(), SInvalidBitmap);
+    EXPECT_EQ(std::string(e.ClassName()) + ": " + e.Message(), GetParam().error);
   }
   EXPECT_EQ(RGBPixels(bitmap), before);
 }
 
-// bits 30000; colours used 305402420; planes 30000; width -127; 3000000 x 2000000 pixels
-// (rejected before any allocation); run-length data stored top-down; an OS/2 array.
-INSTANTIATE_TEST_SUITE_P(BmpSuite, RejectedFile,
-                         testing::Values("b/badbitcount", "b/badpalettesize", "b/badplanes",
-                                         "b/badwidth", "b/reallybig", "b/rletopdown", "x/ba-bm"),
-                         TestName);
+// The reader rejects each of these before any allocation for its pixels.
+INSTANTIATE_TEST_SUITE_P(
+    BmpSuite, RejectedFile,
+    testing::Values(
+        Rejected{"b/badbitcount",
+                 "EUnsupportedBitmap: 30000 ビット/ピクセルのビットマップには対応していません"},
+        Rejected{"b/badpalettesize",
+                 "EInvalidBitmap: ビットマップイメージが不正です (使用色数 305402420, 256 まで)"},
+        Rejected{"b/badplanes", "EInvalidBitmap: ビットマップイメージが不正です"},
+        Rejected{"b/badwidth", "EInvalidBitmap: ビットマップイメージが不正です (大きさ -127 x 64)"},
+        Rejected{"b/reallybig",
+                 "EPictureTooLarge: 画像が大きすぎます (3000000 x 2000000, 24 ビット/ピクセル, "
+                 "上限 1073741824 バイト)"},
+        Rejected{"b/rletopdown",
+                 "EInvalidBitmap: ビットマップイメージが不正です (上から下へのランレングス圧縮)"},
+        // An OS/2 bitmap array: its type field is "BA", not "BM".
+        Rejected{"x/ba-bm", "EInvalidBitmap: ビットマップイメージが不正です"}),
+    [](const testing::TestParamInfo<Rejected>& info) {
+      std::string name = info.param.file;
+      for (char& c : name)
+        if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+      return name;
+    });

@@ -3,6 +3,7 @@
 // wrapping of a plug-in's bitmap, and plug-ins that hand back wrong handles or sizes.
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <memory>
 
 #include "base/Format.h"
@@ -344,3 +345,94 @@ TEST(SPIBitmap, TheHostFreesTheLocalAllocBlocksItIsHanded) {
   }
 }
 #endif
+
+namespace {
+
+// The detail of the exception a failed load raises, after checking that its message is
+// the unrecognised-format text.
+std::string FailureDetail(TSPIBitmap& bitmap, const std::string& file) {
+  try {
+    bitmap.LoadFromFile(file);
+  } catch (const EInvalidGraphic& e) {
+    EXPECT_EQ(e.Message(), SUnknownPictureFormat);
+    return e.Detail();
+  }
+  ADD_FAILURE() << file << " loaded";
+  return "";
+}
+
+struct ResultCase {
+  int result;
+  const char* meaning;
+};
+
+std::string ResultCaseName(const testing::TestParamInfo<ResultCase>& info) {
+  std::string name;
+  for (const char* p = info.param.meaning; *p; ++p)
+    if (std::isalnum(static_cast<unsigned char>(*p))) name += *p;
+  return name;
+}
+
+}  // namespace
+
+class PluginResult : public testing::TestWithParam<ResultCase> {};
+
+// A plug-in that takes the file's head and then fails is named with what its result means,
+// so a damaged file is not mistaken for one of an unknown format.
+TEST_P(PluginResult, IsToldWithItsMeaningAfterTheUnrecognisedFormatMessage) {
+  auto spis = Load({"tp_refuse", "tp_basic"});
+  TempDir dir;
+  WriteFile(dir / "failing.tpic", {'T', 'P', 'I', 'C', 'R',
+                                   static_cast<uint8_t>(static_cast<int8_t>(GetParam().result))});
+  TSPIBitmap bitmap;
+  EXPECT_EQ(FailureDetail(bitmap, dir / "failing.tpic"),
+            "plug-in " + TestPlugin("tp_basic") +
+                " recognised the file's head, then failed: GetPicture returned " +
+                std::to_string(GetParam().result) + " (" + GetParam().meaning + ")");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    SPIBitmap, PluginResult,
+    testing::Values(ResultCase{-1, "not implemented"}, ResultCase{1, "aborted"},
+                    ResultCase{2, "unknown format"}, ResultCase{3, "damaged data"},
+                    ResultCase{4, "out of memory"}, ResultCase{5, "memory error"},
+                    ResultCase{6, "file read error"}, ResultCase{7, "an undefined result"},
+                    ResultCase{8, "internal error"}),
+    ResultCaseName);
+
+TEST(SPIBitmap, APictureOverTheLimitIsToldWithItsSizeAndTheLimit) {
+  auto spis = Load({"tp_basic"});
+  TestPluginState& state = StateOf(Find(*spis, "tp_basic"));
+  TempDir dir;
+  TSPIBitmap bitmap;
+  // 100000 x 100000 fits no pixel store even at 1 bit per pixel: the plug-in is not asked
+  // to decode it (a plug-in would allocate it first).
+  WriteFile(dir / "huge.tpic", {'T', 'P', 'I', 'C', 'L'});
+  const int calls = state.get_picture_calls;
+  EXPECT_EQ(FailureDetail(bitmap, dir / "huge.tpic"),
+            "plug-in " + TestPlugin("tp_basic") + " recognised the file's head, then failed: " +
+                EPictureTooLarge(100000, 100000, 24, kMaxPixelStoreBytes).MessageWithSense());
+  EXPECT_EQ(state.get_picture_calls, calls);
+  // 60000 x 60000 would fit at 1 bit: the plug-in is asked, and its out-of-memory answer
+  // for a picture over the limit at 24 bits is the limit.
+  WriteFile(dir / "big.tpic", {'T', 'P', 'I', 'C', 'M'});
+  EXPECT_EQ(FailureDetail(bitmap, dir / "big.tpic"),
+            "plug-in " + TestPlugin("tp_basic") + " recognised the file's head, then failed: " +
+                EPictureTooLarge(60000, 60000, 24, kMaxPixelStoreBytes).MessageWithSense());
+  EXPECT_EQ(state.get_picture_calls, calls + 1);
+}
+
+TEST(SPIBitmap, TheOwnReaderIsAReasonOnlyForDataThatBeginsAsABitmap) {
+  auto spis = Load({"tp_refuse"});
+  TempDir dir;
+  TSPIBitmap bitmap;
+  std::vector<uint8_t> cut = BmpBytes();
+  cut.resize(30);  // inside the info header
+  WriteFile(dir / "cut.bmp", cut);
+  EXPECT_EQ(FailureDetail(bitmap, dir / "cut.bmp"),
+            std::string("the BMP reader recognised the file's head, then failed: ") +
+                EReadError(SReadError).MessageWithSense());
+  cut[0] = 'P';  // not a bitmap, and no plug-in takes it: nothing more to tell
+  WriteFile(dir / "other.bmp", cut);
+  EXPECT_EQ(FailureDetail(bitmap, dir / "other.bmp"), "");
+}

@@ -225,6 +225,49 @@ TEST(SPIs, OnSearchCanRefuseAndItsFailuresAreSkipped) {
   EXPECT_EQ(FileNames(spis), std::vector<std::string>{"tp_a.spi"});
 }
 
+// The files a search does not add are listed with why, on every platform: one that does
+// not load (the loader's own reason after the host's message), one that is no Susie plug-in
+// (the entry it lacks), and those the search event refused or failed on.
+TEST(SPIs, EveryFileNotAddedIsListedWithItsReason) {
+  TSPIs spis;
+  spis.OnSearch = [&](TSPIs&, TSPI& spi, bool& accept) {
+    const std::string name = fs::path(spi.FileName()).filename().string();
+    if (name == "tp_b.spi") accept = false;
+    if (name == "tp_c.spi") throw EInvalidGraphic("refused by the event");
+  };
+  spis.Search(Join(TestPluginDir(), "*.spi"));
+  std::vector<std::string> listed;
+  for (const TSPIRejection& r : spis.Rejected()) {
+    const std::string name = fs::path(r.FileName).filename().string();
+    listed.push_back(name);
+    if (name == "notalib.spi") {
+      const std::string host =
+          EInvalidGraphic(Format(SSPIFOpenError, r.FileName.c_str())).MessageWithSense();
+      EXPECT_EQ(r.Reason.substr(0, host.size() + 2), host + ": ") << r.Reason;
+      EXPECT_GT(r.Reason.size(), host.size() + 2) << "the loader's own reason follows";
+    } else if (name == "tp_noinfo.spi") {
+      EXPECT_EQ(r.Reason,
+                EInvalidGraphic(Format(SSPIInvalidSPI, r.FileName.c_str())).MessageWithSense() +
+                    ": it has no entry \"GetPluginInfo\"");
+    } else if (name == "tp_nopicture.spi") {
+      EXPECT_EQ(r.Reason,
+                EInvalidGraphic(Format(SSPIInvalidSPI, r.FileName.c_str())).MessageWithSense() +
+                    ": it has no entry \"GetPicture\"");
+    } else if (name == "tp_b.spi") {
+      EXPECT_EQ(r.Reason, "loaded, but not accepted by the search");
+    } else if (name == "tp_c.spi") {
+      EXPECT_EQ(r.Reason, "refused by the event");
+    }
+  }
+  EXPECT_EQ(listed, (std::vector<std::string>{"notalib.spi", "tp_b.spi", "tp_c.spi",
+                                              "tp_noinfo.spi", "tp_nopicture.spi"}));
+  // A second search lists each file once; Clear forgets them with the plug-ins.
+  spis.Search(Join(TestPluginDir(), "*.spi"));
+  EXPECT_EQ(spis.Rejected().size(), listed.size());
+  spis.Clear();
+  EXPECT_TRUE(spis.Rejected().empty());
+}
+
 TEST(SPIs, AFailedRegistrationLeavesNoFreedPluginInTheList) {
   TSPIs spis;
   spis.OnPictureRegister = [](TSPIs&, TInSPI&, const std::string& ext, const std::string&,
