@@ -94,8 +94,6 @@ LV_MESSAGE(SSPIInfoBlockShort, "情報ブロックが %zu バイトしかあり�
            "the information block has only %zu bytes")
 LV_MESSAGE(SSPIHeaderSize, "ヘッダーの大きさ %u (情報ブロック %zu バイト)",
            "header size %u (information block of %zu bytes)")
-LV_MESSAGE(SSPIColoursUsed, "使用色数 %llu", "%llu colours used")
-LV_MESSAGE(SSPIPictureSize, "画像の大きさ %d x %d, %d ビット", "picture size %d x %d, %d bits")
 LV_MESSAGE(SSPIInfoBlockNeeds, "情報ブロックに %llu バイト必要ですが %zu バイトです",
            "the information block needs %llu bytes but has %zu")
 LV_MESSAGE(SSPIBitsNeed, "ピクセルデータに %llu バイト必要ですが %zu バイトです",

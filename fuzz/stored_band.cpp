@@ -1,7 +1,7 @@
 // Fuzz target: the band chunk scanner on a file's bytes, as reveal runs it on any picture
 // it is given. A band it reports stored must be one the sliders can set.
-#include "base/Streams.h"
 #include "fuzz/FuzzSupport.h"
+#include "platform/MemoryStream.h"
 #include "reveal/Band.h"
 #include "reveal/StoredBand.h"
 

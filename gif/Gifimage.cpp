@@ -8,6 +8,7 @@
 #include "base/Streams.h"
 #include "platform/Clipboard.h"
 #include "platform/Files.h"
+#include "platform/MemoryStream.h"
 #include "raster/Picture.h"
 
 LV_GRAPHIC_CLASS_IMPL(TGIFImage, &TGraphic::Class())

@@ -15,16 +15,10 @@
 #include "base/Format.h"
 #include "base/Messages.h"
 #include "base/Streams.h"
+#include "base/Text.h"
 #include "platform/BufferedFileStream.h"
 
 namespace {
-
-std::string FolderOf(const std::string& file_name) {
-  const size_t slash = file_name.rfind('/');
-  if (slash == std::string::npos) return ".";
-  if (slash == 0) return "/";
-  return file_name.substr(0, slash);
-}
 
 [[noreturn]] void CannotCreate(const std::string& file_name, const std::string& reason) {
   throw EFCreateError(Format(SFCreateError, file_name.c_str()), reason);

@@ -13,15 +13,9 @@
 
 #include "base/Format.h"
 #include "base/Messages.h"
+#include "base/Text.h"
 
 namespace {
-
-std::string Trim(const std::string& text) {
-  const char* blanks = " \t\r\n";
-  const size_t first = text.find_first_not_of(blanks);
-  if (first == std::string::npos) return "";
-  return text.substr(first, text.find_last_not_of(blanks) - first + 1);
-}
 
 std::string HomeDirectory() {
   const char* home = std::getenv("HOME");
@@ -46,15 +40,17 @@ std::optional<std::string> SusiePluginPath() {
   bool in_group = false;
   std::optional<std::string> value;
   while (std::getline(file, line)) {
-    line = Trim(line);
+    line = std::string(Trim(line));
     if (line.empty() || line[0] == ';' || line[0] == '#') continue;
     if (line.front() == '[') {
       in_group = line == "[Plug-in]";
       continue;
     }
     const size_t eq = line.find('=');
-    if (!in_group || eq == std::string::npos || Trim(line.substr(0, eq)) != "Path") continue;
-    std::string v = Trim(line.substr(eq + 1));
+    if (!in_group || eq == std::string::npos ||
+        Trim(std::string_view(line).substr(0, eq)) != "Path")
+      continue;
+    std::string v(Trim(std::string_view(line).substr(eq + 1)));
     if (v.size() >= 2 && v.front() == '"' && v.back() == '"') v = v.substr(1, v.size() - 2);
     value = v;  // the last Path of the group counts
   }
@@ -106,12 +102,6 @@ std::vector<std::string> FindFiles(const std::string& directory, const std::stri
 }
 
 namespace {
-
-std::string FolderOf(const std::string& path) {
-  const size_t slash = path.rfind('/');
-  if (slash == std::string::npos) return ".";
-  return slash == 0 ? "/" : path.substr(0, slash);
-}
 
 // Why the file or folder `what` (described as `name`) cannot be trusted, or nothing.
 std::optional<std::string> UntrustedEntry(const std::string& what, const std::string& name,

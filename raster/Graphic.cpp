@@ -4,6 +4,7 @@
 #include "base/Format.h"
 #include "base/Messages.h"
 #include "base/Streams.h"
+#include "platform/FileStream.h"
 #include "platform/Files.h"
 
 const TGraphicClass& TGraphic::Class() {

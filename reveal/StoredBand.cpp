@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "base/Streams.h"
+#include "platform/FileStream.h"
 
 uint32_t ChunkCrc(const uint8_t* data, size_t size, uint32_t crc) {
   // Bit by bit: the chunks checked here are at most a kilobyte.

@@ -9,8 +9,9 @@
 #include "base/Format.h"
 #include "base/Messages.h"
 #include "base/Streams.h"
+#include "base/Text.h"
 #include "platform/LocalMemory.h"
-#include "platform/Paths.h"
+#include "platform/MemoryStream.h"
 #include "raster/BmpFormat.h"
 #include "susie/SPIRegistry.h"
 
@@ -18,24 +19,6 @@ namespace {
 
 // Input from memory, output as local-memory handles.
 constexpr unsigned kFlagMemory = SPI_INPUT_MEMORY;
-
-std::string ExtractFileExt(const std::string& file_name) {
-  const size_t dot = file_name.rfind('.');
-  const size_t slash = LastDelimiter(file_name);
-  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return "";
-  return file_name.substr(dot);
-}
-
-bool SameText(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    char x = a[i], y = b[i];
-    if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
-    if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
-    if (x != y) return false;
-  }
-  return true;
-}
 
 // Clears the adapter's per-load fields however the load ends.
 class TLoadScope {

@@ -4,7 +4,7 @@
 
 #include "base/Format.h"
 #include "base/Messages.h"
-#include "platform/Paths.h"
+#include "base/Text.h"
 #include "platform/PluginPlaces.h"
 #include "raster/Picture.h"
 #include "susie/SPIBitmap.h"
@@ -15,27 +15,10 @@ TSPIs* g_instance = nullptr;
 bool g_default_set = false;
 const TGraphicClass* g_default_graphic = nullptr;
 
-// The file name's extension with its dot: from the last '.' after the last delimiter.
-std::string ExtractFileExt(const std::string& file_name) {
-  const size_t dot = file_name.rfind('.');
-  const size_t slash = LastDelimiter(file_name);
-  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return "";
-  return file_name.substr(dot);
-}
-
 // An extension pattern from its last dot on (with the dot), or "" without a dot.
 std::string PatternExt(const std::string& pattern) {
   const size_t dot = pattern.rfind('.');
   return dot == std::string::npos ? "" : pattern.substr(dot);
-}
-
-bool SameText(const std::string& a, const std::string& b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           const auto lower = [](char c) {
-             return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-           };
-           return lower(x) == lower(y);
-         });
 }
 
 }  // namespace

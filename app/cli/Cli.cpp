@@ -142,25 +142,7 @@ const std::vector<TCommand>& Commands() {
       {"gif",
        "IN OUT [--reduction R] [--dither D] [--bits N] [--compression lzw|rle] [--interlace]\n"
        "       lumiveil gif IN OUT --panel",
-       "load a picture and write it as a GIF file",
-       "  IN             the picture to read (as it is: 1, 4 and 8 bits are not reduced)\n"
-       "  OUT            the GIF file to write (- for standard output)\n"
-       "  --reduction R  how more than 8 bits per pixel become at most 256 colours: none,\n"
-       "                 windows20, windows256, windowsgray, monochrome, grayscale,\n"
-       "                 netscape (default), quantize, quantize256; none keeps the exact\n"
-       "                 colours of a picture of at most 256 colours; quantize finds 2^N\n"
-       "                 colours for the picture, quantize256 finds 236 and adds the 20\n"
-       "                 static colours\n"
-       "  --dither D     how pixels map to the colours: nearest (default), or error\n"
-       "                 diffusion with floydsteinberg, stucki, sierra, jajuni, stevearche\n"
-       "                 or burkes\n"
-       "  --bits N       colours of quantize as 2^N, N from 3 to 8 (default 8)\n"
-       "  --compression  lzw (default) or rle\n"
-       "  --interlace    write the rows in the four-pass interlaced order\n"
-       "  --panel        save as the window does with \"GIF\" ticked: the picture reduced to\n"
-       "                 the halftone palette, drawn on the chart panel with its bevel, and\n"
-       "                 written run-length coded with its exact colours\n",
-       RunGif},
+       "load a picture and write it as a GIF file", GifHelp(), RunGif},
       {"info", "FILE", "print a picture's width, height, pixel format and reader",
        "  FILE the picture to read\n", RunInfo},
       {"resize", "IN OUT WIDTH HEIGHT", "resample a picture to WIDTH x HEIGHT, save it as BMP",

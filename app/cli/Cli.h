@@ -87,6 +87,9 @@ int RunReveal(const std::vector<std::string>& args);
 void PrintScores(std::FILE* stream, const TBitmap& result, const TBitmap* visible,
                  const TBitmap* hidden, const TToneBand& band);
 
+// The gif command's options, with the words of the GIF library's enumerations.
+const char* GifHelp();
+
 // The tool's plug-in registry: made on first use, searching all six places.
 TSPIs& Plugins();
 

@@ -1,12 +1,12 @@
 // lumiveil synth VISIBLE HIDDEN -o OUT: the main window's workflow in one command.
 #include <algorithm>
-#include <cctype>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 
 #include "app/cli/Cli.h"
 #include "base/Exceptions.h"
+#include "base/Text.h"
 #include "compose/Workflow.h"
 #include "export/SaveAsGif.h"
 #include "raster/Bitmap.h"
@@ -14,14 +14,6 @@
 #include "reveal/Band.h"
 
 namespace {
-
-bool EndsWithGif(const std::string& name) {
-  if (name.size() < 4) return false;
-  std::string tail = name.substr(name.size() - 4);
-  std::transform(tail.begin(), tail.end(), tail.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return tail == ".gif";
-}
 
 // The edit handlers scale the partner as truncate(partner * typed / size) in extended
 // precision and raise the class library's floating-point error when the result leaves 32
@@ -53,7 +45,7 @@ int RunSynth(const std::vector<std::string>& argv) {
   const std::optional<int> width = args.Int("--width", 1, INT32_MAX);
   const std::optional<int> height = args.Int("--height", 1, INT32_MAX);
   if (width && height) throw UsageError{"give --width or --height, not both"};
-  const bool gif = args.Flag("--gif") || EndsWithGif(*out);
+  const bool gif = args.Flag("--gif") || EndsWithText(*out, ".gif");
 
   // Both inputs are read first, so an unreadable one ends the command before any work.
   const auto visible = LoadInput(args.Positional()[0]);

@@ -11,17 +11,10 @@
 #include "base/Format.h"
 #include "base/Messages.h"
 #include "base/Streams.h"
+#include "base/Text.h"
 #include "platform/BufferedFileStream.h"
-#include "platform/Paths.h"
 
 namespace {
-
-std::string FolderOf(const std::string& file_name) {
-  const size_t slash = LastDelimiter(file_name);
-  if (slash == std::string::npos) return ".";
-  if (slash == 0 || (slash == 2 && file_name[1] == ':')) return file_name.substr(0, slash + 1);
-  return file_name.substr(0, slash);
-}
 
 // The safe save's stream over a file handle that we opened ourselves.
 class THandleStream final : public TBufferedFileStream {

@@ -7,7 +7,7 @@
 
 #include <vector>
 
-#include "platform/Paths.h"
+#include "base/Text.h"
 
 namespace {
 

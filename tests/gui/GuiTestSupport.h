@@ -5,15 +5,18 @@
 #include <array>
 #include <cstdint>
 #include <deque>
+#include <memory>
 #include <optional>
 #include <vector>
 
 #include <QApplication>
 #include <QString>
 #include <QStringList>
+#include <QTest>
 
 #include "app/gui/Dialogs.h"
-#include "base/Streams.h"
+#include "app/gui/MainForm.h"
+#include "platform/MemoryStream.h"
 #include "raster/Bitmap.h"
 
 // The answer of a cancelled dialog.
@@ -54,6 +57,19 @@ class TScriptedDialogs : public TFormDialogs {
     return answer;
   }
 };
+
+// Makes `form` a new main window answering from scripted dialogs (`dialogs` points at
+// them), shown and active as a person would have it.
+inline void ShowScriptedForm(std::unique_ptr<TMainForm>& form, TScriptedDialogs*& dialogs,
+                             const TWorkflow::TSlotFactory& slot_factory = nullptr) {
+  form.reset();
+  auto d = std::make_unique<TScriptedDialogs>();
+  dialogs = d.get();
+  form = std::make_unique<TMainForm>(std::move(d), slot_factory);
+  form->show();
+  form->activateWindow();
+  QVERIFY(QTest::qWaitForWindowActive(form.get()));
+}
 
 inline QString SamplePath(const char* name) {
   return QString(LUMIVEIL_SAMPLES) + "/" + name;

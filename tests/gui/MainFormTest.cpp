@@ -39,13 +39,7 @@ class tst_MainForm : public QObject {
   TScriptedDialogs* dialogs = nullptr;
 
   void Make(const TWorkflow::TSlotFactory& factory = nullptr) {
-    form.reset();
-    auto d = std::make_unique<TScriptedDialogs>();
-    dialogs = d.get();
-    form = std::make_unique<TMainForm>(std::move(d), factory);
-    form->show();
-    form->activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(form.get()));
+    ShowScriptedForm(form, dialogs, factory);
   }
   void LoadVisible(const char* name) {
     dialogs->open_answers.push_back(SamplePath(name));

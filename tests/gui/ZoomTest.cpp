@@ -17,20 +17,9 @@
 #include "app/gui/MainForm.h"
 #include "app/gui/PictureWindow.h"
 #include "app/gui/Zoom.h"
+#include "tests/common/TestFiles.h"
 
 namespace {
-
-// A 24-bit picture of random pixels.
-void RandomPicture(TBitmap& picture, int width, int height, unsigned seed) {
-  picture.SetPixelFormat(TPixelFormat::Bits24);
-  picture.SetWidth(width);
-  picture.SetHeight(height);
-  std::mt19937 random(seed);
-  for (int y = 0; y < height; ++y) {
-    uint8_t* row = picture.Scanline(y);
-    for (int i = 0; i < width * 3; ++i) row[i] = uint8_t(random());
-  }
-}
 
 // The area average of the picture under screen pixel (sx, sy) at `scale`, worked out
 // pixel by pixel: each picture pixel weighted by the part of it the screen pixel's square
@@ -82,14 +71,7 @@ class tst_Zoom : public QObject {
   }
 
  private slots:
-  void init() {
-    auto d = std::make_unique<TScriptedDialogs>();
-    dialogs = d.get();
-    form = std::make_unique<TMainForm>(std::move(d));
-    form->show();
-    form->activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(form.get()));
-  }
+  void init() { ShowScriptedForm(form, dialogs); }
   void cleanup() { form.reset(); }
 
   void steps_data() {
@@ -156,7 +138,7 @@ class tst_Zoom : public QObject {
     QFETCH(int, height);
     QFETCH(bool, eight_bits);
     TBitmap picture;
-    RandomPicture(picture, width, height, 7);
+    FillRandom24(picture, width, height, 7);
     if (eight_bits) picture.SetPixelFormat(TPixelFormat::Bits8);
     TBitmap truth;  // the 24-bit form the reference reads
     truth.Assign(&picture);
@@ -177,7 +159,7 @@ class tst_Zoom : public QObject {
   void oneToTwoShowsTheTwoByTwoAverages() {
     // Exactly: the rounded mean of each 2 x 2 block.
     TBitmap picture;
-    RandomPicture(picture, 40, 30, 11);
+    FillRandom24(picture, 40, 30, 11);
     const QImage shown = ScaledRasterPart(picture, 0.5, QRect(0, 0, 20, 15));
     for (int y = 0; y < 15; ++y)
       for (int x = 0; x < 20; ++x)
@@ -207,7 +189,7 @@ class tst_Zoom : public QObject {
 
   void aboveOneToOnePixelsAreBlocks() {
     TBitmap picture;
-    RandomPicture(picture, 9, 7, 3);
+    FillRandom24(picture, 9, 7, 3);
     for (double scale : {2.0, 3.0, 8.0}) {
       const QRect part(5, 4, int(9 * scale) - 5, int(7 * scale) - 4);
       const QImage shown = ScaledRasterPart(picture, scale, part);

@@ -2,6 +2,7 @@
 // is read, and a header that claims a picture over the limit is refused, by the BMP reader
 // and by every shipped plug-in, with a message that names the size, without the memory.
 #include <gtest/gtest.h>
+#include <ostream>
 
 #include "raster/BmpFormat.h"
 #include "tests/hostile/HostileSupport.h"
@@ -46,6 +47,8 @@ TEST(NothingAllocated, AThreeGiBFileIsRefusedByItsSizeBeforeItIsRead) {
 
 struct OverLimitCase {
   const char* name;  // the file's name, whose extension picks the reader first
+  // Tests are listed by the case name, not by the bytes of the case.
+  friend void PrintTo(const OverLimitCase& c, std::ostream* os) { *os << c.name; }
   std::vector<uint8_t> (*make)();
   const char* reader;  // who recognised the head: "the BMP reader" or a plug-in's file name
   int width;           // the claimed size

@@ -5,6 +5,7 @@
 #include <sys/socket.h>
 #include <sys/sysmacros.h>
 #include <sys/un.h>
+#include <ostream>
 
 #include <filesystem>
 #include <thread>
@@ -34,6 +35,8 @@ const std::vector<uint8_t>& ConvertedPhoto() {
 
 struct EmptyInputCase {
   const char* name;
+  // Tests are listed by the case name, not by the bytes of the case.
+  friend void PrintTo(const EmptyInputCase& c, std::ostream* os) { *os << c.name; }
   std::vector<std::string> args;  // {empty}, {photo} and {out} stand for the files
 };
 
@@ -225,6 +228,8 @@ TEST(NothingLost, DashWritesTheFileToStandardOutput) {
 
 struct OtherKindCase {
   const char* name;
+  // Tests are listed by the case name, not by the bytes of the case.
+  friend void PrintTo(const OtherKindCase& c, std::ostream* os) { *os << c.name; }
   const char* kind;  // as the message says it
 };
 

@@ -2,6 +2,7 @@
 // change. A library whose code runs as it is loaded, put where others may write, never
 // runs, and `lumiveil plugins` names it with the reason.
 #include <gtest/gtest.h>
+#include <ostream>
 
 #include <filesystem>
 
@@ -40,6 +41,8 @@ struct Place {
 
 struct UntrustedCase {
   const char* name;
+  // Tests are listed by the case name, not by the bytes of the case.
+  friend void PrintTo(const UntrustedCase& c, std::ostream* os) { *os << c.name; }
   void (*arrange)(Place& place);
   std::string (*reason)(const Place& place);  // as `lumiveil plugins` gives it
   bool needs_root;

@@ -1,6 +1,7 @@
 // Told exactly: each refusal of the tool with its exit status (0 done, 1 usage, 2 input, 3
 // work or save) and its message as a person reads it on standard error.
 #include <gtest/gtest.h>
+#include <ostream>
 
 #include <filesystem>
 
@@ -12,6 +13,8 @@ namespace {
 
 struct ToldCase {
   const char* name;
+  // Tests are listed by the case name, not by the bytes of the case.
+  friend void PrintTo(const ToldCase& c, std::ostream* os) { *os << c.name; }
   std::vector<std::string> args;  // {dir} stands for the case's folder, {photo} for a photo
   int status;
   std::string err;  // with {dir} and {plugins} (the shipped plug-ins' folder) filled in

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "base/Streams.h"
+#include "platform/MemoryStream.h"
 #include "reveal/Band.h"
 #include "reveal/StoredBand.h"
 #include "tests/common/TestFiles.h"

@@ -9,8 +9,8 @@
 #include <iterator>
 #include <string>
 
-#include "base/Streams.h"
 #include "compose/Workflow.h"
+#include "platform/MemoryStream.h"
 #include "raster/Bitmap.h"
 #include "reveal/Scores.h"
 #include "reveal/Views.h"

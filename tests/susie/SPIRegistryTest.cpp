@@ -11,6 +11,7 @@
 #include "raster/FileFormats.h"
 #include "susie/Spibmp.h"
 #include "susie/Spis.h"
+#include "tests/common/ErrorMessage.h"
 #include "tests/susie/SusieTestSupport.h"
 
 namespace {
@@ -70,19 +71,13 @@ TEST(CreateSPI, GivesNothingForFilesThatAreNotPlugins) {
 
 TEST(SPI, ConstructorsRaiseTheHostsMessages) {
   const std::string notalib = TestPlugin("notalib");
-  try {
-    TSPI spi(notalib);
-    FAIL() << "a text file loaded";
-  } catch (const ESPIFOpenErrorSPI& e) {
-    EXPECT_EQ(e.Message(), Format(SSPIFOpenError, notalib.c_str()));
-  }
+  EXPECT_EQ(ErrorMessage<ESPIFOpenErrorSPI>([&] { TSPI spi(notalib); }),
+            Format(SSPIFOpenError, notalib.c_str()))
+      << "a text file loads";
   const std::string noinfo = TestPlugin("tp_noinfo");
-  try {
-    TSPI spi(noinfo);
-    FAIL() << "a library without GetPluginInfo loaded";
-  } catch (const ESPIInvalidSPI& e) {
-    EXPECT_EQ(e.Message(), Format(SSPIInvalidSPI, noinfo.c_str()));
-  }
+  EXPECT_EQ(ErrorMessage<ESPIInvalidSPI>([&] { TSPI spi(noinfo); }),
+            Format(SSPIInvalidSPI, noinfo.c_str()))
+      << "a library without GetPluginInfo loads";
   const std::string nopicture = TestPlugin("tp_nopicture");
   EXPECT_NO_THROW(TSPI{nopicture});  // as a plain plug-in it is fine
   EXPECT_THROW(TInSPI{nopicture}, ESPIInvalidSPI);
