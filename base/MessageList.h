@@ -180,3 +180,12 @@ LV_MESSAGE(TeeMsg_NoClipboard, "There is no clipboard to copy the picture to", "
 LV_MESSAGE(SNothingToSave,
            "There is no combined picture to save yet: load a visible and a hidden picture first.",
            "")
+
+// The reveal module: views, band and scores of a combined picture.
+LV_MESSAGE(SRevealEmptyPicture, "There is no picture to reveal: the combined picture is empty", "")
+LV_MESSAGE(SRevealInvalidBand,
+           "Invalid band (average %d, contrast %d): the average is 0 to 255 and the contrast "
+           "0 to the average's limit",
+           "")
+LV_MESSAGE(SRevealInvalidThumbnailSize, "Invalid thumbnail size %d (1 to %d)", "")
+LV_MESSAGE(SRevealSizesDiffer, "The pictures to compare differ in size (%d x %d and %d x %d)", "")

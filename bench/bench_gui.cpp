@@ -4,22 +4,28 @@
 // window at its start size and for a result window floated and enlarged to 1200 x 800,
 // each at 1:1 (a part of the picture exposed) and at Fit (the whole picture, every pixel
 // averaged into the window at each repaint), and the repaint at Fit alone. The result is
-// checked once before timing.
+// checked once before timing. With the Reveal window open, the same step for each kind of
+// view.
 #include <benchmark/benchmark.h>
 
 #include <memory>
 
 #include <QApplication>
+#include <QComboBox>
 #include <QDockWidget>
+#include <QLabel>
 #include <QPaintEvent>
+#include <QScrollArea>
 #include <QSlider>
 
 #include "app/gui/Dialogs.h"
 #include "app/gui/ImageBox.h"
 #include "app/gui/MainForm.h"
+#include "app/gui/RevealWindow.h"
 #include "bench/BenchPictures.h"
 #include "compose/ApplyInnerTone.h"
 #include "raster/Bitmap.h"
+#include "reveal/Views.h"
 
 namespace {
 
@@ -130,12 +136,64 @@ void BM_RepaintOnly_StartWindowFit(benchmark::State& state) {
   SliderStep(state, false, true, TZoom::zFit, false);
 }
 
+// With the Reveal window open beside the picture windows (the window 1400 x 800), showing
+// one view: the step, the Reveal window's refresh (band, scores from the score basis) and
+// the repaint of what both boxes show.
+void RevealStep(benchmark::State& state, TRevealView view) {
+  auto form = MakeForm(false, TZoom::zActualSize);
+  form->resize(1400, 800);
+  form->RevealAction->trigger();
+  form->RevealWindow->ViewBox->setCurrentText(ViewName(view));
+  QApplication::processEvents();
+  QSlider* slider = form->MinMaxTrackBar;
+  slider->setValue(60);
+  QApplication::processEvents();
+  if (!CheckStep(*form, TZoom::zActualSize, 128, 60) || !form->RevealWindow->ScoresFromBasis() ||
+      !form->RevealWindow->BandLabel->text().contains("contrast 60")) {
+    state.SkipWithError("the Reveal window does not follow the step");
+    return;
+  }
+  for (auto _ : state) {
+    slider->setValue(slider->value() == 60 ? 61 : 60);
+    QApplication::processEvents();  // the Reveal window's refresh
+    form->Image3->repaint();
+    form->RevealWindow->Box->repaint();
+  }
+  state.counters["reveal_px"] = double(form->RevealWindow->ScrollBox->viewport()->width()) *
+                                form->RevealWindow->ScrollBox->viewport()->height();
+}
+
+void BM_ContrastStep_RevealHidden(benchmark::State& s) {
+  RevealStep(s, TRevealView::rvHidden);
+}
+void BM_ContrastStep_RevealLevels(benchmark::State& s) {
+  RevealStep(s, TRevealView::rvLevels);
+}
+void BM_ContrastStep_RevealOdd(benchmark::State& s) {
+  RevealStep(s, TRevealView::rvOdd);
+}
+void BM_ContrastStep_RevealAverage(benchmark::State& s) {
+  RevealStep(s, TRevealView::rvAverage);
+}
+void BM_ContrastStep_RevealThumbnail(benchmark::State& s) {
+  RevealStep(s, TRevealView::rvThumbnail);
+}
+void BM_ContrastStep_RevealSheet(benchmark::State& s) {
+  RevealStep(s, TRevealView::rvSheet);
+}
+
 BENCHMARK(BM_ContrastStep_HandlerOnly)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 BENCHMARK(BM_ContrastStep_StartWindow)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 BENCHMARK(BM_ContrastStep_StartWindowFit)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 BENCHMARK(BM_ContrastStep_Result1200x800)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 BENCHMARK(BM_ContrastStep_Result1200x800Fit)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 BENCHMARK(BM_RepaintOnly_StartWindowFit)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK(BM_ContrastStep_RevealHidden)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK(BM_ContrastStep_RevealLevels)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK(BM_ContrastStep_RevealOdd)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK(BM_ContrastStep_RevealAverage)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK(BM_ContrastStep_RevealThumbnail)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK(BM_ContrastStep_RevealSheet)->Unit(benchmark::kMillisecond)->MinTime(1.0);
 
 }  // namespace
 

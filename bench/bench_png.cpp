@@ -30,7 +30,7 @@ constexpr int kWidth = 4000, kHeight = 3000;
 
 struct TBandCase {
   const char* name;
-  TBand band;
+  TToneBand band;
 };
 const TBandCase kBands[] = {{"A230C25", {230, 25}}, {"A128C127", {128, 127}}};
 

@@ -8,7 +8,7 @@
 #error "LUMIVEIL_VERSION names the program's version (set by export/CMakeLists.txt)"
 #endif
 
-std::string BandText(const TBand& band) {
+std::string BandText(const TToneBand& band) {
   return Format("average=%d contrast=%d version=%s", band.average, band.contrast, LUMIVEIL_VERSION);
 }
 

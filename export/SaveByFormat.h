@@ -8,17 +8,12 @@
 #include <string>
 
 #include "raster/PngWriter.h"
+#include "reveal/Band.h"
 
 class TBitmap;
 struct TGifSaveTarget;
 
 enum class TSaveFormat { sfBMP, sfGIF, sfPNG };
-
-// The band that squeezed the hidden picture's tones: the average and the contrast used.
-struct TBand {
-  int average = 128;
-  int contrast = 127;
-};
 
 struct TSaveOptions {
   // SaveByFormat(bitmap, name, TSaveFormat::sfPNG) saves with every other option unset.
@@ -28,7 +23,7 @@ struct TSaveOptions {
   // copy (without the panel's bevel), written as a palette PNG. Other formats ignore it.
   bool indexed = false;
   // PNG: the band recorded in the file's "Lumiveil" text chunk; none, no chunk.
-  std::optional<TBand> band;
+  std::optional<TToneBand> band;
   // GIF: the image box and chart that the save works on and that keep what it leaves in
   // them (the window's); a fresh pair as the window's form makes them when null.
   TGifSaveTarget* gif_target = nullptr;
@@ -40,7 +35,7 @@ struct TSaveOptions {
 inline constexpr const char kBandKeyword[] = "Lumiveil";
 
 // The chunk's text: "average=A contrast=C version=V", V the program's version.
-std::string BandText(const TBand& band);
+std::string BandText(const TToneBand& band);
 
 // Writes bitmap under exactly file_name in the chosen format, through the safe save (an
 // existing file is replaced only when the new one was written whole). Raises on failure.

@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
 # Runs the Linux and the Windows command-line tool (the latter under Wine) on the same
 # inputs and options and checks that they agree byte for byte: the files written, the exit
-# status and the messages on standard error. Covers synth to BMP, GIF and PNG (with its
-# band chunk, and the palette form), resize and convert to BMP and PNG, convert through
-# the PNG, JPEG and GIF plug-ins, and gif with every reduction mode, every ditherer, the
-# bit counts, both encoders, interlacing and the panel path. The PNG files are the same
-# only when both builds compress with the same zlib and libpng: their versions are
-# checked first (headers of this system and of scripts/win32-deps.sh's prefix).
+# status, the messages on standard error and what goes to standard output. Covers synth to
+# BMP, GIF and PNG (with its band chunk, and the palette form), resize and convert to BMP and
+# PNG, convert through the PNG, JPEG and GIF plug-ins, gif with every reduction mode, every
+# ditherer, the bit counts, both encoders, interlacing and the panel path, and reveal's views,
+# bands and scores (standard output too). The PNG files are the same only when both builds
+# compress with the same zlib and libpng: their versions are checked first (headers of this
+# system and of scripts/win32-deps.sh's prefix).
 #
 #   scripts/compare-win32.sh [LINUX_TOOL [WINDOWS_TOOL]]
 #
@@ -51,6 +52,11 @@ for f in palette.png rgba16.png grey16.png interlaced.png progressive.jpg grey.j
   cp "tests/data/plugins/$f" "$work/"
 done
 cp tests/data/bmpsuite/g/pal8.bmp "$work/eight.bmp"
+# A combined picture for reveal, and one of odd size.
+"$linux" synth "$work/coffee.bmp" "$work/chelsea.bmp" -o "$work/rv.bmp" --average 100 \
+  --contrast 40 >/dev/null
+"$linux" resize "$work/chelsea.bmp" "$work/odd.bmp" 301 99 >/dev/null
+"$linux" synth "$work/odd.bmp" "$work/coffee.bmp" -o "$work/rvodd.bmp" >/dev/null
 
 # compare NAME OUTPUT ARGS...: runs both tools with ARGS in the work folder; the string
 # OUT in ARGS stands for the output file. Each of two lanes takes every other case, so
@@ -78,6 +84,10 @@ compare() {
     ! cmp -s <(sed "s|$dir/linux/$out|OUT|g" "$work/$dir/linux/stderr") \
       <(sed "s|$dir/windows/$out|OUT|g; s|\r\$||" "$work/$dir/windows/stderr"); then
     problem="standard error differs: $(head -c 300 "$work/$dir/linux/stderr") vs $(head -c 300 "$work/$dir/windows/stderr")"
+  fi
+  if [ -z "$problem" ] &&
+    ! cmp -s "$work/$dir/linux/stdout" <(sed 's|\r$||' "$work/$dir/windows/stdout"); then
+    problem="standard output differs: $(head -c 300 "$work/$dir/linux/stdout") vs $(head -c 300 "$work/$dir/windows/stdout")"
   fi
   if [ -z "$problem" ]; then
     if [ -f "$work/$dir/linux/$out" ] || [ -f "$work/$dir/windows/$out" ]; then
@@ -151,6 +161,15 @@ cases() {
   compare "gif rle interlaced" g.gif gif eight.bmp OUT --compression rle --interlace
   compare "gif lzw" g.gif gif coffee.bmp OUT --reduction windows256 --compression lzw
   compare "gif defaults" g.gif gif coffee.bmp OUT
+  for view in even odd average thumbnail levels hidden sheet; do
+    compare "reveal $view" v.bmp reveal rv.bmp -o OUT --view "$view" --average 100 --contrast 40
+    compare "reveal $view, odd size, band found" v.bmp reveal rvodd.bmp -o OUT --view "$view"
+  done
+  for filter in bilinear nearest; do
+    compare "reveal sheet $filter" v.bmp reveal rvodd.bmp -o OUT --filter "$filter" --size 90
+  done
+  compare "reveal scores" v.bmp reveal rv.bmp -o OUT --visible coffee.bmp --hidden chelsea.bmp
+  compare "reveal bad view" v.bmp reveal rv.bmp -o OUT --view sideways
 }
 
 # run_lane N: the cases of lane N; its counts go to lane N's folder.

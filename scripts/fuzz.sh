@@ -23,7 +23,7 @@ shift $((OPTIND - 1))
 
 shared=${LUMIVEIL_SHARED:-$root/../shared}
 all=(fuzz_bmp_reader fuzz_bmp_roundtrip fuzz_stored_picture fuzz_jpeg_header fuzz_spi_dib
-  fuzz_plugin_png fuzz_plugin_jpeg fuzz_plugin_gif)
+  fuzz_plugin_png fuzz_plugin_jpeg fuzz_plugin_gif fuzz_stored_band)
 targets=("$@")
 [ ${#targets[@]} -eq 0 ] && targets=("${all[@]}")
 
@@ -39,6 +39,7 @@ seeds_of() {
     fuzz_spi_dib) echo "fuzz/seeds/fuzz_spi_dib" ;;
     fuzz_plugin_png) echo "tests/data/plugins/*.png tests/data/sdl2-image/*.png" ;;
     fuzz_plugin_gif) echo "tests/data/plugins/*.gif tests/data/sdl2-image/*.gif" ;;
+    fuzz_stored_band) echo "fuzz/seeds/fuzz_stored_band tests/data/plugins/*.png" ;;
   esac
 }
 # The option bytes (hex) each seed is also copied with: a target reads its options from the
@@ -55,7 +56,7 @@ dict_of() {
     fuzz_bmp_reader | fuzz_bmp_roundtrip | fuzz_spi_dib) echo bmp ;;
     fuzz_stored_picture) echo stored_picture ;;
     fuzz_jpeg_header | fuzz_plugin_jpeg) echo jpeg ;;
-    fuzz_plugin_png) echo png ;;
+    fuzz_plugin_png | fuzz_stored_band) echo png ;;
     fuzz_plugin_gif) echo gif ;;
   esac
 }

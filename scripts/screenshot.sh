@@ -4,7 +4,9 @@
 #                                  and cat (hidden) loaded and synthesized, at natural size;
 #   docs/screenshot-fit.png        a 12-megapixel pair (the same photos enlarged to
 #                                  4243 x 2828) at Fit, the window at its start size;
-#   docs/screenshot-fit-large.png  the same pair at Fit in a 1200 x 800 window.
+#   docs/screenshot-fit-large.png  the same pair at Fit in a 1200 x 800 window;
+#   docs/reveal.png                the first with the contrast at 40 and the Reveal tool
+#                                  window open beside the picture windows.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 [ -d build ] || cmake --preset default >/dev/null
@@ -23,4 +25,6 @@ shot --fit build/screenshot/visible-12mp.bmp build/screenshot/hidden-12mp.bmp 0 
   docs/screenshot-fit.png
 shot --window 1200x800 --fit build/screenshot/visible-12mp.bmp \
   build/screenshot/hidden-12mp.bmp 0 docs/screenshot-fit-large.png
-echo "Wrote docs/screenshot.png docs/screenshot-fit.png docs/screenshot-fit-large.png"
+shot --window 1180x560 --contrast 40 --reveal hidden samples/coffee.bmp samples/chelsea.bmp 180 \
+  docs/reveal.png
+echo "Wrote docs/screenshot.png docs/screenshot-fit.png docs/screenshot-fit-large.png docs/reveal.png"

@@ -164,7 +164,7 @@ const std::vector<TCommand>& Commands() {
        RunResize},
       {"synth",
        "VISIBLE HIDDEN -o OUT [--average A] [--contrast C] [--width X | --height Y] "
-       "[--preview] [--gif | --indexed]",
+       "[--preview] [--gif | --indexed] [--report]",
        "hide HIDDEN inside VISIBLE and save the combined picture",
        "  VISIBLE       the picture that shows\n"
        "  HIDDEN        the picture to hide; fitted to VISIBLE's size\n"
@@ -180,8 +180,51 @@ const std::vector<TCommand>& Commands() {
        "  --preview     only the checkerboard, without the tone mapping\n"
        "  --gif         write GIF as the window saves it (also when OUT ends in .gif)\n"
        "  --indexed     with OUT.png: the result reduced to the 256-colour halftone palette\n"
-       "                as the GIF save reduces it (without its bevel), as a palette PNG\n",
+       "                as the GIF save reduces it (without its bevel), as a palette PNG\n"
+       "  --report      then print the band used (average, contrast; a preview is unmapped:\n"
+       "                128 and 128) and the scores visible-psnr and hidden-psnr, as\n"
+       "                the help of reveal defines them\n",
        RunSynth},
+      {"reveal",
+       "RESULT -o OUT [--view V] [--size N] [--filter F] [--average A --contrast C]\n"
+       "       [--visible FILE] [--hidden FILE]",
+       "show what viewers make of a combined picture and get the hidden picture back",
+       "  RESULT         the combined picture to look at\n"
+       "  -o OUT         the file to write the view to: PNG when it ends in .png, else BMP\n"
+       "                 (- for standard output, as BMP, and the lines below then go to\n"
+       "                 standard error)\n"
+       "  --view V       what to write (default sheet):\n"
+       "                   even       the cells (2i, 2j): a half-size thumbnail that keeps\n"
+       "                              one pixel in four (the visible picture)\n"
+       "                   odd        the cells (2i + 1, 2j): that thumbnail at the other\n"
+       "                              phase (the hidden picture, tone-mapped)\n"
+       "                   average    each 2 x 2 block averaged: a half-size averaging\n"
+       "                              thumbnail\n"
+       "                   thumbnail  RESULT shrunk to a long side of N (--size, --filter)\n"
+       "                   levels     the band stretched to 0..255: darkened or brightened\n"
+       "                   hidden     the hidden picture recovered through the band\n"
+       "                   sheet      all of these side by side, captioned\n"
+       "  --size N       the thumbnail's long side, 1..65535 (default 256); never enlarges\n"
+       "  --filter F     the thumbnail's filter: area (average over each pixel's area, the\n"
+       "                 default), bilinear (at pixel centres) or nearest\n"
+       "  --average A --contrast C\n"
+       "                 the band the hidden picture was mapped into (C is lowered to the\n"
+       "                 limit of A with a note). Without them the band is the one a PNG\n"
+       "                 file records (written by synth), else it is found from the odd\n"
+       "                 cells' smallest and largest values (a few stray cells left out)\n"
+       "  --visible FILE the visible picture, for the visible score\n"
+       "  --hidden FILE  the hidden picture, for the hidden score\n"
+       "\n"
+       "Standard output gets one 'name: value' line each: band (given, stored or found),\n"
+       "average, contrast, version (of the program that stored the band), and with the\n"
+       "pictures the scores, each a PSNR in dB, 10 log10(255^2 / MSE), inf for MSE = 0:\n"
+       "  visible-psnr   RESULT against the visible picture fitted to RESULT's size, MSE\n"
+       "                 over all cells and channels: the higher, the less the hidden\n"
+       "                 picture shows in the normal view\n"
+       "  hidden-psnr    the hidden view's odd cells against the hidden picture fitted to\n"
+       "                 RESULT's size, MSE over the odd cells and channels: the higher, the\n"
+       "                 better the hidden picture comes back ('none' without odd cells)\n",
+       RunReveal},
       {"plugins", "",
        "list the Susie plug-ins found, the files skipped, and the picture format registry",
        "  (no arguments)\n", RunPlugins},

@@ -2,6 +2,7 @@
 // and the command table.
 #pragma once
 
+#include <cstdio>
 #include <map>
 #include <memory>
 #include <optional>
@@ -12,6 +13,7 @@
 
 class TBitmap;
 class TSPIs;
+struct TToneBand;
 
 // Exit status: 0 done; 1 bad usage; 2 an input could not be read or recognised; 3 the
 // work or the save failed.
@@ -83,6 +85,14 @@ int RunInfo(const std::vector<std::string>& args);
 int RunResize(const std::vector<std::string>& args);
 int RunSynth(const std::vector<std::string>& args);
 int RunPlugins(const std::vector<std::string>& args);
+int RunReveal(const std::vector<std::string>& args);
+
+// CmdReveal.cpp: the lines "visible-psnr: X" (with a visible picture) and "hidden-psnr: Y"
+// (with a hidden picture) of the combined picture `result` made with `band`; each picture
+// is first fitted to the result's size.
+void PrintScores(std::FILE* stream, const TBitmap& result, const TBitmap* visible,
+                 const TBitmap* hidden, const TToneBand& band);
+
 // The gif command's options, with the words of the GIF library's enumerations.
 const char* GifHelp();
 

@@ -10,6 +10,7 @@
 #include "export/SaveByFormat.h"
 #include "raster/Bitmap.h"
 #include "raster/BmpFormat.h"
+#include "reveal/Band.h"
 
 namespace {
 
@@ -34,7 +35,7 @@ void CheckScaledSize(const TBitmap& visible, std::optional<int> width, std::opti
 
 int RunSynth(const std::vector<std::string>& argv) {
   const TArgs args(argv, {"-o", "--average", "--contrast", "--width", "--height"},
-                   {"--preview", "--gif", "--indexed"});
+                   {"--preview", "--gif", "--indexed", "--report"});
   if (args.Positional().size() != 2) throw UsageError{"synth takes VISIBLE and HIDDEN"};
   const auto out = args.Value("-o");
   if (!out || out->empty()) throw UsageError{"synth needs an output file: -o OUT"};
@@ -85,7 +86,15 @@ int RunSynth(const std::vector<std::string>& argv) {
     work.Synthesize();
   // A PNG records the band its hidden cells were mapped into; a preview maps none.
   if (save.format == TSaveFormat::sfPNG && work.ResultToneMapped())
-    save.band = TBand{work.Average(), work.Contrast()};
+    save.band = TToneBand{work.Average(), work.Contrast()};
   SaveByFormat(work.ResultBitmap(), *out, save);
+  if (args.Flag("--report")) {
+    // The band the odd cells hold: a preview leaves them unmapped, the identity band.
+    const TToneBand band =
+        args.Flag("--preview") ? kIdentityBand : TToneBand{work.Average(), work.Contrast()};
+    std::FILE* report = *out == "-" ? stderr : stdout;
+    std::fprintf(report, "average: %d\ncontrast: %d\n", band.average, band.contrast);
+    PrintScores(report, work.ResultBitmap(), &work.ExternalBitmap(), &work.InnerBitmap(), band);
+  }
   return kExitOk;
 }

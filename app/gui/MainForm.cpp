@@ -18,6 +18,7 @@
 #include "app/gui/GifSave.h"
 #include "app/gui/ImageBox.h"
 #include "app/gui/PictureWindow.h"
+#include "app/gui/RevealWindow.h"
 #include "base/Exceptions.h"
 #include "base/Messages.h"
 #include "export/SaveByFormat.h"
@@ -82,6 +83,7 @@ TMainForm::TMainForm(std::unique_ptr<TFormDialogs> dialogs,
   work_->OnControlsChanged = [this] { UpdateControls(); };
   open_filter_ = BuildOpenFilter(SPIs);
 
+  CreateRevealWindow();
   CreateActions();
   UpdateControls();
   UpdateActions();
@@ -136,6 +138,7 @@ void TMainForm::RunOnResult(const std::function<void()>& command) {
 }
 
 void TMainForm::ShowSlot(TSlot slot) {
+  if (RevealWindow) RevealWindow->SlotShown(slot);
   switch (slot) {
     case TSlot::slExternal:
       Image1->Show(&work_->ExternalBitmap());

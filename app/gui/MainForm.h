@@ -30,6 +30,7 @@ class QSlider;
 class QSpinBox;
 class QToolButton;
 class TImageBox;
+class TRevealWindow;
 
 class TMainForm : public QMainWindow {
   Q_OBJECT
@@ -136,6 +137,9 @@ class TMainForm : public QMainWindow {
   QAction* ZoomActualSizeAction = nullptr;
   QAction* LinkViewsAction = nullptr;  // checkable, checked at start
   QAction* ExportPngAction = nullptr;
+  // RevealWindow.cpp: the "Reveal" tool window and the action that opens and closes it.
+  TRevealWindow* RevealWindow = nullptr;
+  QAction* RevealAction = nullptr;
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -152,6 +156,7 @@ class TMainForm : public QMainWindow {
   void CentreOnScreen();
   // Which actions can run now (all of them while the window holds its slots).
   void UpdateActions();
+  void CreateRevealWindow();  // RevealWindow.cpp
 
   // Sets the edits, the contrast slider and MaxLabel from the model without raising
   // their change handlers.

@@ -327,6 +327,7 @@ void TMainForm::CreateActions() {
   // Every command of the window, in one table: its name, the caption the form gives it,
   // what its tool tip says, its shortcuts (the first is the one shown) and its handler.
   // Shortcuts work in every window of the program, so also in a floated picture window.
+  // An action made already (the Reveal window's own) is taken as it is and only named.
   struct TCommand {
     QAction*& action;
     const char* name;
@@ -421,9 +422,18 @@ void TMainForm::CreateActions() {
        "each",
        {QKeySequence(Qt::CTRL | Qt::Key_L)},
        nullptr},
+      // Ctrl+R is Resize's, so the Reveal window takes Ctrl+Shift+R: still R, and free.
+      {RevealAction,
+       "RevealAction",
+       "Reveal",
+       "Open or close the Reveal window: what viewers make of the result, and the hidden "
+       "picture got back",
+       {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_R)},
+       nullptr},
   };
   for (const TCommand& c : commands) {
-    auto* a = new QAction(c.text, this);
+    QAction* a = c.action ? c.action : new QAction(this);
+    a->setText(c.text);
     a->setObjectName(c.name);
     a->setShortcuts(c.shortcuts);
     a->setShortcutContext(Qt::ApplicationShortcut);

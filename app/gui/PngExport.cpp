@@ -42,7 +42,7 @@ void TMainForm::ExportPngClick() {
   TSaveOptions save(TSaveFormat::sfPNG);
   save.indexed = choice->indexed;
   // The band goes into the file only when the hidden cells were mapped into it.
-  if (work_->ResultToneMapped()) save.band = TBand{work_->Average(), work_->Contrast()};
+  if (work_->ResultToneMapped()) save.band = TToneBand{work_->Average(), work_->Contrast()};
   const std::string file = QFile::encodeName(choice->file_name).toStdString();
   Run([&] { SaveByFormat(work_->ResultBitmap(), file, save); }, "Saving");
 }

@@ -65,7 +65,7 @@ TEST(SaveByFormat, BmpAndGifAreTheirWritersOwnBytesUnderTheNameAsTyped) {
 TEST(SaveByFormat, APngRecordsTheBandOnlyWhenGivenOne) {
   TempDir dir;
   TSaveOptions options(TSaveFormat::sfPNG);
-  options.band = TBand{200, 55};
+  options.band = TToneBand{200, 55};
   SaveByFormat(Result(), dir.File("banded.png"), options);
   SaveByFormat(Result(), dir.File("plain.png"), TSaveFormat::sfPNG);
   const TPngFacts banded = ReadPngFacts(ReadBytes(dir.File("banded.png")));
@@ -86,7 +86,7 @@ TEST(SaveByFormat, ThePalettePngIsTheGifSavesHalftoneCopy) {
   TempDir dir;
   TSaveOptions options(TSaveFormat::sfPNG);
   options.indexed = true;
-  options.band = TBand{230, 25};
+  options.band = TToneBand{230, 25};
   SaveByFormat(Result(), dir.File("indexed.png"), options);
   const TPngFacts png = ReadPngFacts(ReadBytes(dir.File("indexed.png")));
   ASSERT_EQ(png.error, "");

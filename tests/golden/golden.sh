@@ -137,3 +137,33 @@ run convert/from-gif.png c.png convert pal.gif c.png
 run resize/coffee/601x401.png r.png resize "$vis" r.png 601 401
 run resize/rocket/123x456.png r.png resize "$samples/rocket.jpg" r.png 123 456
 run resize/big/1000x750.png r.png resize big.bmp r.png 1000 750
+# reveal: every view of a combined picture with the band given, found and lowered, the
+# thumbnail's filters, the odd and degenerate sizes, the 12-megapixel pair, and the band and
+# scores it prints; synth --report
+"$bin" synth "$vis" "$hid" -o rv.bmp --average 100 --contrast 40 >/dev/null
+"$bin" synth odd.bmp oddhid.bmp -o rvodd.bmp --average 230 --contrast 25 >/dev/null
+"$bin" synth col.bmp "$hid" -o rvcol.bmp >/dev/null
+"$bin" synth row.bmp "$hid" -o rvrow.bmp >/dev/null
+"$bin" synth one.bmp "$hid" -o rvone.bmp >/dev/null
+"$bin" synth big.bmp bighid.bmp -o rvbig.bmp --average 128 --contrast 60 >/dev/null
+for v in even odd average thumbnail levels hidden sheet; do
+  run "reveal/$v" r.bmp reveal rv.bmp -o r.bmp --view "$v" --average 100 --contrast 40
+done
+run reveal/found r.bmp reveal rv.bmp -o r.bmp
+for f in area bilinear nearest; do
+  run "reveal/thumbnail-$f-100" r.bmp reveal rv.bmp -o r.bmp --view thumbnail --filter "$f" --size 100
+  run "reveal/sheet-$f" r.bmp reveal rvodd.bmp -o r.bmp --filter "$f"
+done
+for p in rvodd rvcol rvrow rvone; do
+  for v in odd average hidden sheet; do
+    run "reveal/$p/$v" r.bmp reveal "$p.bmp" -o r.bmp --view "$v"
+  done
+done
+run reveal/big-sheet r.bmp reveal rvbig.bmp -o r.bmp --average 128 --contrast 60
+run reveal/big-hidden r.bmp reveal rvbig.bmp -o r.bmp --view hidden --average 128 --contrast 60
+run reveal/big-found - reveal rvbig.bmp -o r.bmp --view odd
+run reveal/lowered - reveal rv.bmp -o r.bmp --view levels --average 200 --contrast 99
+run reveal/scores - reveal rv.bmp -o r.bmp --view even --visible "$vis" --hidden "$hid"
+run reveal/scores-found - reveal rvodd.bmp -o r.bmp --view even --visible odd.bmp --hidden oddhid.bmp
+run synth/report - synth "$vis" "$hid" -o s.bmp --average 100 --contrast 40 --report
+run synth/report-preview - synth "$vis" "$hid" -o s.bmp --preview --report

@@ -30,6 +30,7 @@
 #include "app/gui/ImageBox.h"
 #include "app/gui/MainForm.h"
 #include "app/gui/PictureWindow.h"
+#include "app/gui/RevealWindow.h"
 #include "base/Messages.h"
 #include "compose/ApplyInnerTone.h"
 #include "susie/Spibmp.h"
@@ -255,6 +256,7 @@ class tst_Controls : public QObject {
     QTest::newRow("fit") << "ZoomFitAction" << QKeySequence("Ctrl+0");
     QTest::newRow("1:1") << "ZoomActualSizeAction" << QKeySequence("Ctrl+1");
     QTest::newRow("link") << "LinkViewsAction" << QKeySequence("Ctrl+L");
+    QTest::newRow("reveal") << "RevealAction" << QKeySequence("Ctrl+Shift+R");
     QTest::newRow("quit") << "QuitAction" << QKeySequence("Ctrl+Q");
   }
   void everyShortcutRunsItsCommand() {
@@ -281,6 +283,7 @@ class tst_Controls : public QObject {
     if (action == "ZoomOutAction") QCOMPARE(form->ScrollBox3->Scale(), 0.5);
     if (action == "ZoomFitAction") QVERIFY(form->ScrollBox1->Fitting());
     if (action == "LinkViewsAction") QVERIFY(!form->PictureViews->Linked());
+    if (action == "RevealAction") QVERIFY(!form->RevealWindow->isHidden());
     if (action == "QuitAction") QVERIFY(!form->isVisible());
   }
 

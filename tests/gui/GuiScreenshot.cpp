@@ -2,18 +2,23 @@
 // window (at its start size, or WxH), loads the two pictures as a person would (the visible
 // one, its width typed into the x edit unless WIDTH is 0, the hidden one), synthesizes,
 // zooms the three linked picture windows (Fit, or a scale such as 0.25 or 4), and saves a
-// picture of the window as the X server shows it. Run it under xvfb-run with the xcb
-// platform (scripts/screenshot.sh).
+// picture of the window as the X server shows it. With --contrast C the contrast slider is
+// set before the synthesis; with --reveal VIEW the Reveal tool window is opened beside the
+// picture windows showing that view (even, odd, ..., sheet). Run it under xvfb-run with the
+// xcb platform (scripts/screenshot.sh).
 #include <cstdio>
 
 #include <QAction>
 #include <QApplication>
+#include <QComboBox>
 #include <QLineEdit>
 #include <QPixmap>
 #include <QScreen>
+#include <QSlider>
 #include <QTimer>
 
 #include "app/gui/MainForm.h"
+#include "app/gui/RevealWindow.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
@@ -22,6 +27,8 @@ int main(int argc, char** argv) {
   QSize window;
   bool fit = false;
   double zoom = 1.0;
+  int contrast = -1;
+  QString reveal;
   while (args.size() > 1 && args[0].startsWith("--")) {
     const QString option = args.takeFirst();
     if (option == "--fit") {
@@ -31,14 +38,18 @@ int main(int argc, char** argv) {
       if (wh.size() == 2) window = QSize(wh[0].toInt(), wh[1].toInt());
     } else if (option == "--zoom" && !args.isEmpty()) {
       zoom = args.takeFirst().toDouble();
+    } else if (option == "--contrast" && !args.isEmpty()) {
+      contrast = args.takeFirst().toInt();
+    } else if (option == "--reveal" && !args.isEmpty()) {
+      reveal = args.takeFirst();
     } else {
       args.clear();
     }
   }
   if (args.size() != 4 || zoom <= 0) {
     std::fprintf(stderr,
-                 "usage: gui_screenshot [--window WxH] [--fit | --zoom SCALE] VISIBLE HIDDEN "
-                 "WIDTH OUT.png\n");
+                 "usage: gui_screenshot [--window WxH] [--fit | --zoom SCALE] [--contrast C] "
+                 "[--reveal VIEW] VISIBLE HIDDEN WIDTH OUT.png\n");
     return 1;
   }
   TMainForm form;
@@ -57,7 +68,12 @@ int main(int argc, char** argv) {
     form.XEditChange();
   }
   form.LoadHiddenFile(args[1]);
+  if (contrast >= 0) form.MinMaxTrackBar->setValue(contrast);
   form.synthesizeButtonClick();
+  if (!reveal.isEmpty()) {
+    form.RevealAction->trigger();
+    form.RevealWindow->ViewBox->setCurrentText(reveal);
+  }
   int status = 1;
   // Let the window map and lay out before zooming, and paint before the X server's picture
   // is taken.

@@ -1,0 +1,277 @@
+#include "app/gui/RevealWindow.h"
+
+#include <cmath>
+#include <cstring>
+#include <exception>
+
+#include <QAbstractButton>
+#include <QAction>
+#include <QComboBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QScrollArea>
+#include <QSpinBox>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include "app/gui/ImageBox.h"
+#include "app/gui/MainForm.h"
+#include "reveal/Band.h"
+#include "reveal/Scores.h"
+
+namespace {
+
+// The band of the result's odd cells: the sliders' once a slider or Synthesize has mapped
+// them, the identity band while they hold the hidden picture unmapped (the preview).
+TToneBand BandOf(const TWorkflow& work) {
+  return work.ResultToneMapped() ? TToneBand{work.Average(), work.Contrast()} : kIdentityBand;
+}
+
+bool HasResult(const TWorkflow* work) {
+  return work != nullptr && !work->ResultBitmap().Empty() &&
+         work->ResultBitmap().BitsPerPixel() == 24;
+}
+
+bool SameSize(const TBitmap& a, const TBitmap& b) {
+  return a.Width() == b.Width() && a.Height() == b.Height() && !a.Empty() && !b.Empty();
+}
+
+QString Decibels(double psnr) {
+  return std::isinf(psnr) ? QStringLiteral("inf") : QString::number(psnr, 'f', 2) + " dB";
+}
+
+}  // namespace
+
+TRevealBox::TRevealBox(TModel model, QWidget* parent) : QWidget(parent), model_(std::move(model)) {
+  setAttribute(Qt::WA_OpaquePaintEvent, false);
+}
+
+void TRevealBox::SetView(const TViewOptions& options) {
+  options_ = options;
+  whole_.reset();
+  size_ = {};
+  const TWorkflow* work = model_();
+  if (HasResult(work)) {
+    const TBitmap& result = work->ResultBitmap();
+    size_ = ViewSize(result.Width(), result.Height(), options_);
+    if (!ViewHasParts(options_)) {
+      whole_ = std::make_unique<TBitmap>();
+      MakeView(result, options_, *whole_);
+    }
+  }
+  setFixedSize(std::max(1, size_.width), std::max(1, size_.height));
+  update();
+}
+
+QSize TRevealBox::sizeHint() const {
+  return QSize(size_.width, size_.height);
+}
+
+void TRevealBox::PaintedPart(const QRect& part, TBitmap& out) const {
+  if (whole_) {
+    PrepareRaster(out, part.width(), part.height());
+    for (int y = 0; y < part.height(); ++y)
+      std::memcpy(out.Scanline(y), whole_->ConstScanline(part.y() + y) + 3 * part.x(),
+                  3 * static_cast<size_t>(part.width()));
+  } else {
+    MakeViewPart(model_()->ResultBitmap(), options_, part.x(), part.y(), part.width(),
+                 part.height(), out);
+  }
+}
+
+void TRevealBox::paintEvent(QPaintEvent* event) {
+  const TWorkflow* work = model_();
+  const QRect part = event->rect() & QRect(0, 0, size_.width, size_.height);
+  if (part.isEmpty() || !HasResult(work)) return;
+  // The result may have changed since the view was set (the refresh is on its way): a
+  // view of another size waits for it.
+  const TBitmap& result = work->ResultBitmap();
+  if (!whole_ && !(ViewSize(result.Width(), result.Height(), options_) == size_)) return;
+  try {
+    TBitmap pixels;
+    PaintedPart(part, pixels);
+    QPainter painter(this);
+    painter.drawImage(part.topLeft(), RasterPart(pixels, 0, 0, part.width(), part.height()));
+  } catch (const std::exception&) {
+    // A view that cannot be made leaves the box blank; painting never raises.
+  }
+}
+
+TRevealWindow::TRevealWindow(TRevealBox::TModel model, QWidget* parent)
+    : QDockWidget("Reveal", parent), model_(std::move(model)) {
+  setObjectName("RevealWindow");
+  setFeatures(QDockWidget::DockWidgetMovable | QDockWidget::DockWidgetFloatable |
+              QDockWidget::DockWidgetClosable);
+  auto* client = new QWidget;
+  auto* layout = new QVBoxLayout(client);
+  layout->setContentsMargins(4, 4, 4, 4);
+  auto* controls = new QHBoxLayout;
+  ViewBox = new QComboBox;
+  ViewBox->setObjectName("ViewBox");
+  for (TRevealView v : kAllViews) ViewBox->addItem(ViewName(v));
+  // The hidden picture as it comes back: what the window is most often opened for.
+  ViewBox->setCurrentText(ViewName(TRevealView::rvHidden));
+  ViewBox->setToolTip(
+      "even: the cells a half-size thumbnail keeps (the visible picture); odd: the other "
+      "phase (the hidden picture, tone-mapped); average: a half-size averaging thumbnail; "
+      "thumbnail: shrunk as viewers shrink it; levels: the band stretched, as darkening or "
+      "brightening shows it; hidden: the hidden picture recovered; sheet: all of them");
+  FilterBox = new QComboBox;
+  FilterBox->setObjectName("FilterBox");
+  for (TThumbnailFilter f : kAllFilters) FilterBox->addItem(FilterName(f));
+  FilterBox->setToolTip("How the thumbnail is shrunk: area averaging, bilinear or nearest");
+  SizeBox = new QSpinBox;
+  SizeBox->setObjectName("SizeBox");
+  SizeBox->setRange(1, kMaxThumbnailSize);
+  SizeBox->setValue(kDefaultThumbnailSize);
+  SizeBox->setToolTip("The thumbnail's long side in pixels");
+  controls->addWidget(new QLabel("View"));
+  controls->addWidget(ViewBox);
+  controls->addWidget(new QLabel("Thumbnail"));
+  controls->addWidget(FilterBox);
+  controls->addWidget(SizeBox);
+  controls->addStretch();
+  layout->addLayout(controls);
+  ScrollBox = new QScrollArea;
+  ScrollBox->setObjectName("RevealScrollBox");
+  ScrollBox->setWidgetResizable(false);
+  ScrollBox->setBackgroundRole(QPalette::Dark);
+  ScrollBox->setMinimumSize(300, 220);
+  Box = new TRevealBox(model_);
+  Box->setObjectName("RevealBox");
+  ScrollBox->setWidget(Box);
+  layout->addWidget(ScrollBox, 1);
+  BandLabel = new QLabel;
+  BandLabel->setObjectName("BandLabel");
+  ScoreLabel = new QLabel;
+  ScoreLabel->setObjectName("ScoreLabel");
+  ScoreLabel->setToolTip(
+      "Each a PSNR in dB, 10 log10(255^2 / MSE). visible: the result against the visible "
+      "picture over all cells (higher: the hidden picture shows less); hidden: the hidden "
+      "view's odd cells against the hidden picture (higher: it comes back truer)");
+  layout->addWidget(BandLabel);
+  layout->addWidget(ScoreLabel);
+  setWidget(client);
+
+  const auto changed = [this] { Refresh(); };
+  connect(ViewBox, &QComboBox::currentIndexChanged, this, changed);
+  connect(FilterBox, &QComboBox::currentIndexChanged, this, changed);
+  connect(SizeBox, &QSpinBox::valueChanged, this, changed);
+  connect(this, &QDockWidget::visibilityChanged, this, [this](bool visible) {
+    if (visible) Refresh();
+  });
+}
+
+TRevealWindow::~TRevealWindow() = default;
+
+void TRevealWindow::SlotShown(TSlot slot) {
+  if (slot != TSlot::slResult) pictures_changed_ = true;
+  ScheduleRefresh();
+}
+
+void TRevealWindow::ScheduleRefresh() {
+  if (pending_) return;
+  pending_ = true;
+  QTimer::singleShot(0, this, [this] {
+    if (pending_) Refresh();
+  });
+}
+
+void TRevealWindow::Refresh() {
+  pending_ = false;
+  if (isHidden()) return;  // brought up to date when it opens
+  const TWorkflow* work = model_();
+  FilterBox->setEnabled(ViewBox->currentIndex() == static_cast<int>(TRevealView::rvThumbnail) ||
+                        ViewBox->currentIndex() == static_cast<int>(TRevealView::rvSheet));
+  SizeBox->setEnabled(FilterBox->isEnabled());
+  if (!HasResult(work)) {
+    Box->SetView({});
+    BandLabel->setText("No combined picture yet: load a visible and a hidden picture.");
+    ScoreLabel->clear();
+    return;
+  }
+  TViewOptions options;
+  options.view = static_cast<TRevealView>(ViewBox->currentIndex());
+  options.filter = static_cast<TThumbnailFilter>(FilterBox->currentIndex());
+  options.size = SizeBox->value();
+  options.band = BandOf(*work);
+  try {
+    Box->SetView(options);
+  } catch (const std::exception& e) {
+    Box->SetView({});
+    BandLabel->setText(QString("The view cannot be made: ") + e.what());
+    return;
+  }
+  BandLabel->setText(work->ResultToneMapped()
+                         ? QString("Band: average %1, contrast %2 (%3 .. %4), from the sliders")
+                               .arg(options.band.average)
+                               .arg(options.band.contrast)
+                               .arg(options.band.average - options.band.contrast)
+                               .arg(options.band.average + options.band.contrast)
+                         : QString("Band: none yet, the checkerboard is not tone-mapped "
+                                   "(shown as average 128, contrast 128)"));
+  UpdateScores(*work, options.band);
+}
+
+void TRevealWindow::UpdateScores(const TWorkflow& work, const TToneBand& band) {
+  scores_from_basis_ = false;
+  const TBitmap& result = work.ResultBitmap();
+  const TBitmap& visible = work.ExternalBitmap();
+  const TBitmap& hidden = work.InnerBitmap();
+  if (pictures_changed_) {
+    basis_.reset();
+    result_checked_ = false;
+    pictures_changed_ = false;
+  }
+  if (!work.ExternalLoaded() || !work.InnerLoaded()) {
+    ScoreLabel->setText("Scores: with both pictures loaded");
+    return;
+  }
+  if (!SameSize(result, visible) || !SameSize(result, hidden) || visible.BitsPerPixel() != 24 ||
+      hidden.BitsPerPixel() != 24) {
+    ScoreLabel->setText("Scores: after Synthesize (the result is not the pictures' size)");
+    return;
+  }
+  double visible_psnr = 0;
+  std::optional<double> hidden_psnr;
+  try {
+    if (!basis_) basis_ = std::make_unique<TScoreBasis>(visible, hidden);
+    // Once the result is the pictures' synthesis with its band, every slider step and
+    // synthesis keeps it one (they map its odd cells from the same hidden picture); only a
+    // changed picture, which resets the check, can make it otherwise.
+    if (!result_checked_) result_checked_ = IsSynthesisOf(result, visible, hidden, band);
+    if (result_checked_) {
+      visible_psnr = basis_->VisiblePsnr(band);
+      hidden_psnr = basis_->HiddenPsnr(band);
+      scores_from_basis_ = true;
+    } else {
+      visible_psnr = VisiblePsnr(result, visible);
+      hidden_psnr = HiddenPsnr(result, hidden, band);
+    }
+  } catch (const std::exception& e) {
+    ScoreLabel->setText(QString("Scores cannot be made: ") + e.what());
+    return;
+  }
+  ScoreLabel->setText(QString("Visible PSNR %1    Hidden PSNR %2")
+                          .arg(Decibels(visible_psnr))
+                          .arg(hidden_psnr ? Decibels(*hidden_psnr) : QString("none")));
+}
+
+void TMainForm::CreateRevealWindow() {
+  RevealWindow = new TRevealWindow([this]() -> const TWorkflow* { return Work(); }, this);
+  // Beside the three picture windows, in their row; closed at start, so that the window
+  // first shows the form's own layout.
+  addDockWidget(Qt::TopDockWidgetArea, RevealWindow);
+  splitDockWidget(ToolWindow974, RevealWindow, Qt::Horizontal);
+  RevealWindow->hide();
+  // The dock's own buttons are controls of the window too.
+  if (auto* button = RevealWindow->findChild<QAbstractButton*>("qt_dockwidget_floatbutton"))
+    button->setToolTip("Float the Reveal window, or dock it again (or double-click its title)");
+  if (auto* button = RevealWindow->findChild<QAbstractButton*>("qt_dockwidget_closebutton"))
+    button->setToolTip("Close the Reveal window");
+  // The dock's own action opens and closes it (and sits in the dock windows' menu); the
+  // actions table gives it its caption, shortcut and tool tip.
+  RevealAction = RevealWindow->toggleViewAction();
+}

@@ -1,0 +1,92 @@
+// The "Reveal" tool window: the chosen view of the current result (what viewers make of
+// it, the hidden picture recovered), the band its odd cells hold and, with both pictures
+// loaded, the two scores. Closed at start; the main window's "Reveal" action (Ctrl+Shift+R, also
+// in the window's dock menu) opens and closes it. It follows every slider step, synthesis
+// and load: the main window tells it which slot it showed, and it brings itself up to date
+// once the command has finished.
+//
+// At a slider step the view is made only for the part the window shows, and the scores come
+// from a score basis of the two pictures (TScoreBasis), checked once against the result,
+// so a step costs little beyond the step itself; the sheet and the area thumbnail need the
+// whole picture and are made whole.
+#pragma once
+
+#include <functional>
+#include <memory>
+
+#include <QDockWidget>
+
+#include "compose/Workflow.h"
+#include "raster/Bitmap.h"
+#include "reveal/Views.h"
+
+class QComboBox;
+class QLabel;
+class QScrollArea;
+class QSpinBox;
+class TScoreBasis;
+
+// Paints a view of the model's result: a part at a time for views that have parts, from a
+// view made whole otherwise. It keeps no copy of the result, so the slider steps keep
+// writing the result's store in place.
+class TRevealBox : public QWidget {
+  Q_OBJECT
+
+ public:
+  using TModel = std::function<const TWorkflow*()>;
+  explicit TRevealBox(TModel model, QWidget* parent = nullptr);
+  // Shows the view of the model's result with the options (nothing without a result).
+  void SetView(const TViewOptions& options);
+  const TViewOptions& Options() const { return options_; }
+  // The view made whole (for the views without parts), or null.
+  const TBitmap* WholeView() const { return whole_ ? &*whole_ : nullptr; }
+  // The pixels of the view's part as painted.
+  void PaintedPart(const QRect& part, TBitmap& out) const;
+  QSize sizeHint() const override;
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+
+ private:
+  TModel model_;
+  TViewOptions options_;
+  TViewSize size_;
+  std::unique_ptr<TBitmap> whole_;
+};
+
+class TRevealWindow : public QDockWidget {
+  Q_OBJECT
+
+ public:
+  TRevealWindow(TRevealBox::TModel model, QWidget* parent = nullptr);
+  ~TRevealWindow() override;
+
+  // A slot was shown anew: the pictures or the result changed. Brings the window up to
+  // date when the event loop next runs (several changes of one command once).
+  void SlotShown(TSlot slot);
+  // Brings view, band and scores up to date now (when the window is open).
+  void Refresh();
+  // Whether the scores came from the score basis at the last refresh (for tests).
+  bool ScoresFromBasis() const { return scores_from_basis_; }
+
+  QComboBox* ViewBox = nullptr;
+  QComboBox* FilterBox = nullptr;
+  QSpinBox* SizeBox = nullptr;
+  QScrollArea* ScrollBox = nullptr;
+  TRevealBox* Box = nullptr;
+  QLabel* BandLabel = nullptr;
+  QLabel* ScoreLabel = nullptr;
+
+ private:
+  void ScheduleRefresh();
+  void UpdateScores(const TWorkflow& work, const TToneBand& band);
+
+  TRevealBox::TModel model_;
+  bool pending_ = false;
+  bool pictures_changed_ = true;
+  // The basis of the visible and hidden pictures, and whether the result was found to be
+  // their synthesis (after which every slider step and synthesis keeps it one).
+  std::unique_ptr<TScoreBasis> basis_;
+  bool result_checked_ = false;
+  bool scores_from_basis_ = false;
+};

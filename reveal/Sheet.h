@@ -1,0 +1,34 @@
+// The sheet: the six views of a combined picture side by side, three to a row (even, odd,
+// average; thumbnail, levels, hidden), each shrunk by area averaging to at most
+// kMaxTileSide pixels on its long side (never enlarged) and captioned above with its name
+// in the built-in caption font (CaptionFont.h), light grey on dark grey.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "reveal/Views.h"
+
+inline constexpr int kMaxTileSide = 512;
+inline constexpr int kSheetMargin = 8;  // around the sheet and between tiles
+inline constexpr int kSheetBackground = 48;
+inline constexpr int kCaptionInk = 224;
+
+struct TSheetTile {
+  TRevealView view;
+  std::string caption;
+  int left = 0, top = 0;  // of the tile's picture; its caption sits above it
+  TViewSize size;         // of the tile's picture
+};
+
+struct TSheetLayout {
+  TViewSize size;
+  std::vector<TSheetTile> tiles;
+  int caption_height = 0;
+};
+
+// Where everything goes on the sheet of a W x H picture.
+TSheetLayout SheetLayout(int width, int height, const TViewOptions& options);
+
+// Makes the sheet of `result` into `sheet` (see MakeView).
+void MakeSheet(const TBitmap& result, const TViewOptions& options, TBitmap& sheet);

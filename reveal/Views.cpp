@@ -1,0 +1,378 @@
+#include "reveal/Views.h"
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "base/Exceptions.h"
+#include "base/Format.h"
+#include "base/Messages.h"
+#include "compose/ResizeBitmap.h"
+#include "raster/Bitmap.h"
+#include "reveal/Sheet.h"
+#include "reveal/ViewRows.h"
+
+namespace {
+
+const char* const kViewNames[] = {"even",   "odd",    "average", "thumbnail",
+                                  "levels", "hidden", "sheet"};
+const char* const kFilterNames[] = {"area", "bilinear", "nearest"};
+
+// Writes the pixels from .. to - 1 of one view row into out.
+class TViewRows {
+ public:
+  virtual ~TViewRows() = default;
+  virtual void Row(int y, int from, int to, uint8_t* out) = 0;
+};
+
+class TEvenRows : public TViewRows {
+ public:
+  explicit TEvenRows(const TBitmap& r) : r_(r) {}
+  void Row(int y, int from, int to, uint8_t* out) override {
+    GatherCells(r_.ConstScanline(2 * y), out, 2 * from, to - from);
+  }
+
+ private:
+  const TBitmap& r_;
+};
+
+class TOddRows : public TViewRows {
+ public:
+  explicit TOddRows(const TBitmap& r) : r_(r) {}
+  void Row(int y, int from, int to, uint8_t* out) override {
+    if (r_.Width() >= 2) {
+      GatherCells(r_.ConstScanline(2 * y), out, 2 * from + 1, to - from);
+    } else if (r_.Height() >= 2) {
+      std::memcpy(out, r_.ConstScanline(2 * y + 1), 3);  // one pixel wide: the odd rows
+    } else {
+      std::memset(out, 128, 3);  // 1 x 1: no odd cell
+    }
+  }
+
+ private:
+  const TBitmap& r_;
+};
+
+class TAverageRows : public TViewRows {
+ public:
+  explicit TAverageRows(const TBitmap& r) : r_(r) {}
+  void Row(int y, int from, int to, uint8_t* out) override {
+    const uint8_t* bottom = 2 * y + 1 < r_.Height() ? r_.ConstScanline(2 * y + 1) : nullptr;
+    AverageRow(r_.ConstScanline(2 * y), bottom, out, from, to, r_.Width());
+  }
+
+ private:
+  const TBitmap& r_;
+};
+
+// The stretch of levels: round((v - (A - C)) * 255 / 2C) clamped, i.e. the floor of
+// (255 d + C) / 2C for d = v - (A - C) >= 0.
+uint8_t LevelsByte(int v, const TToneBand& band) {
+  const int c = band.contrast;
+  const int d = v - (band.average - c);
+  if (c == 0) return d < 0 ? 0 : d == 0 ? 128 : 255;
+  if (d <= 0) return 0;
+  return static_cast<uint8_t>(std::min(255, (255 * d + c) / (2 * c)));
+}
+
+TByteMap LevelsMap(const TToneBand& band) {
+  CheckBand(band);
+  uint8_t table[256];
+  for (int v = 0; v < 256; ++v) table[v] = LevelsByte(v, band);
+  return TByteMap(table);
+}
+
+class TLevelsRows : public TViewRows {
+ public:
+  TLevelsRows(const TBitmap& r, const TToneBand& band) : r_(r), map_(LevelsMap(band)) {}
+  void Row(int y, int from, int to, uint8_t* out) override {
+    MapBytes(r_.ConstScanline(y) + 3 * from, out, 3 * static_cast<size_t>(to - from), map_);
+  }
+
+ private:
+  const TBitmap& r_;
+  const TByteMap map_;
+};
+
+class THiddenRows : public TViewRows {
+ public:
+  THiddenRows(const TBitmap& r, const TToneBand& band) : r_(r), map_(TInverseTone(band).map) {
+    for (auto& row : rows_) row.assign(3 * static_cast<size_t>(r.Width()), 0);
+  }
+  void Row(int y, int from, int to, uint8_t* out) override {
+    const int first = std::max(0, from - 1), last = std::min(r_.Width(), to + 1);
+    if (y > 0 && y + 1 < r_.Height() && HiddenRowMappingBelowAvailable()) {
+      const uint8_t* up = Mapped(y - 1, first, last, last);
+      const uint8_t* row = Mapped(y, first, last, last);
+      // The row below is mapped here, unless a part made before has it already.
+      TRow& slot = slots_[(y + 1) % 3];
+      if (!(slot.y == y + 1 && slot.first == first && slot.last == last && slot.done == last)) {
+        uint8_t* below = rows_[(y + 1) % 3].data();
+        const uint8_t* ahead = y + 2 < r_.Height() ? r_.ConstScanline(y + 2) : nullptr;
+        HiddenRowMappingBelow(up, row, r_.ConstScanline(y + 1), ahead, below, map_, out, y, from,
+                              to, r_.Width());
+        slot = {y + 1, first, last, last};
+        return;
+      }
+    }
+    // The rows are mapped back over the pixels from - 1 .. to, as the neighbours need.
+    const uint8_t* up = y > 0 ? Mapped(y - 1, first, last, last) : nullptr;
+    const uint8_t* row = Mapped(y, first, last, last);
+    const uint8_t* down = y + 1 < r_.Height() ? Mapped(y + 1, first, last, last) : nullptr;
+    HiddenRow(up, row, down, out, y, from, to, r_.Width());
+  }
+
+ private:
+  // Row y mapped back over first .. upto - 1 at least (of first .. last), kept among the
+  // last three (the rows go down the picture).
+  const uint8_t* Mapped(int y, int first, int last, int upto) {
+    TRow& slot = slots_[y % 3];
+    std::vector<uint8_t>& row = rows_[y % 3];
+    if (slot.y != y || slot.first != first || slot.last != last) slot = {y, first, last, first};
+    if (slot.done < upto) {
+      MapBytes(r_.ConstScanline(y) + 3 * slot.done, row.data() + 3 * slot.done,
+               3 * static_cast<size_t>(upto - slot.done), map_);
+      slot.done = upto;
+    }
+    return row.data();
+  }
+
+  struct TRow {
+    int y = -1, first = 0, last = 0, done = 0;
+  };
+  const TBitmap& r_;
+  const TByteMap map_;
+  std::vector<uint8_t> rows_[3];
+  TRow slots_[3];
+};
+
+// The positions of bilinear and nearest sampling along one axis, in integers so that every
+// build gives the same bytes. Destination pixel u of n has its centre at source position
+// (u + 0.5) * S / n - 0.5, i.e. ((2u + 1) S - n) / 2n; nearest takes the pixel that holds
+// (u + 0.5) * S / n. n <= S: a thumbnail never enlarges, so the position is never negative.
+struct TTap {
+  int index;   // the source pixel (nearest), or the first of two (bilinear)
+  int next;    // the second pixel of bilinear, index + 1 within the picture
+  int weight;  // the second pixel's weight in 1/65536
+};
+
+std::vector<TTap> Taps(int source, int dest, TThumbnailFilter filter) {
+  std::vector<TTap> taps(static_cast<size_t>(dest));
+  const int64_t s = source, n = dest;
+  for (int64_t u = 0; u < n; ++u) {
+    TTap& t = taps[static_cast<size_t>(u)];
+    if (filter == TThumbnailFilter::tfNearest) {
+      t.index = static_cast<int>(std::min<int64_t>(((2 * u + 1) * s) / (2 * n), s - 1));
+      t.next = t.index;
+      t.weight = 0;
+    } else {
+      const int64_t position = (2 * u + 1) * s - n;
+      t.index = static_cast<int>(position / (2 * n));
+      t.weight = static_cast<int>(((position % (2 * n)) * 65536) / (2 * n));
+      if (t.index >= source - 1) t.index = source - 1, t.weight = 0;
+      t.next = std::min(t.index + 1, source - 1);
+    }
+  }
+  return taps;
+}
+
+class TSampledRows : public TViewRows {
+ public:
+  TSampledRows(const TBitmap& r, TViewSize size, TThumbnailFilter filter)
+      : r_(r),
+        columns_(Taps(r.Width(), size.width, filter)),
+        rows_(Taps(r.Height(), size.height, filter)) {}
+  void Row(int y, int from, int to, uint8_t* out) override {
+    const TTap& ty = rows_[static_cast<size_t>(y)];
+    const uint8_t* a = r_.ConstScanline(ty.index);
+    const uint8_t* b = r_.ConstScanline(ty.next);
+    const int64_t wy = ty.weight;
+    for (int u = from; u < to; ++u, out += 3) {
+      const TTap& tx = columns_[static_cast<size_t>(u)];
+      const int i = 3 * tx.index, j = 3 * tx.next, wx = tx.weight;
+      for (int c = 0; c < 3; ++c) {
+        const int64_t top = a[i + c] * (65536 - wx) + a[j + c] * wx;
+        const int64_t bottom = b[i + c] * (65536 - wx) + b[j + c] * wx;
+        out[c] =
+            static_cast<uint8_t>((top * (65536 - wy) + bottom * wy + (int64_t{1} << 31)) >> 32);
+      }
+    }
+  }
+
+ private:
+  const TBitmap& r_;
+  const std::vector<TTap> columns_, rows_;
+};
+
+void CheckResult(const TBitmap& result) {
+  if (result.Empty() || result.Width() <= 0 || result.Height() <= 0)
+    throw EInvalidGraphic(SRevealEmptyPicture);
+  if (result.BitsPerPixel() != 24) throw EInvalidGraphic(SInvalidPixelFormat);
+}
+
+void CheckOptions(const TViewOptions& options) {
+  if (options.size < 1 || options.size > kMaxThumbnailSize)
+    throw EInvalidGraphicOperation(
+        Format(SRevealInvalidThumbnailSize, options.size, kMaxThumbnailSize));
+  CheckBand(options.band);
+}
+
+std::unique_ptr<TViewRows> RowsOf(const TBitmap& r, const TViewOptions& options) {
+  switch (options.view) {
+    case TRevealView::rvEven:
+      return std::make_unique<TEvenRows>(r);
+    case TRevealView::rvOdd:
+      return std::make_unique<TOddRows>(r);
+    case TRevealView::rvAverage:
+      return std::make_unique<TAverageRows>(r);
+    case TRevealView::rvLevels:
+      return std::make_unique<TLevelsRows>(r, options.band);
+    case TRevealView::rvHidden:
+      return std::make_unique<THiddenRows>(r, options.band);
+    case TRevealView::rvThumbnail:
+      if (options.filter != TThumbnailFilter::tfArea)
+        return std::make_unique<TSampledRows>(r, ThumbnailSize(r.Width(), r.Height(), options.size),
+                                              options.filter);
+      break;
+    case TRevealView::rvSheet:
+      break;
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+void ShrinkToSize(const TBitmap& r, TViewSize size, TBitmap& view) {
+  if (size.width == r.Width() && size.height == r.Height()) {
+    PrepareRaster(view, size.width, size.height);
+    for (int y = 0; y < size.height; ++y)
+      std::memcpy(view.Scanline(y), r.ConstScanline(y), 3 * static_cast<size_t>(size.width));
+    return;
+  }
+  if (size.height == r.Height()) {
+    PrepareRaster(view, size.width, size.height);
+    ShrinkHorizontal(r, view);
+    return;
+  }
+  if (size.width == r.Width()) {
+    PrepareRaster(view, size.width, size.height);
+    ShrinkVertical(r, view);
+    return;
+  }
+  TBitmap low;
+  PrepareRaster(low, r.Width(), size.height);
+  ShrinkVertical(r, low);
+  PrepareRaster(view, size.width, size.height);
+  ShrinkHorizontal(low, view);
+}
+
+const char* ViewName(TRevealView view) {
+  return kViewNames[static_cast<int>(view)];
+}
+
+const char* FilterName(TThumbnailFilter filter) {
+  return kFilterNames[static_cast<int>(filter)];
+}
+
+bool ViewFromName(const std::string& name, TRevealView& view) {
+  for (TRevealView v : kAllViews)
+    if (name == ViewName(v)) {
+      view = v;
+      return true;
+    }
+  return false;
+}
+
+bool FilterFromName(const std::string& name, TThumbnailFilter& filter) {
+  for (TThumbnailFilter f : kAllFilters)
+    if (name == FilterName(f)) {
+      filter = f;
+      return true;
+    }
+  return false;
+}
+
+TViewSize ThumbnailSize(int width, int height, int long_side) {
+  if (std::max(width, height) <= long_side) return {width, height};
+  const auto scaled = [long_side](int other, int longer) {
+    const int64_t s = (int64_t{other} * long_side + longer / 2) / longer;
+    return static_cast<int>(std::max<int64_t>(1, s));
+  };
+  if (width >= height) return {long_side, scaled(height, width)};
+  return {scaled(width, height), long_side};
+}
+
+TViewSize ViewSize(int width, int height, const TViewOptions& options) {
+  const int half_w = (width + 1) / 2, half_h = (height + 1) / 2;
+  switch (options.view) {
+    case TRevealView::rvEven:
+    case TRevealView::rvAverage:
+      return {half_w, half_h};
+    case TRevealView::rvOdd:
+      if (width >= 2) return {width / 2, half_h};
+      if (height >= 2) return {1, height / 2};
+      return {1, 1};
+    case TRevealView::rvThumbnail:
+      return ThumbnailSize(width, height, options.size);
+    case TRevealView::rvLevels:
+    case TRevealView::rvHidden:
+      return {width, height};
+    case TRevealView::rvSheet:
+      return SheetLayout(width, height, options).size;
+  }
+  return {0, 0};
+}
+
+bool ViewHasParts(const TViewOptions& options) {
+  return options.view != TRevealView::rvSheet &&
+         !(options.view == TRevealView::rvThumbnail && options.filter == TThumbnailFilter::tfArea);
+}
+
+void PrepareRaster(TBitmap& picture, int width, int height) {
+  if (picture.PixelFormat() == TPixelFormat::Bits24 && picture.IsSection() &&
+      picture.Width() == width && picture.Height() == height && !picture.Empty())
+    return;
+  picture.Assign(nullptr);
+  picture.SetPixelFormat(TPixelFormat::Bits24);
+  picture.SetWidth(width);
+  picture.SetHeight(height);
+}
+
+void MakeView(const TBitmap& result, const TViewOptions& options, TBitmap& view) {
+  CheckResult(result);
+  CheckOptions(options);
+  const TViewSize size = ViewSize(result.Width(), result.Height(), options);
+  if (options.view == TRevealView::rvSheet) {
+    MakeSheet(result, options, view);
+    return;
+  }
+  if (!ViewHasParts(options)) {
+    ShrinkToSize(result, size, view);
+    return;
+  }
+  const auto rows = RowsOf(result, options);
+  PrepareRaster(view, size.width, size.height);
+  for (int y = 0; y < size.height; ++y) rows->Row(y, 0, size.width, view.Scanline(y));
+}
+
+void MakeViewPart(const TBitmap& result, const TViewOptions& options, int left, int top, int width,
+                  int height, TBitmap& part) {
+  CheckResult(result);
+  CheckOptions(options);
+  const TViewSize size = ViewSize(result.Width(), result.Height(), options);
+  if (left < 0 || top < 0 || width < 1 || height < 1 || left + width > size.width ||
+      top + height > size.height)
+    throw EInvalidGraphicOperation(SScanLine);
+  PrepareRaster(part, width, height);
+  if (ViewHasParts(options)) {
+    const auto rows = RowsOf(result, options);
+    for (int y = 0; y < height; ++y) rows->Row(top + y, left, left + width, part.Scanline(y));
+    return;
+  }
+  TBitmap whole;
+  MakeView(result, options, whole);
+  for (int y = 0; y < height; ++y)
+    std::memcpy(part.Scanline(y), whole.ConstScanline(top + y) + 3 * static_cast<size_t>(left),
+                3 * static_cast<size_t>(width));
+}

@@ -1,0 +1,195 @@
+// The Reveal tool window: closed at start, opened by its action and shortcut; it shows the
+// chosen view of the current result as painted pixels, and follows a slider step, a
+// synthesis and a load, with the band and the scores.
+#include <QComboBox>
+#include <QDockWidget>
+#include <QImage>
+#include <QLabel>
+#include <QMenu>
+#include <QSlider>
+#include <QSpinBox>
+#include <QTest>
+
+#include <cmath>
+
+#include "GuiTestSupport.h"
+#include "app/gui/MainForm.h"
+#include "app/gui/RevealWindow.h"
+#include "compose/ApplyInnerTone.h"
+#include "compose/ResizeBitmap.h"
+#include "reveal/Scores.h"
+#include "reveal/Views.h"
+
+namespace {
+
+QString Decibels(double psnr) {
+  return std::isinf(psnr) ? QStringLiteral("inf") : QString::number(psnr, 'f', 2) + " dB";
+}
+
+}  // namespace
+
+class tst_RevealWindow : public QObject {
+  Q_OBJECT
+
+ private:
+  std::unique_ptr<TMainForm> form;
+
+  TRevealWindow& Reveal() { return *form->RevealWindow; }
+  const TWorkflow& Work() { return *form->Work(); }
+
+  void LoadBoth() {
+    QVERIFY(form->LoadVisibleFile(SamplePath("coffee.bmp")));
+    QVERIFY(form->LoadHiddenFile(SamplePath("chelsea.bmp")));
+  }
+
+  void Open(TRevealView view) {
+    if (!form->RevealAction->isChecked()) form->RevealAction->trigger();
+    Reveal().ViewBox->setCurrentText(ViewName(view));
+    QApplication::processEvents();
+  }
+
+  // The box's painted pixels against the view made by the library for the result as it
+  // is now with the band it holds.
+  void CheckShownView(TToneBand band) {
+    QApplication::processEvents();
+    TViewOptions o;
+    o.view = static_cast<TRevealView>(Reveal().ViewBox->currentIndex());
+    o.filter = static_cast<TThumbnailFilter>(Reveal().FilterBox->currentIndex());
+    o.size = Reveal().SizeBox->value();
+    o.band = band;
+    TBitmap expected;
+    MakeView(Work().ResultBitmap(), o, expected);
+    QCOMPARE(Reveal().Box->size(), QSize(expected.Width(), expected.Height()));
+    const QImage painted = Reveal().Box->grab().toImage().convertToFormat(QImage::Format_RGB888);
+    QCOMPARE(painted.size(), QSize(expected.Width(), expected.Height()));
+    for (int y = 0; y < expected.Height(); ++y)
+      for (int x = 0; x < expected.Width(); ++x) {
+        const auto bgr = Bgr(expected, x, y);
+        const uint8_t* p = painted.constScanLine(y) + 3 * x;
+        if (p[0] != bgr[2] || p[1] != bgr[1] || p[2] != bgr[0])
+          QFAIL(qPrintable(QString("pixel %1, %2 differs").arg(x).arg(y)));
+      }
+  }
+
+  void CheckScores(TToneBand band) {
+    const TWorkflow& w = Work();
+    const QString expected =
+        QString("Visible PSNR %1    Hidden PSNR %2")
+            .arg(Decibels(VisiblePsnr(w.ResultBitmap(), w.ExternalBitmap())))
+            .arg(Decibels(*HiddenPsnr(w.ResultBitmap(), w.InnerBitmap(), band)));
+    QCOMPARE(Reveal().ScoreLabel->text(), expected);
+  }
+
+ private slots:
+  void init() {
+    form = std::make_unique<TMainForm>(std::make_unique<TScriptedDialogs>());
+    form->show();
+  }
+  void cleanup() { form.reset(); }
+
+  void isClosedAtStartAndOpensWithItsActionAndShortcut() {
+    TMainForm* fresh = form.get();
+    QVERIFY(QTest::qWaitForWindowExposed(fresh));
+    QVERIFY(fresh->RevealWindow->isHidden());
+    QCOMPARE(fresh->RevealAction->shortcut(), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_R));
+    QVERIFY(!fresh->RevealAction->toolTip().isEmpty());
+    QTest::keyClick(fresh, Qt::Key_R, Qt::ControlModifier | Qt::ShiftModifier);
+    QVERIFY(!fresh->RevealWindow->isHidden());
+    QCOMPARE(fresh->RevealWindow->BandLabel->text(),
+             QString("No combined picture yet: load a visible and a hidden picture."));
+    QTest::keyClick(fresh, Qt::Key_R, Qt::ControlModifier | Qt::ShiftModifier);
+    QVERIFY(fresh->RevealWindow->isHidden());
+    // It also sits in the dock windows' menu.
+    const std::unique_ptr<QMenu> menu(fresh->createPopupMenu());
+    QVERIFY(menu->actions().contains(fresh->RevealAction));
+  }
+
+  void showsTheUnmappedPreviewAfterALoad() {
+    LoadBoth();
+    Open(TRevealView::rvHidden);
+    QVERIFY(Reveal().BandLabel->text().contains("not tone-mapped"));
+    CheckShownView(kIdentityBand);
+    // Unmapped, the hidden picture comes back exactly.
+    QVERIFY(Reveal().ScoreLabel->text().endsWith("Hidden PSNR inf"));
+  }
+
+  void followsASliderStep() {
+    LoadBoth();
+    Open(TRevealView::rvOdd);
+    form->synthesizeButtonClick();
+    QApplication::processEvents();
+    CheckShownView({128, 127});
+    form->MinMaxTrackBar->setValue(60);
+    QApplication::processEvents();
+    QVERIFY(Reveal().BandLabel->text().contains("contrast 60"));
+    CheckShownView({128, 60});
+    // The odd view holds the hidden cells mapped with the new contrast.
+    const TToneTable tone(128, 60);
+    TBitmap shown;
+    Reveal().Box->PaintedPart(QRect(0, 0, 10, 10), shown);
+    QCOMPARE(Bgr(shown, 3, 2)[1], tone.map[Bgr(Work().InnerBitmap(), 7, 4)[1]]);
+    CheckScores({128, 60});
+    QVERIFY(Reveal().ScoresFromBasis());
+    // And a step of the average, which lowers the contrast too.
+    form->AverageTrackBar->setValue(220);
+    QApplication::processEvents();
+    QVERIFY(Reveal().BandLabel->text().contains("average 220, contrast 35"));
+    CheckShownView({220, 35});
+    CheckScores({220, 35});
+  }
+
+  void followsASynthesisAfterANewVisiblePicture() {
+    LoadBoth();
+    Open(TRevealView::rvLevels);
+    form->synthesizeButtonClick();
+    QApplication::processEvents();
+    QVERIFY(Reveal().ScoresFromBasis());
+    // A new visible picture of the same size: the result still holds the old one's cells
+    // until Synthesize, so its scores are made from the result itself.
+    QVERIFY(form->Work()->LoadExternalImage([](TBitmap& slot) {
+      slot.LoadFromFile(std::string(LUMIVEIL_SAMPLES) + "/chelsea.bmp");
+      ResizeBitmap(slot, 600, 400);
+    }));
+    form->MinMaxTrackBar->setValue(30);
+    QApplication::processEvents();
+    QVERIFY(!Reveal().ScoresFromBasis());
+    CheckScores({128, 30});
+    form->synthesizeButtonClick();
+    QApplication::processEvents();
+    QVERIFY(Reveal().ScoresFromBasis());
+    CheckScores({128, 30});
+    CheckShownView({128, 30});
+  }
+
+  void showsTheSheetAndTheThumbnailWithItsFilter() {
+    LoadBoth();
+    Open(TRevealView::rvSheet);
+    form->synthesizeButtonClick();
+    QApplication::processEvents();
+    QVERIFY(Reveal().Box->WholeView() != nullptr);
+    CheckShownView({128, 127});
+    Reveal().ViewBox->setCurrentText("thumbnail");
+    Reveal().FilterBox->setCurrentText("nearest");
+    Reveal().SizeBox->setValue(100);
+    QApplication::processEvents();
+    QCOMPARE(Reveal().Box->size(), QSize(100, 67));
+    CheckShownView({128, 127});
+  }
+
+  void aClosedWindowCatchesUpWhenItOpens() {
+    LoadBoth();
+    Open(TRevealView::rvHidden);
+    form->RevealAction->trigger();  // closed
+    form->synthesizeButtonClick();
+    form->MinMaxTrackBar->setValue(40);
+    QApplication::processEvents();
+    form->RevealAction->trigger();  // open again
+    QApplication::processEvents();
+    QVERIFY(Reveal().BandLabel->text().contains("contrast 40"));
+    CheckShownView({128, 40});
+    CheckScores({128, 40});
+  }
+};
+
+QTEST_MAIN(tst_RevealWindow)
+#include "RevealWindowTest.moc"
