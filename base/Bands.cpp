@@ -85,7 +85,8 @@ void RunBands(const TBands& bands, const std::function<void(int band, int first,
     if (failure) std::rethrow_exception(failure);
 }
 
-void ForEachBand(int rows, int64_t cost_per_row, const std::function<void(int first, int last)>& work) {
+void ForEachBand(int rows, int64_t cost_per_row,
+                 const std::function<void(int first, int last)>& work) {
   RunBands(PlanBands(rows, cost_per_row), [&](int, int first, int last) { work(first, last); });
 }
 

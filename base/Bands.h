@@ -26,9 +26,7 @@ void SetMinBandWork(int64_t work);
 struct TBands {
   int rows = 0;
   int count = 1;
-  int First(int band) const {
-    return static_cast<int>(static_cast<int64_t>(rows) * band / count);
-  }
+  int First(int band) const { return static_cast<int>(static_cast<int64_t>(rows) * band / count); }
   int Last(int band) const { return First(band + 1); }
 };
 
@@ -42,7 +40,8 @@ TBands PlanBands(int rows, int64_t cost_per_row);
 void RunBands(const TBands& bands, const std::function<void(int band, int first, int last)>& work);
 
 // PlanBands and RunBands in one, for work that needs no state of its own per band.
-void ForEachBand(int rows, int64_t cost_per_row, const std::function<void(int first, int last)>& work);
+void ForEachBand(int rows, int64_t cost_per_row,
+                 const std::function<void(int first, int last)>& work);
 
 // Sets the thread count and the least work for its lifetime, then restores them (tests).
 class TBandSettings {

@@ -30,8 +30,8 @@ TPixelSource TPixelSource::FromStream(TStream& stream, int64_t available) {
   auto* memory = dynamic_cast<TMemoryStream*>(&stream);
   const int64_t position = memory != nullptr ? memory->Position() : 0;
   if (memory != nullptr && memory->Block() && position >= 0 && position <= memory->Size()) {
-    source.available = static_cast<uint64_t>(
-        std::clamp<int64_t>(available, 0, memory->Size() - position));
+    source.available =
+        static_cast<uint64_t>(std::clamp<int64_t>(available, 0, memory->Size() - position));
     source.block = memory->Block();
     source.data = source.block.get() + position;
     source.skip = [memory](size_t count) {

@@ -312,8 +312,8 @@ bool TBitmap::TakePixelsOf(TBitmap& source) {
   const int height = d.dsBm.bmHeight;
   if (!store->HasPixels() || store.use_count() > 1 || store->pixels.Shared() ||
       !store->IsSection() || d.dsBmih.biBitCount != 24 || d.dsBmih.biHeight < 0 ||
-      d.dsBm.bmWidthBytes != static_cast<int32_t>(BytesPerScanline(
-                                 static_cast<uint32_t>(width), 24)) ||
+      d.dsBm.bmWidthBytes !=
+          static_cast<int32_t>(BytesPerScanline(static_cast<uint32_t>(width), 24)) ||
       store->pixel_bytes < static_cast<size_t>(d.dsBm.bmWidthBytes) * static_cast<size_t>(height))
     return false;
   auto image = std::make_shared<TBitmapImage>();
