@@ -56,6 +56,19 @@ void ApplyInnerTone(TBitmap& result, const TBitmap& inner, const TToneTable& ton
     throw EInvalidGraphic(SInvalidPixelFormat);
   // Reading the hidden picture never makes a private copy of it.
   const TConstRows hidden = inner.ConstRows();
+  if (result.StoreShared() && width == result.Width() && height == result.Height()) {
+    // The result shares its store (an image box shows it): instead of copying the store
+    // and then mapping the copy's odd cells, the new store is written in one pass, its
+    // even cells from the old one and its odd cells mapped from the hidden picture.
+    TBitmap shown;
+    shown.Assign(&result);
+    const TConstRows before = shown.ConstRows();
+    const TRows rows = result.RowsForOverwrite();
+    ForEachBand(height, int64_t{9} * width, [&](int first, int last) {
+      for (int y = first; y < last; ++y) ComposeRow(before[y], hidden[y], rows[y], width, y, &tone);
+    });
+    return;
+  }
   const TRows rows = result.Rows();
   ForEachBand(height, int64_t{6} * width, [&](int first, int last) {
     for (int y = first; y < last; ++y) MapOddCellsRow(hidden[y], rows[y], width, y, tone);

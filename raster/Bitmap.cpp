@@ -202,7 +202,7 @@ const TMemoryStream* TBitmap::SavedStream() const {
 void TBitmap::Changing() {
   // A store that shares its block with a memory stream changes a copy too, so that the
   // stream keeps its bytes.
-  if (image_.use_count() > 1 || image_->pixels.Shared()) image_ = image_->Clone();
+  if (StoreShared()) image_ = image_->Clone();
 }
 
 void TBitmap::ReplaceImage(std::shared_ptr<TBitmapImage> image) {
@@ -476,7 +476,7 @@ TRows TBitmap::Rows() {
 
 TRows TBitmap::RowsForOverwrite() {
   if (!image_->HasPixels()) return TRows();
-  if (image_.use_count() > 1 || image_->pixels.Shared()) image_ = image_->Clone(false);
+  if (StoreShared()) image_ = image_->Clone(false);
   return Rows();
 }
 

@@ -222,6 +222,9 @@ class TBitmap : public TGraphic {
   bool IsHalftonePalette() const;
   // The stored bytes of a compressed file as read, or null.
   const TMemoryStream* SavedStream() const;
+  // Whether a change would first copy the store: another bitmap shares it, or it keeps
+  // the rows of a memory stream that is still open.
+  bool StoreShared() const { return image_.use_count() > 1 || image_->pixels.Shared(); }
   // Whether two bitmaps share one store (for tests of copy on write).
   bool SharesImageWith(const TBitmap& other) const { return image_ == other.image_; }
 
