@@ -12,6 +12,7 @@
 #include "gif/GIFException.h"
 #include "gif/GrayScaleLookup.h"
 #include "gif/MonochromeLookup.h"
+#include "gif/NearestRows.h"
 #include "gif/NetscapeColorLookup.h"
 #include "gif/OptimizedPalette.h"
 #include "gif/SteveArcheDitherer.h"
@@ -119,7 +120,9 @@ std::unique_ptr<TBitmap> ReduceColors(TBitmap& bitmap, TColorReduction reduction
   engine = CreateDitherEngine(dither, bitmap.Width(), *lookup);
   if (!engine) return result;
   writer.emplace(*result, TPixelFormat::Bits8, bitmap.Width(), bitmap.Height(), palette);
-  DitherRows(reader, *engine, *writer);
+  // Without error diffusion the rows are mapped in bands.
+  if (dither != dmNearest || !MapNearestRows(reader, *lookup, *writer))
+    DitherRows(reader, *engine, *writer);
   lookup.reset();
   engine.reset();
   writer->Finish();  // places the picture into the result
