@@ -17,8 +17,8 @@ constexpr int kCells = 32768;
 
 // The rows first .. last - 1 of the picture, each pixel's index through the lookup.
 template <class Lookup>
-void MapRows(const TConstRows& rows, TDIBWriter& dest, int width, Lookup& lookup,
-             int first, int last) {
+void MapRows(const TConstRows& rows, TDIBWriter& dest, int width, Lookup& lookup, int first,
+             int last) {
   for (int y = first; y < last; ++y) {
     const uint8_t* bgr = rows[y];
     uint8_t* indices = dest.RowPointer(y);
@@ -78,9 +78,8 @@ void MapInBands(const TDIBReader& source, Lookup& lookup, TDIBWriter& dest) {
   if constexpr (std::is_same_v<Lookup, TFastColorLookup>) {
     if (bands.count > 1) FillCellsInWalkOrder(rows, width, bands, lookup);
   }
-  RunBands(bands, [&](int, int first, int last) {
-    MapRows(rows, dest, width, lookup, first, last);
-  });
+  RunBands(bands,
+           [&](int, int first, int last) { MapRows(rows, dest, width, lookup, first, last); });
 }
 
 }  // namespace
