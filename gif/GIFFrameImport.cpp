@@ -326,6 +326,39 @@ void TGIFSubImage::ImportThroughTable(TDIBReader& reader, int bits,
   const int count = 1 << bits;
   const TConstRows rows = reader.Bitmap().ConstRows();
   const TBands bands = PlanBands(height, int64_t{2} * width);
+  const auto colour_of = [&](int v) {
+    const TRGBQuad& q = table[static_cast<size_t>(v)];
+    return RGBColor(q.rgbRed, q.rgbGreen, q.rgbBlue);
+  };
+  if (bands.count == 1) {
+    // One pass from the top: each index takes its colour's entry when it is first met.
+    std::array<int, TGIFColorMap::kMaxColors> renumber;
+    renumber.fill(-1);
+    TColorIndexHash known;
+    std::vector<uint8_t> indices(static_cast<size_t>(width));
+    for (int y = 0; y < height; ++y) {
+      ReportRow(y);
+      const uint8_t* row = rows[y];
+      if (bits != 8) {
+        UnpackIndices(row, bits, width, indices.data());
+        row = indices.data();
+      }
+      uint8_t* out = data_.data() + static_cast<size_t>(y) * static_cast<size_t>(width);
+      for (int x = 0; x < width; ++x) {
+        int& to = renumber[row[x]];
+        if (to < 0) {
+          const TColor colour = colour_of(row[x]);
+          to = known.Find(colour);
+          if (to < 0) {
+            to = color_map_.AddUnique(colour);  // raises "Color table overflow"
+            known.Put(colour, to);
+          }
+        }
+        out[x] = static_cast<uint8_t>(to);
+      }
+    }
+    return;
+  }
   using TFirst = std::array<int64_t, TGIFColorMap::kMaxColors>;
   std::vector<TFirst> first_seen(static_cast<size_t>(bands.count));
   RunBands(bands, [&](int band, int first, int last) {
@@ -359,8 +392,7 @@ void TGIFSubImage::ImportThroughTable(TDIBReader& reader, int bits,
   std::array<uint8_t, TGIFColorMap::kMaxColors> renumber{};
   TColorIndexHash known;
   for (const auto& [where, v] : order) {
-    const TRGBQuad& q = table[static_cast<size_t>(v)];
-    const TColor colour = RGBColor(q.rgbRed, q.rgbGreen, q.rgbBlue);
+    const TColor colour = colour_of(v);
     int index = known.Find(colour);
     if (index < 0) {
       index = color_map_.AddUnique(colour);  // raises "Color table overflow"

@@ -15,6 +15,11 @@ void PrintHelp() {
       "usage: lumiveil COMMAND ...\n\ncommands:\n");
   for (const TCommand& c : Commands()) std::printf("  %-8s %s\n", c.name, c.summary);
   std::printf("\n`lumiveil COMMAND --help` describes a command's arguments and options.\n");
+  std::printf(
+      "\nenvironment:\n"
+      "  LUMIVEIL_THREADS=N  the picture work runs on N threads (default: one per processor\n"
+      "                      core); 1 runs it all on one thread, for tests and measurements.\n"
+      "                      The output is the same for every N.\n");
 }
 
 void PrintCommandHelp(const TCommand& c) {
