@@ -19,6 +19,15 @@ class Exception : public std::exception {
       : message_(std::move(message.text)), sense_(std::move(message.sense)) {}
   // A text from elsewhere (a plug-in, the platform), which has no sense of ours.
   explicit Exception(std::string message) : message_(std::move(message)) {}
+  // The same with a detail (see Detail).
+  Exception(const TMessage& message, std::string detail)
+      : message_(message.text), sense_(message.sense), detail_(std::move(detail)) {}
+  Exception(TText message, std::string detail)
+      : message_(std::move(message.text)),
+        sense_(std::move(message.sense)),
+        detail_(std::move(detail)) {}
+  Exception(std::string message, std::string detail)
+      : message_(std::move(message)), detail_(std::move(detail)) {}
 
   const char* what() const noexcept override { return message_.c_str(); }
   const std::string& Message() const { return message_; }
@@ -30,12 +39,24 @@ class Exception : public std::exception {
   std::string MessageWithSense() const {
     return sense_.empty() ? message_ : message_ + " [" + sense_ + "]";
   }
+  // What the failing code learned beyond its message (which reader recognised the file
+  // and why it gave up, the system's reason for a refused file); empty when there is
+  // nothing more. The message stays the class library's text; the front ends show the
+  // detail after it.
+  const std::string& Detail() const { return detail_; }
+  void SetDetail(std::string detail) { detail_ = std::move(detail); }
+  // The message with its sense, then ": " and the detail when there is one: what a person
+  // is shown.
+  std::string FullMessage() const {
+    return detail_.empty() ? MessageWithSense() : MessageWithSense() + ": " + detail_;
+  }
   // The class name, as a message box or the command-line tool may show it.
   virtual const char* ClassName() const { return "Exception"; }
 
  private:
   std::string message_;
   std::string sense_;
+  std::string detail_;
 };
 
 #define LV_DECLARE_EXCEPTION(Name, Base)                     \

@@ -10,6 +10,7 @@
 
 #include "base/Exceptions.h"
 #include "base/Messages.h"
+#include "base/Text.h"
 
 std::string Format(const char* format, ...) {
   va_list args;
@@ -32,17 +33,19 @@ std::string IntToStr(long long value) {
   return std::to_string(value);
 }
 
+std::string ByteSizeText(unsigned long long bytes) {
+  static const char* const kUnits[] = {"GiB", "MiB", "KiB"};
+  for (int i = 0; i < 3; ++i) {
+    const unsigned long long unit = 1ull << (10 * (3 - i));
+    if (bytes != 0 && bytes % unit == 0) return std::to_string(bytes / unit) + " " + kUnits[i];
+  }
+  return std::to_string(bytes) + (bytes == 1 ? " byte" : " bytes");
+}
+
 namespace {
 
-bool IsBlank(char c) {
-  return c == ' ' || c == '\t';
-}
-
-std::string_view TrimBlanks(std::string_view text) {
-  while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
-  while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
-  return text;
-}
+// The blanks an edit's number may have around it.
+constexpr std::string_view kBlanks = " \t";
 
 int HexDigit(char c) {
   if (c >= '0' && c <= '9') return c - '0';
@@ -57,7 +60,7 @@ int StrToInt(std::string_view text) {
   const auto fail = [&]() -> int {
     throw EConvertError(Format(SInvalidInteger, std::string(text).c_str()));
   };
-  std::string_view s = TrimBlanks(text);
+  std::string_view s = Trim(text, kBlanks);
   bool negative = false;
   if (!s.empty() && (s.front() == '+' || s.front() == '-')) {
     negative = s.front() == '-';
@@ -91,7 +94,7 @@ long double StrToFloat(std::string_view text) {
   const auto fail = [&]() -> long double {
     throw EConvertError(Format(SInvalidFloat, original.c_str()));
   };
-  const std::string s(TrimBlanks(text));
+  const std::string s(Trim(text, kBlanks));
   if (s.empty()) return fail();
   // Accept only plain decimal notation: no hexadecimal floats, infinities or NaNs.
   size_t i = 0;

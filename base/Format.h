@@ -79,6 +79,10 @@ TText Format(const TMessage& message, const Args&... args) {
 
 std::string IntToStr(long long value);
 
+// A byte count as a person reads it: whole GiB, MiB or KiB when it is an exact multiple
+// ("1 GiB", "4 MiB"), else the bytes ("3000000001 bytes").
+std::string ByteSizeText(unsigned long long bytes);
+
 // The class library's string-to-integer conversion: optional blanks and sign, decimal
 // digits (or $ / 0x followed by hexadecimal digits), within 32 bits. Anything else raises
 // EConvertError with the invalid-integer message.

@@ -94,13 +94,54 @@ LV_MESSAGE(SSPIInfoBlockShort, "情報ブロックが %zu バイトしかあり�
            "the information block has only %zu bytes")
 LV_MESSAGE(SSPIHeaderSize, "ヘッダーの大きさ %u (情報ブロック %zu バイト)",
            "header size %u (information block of %zu bytes)")
-LV_MESSAGE(SSPIColoursUsed, "使用色数 %llu", "%llu colours used")
-LV_MESSAGE(SSPIPictureSize, "画像の大きさ %d x %d, %d ビット", "picture size %d x %d, %d bits")
 LV_MESSAGE(SSPIInfoBlockNeeds, "情報ブロックに %llu バイト必要ですが %zu バイトです",
            "the information block needs %llu bytes but has %zu")
 LV_MESSAGE(SSPIBitsNeed, "ピクセルデータに %llu バイト必要ですが %zu バイトです",
            "the pixel data needs %llu bytes but has %zu")
 LV_MESSAGE(SSPITooLarge, "画像が大きすぎます", "the picture is too large")
+
+// What the loader learned about a file it could not read (English, for the person: the
+// detail after the exception's message). The whole file is read into memory, so a file
+// above the limit is refused by its size first.
+LV_MESSAGE(SInputFileTooLarge, "the file is %s (%llu bytes); a picture file may have at most %s",
+           "")
+// One reader or plug-in that recognised the file's head and then gave up: who, and why.
+LV_MESSAGE(SReaderFailed, "%s recognised the file's head, then failed: %s", "")
+LV_MESSAGE(SOwnReaderName, "the %s reader", "")
+LV_MESSAGE(SPluginName, "plug-in %s", "")
+LV_MESSAGE(SPluginNameAtOffset, "plug-in %s (from byte %zu)", "")
+// A plug-in entry's result other than success: entry, result, and its meaning below.
+LV_MESSAGE(SPluginResult, "%s returned %d (%s)", "")
+LV_MESSAGE(SPluginResultAborted, "aborted", "")
+LV_MESSAGE(SPluginResultUnknownFormat, "unknown format", "")
+LV_MESSAGE(SPluginResultBrokenData, "damaged data", "")
+LV_MESSAGE(SPluginResultNoMemory, "out of memory", "")
+LV_MESSAGE(SPluginResultMemoryError, "memory error", "")
+LV_MESSAGE(SPluginResultFileReadError, "file read error", "")
+LV_MESSAGE(SPluginResultInternalError, "internal error", "")
+LV_MESSAGE(SPluginResultNotImplemented, "not implemented", "")
+LV_MESSAGE(SPluginResultOther, "an undefined result", "")
+
+// Saving (English): the refusal of an empty picture, and the detail after the
+// file-creation message for a target of another kind.
+LV_MESSAGE(SEmptyPictureNotSaved, "%s: the picture is empty, and an empty picture is never saved",
+           "")
+LV_MESSAGE(SSaveTargetKind,
+           "it is %s; only a regular file, a character device or a FIFO can be written", "")
+LV_MESSAGE(SKindDirectory, "a directory", "")
+LV_MESSAGE(SKindSocket, "a socket", "")
+LV_MESSAGE(SKindBlockDevice, "a block device", "")
+LV_MESSAGE(SKindOther, "not a regular file", "")
+
+// Plug-ins that were found but not loaded (English, as `lumiveil plugins` lists them).
+LV_MESSAGE(SPluginNotOwned, "not opened: %s belongs to user %u, neither to you nor to root", "")
+LV_MESSAGE(SPluginWritable, "not opened: %s is writable by %s (mode %04o)", "")
+LV_MESSAGE(SPluginWritableGroup, "its group", "")
+LV_MESSAGE(SPluginWritableOthers, "others", "")
+LV_MESSAGE(SPluginNotRegular, "not opened: %s is not a regular file", "")
+LV_MESSAGE(SPluginNotFound, "not opened: %s: %s", "")
+LV_MESSAGE(SPluginNotAccepted, "loaded, but not accepted by the search", "")
+LV_MESSAGE(SPluginMissingEntry, "it has no entry \"%s\"", "")
 
 // The GIF library (English, as that library's own texts).
 LV_MESSAGE(SGIFColorTableOverflow, "Color table overflow", "")

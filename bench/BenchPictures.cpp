@@ -1,6 +1,9 @@
 #include "bench/BenchPictures.h"
 
 #include <cstring>
+#include <map>
+#include <memory>
+#include <tuple>
 
 void MakePhotoPicture(TBitmap& picture, int width, int height, const std::string& name) {
   TBitmap photo;
@@ -19,4 +22,14 @@ void MakePhotoPicture(TBitmap& picture, int width, int height, const std::string
       std::memcpy(row + 3 * x, source + 3 * tx, 3);
     }
   }
+}
+
+TBitmap& SharedPhotoPicture(int width, int height, const std::string& name) {
+  static std::map<std::tuple<int, int, std::string>, std::unique_ptr<TBitmap>> pictures;
+  std::unique_ptr<TBitmap>& picture = pictures[{width, height, name}];
+  if (!picture) {
+    picture = std::make_unique<TBitmap>();
+    MakePhotoPicture(*picture, width, height, name);
+  }
+  return *picture;
 }

@@ -20,21 +20,11 @@ constexpr int kWidth = 4000, kHeight = 3000;
 constexpr size_t kPictureBytes = size_t{kWidth} * 3 * kHeight;
 
 const TBitmap& Visible() {
-  static const TBitmap* picture = [] {
-    auto* p = new TBitmap;
-    MakePhotoPicture(*p, kWidth, kHeight, "coffee.bmp");
-    return p;
-  }();
-  return *picture;
+  return SharedPhotoPicture(kWidth, kHeight, "coffee.bmp");
 }
 
 const TBitmap& Hidden() {
-  static const TBitmap* picture = [] {
-    auto* p = new TBitmap;
-    MakePhotoPicture(*p, kWidth, kHeight, "chelsea.bmp");
-    return p;
-  }();
-  return *picture;
+  return SharedPhotoPicture(kWidth, kHeight, "chelsea.bmp");
 }
 
 // Even cells from the visible picture, odd cells the mapped (or untouched) hidden bytes.

@@ -11,6 +11,7 @@
 #include "export/TeePanel.h"
 #include "gif/Gifimage.h"
 #include "platform/Files.h"
+#include "platform/MemoryStream.h"
 #include "raster/Bitmap.h"
 
 namespace {
@@ -18,12 +19,7 @@ namespace {
 constexpr int kWidth = 4000, kHeight = 3000;
 
 const TBitmap& Result() {
-  static const TBitmap* result = [] {
-    auto* p = new TBitmap;
-    MakePhotoPicture(*p, kWidth, kHeight);
-    return p;
-  }();
-  return *result;
+  return SharedPhotoPicture(kWidth, kHeight);
 }
 
 std::string OutFile() {

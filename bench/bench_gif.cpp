@@ -24,8 +24,8 @@
 #include <stdexcept>
 #include <vector>
 
-#include "base/Streams.h"
 #include "gif/Gifimage.h"
+#include "platform/MemoryStream.h"
 #include "platform/NearestColor.h"
 #include "raster/Bitmap.h"
 

@@ -1,8 +1,10 @@
 // A slider step in the window at 12 megapixels (4000 x 3000): the change handler (the
 // model's tone mapping of the odd cells and the result box taking its copy) plus the
 // result box's repaint of what is exposed, on the offscreen platform. Timed for the
-// window at its start size and for a result window floated and enlarged to 1200 x 800.
-// The result is checked once before timing.
+// window at its start size and for a result window floated and enlarged to 1200 x 800,
+// each at 1:1 (a part of the picture exposed) and at Fit (the whole picture, every pixel
+// averaged into the window at each repaint), and the repaint at Fit alone. The result is
+// checked once before timing.
 #include <benchmark/benchmark.h>
 
 #include <memory>
@@ -27,7 +29,7 @@ class TNoDialogs : public TFormDialogs {
  public:
   std::optional<QString> OpenPicture(QWidget*, const QStringList&) override { return {}; }
   std::optional<QString> SaveFile(QWidget*) override { return {}; }
-  void ShowException(QWidget*, const QString& message) override {
+  void ShowException(QWidget*, const QString& message, const QString&) override {
     qFatal("unexpected error: %s", qPrintable(message));
   }
 };
@@ -45,7 +47,9 @@ class TPaintCounter : public QObject {
   }
 };
 
-std::unique_ptr<TMainForm> MakeForm(bool large_result_window) {
+enum class TZoom { zActualSize, zFit };
+
+std::unique_ptr<TMainForm> MakeForm(bool large_result_window, TZoom zoom) {
   auto form = std::make_unique<TMainForm>(std::make_unique<TNoDialogs>());
   form->show();
   TWorkflow& w = *form->Work();
@@ -57,13 +61,21 @@ std::unique_ptr<TMainForm> MakeForm(bool large_result_window) {
     form->ToolWindow974->resize(1200, 800);
   }
   QApplication::processEvents();
+  // The three windows are linked: Fit fits each of them.
+  if (zoom == TZoom::zFit) form->ZoomFitAction->trigger();
+  QApplication::processEvents();
   return form;
 }
 
-bool CheckStep(const TMainForm& form, int average, int contrast) {
+bool CheckStep(const TMainForm& form, TZoom zoom, int average, int contrast) {
   const TWorkflow& w = *form.Work();
   const TBitmap* shown = form.Image3->Bitmap();
   if (shown == nullptr || shown->Width() != kWidth || !shown->SharesImageWith(w.ResultBitmap()))
+    return false;
+  // At Fit the whole picture lies in the viewport.
+  const QSize box = form.Image3->size(), room = form.ScrollBox3->viewport()->size();
+  if (zoom == TZoom::zFit &&
+      (form.Image3->Scale() >= 1 || box.width() > room.width() || box.height() > room.height()))
     return false;
   const TToneTable tone(average, contrast);
   for (int y = 0; y < kHeight; y += 7) {
@@ -76,21 +88,22 @@ bool CheckStep(const TMainForm& form, int average, int contrast) {
   return true;
 }
 
-void SliderStep(benchmark::State& state, bool large_result_window, bool repaint) {
-  auto form = MakeForm(large_result_window);
+void SliderStep(benchmark::State& state, bool large_result_window, bool repaint,
+                TZoom zoom = TZoom::zActualSize, bool step = true) {
+  auto form = MakeForm(large_result_window, zoom);
   TPaintCounter counter;
   form->Image3->installEventFilter(&counter);
   QSlider* slider = form->MinMaxTrackBar;
   slider->setValue(60);
   form->Image3->repaint();
-  if (!CheckStep(*form, 128, 60)) {
+  if (!CheckStep(*form, zoom, 128, 60)) {
     state.SkipWithError("the result box does not show the mapped result");
     return;
   }
   counter.pixels = 0;
   int steps = 0;
   for (auto _ : state) {
-    slider->setValue(slider->value() == 60 ? 61 : 60);  // one step of a drag
+    if (step) slider->setValue(slider->value() == 60 ? 61 : 60);  // one step of a drag
     if (repaint) form->Image3->repaint();
     ++steps;
   }
@@ -106,10 +119,22 @@ void BM_ContrastStep_StartWindow(benchmark::State& state) {
 void BM_ContrastStep_Result1200x800(benchmark::State& state) {
   SliderStep(state, true, true);
 }
+void BM_ContrastStep_StartWindowFit(benchmark::State& state) {
+  SliderStep(state, false, true, TZoom::zFit);
+}
+void BM_ContrastStep_Result1200x800Fit(benchmark::State& state) {
+  SliderStep(state, true, true, TZoom::zFit);
+}
+void BM_RepaintOnly_StartWindowFit(benchmark::State& state) {
+  SliderStep(state, false, true, TZoom::zFit, false);
+}
 
 BENCHMARK(BM_ContrastStep_HandlerOnly)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 BENCHMARK(BM_ContrastStep_StartWindow)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK(BM_ContrastStep_StartWindowFit)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 BENCHMARK(BM_ContrastStep_Result1200x800)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK(BM_ContrastStep_Result1200x800Fit)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK(BM_RepaintOnly_StartWindowFit)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
 }  // namespace
 

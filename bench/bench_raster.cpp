@@ -7,8 +7,9 @@
 #include <filesystem>
 #include <vector>
 
-#include "base/Streams.h"
 #include "bench/BenchPictures.h"
+#include "platform/FileStream.h"
+#include "platform/MemoryStream.h"
 #include "raster/Bitmap.h"
 
 namespace {
@@ -16,12 +17,7 @@ namespace {
 constexpr int kWidth = 4000, kHeight = 3000;
 
 const TBitmap& Photo() {
-  static const TBitmap* photo = [] {
-    auto* p = new TBitmap;
-    MakePhotoPicture(*p, kWidth, kHeight);
-    return p;
-  }();
-  return *photo;
+  return SharedPhotoPicture(kWidth, kHeight);
 }
 
 std::string BmpFile() {
@@ -58,11 +54,15 @@ void BM_ReadBmpFile(benchmark::State& state) {
 }
 BENCHMARK(BM_ReadBmpFile)->Unit(benchmark::kMillisecond);
 
+// A file of that name in the temporary folder.
+std::string TempFile(const char* name) {
+  return (std::filesystem::temp_directory_path() / name).string();
+}
+
 void BM_WriteBmpFile(benchmark::State& state) {
   TBitmap bitmap;
   bitmap.Assign(&Photo());
-  const std::string file =
-      (std::filesystem::temp_directory_path() / "lumiveil-bench-out.bmp").string();
+  const std::string file = TempFile("lumiveil-bench-out.bmp");
   for (auto _ : state) {
     TFileStream stream(file, fmCreate);
     bitmap.SaveToStream(stream);
@@ -87,8 +87,7 @@ BENCHMARK(BM_WriteBmpMemory)->Unit(benchmark::kMillisecond);
 void BM_SaveToFileSafely(benchmark::State& state) {
   TBitmap bitmap;
   bitmap.Assign(&Photo());
-  const std::string file =
-      (std::filesystem::temp_directory_path() / "lumiveil-bench-safe.bmp").string();
+  const std::string file = TempFile("lumiveil-bench-safe.bmp");
   for (auto _ : state) bitmap.SaveToFile(file);
   std::remove(file.c_str());
 }

@@ -24,12 +24,7 @@ constexpr int kWidth = 4000;
 constexpr int kHeight = 3000;
 
 TBitmap& Photo() {
-  static TBitmap* photo = [] {
-    auto* p = new TBitmap;
-    MakePhotoPicture(*p, kWidth, kHeight);
-    return p;
-  }();
-  return *photo;
+  return SharedPhotoPicture(kWidth, kHeight);
 }
 
 struct Stats {
@@ -101,8 +96,6 @@ void BM_Reduce(benchmark::State& state, TColorReduction mode, TDitherMode dither
 const TColorReduction kModes[] = {rmWindows20,  rmWindows256,      rmWindowsGray,
                                   rmMonochrome, rmGrayScale,       rmNetscape,
                                   rmQuantize,   rmQuantizeWindows, rmPalette};
-const TDitherMode kDithers[] = {dmNearest, dmFloydSteinberg, dmStucki, dmSierra,
-                                dmJaJuNI,  dmSteveArche,     dmBurkes};
 
 std::string Name(const char* label) {
   std::string name;
@@ -119,8 +112,8 @@ const bool kRegistered = [] {
               .c_str(),
           BM_Reduce, mode, dither)
           ->Unit(benchmark::kMillisecond);
-  for (TDitherMode dither : kDithers)
-    if (dither != dmNearest && dither != dmFloydSteinberg)
+  for (const TDitherModeName& mode : DitherModeNames())
+    if (const TDitherMode dither = mode.value; dither != dmNearest && dither != dmFloydSteinberg)
       benchmark::RegisterBenchmark(
           ("BM_Reduce/Windows256/" + Name(DitherModeLabel(dither))).c_str(), BM_Reduce,
           rmWindows256, dither)

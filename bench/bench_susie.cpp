@@ -4,7 +4,6 @@
 
 #include <memory>
 
-#include "base/Streams.h"
 #include "susie/Spibmp.h"
 #include "susie/Spis.h"
 

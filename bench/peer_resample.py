@@ -8,7 +8,6 @@ Needs python3-pil (apt-get install python3-pil); it runs with the system Python,
 package installs. Not part of CI: a measurement for the notes, not a test.
 """
 import json
-import os
 import statistics
 import subprocess
 import sys
@@ -16,25 +15,7 @@ import time
 
 from PIL import Image
 
-HERE = os.path.dirname(os.path.abspath(__file__))
-SAMPLES = os.path.join(HERE, "..", "samples")
-
-
-def photo(width, height, name="coffee.bmp"):
-    """The photo tiled to width x height, mirrored at every seam (as the C++ benchmarks)."""
-    tile = Image.open(os.path.join(SAMPLES, name)).convert("RGB")
-    pw, ph = tile.size
-    flips = {
-        (0, 0): tile,
-        (1, 0): tile.transpose(Image.Transpose.FLIP_LEFT_RIGHT),
-        (0, 1): tile.transpose(Image.Transpose.FLIP_TOP_BOTTOM),
-        (1, 1): tile.transpose(Image.Transpose.ROTATE_180),
-    }
-    out = Image.new("RGB", (width, height))
-    for ty in range(0, height, ph):
-        for tx in range(0, width, pw):
-            out.paste(flips[((tx // pw) % 2, (ty // ph) % 2)], (tx, ty))
-    return out
+from peer_photo import photo
 
 
 def timed(job, runs=15):

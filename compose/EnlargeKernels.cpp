@@ -93,7 +93,7 @@ LV_INLINE void CubicRowBody(const uint8_t* r0, const uint8_t* r1, const uint8_t*
   for (int i = 0; i < bytes; ++i) {
     int32_t sum = w0 * r0[i] + w1 * r1[i] + w2 * r2[i] + w3 * r3[i] + 32768;
     sum = sum < 0 ? 0 : sum;
-    sum = sum > 16711680 ? 16711680 : sum;
+    sum = sum > kCubicMaxSum ? kCubicMaxSum : sum;
     dst[i] = static_cast<uint8_t>(sum >> 16);
   }
 }

@@ -58,11 +58,15 @@ inline uint8_t LinearSample(int p0, int p1, long double fr) {
   return static_cast<uint8_t>(static_cast<int>(value));
 }
 
+// The largest cubic sum that is a sample: 255 in 16.16 fixed point. The kernel's lobes
+// overshoot below 0 and above it near hard edges; those sums clamp to black and white.
+constexpr int32_t kCubicMaxSum = 255 << 16;
+
 // Cubic sample from the 16.16 sum (which already includes the 32768 for rounding):
-// clamped to 0 .. 255 * 65536, then shifted down by 16 bits.
+// clamped to 0 .. kCubicMaxSum, then shifted down by 16 bits.
 inline uint8_t CubicSample(int32_t sum) {
   if (sum < 0) sum = 0;
-  if (sum > 16711680) sum = 16711680;
+  if (sum > kCubicMaxSum) sum = kCubicMaxSum;
   return static_cast<uint8_t>(sum >> 16);
 }
 

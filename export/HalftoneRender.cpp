@@ -23,7 +23,6 @@ bool InHalftone(TColor colour) {
 }  // namespace
 
 bool RendersExactlyInHalftone(TCustomTeePanel& panel, TColor back_color) {
-  if (panel.Gradient.Visible) return false;
   for (const TColor colour : {clWhite, back_color, panel.Color, clBtnHighlight, clBtnShadow})
     if (!InHalftone(colour)) return false;
   const TGraphic* graphic = panel.BackImage().Graphic();

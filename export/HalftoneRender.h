@@ -12,6 +12,5 @@ class TCustomTeePanel;
 // nearest-entry mapping of an 8-bit raster changes none of them: the white of a new raster,
 // the back colour, the panel colour and border, the bevel colours, and every entry of the
 // colour table of its back image, which must then be a picture of 1, 4 or 8 bits per pixel
-// (or no picture, or an empty one). A visible gradient, or a back image of another kind,
-// gives false.
+// (or no picture, or an empty one). A back image of another kind gives false.
 bool RendersExactlyInHalftone(TCustomTeePanel& panel, TColor back_color);

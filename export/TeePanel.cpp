@@ -57,35 +57,19 @@ void TCustomTeePanel::InternalDraw(const TRect& bounds) {
 bool TCustomTeePanel::BackImageCovers(const TRect& rect) const {
   // A bitmap draws every pixel it is stretched over, whatever it holds.
   const auto* bitmap = dynamic_cast<const TBitmap*>(back_image_.Graphic());
-  return bitmap != nullptr && !bitmap->Empty() && BackImageMode == pbmStretch && !BackImageInside &&
-         rect.Width() > 0 && rect.Height() > 0;
+  return bitmap != nullptr && !bitmap->Empty() && BackImageMode == pbmStretch && rect.Width() > 0 &&
+         rect.Height() > 0;
 }
 
 void TCustomTeePanel::PanelPaint(const TRect& rect) {
   // The fill would be drawn over at once by a back image that covers the rectangle.
   if (!BackImageCovers(rect)) FillPanelRect(rect);
-  if (HasBackImage() && !BackImageInside) DrawBitmap(rect, 0);
+  if (HasBackImage()) DrawBitmap(rect, 0);
   if (!GetSupportsFullRotation()) DrawPanelBevels(rect);
 }
 
 void TCustomTeePanel::FillPanelRect(const TRect& rect) {
   TCanvas& canvas = Canvas();
-  if (Gradient.Visible) {
-    const int h = std::max(rect.Height(), 1);
-    for (int y = rect.Top; y < rect.Bottom; ++y) {
-      const int k = y - rect.Top;
-      const auto mix = [&](uint8_t a, uint8_t b) {
-        return static_cast<uint8_t>(a + (static_cast<int>(b) - a) * k / h);
-      };
-      canvas.Brush.Color =
-          RGBColor(mix(GetRValue(Gradient.StartColor), GetRValue(Gradient.EndColor)),
-                   mix(GetGValue(Gradient.StartColor), GetGValue(Gradient.EndColor)),
-                   mix(GetBValue(Gradient.StartColor), GetBValue(Gradient.EndColor)));
-      canvas.Brush.Style = TBrushStyle::bsSolid;
-      canvas.FillRect(TRect{rect.Left, y, rect.Right, y + 1});
-    }
-    return;
-  }
   if (Color == clNone) return;
   canvas.Brush.Color = Color;
   canvas.Brush.Style = TBrushStyle::bsSolid;
@@ -177,12 +161,4 @@ void TCustomTeePanel::DrawPanelBevels(const TRect& rect) {
   DrawBevel(r, BevelOuter);
   DrawFrame(r, Color, Color, BorderWidth);
   DrawBevel(r, BevelInner);
-}
-
-void TCustomChart::InternalDraw(const TRect& bounds) {
-  PanelPaint(bounds);
-  // A picture meant for the inside of the back wall is drawn there, when the wall shows.
-  if (HasBackImage() && BackImageInside && BackWall.Visible) DrawBitmap(ChartRect(), 0);
-  // Titles, legend, walls and axes are switched off on the export panel; this layer does
-  // not draw them.
 }

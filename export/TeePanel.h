@@ -15,13 +15,6 @@
 enum TPanelBevel { bvNone, bvLowered, bvRaised, bvSpace };
 enum TBackImageMode { pbmStretch, pbmTile, pbmCenter };
 
-// A top-to-bottom colour gradient that may replace the panel's plain fill.
-struct TChartGradient {
-  bool Visible = false;
-  TColor StartColor = clWhite;
-  TColor EndColor = clBlack;
-};
-
 class TCustomTeePanel {
  public:
   TCustomTeePanel();
@@ -38,15 +31,12 @@ class TCustomTeePanel {
   TPicture& BackImage() { return back_image_; }
   void SetBackImage(const TPicture& picture) { back_image_.Assign(picture); }
   TBackImageMode BackImageMode = pbmStretch;
-  // With true the picture belongs inside the back wall instead of the whole panel.
-  bool BackImageInside = false;
 
   TPanelBevel BevelOuter = bvRaised;
   TPanelBevel BevelInner = bvNone;
   int BevelWidth = 1;
   int BorderWidth = 0;
   TColor Color = clBtnFace;
-  TChartGradient Gradient;
   // Margins around the inner chart rectangle, in percent of the bounds.
   int MarginLeft = 3, MarginTop = 4, MarginRight = 3, MarginBottom = 4;
   // Drawing through an off-screen buffer; the export switches it off while it renders.
@@ -116,9 +106,6 @@ class TCustomChart : public TCustomAxisPanel {
   TChartTitle Title;
   TChartTitle SubTitle, Foot, SubFoot;
   bool Visible = true;
-
- protected:
-  void InternalDraw(const TRect& bounds) override;
 };
 
 class TChart : public TCustomChart {};

@@ -1,21 +1,34 @@
 #include "export/Teegif.h"
 
+#include <span>
+
 #include "base/Exceptions.h"
 #include "base/Messages.h"
 #include "export/HalftoneRender.h"
 #include "export/TeePanel.h"
 #include "gif/Gifimage.h"
 
+namespace {
+
+// The labels of a table's offered values, in their order: item i is the value i.
+template <class Row>
+std::vector<std::string> Offered(std::span<const Row> table) {
+  std::vector<std::string> items;
+  for (const Row& row : table)
+    if (row.word != nullptr) items.push_back(row.label);
+  return items;
+}
+
+}  // namespace
+
 TTeeGIFOptions::TTeeGIFOptions() {
   RGCompression.Caption = "&Compression:";
-  RGCompression.Items = {"LZW", "RLE"};
+  RGCompression.Items = Offered(CompressionNames());
   RGCompression.Columns = 2;
   CBDither.Caption = "&Dither:";
-  CBDither.Items = {"Nearest", "Floyd Steinberg", "Stucki", "Sierra",
-                    "JaJuNI",  "Steve Arche",     "Burkes"};
+  CBDither.Items = Offered(DitherModeNames());
   CBReduction.Caption = "&Reduction:";
-  CBReduction.Items = {"None",       "Windows 20", "Windows 256", "Windows Gray", "Monochrome",
-                       "Gray Scale", "Netscape",   "Quantize",    "Quantize 256"};
+  CBReduction.Items = Offered(ColorReductionNames());
 }
 
 void TTeeGIFOptions::FormCreate() {}
@@ -71,6 +84,7 @@ std::unique_ptr<TGIFImage> TGIFExportFormat::GIF() {
   CheckSize();
   auto image = std::make_unique<TGIFImage>();
   image->SetCompression(gcRLE);
+  // The offered values come first in their tables, so item i is the value i.
   image->SetDitherMode(static_cast<TDitherMode>(properties_->CBDither.ItemIndex));
   image->SetColorReduction(static_cast<TColorReduction>(properties_->CBReduction.ItemIndex));
   const TRect rect{0, 0, Width, Height};

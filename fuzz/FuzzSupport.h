@@ -9,9 +9,19 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "base/Streams.h"
+#include "base/Exceptions.h"
+#include "platform/MemoryStream.h"
 #include "raster/Bitmap.h"
 #include "raster/BmpFormat.h"
+
+// Stops the target when a check that must hold does not: the fuzzer reports it as a crash.
+#define FUZZ_CHECK(condition)                                                            \
+  do {                                                                                   \
+    if (!(condition)) {                                                                  \
+      std::fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #condition); \
+      std::abort();                                                                      \
+    }                                                                                    \
+  } while (0)
 
 // Targets run with a memory budget of 2 GiB (libFuzzer's default RSS limit). One picture
 // may take 4 MiB, so that a reader's largest honest allocation, and the few copies of it
@@ -25,6 +35,13 @@ constexpr uint64_t kFuzzPixelStoreBytes = uint64_t{4} << 20;
 inline void SetFuzzLimits() {
   SetMaxPixelStoreBytes(kFuzzPixelStoreBytes);
 }
+
+// The initialisation of a target that needs nothing but the limits.
+#define FUZZ_INITIALIZE_LIMITS()                       \
+  extern "C" int LLVMFuzzerInitialize(int*, char***) { \
+    SetFuzzLimits();                                   \
+    return 0;                                          \
+  }
 
 // The input without its trailing option bytes, and the options read from them. Taking
 // options from the end keeps the data's own start (its magic values) where seeds put it.
@@ -49,6 +66,32 @@ inline void FillStream(TMemoryStream& stream, const uint8_t* data, size_t size) 
   stream.SetPosition(0);
 }
 
+// Reads what the input holds with read(stream), from a stream over its bytes. A read that
+// fails must leave the reader's object as it was (empty, as the target made it): then
+// false.
+template <class Read, class IsEmpty>
+bool ReadInput(const TFuzzInput& input, Read&& read, IsEmpty&& is_empty) {
+  TMemoryStream stream;
+  FillStream(stream, input.data, input.size);
+  try {
+    read(stream);
+  } catch (const Exception&) {
+    FUZZ_CHECK(is_empty());
+    return false;
+  }
+  return true;
+}
+
+// Reads a graphic from the input: its stored form (behind a 32-bit size word, ReadData)
+// or its file image (LoadFromStream). A graphic that refuses the input stays empty.
+template <class Graphic>
+bool ReadGraphic(const TFuzzInput& input, Graphic& graphic, bool stored) {
+  return ReadInput(
+      input,
+      [&](TStream& stream) { stored ? graphic.ReadData(stream) : graphic.LoadFromStream(stream); },
+      [&] { return graphic.Empty(); });
+}
+
 // Reads every byte of a buffer; the sum goes to a volatile sink so the reads stay.
 inline void TouchBytes(const uint8_t* bytes, size_t size) {
   static volatile uint32_t sink;
@@ -67,12 +110,3 @@ inline void TouchBitmap(const TBitmap& bitmap) {
   if (!table.empty())
     TouchBytes(reinterpret_cast<const uint8_t*>(table.data()), table.size() * sizeof(table[0]));
 }
-
-// Stops the target when a check that must hold does not: the fuzzer reports it as a crash.
-#define FUZZ_CHECK(condition)                                                            \
-  do {                                                                                   \
-    if (!(condition)) {                                                                  \
-      std::fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #condition); \
-      std::abort();                                                                      \
-    }                                                                                    \
-  } while (0)

@@ -7,29 +7,16 @@
 // convert to (0: none, 1 Device, 2 Bits1, 3 Bits4, 4 Bits8, 5 Bits15, 6 Bits16, 7 Bits32);
 // bit 4 converts to 24 bits as well.
 #include "base/Exceptions.h"
-#include "base/Streams.h"
 #include "fuzz/FuzzSupport.h"
+#include "platform/MemoryStream.h"
 #include "raster/Bitmap.h"
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  SetFuzzLimits();
-  return 0;
-}
+FUZZ_INITIALIZE_LIMITS()
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const TFuzzInput input = TakeOptions(data, size, 1);
-  TMemoryStream stream;
-  FillStream(stream, input.data, input.size);
   TBitmap bitmap;
-  try {
-    if (input.options & 1)
-      bitmap.ReadData(stream);
-    else
-      bitmap.LoadFromStream(stream);
-  } catch (const Exception&) {
-    FUZZ_CHECK(bitmap.Empty());  // a failed read leaves the previous (empty) picture
-    return 0;
-  }
+  if (!ReadGraphic(input, bitmap, (input.options & 1) != 0)) return 0;
   TouchBitmap(bitmap);
   static constexpr TPixelFormat kFormats[8] = {
       TPixelFormat::Bits24, TPixelFormat::Device, TPixelFormat::Bits1,  TPixelFormat::Bits4,

@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "base/Exceptions.h"
-#include "base/Streams.h"
 #include "fuzz/FuzzSupport.h"
+#include "platform/MemoryStream.h"
 #include "raster/Bitmap.h"
 
 namespace {
@@ -93,10 +93,7 @@ void CheckRoundTrip(TBitmap& bitmap, bool stored) {
 
 }  // namespace
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  SetFuzzLimits();
-  return 0;
-}
+FUZZ_INITIALIZE_LIMITS()
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const TFuzzInput input = TakeOptions(data, size, 1);

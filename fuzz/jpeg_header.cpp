@@ -5,30 +5,17 @@
 // bit 3 smoothing off; bit 4 decodes the picture; bit 5 decodes to 8 bits per pixel;
 // bit 6 reads the stored form (a 32-bit length, then the stream).
 #include "base/Exceptions.h"
-#include "base/Streams.h"
 #include "fuzz/FuzzSupport.h"
+#include "platform/MemoryStream.h"
 #include "raster/Bitmap.h"
 #include "raster/JPEGImage.h"
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  SetFuzzLimits();
-  return 0;
-}
+FUZZ_INITIALIZE_LIMITS()
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const TFuzzInput input = TakeOptions(data, size, 1);
-  TMemoryStream stream;
-  FillStream(stream, input.data, input.size);
   TJPEGImage jpeg;
-  try {
-    if (input.options & 64)
-      jpeg.ReadData(stream);
-    else
-      jpeg.LoadFromStream(stream);
-  } catch (const Exception&) {
-    FUZZ_CHECK(jpeg.Empty());
-    return 0;
-  }
+  if (!ReadGraphic(input, jpeg, (input.options & 64) != 0)) return 0;
   jpeg.SetScale(static_cast<TJPEGScale>(input.options & 3));
   jpeg.SetPerformance((input.options & 4) ? TJPEGPerformance::jpBestSpeed
                                           : TJPEGPerformance::jpBestQuality);

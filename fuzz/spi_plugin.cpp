@@ -23,10 +23,7 @@ int SPI_API GetPicture(const char* buf, intptr_t len, unsigned int flag, SPI_HLO
                        SPI_HLOCAL* bits, SpiProgressCallback progress, intptr_t user_data);
 }
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  SetFuzzLimits();
-  return 0;
-}
+FUZZ_INITIALIZE_LIMITS()
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const TFuzzInput input = TakeOptions(data, size, 1);

@@ -5,8 +5,8 @@
 // Last input byte: bit 0 also turns the graphic into a TBitmap (for a JPEG picture that
 // decodes it), as drawing it would.
 #include "base/Exceptions.h"
-#include "base/Streams.h"
 #include "fuzz/FuzzSupport.h"
+#include "platform/MemoryStream.h"
 #include "raster/Bitmap.h"
 #include "raster/Picture.h"
 #include "susie/Spibmp.h"
@@ -21,15 +21,11 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const TFuzzInput input = TakeOptions(data, size, 1);
-  TMemoryStream stream;
-  FillStream(stream, input.data, input.size);
   TPicture picture;
-  try {
-    picture.ReadData(stream);
-  } catch (const Exception&) {
-    FUZZ_CHECK(picture.Graphic() == nullptr);
+  if (!ReadInput(
+          input, [&](TStream& stream) { picture.ReadData(stream); },
+          [&] { return picture.Graphic() == nullptr; }))
     return 0;
-  }
   TGraphic* graphic = picture.Graphic();
   if (graphic == nullptr) return 0;
   if (const auto* bitmap = dynamic_cast<const TBitmap*>(graphic)) TouchBitmap(*bitmap);

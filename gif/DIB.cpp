@@ -6,7 +6,6 @@
 
 #include "base/Exceptions.h"
 #include "base/Messages.h"
-#include "base/Streams.h"
 #include "gif/GIFException.h"
 #include "raster/BmpFormat.h"
 
@@ -46,14 +45,8 @@ uint8_t* TDIBWriter::RowPointer(int row) {
 void TDIBWriter::Finish() {
   if (finished_) return;
   if (!pixels_) Allocate();
-  const int table_entries = bits_ == 8 ? 256 : 0;
-  const uint32_t head = kFileHeaderSize + kInfoHeaderSize + 4 * table_entries;
-  const size_t pixel_bytes = stride_ * static_cast<size_t>(height_);
-
-  TBitmapFileHeader file;
-  file.bfType = kBitmapType;
-  file.bfSize = static_cast<uint32_t>(head + pixel_bytes);
-  file.bfOffBits = head;
+  // The picture as a section describes it: bottom-up rows; at 8 bits a full table of 256
+  // entries (the palette's, then black), of which the palette's are the important ones.
   TBitmapInfoHeader info;
   info.biSize = kInfoHeaderSize;
   info.biWidth = width_;
@@ -61,29 +54,20 @@ void TDIBWriter::Finish() {
   info.biPlanes = 1;
   info.biBitCount = static_cast<uint16_t>(bits_);
   info.biCompression = BI_RGB;
-  info.biSizeImage = 0;
-  const auto entries = GetPaletteEntries(palette_);
-  const size_t used = std::min<size_t>(entries.size(), 256);
+  std::vector<TRGBQuad> table;
   if (bits_ == 8) {
-    info.biClrUsed = 256;
+    const auto entries = GetPaletteEntries(palette_);
+    const size_t used = std::min<size_t>(entries.size(), kMaxColours);
+    info.biClrUsed = kMaxColours;
     info.biClrImportant = static_cast<uint32_t>(used);
+    table.assign(kMaxColours, TRGBQuad{});
+    for (size_t i = 0; i < used; ++i) table[i] = ToRGBQuad(entries[i]);
   }
-
-  TMemoryStream image;
-  image.SetSize(static_cast<int64_t>(head + pixel_bytes));
-  uint8_t* p = image.Memory();
-  EncodeFileHeader(file, p);
-  EncodeInfoHeader(info, p + kFileHeaderSize);
-  uint8_t* table = p + kFileHeaderSize + kInfoHeaderSize;
-  std::fill(table, table + 4 * table_entries, 0);
-  for (size_t i = 0; i < used && bits_ == 8; ++i) {
-    table[4 * i] = entries[i].peBlue;
-    table[4 * i + 1] = entries[i].peGreen;
-    table[4 * i + 2] = entries[i].peRed;
-  }
-  std::copy(pixels_.get(), pixels_.get() + pixel_bytes, p + head);
+  uint8_t header[kInfoHeaderSize];
+  EncodeInfoHeader(info, header);
+  const TCheckedInfoHeader checked = CheckInfoHeader(header, kInfoHeaderSize);
+  const size_t pixel_bytes = stride_ * static_cast<size_t>(height_);
+  Bitmap().AdoptPixelStore(checked, table, TPixelSource::FromMemory(pixels_.get(), pixel_bytes));
   pixels_.reset();
   finished_ = true;
-  image.SetPosition(0);
-  Bitmap().LoadFromStream(image);
 }

@@ -54,9 +54,9 @@ class TDIBWriter final : public TDIB {
   // picture raises EInvalidGraphicOperation; access after Finish raises GIFException
   // "Image has no DIB".
   uint8_t* RowPointer(int row);
-  // Ends the writer's work: assembles a BMP file image of the picture and loads the
-  // bitmap from it. A writer dropped without Finish (an error on its way) leaves the
-  // bitmap as it was.
+  // Ends the writer's work: the bitmap adopts the picture (AdoptPixelStore), as a BMP
+  // reader would give it. A writer dropped without Finish (an error on its way) leaves
+  // the bitmap as it was.
   void Finish();
 
  private:

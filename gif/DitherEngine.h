@@ -14,9 +14,7 @@
 
 #include "gif/ColorLookup.h"
 #include "gif/FastColorLookup.h"
-#include "gif/GrayScaleLookup.h"
-#include "gif/MonochromeLookup.h"
-#include "gif/NetscapeColorLookup.h"
+#include "gif/FixedLookups.h"
 
 class TDitherEngine {
  public:

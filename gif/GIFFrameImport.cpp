@@ -209,8 +209,12 @@ class TColorIndexHash {
   }
 
  private:
-  static constexpr uint32_t kMask = 1023;
-  static uint32_t Home(TColor c) { return (c * 2654435761u) >> 22; }
+  static constexpr int kCellBits = 10;
+  static constexpr uint32_t kMask = (1u << kCellBits) - 1;
+  // 2^32 divided by the golden ratio: the product spreads colours that differ a little
+  // over the whole table (multiplicative hashing), and its top bits pick the cell.
+  static constexpr uint32_t kGoldenRatio32 = 2654435761u;
+  static uint32_t Home(TColor c) { return (c * kGoldenRatio32) >> (32 - kCellBits); }
   struct Cell {
     TColor colour = 0;
     int index = -1;

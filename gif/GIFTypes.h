@@ -2,7 +2,14 @@
 // enumeration is part of the interface (option lists show them in this order).
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <memory>
+#include <span>
+#include <string_view>
+
+class TColorLookup;
+class TDitherEngine;
 
 // How a picture of more than 8 bits per pixel is brought down to at most 256 colours.
 enum TColorReduction : uint8_t {
@@ -52,6 +59,40 @@ extern TDitherMode GIFImageDefaultDitherMode;          // dmNearest
 extern int GIFImageDefaultColorReductionBits;          // 8
 extern TGIFCompression GIFImageDefaultCompression;     // gcLZW
 
-// The labels of the options (for messages and option lists).
+// One table per enumeration: each value in its order, with its label (option lists and
+// messages) and the word the command-line tool takes for it (nullptr for a value that is
+// not offered, as rmPalette, whose palette a caller must supply). A value added to an
+// enumeration is added to its table, and every list of options follows.
+template <class T>
+struct TEnumName {
+  T value;
+  const char* label;
+  const char* word;
+};
+
+// The dither modes' table also makes each mode's engine for rows of `width` pixels.
+struct TDitherModeName : TEnumName<TDitherMode> {
+  std::unique_ptr<TDitherEngine> (*create)(int width, TColorLookup& lookup);
+};
+
+std::span<const TEnumName<TColorReduction>> ColorReductionNames();
+std::span<const TDitherModeName> DitherModeNames();
+std::span<const TEnumName<TGIFCompression>> CompressionNames();
+
+// The row of `value`, or of the command-line word `word`; nullptr when there is none.
+template <class Row, class T>
+const Row* FindName(std::span<const Row> table, T value) {
+  for (const Row& row : table)
+    if (row.value == value) return &row;
+  return nullptr;
+}
+template <class Row>
+const Row* FindWord(std::span<const Row> table, std::string_view word) {
+  for (const Row& row : table)
+    if (row.word != nullptr && word == row.word) return &row;
+  return nullptr;
+}
+
+// The labels of the options (for messages and option lists); "?" outside the enumeration.
 const char* ColorReductionLabel(TColorReduction reduction);
 const char* DitherModeLabel(TDitherMode mode);

@@ -8,6 +8,7 @@
 #include "base/Streams.h"
 #include "platform/Clipboard.h"
 #include "platform/Files.h"
+#include "platform/MemoryStream.h"
 #include "raster/Picture.h"
 
 LV_GRAPHIC_CLASS_IMPL(TGIFImage, &TGraphic::Class())
@@ -164,6 +165,7 @@ void TGIFImage::SaveToStream(TStream& stream) {
 }
 
 void TGIFImage::SaveToFile(const std::string& file_name) {
+  CheckNotEmpty(file_name);
   // The file is written in one piece: the encoders hand out 256-byte blocks, too small
   // to go to the file one by one.
   TMemoryStream file;

@@ -6,7 +6,6 @@
 #include <string>
 
 #include "gif/5by3Ditherer.h"
-#include "gif/BurkesDitherer.h"
 #include "gif/ColorQuantizer.h"
 #include "gif/DIB.h"
 #include "gif/FixedPalettes.h"

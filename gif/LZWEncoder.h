@@ -14,7 +14,7 @@
 // held between two clears at 8 bits per pixel); a cell holds key * 4096 + code, where
 // key = prefix * 256 + pixel (at most 20 bits, never all ones since a prefix is at most
 // 4094) and code has 12 bits. A cell whose upper 20 bits are all ones is empty.
-// ((prefix xor prefix >> 4) * 256) mod size for every 12-bit prefix (see HomeCell).
+// ((prefix xor prefix >> 4) * 256) mod size for every 12-bit prefix (see Home).
 constexpr std::array<uint16_t, 4096> MakeHashPrefixPart(uint32_t size) {
   std::array<uint16_t, 4096> part{};
   for (uint32_t prefix = 0; prefix < 4096; ++prefix)
@@ -29,13 +29,13 @@ class THashTable {
   THashTable() { Clear(); }
   void Clear() { std::memset(cells_, 0xFF, sizeof cells_); }
 
-  // The code stored for key, or -1; then `cell` is the empty cell where key belongs.
-  int Find(uint32_t key, uint32_t& cell) const { return Find(key >> 8, key & 0xFF, cell); }
-  // The same for key = prefix * 256 + pixel, given apart (prefix below 4096).
+  // The code stored for key = prefix * 256 + pixel (prefix below 4096), or -1; then
+  // `cell` is the empty cell where the key belongs. The search starts at the key's home
+  // cell, (key xor key >> 4) mod 8009, and goes on by doubling modulo 8009.
   int Find(uint32_t prefix, uint32_t pixel, uint32_t& cell) const {
     const uint32_t key = prefix << 8 | pixel;
     // The home cell, read through the mirror when it lies beyond the last cell.
-    const uint32_t home = kPrefixPart[prefix] + (pixel ^ (pixel >> 4) ^ ((prefix & 15) << 4));
+    const uint32_t home = Home(prefix, pixel);
     uint32_t c = cells_[home];
     if ((c >> 12) == key) return static_cast<int>(c & 0xFFF);
     uint32_t h = home >= kSize ? home - kSize : home;
@@ -50,34 +50,30 @@ class THashTable {
       if ((c >> 12) == key) return static_cast<int>(c & 0xFFF);
     }
   }
-  // The home cell (key xor key >> 4) mod 8009 of key = prefix * 256 + pixel (12-bit
-  // prefix). Bits 8..19 of key xor key >> 4 are prefix xor prefix >> 4 and bits 0..7 are
-  // pixel xor pixel >> 4 xor (prefix mod 16) * 16; so the home cell is the prefix's part
-  // ((prefix xor prefix >> 4) * 256 mod 8009, from a table) plus a byte, brought below
-  // 8009 by at most one subtraction. Find leaves even that subtraction out: it reads the
-  // sum (below 8009 + 256) directly, cells 8009 and up being copies of cells 0 to 255.
-  // No division or wrap lies between one search's result and the next search.
-  static uint32_t HomeCell(uint32_t prefix, uint32_t pixel) {
-    const uint32_t h = kPrefixPart[prefix] + (pixel ^ (pixel >> 4) ^ ((prefix & 15) << 4));
-    return h >= kSize ? h - kSize : h;
-  }
   // Puts (key, code) into a cell that Find returned.
   void Store(uint32_t cell, uint32_t key, uint32_t code) {
     cells_[cell] = key << 12 | code;
     if (cell < kMirrored) cells_[kSize + cell] = cells_[cell];
   }
-  // Find, then Store when the key is not there yet.
-  void Insert(uint32_t key, uint32_t code) {
-    uint32_t cell = 0;
-    if (Find(key, cell) < 0) Store(cell, key, code);
-  }
 
  private:
+  // The home cell (key xor key >> 4) mod 8009 of key = prefix * 256 + pixel (12-bit
+  // prefix), before its last subtraction. Bits 8..19 of key xor key >> 4 are prefix xor
+  // prefix >> 4 and bits 0..7 are pixel xor pixel >> 4 xor (prefix mod 16) * 16; so the
+  // home cell is the prefix's part ((prefix xor prefix >> 4) * 256 mod 8009, from a table)
+  // plus a byte, brought below 8009 by at most one subtraction. Find leaves even that
+  // subtraction out: it reads the sum (below 8009 + 256) directly, cells 8009 and up
+  // being copies of cells 0 to 255. No division or wrap lies between one search's result
+  // and the next search.
+  static uint32_t Home(uint32_t prefix, uint32_t pixel) {
+    return kPrefixPart[prefix] + (pixel ^ (pixel >> 4) ^ ((prefix & 15) << 4));
+  }
+
   static constexpr uint32_t kEmptyKey = 0xFFFFF;
   static constexpr std::array<uint16_t, 4096> kPrefixPart = MakeHashPrefixPart(8009);
   [[noreturn]] static void Full();
 
-  // The 8009 cells, then copies of the first 256 (see HomeCell).
+  // The 8009 cells, then copies of the first 256 (see Home).
   static constexpr uint32_t kMirrored = 256;
   uint32_t cells_[kSize + kMirrored];
 };

@@ -7,9 +7,7 @@
 #include "base/Bands.h"
 #include "gif/DIB.h"
 #include "gif/FastColorLookup.h"
-#include "gif/GrayScaleLookup.h"
-#include "gif/MonochromeLookup.h"
-#include "gif/NetscapeColorLookup.h"
+#include "gif/FixedLookups.h"
 
 namespace {
 

@@ -152,7 +152,7 @@ void TRLEEncoder::FlushRun(int64_t count) {
 void TRLEEncoder::EncodePixels() {
   max_codes_ = kMaxCode - static_cast<int>(base_code_);
   out_bump_start_ = static_cast<int>(clear_code_) - 1;
-  out_clear_start_ = bits_per_pixel_ <= 3 ? 9 : static_cast<int>(clear_code_) - 2;
+  out_clear_start_ = bits_per_pixel_ <= 3 ? kSmallTableOutClear : static_cast<int>(clear_code_) - 2;
   if (color_count_ >= 256)
     Encode<false>();
   else

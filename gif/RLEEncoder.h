@@ -16,6 +16,13 @@
 
 class TRLEEncoder final : public TGIFEncoder {
  public:
+  // Codes after which a table of 1 to 3 bits per pixel is cleared. Clear code - 2, the
+  // count that keeps wider tables at their first code width, would leave only 2 or 6
+  // codes between clears (clear code 4 or 8), too few for the run table to pay off; these
+  // small tables let the width grow one step and clear after nine codes. The count
+  // shapes every such code stream, so it is fixed.
+  static constexpr int kSmallTableOutClear = 9;
+
   // The number of codes needed to send count pixels as runs of 1, 2, 3, ... after a
   // clear, when at most `limit` codes fit between two clears.
   static int64_t TriangleCost(int64_t count, int64_t limit);
@@ -39,7 +46,7 @@ class TRLEEncoder final : public TGIFEncoder {
   int max_codes_ = 0;        // table codes usable between two clears: 4095 - base code
   int out_bump_start_ = 0;   // codes after a clear until the decoder's width first grows
   int out_bump_ = 0;         // codes after which the decoder's width grows next
-  int out_clear_start_ = 0;  // 9 for tables of 3 bits or fewer, else clear code - 2
+  int out_clear_start_ = 0;  // kSmallTableOutClear up to 3 bits, else clear code - 2
   int out_clear_ = 0;        // codes after which a clear is sent
   int out_count_ = 0;        // codes sent since the last clear
   int run_pixel_ = -1;       // the value of the run being collected

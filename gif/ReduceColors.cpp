@@ -3,19 +3,14 @@
 #include <optional>
 
 #include "base/Messages.h"
-#include "gif/5by3Ditherer.h"
-#include "gif/BurkesDitherer.h"
 #include "gif/DIB.h"
+#include "gif/DitherEngine.h"
 #include "gif/FastColorLookup.h"
+#include "gif/FixedLookups.h"
 #include "gif/FixedPalettes.h"
-#include "gif/FloydSteinbergDitherer.h"
 #include "gif/GIFException.h"
-#include "gif/GrayScaleLookup.h"
-#include "gif/MonochromeLookup.h"
 #include "gif/NearestRows.h"
-#include "gif/NetscapeColorLookup.h"
 #include "gif/OptimizedPalette.h"
-#include "gif/SteveArcheDitherer.h"
 #include "raster/Bitmap.h"
 
 TPaletteHandle CreateReductionPalette(TColorReduction reduction, int reduction_bits,
@@ -71,23 +66,8 @@ std::unique_ptr<TColorLookup> CreateColorLookup(TColorReduction reduction,
 
 std::unique_ptr<TDitherEngine> CreateDitherEngine(TDitherMode dither, int width,
                                                   TColorLookup& lookup) {
-  switch (dither) {
-    case dmNearest:
-      return std::make_unique<TDitherEngine>(width, lookup);
-    case dmFloydSteinberg:
-      return std::make_unique<TFloydSteinbergDitherer>(width, lookup);
-    case dmStucki:
-      return std::make_unique<TStuckiDitherer>(width, lookup);
-    case dmSierra:
-      return std::make_unique<TSierraDitherer>(width, lookup);
-    case dmJaJuNI:
-      return std::make_unique<TJaJuNiDitherer>(width, lookup);
-    case dmSteveArche:
-      return std::make_unique<TSteveArcheDitherer>(width, lookup);
-    case dmBurkes:
-      return std::make_unique<TBurkesDitherer>(width, lookup);
-  }
-  return nullptr;
+  const TDitherModeName* mode = FindName(DitherModeNames(), dither);
+  return mode != nullptr ? mode->create(width, lookup) : nullptr;
 }
 
 void DitherRows(const TDIBReader& source, TDitherEngine& engine, TDIBWriter& dest) {

@@ -1,8 +1,9 @@
 #include "platform/Clipboard.h"
 
-#include <cctype>
 #include <mutex>
 #include <vector>
+
+#include "base/Text.h"
 
 namespace {
 
@@ -15,15 +16,6 @@ std::vector<std::string>& Names() {
   return names;
 }
 
-bool SameName(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i)
-    if (std::tolower(static_cast<unsigned char>(a[i])) !=
-        std::tolower(static_cast<unsigned char>(b[i])))
-      return false;
-  return true;
-}
-
 }  // namespace
 
 unsigned RegisterClipboardFormat(const std::string& name) {
@@ -31,7 +23,7 @@ unsigned RegisterClipboardFormat(const std::string& name) {
   const std::lock_guard<std::mutex> guard(format_lock);
   std::vector<std::string>& names = Names();
   for (size_t i = 0; i < names.size(); ++i)
-    if (SameName(names[i], name)) return kFirstFormat + static_cast<unsigned>(i);
+    if (SameText(names[i], name)) return kFirstFormat + static_cast<unsigned>(i);
   if (names.size() > kLastFormat - kFirstFormat) return 0;
   names.push_back(name);
   return kFirstFormat + static_cast<unsigned>(names.size() - 1);

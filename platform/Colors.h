@@ -32,9 +32,7 @@ constexpr TColor clBtnShadow = RGBColor(128, 128, 128);
 
 // A palette entry as a logical palette holds it: red, green, blue, flags.
 struct TPaletteEntry {
-  uint8_t peRed = 0;
-  uint8_t peGreen = 0;
-  uint8_t peBlue = 0;
+  uint8_t peRed = 0, peGreen = 0, peBlue = 0;
   uint8_t peFlags = 0;
   friend bool operator==(const TPaletteEntry&, const TPaletteEntry&) = default;
 };

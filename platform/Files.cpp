@@ -5,28 +5,34 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
+#include <cstdlib>
 #include <cstring>
+#include <random>
 #include <vector>
 
 #include "base/Exceptions.h"
 #include "base/Format.h"
 #include "base/Messages.h"
 #include "base/Streams.h"
+#include "base/Text.h"
 #include "platform/BufferedFileStream.h"
 
 namespace {
 
-std::string FolderOf(const std::string& file_name) {
-  const size_t slash = file_name.rfind('/');
-  if (slash == std::string::npos) return ".";
-  if (slash == 0) return "/";
-  return file_name.substr(0, slash);
+[[noreturn]] void CannotCreate(const std::string& file_name, const std::string& reason) {
+  throw EFCreateError(Format(SFCreateError, file_name.c_str()), reason);
 }
 
-// The safe save's stream over a file descriptor that we opened ourselves.
+[[noreturn]] void CannotWrite(int error) {
+  throw EWriteError(SWriteError, error != 0 ? std::strerror(error) : "");
+}
+
+// The safe save's stream over a file descriptor; remembers why the file refused bytes.
 class TDescriptorStream final : public TBufferedFileStream {
  public:
   explicit TDescriptorStream(int fd) : fd_(fd) {}
+  int Error() const { return error_; }
 
  protected:
   bool WriteOut(const char* p, int64_t count) override {
@@ -34,7 +40,10 @@ class TDescriptorStream final : public TBufferedFileStream {
     while (done < count) {
       const ssize_t n = ::write(fd_, p + done, static_cast<size_t>(count - done));
       if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) return false;
+      if (n <= 0) {
+        error_ = n < 0 ? errno : ENOSPC;
+        return false;
+      }
       done += n;
     }
     return true;
@@ -48,7 +57,15 @@ class TDescriptorStream final : public TBufferedFileStream {
 
  private:
   int fd_;
+  int error_ = 0;
 };
+
+// Runs the writer on the descriptor and writes out what it buffered.
+void WriteAll(int fd, const std::function<void(TStream&)>& write) {
+  TDescriptorStream stream(fd);
+  write(stream);
+  if (!stream.Flush()) CannotWrite(stream.Error());
+}
 
 mode_t DefaultFileMode() {
   const mode_t mask = ::umask(0);
@@ -56,37 +73,172 @@ mode_t DefaultFileMode() {
   return static_cast<mode_t>(0666 & ~mask);
 }
 
+// Where a save goes: a file replaced through a temporary file, or a device or FIFO that
+// takes the bytes as they come.
+struct TTarget {
+  bool stream = false;
+  std::string path;  // the final target, through every symbolic link
+  bool exists = false;
+  mode_t mode = 0;
+};
+
+// Follows the symbolic links of a name that does not lead to an existing file, to the
+// name that a dangling link finally points at (the name itself when it is no link).
+std::string FollowDanglingLinks(const std::string& file_name) {
+  std::string path = file_name;
+  for (int hops = 0; hops < 40; ++hops) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
+    std::string link(PATH_MAX, '\0');
+    const ssize_t n = ::readlink(path.c_str(), link.data(), link.size());
+    if (n <= 0) return path;
+    link.resize(static_cast<size_t>(n));
+    path = link[0] == '/' ? link : FolderOf(path) + "/" + link;
+  }
+  CannotCreate(file_name, std::strerror(ELOOP));
+}
+
+TTarget ResolveTarget(const std::string& file_name) {
+  TTarget target;
+  struct stat st {};
+  if (::stat(file_name.c_str(), &st) == 0) {
+    target.exists = true;
+    if (S_ISCHR(st.st_mode) || S_ISFIFO(st.st_mode)) {
+      // Opened by the name given: /dev/stdout reaches a pipe only through its own link.
+      target.stream = true;
+      target.path = file_name;
+      return target;
+    }
+    if (!S_ISREG(st.st_mode)) {
+      const char* kind = S_ISDIR(st.st_mode)    ? SKindDirectory
+                         : S_ISSOCK(st.st_mode) ? SKindSocket
+                         : S_ISBLK(st.st_mode)  ? SKindBlockDevice
+                                                : SKindOther;
+      CannotCreate(file_name, Format(SSaveTargetKind, kind));
+    }
+    char* real = ::realpath(file_name.c_str(), nullptr);
+    if (real == nullptr) CannotCreate(file_name, std::strerror(errno));
+    target.path = real;
+    std::free(real);
+    target.mode = st.st_mode & 07777;
+    return target;
+  }
+  if (errno != ENOENT) CannotCreate(file_name, std::strerror(errno));
+  target.path = FollowDanglingLinks(file_name);
+  target.mode = DefaultFileMode();
+  return target;
+}
+
+std::string RandomSuffix() {
+  thread_local std::mt19937_64 rng(std::random_device{}() ^ static_cast<uint64_t>(::getpid()));
+  static const char kDigits[] = "0123456789abcdefghijklmnopqrstuvwxyz";
+  std::string suffix(12, '0');
+  for (char& c : suffix) c = kDigits[rng() % 36];
+  return suffix;
+}
+
+constexpr const char kTempPrefix[] = "/.lumiveil-save-";
+
+// Gives the unnamed file behind fd the name `name`; false with errno set when it cannot.
+bool LinkUnnamed(int fd, const std::string& name) {
+  const std::string proc = "/proc/self/fd/" + std::to_string(fd);
+  if (::linkat(AT_FDCWD, proc.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0) return true;
+  if (errno == EEXIST) return false;
+  // Without /proc: the same through the descriptor, which only a privileged process may.
+  return ::linkat(fd, "", AT_FDCWD, name.c_str(), AT_EMPTY_PATH) == 0;
+}
+
+// A temporary file in the target's folder: without a name where the file system allows
+// (it then vanishes with the process, however the process ends), else a hidden named one.
+class TTempFile {
+ public:
+  TTempFile(const std::string& folder, const std::string& file_name) : folder_(folder) {
+#ifdef O_TMPFILE
+    fd_ = ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+    if (fd_ >= 0) return;
+#endif
+    name_ = folder + kTempPrefix + "XXXXXX";
+    fd_ = ::mkostemp(name_.data(), O_CLOEXEC);
+    if (fd_ < 0) CannotCreate(file_name, std::strerror(errno));
+  }
+  ~TTempFile() {
+    if (fd_ >= 0) ::close(fd_);
+    if (!name_.empty()) ::unlink(name_.c_str());
+  }
+  TTempFile(const TTempFile&) = delete;
+  TTempFile& operator=(const TTempFile&) = delete;
+
+  int Descriptor() const {
+    return fd_;
+  }
+
+  // Puts the finished file in place of `path` (which existed or not), as the last step.
+  // An unnamed file that has nothing to replace is linked straight to its name; otherwise
+  // it gets its hidden name only now, the moment before the rename.
+  void Commit(const std::string& path, bool exists, const std::string& file_name) {
+    const bool unnamed = name_.empty();
+    if (unnamed && !exists && LinkUnnamed(fd_, path)) {
+      Close(path);
+      return;
+    }
+    if (unnamed) {
+      for (int attempt = 0; name_.empty(); ++attempt) {
+        const std::string name = folder_ + kTempPrefix + RandomSuffix();
+        if (LinkUnnamed(fd_, name)) {
+          name_ = name;
+        } else if (errno != EEXIST || attempt >= 100) {
+          CannotCreate(file_name, std::strerror(errno));
+        }
+      }
+    }
+    Close(name_);
+    if (::rename(name_.c_str(), path.c_str()) != 0) CannotCreate(file_name, std::strerror(errno));
+    name_.clear();
+  }
+
+ private:
+  void Close(const std::string& linked) {
+    const int fd = fd_;
+    fd_ = -1;
+    if (::close(fd) != 0) {
+      const int error = errno;
+      ::unlink(linked.c_str());
+      if (linked == name_) name_.clear();
+      CannotWrite(error);
+    }
+  }
+
+  std::string folder_;
+  std::string name_;  // empty while the file has no name
+  int fd_ = -1;
+};
+
 }  // namespace
 
 void SaveFileSafely(const std::string& file_name, const std::function<void(TStream&)>& write) {
-  std::string temp = FolderOf(file_name) + "/.lumiveil-save-XXXXXX";
-  const int fd = ::mkstemp(temp.data());
-  if (fd < 0) throw EFCreateError(Format(SFCreateError, file_name.c_str()));
-  bool committed = false;
-  try {
-    TDescriptorStream stream(fd);
-    write(stream);
-    if (!stream.Flush()) throw EWriteError(SWriteError);
-    struct stat existing {};
-    const mode_t mode =
-        ::stat(file_name.c_str(), &existing) == 0 ? existing.st_mode & 07777 : DefaultFileMode();
-    if (::fchmod(fd, mode) != 0 || ::fsync(fd) != 0) throw EWriteError(SWriteError);
-    if (::close(fd) != 0) {
-      ::unlink(temp.c_str());
-      throw EWriteError(SWriteError);
-    }
-    committed = true;
-    if (::rename(temp.c_str(), file_name.c_str()) != 0) {
-      ::unlink(temp.c_str());
-      throw EFCreateError(Format(SFCreateError, file_name.c_str()));
-    }
-  } catch (...) {
-    if (!committed) {
-      ::close(fd);
-      ::unlink(temp.c_str());
-    }
-    throw;
+  if (file_name == "-") {
+    WriteAll(STDOUT_FILENO, write);
+    return;
   }
+  const TTarget target = ResolveTarget(file_name);
+  if (target.stream) {
+    // A device or a FIFO: the bytes go straight in; there is nothing to replace.
+    const int fd = ::open(target.path.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) CannotCreate(file_name, std::strerror(errno));
+    try {
+      WriteAll(fd, write);
+    } catch (...) {
+      ::close(fd);
+      throw;
+    }
+    if (::close(fd) != 0) CannotWrite(errno);
+    return;
+  }
+  TTempFile temp(FolderOf(target.path), file_name);
+  WriteAll(temp.Descriptor(), write);
+  if (::fchmod(temp.Descriptor(), target.mode) != 0 || ::fsync(temp.Descriptor()) != 0)
+    CannotWrite(errno);
+  temp.Commit(target.path, target.exists, file_name);
 }
 
 bool FileExists(const std::string& file_name) {

@@ -1,19 +1,13 @@
 // The file search's wildcard match, the same on every platform.
 #include "platform/PluginPlaces.h"
 
-namespace {
-
-char Lower(char c) {
-  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-}  // namespace
+#include "base/Text.h"
 
 bool MatchesPattern(const std::string& name, const std::string& pattern) {
   // Iterative wildcard match with one back-tracking point for the last '*'.
   size_t n = 0, p = 0, star = std::string::npos, mark = 0;
   while (n < name.size()) {
-    if (p < pattern.size() && (pattern[p] == '?' || Lower(pattern[p]) == Lower(name[n]))) {
+    if (p < pattern.size() && (pattern[p] == '?' || LowerChar(pattern[p]) == LowerChar(name[n]))) {
       ++n;
       ++p;
     } else if (p < pattern.size() && pattern[p] == '*') {

@@ -13,16 +13,14 @@ TNearestColorMap::TNearestColorMap(std::span<const TPaletteEntry> palette) {
   Init();
 }
 
-TNearestColorMap::TNearestColorMap(std::span<const TRGBQuad> colour_table) {
-  for (const TRGBQuad& q : colour_table.first(std::min<size_t>(colour_table.size(), 256))) {
-    red_.push_back(q.rgbRed);
-    green_.push_back(q.rgbGreen);
-    blue_.push_back(q.rgbBlue);
-  }
-  Init();
-}
-
 namespace {
+
+std::vector<TPaletteEntry> EntriesOf(std::span<const TRGBQuad> colour_table) {
+  std::vector<TPaletteEntry> entries;
+  entries.reserve(colour_table.size());
+  for (const TRGBQuad& q : colour_table) entries.push_back(ToPaletteEntry(q));
+  return entries;
+}
 
 // Squared distance from v to the nearest and the farthest value of [lo, lo + 7].
 inline int MinAxis(int v, int lo) {
@@ -35,6 +33,9 @@ inline int MaxAxis(int v, int lo) {
 }
 
 }  // namespace
+
+TNearestColorMap::TNearestColorMap(std::span<const TRGBQuad> colour_table)
+    : TNearestColorMap(EntriesOf(colour_table)) {}
 
 void TNearestColorMap::Init() {
   cell_block_.assign(32768, 0);

@@ -6,17 +6,16 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 
-namespace {
+#include "base/Format.h"
+#include "base/Messages.h"
+#include "base/Text.h"
 
-std::string Trim(const std::string& text) {
-  const char* blanks = " \t\r\n";
-  const size_t first = text.find_first_not_of(blanks);
-  if (first == std::string::npos) return "";
-  return text.substr(first, text.find_last_not_of(blanks) - first + 1);
-}
+namespace {
 
 std::string HomeDirectory() {
   const char* home = std::getenv("HOME");
@@ -41,15 +40,17 @@ std::optional<std::string> SusiePluginPath() {
   bool in_group = false;
   std::optional<std::string> value;
   while (std::getline(file, line)) {
-    line = Trim(line);
+    line = std::string(Trim(line));
     if (line.empty() || line[0] == ';' || line[0] == '#') continue;
     if (line.front() == '[') {
       in_group = line == "[Plug-in]";
       continue;
     }
     const size_t eq = line.find('=');
-    if (!in_group || eq == std::string::npos || Trim(line.substr(0, eq)) != "Path") continue;
-    std::string v = Trim(line.substr(eq + 1));
+    if (!in_group || eq == std::string::npos ||
+        Trim(std::string_view(line).substr(0, eq)) != "Path")
+      continue;
+    std::string v(Trim(std::string_view(line).substr(eq + 1)));
     if (v.size() >= 2 && v.front() == '"' && v.back() == '"') v = v.substr(1, v.size() - 2);
     value = v;  // the last Path of the group counts
   }
@@ -98,4 +99,41 @@ std::vector<std::string> FindFiles(const std::string& directory, const std::stri
   closedir(dir);
   std::sort(names.begin(), names.end());
   return names;
+}
+
+namespace {
+
+// Why the file or folder `what` (described as `name`) cannot be trusted, or nothing.
+std::optional<std::string> UntrustedEntry(const std::string& what, const std::string& name,
+                                          bool folder) {
+  struct stat st {};
+  if (stat(what.c_str(), &st) != 0)
+    return Format(SPluginNotFound, name.c_str(), std::strerror(errno));
+  if (folder ? !S_ISDIR(st.st_mode) : !S_ISREG(st.st_mode))
+    return Format(SPluginNotRegular, name.c_str());
+  if (st.st_uid != geteuid() && st.st_uid != 0)
+    return Format(SPluginNotOwned, name.c_str(), static_cast<unsigned>(st.st_uid));
+  if ((st.st_mode & (S_IWGRP | S_IWOTH)) != 0)
+    return Format(SPluginWritable, name.c_str(),
+                  (st.st_mode & S_IWOTH) != 0 ? SPluginWritableOthers : SPluginWritableGroup,
+                  static_cast<unsigned>(st.st_mode & 07777));
+  return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<std::string> UntrustedPluginReason(const std::string& path) {
+  char* resolved = realpath(path.c_str(), nullptr);
+  if (resolved == nullptr) return Format(SPluginNotFound, path.c_str(), std::strerror(errno));
+  const std::string real = resolved;
+  std::free(resolved);
+  // The folder it was found in first (whoever may write there may swap the file or the
+  // link), then the file itself and the folder it lies in.
+  const std::string found_in = FolderOf(path);
+  if (auto reason = UntrustedEntry(found_in, "its folder " + found_in, true)) return reason;
+  if (auto reason = UntrustedEntry(real, "the file", false)) return reason;
+  const std::string lies_in = FolderOf(real);
+  if (lies_in != found_in)
+    if (auto reason = UntrustedEntry(lies_in, "its folder " + lies_in, true)) return reason;
+  return std::nullopt;
 }

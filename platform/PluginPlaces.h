@@ -43,3 +43,10 @@ bool MatchesPattern(const std::string& name, const std::string& pattern);
 // order. On Windows: files that are neither folders nor hidden, in the order the system
 // returns them. A folder that cannot be read gives none.
 std::vector<std::string> FindFiles(const std::string& directory, const std::string& pattern);
+
+// Why the plug-in file at `path` may not be loaded, or nothing when it may. A plug-in is
+// code that runs with the user's rights, so on Linux the file (through its links) and its
+// folder (the one it was found in and the one it lies in) must belong to the user running
+// the program or to root, and none of them may be writable by its group or by others;
+// nothing is opened to find out. On Windows every file found may be loaded (nothing).
+std::optional<std::string> UntrustedPluginReason(const std::string& path);

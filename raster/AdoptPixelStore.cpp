@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "base/Streams.h"
+#include "platform/MemoryStream.h"
 #include "raster/Bitmap.h"
 #include "raster/PixelRows.h"
 
@@ -43,6 +44,17 @@ TPixelSource TPixelSource::FromStream(TStream& stream, int64_t available) {
 
 namespace {
 
+// The bitmap record of a store of `height` rows of `stride` bytes.
+TBitmapRecord RecordOf(int width, int height, uint32_t stride, int bits) {
+  TBitmapRecord record;
+  record.bmWidth = width;
+  record.bmHeight = height;
+  record.bmWidthBytes = static_cast<int32_t>(stride);
+  record.bmPlanes = 1;
+  record.bmBitsPixel = static_cast<uint16_t>(bits);
+  return record;
+}
+
 // The colour table of a section of 8 bits or fewer: 2^bits entries, the picture's own
 // first (as many as fit) and black after them; none above 8 bits.
 std::vector<TRGBQuad> SectionTable(const std::vector<TRGBQuad>& colours, int bits) {
@@ -76,11 +88,7 @@ std::shared_ptr<TBitmapImage> SectionFromRows(const TCheckedInfoHeader& h,
                                               const TPixelSource& pixels, size_t to_read) {
   auto image = std::make_shared<TBitmapImage>();
   TDIBSection& d = image->DIBInfo;
-  d.dsBm.bmWidth = h.width;
-  d.dsBm.bmHeight = h.height;
-  d.dsBm.bmWidthBytes = static_cast<int32_t>(h.rows.stride);
-  d.dsBm.bmPlanes = 1;
-  d.dsBm.bmBitsPixel = static_cast<uint16_t>(h.bits);
+  d.dsBm = RecordOf(h.width, h.height, h.rows.stride, h.bits);
   d.dsBmih.biSize = kInfoHeaderSize;
   d.dsBmih.biWidth = h.width;
   d.dsBmih.biHeight = h.info.biHeight;  // negative for top-down rows
@@ -115,12 +123,7 @@ std::shared_ptr<TBitmapImage> DeviceFromRunLength(const TCheckedInfoHeader& h,
   std::vector<uint8_t> indices(width * static_cast<size_t>(h.height), 0);
   DecodeRunLength(data.data(), got, h.bits == 4, h.width, h.height, indices.data());
   auto image = std::make_shared<TBitmapImage>();
-  TDIBSection& d = image->DIBInfo;
-  d.dsBm.bmWidth = h.width;
-  d.dsBm.bmHeight = h.height;
-  d.dsBm.bmWidthBytes = static_cast<int32_t>(h.store.stride);
-  d.dsBm.bmPlanes = 1;
-  d.dsBm.bmBitsPixel = 24;
+  image->DIBInfo.dsBm = RecordOf(h.width, h.height, h.store.stride, 24);
   image->Allocate(h.store.total);
   for (int y = 0; y < h.height; ++y) {  // y counts from the bottom, as the store does
     uint8_t* row = image->pixels.get() + static_cast<size_t>(y) * h.store.stride;

@@ -7,8 +7,8 @@
 #include "base/Bands.h"
 #include "base/Exceptions.h"
 #include "base/Messages.h"
-#include "base/Streams.h"
 #include "platform/Memory.h"
+#include "platform/MemoryStream.h"
 #include "platform/NearestColor.h"
 #include "platform/Palettes.h"
 #include "raster/Canvas.h"
@@ -108,6 +108,93 @@ uint8_t NearestIndex(const std::vector<TRGBQuad>& table, TColor colour) {
   if (table.empty()) return 0;
   TNearestColorMap map(table);
   return map.Find(GetRValue(colour), GetGValue(colour), GetBValue(colour));
+}
+
+// The 5-6-5 masks of the 16-bit format with bit fields.
+constexpr uint32_t kMasks565[3] = {0xF800, 0x07E0, 0x001F};
+
+// What a pixel format is made as: bits per pixel, compression and the palette it takes.
+struct TFormatTarget {
+  int bits = 24;
+  uint32_t compression = BI_RGB;
+  TPaletteHandle palette;
+};
+
+TFormatTarget TargetOf(TPixelFormat format, const TBitmapImage& old) {
+  TFormatTarget target;
+  target.palette = old.palette;
+  switch (format) {
+    case TPixelFormat::Bits1:
+      target.bits = 1;
+      if (!old.IsSection() || !target.palette) target.palette = BlackAndWhitePalette();
+      break;
+    case TPixelFormat::Bits4:
+      target.bits = 4;
+      target.palette = SixteenColorPalette();
+      break;
+    case TPixelFormat::Bits8:
+      target.bits = 8;
+      target.palette = CreateHalftonePalette();
+      break;
+    case TPixelFormat::Bits15:
+      target.bits = 16;
+      break;
+    case TPixelFormat::Bits16:
+      target.bits = 16;
+      target.compression = BI_BITFIELDS;
+      break;
+    case TPixelFormat::Bits32:
+      target.bits = 32;
+      break;
+    default:
+      break;
+  }
+  return target;
+}
+
+// Copies the old store's pixels into a new store of the same size in the target format,
+// in bands of rows.
+void ConvertRows(const TBitmapImage& old, TBitmapImage& image, const TFormatTarget& target) {
+  const int width = old.DIBInfo.dsBm.bmWidth;
+  const int height = old.DIBInfo.dsBm.bmHeight;
+  const int bits = target.bits;
+  const TRowDecoder decoder(old);
+  uint32_t masks[3] = {0xFF0000, 0xFF00, 0xFF};
+  if (bits == 16) {
+    if (target.compression == BI_BITFIELDS)
+      std::copy(kMasks565, kMasks565 + 3, masks);
+    else
+      masks[0] = 0x7C00, masks[1] = 0x03E0, masks[2] = 0x001F;
+  }
+  const TBitmapImage& store = image;
+  // Rows of 24-bit pixels (a 24-bit section or a device picture) need no decoding.
+  const bool plain = decoder.Bits() == 24;
+  ForEachBand(height, int64_t{4} * width, [&](int first, int last) {
+    std::vector<uint8_t> bgr(plain ? 0 : static_cast<size_t>(width) * 3);
+    const auto colours = [&](int y) {
+      if (plain) return static_cast<const uint8_t*>(RowAddress(old, y));
+      decoder.Decode(RowAddress(old, y), bgr.data(), width);
+      return static_cast<const uint8_t*>(bgr.data());
+    };
+    if (bits > 8) {
+      // A deeper format: the colours are converted straight into the new store.
+      for (int y = first; y < last; ++y)
+        EncodeRowFromBGR(colours(y), RowAddress(store, y), width, bits, masks);
+      return;
+    }
+    // Into a palette format: every colour is mapped to its nearest colour-table entry.
+    // Each band has its own map, which learns the cells its colours fall into.
+    TNearestColorMap map(store.color_table);
+    std::vector<uint8_t> indices(bits == 8 ? 0 : static_cast<size_t>(width));
+    for (int y = first; y < last; ++y) {
+      if (bits == 8) {
+        map.MapBGR(colours(y), RowAddress(store, y), width);
+      } else {
+        map.MapBGR(colours(y), indices.data(), width);
+        PackIndices(indices.data(), RowAddress(store, y), width, bits);
+      }
+    }
+  });
 }
 
 }  // namespace
@@ -350,79 +437,11 @@ void TBitmap::SetPixelFormat(TPixelFormat value) {
     return;
   }
 
-  int bits = 24;
-  uint32_t compression = BI_RGB;
-  static constexpr uint32_t kMasks565[3] = {0xF800, 0x07E0, 0x001F};
-  TPaletteHandle palette = old.palette;
-  switch (value) {
-    case TPixelFormat::Bits1:
-      bits = 1;
-      if (!old.IsSection() || !palette) palette = BlackAndWhitePalette();
-      break;
-    case TPixelFormat::Bits4:
-      bits = 4;
-      palette = SixteenColorPalette();
-      break;
-    case TPixelFormat::Bits8:
-      bits = 8;
-      palette = CreateHalftonePalette();
-      break;
-    case TPixelFormat::Bits15:
-      bits = 16;
-      break;
-    case TPixelFormat::Bits16:
-      bits = 16;
-      compression = BI_BITFIELDS;
-      break;
-    case TPixelFormat::Bits32:
-      bits = 32;
-      break;
-    default:
-      break;
-  }
-  TDIBSection description = Describe(width, height, bits, compression, kMasks565);
-  auto image = NewImage(description);
-  image->color_table = TableFromPalette(palette, bits);
-  image->palette = palette;
-  if (image->HasPixels() && old.HasPixels()) {
-    const TRowDecoder decoder(old);
-    uint32_t masks[3] = {0xFF0000, 0xFF00, 0xFF};
-    if (bits == 16) {
-      if (compression == BI_BITFIELDS)
-        std::copy(kMasks565, kMasks565 + 3, masks);
-      else
-        masks[0] = 0x7C00, masks[1] = 0x03E0, masks[2] = 0x001F;
-    }
-    const TBitmapImage& store = *image;
-    // Rows of 24-bit pixels (a 24-bit section or a device picture) need no decoding.
-    const bool plain = decoder.Bits() == 24;
-    ForEachBand(height, int64_t{4} * width, [&](int first, int last) {
-      std::vector<uint8_t> bgr(plain ? 0 : static_cast<size_t>(width) * 3);
-      const auto colours = [&](int y) {
-        if (plain) return static_cast<const uint8_t*>(RowAddress(old, y));
-        decoder.Decode(RowAddress(old, y), bgr.data(), width);
-        return static_cast<const uint8_t*>(bgr.data());
-      };
-      if (bits > 8) {
-        // Same size, deeper format: the colours are converted straight into the new store.
-        for (int y = first; y < last; ++y)
-          EncodeRowFromBGR(colours(y), RowAddress(store, y), width, bits, masks);
-        return;
-      }
-      // Into a palette format: every colour is mapped to its nearest colour-table entry.
-      // Each band has its own map, which learns the cells its colours fall into.
-      TNearestColorMap map(store.color_table);
-      std::vector<uint8_t> indices(bits == 8 ? 0 : static_cast<size_t>(width));
-      for (int y = first; y < last; ++y) {
-        if (bits == 8) {
-          map.MapBGR(colours(y), RowAddress(store, y), width);
-        } else {
-          map.MapBGR(colours(y), indices.data(), width);
-          PackIndices(indices.data(), RowAddress(store, y), width, bits);
-        }
-      }
-    });
-  }
+  const TFormatTarget target = TargetOf(value, old);
+  auto image = NewImage(Describe(width, height, target.bits, target.compression, kMasks565));
+  image->color_table = TableFromPalette(target.palette, target.bits);
+  image->palette = target.palette;
+  if (image->HasPixels() && old.HasPixels()) ConvertRows(old, *image, target);
   ReplaceImage(std::move(image));
 }
 

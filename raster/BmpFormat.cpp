@@ -18,6 +18,10 @@ void SetMaxPixelStoreBytes(uint64_t bytes) {
   g_max_pixel_store_bytes.store(bytes, std::memory_order_relaxed);
 }
 
+uint64_t MaxPictureFileBytes() {
+  return 2 * MaxPixelStoreBytes() + (uint64_t{1} << 20);
+}
+
 void EncodeFileHeader(const TBitmapFileHeader& h, uint8_t* b) {
   PutU16(b, h.bfType);
   PutU32(b + 2, h.bfSize);

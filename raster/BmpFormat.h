@@ -75,6 +75,15 @@ constexpr uint64_t kMaxPixelStoreBytes = uint64_t{1} << 30;
 uint64_t MaxPixelStoreBytes();
 void SetMaxPixelStoreBytes(uint64_t bytes);
 
+// The largest picture file the loader reads into memory: twice the pixel-store limit and
+// 1 MiB for headers. An uncompressed BMP at the limit is the store and its headers; a run-
+// length BMP, whose 24-bit picture must fit the limit, takes at most 2 bytes per pixel;
+// compressed formats rarely exceed their pixels at 8 bits per channel (a PNG of noise at
+// 16 bits per channel could, at 2.7 times its 24-bit store, but not at a size anyone has).
+// The file is refused by its size before it is read, so a sparse file of gigabytes costs
+// no memory.
+uint64_t MaxPictureFileBytes();
+
 struct TStoreSize {
   uint32_t stride;  // bytes per row: ((width * bits + 31) / 32) * 4
   size_t total;     // stride * height

@@ -8,6 +8,7 @@
 #include "base/Exceptions.h"
 #include "base/Messages.h"
 #include "base/Streams.h"
+#include "platform/MemoryStream.h"
 #include "raster/Bitmap.h"
 
 namespace {

@@ -7,6 +7,7 @@
 #include "base/Exceptions.h"
 #include "base/Messages.h"
 #include "base/Streams.h"
+#include "platform/MemoryStream.h"
 #include "raster/Bitmap.h"
 #include "raster/PixelRows.h"
 

@@ -4,19 +4,22 @@
 #include <memory>
 
 #include "base/Messages.h"
+#include "base/Text.h"
 #include "raster/Bitmap.h"
 #include "raster/Icon.h"
 #include "raster/Metafile.h"
 
 namespace {
 
-std::string LowerCase(std::string text) {
-  for (char& c : text)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return text;
-}
-
 std::unique_ptr<TFileFormatsList> g_file_formats;
+TGraphicModules g_graphic_modules = nullptr;
+bool g_modules_initialized = false;
+
+void InitializeModules() {
+  if (g_graphic_modules == nullptr || g_modules_initialized) return;
+  g_modules_initialized = true;
+  g_graphic_modules();
+}
 
 }  // namespace
 
@@ -55,7 +58,12 @@ TFileFormatsList& GetFileFormats() {
   if (!g_file_formats) {
     // The list exists before the modules register, so that their registration calls find it.
     g_file_formats = std::make_unique<TFileFormatsList>();
-    InitializeGraphicModules();
+    InitializeModules();
   }
   return *g_file_formats;
+}
+
+void SetGraphicModules(TGraphicModules initialize) {
+  g_graphic_modules = initialize;
+  if (g_file_formats) InitializeModules();
 }

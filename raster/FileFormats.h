@@ -40,10 +40,14 @@ class TFileFormatsList {
 };
 
 // The registry, created on first use: the four built-in entries, then the entries of the
-// graphic modules in their fixed order (InitializeGraphicModules).
+// graphic modules in their fixed order (SetGraphicModules).
 TFileFormatsList& GetFileFormats();
 
-// The graphic modules' initialisation, run once when the registry is made. Each module
-// registers its formats with TPicture::RegisterFileFormat from here, in module order: the
-// GIF module ("gif", "GIF Image") comes before the JPEG module ("jpeg", "jpg").
-void InitializeGraphicModules();
+// The graphic modules' initialisation, which the layer above the modules installs
+// (export/GraphicModules.cpp, when a program starts) and the registry runs once, right
+// after its own four entries. Each module registers its formats with
+// TPicture::RegisterFileFormat from there, in module order: the GIF module ("gif",
+// "GIF Image") before the JPEG module ("jpeg", "jpg"). Installed after the registry was
+// made, it runs at once.
+using TGraphicModules = void (*)();
+void SetGraphicModules(TGraphicModules initialize);

@@ -4,6 +4,7 @@
 #include "base/Format.h"
 #include "base/Messages.h"
 #include "base/Streams.h"
+#include "platform/FileStream.h"
 #include "platform/Files.h"
 
 const TGraphicClass& TGraphic::Class() {
@@ -33,7 +34,12 @@ void TGraphic::LoadFromFile(const std::string& file_name) {
 }
 
 void TGraphic::SaveToFile(const std::string& file_name) {
+  CheckNotEmpty(file_name);
   SaveFileSafely(file_name, [this](TStream& stream) { SaveToStream(stream); });
+}
+
+void TGraphic::CheckNotEmpty(const std::string& file_name) const {
+  if (Empty()) throw EInvalidGraphicOperation(Format(SEmptyPictureNotSaved, file_name.c_str()));
 }
 
 void TGraphic::Draw(TCanvas&, const TRect&) const {}

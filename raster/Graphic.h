@@ -79,8 +79,13 @@ class TGraphic {
   // Opens the file for reading (others may not write it) and calls LoadFromStream.
   virtual void LoadFromFile(const std::string& file_name);
   // Writes the file safely: a temporary file beside it, renamed over it only when the
-  // whole picture was written (see platform/Files.h).
+  // whole picture was written (see platform/Files.h). An empty picture is refused before
+  // anything is created (CheckNotEmpty).
   virtual void SaveToFile(const std::string& file_name);
+  // The one rule for every front end: an empty picture is never saved, since its file
+  // would be empty or a picture of nothing in place of what the name held. Raises
+  // EInvalidGraphicOperation naming the file.
+  void CheckNotEmpty(const std::string& file_name) const;
 
   // Draws the picture scaled into rect on the canvas; an empty picture draws nothing.
   virtual void Draw(TCanvas& canvas, const TRect& rect) const;

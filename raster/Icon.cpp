@@ -57,11 +57,14 @@ void TIcon::Assign(const TGraphic* source) {
   TGraphic::Assign(source);
 }
 
-void TIcon::LoadFromStream(TStream& stream) {
-  std::vector<uint8_t> data = ReadRest(stream);
+void TIcon::TakeData(std::vector<uint8_t> data) {
   if (!data.empty() && !IsIconDirectory(data)) throw EInvalidGraphic(SInvalidIcon);
   data_ = std::move(data);
   Changed();
+}
+
+void TIcon::LoadFromStream(TStream& stream) {
+  TakeData(ReadRest(stream));
 }
 
 void TIcon::SaveToStream(TStream& stream) {
@@ -69,10 +72,7 @@ void TIcon::SaveToStream(TStream& stream) {
 }
 
 void TIcon::ReadData(TStream& stream) {
-  std::vector<uint8_t> data = ReadSizedBlock(stream);
-  if (!data.empty() && !IsIconDirectory(data)) throw EInvalidGraphic(SInvalidIcon);
-  data_ = std::move(data);
-  Changed();
+  TakeData(ReadSizedBlock(stream));
 }
 
 void TIcon::WriteData(TStream& stream) {

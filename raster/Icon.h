@@ -27,5 +27,7 @@ class TIcon : public TGraphic {
   void WriteData(TStream& stream) override;
 
  private:
+  // Takes an icon file image (or nothing); EInvalidGraphic when it is not one.
+  void TakeData(std::vector<uint8_t> data);
   std::vector<uint8_t> data_;
 };

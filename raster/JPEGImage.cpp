@@ -82,31 +82,19 @@ void TJPEGImage::FreeBitmap() {
 }
 
 void TJPEGImage::SetScale(TJPEGScale value) {
-  if (value == scale_) return;
-  scale_ = value;
-  FreeBitmap();
-  Changed();
+  SetSetting(scale_, value);
 }
 
 void TJPEGImage::SetPerformance(TJPEGPerformance value) {
-  if (value == performance_) return;
-  performance_ = value;
-  FreeBitmap();
-  Changed();
+  SetSetting(performance_, value);
 }
 
 void TJPEGImage::SetSmoothing(bool value) {
-  if (value == smoothing_) return;
-  smoothing_ = value;
-  FreeBitmap();
-  Changed();
+  SetSetting(smoothing_, value);
 }
 
 void TJPEGImage::SetPixelFormat(TJPEGPixelFormat value) {
-  if (value == pixel_format_) return;
-  pixel_format_ = value;
-  FreeBitmap();
-  Changed();
+  SetSetting(pixel_format_, value);
 }
 
 const TBitmap& TJPEGImage::Bitmap() const {

@@ -85,6 +85,14 @@ class TJPEGImage : public TGraphic {
  private:
   void TakeData(std::vector<uint8_t> bytes);
   void FreeBitmap();
+  // Sets one of the decoding settings; a new value drops the decoded bitmap.
+  template <class T>
+  void SetSetting(T& setting, T value) {
+    if (value == setting) return;
+    setting = value;
+    FreeBitmap();
+    Changed();
+  }
 
   std::shared_ptr<const TJPEGData> data_;
   mutable std::unique_ptr<TBitmap> bitmap_;
@@ -96,7 +104,8 @@ class TJPEGImage : public TGraphic {
   int compression_quality_ = 90;
 };
 
-// Registers "jpeg" and "jpg" with the format registry (called by InitializeGraphicModules).
+// Registers "jpeg" and "jpg" with the format registry (called by the graphic modules'
+// initialisation, SetGraphicModules).
 void InitializeJPEGModule();
 
 // The pixel format new TJPEGImages decode to: 24 bits, or 8 bits on a screen of 8 bits

@@ -55,6 +55,12 @@ void TRowDecoder::Decode(const uint8_t* row, uint8_t* bgr, int width) const {
     bgr[3 * x + 1] = q.rgbGreen;
     bgr[3 * x + 2] = q.rgbRed;
   };
+  // A 16- or 32-bit pixel taken apart with the masks.
+  const auto masked = [&](int x, uint32_t p) {
+    bgr[3 * x] = blue_.Get(p);
+    bgr[3 * x + 1] = green_.Get(p);
+    bgr[3 * x + 2] = red_.Get(p);
+  };
   switch (bits_) {
     case 1:
       for (int x = 0; x < width; ++x) put(x, table_[(row[x >> 3] >> (7 - (x & 7))) & 1]);
@@ -69,28 +75,14 @@ void TRowDecoder::Decode(const uint8_t* row, uint8_t* bgr, int width) const {
       std::memcpy(bgr, row, static_cast<size_t>(width) * 3);
       return;
     case 16:
-      for (int x = 0; x < width; ++x) {
-        const uint32_t p = GetU16(row + 2 * x);
-        bgr[3 * x] = blue_.Get(p);
-        bgr[3 * x + 1] = green_.Get(p);
-        bgr[3 * x + 2] = red_.Get(p);
-      }
+      for (int x = 0; x < width; ++x) masked(x, GetU16(row + 2 * x));
       return;
     case 32:
       if (plain32_) {
-        for (int x = 0; x < width; ++x) {
-          bgr[3 * x] = row[4 * x];
-          bgr[3 * x + 1] = row[4 * x + 1];
-          bgr[3 * x + 2] = row[4 * x + 2];
-        }
+        for (int x = 0; x < width; ++x) std::memcpy(bgr + 3 * x, row + 4 * x, 3);
         return;
       }
-      for (int x = 0; x < width; ++x) {
-        const uint32_t p = GetU32(row + 4 * x);
-        bgr[3 * x] = blue_.Get(p);
-        bgr[3 * x + 1] = green_.Get(p);
-        bgr[3 * x + 2] = red_.Get(p);
-      }
+      for (int x = 0; x < width; ++x) masked(x, GetU32(row + 4 * x));
       return;
     default:
       std::memset(bgr, 0, static_cast<size_t>(width) * 3);

@@ -27,11 +27,11 @@ cp "$plugins/jpeg.spi" "$work/app/"
 cp "$plugins/png.spi" "$work/current/"
 win() { winepath -w "$1" 2>/dev/null; }
 
-# The plug-in paths that `lumiveil.exe plugins` lists, one a line, without the drive's
-# carriage returns.
+# The plug-in paths that `lumiveil.exe plugins` lists as loaded (up to the list of files
+# it skipped), one a line, without the drive's carriage returns.
 listed() {
   (cd "$1" && wine "$work/app/lumiveil.exe" plugins) | tr -d '\r' |
-    sed -n '2,/^formats:/p' | grep -v '^ ' | grep -v '^formats:'
+    sed -n '2,/^skipped:/p' | grep -v '^ ' | grep -v '^skipped:'
 }
 
 passed=0

@@ -1,5 +1,6 @@
 #include "susie/InSPIAble.h"
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -8,32 +9,16 @@
 #include "base/Format.h"
 #include "base/Messages.h"
 #include "base/Streams.h"
+#include "base/Text.h"
 #include "platform/LocalMemory.h"
-#include "platform/Paths.h"
+#include "platform/MemoryStream.h"
+#include "raster/BmpFormat.h"
 #include "susie/SPIRegistry.h"
 
 namespace {
 
 // Input from memory, output as local-memory handles.
 constexpr unsigned kFlagMemory = SPI_INPUT_MEMORY;
-
-std::string ExtractFileExt(const std::string& file_name) {
-  const size_t dot = file_name.rfind('.');
-  const size_t slash = LastDelimiter(file_name);
-  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return "";
-  return file_name.substr(dot);
-}
-
-bool SameText(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    char x = a[i], y = b[i];
-    if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
-    if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
-    if (x != y) return false;
-  }
-  return true;
-}
 
 // Clears the adapter's per-load fields however the load ends.
 class TLoadScope {
@@ -73,6 +58,41 @@ class THandleGuard {
   THLocal bits_;
 };
 
+// What a plug-in entry's result means, as the plug-in API defines the codes.
+const char* ResultMeaning(int result) {
+  switch (result) {
+    case SPI_NOT_IMPLEMENTED:
+      return SPluginResultNotImplemented;
+    case SPI_ABORTED:
+      return SPluginResultAborted;
+    case SPI_UNKNOWN_FORMAT:
+      return SPluginResultUnknownFormat;
+    case SPI_BROKEN_DATA:
+      return SPluginResultBrokenData;
+    case SPI_NO_MEMORY:
+      return SPluginResultNoMemory;
+    case SPI_MEMORY_ERROR:
+      return SPluginResultMemoryError;
+    case SPI_FILE_READ_ERROR:
+      return SPluginResultFileReadError;
+    case SPI_INTERNAL_ERROR:
+      return SPluginResultInternalError;
+    default:
+      return SPluginResultOther;
+  }
+}
+
+// What a plug-in's picture over our limit is told as, judged at 24 bits per pixel.
+std::string OverTheLimit(int64_t width, int64_t height) {
+  return EPictureTooLarge(width, height, 24, MaxPixelStoreBytes()).MessageWithSense();
+}
+
+std::string Joined(const std::vector<std::string>& parts) {
+  std::string text;
+  for (const std::string& part : parts) text += (text.empty() ? "" : "; ") + part;
+  return text;
+}
+
 }  // namespace
 
 extern "C" int SPI_API ProgressCallback(int, int, intptr_t) noexcept {
@@ -94,8 +114,22 @@ void TInSPIAble::LoadFromStreamWithName(TStream& stream, const std::string& file
   LoadFromStream(stream);
 }
 
+void TInSPIAble::AddReason(const std::string& who, const std::string& why) {
+  std::string reason = Format(SReaderFailed, who.c_str(), why.c_str());
+  if (std::find(reasons_.begin(), reasons_.end(), reason) == reasons_.end())
+    reasons_.push_back(std::move(reason));
+}
+
 void TInSPIAble::LoadFromStream(TStream& stream) {
+  reasons_.clear();
   auto* memory = dynamic_cast<TMemoryStream*>(&stream);
+  // The whole data is held in memory: a file larger than any picture needs is refused by
+  // its size, before a byte of it is read.
+  const int64_t size = stream.Size();
+  if (size > 0 && static_cast<uint64_t>(size) > MaxPictureFileBytes())
+    throw EInvalidGraphic(
+        Format(SInputFileTooLarge, ByteSizeText(static_cast<uint64_t>(size)).c_str(),
+               static_cast<unsigned long long>(size), ByteSizeText(MaxPictureFileBytes()).c_str()));
   std::unique_ptr<TMemoryStream> copy;
   if (memory == nullptr) {
     copy = std::make_unique<TMemoryStream>();
@@ -105,14 +139,16 @@ void TInSPIAble::LoadFromStream(TStream& stream) {
   const bool own_first = Ext.empty() || SameText(Ext.substr(1), DefaultExt);
   const bool loaded = own_first ? LoadByOwnReader(*memory) || LoadByPlugins(*memory)
                                 : LoadByPlugins(*memory) || LoadByOwnReader(*memory);
-  if (!loaded) throw EInvalidGraphic(SUnknownPictureFormat);
+  if (!loaded) throw EInvalidGraphic(SUnknownPictureFormat, Joined(reasons_));
 }
 
 bool TInSPIAble::LoadByOwnReader(TMemoryStream& stream) {
   stream.SetPosition(0);
   try {
     LoadFromStreamProc(*Graphic, stream);
-  } catch (const Exception&) {
+  } catch (const Exception& e) {
+    if (OwnFormatHeadProc && OwnFormatHeadProc(stream.Memory(), static_cast<size_t>(stream.Size())))
+      AddReason(Format(SOwnReaderName, DefaultExt.c_str()), e.FullMessage());
     return false;
   }
   loaded_by_.clear();
@@ -134,12 +170,12 @@ bool TInSPIAble::LoadByPlugins(TMemoryStream& stream) {
 bool TInSPIAble::LoadFromStreamBySPI(TMemoryStream& stream, const TInSPI& spi) {
   const uint8_t* data = static_cast<const TMemoryStream&>(stream).Memory();
   const auto size = static_cast<size_t>(stream.Size());
-  if (TryPlugin(spi, data, size)) return true;
+  if (TryPlugin(spi, data, size, 0)) return true;
   return RetryAtOffset128 && size > kRetryOffset &&
-         TryPlugin(spi, data + kRetryOffset, size - kRetryOffset);
+         TryPlugin(spi, data + kRetryOffset, size - kRetryOffset, kRetryOffset);
 }
 
-bool TInSPIAble::TryPlugin(const TInSPI& spi, const uint8_t* data, size_t length) {
+bool TInSPIAble::TryPlugin(const TInSPI& spi, const uint8_t* data, size_t length, size_t offset) {
   struct TCurrent {
     TInSPIAble& owner;
     ~TCurrent() { owner.current_ = nullptr; }
@@ -155,6 +191,8 @@ bool TInSPIAble::TryPlugin(const TInSPI& spi, const uint8_t* data, size_t length
   }
   const auto len = static_cast<intptr_t>(length);
   if (spi.IsSupported(FileName.c_str(), data) == 0) return false;
+  const std::string who = offset == 0 ? Format(SPluginName, spi.FileName().c_str())
+                                      : Format(SPluginNameAtOffset, spi.FileName().c_str(), offset);
 
   TPictureInfoRec info;
   TPictureInfo raw;
@@ -175,12 +213,32 @@ bool TInSPIAble::TryPlugin(const TInSPI& spi, const uint8_t* data, size_t length
     }
     info.InfoValid = true;
   }
+  // The picture's size as the plug-in describes it, judged at 24 bits per pixel (what
+  // every loaded picture becomes in the workflow), so that a well-formed picture over our
+  // limit is reported as such and not as damaged data.
+  const int64_t width = info.Width;
+  const int64_t height = info.Height < 0 ? -int64_t{info.Height} : info.Height;
+  const bool described = info.InfoValid && width > 0 && height > 0;
+  if (described && !ComputeStoreSize(width, height, 1)) {
+    // No pixel store can hold it, even at 1 bit per pixel: the plug-in is not asked to
+    // decode it, which would have it allocate the picture before anyone could refuse it.
+    AddReason(who, OverTheLimit(width, height));
+    return false;
+  }
 
   THLocal info_handle = nullptr;
   THLocal bits_handle = nullptr;
-  if (spi.GetPicture(data, len, kFlagMemory, &info_handle, &bits_handle, &ProgressCallback,
-                     reinterpret_cast<intptr_t>(this)) != 0)
+  const int result = spi.GetPicture(data, len, kFlagMemory, &info_handle, &bits_handle,
+                                    &ProgressCallback, reinterpret_cast<intptr_t>(this));
+  if (result != 0) {
+    // Out of memory for a picture over our limit at 24 bits is the limit (the shipped
+    // plug-ins answer so when a picture exceeds it); any other result is told as it is.
+    if (result == SPI_NO_MEMORY && described && !ComputeStoreSize(width, height, 24))
+      AddReason(who, OverTheLimit(width, height));
+    else
+      AddReason(who, Format(SPluginResult, "GetPicture", result, ResultMeaning(result)));
     return false;
+  }
   THandleGuard guard(info_handle, bits_handle);
   if (!LocalValid(info_handle)) RaiseInvalidResult(Format(SSPIInfoBlockHandle));
   if (!LocalValid(bits_handle)) RaiseInvalidResult(Format(SSPIBitsHandle));

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "base/Format.h"
 #include "susie/PictureInfo.h"
@@ -44,11 +45,17 @@ class TInSPIAble {
   std::function<void(TGraphic& graphic, TStream& stream)> LoadFromStreamProc;
   TLoadFromSPIProc LoadFromSPIProc;
   bool RetryAtOffset128 = true;
+  // Whether data begins as the own reader's format does (for TSPIBitmap: "BM"). When the
+  // own reader fails on such data, its message is one of the reasons a failed load gives;
+  // on other data its failure only says that the data is not of its format.
+  std::function<bool(const uint8_t* data, size_t size)> OwnFormatHeadProc;
 
   void LoadFromFile(const std::string& file_name);
   void LoadFromStreamWithName(TStream& stream, const std::string& file_name);
   // Own reader and plug-ins in the order set by Ext; EInvalidGraphic with the
-  // unrecognised-format message when neither takes the data.
+  // unrecognised-format message when neither takes the data, whose detail tells each
+  // reader or plug-in that recognised the data's head and why it then gave up. Data of
+  // more than MaxPictureFileBytes() is refused (EInvalidGraphic) before it is read.
   void LoadFromStream(TStream& stream);
   // Tries one plug-in on the whole data, then (with RetryAtOffset128, data above 128
   // bytes) from byte 128 on.
@@ -66,8 +73,10 @@ class TInSPIAble {
  private:
   bool LoadByOwnReader(TMemoryStream& stream);
   bool LoadByPlugins(TMemoryStream& stream);
-  bool TryPlugin(const TInSPI& spi, const uint8_t* data, size_t length);
+  bool TryPlugin(const TInSPI& spi, const uint8_t* data, size_t length, size_t offset);
+  void AddReason(const std::string& who, const std::string& why);
 
   const TInSPI* current_ = nullptr;
   std::string loaded_by_;
+  std::vector<std::string> reasons_;  // of the load in progress
 };

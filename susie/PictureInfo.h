@@ -12,12 +12,8 @@ using TPictureInfo = SpiPictureInfo;
 static_assert(sizeof(TPictureInfo) == 22 + sizeof(void*), "TPictureInfo must be byte-packed");
 
 struct TPictureInfoRec {
-  int32_t Left = 0;
-  int32_t Top = 0;
-  int32_t Width = 0;
-  int32_t Height = 0;
-  uint16_t XDensity = 0;
-  uint16_t YDensity = 0;
+  int32_t Left = 0, Top = 0, Width = 0, Height = 0;
+  uint16_t XDensity = 0, YDensity = 0;
   int16_t ColorDepth = 0;
   std::string InfoText;
   bool InfoValid = false;  // true only when the plug-in's picture information was read

@@ -36,13 +36,14 @@ const TSPIClass& TXnSPI::Class() {
 
 TSPI::TSPI(const std::string& path) {
   handle_ = LoadLibrary(path);
-  if (handle_ == nullptr) throw ESPIFOpenErrorSPI(Format(SSPIFOpenError, path.c_str()));
+  if (handle_ == nullptr)
+    throw ESPIFOpenErrorSPI(Format(SSPIFOpenError, path.c_str()), LastLibraryError());
   file_name_ = GetModuleFileName(handle_);
   if (file_name_.empty()) file_name_ = path;
   // From here on the library is unloaded before any exception leaves the constructor.
   try {
     get_plugin_info_ = reinterpret_cast<SpiGetPluginInfoFunc>(Entry("GetPluginInfo"));
-    if (get_plugin_info_ == nullptr) RaiseInvalidSPI();
+    if (get_plugin_info_ == nullptr) RaiseInvalidSPI("GetPluginInfo");
     bool present = false;
     std::string text = ReadInfo(0, &present);
     if (present) api_version_ = std::move(text);
@@ -75,8 +76,9 @@ void TSPI::RaiseInvalidAPI(const char* entry) const {
   throw ESPIInvalidAPI(Format(SSPIInvalidAPI, entry, file_name_.c_str()));
 }
 
-void TSPI::RaiseInvalidSPI() const {
-  throw ESPIInvalidSPI(Format(SSPIInvalidSPI, file_name_.c_str()));
+void TSPI::RaiseInvalidSPI(const char* missing_entry) const {
+  throw ESPIInvalidSPI(Format(SSPIInvalidSPI, file_name_.c_str()),
+                       Format(SPluginMissingEntry, missing_entry));
 }
 
 int TSPI::GetPluginInfo(int infono, char* buf, int buflen) const {
@@ -101,8 +103,9 @@ TInSPI::TInSPI(const std::string& path) : TSPI(path) {
   get_picture_ = reinterpret_cast<SpiGetPictureFunc>(Entry("GetPicture"));
   get_preview_ = reinterpret_cast<SpiGetPictureFunc>(Entry("GetPreview"));
   // The TSPI part's destructor unloads the library when this throws.
-  if (is_supported_ == nullptr || get_picture_info_ == nullptr || get_picture_ == nullptr)
-    RaiseInvalidSPI();
+  if (is_supported_ == nullptr) RaiseInvalidSPI("IsSupported");
+  if (get_picture_info_ == nullptr) RaiseInvalidSPI("GetPictureInfo");
+  if (get_picture_ == nullptr) RaiseInvalidSPI("GetPicture");
 }
 
 int TInSPI::IsSupported(const char* file_name, const void* head) const {

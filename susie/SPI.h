@@ -65,7 +65,8 @@ class TSPI {
   // The address of an entry of the library, or nullptr.
   void* Entry(const char* name) const;
   [[noreturn]] void RaiseInvalidAPI(const char* entry) const;
-  [[noreturn]] void RaiseInvalidSPI() const;
+  // ESPIInvalidSPI naming the file, with the missing entry as its detail.
+  [[noreturn]] void RaiseInvalidSPI(const char* missing_entry) const;
 
  private:
   std::string ReadInfo(int infono, bool* present) const;

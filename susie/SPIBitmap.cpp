@@ -1,10 +1,14 @@
 #include "susie/SPIBitmap.h"
 
+#include <cstdint>
 #include <cstring>
+#include <memory>
+#include <vector>
 
 #include "base/Format.h"
 #include "base/Messages.h"
 #include "base/Streams.h"
+#include "platform/MemoryStream.h"
 #include "raster/BmpFormat.h"
 
 LV_GRAPHIC_CLASS_IMPL(TSPIBitmap, &TBitmap::Class())
@@ -17,6 +21,9 @@ TSPIBitmap::TSPIBitmap() {
   };
   spi_able_.LoadFromStreamProc = [](TGraphic& graphic, TStream& stream) {
     static_cast<TBitmap&>(graphic).TBitmap::LoadFromStream(stream);
+  };
+  spi_able_.OwnFormatHeadProc = [](const uint8_t* data, size_t size) {
+    return size >= 2 && GetU16(data) == kBitmapType;
   };
   spi_able_.LoadFromSPIProc = [this](const uint8_t* bm_info, size_t info_size, const uint8_t* bits,
                                      size_t bits_size, const TPictureInfoRec& info, bool& done) {
@@ -45,80 +52,82 @@ void TSPIBitmap::Assign(const TGraphic* source) {
   TBitmap::Assign(source);
 }
 
-bool WrapDIB(const uint8_t* bm_info, size_t info_size, const uint8_t* bits, size_t bits_size,
-             TMemoryStream& out, TText& error) {
-  if (info_size < kInfoHeaderSize) {
-    error = Format(SSPIInfoBlockShort, info_size);
-    return false;
-  }
-  const TBitmapInfoHeader header = DecodeInfoHeader(bm_info);
-  const int bit_count = header.biBitCount;
-  // The header is kept whole when it is larger than 40 bytes (its masks are then inside
-  // it); after a 40-byte header, bit-field masks follow as three 32-bit words.
-  if (header.biSize < kInfoHeaderSize || header.biSize > info_size) {
-    error = Format(SSPIHeaderSize, header.biSize, info_size);
-    return false;
-  }
-  const bool masks_after = header.biSize == kInfoHeaderSize &&
-                           header.biCompression == BI_BITFIELDS &&
-                           (bit_count == 16 || bit_count == 32);
-  uint64_t colours = header.biClrUsed;
-  if (colours == 0) {
-    if (bit_count == 1) colours = 2;
-    if (bit_count == 4) colours = 16;
-    if (bit_count == 8) colours = 256;
-  }
-  if (colours > 256) {
-    error = Format(SSPIColoursUsed, static_cast<unsigned long long>(colours));
-    return false;
-  }
-  const uint64_t block = uint64_t{header.biSize} + (masks_after ? 12 : 0) + 4 * colours;
-  if (block > info_size) {
-    error = Format(SSPIInfoBlockNeeds, static_cast<unsigned long long>(block), info_size);
-    return false;
-  }
-  // The pixel bytes: whole rows for uncompressed pictures; the stated image size for
-  // run-length data, whose length the rows do not tell.
-  uint64_t pixel_bytes = 0;
-  if (header.biCompression == BI_RLE8 || header.biCompression == BI_RLE4) {
-    pixel_bytes = header.biSizeImage;
-  } else {
-    const int64_t height = header.biHeight < 0 ? -int64_t{header.biHeight} : header.biHeight;
-    const auto store = ComputeStoreSize(header.biWidth, height, bit_count == 0 ? 1 : bit_count);
-    if (!store) {
-      error = Format(SSPIPictureSize, header.biWidth, header.biHeight, bit_count);
-      return false;
-    }
-    pixel_bytes = store->total;
-  }
-  if (pixel_bytes > bits_size) {
-    error = Format(SSPIBitsNeed, static_cast<unsigned long long>(pixel_bytes), bits_size);
-    return false;
-  }
-  const uint64_t file_size = kFileHeaderSize + block + pixel_bytes;
-  if (file_size > UINT32_MAX) {
-    error = Format(SSPITooLarge);
-    return false;
-  }
+namespace {
+
+// A plug-in's info block, checked against the sizes of its two memory blocks: the header
+// (40 bytes or more, kept whole), bit-field masks after a 40-byte header, the colour table,
+// and the pixel bytes (whole rows, or for run-length data the stated image size).
+struct TPluginPicture {
+  TCheckedInfoHeader header;
+  size_t block = 0;        // header, masks and colour table
+  size_t pixel_bytes = 0;  // what the bits block must hold
+};
+
+TPluginPicture CheckPluginPicture(const TInSPIAble& able, const uint8_t* bm_info, size_t info_size,
+                                  size_t bits_size) {
+  if (info_size < kInfoHeaderSize) able.RaiseInvalidResult(Format(SSPIInfoBlockShort, info_size));
+  const uint32_t header_size = GetU32(bm_info);
+  if (header_size < kInfoHeaderSize || header_size > info_size)
+    able.RaiseInvalidResult(Format(SSPIHeaderSize, header_size, info_size));
+  TPluginPicture picture;
+  // The header's own rules and our limits, as for a BMP file.
+  picture.header = CheckInfoHeader(bm_info, header_size);
+  const TCheckedInfoHeader& h = picture.header;
+  const uint64_t block =
+      uint64_t{header_size} + (h.masks_after ? kMasksSize : 0) + 4 * uint64_t{h.colours};
+  if (block > info_size)
+    able.RaiseInvalidResult(
+        Format(SSPIInfoBlockNeeds, static_cast<unsigned long long>(block), info_size));
+  const uint64_t pixel_bytes = h.compressed ? h.info.biSizeImage : h.rows.total;
+  if (pixel_bytes > bits_size)
+    able.RaiseInvalidResult(
+        Format(SSPIBitsNeed, static_cast<unsigned long long>(pixel_bytes), bits_size));
+  // The picture must fit a BMP file, whose sizes are 32-bit: it is saved as one.
+  if (kFileHeaderSize + block + pixel_bytes > UINT32_MAX)
+    able.RaiseInvalidResult(Format(SSPITooLarge));
+  picture.block = static_cast<size_t>(block);
+  picture.pixel_bytes = static_cast<size_t>(pixel_bytes);
+  return picture;
+}
+
+// The colour table that follows the header (and the masks) in the info block.
+std::vector<TRGBQuad> PluginColourTable(const uint8_t* bm_info, const TPluginPicture& picture) {
+  const TCheckedInfoHeader& h = picture.header;
+  const uint8_t* p = bm_info + h.header_size + (h.masks_after ? kMasksSize : 0);
+  std::vector<TRGBQuad> table(h.colours);
+  for (size_t i = 0; i < table.size(); ++i, p += 4) table[i] = TRGBQuad{p[0], p[1], p[2], 0};
+  return table;
+}
+
+// Run-length data is kept as the BMP file it makes (file header, info block, data), which
+// is what a compressed picture writes back unchanged.
+std::shared_ptr<TMemoryStream> RunLengthFile(const uint8_t* bm_info, const uint8_t* bits,
+                                             const TPluginPicture& picture) {
   TBitmapFileHeader file_header;
   file_header.bfType = kBitmapType;
-  file_header.bfSize = static_cast<uint32_t>(file_size);
-  file_header.bfOffBits = static_cast<uint32_t>(kFileHeaderSize + block);
-  out.SetSize(static_cast<int64_t>(file_size));
-  uint8_t* p = out.Memory();
+  file_header.bfSize = static_cast<uint32_t>(kFileHeaderSize + picture.block + picture.pixel_bytes);
+  file_header.bfOffBits = static_cast<uint32_t>(kFileHeaderSize + picture.block);
+  auto saved = std::make_shared<TMemoryStream>();
+  saved->SetSize(file_header.bfSize);
+  uint8_t* p = saved->Memory();
   EncodeFileHeader(file_header, p);
-  std::memcpy(p + kFileHeaderSize, bm_info, block);
-  if (pixel_bytes != 0) std::memcpy(p + kFileHeaderSize + block, bits, pixel_bytes);
-  out.SetPosition(0);
-  return true;
+  std::memcpy(p + kFileHeaderSize, bm_info, picture.block);
+  if (picture.pixel_bytes != 0)
+    std::memcpy(p + kFileHeaderSize + picture.block, bits, picture.pixel_bytes);
+  return saved;
 }
+
+}  // namespace
 
 void TSPIBitmap::LoadFromSPI(const uint8_t* bm_info, size_t info_size, const uint8_t* bits,
                              size_t bits_size, const TPictureInfoRec&, bool& done) {
-  TMemoryStream image;
-  TText error;
-  if (!WrapDIB(bm_info, info_size, bits, bits_size, image, error))
-    spi_able_.RaiseInvalidResult(error);
-  TBitmap::LoadFromStream(image);
+  TPluginPicture picture = CheckPluginPicture(spi_able_, bm_info, info_size, bits_size);
+  TCheckedInfoHeader& header = picture.header;
+  if (header.masks_after)
+    for (int i = 0; i < 3; ++i) header.masks[i] = GetU32(bm_info + kInfoHeaderSize + 4 * i);
+  std::shared_ptr<TMemoryStream> saved;
+  if (header.compressed) saved = RunLengthFile(bm_info, bits, picture);
+  AdoptPixelStore(header, PluginColourTable(bm_info, picture),
+                  TPixelSource::FromMemory(bits, picture.pixel_bytes), std::move(saved));
   done = true;
 }

@@ -1,6 +1,6 @@
 // TSPIBitmap: a TBitmap whose loading tries the BMP reader and the Susie import plug-ins,
-// in an order set by the file's extension. A plug-in's device-independent bitmap is
-// wrapped into an in-memory BMP file and read by the BMP reader.
+// in an order set by the file's extension. A plug-in's device-independent bitmap becomes
+// the bitmap's store as a BMP file's picture does (the same header check and store).
 #pragma once
 
 #include <cstddef>
@@ -26,11 +26,13 @@ class TSPIBitmap : public TBitmap {
   // From another TSPIBitmap the retry flag comes along with the picture.
   void Assign(const TGraphic* source) override;
 
-  // Wraps a plug-in's picture into a BMP file image and reads it. Every size the info
-  // block implies is checked against the sizes of the blocks before anything is read:
-  // a header of 40 bytes or more (kept whole), bit-field masks after a 40-byte header,
-  // the colour table, and the pixel rows. A picture that does not fit its blocks raises
-  // ESPIInvalidResult naming the plug-in.
+  // Takes a plug-in's picture: its info block (a header of 40 bytes or more, bit-field
+  // masks after a 40-byte header, the colour table) and its pixel bits. The header goes
+  // through the BMP reader's check (EInvalidBitmap, EUnsupportedBitmap, EPictureTooLarge);
+  // every size it implies is checked against the sizes of the blocks before anything is
+  // read, and a picture that does not fit its blocks raises ESPIInvalidResult naming the
+  // plug-in. The pixels, format and colour table are those the BMP reader gives the same
+  // picture as a file; run-length data keeps that file to be written back unchanged.
   void LoadFromSPI(const uint8_t* bm_info, size_t info_size, const uint8_t* bits, size_t bits_size,
                    const TPictureInfoRec& info, bool& done);
 
@@ -42,8 +44,3 @@ class TSPIBitmap : public TBitmap {
   TInSPIAble spi_able_;
   bool retry_at_offset_128_ = true;
 };
-
-// Builds the BMP file image for a plug-in's info block and bits (see LoadFromSPI); on a
-// block that does not hold what it describes, returns false with the reason in `error`.
-bool WrapDIB(const uint8_t* bm_info, size_t info_size, const uint8_t* bits, size_t bits_size,
-             TMemoryStream& out, TText& error);

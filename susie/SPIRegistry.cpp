@@ -4,7 +4,7 @@
 
 #include "base/Format.h"
 #include "base/Messages.h"
-#include "platform/Paths.h"
+#include "base/Text.h"
 #include "platform/PluginPlaces.h"
 #include "raster/Picture.h"
 #include "susie/SPIBitmap.h"
@@ -15,27 +15,10 @@ TSPIs* g_instance = nullptr;
 bool g_default_set = false;
 const TGraphicClass* g_default_graphic = nullptr;
 
-// The file name's extension with its dot: from the last '.' after the last delimiter.
-std::string ExtractFileExt(const std::string& file_name) {
-  const size_t dot = file_name.rfind('.');
-  const size_t slash = LastDelimiter(file_name);
-  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return "";
-  return file_name.substr(dot);
-}
-
 // An extension pattern from its last dot on (with the dot), or "" without a dot.
 std::string PatternExt(const std::string& pattern) {
   const size_t dot = pattern.rfind('.');
   return dot == std::string::npos ? "" : pattern.substr(dot);
-}
-
-bool SameText(const std::string& a, const std::string& b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           const auto lower = [](char c) {
-             return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-           };
-           return lower(x) == lower(y);
-         });
 }
 
 }  // namespace
@@ -107,17 +90,44 @@ void TSPIs::SearchDirectory(std::string directory, const std::string& pattern) {
     if (IndexOfSPIName(path) < 0) paths.push_back(path);
   }
   for (const std::string& path : paths) {
-    std::unique_ptr<TSPI> spi = CreateSPI(path);
-    if (!spi) continue;
+    // A file in a place that others may write to is not opened at all: loading a library
+    // runs its code.
+    if (const auto untrusted = UntrustedPluginReason(path)) {
+      Reject(path, *untrusted);
+      continue;
+    }
+    std::string reason;
+    std::unique_ptr<TSPI> spi = CreateSPI(path, &reason);
+    if (!spi) {
+      Reject(path, reason);
+      continue;
+    }
     try {
       bool accept = true;
       if (OnSearch) OnSearch(*this, *spi, accept);
-      if (accept) Add(std::move(spi));
-    } catch (...) {
+      if (accept)
+        Add(std::move(spi));
+      else
+        Reject(path, SPluginNotAccepted.text);
+    } catch (const Exception& e) {
       // The plug-in is freed (it was not added, or Insert took it out again); the search
       // goes on with the next file.
+      Reject(path, e.FullMessage());
+    } catch (const std::exception& e) {
+      Reject(path, e.what());
+    } catch (...) {
+      Reject(path, "");
     }
   }
+}
+
+void TSPIs::Reject(const std::string& path, const std::string& reason) {
+  for (TSPIRejection& r : rejected_)
+    if (r.FileName == path) {
+      r.Reason = reason;
+      return;
+    }
+  rejected_.push_back({path, reason});
 }
 
 TSPI& TSPIs::GetPlugins(int index) const {
@@ -194,6 +204,7 @@ void TSPIs::Exchange(int index1, int index2) {
 
 void TSPIs::Clear() {
   while (!list_.empty()) list_.erase(list_.begin());
+  rejected_.clear();
 }
 
 void TSPIs::FindPluginList(const std::vector<const TSPIClass*>& classes,
@@ -216,6 +227,10 @@ void TSPIs::FindPluginList(const std::vector<const TSPIClass*>& classes,
 }
 
 std::unique_ptr<TSPI> CreateSPI(const std::string& path) {
+  return CreateSPI(path, nullptr);
+}
+
+std::unique_ptr<TSPI> CreateSPI(const std::string& path, std::string* reason) {
   try {
     TSPI probe(path);
     const std::string& version = probe.ApiVersion();
@@ -228,9 +243,11 @@ std::unique_ptr<TSPI> CreateSPI(const std::string& path) {
       cls = &TXnSPI::Class();
     // The second load keeps the library loaded when the probe is freed.
     return cls->create(path);
-  } catch (const ESPIInvalidSPI&) {
+  } catch (const ESPIInvalidSPI& e) {
+    if (reason) *reason = e.FullMessage();
     return nullptr;
-  } catch (const ESPIFOpenErrorSPI&) {
+  } catch (const ESPIFOpenErrorSPI& e) {
+    if (reason) *reason = e.FullMessage();
     return nullptr;
   }
 }

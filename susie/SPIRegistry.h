@@ -44,6 +44,12 @@ class TSPISearchOptions {
   uint8_t bits_ = 0;
 };
 
+// A file that a search found but did not add, and why.
+struct TSPIRejection {
+  std::string FileName;
+  std::string Reason;
+};
+
 class TSPIs {
  public:
   // Sender, the plug-in just loaded, Accept (true on entry).
@@ -97,13 +103,20 @@ class TSPIs {
 
   bool Designing() const { return designing_; }
 
+  // Every file the searches found and did not add, in the order found: skipped unopened
+  // (a place others may write to, see UntrustedPluginReason), failed to load, not a Susie
+  // plug-in, refused by OnSearch, or failed while being added. Clear empties it too.
+  const std::vector<TSPIRejection>& Rejected() const { return rejected_; }
+
  private:
+  void Reject(const std::string& path, const std::string& reason);
   void SearchDirectory(std::string directory, const std::string& pattern);
   void RegisterExtensions(TInSPI& spi);
   void CheckIndex(int index) const;
 
   bool designing_;
   std::vector<std::unique_ptr<TSPI>> list_;
+  std::vector<TSPIRejection> rejected_;
 };
 
 // The run-time instance, or nullptr.
@@ -112,6 +125,9 @@ TSPIs* SusiePlugins();
 // TAmSPI, "00XN" TXnSPI, else TSPI). Nothing when the file does not load or is not a
 // Susie plug-in; other exceptions pass.
 std::unique_ptr<TSPI> CreateSPI(const std::string& path);
+// The same; when nothing is loaded, `reason` receives why (the exception's message and
+// detail).
+std::unique_ptr<TSPI> CreateSPI(const std::string& path, std::string* reason);
 
 // The process-wide default graphic class for plug-in extensions (TSPIBitmap unless set).
 void SetDefaultGraphic(const TGraphicClass* graphic_class);

@@ -1,11 +1,13 @@
 #include "app/cli/Cli.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
 
 #include "base/Exceptions.h"
 #include "base/Format.h"
-#include "platform/Files.h"
 #include "raster/Bitmap.h"
 #include "susie/Spibmp.h"
 #include "susie/Spis.h"
@@ -54,12 +56,29 @@ bool TArgs::Flag(const std::string& name) const {
 std::optional<int> TArgs::Int(const std::string& name, int low, int high) const {
   const auto text = Value(name);
   if (!text) return std::nullopt;
-  char* end = nullptr;
-  const long value = std::strtol(text->c_str(), &end, 10);
-  if (text->empty() || *end != '\0' || value < low || value > high)
+  const auto value = WholeNumber(*text);
+  if (!value || *value < low || *value > high)
     throw UsageError{Format("%s must be a whole number from %d to %d, not '%s'", name.c_str(), low,
                             high, text->c_str())};
-  return static_cast<int>(value);
+  return static_cast<int>(*value);
+}
+
+std::optional<long long> WholeNumber(const std::string& text) {
+  // Digits with an optional minus sign and nothing else: strtol alone would also take
+  // leading blanks and a plus sign, which a person typing " 7" did not mean as a number.
+  const size_t first = !text.empty() && text[0] == '-' ? 1 : 0;
+  if (first == text.size()) return std::nullopt;
+  for (size_t i = first; i < text.size(); ++i)
+    if (text[i] < '0' || text[i] > '9') return std::nullopt;
+  errno = 0;
+  const long long value = std::strtoll(text.c_str(), nullptr, 10);
+  if (errno != 0) return std::nullopt;
+  return value;
+}
+
+const std::string& OutputName(const std::string& name) {
+  if (name.empty()) throw UsageError{"the output file name is empty"};
+  return name;
 }
 
 TSPIs& Plugins() {
@@ -93,12 +112,20 @@ std::unique_ptr<TBitmap> LoadPicture(const std::string& file_name, std::string* 
 }
 
 std::unique_ptr<TBitmap> LoadInput(const std::string& file_name, std::string* reader) {
-  if (!FileExists(file_name)) throw InputError{file_name + ": no such file"};
+  struct stat st {};
+  if (stat(file_name.c_str(), &st) != 0) throw InputError{file_name + ": no such file"};
+  if (S_ISDIR(st.st_mode)) throw InputError{file_name + ": is a directory, not a picture file"};
+  if (!S_ISREG(st.st_mode)) throw InputError{file_name + ": is not a regular file"};
+  std::unique_ptr<TBitmap> picture;
   try {
-    return LoadPicture(file_name, reader);
+    picture = LoadPicture(file_name, reader);
   } catch (const Exception& e) {
-    throw InputError{file_name + ": " + e.MessageWithSense()};
+    throw InputError{file_name + ": " + e.FullMessage()};
   }
+  // The BMP reader makes an empty picture of an empty file; for the tool that is no input,
+  // since whatever it wrote from it would be empty too.
+  if (picture->Empty()) throw InputError{file_name + ": holds no picture: the file is empty"};
+  return picture;
 }
 
 const char* PixelFormatName(int format) {
@@ -110,34 +137,17 @@ const char* PixelFormatName(int format) {
 const std::vector<TCommand>& Commands() {
   static const std::vector<TCommand> commands = {
       {"convert", "IN OUT", "load a picture, convert it to 24 bits, save it as BMP",
-       "  IN   the picture to read\n  OUT  the BMP file to write\n", RunConvert},
+       "  IN   the picture to read\n  OUT  the BMP file to write (- for standard output)\n",
+       RunConvert},
       {"gif",
        "IN OUT [--reduction R] [--dither D] [--bits N] [--compression lzw|rle] [--interlace]\n"
        "       lumiveil gif IN OUT --panel",
-       "load a picture and write it as a GIF file",
-       "  IN             the picture to read (as it is: 1, 4 and 8 bits are not reduced)\n"
-       "  OUT            the GIF file to write\n"
-       "  --reduction R  how more than 8 bits per pixel become at most 256 colours: none,\n"
-       "                 windows20, windows256, windowsgray, monochrome, grayscale,\n"
-       "                 netscape (default), quantize, quantize256; none keeps the exact\n"
-       "                 colours of a picture of at most 256 colours; quantize finds 2^N\n"
-       "                 colours for the picture, quantize256 finds 236 and adds the 20\n"
-       "                 static colours\n"
-       "  --dither D     how pixels map to the colours: nearest (default), or error\n"
-       "                 diffusion with floydsteinberg, stucki, sierra, jajuni, stevearche\n"
-       "                 or burkes\n"
-       "  --bits N       colours of quantize as 2^N, N from 3 to 8 (default 8)\n"
-       "  --compression  lzw (default) or rle\n"
-       "  --interlace    write the rows in the four-pass interlaced order\n"
-       "  --panel        save as the window does with \"GIF\" ticked: the picture reduced to\n"
-       "                 the halftone palette, drawn on the chart panel with its bevel, and\n"
-       "                 written run-length coded with its exact colours\n",
-       RunGif},
+       "load a picture and write it as a GIF file", GifHelp(), RunGif},
       {"info", "FILE", "print a picture's width, height, pixel format and reader",
        "  FILE the picture to read\n", RunInfo},
       {"resize", "IN OUT WIDTH HEIGHT", "resample a picture to WIDTH x HEIGHT, save it as BMP",
        "  IN      the picture to read\n"
-       "  OUT     the BMP file to write (24 bits per pixel)\n"
+       "  OUT     the BMP file to write (24 bits per pixel; - for standard output)\n"
        "  WIDTH   the new width in pixels\n"
        "  HEIGHT  the new height in pixels\n",
        RunResize},
@@ -147,7 +157,7 @@ const std::vector<TCommand>& Commands() {
        "hide HIDDEN inside VISIBLE and save the combined picture",
        "  VISIBLE       the picture that shows\n"
        "  HIDDEN        the picture to hide; fitted to VISIBLE's size\n"
-       "  -o OUT        the file to write (BMP)\n"
+       "  -o OUT        the file to write (BMP; - for standard output)\n"
        "  --average A   the hidden picture's average value, 0..255 (default 128)\n"
        "  --contrast C  the hidden picture's contrast, 0..255 (default 127); lowered to\n"
        "                the limit of the average (A up to 128, 255 - A above) with a note\n"
@@ -156,7 +166,8 @@ const std::vector<TCommand>& Commands() {
        "  --preview     only the checkerboard, without the tone mapping\n"
        "  --gif         write GIF as the window saves it (also when OUT ends in .gif)\n",
        RunSynth},
-      {"plugins", "", "list the Susie plug-ins found and the picture format registry",
+      {"plugins", "",
+       "list the Susie plug-ins found, the files skipped, and the picture format registry",
        "  (no arguments)\n", RunPlugins},
   };
   return commands;

@@ -38,11 +38,20 @@ class TArgs {
   std::vector<std::string> flags_;
 };
 
+// A whole number written as digits with an optional minus sign (no blanks, no plus);
+// nothing for any other text or a value beyond 64 bits.
+std::optional<long long> WholeNumber(const std::string& text);
+
+// An output file name as given; UsageError when it is empty. "-" is standard output.
+const std::string& OutputName(const std::string& name);
+
 // Loads a picture as the tool reads every input; `reader` receives the name of the reader
 // or plug-in that read it. Raises on failure.
 std::unique_ptr<TBitmap> LoadPicture(const std::string& file_name, std::string* reader = nullptr);
 
-// Loads a picture or ends the command with exit status 2 and a message naming the file.
+// Loads a picture or ends the command with exit status 2 and a message naming the file:
+// a file that is missing, a folder or no regular file, that no reader takes (with what the
+// loader learned), or that holds an empty picture.
 std::unique_ptr<TBitmap> LoadInput(const std::string& file_name, std::string* reader = nullptr);
 
 // Ends a command with exit status 2 (an unreadable input). The message names the file
@@ -68,6 +77,8 @@ int RunInfo(const std::vector<std::string>& args);
 int RunResize(const std::vector<std::string>& args);
 int RunSynth(const std::vector<std::string>& args);
 int RunPlugins(const std::vector<std::string>& args);
+// The gif command's options, with the words of the GIF library's enumerations.
+const char* GifHelp();
 
 // The tool's plug-in registry: made on first use, searching all six places.
 TSPIs& Plugins();

@@ -5,8 +5,9 @@
 int RunConvert(const std::vector<std::string>& argv) {
   const TArgs args(argv, {}, {});
   if (args.Positional().size() != 2) throw UsageError{"convert takes IN and OUT"};
+  const std::string& out = OutputName(args.Positional()[1]);
   auto picture = LoadInput(args.Positional()[0]);
   picture->SetPixelFormat(TPixelFormat::Bits24);
-  picture->SaveToFile(args.Positional()[1]);
+  picture->SaveToFile(out);
   return kExitOk;
 }

@@ -1,6 +1,6 @@
 // lumiveil gif IN OUT [options]: load a picture as it is and write it as a GIF file with
 // a TGIFImage whose settings start at the library's defaults and take the options given.
-#include <cstring>
+#include <span>
 #include <string>
 
 #include "app/cli/Cli.h"
@@ -10,28 +10,77 @@
 
 namespace {
 
-// The option values, in the order of their enumerations.
-constexpr const char* kReductions[] = {"none",        "windows20",  "windows256",
-                                       "windowsgray", "monochrome", "grayscale",
-                                       "netscape",    "quantize",   "quantize256"};
-constexpr const char* kDithers[] = {"nearest", "floydsteinberg", "stucki", "sierra",
-                                    "jajuni",  "stevearche",     "burkes"};
+// The words of a table's offered values, "a, b, c".
+template <class Row>
+std::string Words(std::span<const Row> table) {
+  std::string words;
+  for (const Row& row : table)
+    if (row.word != nullptr) words += std::string(words.empty() ? "" : ", ") + row.word;
+  return words;
+}
 
-template <size_t N>
-int Choose(const std::string& option, const std::string& value, const char* const (&names)[N]) {
-  for (size_t i = 0; i < N; ++i)
-    if (value == names[i]) return static_cast<int>(i);
-  std::string known;
-  for (size_t i = 0; i < N; ++i) known += std::string(i ? ", " : "") + names[i];
-  throw UsageError{option + " must be one of " + known + ", not '" + value + "'"};
+// The value whose word the option gives; UsageError listing the words otherwise.
+template <class Row>
+auto Choose(const std::string& option, const std::string& word, std::span<const Row> table) {
+  if (const Row* row = FindWord(table, word)) return row->value;
+  throw UsageError{option + " must be one of " + Words(table) + ", not '" + word + "'"};
 }
 
 }  // namespace
+
+// Words as help lines: indented to the options' text, wrapped before column 88.
+std::string HelpLines(const std::string& words) {
+  const std::string indent(17, ' ');
+  std::string lines = indent;
+  size_t column = indent.size();
+  size_t start = 0;
+  while (start < words.size()) {
+    size_t end = words.find(' ', start);
+    if (end == std::string::npos) end = words.size();
+    const std::string word = words.substr(start, end - start);
+    if (column > indent.size() && column + 1 + word.size() > 88) {
+      lines += "\n" + indent;
+      column = indent.size();
+    } else if (column > indent.size()) {
+      lines += ' ';
+      ++column;
+    }
+    lines += word;
+    column += word.size();
+    start = end + 1;
+  }
+  return lines + "\n";
+}
+
+const char* GifHelp() {
+  // The option words come from the GIF library's tables of its enumerations.
+  static const std::string help =
+      "  IN             the picture to read (as it is: 1, 4 and 8 bits are not reduced)\n"
+      "  OUT            the GIF file to write (- for standard output)\n"
+      "  --reduction R  how more than 8 bits per pixel become at most 256 colours, one of\n" +
+      HelpLines(Words(ColorReductionNames()) + " (default netscape);") +
+      "                 none keeps the exact colours of a picture of at most 256 colours;\n"
+      "                 quantize finds 2^N colours for the picture, quantize256 finds 236\n"
+      "                 and adds the 20 static colours\n"
+      "  --dither D     how pixels map to the colours: nearest (default) maps each as it\n"
+      "                 is, the others diffuse its error; one of\n" +
+      HelpLines(Words(DitherModeNames())) +
+      "  --bits N       colours of quantize as 2^N, N from 3 to 8 (default 8)\n"
+      "  --compression  " +
+      Words(CompressionNames()) +
+      " (default lzw)\n"
+      "  --interlace    write the rows in the four-pass interlaced order\n"
+      "  --panel        save as the window does with \"GIF\" ticked: the picture reduced to\n"
+      "                 the halftone palette, drawn on the chart panel with its bevel, and\n"
+      "                 written run-length coded with its exact colours\n";
+  return help.c_str();
+}
 
 int RunGif(const std::vector<std::string>& argv) {
   const TArgs args(argv, {"--reduction", "--dither", "--bits", "--compression"},
                    {"--interlace", "--panel"});
   if (args.Positional().size() != 2) throw UsageError{"gif takes IN and OUT"};
+  const std::string& out = OutputName(args.Positional()[1]);
   if (args.Flag("--panel")) {
     // The window's GIF save, whose settings are fixed: no other option applies.
     for (const char* option : {"--reduction", "--dither", "--bits", "--compression"})
@@ -40,24 +89,22 @@ int RunGif(const std::vector<std::string>& argv) {
     if (args.Flag("--interlace")) throw UsageError{"--interlace cannot be used with --panel"};
     const auto picture = LoadInput(args.Positional()[0]);
     TGifSaveTarget target;
-    SaveAsGif(*picture, target, args.Positional()[1]);
+    SaveAsGif(*picture, target, out);
     return kExitOk;
   }
   TGIFImage gif;
   if (const auto r = args.Value("--reduction"))
-    gif.SetColorReduction(static_cast<TColorReduction>(Choose("--reduction", *r, kReductions)));
+    gif.SetColorReduction(Choose("--reduction", *r, ColorReductionNames()));
   if (const auto d = args.Value("--dither"))
-    gif.SetDitherMode(static_cast<TDitherMode>(Choose("--dither", *d, kDithers)));
+    gif.SetDitherMode(Choose("--dither", *d, DitherModeNames()));
   if (const auto bits = args.Int("--bits", 3, 8)) gif.SetReductionBits(*bits);
-  if (const auto c = args.Value("--compression")) {
-    constexpr const char* kCompressions[] = {"lzw", "rle"};
-    gif.SetCompression(static_cast<TGIFCompression>(Choose("--compression", *c, kCompressions)));
-  }
+  if (const auto c = args.Value("--compression"))
+    gif.SetCompression(Choose("--compression", *c, CompressionNames()));
 
   auto picture = LoadInput(args.Positional()[0]);
   gif.Assign(picture.get());
   if (args.Flag("--interlace"))
     for (int i = 0; i < gif.Images().Count(); ++i) gif.Images()[i].SetInterlaced(true);
-  gif.SaveToFile(args.Positional()[1]);
+  gif.SaveToFile(out);
   return kExitOk;
 }

@@ -1,6 +1,6 @@
 // lumiveil plugins: the plug-ins found, in list order (file name, API version,
-// description, each extension with its file-type name), then the format registry's
-// entries in order.
+// description, each extension with its file-type name), then every file skipped or
+// rejected with its reason, then the format registry's entries in order.
 #include <cstdio>
 
 #include "app/cli/Cli.h"
@@ -19,6 +19,11 @@ int RunPlugins(const std::vector<std::string>& argv) {
     for (size_t e = 0; e < spi.GetExtNames().size(); ++e)
       std::printf("  %s: %s\n", spi.GetExtNames()[e].c_str(), spi.GetFileTypes()[e].c_str());
   }
+  // Every file found and not added, with the reason: a place others may write to, a file
+  // that failed to load or is not a plug-in.
+  std::printf("skipped: %zu\n", plugins.Rejected().size());
+  for (const TSPIRejection& r : plugins.Rejected())
+    std::printf("%s\n  reason: %s\n", r.FileName.c_str(), r.Reason.c_str());
   const TFileFormatsList& formats = GetFileFormats();
   std::printf("formats: %d\n", formats.Count());
   for (const TFileFormat& f : formats.Entries())

@@ -1,22 +1,34 @@
 // lumiveil synth VISIBLE HIDDEN -o OUT: the main window's workflow in one command.
 #include <algorithm>
-#include <cctype>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 
 #include "app/cli/Cli.h"
+#include "base/Exceptions.h"
+#include "base/Text.h"
 #include "compose/Workflow.h"
 #include "export/SaveAsGif.h"
 #include "raster/Bitmap.h"
+#include "raster/BmpFormat.h"
 
 namespace {
 
-bool EndsWithGif(const std::string& name) {
-  if (name.size() < 4) return false;
-  std::string tail = name.substr(name.size() - 4);
-  std::transform(tail.begin(), tail.end(), tail.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return tail == ".gif";
+// The edit handlers scale the partner as truncate(partner * typed / size) in extended
+// precision and raise the class library's floating-point error when the result leaves 32
+// bits; the tool checks the same size against the picture-size limit first, so that a
+// person asking for --height 2147483647 learns that the picture would be too large.
+void CheckScaledSize(const TBitmap& visible, std::optional<int> width, std::optional<int> height) {
+  const long double w = visible.Width();
+  const long double h = visible.Height();
+  if (w <= 0 || h <= 0) return;  // the handler's own error for an empty picture
+  const long double x = width ? *width : std::trunc(w * *height / h);
+  const long double y = height ? *height : std::trunc(h * *width / w);
+  if (x < 1 || y < 1) return;  // the handler refuses a size of 0 with its own message
+  constexpr long double kMax = 9.0e18L;
+  const auto x64 = static_cast<int64_t>(std::min(x, kMax));
+  const auto y64 = static_cast<int64_t>(std::min(y, kMax));
+  if (!ComputeStoreSize(x64, y64, 24)) throw EPictureTooLarge(x64, y64, 24, MaxPixelStoreBytes());
 }
 
 }  // namespace
@@ -32,7 +44,7 @@ int RunSynth(const std::vector<std::string>& argv) {
   const std::optional<int> width = args.Int("--width", 1, INT32_MAX);
   const std::optional<int> height = args.Int("--height", 1, INT32_MAX);
   if (width && height) throw UsageError{"give --width or --height, not both"};
-  const bool gif = args.Flag("--gif") || EndsWithGif(*out);
+  const bool gif = args.Flag("--gif") || EndsWithText(*out, ".gif");
 
   // Both inputs are read first, so an unreadable one ends the command before any work.
   auto visible = LoadInput(args.Positional()[0]);
@@ -45,6 +57,7 @@ int RunSynth(const std::vector<std::string>& argv) {
   if (!work.LoadExternalImage([&](TBitmap& slot) { slot.Assign(visible.get()); }))
     throw InputError{args.Positional()[0] + ": cannot be converted to 24 bits per pixel"};
   visible.reset();  // the slot holds the picture; no second holder keeps it alive
+  if (width || height) CheckScaledSize(work.ExternalBitmap(), width, height);
   if (width) {
     work.SetXEditText(std::to_string(*width));
     work.XEditChange();

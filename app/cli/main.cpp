@@ -58,8 +58,9 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "lumiveil %s: %s\n", command->name, e.message.c_str());
     return kExitInput;
   } catch (const Exception& e) {
-    // A Japanese message is followed by its English sense in brackets.
-    std::fprintf(stderr, "lumiveil %s: %s\n", command->name, e.MessageWithSense().c_str());
+    // A Japanese message is followed by its English sense in brackets, then by what the
+    // failing code learned.
+    std::fprintf(stderr, "lumiveil %s: %s\n", command->name, e.FullMessage().c_str());
     return kExitFailed;
   } catch (const std::exception& e) {
     std::fprintf(stderr, "lumiveil %s: %s\n", command->name, e.what());

@@ -2,11 +2,14 @@
 // exception display. Tests replace them with injected answers.
 #pragma once
 
+#include <memory>
 #include <optional>
 
 #include <QString>
 #include <QStringList>
 
+class QFileDialog;
+class QMessageBox;
 class QWidget;
 
 class TFormDialogs {
@@ -16,17 +19,30 @@ class TFormDialogs {
   virtual std::optional<QString> OpenPicture(QWidget* parent, const QStringList& filters) = 0;
   // The save dialog (no filter, no default extension): the name as typed, or nothing.
   virtual std::optional<QString> SaveFile(QWidget* parent) = 0;
-  // The application's exception display: a message box with the exception's message.
-  virtual void ShowException(QWidget* parent, const QString& message) = 0;
+  // The application's exception display: a message box with the exception's message and,
+  // for a Japanese message, its English sense beneath it (`sense` empty: none).
+  virtual void ShowException(QWidget* parent, const QString& message, const QString& sense) = 0;
 };
 
-// The real dialogs.
+// The real dialogs. The file dialogs open where the last one was left (for the life of the
+// window; nothing is stored).
 class TQtDialogs : public TFormDialogs {
  public:
   std::optional<QString> OpenPicture(QWidget* parent, const QStringList& filters) override;
   std::optional<QString> SaveFile(QWidget* parent) override;
-  void ShowException(QWidget* parent, const QString& message) override;
+  void ShowException(QWidget* parent, const QString& message, const QString& sense) override;
+
+ private:
+  std::optional<QString> Run(QFileDialog& dialog);
+  QString directory_;
 };
 
-// The exception display without a window (used by the program entry).
-void ShowExceptionBox(QWidget* parent, const QString& message);
+// A file dialog's size at opening: large enough for the name, size, type and date columns
+// to be read, within the screen the parent is on.
+void SizeFileDialog(QFileDialog& dialog, QWidget* parent);
+
+// The exception display's box: the message as its text, the sense as its informative text.
+std::unique_ptr<QMessageBox> ExceptionBox(QWidget* parent, const QString& message,
+                                          const QString& sense);
+// Shows that box and waits for it to be closed (also without a window: the program entry).
+void ShowExceptionBox(QWidget* parent, const QString& message, const QString& sense);

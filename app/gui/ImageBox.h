@@ -1,11 +1,13 @@
-// TImageBox: shows a picture at its natural size. The box keeps its own copy of what it
-// was given (a raster copy shares the pixel store, so this costs no pixel copy), so a slot
-// changed later shows its new content only after it is given to the box again. Painting
-// converts only the rows and columns that are exposed.
+// TImageBox: shows a picture, at its natural size or zoomed. The box keeps its own copy of
+// what it was given (a raster copy shares the pixel store, so this costs no pixel copy), so
+// a slot changed later shows its new content only after it is given to the box again.
+// Painting converts only the screen pixels that are exposed: below 1:1 each is the area
+// average of the picture pixels it covers, above 1:1 picture pixels are sharp blocks.
 #pragma once
 
 #include <QWidget>
 
+#include "app/gui/ScaledPart.h"
 #include "raster/Picture.h"
 
 class TBitmap;
@@ -18,7 +20,8 @@ class TImageBox : public QWidget {
   explicit TImageBox(QWidget* parent = nullptr);
 
   // The box's picture takes a copy of `graphic` (nullptr empties it). With AutoSize the
-  // box takes the picture's size; an empty picture leaves the size as it was.
+  // box takes the picture's size at the box's scale; an empty picture leaves the size as
+  // it was.
   void Show(const TGraphic* graphic);
   // Lets go of the picture without resizing or repainting, so that its pixel store is no
   // longer shared while its owner changes it. The owner gives the box a picture again
@@ -27,21 +30,32 @@ class TImageBox : public QWidget {
   const TPicture& Picture() const { return picture_; }
   // The held raster, or nullptr when the picture is empty or holds no raster.
   const TBitmap* Bitmap() const;
+  // The picture's width and height, (0, 0) when it is empty.
+  QSize PictureSize() const;
 
   bool AutoSize() const { return auto_size_; }
   void SetAutoSize(bool value) { auto_size_ = value; }
 
+  // Screen pixels per picture pixel: 1 at start.
+  double Scale() const { return scale_; }
+  void SetScale(double scale);
+  // The picture's size on screen at the box's scale.
+  QSize ScaledSize() const;
+
   QSize sizeHint() const override;
+
+ signals:
+  // Show gave the box a picture of another size than before.
+  void PictureSizeChanged();
 
  protected:
   void paintEvent(QPaintEvent* event) override;
 
  private:
+  void FollowPicture();
+
   TPicture picture_;
   bool auto_size_ = true;
+  double scale_ = 1.0;
+  QSize shown_size_;
 };
-
-// Rows top .. top + height - 1 and columns left .. left + width - 1 of a raster as a
-// 24-bit image, whatever the raster's pixel format. The rectangle lies inside the raster.
-class QImage;
-QImage RasterPart(const TBitmap& bitmap, int left, int top, int width, int height);

@@ -1,7 +1,10 @@
 #include "app/gui/MainForm.h"
 
 #include <new>
+#include <optional>
 
+#include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QFile>
@@ -10,9 +13,11 @@
 #include <QLineEdit>
 #include <QSignalBlocker>
 #include <QSlider>
+#include <QSpinBox>
 
 #include "app/gui/GifSave.h"
 #include "app/gui/ImageBox.h"
+#include "app/gui/PictureWindow.h"
 #include "base/Exceptions.h"
 #include "base/Messages.h"
 #include "platform/Files.h"
@@ -26,7 +31,35 @@ std::string LocalName(const QString& name) {
   return QFile::encodeName(name).toStdString();
 }
 
+// What the status bar's second panel says while a command runs.
+constexpr const char kLoading[] = "Loading";
+constexpr const char kResizing[] = "Resizing";
+constexpr const char kSynthesizing[] = "Building";
+constexpr const char kSaving[] = "Saving";
+
 }  // namespace
+
+class TMainForm::TBusy {
+ public:
+  TBusy(QLabel* panel, const char* what) : panel_(panel), before_(panel->text()) {
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    panel_->setText(what);
+    panel_->setToolTip(QString("Running: %1").arg(what));
+    // Shown at once: the command runs before the event loop gets the chance to paint.
+    panel_->repaint();
+  }
+  ~TBusy() {
+    panel_->setText(before_);
+    panel_->setToolTip(QString());
+    QApplication::restoreOverrideCursor();
+  }
+  TBusy(const TBusy&) = delete;
+  TBusy& operator=(const TBusy&) = delete;
+
+ private:
+  QLabel* panel_;
+  const QString before_;
+};
 
 TMainForm::TMainForm(std::unique_ptr<TFormDialogs> dialogs,
                      const TWorkflow::TSlotFactory& slot_factory)
@@ -50,6 +83,7 @@ TMainForm::TMainForm(std::unique_ptr<TFormDialogs> dialogs,
 
   CreateActions();
   UpdateControls();
+  UpdateActions();
 }
 
 TMainForm::~TMainForm() {
@@ -57,16 +91,24 @@ TMainForm::~TMainForm() {
   work_.reset();
 }
 
-void TMainForm::Run(const std::function<void()>& command) {
+void TMainForm::Run(const std::function<void()>& command, const char* busy) {
+  // The busy pointer goes before a message box opens.
   try {
+    std::optional<TBusy> busy_scope;
+    if (busy) busy_scope.emplace(StatusPanel1, busy);
     command();
   } catch (const Exception& e) {
-    dialogs_->ShowException(this, QString::fromStdString(e.Message()));
+    // The message, then what the failing code learned (a refused file's reason, say); the
+    // English sense of the message beneath.
+    const std::string shown = e.Detail().empty() ? e.Message() : e.Message() + ": " + e.Detail();
+    dialogs_->ShowException(this, QString::fromStdString(shown), QString::fromStdString(e.Sense()));
   } catch (const std::bad_alloc&) {
-    dialogs_->ShowException(this, QString::fromUtf8(SOutOfMemory.text));
+    dialogs_->ShowException(this, QString::fromUtf8(SOutOfMemory.text),
+                            QString::fromUtf8(SOutOfMemory.sense));
   } catch (const std::exception& e) {
-    dialogs_->ShowException(this, QString::fromLocal8Bit(e.what()));
+    dialogs_->ShowException(this, QString::fromLocal8Bit(e.what()), QString());
   }
+  UpdateActions();
 }
 
 void TMainForm::RunOnResult(const std::function<void()>& command) {
@@ -115,23 +157,38 @@ void TMainForm::UpdateControls() {
   if (XEdit->text() != x) XEdit->setText(x);
   if (YEdit->text() != y) YEdit->setText(y);
   {
-    // The sliders follow the model; their own change signals would run the handlers a
-    // second time, so they are blocked while the model's values are set.
+    // The sliders and their spin boxes follow the model; their own change signals would
+    // run the handlers a second time, so they are blocked while the model's values are set.
     const QSignalBlocker block_average(AverageTrackBar);
     const QSignalBlocker block_contrast(MinMaxTrackBar);
+    const QSignalBlocker block_average_spin(AverageSpinBox);
+    const QSignalBlocker block_contrast_spin(ContrastSpinBox);
     AverageTrackBar->setValue(work_->Average());
     MinMaxTrackBar->setMaximum(work_->ContrastMax());
     MinMaxTrackBar->setValue(work_->Contrast());
+    AverageSpinBox->setValue(work_->Average());
+    ContrastSpinBox->setMaximum(work_->ContrastMax());
+    ContrastSpinBox->setValue(work_->Contrast());
   }
   MaxLabel->setText(QString::fromStdString(work_->MaxLabel()));
   MaxLabel->adjustSize();
   updating_controls_ = false;
 }
 
+void TMainForm::UpdateActions() {
+  // The commands run while the window holds its slots; the zoom works on what the boxes
+  // show, also after that.
+  const bool open = work_ != nullptr;
+  for (QAction* command : {LoadVisibleAction, LoadHiddenAction, ResizeAction, SynthesizeAction,
+                           SaveAction, QuitAction, GifAction})
+    command->setEnabled(open);
+}
+
 bool TMainForm::LoadVisibleFile(const QString& file_name) {
   if (!work_) return false;
   const std::string name = LocalName(file_name);
   if (!FileExists(name)) return false;
+  const TBusy busy(StatusPanel1, kLoading);
   return work_->LoadExternalImage([&](TBitmap& slot) { slot.LoadFromFile(name); });
 }
 
@@ -144,7 +201,7 @@ bool TMainForm::LoadHiddenFile(const std::optional<QString>& file_name) {
     if (FileExists(name)) loader = [&](TBitmap& slot) { slot.LoadFromFile(name); };
   }
   bool loaded = false;
-  Run([&] { loaded = work_->LoadInnerImage(loader); });
+  Run([&] { loaded = work_->LoadInnerImage(loader); }, kLoading);
   return loaded;
 }
 
@@ -162,24 +219,24 @@ void TMainForm::LoadInnerImageClick() {
 
 void TMainForm::SizeFitButtonClick() {
   if (!work_) return;
-  Run([&] { work_->SizeFit(); });
+  Run([&] { work_->SizeFit(); }, kResizing);
 }
 
 void TMainForm::XEditChange() {
   if (!work_) return;
   work_->SetXEditText(XEdit->text().toStdString());
-  Run([&] { work_->XEditChange(); });
+  Run([&] { work_->XEditChange(); }, kResizing);
 }
 
 void TMainForm::YEditChange() {
   if (!work_) return;
   work_->SetYEditText(YEdit->text().toStdString());
-  Run([&] { work_->YEditChange(); });
+  Run([&] { work_->YEditChange(); }, kResizing);
 }
 
 void TMainForm::synthesizeButtonClick() {
   if (!work_) return;
-  Run([&] { work_->Synthesize(); });
+  Run([&] { work_->Synthesize(); }, kSynthesizing);
 }
 
 void TMainForm::AverageTrackBarChange() {
@@ -200,18 +257,21 @@ void TMainForm::SaveGifButtonClick() {
   // An empty result has no BMP form: writing it would leave an empty file in place of
   // the one chosen (perhaps an existing picture), so it is refused before asking a name.
   if (!gif && work_->ResultBitmap().Empty()) {
-    dialogs_->ShowException(this, QString::fromUtf8(SNothingToSave.text));
+    dialogs_->ShowException(this, QString::fromUtf8(SNothingToSave.text),
+                            QString::fromUtf8(SNothingToSave.sense));
     return;
   }
   const auto name = dialogs_->SaveFile(this);
   if (!name) return;
   const std::string file = LocalName(*name);
-  Run([&] {
-    if (!gif)
-      work_->ResultBitmap().SaveToFile(file);  // safe: a temporary file renamed over it
-    else
-      SaveResultAsGif(work_->ResultBitmap(), file, GifTarget, *Image4, *Chart);
-  });
+  Run(
+      [&] {
+        if (!gif)
+          work_->ResultBitmap().SaveToFile(file);  // safe: a temporary file renamed over it
+        else
+          SaveResultAsGif(work_->ResultBitmap(), file, GifTarget, *Image4, *Chart);
+      },
+      kSaving);
 }
 
 void TMainForm::QuirButtonClick() {
@@ -222,6 +282,7 @@ void TMainForm::FormClose() {
   // The slots are freed (result, visible, hidden); the image boxes keep their copies
   // until the window itself goes.
   work_.reset();
+  UpdateActions();
 }
 
 void TMainForm::closeEvent(QCloseEvent* event) {

@@ -14,6 +14,7 @@
 
 #include "app/gui/Dialogs.h"
 #include "app/gui/OpenFilter.h"
+#include "app/gui/PictureWindow.h"
 #include "compose/Workflow.h"
 #include "export/SaveAsGif.h"
 #include "susie/Spis.h"
@@ -25,8 +26,8 @@ class QFrame;
 class QLabel;
 class QLineEdit;
 class QPushButton;
-class QScrollArea;
 class QSlider;
+class QSpinBox;
 class QToolButton;
 class TImageBox;
 
@@ -46,9 +47,10 @@ class TMainForm : public QMainWindow {
   // The open dialog's filter as built by the constructor.
   const std::vector<TFilterEntry>& OpenPictureDialogFilter() const { return open_filter_; }
 
-  // Loading without a dialog. The visible picture: a missing file or a failed load ends
-  // silently (false). The hidden picture: with a name, the load; then in every case the
-  // fit to the visible picture and the preview, whose failures are shown.
+  // Loading without a dialog (the open dialog's answer, or a file dropped on the picture
+  // window). The visible picture: a missing file or a failed load ends silently (false).
+  // The hidden picture: with a name, the load; then in every case the fit to the visible
+  // picture and the preview, whose failures are shown.
   bool LoadVisibleFile(const QString& file_name);
   bool LoadHiddenFile(const std::optional<QString>& file_name);
 
@@ -70,9 +72,9 @@ class TMainForm : public QMainWindow {
 
   // The controls, by their form names.
   QDockWidget* ToolWindow971 = nullptr;
-  QDockWidget* ToolWindow972 = nullptr;  // Image1, the visible picture
-  QDockWidget* ToolWindow973 = nullptr;  // Image2, the hidden picture
-  QDockWidget* ToolWindow974 = nullptr;  // Image3, the result, and the invisible Chart
+  TPictureWindow* ToolWindow972 = nullptr;  // Image1, the visible picture
+  TPictureWindow* ToolWindow973 = nullptr;  // Image2, the hidden picture
+  TPictureWindow* ToolWindow974 = nullptr;  // Image3, the result, and the invisible Chart
   QToolButton* ExternalImageButton = nullptr;
   QToolButton* LoadInnerImage = nullptr;
   QToolButton* QuirButton = nullptr;
@@ -94,9 +96,17 @@ class TMainForm : public QMainWindow {
   QSlider* MinMaxTrackBar = nullptr;
   QLabel* MinLabel = nullptr;
   QLabel* MaxLabel = nullptr;
-  QScrollArea* ScrollBox1 = nullptr;
-  QScrollArea* ScrollBox2 = nullptr;
-  QScrollArea* ScrollBox3 = nullptr;
+  // The sliders' positions as numbers, beside the sliders' bevel; typing one moves its
+  // slider.
+  QLabel* AverageSpinLabel = nullptr;
+  QSpinBox* AverageSpinBox = nullptr;
+  QLabel* ContrastSpinLabel = nullptr;
+  QSpinBox* ContrastSpinBox = nullptr;
+  TPictureView* ScrollBox1 = nullptr;
+  TPictureView* ScrollBox2 = nullptr;
+  TPictureView* ScrollBox3 = nullptr;
+  // The three views' zoom and scroll position, linked at start.
+  TPictureViews* PictureViews = nullptr;
   TImageBox* Image1 = nullptr;
   TImageBox* Image2 = nullptr;
   TImageBox* Image3 = nullptr;
@@ -108,13 +118,21 @@ class TMainForm : public QMainWindow {
   QLabel* StatusPanel0 = nullptr;
   QLabel* StatusPanel1 = nullptr;
 
-  // The commands as actions (the buttons trigger them).
+  // The commands as actions (the buttons trigger them), each with its shortcut, shown in
+  // its tool tip. All are made in CreateActions; UpdateActions derives which are enabled.
   QAction* LoadVisibleAction = nullptr;
   QAction* LoadHiddenAction = nullptr;
   QAction* ResizeAction = nullptr;
   QAction* SynthesizeAction = nullptr;
   QAction* SaveAction = nullptr;
   QAction* QuitAction = nullptr;
+  QAction* GifAction = nullptr;  // checkable, in step with GifCheckBox
+  // The zoom of the picture window last used, or of all three while linked.
+  QAction* ZoomInAction = nullptr;
+  QAction* ZoomOutAction = nullptr;
+  QAction* ZoomFitAction = nullptr;
+  QAction* ZoomActualSizeAction = nullptr;
+  QAction* LinkViewsAction = nullptr;  // checkable, checked at start
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -124,10 +142,13 @@ class TMainForm : public QMainWindow {
   // MainFormLayout.cpp: the controls at their form places, and the actions.
   void CreateControls();
   QWidget* CreateCommandBar();
-  QDockWidget* CreatePictureWindow(const char* name, QScrollArea*& scroll, TImageBox*& image);
+  TPictureWindow* CreatePictureWindow(const char* name, TPictureView*& scroll, TImageBox*& image);
   void LayOutCommandBar(int width);
   void CreateActions();
+  void SetTabOrder();
   void CentreOnScreen();
+  // Which actions can run now (all of them while the window holds its slots).
+  void UpdateActions();
 
   // Sets the edits, the contrast slider and MaxLabel from the model without raising
   // their change handlers.
@@ -135,8 +156,12 @@ class TMainForm : public QMainWindow {
   // An image box shows its slot anew.
   void ShowSlot(TSlot slot);
   // Runs a command; an exception it raises is shown by the exception display and the
-  // window stays usable.
-  void Run(const std::function<void()>& command);
+  // window stays usable. With `busy`, the command may take more than a moment: the
+  // pointer shows that the window is busy and the status bar's second panel says what
+  // runs.
+  void Run(const std::function<void()>& command, const char* busy = nullptr);
+  // The busy pointer and the status bar's text for the life of the object.
+  class TBusy;
   // Runs a slider handler, which maps the result's odd cells anew: the result box lets go
   // of its copy meanwhile (so the mapping writes the result's store in place instead of
   // copying it first) and is given the result once at the end, also after a failure.

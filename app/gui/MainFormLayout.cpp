@@ -1,5 +1,8 @@
-// The main window's controls at their form places, and the actions that the buttons
-// trigger.
+// The main window's controls at their form places, the controls added around them (the
+// sliders' spin boxes, the picture windows' zoom), the actions that the buttons trigger
+// with their shortcuts and tool tips, and the tab order.
+#include <algorithm>
+
 #include <QAction>
 #include <QCheckBox>
 #include <QDockWidget>
@@ -8,16 +11,19 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollArea>
 #include <QSlider>
+#include <QSpinBox>
 #include <QStatusBar>
+#include <QStyle>
 #include <QToolButton>
-#include <QVBoxLayout>
 
 #include "app/gui/ImageBox.h"
 #include "app/gui/MainForm.h"
+#include "app/gui/PictureWindow.h"
 
 namespace {
 
@@ -27,6 +33,10 @@ constexpr int kBarWidth = 600, kBarHeight = 142;
 // give up some height so that the window starts at 623 x 388 with this platform's taller
 // window captions.
 constexpr int kPictureWidth = 187, kPictureMinHeight = 120;
+// The spin boxes' column right of the sliders' bevel (which ends at 441), and its width.
+constexpr int kSpinColumn = 447, kSpinWidth = 50, kSpinGap = 6;
+// The x and y edits hold a picture side of up to five digits.
+constexpr int kEditDigits = 5;
 
 QToolButton* FlatButton(QWidget* parent, const char* name, const char* caption, QRect place) {
   auto* b = new QToolButton(parent);
@@ -34,8 +44,9 @@ QToolButton* FlatButton(QWidget* parent, const char* name, const char* caption, 
   b->setText(caption);
   b->setAutoRaise(true);
   b->setToolButtonStyle(Qt::ToolButtonTextOnly);
-  // A toolbar button takes no focus, so clicking it leaves an edit's focus alone.
-  b->setFocusPolicy(Qt::NoFocus);
+  // A toolbar button takes no focus when clicked, so clicking it leaves an edit's focus
+  // alone; Tab reaches it.
+  b->setFocusPolicy(Qt::TabFocus);
   b->setGeometry(place);
   return b;
 }
@@ -73,6 +84,30 @@ QLineEdit* Edit(QWidget* parent, const char* name, QRect place) {
   return e;
 }
 
+// An edit's width for `digits` digits in its font, and no less than `width`.
+int EditWidth(const QLineEdit* edit, int digits, int width) {
+  const int text = edit->fontMetrics().horizontalAdvance(QString(digits, QLatin1Char('8')));
+  const int frame = edit->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, edit);
+  const QMargins margins = edit->textMargins();
+  // The line edit keeps 2 pixels on either side of its text, and room for the cursor.
+  return std::max(width, text + 2 * frame + 4 + 1 + margins.left() + margins.right());
+}
+
+QSpinBox* SpinBox(QWidget* parent, const char* name, int maximum, int value, QRect place) {
+  auto* s = new QSpinBox(parent);
+  s->setObjectName(name);
+  s->setRange(0, maximum);
+  s->setValue(value);
+  s->setAlignment(Qt::AlignRight);
+  // A typed number takes effect when it is confirmed (Return, or leaving the box), not at
+  // every digit: typing 200 must not pass through the averages 2 and 20, each of which
+  // would pull the contrast down. The arrows and the wheel step at once.
+  s->setKeyboardTracking(false);
+  s->setCorrectionMode(QAbstractSpinBox::CorrectToNearestValue);
+  s->setGeometry(place);
+  return s;
+}
+
 QSlider* TrackBar(QWidget* parent, const char* name, int maximum, int position, int ticks,
                   QRect place) {
   auto* s = new QSlider(Qt::Horizontal, parent);
@@ -106,6 +141,9 @@ void TMainForm::CreateControls() {
   ToolWindow971->setObjectName("ToolWindow971");
   ToolWindow971->setFeatures(QDockWidget::DockWidgetMovable | QDockWidget::DockWidgetFloatable);
   ToolWindow971->setWidget(CreateCommandBar());
+  // The dock's own float button is a control of the window too.
+  if (auto* button = ToolWindow971->findChild<QAbstractButton*>("qt_dockwidget_floatbutton"))
+    button->setToolTip("Float the command bar, or dock it again (or double-click its title)");
   addDockWidget(Qt::TopDockWidgetArea, ToolWindow971);
 
   ToolWindow972 = CreatePictureWindow("ToolWindow972", ScrollBox1, Image1);
@@ -114,6 +152,21 @@ void TMainForm::CreateControls() {
   Image1->setObjectName("Image1");
   Image2->setObjectName("Image2");
   Image3->setObjectName("Image3");
+  ScrollBox1->setObjectName("ScrollBox1");
+  ScrollBox2->setObjectName("ScrollBox2");
+  ScrollBox3->setObjectName("ScrollBox3");
+  ScrollBox1->setToolTip(
+      "The visible picture. Ctrl+wheel zooms; drop a picture file here to load it as the "
+      "visible picture");
+  ScrollBox2->setToolTip(
+      "The hidden picture, fitted to the visible one. Ctrl+wheel zooms; drop a picture file "
+      "here to load it as the hidden picture");
+  ScrollBox3->setToolTip("The combined picture. Ctrl+wheel zooms");
+  ToolWindow972->SetAcceptsFiles(true);
+  ToolWindow973->SetAcceptsFiles(true);
+  // The zoom commands act on the result window until another one is used.
+  PictureViews = new TPictureViews(this);
+  for (TPictureView* view : {ScrollBox1, ScrollBox2, ScrollBox3}) PictureViews->Add(view);
   // The second row: the three picture windows side by side under the command bar.
   addDockWidget(Qt::TopDockWidgetArea, ToolWindow972);
   splitDockWidget(ToolWindow971, ToolWindow972, Qt::Vertical);
@@ -176,6 +229,19 @@ QWidget* TMainForm::CreateCommandBar() {
   XYLabel = Label(bar, "XYLabel", "x,y =", {93, 40});
   XEdit = Edit(bar, "XEdit", {120, 36, 33, 20});
   YEdit = Edit(bar, "YEdit", {160, 36, 41, 20});
+  // Both edits as wide as five digits need: the y edit and the bevel move aside when the
+  // x edit grows.
+  XEdit->resize(EditWidth(XEdit, kEditDigits, 33), 20);
+  YEdit->setGeometry(std::max(160, XEdit->geometry().right() + 8), 36,
+                     EditWidth(YEdit, kEditDigits, 41), 20);
+  // The bevel keeps its right edge 24 pixels beyond the y edit's.
+  Bevel1->resize(std::max(213, YEdit->geometry().right() + 24 - 12 + 1), 29);
+  XEdit->setToolTip(
+      "The width in pixels. Type a width and leave the edit (Tab) to scale the visible "
+      "picture to it, keeping its aspect ratio; a hidden picture follows");
+  YEdit->setToolTip(
+      "The height in pixels. Type a height and leave the edit (Tab) to scale the visible "
+      "picture to it, keeping its aspect ratio; a hidden picture follows");
   SizeFitButton = Button(bar, "SizeFitButton", "Size Fit", {240, 36, 61, 22});
   SizeFitButton->hide();
   synthesizeButton = Button(bar, "synthesizeButton", "Synthesize", {304, 36, 81, 22});
@@ -190,6 +256,26 @@ QWidget* TMainForm::CreateCommandBar() {
   MinMaxTrackBar = TrackBar(bar, "MinMaxTrackBar", 128, 127, 5, {252, 88, 162, 45});
   MinLabel = Label(bar, "MinLabel", "0", {244, 100});
   MaxLabel = Label(bar, "MaxLabel", "255", {420, 100});
+  AverageTrackBar->setToolTip(
+      "The hidden picture's average value A: the centre of the band its tones are squeezed "
+      "into. It limits the contrast");
+  MinMaxTrackBar->setToolTip(
+      "The hidden picture's contrast C: the half-width of the band, at most the limit shown "
+      "at the slider's right end");
+  MaxLabel->setToolTip("The highest contrast the average allows");
+
+  AverageSpinLabel = Label(bar, "AverageSpinLabel", "Average", {kSpinColumn, 72});
+  AverageSpinBox = SpinBox(bar, "AverageSpinBox", 255, 128, {kSpinColumn, 98, kSpinWidth, 22});
+  ContrastSpinLabel =
+      Label(bar, "ContrastSpinLabel", "Contrast", {kSpinColumn + kSpinWidth + kSpinGap, 72});
+  ContrastSpinBox = SpinBox(bar, "ContrastSpinBox", 128, 127,
+                            {kSpinColumn + kSpinWidth + kSpinGap, 98, kSpinWidth, 22});
+  AverageSpinBox->setToolTip(
+      "The average value A as a number: type one and press Return (or Tab), or step it with "
+      "the arrows; the slider follows");
+  ContrastSpinBox->setToolTip(
+      "The contrast C as a number: type one and press Return (or Tab), or step it with the "
+      "arrows; the slider follows");
 
   for (QLineEdit* edit : {XEdit, YEdit}) edit->installEventFilter(this);
   bar->installEventFilter(this);
@@ -208,61 +294,224 @@ void TMainForm::LayOutCommandBar(int width) {
   ContrastLabel->move(256 + half, 72);
   MinMaxTrackBar->setGeometry(252 + half, 88, 162 + extra - half, 45);
   MaxLabel->move(420 + extra, 100);
+  const int spins = kSpinColumn + extra;
+  AverageSpinLabel->move(spins, 72);
+  AverageSpinBox->move(spins, 98);
+  ContrastSpinLabel->move(spins + kSpinWidth + kSpinGap, 72);
+  ContrastSpinBox->move(spins + kSpinWidth + kSpinGap, 98);
 }
 
-QDockWidget* TMainForm::CreatePictureWindow(const char* name, QScrollArea*& scroll,
-                                            TImageBox*& image) {
-  auto* window = new QDockWidget("ToolWindow972", this);
-  window->setObjectName(name);
-  window->setFeatures(QDockWidget::DockWidgetMovable | QDockWidget::DockWidgetFloatable);
-  auto* client = new QWidget;
-  auto* layout = new QVBoxLayout(client);
-  layout->setContentsMargins(0, 0, 0, 0);
-  scroll = new QScrollArea;
-  scroll->setMinimumSize(kPictureWidth, kPictureMinHeight);
-  // The box keeps the picture's natural size; a larger picture scrolls.
-  scroll->setWidgetResizable(false);
-  scroll->setBackgroundRole(QPalette::Dark);
+TPictureWindow* TMainForm::CreatePictureWindow(const char* name, TPictureView*& scroll,
+                                               TImageBox*& image) {
   image = new TImageBox;
   image->resize(0, 0);
-  scroll->setWidget(image);
-  layout->addWidget(scroll);
-  window->setWidget(client);
+  auto* window = new TPictureWindow("ToolWindow972", image, this);
+  window->setObjectName(name);
+  scroll = window->View();
+  scroll->setMinimumSize(kPictureWidth, kPictureMinHeight);
   return window;
 }
 
+namespace {
+
+// What a tool tip says: what the command does, then its shortcut.
+QString TipWithShortcut(const QString& tip, const QKeySequence& shortcut) {
+  if (shortcut.isEmpty()) return tip;
+  return QString("%1 (%2)").arg(tip, shortcut.toString(QKeySequence::NativeText));
+}
+
+}  // namespace
+
 void TMainForm::CreateActions() {
-  const auto action = [this](const char* name, const QString& text, void (TMainForm::*handler)()) {
-    auto* a = new QAction(text, this);
-    a->setObjectName(name);
-    connect(a, &QAction::triggered, this, handler);
-    return a;
+  // Every command of the window, in one table: its name, the caption the form gives it,
+  // what its tool tip says, its shortcuts (the first is the one shown) and its handler.
+  // Shortcuts work in every window of the program, so also in a floated picture window.
+  struct TCommand {
+    QAction*& action;
+    const char* name;
+    const char* text;
+    const char* tip;
+    QList<QKeySequence> shortcuts;
+    std::function<void()> handler;
   };
-  LoadVisibleAction =
-      action("LoadVisibleAction", "Load Visible Image", &TMainForm::ExternalImageButtonClick);
-  LoadHiddenAction =
-      action("LoadHiddenAction", "Load Hiden Image", &TMainForm::LoadInnerImageClick);
-  ResizeAction = action("ResizeAction", "Resize", &TMainForm::SizeFitButtonClick);
-  SynthesizeAction = action("SynthesizeAction", "Synthesize", &TMainForm::synthesizeButtonClick);
-  SaveAction = action("SaveAction", "Save to File", &TMainForm::SaveGifButtonClick);
-  QuitAction = action("QuitAction", "Quit", &TMainForm::QuirButtonClick);
+  const auto command = [this](void (TMainForm::*handler)()) {
+    return [this, handler] { (this->*handler)(); };
+  };
+  const TCommand commands[] = {
+      {LoadVisibleAction,
+       "LoadVisibleAction",
+       "Load Visible Image",
+       "Open the visible picture (BMP, or any format a plug-in reads)",
+       {QKeySequence(Qt::CTRL | Qt::Key_O)},
+       command(&TMainForm::ExternalImageButtonClick)},
+      {LoadHiddenAction,
+       "LoadHiddenAction",
+       "Load Hiden Image",
+       "Open the hidden picture; it is fitted to the visible picture's size and previewed",
+       {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O)},
+       command(&TMainForm::LoadInnerImageClick)},
+      {ResizeAction,
+       "ResizeAction",
+       "Resize",
+       "Fit the hidden picture to the visible picture's size again",
+       {QKeySequence(Qt::CTRL | Qt::Key_R)},
+       command(&TMainForm::SizeFitButtonClick)},
+      {SynthesizeAction,
+       "SynthesizeAction",
+       "Synthesize",
+       "Build the combined picture from both pictures and the two sliders",
+       {QKeySequence(Qt::CTRL | Qt::Key_Return), QKeySequence(Qt::CTRL | Qt::Key_Enter)},
+       command(&TMainForm::synthesizeButtonClick)},
+      {SaveAction,
+       "SaveAction",
+       "Save to File",
+       "Save the combined picture under the name you type: a 24-bit BMP file, or a GIF file "
+       "when GIF is ticked",
+       {QKeySequence(Qt::CTRL | Qt::Key_S)},
+       command(&TMainForm::SaveGifButtonClick)},
+      {QuitAction,
+       "QuitAction",
+       "Quit",
+       "Close the window",
+       {QKeySequence(Qt::CTRL | Qt::Key_Q)},
+       command(&TMainForm::QuirButtonClick)},
+      {GifAction,
+       "GifAction",
+       "GIF",
+       "Save to File writes a GIF file instead of a BMP file",
+       {QKeySequence(Qt::CTRL | Qt::Key_G)},
+       nullptr},
+      {ZoomInAction,
+       "ZoomInAction",
+       "Zoom In",
+       "Zoom in on the picture window last used, or on all three while they are linked",
+       {QKeySequence(QKeySequence::ZoomIn), QKeySequence(Qt::CTRL | Qt::Key_Equal)},
+       [this] { PictureViews->ZoomIn(); }},
+      {ZoomOutAction,
+       "ZoomOutAction",
+       "Zoom Out",
+       "Zoom out of the picture window last used, or of all three while they are linked; "
+       "each screen pixel shows the average of the pixels it covers",
+       {QKeySequence(QKeySequence::ZoomOut)},
+       [this] { PictureViews->ZoomOut(); }},
+      {ZoomFitAction,
+       "ZoomFitAction",
+       "Fit",
+       "Show the whole picture in its window (and keep it whole when the window is resized)",
+       {QKeySequence(Qt::CTRL | Qt::Key_0)},
+       [this] { PictureViews->Fit(); }},
+      {ZoomActualSizeAction,
+       "ZoomActualSizeAction",
+       "1:1",
+       "Show the picture at its natural size: one screen pixel for each picture pixel",
+       {QKeySequence(Qt::CTRL | Qt::Key_1)},
+       [this] { PictureViews->ActualSize(); }},
+      {LinkViewsAction,
+       "LinkViewsAction",
+       "Link the Three Windows",
+       "Zoom and scroll the three picture windows together, to look at the same place in "
+       "each",
+       {QKeySequence(Qt::CTRL | Qt::Key_L)},
+       nullptr},
+  };
+  for (const TCommand& c : commands) {
+    auto* a = new QAction(c.text, this);
+    a->setObjectName(c.name);
+    a->setShortcuts(c.shortcuts);
+    a->setShortcutContext(Qt::ApplicationShortcut);
+    a->setToolTip(TipWithShortcut(c.tip, a->shortcut()));
+    addAction(a);
+    if (c.handler) connect(a, &QAction::triggered, this, c.handler);
+    c.action = a;
+  }
 
   ExternalImageButton->setDefaultAction(LoadVisibleAction);
   LoadInnerImage->setDefaultAction(LoadHiddenAction);
   QuirButton->setDefaultAction(QuitAction);
-  connect(ResizeButton, &QPushButton::clicked, ResizeAction, &QAction::trigger);
-  connect(SizeFitButton, &QPushButton::clicked, ResizeAction, &QAction::trigger);
-  connect(synthesizeButton, &QPushButton::clicked, SynthesizeAction, &QAction::trigger);
-  connect(SaveGifButton, &QPushButton::clicked, SaveAction, &QAction::trigger);
+  // Push buttons take their action's tool tip and enabled state.
+  const auto trigger = [this](QPushButton* button, QAction* action) {
+    connect(button, &QPushButton::clicked, action, &QAction::trigger);
+    const auto follow = [button, action] {
+      button->setToolTip(action->toolTip());
+      button->setEnabled(action->isEnabled());
+    };
+    connect(action, &QAction::changed, button, follow);
+    follow();
+  };
+  trigger(ResizeButton, ResizeAction);
+  trigger(SizeFitButton, ResizeAction);
+  trigger(synthesizeButton, SynthesizeAction);
+  trigger(SaveGifButton, SaveAction);
 
+  // The GIF box and its action stay in step both ways.
+  GifAction->setCheckable(true);
+  GifCheckBox->setToolTip(GifAction->toolTip());
+  connect(GifAction, &QAction::toggled, GifCheckBox, &QCheckBox::setChecked);
+  connect(GifCheckBox, &QCheckBox::toggled, GifAction, &QAction::setChecked);
+
+  // The zoom controls of each picture window.
+  ZoomInAction->setIconText("+");
+  ZoomOutAction->setIconText(QString(QChar(0x2212)));  // a minus sign
+  LinkViewsAction->setCheckable(true);
+  LinkViewsAction->setChecked(PictureViews->Linked());
+  connect(LinkViewsAction, &QAction::toggled, PictureViews, &TPictureViews::SetLinked);
+  for (TPictureWindow* window : {ToolWindow972, ToolWindow973, ToolWindow974}) {
+    TPictureTitleBar* bar = window->TitleBar();
+    bar->ZoomOutButton->setDefaultAction(ZoomOutAction);
+    bar->ZoomInButton->setDefaultAction(ZoomInAction);
+    bar->ZoomMenu->addActions({ZoomFitAction, ZoomActualSizeAction, ZoomInAction, ZoomOutAction});
+    bar->ZoomMenu->addSeparator();
+    bar->ZoomMenu->addAction(LinkViewsAction);
+    bar->ZoomMenu->setToolTipsVisible(true);
+  }
+
+  // The sliders, and their spin boxes in step with them: a number typed or stepped moves
+  // the slider, whose change handler then runs exactly as for a drag.
   connect(AverageTrackBar, &QSlider::valueChanged, this, &TMainForm::AverageTrackBarChange);
   connect(MinMaxTrackBar, &QSlider::valueChanged, this, &TMainForm::MinMaxTrackBarChange);
+  connect(AverageSpinBox, &QSpinBox::valueChanged, AverageTrackBar, &QSlider::setValue);
+  connect(ContrastSpinBox, &QSpinBox::valueChanged, MinMaxTrackBar, &QSlider::setValue);
   connect(XEdit, &QLineEdit::textEdited, this, [this](const QString& text) {
     if (Work()) Work()->SetXEditText(text.toStdString());
   });
   connect(YEdit, &QLineEdit::textEdited, this, [this](const QString& text) {
     if (Work()) Work()->SetYEditText(text.toStdString());
   });
+
+  // A picture file dropped on the visible or the hidden picture window loads as the open
+  // dialog's answer does.
+  connect(ToolWindow972, &TPictureWindow::FileDropped, this,
+          [this](const QString& name) { LoadVisibleFile(name); });
+  connect(ToolWindow973, &TPictureWindow::FileDropped, this,
+          [this](const QString& name) { LoadHiddenFile(name); });
+
+  SetTabOrder();
+}
+
+void TMainForm::SetTabOrder() {
+  // Reading order: the command bar row by row, left to right, then the picture windows
+  // left to right, each with its zoom menu (which holds every zoom command) and its view.
+  const QList<QWidget*> order = {ExternalImageButton,
+                                 LoadInnerImage,
+                                 GifCheckBox,
+                                 QuirButton,
+                                 ResizeButton,
+                                 XEdit,
+                                 YEdit,
+                                 SizeFitButton,
+                                 synthesizeButton,
+                                 SaveGifButton,
+                                 AverageTrackBar,
+                                 MinMaxTrackBar,
+                                 AverageSpinBox,
+                                 ContrastSpinBox,
+                                 ToolWindow972->TitleBar()->ZoomButton,
+                                 ScrollBox1,
+                                 ToolWindow973->TitleBar()->ZoomButton,
+                                 ScrollBox2,
+                                 ToolWindow974->TitleBar()->ZoomButton,
+                                 ScrollBox3};
+  for (qsizetype i = 1; i < order.size(); ++i) setTabOrder(order[i - 1], order[i]);
 }
 
 void TMainForm::CentreOnScreen() {

@@ -18,9 +18,10 @@ int main(int argc, char** argv) {
       QTimer::singleShot(0, &form, &TMainForm::QuirButtonClick);
     app.exec();
   } catch (const Exception& e) {
-    ShowExceptionBox(nullptr, QString::fromStdString(e.Message()));
+    ShowExceptionBox(nullptr, QString::fromStdString(e.Message()),
+                     QString::fromStdString(e.Sense()));
   } catch (...) {
-    ShowExceptionBox(nullptr, QString());
+    ShowExceptionBox(nullptr, QString(), QString());
   }
   return 0;
 }

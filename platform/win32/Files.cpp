@@ -1,5 +1,6 @@
 // Safe saving on Windows: a temporary file beside the target (GetTempFileNameA), written
-// through a buffer, flushed to disk, then moved over the target with MoveFileExA.
+// through a buffer, flushed to disk, then moved over the target with MoveFileExA; "-" is
+// standard output.
 #include "platform/Files.h"
 
 #include <windows.h>
@@ -10,17 +11,10 @@
 #include "base/Format.h"
 #include "base/Messages.h"
 #include "base/Streams.h"
+#include "base/Text.h"
 #include "platform/BufferedFileStream.h"
-#include "platform/Paths.h"
 
 namespace {
-
-std::string FolderOf(const std::string& file_name) {
-  const size_t slash = LastDelimiter(file_name);
-  if (slash == std::string::npos) return ".";
-  if (slash == 0 || (slash == 2 && file_name[1] == ':')) return file_name.substr(0, slash + 1);
-  return file_name.substr(0, slash);
-}
 
 // The safe save's stream over a file handle that we opened ourselves.
 class THandleStream final : public TBufferedFileStream {
@@ -55,6 +49,13 @@ class THandleStream final : public TBufferedFileStream {
 }  // namespace
 
 void SaveFileSafely(const std::string& file_name, const std::function<void(TStream&)>& write) {
+  if (file_name == "-") {
+    // Standard output takes the bytes as they come (a handle writes bytes, never text).
+    THandleStream stream(GetStdHandle(STD_OUTPUT_HANDLE));
+    write(stream);
+    if (!stream.Flush()) throw EWriteError(SWriteError);
+    return;
+  }
   char temp[MAX_PATH + 1] = {};
   if (GetTempFileNameA(FolderOf(file_name).c_str(), "lvs", 0, temp) == 0)
     throw EFCreateError(Format(SFCreateError, file_name.c_str()));

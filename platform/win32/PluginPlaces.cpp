@@ -7,7 +7,7 @@
 
 #include <vector>
 
-#include "platform/Paths.h"
+#include "base/Text.h"
 
 namespace {
 
@@ -94,4 +94,8 @@ std::vector<std::string> FindFiles(const std::string& directory, const std::stri
   } while (FindNextFileA(search, &found));
   FindClose(search);
   return names;
+}
+
+std::optional<std::string> UntrustedPluginReason(const std::string&) {
+  return std::nullopt;
 }

@@ -65,7 +65,8 @@ static inline void PluginPut32(uint8_t* p, uint32_t v) {
 
 /* Makes a width x height picture of 24 bits (colours 0) or 8 bits (colours entries in the
  * colour table, 1 to 256). Returns SPI_SUCCESS, SPI_BROKEN_DATA for a size that is not
- * positive or beyond the limit, or SPI_NO_MEMORY. */
+ * positive, or SPI_NO_MEMORY for a picture beyond the limit or memory that cannot be had
+ * (the host then tells a picture over its limit from damaged data). */
 static inline int PluginDibCreate(PluginDib* dib, int width, int height, int bits, int colours) {
   uint64_t stride, total;
   uint8_t* h;
@@ -75,7 +76,7 @@ static inline int PluginDibCreate(PluginDib* dib, int width, int height, int bit
   if (bits == 8 && (colours < 1 || colours > 256)) return SPI_BROKEN_DATA;
   stride = (((uint64_t)width * (uint64_t)bits + 31) / 32) * 4;
   total = stride * (uint64_t)height;
-  if (total > PLUGIN_MAX_PIXEL_BYTES) return SPI_BROKEN_DATA;
+  if (total > PLUGIN_MAX_PIXEL_BYTES) return SPI_NO_MEMORY;
   dib->info = SpiLocalAlloc(40 + 4 * (size_t)colours);
   dib->bits = SpiLocalAlloc((size_t)total);
   if (dib->info == NULL || dib->bits == NULL) {
@@ -141,10 +142,26 @@ static inline int PluginGetPicture(const char* buf, intptr_t len, unsigned int f
   return SPI_SUCCESS;
 }
 
-/* c composed with alpha a (0..max) over white, both in 0..max; rounded. */
-static inline uint32_t PluginOverWhite(uint32_t c, uint32_t a, uint32_t max) {
-  const uint64_t v = (uint64_t)c * a + (uint64_t)max * (max - a);
-  return (uint32_t)((v + max / 2) / max);
-}
+/* The four entries of an import plug-in, written once for every shipped plug-in: its info
+ * strings (an array), its format test with the bytes of the head that test reads (the
+ * host shows at least 2048), and its decoder. */
+#define PLUGIN_EXPORTS(info_strings, recognize, head_bytes, decode)                              \
+  SPI_EXPORT int SPI_API GetPluginInfo(int infono, char* buf, int buflen) {                      \
+    return PluginInfoAnswer(info_strings, (int)(sizeof info_strings / sizeof info_strings[0]),   \
+                            infono, buf, buflen);                                                \
+  }                                                                                              \
+  SPI_EXPORT int SPI_API IsSupported(const char* filename, void* head) {                         \
+    (void)filename;                                                                              \
+    return recognize(head, head_bytes);                                                          \
+  }                                                                                              \
+  SPI_EXPORT int SPI_API GetPictureInfo(const char* buf, intptr_t len, unsigned int flag,        \
+                                        SpiPictureInfo* info) {                                  \
+    return PluginGetPictureInfo(buf, len, flag, info, recognize, decode);                        \
+  }                                                                                              \
+  SPI_EXPORT int SPI_API GetPicture(const char* buf, intptr_t len, unsigned int flag,            \
+                                    SPI_HLOCAL* info, SPI_HLOCAL* bits,                          \
+                                    SpiProgressCallback progress, intptr_t user_data) {          \
+    return PluginGetPicture(buf, len, flag, info, bits, progress, user_data, recognize, decode); \
+  }
 
 #endif /* LUMIVEIL_PLUGIN_COMMON_H */

@@ -42,8 +42,10 @@ typedef struct Frame {
   uint8_t* indices; /* width * height, rows from the top */
 } Frame;
 
-/* Reads records up to the first image and decodes it into frame->indices. */
-static int ReadFirstFrame(GifFileType* gif, Frame* frame) {
+/* Reads records up to the first image and, with pixels set, decodes it into
+ * frame->indices. Without, only the image's description is read, so that the picture
+ * information of a picture too large to decode still tells its size. */
+static int ReadFirstFrame(GifFileType* gif, Frame* frame, int pixels) {
   GifRecordType type;
   frame->transparent = -1;
   for (;;) {
@@ -72,8 +74,9 @@ static int ReadFirstFrame(GifFileType* gif, Frame* frame) {
   frame->height = gif->Image.Height;
   frame->colours = gif->Image.ColorMap != NULL ? gif->Image.ColorMap : gif->SColorMap;
   if (frame->colours == NULL || frame->width <= 0 || frame->height <= 0) return SPI_BROKEN_DATA;
+  if (!pixels) return SPI_SUCCESS;
   if ((uint64_t)frame->width * (uint64_t)frame->height > PLUGIN_MAX_PIXEL_BYTES)
-    return SPI_BROKEN_DATA;
+    return SPI_NO_MEMORY; /* over the limit, as PluginDibCreate answers */
   frame->indices = (uint8_t*)malloc((size_t)frame->width * (size_t)frame->height);
   if (frame->indices == NULL) return SPI_NO_MEMORY;
   if (gif->Image.Interlace) {
@@ -149,7 +152,7 @@ static int Decode(const uint8_t* data, size_t size, SpiPictureInfo* picture_info
   GifFileType* gif = DGifOpen(&reader, ReadFromMemory, &error);
   if (gif == NULL) return error == D_GIF_ERR_NOT_ENOUGH_MEM ? SPI_NO_MEMORY : SPI_BROKEN_DATA;
   memset(&frame, 0, sizeof frame);
-  result = ReadFirstFrame(gif, &frame);
+  result = ReadFirstFrame(gif, &frame, picture_info == NULL);
   if (result == SPI_SUCCESS) {
     canvas_width = gif->SWidth;
     canvas_height = gif->SHeight;
@@ -171,22 +174,4 @@ static int Decode(const uint8_t* data, size_t size, SpiPictureInfo* picture_info
   return result;
 }
 
-SPI_EXPORT int SPI_API GetPluginInfo(int infono, char* buf, int buflen) {
-  return PluginInfoAnswer(kInfo, (int)(sizeof kInfo / sizeof kInfo[0]), infono, buf, buflen);
-}
-
-SPI_EXPORT int SPI_API IsSupported(const char* filename, void* head) {
-  (void)filename;
-  return IsGIF(head, 6);
-}
-
-SPI_EXPORT int SPI_API GetPictureInfo(const char* buf, intptr_t len, unsigned int flag,
-                                      SpiPictureInfo* info) {
-  return PluginGetPictureInfo(buf, len, flag, info, IsGIF, Decode);
-}
-
-SPI_EXPORT int SPI_API GetPicture(const char* buf, intptr_t len, unsigned int flag,
-                                  SPI_HLOCAL* info, SPI_HLOCAL* bits, SpiProgressCallback progress,
-                                  intptr_t user_data) {
-  return PluginGetPicture(buf, len, flag, info, bits, progress, user_data, IsGIF, Decode);
-}
+PLUGIN_EXPORTS(kInfo, IsGIF, 6, Decode)

@@ -81,22 +81,4 @@ static int Decode(const uint8_t* data, size_t size, SpiPictureInfo* picture_info
   return SPI_SUCCESS;
 }
 
-SPI_EXPORT int SPI_API GetPluginInfo(int infono, char* buf, int buflen) {
-  return PluginInfoAnswer(kInfo, (int)(sizeof kInfo / sizeof kInfo[0]), infono, buf, buflen);
-}
-
-SPI_EXPORT int SPI_API IsSupported(const char* filename, void* head) {
-  (void)filename;
-  return IsJPEG(head, 3);
-}
-
-SPI_EXPORT int SPI_API GetPictureInfo(const char* buf, intptr_t len, unsigned int flag,
-                                      SpiPictureInfo* info) {
-  return PluginGetPictureInfo(buf, len, flag, info, IsJPEG, Decode);
-}
-
-SPI_EXPORT int SPI_API GetPicture(const char* buf, intptr_t len, unsigned int flag,
-                                  SPI_HLOCAL* info, SPI_HLOCAL* bits, SpiProgressCallback progress,
-                                  intptr_t user_data) {
-  return PluginGetPicture(buf, len, flag, info, bits, progress, user_data, IsJPEG, Decode);
-}
+PLUGIN_EXPORTS(kInfo, IsJPEG, 3, Decode)

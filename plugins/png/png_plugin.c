@@ -153,7 +153,10 @@ static int Decode(const uint8_t* data, size_t size, SpiPictureInfo* picture_info
     passes = png_set_interlace_handling(png);
     if (passes > 1) {
       /* Interlaced: the passes fill a whole decoded picture, converted at the end. */
-      if ((uint64_t)row_bytes * (uint64_t)height > PLUGIN_MAX_PIXEL_BYTES) png_longjmp(png, 1);
+      if ((uint64_t)row_bytes * (uint64_t)height > PLUGIN_MAX_PIXEL_BYTES) {
+        result = SPI_NO_MEMORY; /* over the limit, as PluginDibCreate answers */
+        png_longjmp(png, 1);
+      }
       buffer = (uint8_t*)malloc(row_bytes * (size_t)height);
       if (buffer == NULL) {
         result = SPI_NO_MEMORY;
@@ -181,22 +184,4 @@ static int Decode(const uint8_t* data, size_t size, SpiPictureInfo* picture_info
   return SPI_SUCCESS;
 }
 
-SPI_EXPORT int SPI_API GetPluginInfo(int infono, char* buf, int buflen) {
-  return PluginInfoAnswer(kInfo, (int)(sizeof kInfo / sizeof kInfo[0]), infono, buf, buflen);
-}
-
-SPI_EXPORT int SPI_API IsSupported(const char* filename, void* head) {
-  (void)filename;
-  return IsPNG(head, 8);
-}
-
-SPI_EXPORT int SPI_API GetPictureInfo(const char* buf, intptr_t len, unsigned int flag,
-                                      SpiPictureInfo* info) {
-  return PluginGetPictureInfo(buf, len, flag, info, IsPNG, Decode);
-}
-
-SPI_EXPORT int SPI_API GetPicture(const char* buf, intptr_t len, unsigned int flag,
-                                  SPI_HLOCAL* info, SPI_HLOCAL* bits, SpiProgressCallback progress,
-                                  intptr_t user_data) {
-  return PluginGetPicture(buf, len, flag, info, bits, progress, user_data, IsPNG, Decode);
-}
+PLUGIN_EXPORTS(kInfo, IsPNG, 8, Decode)

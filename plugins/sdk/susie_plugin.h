@@ -33,7 +33,9 @@
 #define SPI_EXPORT SPI_EXTERN_C __attribute__((visibility("default")))
 #endif
 
-/* Results of the entries. The host only tells 0 (success) from anything else. */
+/* Results of the entries. The host acts only on 0 (success) or anything else; when a load
+ * fails it tells the person what GetPicture answered. Answer SPI_NO_MEMORY for a picture
+ * too large to make, so that a well-formed picture over the limit is not called damaged. */
 enum {
   SPI_NOT_IMPLEMENTED = -1,
   SPI_SUCCESS = 0,

@@ -1,6 +1,8 @@
 // The class library's number conversions and message formatting.
 #include <gtest/gtest.h>
 
+#include <cstdint>
+
 #include "base/Exceptions.h"
 #include "base/Format.h"
 #include "base/Messages.h"
@@ -42,4 +44,28 @@ TEST(Exceptions, CarryTheirFormattedTexts) {
   EXPECT_EQ(e.ErrorCode(), 5);
   EXPECT_STREQ(EReadError(SReadError).ClassName(), "EReadError");
   EXPECT_EQ(Format(SFCreateError, "a.bmp"), "ファイル a.bmp を作成できません");
+}
+
+TEST(ByteSizeText, GivesWholeUnitsOrTheBytes) {
+  EXPECT_EQ(ByteSizeText(uint64_t{3} << 30), "3 GiB");
+  EXPECT_EQ(ByteSizeText((uint64_t{2} << 30) + (1 << 20)), "2049 MiB");
+  EXPECT_EQ(ByteSizeText(4096), "4 KiB");
+  EXPECT_EQ(ByteSizeText(3000000001ull), "3000000001 bytes");
+  EXPECT_EQ(ByteSizeText(1), "1 byte");
+  EXPECT_EQ(ByteSizeText(0), "0 bytes");
+}
+
+TEST(Exceptions, KeepTheirMessageAndShowTheDetailAfterIt) {
+  const EFCreateError plain(Format(SFCreateError, "a.bmp"));
+  EXPECT_EQ(plain.FullMessage(), "ファイル a.bmp を作成できません [cannot create file a.bmp]");
+  EInvalidGraphic e(SUnknownPictureFormat, "the BMP reader recognised the file's head");
+  EXPECT_EQ(e.Message(), SUnknownPictureFormat.text);
+  EXPECT_EQ(e.Sense(), SUnknownPictureFormat.sense);
+  EXPECT_EQ(e.FullMessage(),
+            "認識できない画像形式です [unrecognised picture format]: the BMP reader recognised "
+            "the file's head");
+  e.SetDetail("");
+  EXPECT_EQ(e.FullMessage(), e.MessageWithSense());
+  const Exception english("a text from elsewhere", "why");
+  EXPECT_EQ(english.FullMessage(), "a text from elsewhere: why");
 }

@@ -26,7 +26,7 @@ std::vector<int> ReferenceEnlarge(const std::vector<int>& p, int dest) {
                     w2 * p[static_cast<size_t>(idx + 1)] + w3 * p[static_cast<size_t>(idx + 2)] +
                     32768;
       if (sum < 0) sum = 0;
-      if (sum > 16711680) sum = 16711680;
+      if (sum > 255 * 65536) sum = 255 * 65536;  // 255 in 16.16
       value = static_cast<int>(sum >> 16);
     }
     out[static_cast<size_t>(b)] = value;

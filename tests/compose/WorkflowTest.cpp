@@ -17,6 +17,11 @@ TWorkflow::TLoader Load(const TPlane& plane) {
   return [plane](TBitmap& slot) { FillBitmap(slot, plane); };
 }
 
+// Loads the visible and then the hidden picture, as the two buttons do; whether both loaded.
+bool LoadBoth(TWorkflow& w, const TPlane& visible, const TPlane& hidden) {
+  return w.LoadExternalImage(Load(visible)) && w.LoadInnerImage(Load(hidden));
+}
+
 TWorkflow::TLoader Failing() {
   return [](TBitmap&) -> void { throw EInvalidGraphic(SInvalidBitmap); };
 }
@@ -87,8 +92,7 @@ TEST(Workflow, SlotFactoryMakesTheVisibleAndHiddenSlots) {
 
 TEST(Workflow, LoadingFillsSlotsEditsAndThePreview) {
   std::mt19937 random(31);
-  const TPlane visible = RandomPlane(9, 7, random);
-  const TPlane hidden = RandomPlane(5, 4, random);
+  const TPlane visible = RandomPlane(9, 7, random), hidden = RandomPlane(5, 4, random);
   TWorkflow w;
   TRecorder rec(w);
   EXPECT_TRUE(w.LoadExternalImage(Load(visible)));
@@ -130,8 +134,7 @@ TEST(Workflow, CancellingTheHiddenLoadStillRefitsAndRecomposes) {
   std::mt19937 random(33);
   const TPlane hidden = RandomPlane(8, 8, random);
   TWorkflow w;
-  ASSERT_TRUE(w.LoadExternalImage(Load(RandomPlane(10, 6, random))));
-  ASSERT_TRUE(w.LoadInnerImage(Load(hidden)));
+  ASSERT_TRUE(LoadBoth(w, RandomPlane(10, 6, random), hidden));
   const TPlane fitted = PlaneOf(w.InnerBitmap());
   const TPlane second = RandomPlane(4, 5, random);
   ASSERT_TRUE(w.LoadExternalImage(Load(second)));
@@ -159,11 +162,9 @@ TEST(Workflow, CancellingTheFirstHiddenLoadEndsWithTheScanLineError) {
 
 TEST(Workflow, AverageSliderLimitsTheContrastWithANestedChange) {
   std::mt19937 random(35);
-  const TPlane visible = RandomPlane(7, 5, random);
-  const TPlane hidden = RandomPlane(7, 5, random);
+  const TPlane visible = RandomPlane(7, 5, random), hidden = RandomPlane(7, 5, random);
   TWorkflow w;
-  ASSERT_TRUE(w.LoadExternalImage(Load(visible)));
-  ASSERT_TRUE(w.LoadInnerImage(Load(hidden)));
+  ASSERT_TRUE(LoadBoth(w, visible, hidden));
   TRecorder rec(w);
   w.AverageTrackBarChange(200);
   EXPECT_EQ(w.MaxLabel(), "55");
@@ -202,11 +203,9 @@ TEST(Workflow, ContrastLimitAtTheEndsAndAround128) {
 
 TEST(Workflow, OddCellsDependOnlyOnTheFinalSliders) {
   std::mt19937 random(37);
-  const TPlane visible = RandomPlane(11, 8, random);
-  const TPlane hidden = RandomPlane(11, 8, random);
+  const TPlane visible = RandomPlane(11, 8, random), hidden = RandomPlane(11, 8, random);
   TWorkflow w;
-  ASSERT_TRUE(w.LoadExternalImage(Load(visible)));
-  ASSERT_TRUE(w.LoadInnerImage(Load(hidden)));
+  ASSERT_TRUE(LoadBoth(w, visible, hidden));
   w.Synthesize();
   const TPlane first = PlaneOf(w.ResultBitmap());
   for (int step = 0; step < 60; ++step) {
@@ -328,8 +327,7 @@ TEST(Workflow, SizeFitAndSynthesizeRefitTheHiddenPicture) {
   std::mt19937 random(40);
   const TPlane hidden = RandomPlane(9, 9, random);
   TWorkflow w;
-  ASSERT_TRUE(w.LoadExternalImage(Load(RandomPlane(9, 9, random))));
-  ASSERT_TRUE(w.LoadInnerImage(Load(hidden)));
+  ASSERT_TRUE(LoadBoth(w, RandomPlane(9, 9, random), hidden));
   const TPlane visible = RandomPlane(15, 4, random);
   ASSERT_TRUE(w.LoadExternalImage(Load(visible)));
   // Loading the visible picture does not refit the hidden one; Synthesize does.

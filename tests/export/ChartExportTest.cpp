@@ -28,6 +28,16 @@ std::unique_ptr<TBitmap> Numbered(int width, int height) {
   });
 }
 
+// A chart of the given size whose back image is Numbered(width, height).
+void SetUpChart(TChart& chart, int width, int height) {
+  chart.SetWidth(width);
+  chart.SetHeight(height);
+  const auto picture = Numbered(width, height);
+  TPicture back;
+  back.SetGraphic(picture.get());
+  chart.SetBackImage(back);
+}
+
 // The panel rendered as the export renders it, one letter per pixel: H highlight, S
 // shadow, F face, P a picture pixel, ? anything else.
 std::string Render(TChart& chart, const TGraphic* back_image) {
@@ -209,12 +219,7 @@ TEST(GIFExportFormat, WithoutAPanelNothingIsTouched) {
 
 TEST(GIFExportFormat, EveryPixelIsExactAndTheFileIsRunLengthCoded) {
   TChart chart;
-  chart.SetWidth(9);
-  chart.SetHeight(5);
-  const auto picture = Numbered(9, 5);
-  TPicture back;
-  back.SetGraphic(picture.get());
-  chart.SetBackImage(back);
+  SetUpChart(chart, 9, 5);
   TGIFExportFormat format;
   format.Panel = &chart;
   format.Options(true);
@@ -322,12 +327,7 @@ TEST(SaveAsGif, AFailedSaveLeavesThePreviousFileAndNoStrayFiles) {
   // A rendered panel of more than 256 colours: a 24-bit back image drawn without the
   // window's halftone step.
   TChart chart;
-  chart.SetWidth(20);
-  chart.SetHeight(20);
-  const auto many = Numbered(20, 20);
-  TPicture back;
-  back.SetGraphic(many.get());
-  chart.SetBackImage(back);
+  SetUpChart(chart, 20, 20);
   TGIFExportFormat format;
   format.Panel = &chart;
   try {
@@ -340,6 +340,7 @@ TEST(SaveAsGif, AFailedSaveLeavesThePreviousFileAndNoStrayFiles) {
   EXPECT_EQ(dir.Entries(), std::vector<std::string>{"result.gif"});
 
   TGifSaveTarget target;
+  const auto many = Numbered(20, 20);
   EXPECT_THROW(SaveAsGif(*many, target, "/nonexistent/folder/x.gif"), EFCreateError);
 }
 
@@ -423,12 +424,6 @@ TEST(HalftoneRender, AnyColourOutsideTheTableKeepsTheTrueColourRender) {
        [&](TChart& c) {
          SetBack(c, &halftone);
          c.Color = RGBColor(1, 2, 3);
-       },
-       false},
-      {"a gradient",
-       [&](TChart& c) {
-         SetBack(c, &halftone);
-         c.Gradient.Visible = true;
        },
        false},
   };

@@ -29,7 +29,7 @@ TOutcome Outcome(TColorReduction reduction, const std::function<void(TGIFImage&)
   TGIFImage gif;
   gif.SetColorReduction(reduction);
   TOutcome outcome;
-  outcome.error = Message([&] { assign(gif); });
+  outcome.error = ErrorMessage([&] { assign(gif); });
   if (gif.Images().Count() > 0) {
     const TGIFSubImage& frame = gif.Images()[0];
     outcome.frame.table = frame.ColorMap().Entries();

@@ -151,6 +151,15 @@ TEST_P(WorkedDitherTest, SpreadsOneErrorWithTheKernelsWeightsInTheScanDirection)
 INSTANTIATE_TEST_SUITE_P(Kernels, WorkedDitherTest, testing::ValuesIn(kWorkedCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
+TEST(Dither, EveryErrorDiffusionModeHasAWorkedCase) {
+  for (const TDitherModeName& name : DitherModeNames()) {
+    if (name.value == dmNearest) continue;
+    EXPECT_TRUE(std::any_of(std::begin(kWorkedCases), std::end(kWorkedCases),
+                            [&](const WorkedCase& c) { return c.mode == name.value; }))
+        << name.label;
+  }
+}
+
 TEST(Dither, AdjustedValuesAreClampedAndErrorsLeavingTheRowAreLost) {
   // Floyd-Steinberg: red 250 receives 7/16 of +200 = 88 and becomes 255, not 338.
   TRevealLookup lookup(200, 0);
@@ -183,8 +192,8 @@ class TRecordingLookup : public TColorLookup {
 };
 
 TEST(Dither, EveryEngineScansTheSecondRowRightToLeft) {
-  for (TDitherMode mode :
-       {dmNearest, dmFloydSteinberg, dmStucki, dmSierra, dmJaJuNI, dmSteveArche, dmBurkes}) {
+  for (const TDitherModeName& name : DitherModeNames()) {
+    const TDitherMode mode = name.value;
     std::vector<int> reds;
     for (int i = 0; i < 12; ++i) reds.push_back(10 * i);  // red = 10 x the pixel's place
     TRecordingLookup lookup;
@@ -326,8 +335,9 @@ TEST(Dither, EveryEngineMatchesTheReferenceThroughEveryLookup) {
   };
   const std::pair<int, int> sizes[] = {{1, 7}, {2, 5}, {3, 4}, {4, 6}, {7, 3}, {31, 17}};
   TestRandom random(2024);
-  for (TDitherMode mode :
-       {dmFloydSteinberg, dmStucki, dmSierra, dmJaJuNI, dmSteveArche, dmBurkes}) {
+  for (const TDitherModeName& name : DitherModeNames()) {
+    const TDitherMode mode = name.value;
+    if (mode == dmNearest) continue;
     for (const LookupKind& kind : lookups) {
       for (const auto& [width, height] : sizes) {
         // Half the pictures noise, half smooth ramps with a little noise.

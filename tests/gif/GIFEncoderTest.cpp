@@ -4,10 +4,10 @@
 
 #include <numeric>
 
-#include "base/Streams.h"
 #include "gif/GIFException.h"
 #include "gif/LZWEncoder.h"
 #include "gif/RLEEncoder.h"
+#include "platform/MemoryStream.h"
 #include "tests/gif/GifTestSupport.h"
 
 namespace {
@@ -257,24 +257,40 @@ TEST(PixelWalk, InterlacedRowsComeInTheFourPassOrder) {
   }
 }
 
-TEST(HashTable, HomeCellIsTheKeyXorItsShiftModulo8009) {
-  for (uint32_t prefix = 0; prefix < 4096; ++prefix)
-    for (uint32_t pixel = 0; pixel < 256; ++pixel) {
-      const uint32_t key = prefix << 8 | pixel;
-      ASSERT_EQ(THashTable::HomeCell(prefix, pixel), (key ^ (key >> 4)) % 8009) << key;
-    }
+// The table as the encoder uses it, keyed by prefix * 256 + pixel.
+int Find(const THashTable& table, uint32_t key, uint32_t& cell) {
+  return table.Find(key >> 8, key & 0xFF, cell);
+}
+void Insert(THashTable& table, uint32_t key, uint32_t code) {
+  uint32_t cell = 0;
+  if (Find(table, key, cell) < 0) table.Store(cell, key, code);
+}
+constexpr uint32_t kNoCell = 0xFFFFFFFF;
+uint32_t HomeCell(uint32_t key) {
+  return (key ^ (key >> 4)) % THashTable::kSize;
+}
+
+TEST(HashTable, AKeyGoesFirstToItsHomeCellTheKeyXorItsShiftModulo8009) {
+  // In an empty table the search ends at once, on the key's home cell.
+  const THashTable table;
+  // Every key the encoder can make: prefixes up to 4094 (key 0xFFFFF marks an empty cell).
+  for (uint32_t key = 0; key < (4095u << 8); ++key) {
+    uint32_t cell = kNoCell;
+    ASSERT_EQ(Find(table, key, cell), -1) << key;
+    ASSERT_EQ(cell, HomeCell(key)) << key;
+  }
 }
 
 TEST(HashTable, FindsWhatWasStoredAndStopsRatherThanCircleForever) {
   THashTable table;
   uint32_t cell = 0;
-  EXPECT_EQ(table.Find(0x12345, cell), -1);
+  EXPECT_EQ(Find(table, 0x12345, cell), -1);
   table.Store(cell, 0x12345, 300);
-  EXPECT_EQ(table.Find(0x12345, cell), 300);
-  table.Insert(0xFFFFE, 4094);
-  EXPECT_EQ(table.Find(0xFFFFE, cell), 4094);
+  EXPECT_EQ(Find(table, 0x12345, cell), 300);
+  Insert(table, 0xFFFFE, 4094);
+  EXPECT_EQ(Find(table, 0xFFFFE, cell), 4094);
   table.Clear();
-  EXPECT_EQ(table.Find(0x12345, cell), -1);
+  EXPECT_EQ(Find(table, 0x12345, cell), -1);
 
   // A table as full as an encoder ever makes it: every key is found again, also those
   // whose home cell is one of the first 256 (read through their copies at the end).
@@ -283,16 +299,16 @@ TEST(HashTable, FindsWhatWasStoredAndStopsRatherThanCircleForever) {
   int low_homes = 0;
   while (keys.size() < 3837) {
     const uint32_t key = random.Next() % (4095u << 8);
-    if (table.Find(key, cell) >= 0) continue;
+    if (Find(table, key, cell) >= 0) continue;
     table.Store(cell, key, static_cast<uint32_t>(keys.size()));
     keys.push_back(key);
-    low_homes += THashTable::HomeCell(key >> 8, key & 0xFF) < 256;
+    low_homes += HomeCell(key) < 256;
   }
   EXPECT_GT(low_homes, 50);
   for (size_t i = 0; i < keys.size(); ++i)
-    ASSERT_EQ(table.Find(keys[i], cell), static_cast<int>(i));
+    ASSERT_EQ(Find(table, keys[i], cell), static_cast<int>(i));
   table.Clear();
-  for (const uint32_t key : keys) ASSERT_EQ(table.Find(key, cell), -1);
+  for (const uint32_t key : keys) ASSERT_EQ(Find(table, key, cell), -1);
 
   // Doubling modulo 8009 runs in two circles of 4004 cells; fill the circle through cell
   // 1 with keys whose home cell lies on it, then look up one more such key.
@@ -301,13 +317,13 @@ TEST(HashTable, FindsWhatWasStoredAndStopsRatherThanCircleForever) {
   int stored = 0;
   uint32_t key = 0;
   for (; stored < 4004; ++key)
-    if (on_circle[(key ^ (key >> 4)) % THashTable::kSize]) {
-      table.Insert(key, 1);
+    if (on_circle[HomeCell(key)]) {
+      Insert(table, key, 1);
       ++stored;
     }
-  while (!on_circle[(key ^ (key >> 4)) % THashTable::kSize]) ++key;
+  while (!on_circle[HomeCell(key)]) ++key;
   try {
-    table.Find(key, cell);
+    Find(table, key, cell);
     ADD_FAILURE() << "no error";
   } catch (const GIFException& e) {
     EXPECT_STREQ(e.what(), "LZW hash table full");

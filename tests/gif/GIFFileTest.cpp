@@ -147,12 +147,8 @@ TEST(GIFFile, ImageWithoutFramesFailsBeforeTheFirstByte) {
     progress.emplace_back(stage, percent, msg);
   };
   TMemoryStream stream;
-  try {
-    gif.SaveToStream(stream);
-    ADD_FAILURE() << "no error";
-  } catch (const GIFException& e) {
-    EXPECT_STREQ(e.what(), "Unsupported GIF version");
-  }
+  EXPECT_EQ(ErrorMessage<GIFException>([&] { gif.SaveToStream(stream); }),
+            "Unsupported GIF version");
   EXPECT_EQ(stream.Size(), 0);
   ASSERT_EQ(progress.size(), 2u);
   EXPECT_EQ(progress[1], std::make_tuple(TProgressStage::psEnding, 0, std::string("Saving...")));

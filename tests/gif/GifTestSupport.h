@@ -9,10 +9,11 @@
 #include <vector>
 
 #include "base/Exceptions.h"
-#include "base/Streams.h"
 #include "gif/Gifimage.h"
 #include "platform/Colors.h"
+#include "platform/MemoryStream.h"
 #include "raster/Bitmap.h"
+#include "tests/common/ErrorMessage.h"
 
 struct Rgb {
   uint8_t r = 0, g = 0, b = 0;
@@ -74,13 +75,3 @@ struct TestRandom {
     return state >> 8;
   }
 };
-
-// The message of the error that f raises, or "no error".
-inline std::string Message(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const Exception& e) {
-    return e.what();
-  }
-  return "no error";
-}

@@ -105,10 +105,11 @@ TEST(ColorQuantizer, ScanPictureMergesAfterEveryPixelAsInsertingOneByOneDoes) {
 }
 
 TEST(ColorQuantizer, RefusesLimitsOutsideTheirRanges) {
-  EXPECT_EQ(Message([] { TColorQuantizer(0, 8); }), "Invalid number of colors (0, 1 to 256)");
-  EXPECT_EQ(Message([] { TColorQuantizer(257, 8); }), "Invalid number of colors (257, 1 to 256)");
-  EXPECT_EQ(Message([] { TColorQuantizer(16, 0); }), "Invalid Bits Per Pixel value");
-  EXPECT_EQ(Message([] { TColorQuantizer(16, 9); }), "Invalid Bits Per Pixel value");
+  EXPECT_EQ(ErrorMessage([] { TColorQuantizer(0, 8); }), "Invalid number of colors (0, 1 to 256)");
+  EXPECT_EQ(ErrorMessage([] { TColorQuantizer(257, 8); }),
+            "Invalid number of colors (257, 1 to 256)");
+  EXPECT_EQ(ErrorMessage([] { TColorQuantizer(16, 0); }), "Invalid Bits Per Pixel value");
+  EXPECT_EQ(ErrorMessage([] { TColorQuantizer(16, 9); }), "Invalid Bits Per Pixel value");
 }
 
 TEST(OptimizedPalette, HasTheRequestedEntriesWithBlackBeyondTheLeaves) {
@@ -160,9 +161,9 @@ TEST(OptimizedPalette, ManyBitmapsFeedOneQuantizerInListOrder) {
   const std::vector<TBitmap*> empty, holed = {top.get(), nullptr};
   for (const std::vector<TBitmap*>* bad :
        {static_cast<const std::vector<TBitmap*>*>(nullptr), &empty, &holed})
-    EXPECT_EQ(Message([&] { CreateOptimizedPaletteFromManyBitmaps(bad, 16, 8, false); }),
+    EXPECT_EQ(ErrorMessage([&] { CreateOptimizedPaletteFromManyBitmaps(bad, 16, 8, false); }),
               "Invalid bitmap list");
-  EXPECT_EQ(Message([&] { CreateOptimizedPaletteForBitmap(*top, 300, 8, false); }),
+  EXPECT_EQ(ErrorMessage([&] { CreateOptimizedPaletteForBitmap(*top, 300, 8, false); }),
             "Invalid number of colors (300, 1 to 256)");
 }
 

@@ -134,9 +134,9 @@ TEST(ReduceModes, QuantizeKeepsAFewColoursExactlyInAPaletteOf2PowBitsEntries) {
       }
   }
   // Bits outside 1..8 have no palette size.
-  EXPECT_EQ(Message([&] { Reduce(*picture, rmQuantize, dmNearest, 9); }),
+  EXPECT_EQ(ErrorMessage([&] { Reduce(*picture, rmQuantize, dmNearest, 9); }),
             "Invalid Bits Per Pixel value");
-  EXPECT_EQ(Message([&] { Reduce(*picture, rmQuantize, dmNearest, 0); }),
+  EXPECT_EQ(ErrorMessage([&] { Reduce(*picture, rmQuantize, dmNearest, 0); }),
             "Invalid Bits Per Pixel value");
 }
 
@@ -177,7 +177,7 @@ TEST(ReduceModes, PaletteCopiesTheCallersPaletteOrGivesNothingWithoutOne) {
   // The image has no palette to give: the frame cannot be made and the image stays empty.
   TGIFImage gif;
   gif.SetColorReduction(rmPalette);
-  EXPECT_EQ(Message([&] { gif.Assign(picture.get()); }),
+  EXPECT_EQ(ErrorMessage([&] { gif.Assign(picture.get()); }),
             "Color reduction \"Palette\" with dither mode \"Nearest\" gave no picture");
   EXPECT_TRUE(gif.Empty());
 }
@@ -192,7 +192,7 @@ TEST(ReduceModes, EveryModeAndDithererWritesTheReducedPixels) {
   for (const auto& picture : pictures) {
     for (int m = rmWindows20; m <= rmPalette; ++m) {
       const auto mode = static_cast<TColorReduction>(m);
-      for (int d = dmNearest; d <= dmBurkes; ++d) {
+      for (int d = dmNearest; d < kDitherModeCount; ++d) {
         const auto dither = static_cast<TDitherMode>(d);
         const std::string what = std::string(ColorReductionLabel(mode)) + " / " +
                                  DitherModeLabel(dither) + " " + std::to_string(picture->Width());

@@ -1,9 +1,12 @@
-// gui_screenshot VISIBLE HIDDEN WIDTH OUT.png: opens the window, loads the two pictures
-// as a person would (the visible one, its width typed into the x edit, the hidden one),
-// synthesizes, and saves a picture of the window as the X server shows it. Run it under
-// xvfb-run with the xcb platform (scripts/screenshot.sh).
+// gui_screenshot [--window WxH] [--fit | --zoom SCALE] VISIBLE HIDDEN WIDTH OUT.png: opens the
+// window (at its start size, or WxH), loads the two pictures as a person would (the visible
+// one, its width typed into the x edit unless WIDTH is 0, the hidden one), synthesizes,
+// zooms the three linked picture windows (Fit, or a scale such as 0.25 or 4), and saves a
+// picture of the window as the X server shows it. Run it under xvfb-run with the xcb
+// platform (scripts/screenshot.sh).
 #include <cstdio>
 
+#include <QAction>
 #include <QApplication>
 #include <QLineEdit>
 #include <QPixmap>
@@ -14,26 +17,59 @@
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
-  const QStringList args = app.arguments();
-  if (args.size() != 5) {
-    std::fprintf(stderr, "usage: gui_screenshot VISIBLE HIDDEN WIDTH OUT.png\n");
+  QStringList args = app.arguments();
+  args.removeFirst();
+  QSize window;
+  bool fit = false;
+  double zoom = 1.0;
+  while (args.size() > 1 && args[0].startsWith("--")) {
+    const QString option = args.takeFirst();
+    if (option == "--fit") {
+      fit = true;
+    } else if (option == "--window" && !args.isEmpty()) {
+      const QStringList wh = args.takeFirst().split('x');
+      if (wh.size() == 2) window = QSize(wh[0].toInt(), wh[1].toInt());
+    } else if (option == "--zoom" && !args.isEmpty()) {
+      zoom = args.takeFirst().toDouble();
+    } else {
+      args.clear();
+    }
+  }
+  if (args.size() != 4 || zoom <= 0) {
+    std::fprintf(stderr,
+                 "usage: gui_screenshot [--window WxH] [--fit | --zoom SCALE] VISIBLE HIDDEN "
+                 "WIDTH OUT.png\n");
     return 1;
   }
   TMainForm form;
+  if (window.isValid()) {
+    // Wholly on the screen, or the X server's picture of it is cut.
+    form.resize(window);
+    form.move(0, 0);
+  }
   form.show();
-  if (!form.LoadVisibleFile(args[1])) {
-    std::fprintf(stderr, "gui_screenshot: cannot load %s\n", qPrintable(args[1]));
+  if (!form.LoadVisibleFile(args[0])) {
+    std::fprintf(stderr, "gui_screenshot: cannot load %s\n", qPrintable(args[0]));
     return 1;
   }
-  form.XEdit->setText(args[3]);
-  form.XEditChange();
-  form.LoadHiddenFile(args[2]);
+  if (args[2] != "0") {
+    form.XEdit->setText(args[2]);
+    form.XEditChange();
+  }
+  form.LoadHiddenFile(args[1]);
   form.synthesizeButtonClick();
   int status = 1;
-  // Let the window map and paint before the X server's picture is taken.
-  QTimer::singleShot(1500, &form, [&] {
+  // Let the window map and lay out before zooming, and paint before the X server's picture
+  // is taken.
+  QTimer::singleShot(500, &form, [&] {
+    if (fit)
+      form.ZoomFitAction->trigger();
+    else if (zoom != 1.0)
+      form.ScrollBox3->SetZoom(false, zoom);
+  });
+  QTimer::singleShot(2000, &form, [&] {
     const QPixmap shot = form.screen()->grabWindow(form.winId());
-    status = shot.save(args[4]) ? 0 : 1;
+    status = shot.save(args[3]) ? 0 : 1;
     form.close();
   });
   app.exec();

@@ -5,14 +5,18 @@
 #include <array>
 #include <cstdint>
 #include <deque>
+#include <memory>
 #include <optional>
 #include <vector>
 
+#include <QApplication>
 #include <QString>
 #include <QStringList>
+#include <QTest>
 
 #include "app/gui/Dialogs.h"
-#include "base/Streams.h"
+#include "app/gui/MainForm.h"
+#include "platform/MemoryStream.h"
 #include "raster/Bitmap.h"
 
 // The answer of a cancelled dialog.
@@ -27,6 +31,8 @@ class TScriptedDialogs : public TFormDialogs {
   std::vector<QStringList> open_filters;
   int save_dialogs = 0;
   std::vector<QString> errors;
+  std::vector<QString> senses;       // the English sense shown with each error (often empty)
+  std::vector<bool> busy_at_errors;  // whether the busy pointer was still up at each error
 
   std::optional<QString> OpenPicture(QWidget*, const QStringList& filters) override {
     open_filters.push_back(filters);
@@ -36,7 +42,11 @@ class TScriptedDialogs : public TFormDialogs {
     ++save_dialogs;
     return Take(save_answers);
   }
-  void ShowException(QWidget*, const QString& message) override { errors.push_back(message); }
+  void ShowException(QWidget*, const QString& message, const QString& sense) override {
+    errors.push_back(message);
+    senses.push_back(sense);
+    busy_at_errors.push_back(QApplication::overrideCursor() != nullptr);
+  }
 
  private:
   static std::optional<QString> Take(std::deque<QString>& answers) {
@@ -47,6 +57,19 @@ class TScriptedDialogs : public TFormDialogs {
     return answer;
   }
 };
+
+// Makes `form` a new main window answering from scripted dialogs (`dialogs` points at
+// them), shown and active as a person would have it.
+inline void ShowScriptedForm(std::unique_ptr<TMainForm>& form, TScriptedDialogs*& dialogs,
+                             const TWorkflow::TSlotFactory& slot_factory = nullptr) {
+  form.reset();
+  auto d = std::make_unique<TScriptedDialogs>();
+  dialogs = d.get();
+  form = std::make_unique<TMainForm>(std::move(d), slot_factory);
+  form->show();
+  form->activateWindow();
+  QVERIFY(QTest::qWaitForWindowActive(form.get()));
+}
 
 inline QString SamplePath(const char* name) {
   return QString(LUMIVEIL_SAMPLES) + "/" + name;

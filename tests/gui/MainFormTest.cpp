@@ -26,6 +26,7 @@
 #include "app/gui/ImageBox.h"
 #include "app/gui/MainForm.h"
 #include "app/gui/OpenFilter.h"
+#include "base/Format.h"
 #include "base/Messages.h"
 #include "compose/ApplyInnerTone.h"
 #include "susie/Spibmp.h"
@@ -38,13 +39,7 @@ class tst_MainForm : public QObject {
   TScriptedDialogs* dialogs = nullptr;
 
   void Make(const TWorkflow::TSlotFactory& factory = nullptr) {
-    form.reset();
-    auto d = std::make_unique<TScriptedDialogs>();
-    dialogs = d.get();
-    form = std::make_unique<TMainForm>(std::move(d), factory);
-    form->show();
-    form->activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(form.get()));
+    ShowScriptedForm(form, dialogs, factory);
   }
   void LoadVisible(const char* name) {
     dialogs->open_answers.push_back(SamplePath(name));
@@ -406,6 +401,17 @@ class tst_MainForm : public QObject {
     dialogs->save_answers.push_back(dir.filePath("missing/combined.bmp"));
     form->SaveGifButton->click();
     QCOMPARE(dialogs->errors.size(), size_t(2));
+    // The box shows the message and what the save learned: what the name is, and why not.
+    QCOMPARE(
+        dialogs->errors[0],
+        QString::fromUtf8(Format(SFCreateError, dir.filePath("folder").toStdString().c_str()).text +
+                          ": it is a directory; only a regular file, a character device or "
+                          "a FIFO can be written"));
+    QCOMPARE(
+        dialogs->errors[1],
+        QString::fromUtf8(
+            Format(SFCreateError, dir.filePath("missing/combined.bmp").toStdString().c_str()).text +
+            ": No such file or directory"));
     QVERIFY(QFileInfo(dir.filePath("folder")).isDir());
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::NoDotAndDotDot),
              QStringList({"combined"}));

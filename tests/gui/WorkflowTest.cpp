@@ -57,12 +57,7 @@ class tst_Workflow : public QObject {
  private slots:
   void init() {
     QVERIFY(dir.isValid());
-    auto d = std::make_unique<TScriptedDialogs>();
-    dialogs = d.get();
-    form = std::make_unique<TMainForm>(std::move(d));
-    form->show();
-    form->activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(form.get()));
+    ShowScriptedForm(form, dialogs);
   }
   void cleanup() { form.reset(); }
 

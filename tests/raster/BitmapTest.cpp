@@ -7,10 +7,11 @@
 #include "base/Exceptions.h"
 #include "base/Format.h"
 #include "base/Messages.h"
-#include "base/Streams.h"
+#include "platform/MemoryStream.h"
 #include "platform/Palettes.h"
 #include "raster/Bitmap.h"
 #include "raster/BmpFormat.h"
+#include "tests/common/ErrorMessage.h"
 #include "tests/common/TestFiles.h"
 
 namespace {
@@ -18,13 +19,9 @@ namespace {
 // A BMP file image built field by field, so each test can break exactly one field.
 struct BmpBytes {
   uint32_t header_size = 40;
-  int32_t width = 4;
-  int32_t height = 2;
-  uint16_t planes = 1;
-  uint16_t bits = 24;
-  uint32_t compression = BI_RGB;
-  uint32_t image_size = 0;
-  uint32_t colours_used = 0;
+  int32_t width = 4, height = 2;
+  uint16_t planes = 1, bits = 24;
+  uint32_t compression = BI_RGB, image_size = 0, colours_used = 0;
   std::vector<uint8_t> extra_header;  // bytes after the first 40 of a larger header
   std::vector<uint8_t> masks;         // 12 bytes after a 40-byte header
   std::vector<uint8_t> table;         // colour entries as stored
@@ -66,16 +63,6 @@ std::vector<uint8_t> SaveBytes(TBitmap& bitmap) {
   TMemoryStream stream;
   bitmap.SaveToStream(stream);
   return std::vector<uint8_t>(stream.Memory(), stream.Memory() + stream.Size());
-}
-
-template <typename E>
-std::string MessageOf(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const E& e) {
-    return e.Message();
-  }
-  return "<no error>";
 }
 
 // A 24-bit picture whose pixel (x, y) is (x, y, x + y) as blue, green, red.
@@ -234,7 +221,7 @@ TEST(PixelFormat, EightBitsMapsToTheNearestHalftoneEntryAndTwentyFourKeepsThePal
 TEST(PixelFormat, CustomCannotBeSet) {
   TBitmap bitmap;
   MakeGradient(bitmap, 2, 2);
-  EXPECT_EQ(MessageOf<EInvalidGraphic>([&] { bitmap.SetPixelFormat(TPixelFormat::Custom); }),
+  EXPECT_EQ(ErrorMessage<EInvalidGraphic>([&] { bitmap.SetPixelFormat(TPixelFormat::Custom); }),
             SInvalidPixelFormat);
 }
 
@@ -284,11 +271,11 @@ TEST(Scanline, RowZeroIsTheTopRowForBottomUpAndTopDownFiles) {
 TEST(Scanline, RowsOutsideThePictureRaiseTheScanLineError) {
   TBitmap bitmap;
   MakeGradient(bitmap, 3, 4);
-  EXPECT_EQ(MessageOf<EInvalidGraphicOperation>([&] { bitmap.Scanline(-1); }), SScanLine);
-  EXPECT_EQ(MessageOf<EInvalidGraphicOperation>([&] { bitmap.Scanline(4); }), SScanLine);
-  EXPECT_EQ(MessageOf<EInvalidGraphicOperation>([&] { bitmap.ConstScanline(4); }), SScanLine);
+  EXPECT_EQ(ErrorMessage<EInvalidGraphicOperation>([&] { bitmap.Scanline(-1); }), SScanLine);
+  EXPECT_EQ(ErrorMessage<EInvalidGraphicOperation>([&] { bitmap.Scanline(4); }), SScanLine);
+  EXPECT_EQ(ErrorMessage<EInvalidGraphicOperation>([&] { bitmap.ConstScanline(4); }), SScanLine);
   TBitmap empty;
-  EXPECT_EQ(MessageOf<EInvalidGraphicOperation>([&] { empty.Scanline(0); }), SScanLine);
+  EXPECT_EQ(ErrorMessage<EInvalidGraphicOperation>([&] { empty.Scanline(0); }), SScanLine);
 }
 
 TEST(Scanline, CountsAsAChange) {
@@ -447,25 +434,25 @@ TEST(Read, AStreamEndingInsideTheHeaderOrTableIsAReadError) {
   for (size_t cut : {size_t{10}, size_t{16}, size_t{30}, size_t{54 + 30}}) {
     TBitmap bitmap;
     const std::vector<uint8_t> bytes(whole.begin(), whole.begin() + static_cast<long>(cut));
-    EXPECT_EQ(MessageOf<EReadError>([&] { LoadBytes(bitmap, bytes); }), SReadError) << cut;
+    EXPECT_EQ(ErrorMessage<EReadError>([&] { LoadBytes(bitmap, bytes); }), SReadError) << cut;
   }
   // A header size larger than the whole stream is refused before anything is allocated.
   std::vector<uint8_t> huge = whole;
   PutU32(huge.data() + 14, 0xFFFFFFF0);
   TBitmap bitmap;
-  EXPECT_EQ(MessageOf<EReadError>([&] { LoadBytes(bitmap, huge); }), SReadError);
+  EXPECT_EQ(ErrorMessage<EReadError>([&] { LoadBytes(bitmap, huge); }), SReadError);
 }
 
 TEST(Read, NotABitmapFileIsInvalid) {
   std::vector<uint8_t> bytes = BmpBytes().Build();
   bytes[0] = 'P';
   TBitmap bitmap;
-  EXPECT_EQ(MessageOf<EInvalidGraphic>([&] { LoadBytes(bitmap, bytes); }), SInvalidBitmap);
+  EXPECT_EQ(ErrorMessage<EInvalidGraphic>([&] { LoadBytes(bitmap, bytes); }), SInvalidBitmap);
 }
 
 TEST(Read, FilesThatCannotBeOpenedNameThemselves) {
   TBitmap bitmap;
-  EXPECT_EQ(MessageOf<EFOpenError>([&] { bitmap.LoadFromFile("/nonexistent/x.bmp"); }),
+  EXPECT_EQ(ErrorMessage<EFOpenError>([&] { bitmap.LoadFromFile("/nonexistent/x.bmp"); }),
             Format(SFOpenError, "/nonexistent/x.bmp"));
 }
 
@@ -573,7 +560,7 @@ TEST(Write, TheStoredFormCarriesItsSizeWord) {
 TEST(Write, SavingToAFolderThatCannotBeWrittenLeavesNothing) {
   TBitmap bitmap;
   MakeGradient(bitmap, 3, 2);
-  EXPECT_EQ(MessageOf<EFCreateError>([&] { bitmap.SaveToFile("/nonexistent/out.bmp"); }),
+  EXPECT_EQ(ErrorMessage<EFCreateError>([&] { bitmap.SaveToFile("/nonexistent/out.bmp"); }),
             Format(SFCreateError, "/nonexistent/out.bmp"));
   TempDir dir;
   const std::string file = dir.File("out.bmp");

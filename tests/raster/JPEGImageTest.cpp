@@ -11,7 +11,7 @@
 
 #include "base/Format.h"
 #include "base/Messages.h"
-#include "base/Streams.h"
+#include "platform/MemoryStream.h"
 #include "raster/BmpFormat.h"
 #include "raster/JPEGImage.h"
 #include "raster/Picture.h"

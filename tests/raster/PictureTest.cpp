@@ -7,6 +7,7 @@
 #include "base/Messages.h"
 #include "base/Streams.h"
 #include "platform/Clipboard.h"
+#include "platform/MemoryStream.h"
 #include "raster/Bitmap.h"
 #include "raster/FileFormats.h"
 #include "raster/Icon.h"

@@ -11,6 +11,7 @@
 #include "base/Exceptions.h"
 #include "base/Streams.h"
 #include "platform/BlockCache.h"
+#include "platform/MemoryStream.h"
 #include "platform/NearestColor.h"
 #include "platform/Palettes.h"
 #include "raster/Bitmap.h"

@@ -3,11 +3,12 @@
 // wrapping of a plug-in's bitmap, and plug-ins that hand back wrong handles or sizes.
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <memory>
 
 #include "base/Format.h"
 #include "base/Messages.h"
-#include "base/Streams.h"
+#include "platform/MemoryStream.h"
 #include "raster/Picture.h"
 #include "susie/Spibmp.h"
 #include "susie/Spis.h"
@@ -226,12 +227,6 @@ TEST(SPIBitmap, AnEightBitPictureWithColoursUsedZeroGetsAFullColourTable) {
     info.insert(info.end(), quad, quad + 4);
   }
   const std::vector<uint8_t> bits = {0, 128, 255, 0};
-  TMemoryStream wrapped;
-  TText error;
-  ASSERT_TRUE(WrapDIB(info.data(), info.size(), bits.data(), bits.size(), wrapped, error)) << error;
-  EXPECT_EQ(GetU32(wrapped.Memory() + 10), 14u + 40 + 1024) << "pixel offset";
-  EXPECT_EQ(GetU32(wrapped.Memory() + 2), 14u + 40 + 1024 + 4) << "file size";
-
   auto spis = Load({"tp_basic"});
   TempDir dir;
   WriteFile(dir / "pal.tpic", TestPicture(info, bits));
@@ -242,6 +237,11 @@ TEST(SPIBitmap, AnEightBitPictureWithColoursUsedZeroGetsAFullColourTable) {
   EXPECT_EQ(bitmap.Pixel(0, 0), RGBColor(255, 0, 0));
   EXPECT_EQ(bitmap.Pixel(1, 0), RGBColor(127, 0, 128));
   EXPECT_EQ(bitmap.Pixel(2, 0), RGBColor(0, 0, 255));
+  // Saved, it is the BMP file of that picture: the whole table before the pixels.
+  TMemoryStream saved;
+  bitmap.SaveToStream(saved);
+  EXPECT_EQ(GetU32(saved.Memory() + 10), 14u + 40 + 1024) << "pixel offset";
+  EXPECT_EQ(GetU32(saved.Memory() + 2), 14u + 40 + 1024 + 4) << "file size";
 }
 
 TEST(SPIBitmap, LargerHeadersAndBitFieldMasksAreWrappedWhole) {
@@ -270,47 +270,59 @@ TEST(SPIBitmap, LargerHeadersAndBitFieldMasksAreWrappedWhole) {
   EXPECT_EQ(bitmap.Pixel(0, 1), RGBColor(6, 5, 4));
 }
 
-TEST(SPIBitmap, WrongHandlesAndSizesFromAPluginAreRefusedClearly) {
+// Wrong handles and blocks that do not hold what they describe are the plug-in's fault
+// (ESPIInvalidResult naming it); a header the BMP reader would refuse is refused with the
+// reader's kind of error. Either way the previous picture stays.
+TEST(SPIBitmap, WrongPicturesFromAPluginAreRefusedWithTheirKindOfError) {
   auto spis = Load({"tp_basic"});
   const std::string plugin = TestPlugin("tp_basic");
   TempDir dir;
   struct Case {
     const char* what;
     std::vector<uint8_t> data;
-    std::string detail;
+    std::string error;  // class name: message
+  };
+  const auto invalid = [&](const std::string& detail) {
+    return "ESPIInvalidResult: " + Format(SSPIInvalidResult, plugin.c_str(), detail.c_str()).text;
   };
   const std::vector<uint8_t> bits2x2(16, 0);
   std::vector<uint8_t> big_header = InfoHeader(2, 2, 24);
   PutU32(big_header.data(), 200);
-  std::vector<Case> cases = {
-      {"info handle not ours", SmallPicture('H'), "情報ブロック: 不正なメモリハンドルです"},
-      {"bits handle not ours", SmallPicture('B'), "ピクセルデータ: 不正なメモリハンドルです"},
-      {"no handles", SmallPicture('N'), "情報ブロック: 不正なメモリハンドルです"},
-      {"info text not ours", SmallPicture('X'), "情報テキスト: 不正なメモリハンドルです"},
+  std::vector<uint8_t> rle = InfoHeader(2, -2, 8, 1, BI_RLE8);
+  rle.resize(44, 0);
+  const std::vector<Case> cases = {
+      {"info handle not ours", SmallPicture('H'),
+       invalid("情報ブロック: 不正なメモリハンドルです")},
+      {"bits handle not ours", SmallPicture('B'),
+       invalid("ピクセルデータ: 不正なメモリハンドルです")},
+      {"no handles", SmallPicture('N'), invalid("情報ブロック: 不正なメモリハンドルです")},
+      {"info text not ours", SmallPicture('X'), invalid("情報テキスト: 不正なメモリハンドルです")},
       {"info block too short", TestPicture(std::vector<uint8_t>(20, 0), bits2x2),
-       "情報ブロックが 20 バイトしかありません"},
+       invalid("情報ブロックが 20 バイトしかありません")},
       {"header larger than block", TestPicture(big_header, bits2x2),
-       "ヘッダーの大きさ 200 (情報ブロック 40 バイト)"},
+       invalid("ヘッダーの大きさ 200 (情報ブロック 40 バイト)")},
       {"colour table missing", TestPicture(InfoHeader(2, 2, 8, 0), bits2x2),
-       "情報ブロックに 1064 バイト必要ですが 40 バイトです"},
-      {"colours used above 256", TestPicture(InfoHeader(2, 2, 24, 300), bits2x2), "使用色数 300"},
+       invalid("情報ブロックに 1064 バイト必要ですが 40 バイトです")},
       {"bits too short", TestPicture(InfoHeader(2, 2, 24), std::vector<uint8_t>(15, 0)),
-       "ピクセルデータに 16 バイト必要ですが 15 バイトです"},
+       invalid("ピクセルデータに 16 バイト必要ですが 15 バイトです")},
+      {"colours used above 256", TestPicture(InfoHeader(2, 2, 24, 300), bits2x2),
+       "EInvalidBitmap: ビットマップイメージが不正です (使用色数 300, 256 まで)"},
+      {"zero width", TestPicture(InfoHeader(0, 2, 24), bits2x2),
+       "EInvalidBitmap: ビットマップイメージが不正です (大きさ 0 x 2)"},
+      {"run-length data top-down", TestPicture(rle, bits2x2),
+       "EInvalidBitmap: ビットマップイメージが不正です (上から下へのランレングス圧縮)"},
+      {"bit count 2", TestPicture(InfoHeader(2, 2, 2), bits2x2),
+       "EUnsupportedBitmap: 2 ビット/ピクセルのビットマップには対応していません"},
       {"huge width", TestPicture(InfoHeader(0x7FFFFFFF, 0x7FFFFFFF, 24), bits2x2),
-       "画像の大きさ 2147483647 x 2147483647, 24 ビット"},
-      {"zero width", TestPicture(InfoHeader(0, 2, 24), bits2x2), "画像の大きさ 0 x 2, 24 ビット"},
+       "EPictureTooLarge: 画像が大きすぎます (2147483647 x 2147483647, 24 ビット/ピクセル, 上限 "
+       "1073741824 バイト)"},
   };
   WriteFile(dir / "good.tpic", SmallPicture());
   for (const Case& c : cases) {
     WriteFile(dir / "bad.tpic", c.data);
     TSPIBitmap bitmap;
     bitmap.LoadFromFile(dir / "good.tpic");
-    try {
-      bitmap.LoadFromFile(dir / "bad.tpic");
-      ADD_FAILURE() << c.what << ": loaded";
-    } catch (const ESPIInvalidResult& e) {
-      EXPECT_EQ(e.Message(), Format(SSPIInvalidResult, plugin.c_str(), c.detail.c_str())) << c.what;
-    }
+    EXPECT_EQ(LoadError(bitmap, dir / "bad.tpic"), c.error) << c.what;
     EXPECT_EQ(bitmap.Width(), 2) << c.what << ": the previous picture stays";
   }
 }
@@ -344,3 +356,94 @@ TEST(SPIBitmap, TheHostFreesTheLocalAllocBlocksItIsHanded) {
   }
 }
 #endif
+
+namespace {
+
+// The detail of the exception a failed load raises, after checking that its message is
+// the unrecognised-format text.
+std::string FailureDetail(TSPIBitmap& bitmap, const std::string& file) {
+  try {
+    bitmap.LoadFromFile(file);
+  } catch (const EInvalidGraphic& e) {
+    EXPECT_EQ(e.Message(), SUnknownPictureFormat);
+    return e.Detail();
+  }
+  ADD_FAILURE() << file << " loaded";
+  return "";
+}
+
+struct ResultCase {
+  int result;
+  const char* meaning;
+};
+
+std::string ResultCaseName(const testing::TestParamInfo<ResultCase>& info) {
+  std::string name;
+  for (const char* p = info.param.meaning; *p; ++p)
+    if (std::isalnum(static_cast<unsigned char>(*p))) name += *p;
+  return name;
+}
+
+}  // namespace
+
+class PluginResult : public testing::TestWithParam<ResultCase> {};
+
+// A plug-in that takes the file's head and then fails is named with what its result means,
+// so a damaged file is not mistaken for one of an unknown format.
+TEST_P(PluginResult, IsToldWithItsMeaningAfterTheUnrecognisedFormatMessage) {
+  auto spis = Load({"tp_refuse", "tp_basic"});
+  TempDir dir;
+  WriteFile(dir / "failing.tpic", {'T', 'P', 'I', 'C', 'R',
+                                   static_cast<uint8_t>(static_cast<int8_t>(GetParam().result))});
+  TSPIBitmap bitmap;
+  EXPECT_EQ(FailureDetail(bitmap, dir / "failing.tpic"),
+            "plug-in " + TestPlugin("tp_basic") +
+                " recognised the file's head, then failed: GetPicture returned " +
+                std::to_string(GetParam().result) + " (" + GetParam().meaning + ")");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    SPIBitmap, PluginResult,
+    testing::Values(ResultCase{-1, "not implemented"}, ResultCase{1, "aborted"},
+                    ResultCase{2, "unknown format"}, ResultCase{3, "damaged data"},
+                    ResultCase{4, "out of memory"}, ResultCase{5, "memory error"},
+                    ResultCase{6, "file read error"}, ResultCase{7, "an undefined result"},
+                    ResultCase{8, "internal error"}),
+    ResultCaseName);
+
+TEST(SPIBitmap, APictureOverTheLimitIsToldWithItsSizeAndTheLimit) {
+  auto spis = Load({"tp_basic"});
+  TestPluginState& state = StateOf(Find(*spis, "tp_basic"));
+  TempDir dir;
+  TSPIBitmap bitmap;
+  // 100000 x 100000 fits no pixel store even at 1 bit per pixel: the plug-in is not asked
+  // to decode it (a plug-in would allocate it first).
+  WriteFile(dir / "huge.tpic", {'T', 'P', 'I', 'C', 'L'});
+  const int calls = state.get_picture_calls;
+  EXPECT_EQ(FailureDetail(bitmap, dir / "huge.tpic"),
+            "plug-in " + TestPlugin("tp_basic") + " recognised the file's head, then failed: " +
+                EPictureTooLarge(100000, 100000, 24, kMaxPixelStoreBytes).MessageWithSense());
+  EXPECT_EQ(state.get_picture_calls, calls);
+  // 60000 x 60000 would fit at 1 bit: the plug-in is asked, and its out-of-memory answer
+  // for a picture over the limit at 24 bits is the limit.
+  WriteFile(dir / "big.tpic", {'T', 'P', 'I', 'C', 'M'});
+  EXPECT_EQ(FailureDetail(bitmap, dir / "big.tpic"),
+            "plug-in " + TestPlugin("tp_basic") + " recognised the file's head, then failed: " +
+                EPictureTooLarge(60000, 60000, 24, kMaxPixelStoreBytes).MessageWithSense());
+  EXPECT_EQ(state.get_picture_calls, calls + 1);
+}
+
+TEST(SPIBitmap, TheOwnReaderIsAReasonOnlyForDataThatBeginsAsABitmap) {
+  auto spis = Load({"tp_refuse"});
+  TempDir dir;
+  TSPIBitmap bitmap;
+  std::vector<uint8_t> cut = BmpBytes();
+  cut.resize(30);  // inside the info header
+  WriteFile(dir / "cut.bmp", cut);
+  EXPECT_EQ(FailureDetail(bitmap, dir / "cut.bmp"),
+            std::string("the BMP reader recognised the file's head, then failed: ") +
+                EReadError(SReadError).MessageWithSense());
+  cut[0] = 'P';  // not a bitmap, and no plug-in takes it: nothing more to tell
+  WriteFile(dir / "other.bmp", cut);
+  EXPECT_EQ(FailureDetail(bitmap, dir / "other.bmp"), "");
+}

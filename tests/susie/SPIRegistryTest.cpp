@@ -11,6 +11,7 @@
 #include "raster/FileFormats.h"
 #include "susie/Spibmp.h"
 #include "susie/Spis.h"
+#include "tests/common/ErrorMessage.h"
 #include "tests/susie/SusieTestSupport.h"
 
 namespace {
@@ -70,19 +71,13 @@ TEST(CreateSPI, GivesNothingForFilesThatAreNotPlugins) {
 
 TEST(SPI, ConstructorsRaiseTheHostsMessages) {
   const std::string notalib = TestPlugin("notalib");
-  try {
-    TSPI spi(notalib);
-    FAIL() << "a text file loaded";
-  } catch (const ESPIFOpenErrorSPI& e) {
-    EXPECT_EQ(e.Message(), Format(SSPIFOpenError, notalib.c_str()));
-  }
+  EXPECT_EQ(ErrorMessage<ESPIFOpenErrorSPI>([&] { TSPI spi(notalib); }),
+            Format(SSPIFOpenError, notalib.c_str()))
+      << "a text file loads";
   const std::string noinfo = TestPlugin("tp_noinfo");
-  try {
-    TSPI spi(noinfo);
-    FAIL() << "a library without GetPluginInfo loaded";
-  } catch (const ESPIInvalidSPI& e) {
-    EXPECT_EQ(e.Message(), Format(SSPIInvalidSPI, noinfo.c_str()));
-  }
+  EXPECT_EQ(ErrorMessage<ESPIInvalidSPI>([&] { TSPI spi(noinfo); }),
+            Format(SSPIInvalidSPI, noinfo.c_str()))
+      << "a library without GetPluginInfo loads";
   const std::string nopicture = TestPlugin("tp_nopicture");
   EXPECT_NO_THROW(TSPI{nopicture});  // as a plain plug-in it is fine
   EXPECT_THROW(TInSPI{nopicture}, ESPIInvalidSPI);
@@ -223,6 +218,49 @@ TEST(SPIs, OnSearchCanRefuseAndItsFailuresAreSkipped) {
   spis.Search(Join(TestPluginDir(), "tp_?.spi"));
   EXPECT_EQ(offered, (std::vector<std::string>{"tp_a.spi", "tp_b.spi", "tp_c.spi"}));
   EXPECT_EQ(FileNames(spis), std::vector<std::string>{"tp_a.spi"});
+}
+
+// The files a search does not add are listed with why, on every platform: one that does
+// not load (the loader's own reason after the host's message), one that is no Susie plug-in
+// (the entry it lacks), and those the search event refused or failed on.
+TEST(SPIs, EveryFileNotAddedIsListedWithItsReason) {
+  TSPIs spis;
+  spis.OnSearch = [&](TSPIs&, TSPI& spi, bool& accept) {
+    const std::string name = fs::path(spi.FileName()).filename().string();
+    if (name == "tp_b.spi") accept = false;
+    if (name == "tp_c.spi") throw EInvalidGraphic("refused by the event");
+  };
+  spis.Search(Join(TestPluginDir(), "*.spi"));
+  std::vector<std::string> listed;
+  for (const TSPIRejection& r : spis.Rejected()) {
+    const std::string name = fs::path(r.FileName).filename().string();
+    listed.push_back(name);
+    if (name == "notalib.spi") {
+      const std::string host =
+          EInvalidGraphic(Format(SSPIFOpenError, r.FileName.c_str())).MessageWithSense();
+      EXPECT_EQ(r.Reason.substr(0, host.size() + 2), host + ": ") << r.Reason;
+      EXPECT_GT(r.Reason.size(), host.size() + 2) << "the loader's own reason follows";
+    } else if (name == "tp_noinfo.spi") {
+      EXPECT_EQ(r.Reason,
+                EInvalidGraphic(Format(SSPIInvalidSPI, r.FileName.c_str())).MessageWithSense() +
+                    ": it has no entry \"GetPluginInfo\"");
+    } else if (name == "tp_nopicture.spi") {
+      EXPECT_EQ(r.Reason,
+                EInvalidGraphic(Format(SSPIInvalidSPI, r.FileName.c_str())).MessageWithSense() +
+                    ": it has no entry \"GetPicture\"");
+    } else if (name == "tp_b.spi") {
+      EXPECT_EQ(r.Reason, "loaded, but not accepted by the search");
+    } else if (name == "tp_c.spi") {
+      EXPECT_EQ(r.Reason, "refused by the event");
+    }
+  }
+  EXPECT_EQ(listed, (std::vector<std::string>{"notalib.spi", "tp_b.spi", "tp_c.spi",
+                                              "tp_noinfo.spi", "tp_nopicture.spi"}));
+  // A second search lists each file once; Clear forgets them with the plug-ins.
+  spis.Search(Join(TestPluginDir(), "*.spi"));
+  EXPECT_EQ(spis.Rejected().size(), listed.size());
+  spis.Clear();
+  EXPECT_TRUE(spis.Rejected().empty());
 }
 
 TEST(SPIs, AFailedRegistrationLeavesNoFreedPluginInTheList) {

@@ -7,11 +7,25 @@
  * passed it (TestPluginState), so the tests can check the calls, and on Windows the handles
  * it handed over, so the tests can check that the host freed them.
  *
+ * Modes 'L' and 'M' describe a picture of 100000 x 100000 or 60000 x 60000 pixels and
+ * answer GetPicture with out of memory, as a plug-in does for a picture over the limit;
+ * mode 'R' answers GetPicture with the result in the byte after it.
+ *
  * Switches: TP_PLUGIN (which plug-in: its API version and extension pairs, below),
  * TP_NO_INFO (no "GetPluginInfo"), TP_NO_PICTURE (no "GetPicture"), TP_REFUSE
  * (IsSupported always 0), TP_INFO_FAILS (GetPictureInfo always fails), TP_ENDLESS (info
- * answers for every number). */
+ * answers for every number), TP_CONSTRUCTOR (code that runs as the library is loaded:
+ * it creates the file that the environment variable LUMIVEIL_TEST_MARKER names). */
 #include <stdio.h>
+#include <stdlib.h>
+
+#ifdef TP_CONSTRUCTOR
+__attribute__((constructor)) static void RunsWhenLoaded(void) {
+  const char* marker = getenv("LUMIVEIL_TEST_MARKER");
+  FILE* f = marker != NULL ? fopen(marker, "w") : NULL;
+  if (f != NULL) fclose(f);
+}
+#endif
 
 #include "plugins/sdk/susie_plugin.h"
 
@@ -190,6 +204,7 @@ SPI_EXPORT int SPI_API GetPictureInfo(const char* buf, intptr_t len, unsigned in
   info->x_density = 72;
   info->y_density = 96;
   info->color_depth = 24;
+  if (buf[4] == 'L' || buf[4] == 'M') info->width = info->height = buf[4] == 'L' ? 100000 : 60000;
   if (buf[4] == 'T') {
     /* An info text that fills its block with no NUL at the end. */
     info->info_text = Handed(0, SpiLocalAlloc(5));
@@ -231,6 +246,11 @@ SPI_EXPORT int SPI_API GetPicture(const char* buf, intptr_t len, unsigned int fl
       *pinfo = NULL;
       *pbits = NULL;
       return SPI_SUCCESS;
+    case 'L': /* a picture over the limit */
+    case 'M':
+      return SPI_NO_MEMORY;
+    case 'R': /* the result asked for */
+      return len > 5 ? (signed char)p[5] : SPI_BROKEN_DATA;
     default:
       return SPI_BROKEN_DATA;
   }

@@ -7,6 +7,8 @@
 #include "base/Format.h"
 #include "base/Messages.h"
 #include "base/Streams.h"
+#include "platform/FileStream.h"
+#include "platform/MemoryStream.h"
 #include "tests/common/TestFiles.h"
 
 TEST(MemoryStream, GrowsKeepsItsBytesAndReadsFromThePosition) {

@@ -1,0 +1,58 @@
+#include "platform/FileStream.h"
+
+#include "base/Exceptions.h"
+#include "base/Format.h"
+#include "base/Messages.h"
+
+// TFileStream ------------------------------------------------------------------------------
+
+TFileStream::TFileStream(const std::string& file_name, uint32_t mode) : file_name_(file_name) {
+  if (mode == fmCreate) {
+    file_ = std::fopen(file_name.c_str(), "w+b");
+    if (file_ == nullptr) throw EFCreateError(Format(SFCreateError, file_name.c_str()));
+  } else {
+    const uint32_t access = mode & 0x3;
+    const char* how = access == fmOpenWrite ? "r+b" : access == fmOpenReadWrite ? "r+b" : "rb";
+    file_ = std::fopen(file_name.c_str(), how);
+    if (file_ == nullptr) throw EFOpenError(Format(SFOpenError, file_name.c_str()));
+  }
+  // Reads and writes go straight to the file: the callers transfer large blocks.
+  std::setvbuf(file_, nullptr, _IONBF, 0);
+}
+
+TFileStream::~TFileStream() {
+  if (file_ != nullptr) std::fclose(file_);
+}
+
+void TFileStream::Close() {
+  if (file_ == nullptr) return;
+  std::FILE* file = file_;
+  file_ = nullptr;
+  if (std::fclose(file) != 0) throw EWriteError(SWriteError);
+}
+
+int64_t TFileStream::Read(void* buffer, int64_t count) {
+  if (file_ == nullptr || count <= 0) return 0;
+  return static_cast<int64_t>(std::fread(buffer, 1, static_cast<size_t>(count), file_));
+}
+
+int64_t TFileStream::Write(const void* buffer, int64_t count) {
+  if (file_ == nullptr || count <= 0) return 0;
+  return static_cast<int64_t>(std::fwrite(buffer, 1, static_cast<size_t>(count), file_));
+}
+
+int64_t TFileStream::Seek(int64_t offset, TSeekOrigin origin) {
+  if (file_ == nullptr) return -1;
+  const int whence = origin == TSeekOrigin::soBeginning ? SEEK_SET
+                     : origin == TSeekOrigin::soCurrent ? SEEK_CUR
+                                                        : SEEK_END;
+  // 64-bit positions on both platforms, so that the size of a file beyond 2 GiB is right
+  // (and the loader can refuse it by its size before reading).
+#ifdef _WIN32
+  if (_fseeki64(file_, offset, whence) != 0) return -1;
+  return static_cast<int64_t>(_ftelli64(file_));
+#else
+  if (fseeko(file_, static_cast<off_t>(offset), whence) != 0) return -1;
+  return static_cast<int64_t>(ftello(file_));
+#endif
+}

@@ -1,0 +1,37 @@
+// A stream over a file, opened with the class library's modes.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+#include "base/Streams.h"
+
+// File open modes of TFileStream. fmOpenRead opens an existing file for reading (others
+// may not write it meanwhile where the platform can deny that); fmCreate creates the file
+// or truncates an existing one and opens it for writing.
+enum TFileMode : uint32_t {
+  fmOpenRead = 0x0000,
+  fmOpenWrite = 0x0001,
+  fmOpenReadWrite = 0x0002,
+  fmShareDenyWrite = 0x0020,
+  fmCreate = 0xFF00,
+};
+
+class TFileStream : public TStream {
+ public:
+  // Raises EFOpenError (or EFCreateError in create mode) with the file name.
+  TFileStream(const std::string& file_name, uint32_t mode);
+  ~TFileStream() override;
+
+  int64_t Read(void* buffer, int64_t count) override;
+  int64_t Write(const void* buffer, int64_t count) override;
+  int64_t Seek(int64_t offset, TSeekOrigin origin) override;
+  const std::string& FileName() const { return file_name_; }
+  // Flushes and closes; raises EWriteError when the data could not be written out.
+  void Close();
+
+ private:
+  std::FILE* file_ = nullptr;
+  std::string file_name_;
+};

@@ -1,0 +1,199 @@
+// Helpers for the tests of hostile files and places: the command-line tool run in a child
+// process (its exit status, both outputs and its peak memory), files of every kind, and
+// picture files whose headers claim sizes beyond the limit.
+#pragma once
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "base/Exceptions.h"
+#include "base/Format.h"
+#include "tests/common/RunTool.h"
+#include "tests/common/TestFiles.h"
+
+// One run of the tool.
+struct ToolRun {
+  int status = -1;     // the exit status, -1 when the process did not exit by itself
+  std::string out;     // standard output
+  std::string err;     // standard error
+  long peak_kib = -1;  // the child's peak resident memory (ru_maxrss), in KiB
+};
+
+using Environment = std::vector<std::pair<std::string, std::string>>;
+
+// Starts the tool with `args`, in `cwd` when given, with `env` added to the environment;
+// standard output and error go to the pipes returned (the read ends).
+inline pid_t StartTool(const std::vector<std::string>& args, const std::string& cwd,
+                       const Environment& env, int* out_fd, int* err_fd) {
+  const std::string tool = ToolPath();
+  std::vector<std::string> all = {tool};
+  all.insert(all.end(), args.begin(), args.end());
+  std::vector<char*> argv;
+  for (std::string& a : all) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  int out[2], err[2];
+  if (pipe2(out, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0) return -1;
+  const pid_t pid = fork();
+  if (pid == 0) {
+    dup2(out[1], STDOUT_FILENO);
+    dup2(err[1], STDERR_FILENO);
+    if (!cwd.empty() && chdir(cwd.c_str()) != 0) _exit(126);
+    for (const auto& [name, value] : env) setenv(name.c_str(), value.c_str(), 1);
+    execv(tool.c_str(), argv.data());
+    _exit(127);
+  }
+  close(out[1]);
+  close(err[1]);
+  *out_fd = out[0];
+  *err_fd = err[0];
+  return pid;
+}
+
+// Reads both pipes to their ends.
+inline void ReadBoth(int out_fd, int err_fd, std::string& out, std::string& err) {
+  pollfd fds[2] = {{out_fd, POLLIN, 0}, {err_fd, POLLIN, 0}};
+  std::string* sinks[2] = {&out, &err};
+  int open_count = 2;
+  char buffer[65536];
+  while (open_count > 0) {
+    if (poll(fds, 2, -1) < 0) break;
+    for (int i = 0; i < 2; ++i) {
+      if (fds[i].fd < 0 || fds[i].revents == 0) continue;
+      const ssize_t n = read(fds[i].fd, buffer, sizeof buffer);
+      if (n > 0) {
+        sinks[i]->append(buffer, static_cast<size_t>(n));
+      } else {
+        close(fds[i].fd);
+        fds[i].fd = -1;
+        --open_count;
+      }
+    }
+  }
+}
+
+inline ToolRun RunTool(const std::vector<std::string>& args, const std::string& cwd = "",
+                       const Environment& env = {}) {
+  ToolRun run;
+  int out_fd = -1, err_fd = -1;
+  const pid_t pid = StartTool(args, cwd, env, &out_fd, &err_fd);
+  if (pid < 0) return run;
+  ReadBoth(out_fd, err_fd, run.out, run.err);
+  int status = 0;
+  rusage usage{};
+  if (wait4(pid, &status, 0, &usage) == pid) {
+    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    run.peak_kib = usage.ru_maxrss;
+  }
+  return run;
+}
+
+// Whether this build runs under a sanitizer, whose shadow memory counts in every peak.
+constexpr bool kSanitized =
+#if defined(__SANITIZE_ADDRESS__)
+    true;
+#else
+    false;
+#endif
+
+// A message of the list filled in, as the tool shows it: the text, then its English sense
+// in brackets.
+inline std::string Shown(TText text) {
+  return Exception(std::move(text)).MessageWithSense();
+}
+
+inline std::string ReadText(const std::string& path) {
+  const std::vector<uint8_t> bytes = ReadBytes(path);
+  return std::string(bytes.begin(), bytes.end());
+}
+
+inline void WriteText(const std::string& path, const std::string& text) {
+  WriteBytes(path, std::vector<uint8_t>(text.begin(), text.end()));
+}
+
+inline mode_t ModeOf(const std::string& path) {
+  struct stat st {};
+  return lstat(path.c_str(), &st) == 0 ? st.st_mode : 0;
+}
+
+// The CRC-32 of PNG chunks over type and data.
+inline uint32_t Crc32(const uint8_t* data, size_t size) {
+  uint32_t crc = 0xFFFFFFFFu;
+  for (size_t i = 0; i < size; ++i) {
+    crc ^= data[i];
+    for (int k = 0; k < 8; ++k) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+  }
+  return ~crc;
+}
+
+inline void PutBE32(uint8_t* p, uint32_t v) {
+  p[0] = static_cast<uint8_t>(v >> 24);
+  p[1] = static_cast<uint8_t>(v >> 16);
+  p[2] = static_cast<uint8_t>(v >> 8);
+  p[3] = static_cast<uint8_t>(v);
+}
+
+// A well-formed PNG file (the bundled photo's) whose header claims width x height.
+inline std::vector<uint8_t> PngClaiming(uint32_t width, uint32_t height) {
+  std::vector<uint8_t> png = ReadBytes(Sample("astronaut.png"));
+  // The IHDR chunk follows the 8-byte signature: length, type, 13 bytes of data, CRC.
+  PutBE32(png.data() + 16, width);
+  PutBE32(png.data() + 20, height);
+  PutBE32(png.data() + 29, Crc32(png.data() + 12, 17));
+  return png;
+}
+
+// The bundled JPEG photo with its frame header claiming width x height.
+inline std::vector<uint8_t> JpegClaiming(uint16_t width, uint16_t height) {
+  std::vector<uint8_t> jpeg = ReadBytes(Sample("rocket.jpg"));
+  for (size_t i = 2; i + 9 < jpeg.size();) {
+    const uint8_t marker = jpeg[i + 1];
+    const size_t length = static_cast<size_t>(jpeg[i + 2] << 8 | jpeg[i + 3]);
+    if (marker >= 0xC0 && marker <= 0xC2) {
+      jpeg[i + 5] = static_cast<uint8_t>(height >> 8);
+      jpeg[i + 6] = static_cast<uint8_t>(height);
+      jpeg[i + 7] = static_cast<uint8_t>(width >> 8);
+      jpeg[i + 8] = static_cast<uint8_t>(width);
+      break;
+    }
+    i += 2 + length;
+  }
+  return jpeg;
+}
+
+// A GIF file of one two-colour image of width x height whose data is cut short.
+inline std::vector<uint8_t> GifClaiming(uint16_t width, uint16_t height) {
+  const auto lo = [](uint16_t v) { return static_cast<uint8_t>(v); };
+  const auto hi = [](uint16_t v) { return static_cast<uint8_t>(v >> 8); };
+  return {'G',  'I', 'F',  '8',  '9', 'a',       lo(width), hi(width),  lo(height), hi(height),
+          0x80, 0,   0,    0,    0,   0,         255,       255,        255,  // two colours
+          ',',  0,   0,    0,    0,   lo(width), hi(width), lo(height), hi(height), 0,  // the image
+          2,    2,   0x44, 0x01, 0,   ';'};
+}
+
+// A BMP file of nothing but its headers, claiming width x height at 24 bits.
+inline std::vector<uint8_t> BmpClaiming(int32_t width, int32_t height) {
+  std::vector<uint8_t> bmp(54, 0);
+  bmp[0] = 'B';
+  bmp[1] = 'M';
+  const auto put32 = [&](size_t at, uint32_t v) {
+    for (int i = 0; i < 4; ++i) bmp[at + i] = static_cast<uint8_t>(v >> (8 * i));
+  };
+  put32(2, 54);
+  put32(10, 54);
+  put32(14, 40);
+  put32(18, static_cast<uint32_t>(width));
+  put32(22, static_cast<uint32_t>(height));
+  bmp[26] = 1;   // planes
+  bmp[28] = 24;  // bits per pixel
+  return bmp;
+}

@@ -1,0 +1,131 @@
+// Told exactly: each refusal of the tool with its exit status (0 done, 1 usage, 2 input, 3
+// work or save) and its message as a person reads it on standard error.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "tests/hostile/HostileSupport.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct ToldCase {
+  const char* name;
+  std::vector<std::string> args;  // {dir} stands for the case's folder, {photo} for a photo
+  int status;
+  std::string err;  // with {dir} and {plugins} (the shipped plug-ins' folder) filled in
+};
+
+std::string Fill(std::string text, const std::string& dir) {
+  const std::pair<std::string, std::string> fills[] = {
+      {"{dir}", dir},
+      {"{photo}", Sample("coffee.bmp")},
+      {"{plugins}", std::string(LUMIVEIL_BIN_DIR) + "/SusiePlugin"}};
+  for (const auto& [key, value] : fills)
+    for (size_t at; (at = text.find(key)) != std::string::npos;)
+      text.replace(at, key.size(), value);
+  return text;
+}
+
+}  // namespace
+
+class Told : public testing::TestWithParam<ToldCase> {};
+
+TEST_P(Told, ExitsWithItsStatusAndMessage) {
+  TempDir dir;
+  const std::string folder = dir.File("");
+  fs::create_directory(dir.File("folder"));
+  std::vector<uint8_t> jpeg = ReadBytes(Sample("rocket.jpg"));
+  jpeg.resize(200);  // cut inside its tables
+  WriteBytes(dir.File("damaged.jpg"), jpeg);
+  WriteText(dir.File("text.png"), "not a picture\n");
+  std::vector<std::string> args;
+  for (const std::string& a : GetParam().args)
+    args.push_back(Fill(a, folder.substr(0, folder.size() - 1)));
+  const ToolRun run = RunTool(args);
+  EXPECT_EQ(run.status, GetParam().status);
+  EXPECT_EQ(run.err, Fill(GetParam().err, folder.substr(0, folder.size() - 1)));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    CommandLine, Told,
+    testing::Values(
+        ToldCase{"missing_input",
+                 {"convert", "{dir}/missing.bmp", "{dir}/out.bmp"},
+                 2,
+                 "lumiveil convert: {dir}/missing.bmp: no such file\n"},
+        ToldCase{"directory_as_input",
+                 {"info", "{dir}/folder"},
+                 2,
+                 "lumiveil info: {dir}/folder: is a directory, not a picture file\n"},
+        ToldCase{"damaged_jpeg",
+                 {"info", "{dir}/damaged.jpg"},
+                 2,
+                 "lumiveil info: {dir}/damaged.jpg: 認識できない画像形式です [unrecognised picture "
+                 "format]: plug-in "
+                 "{plugins}/jpeg.spi recognised the file's head, then failed: GetPicture "
+                 "returned 3 (damaged data)\n"},
+        ToldCase{"not_a_picture",
+                 {"info", "{dir}/text.png"},
+                 2,
+                 "lumiveil info: {dir}/text.png: 認識できない画像形式です [unrecognised picture "
+                 "format]\n"},
+        ToldCase{"empty_output_name",
+                 {"convert", "{photo}", ""},
+                 1,
+                 "lumiveil convert: the output file name is empty\n"
+                 "usage: lumiveil convert IN OUT\n"},
+        ToldCase{"empty_resize_output",
+                 {"resize", "{photo}", "", "5", "5"},
+                 1,
+                 "lumiveil resize: the output file name is empty\n"
+                 "usage: lumiveil resize IN OUT WIDTH HEIGHT\n"},
+        ToldCase{"empty_gif_output",
+                 {"gif", "{photo}", ""},
+                 1,
+                 "lumiveil gif: the output file name is empty\nusage: lumiveil gif IN OUT "
+                 "[--reduction R] [--dither D] [--bits N] [--compression lzw|rle] [--interlace]\n"
+                 "       lumiveil gif IN OUT --panel\n"},
+        ToldCase{"height_beyond_32_bits_of_width",
+                 {"synth", "{photo}", "{photo}", "-o", "{dir}/s.bmp", "--height", "2147483647"},
+                 3,
+                 "lumiveil synth: 画像が大きすぎます (3221225470 x 2147483647, 24 ビット/ピクセル, "
+                 "上限 1073741824 バイト) [the picture is too large (3221225470 x 2147483647, 24 "
+                 "bits per pixel, limit 1073741824 bytes)]\n"},
+        ToldCase{"width_over_the_limit",
+                 {"synth", "{photo}", "{photo}", "-o", "{dir}/s.bmp", "--width", "40000"},
+                 3,
+                 "lumiveil synth: 画像が大きすぎます (40000 x 26666, 24 ビット/ピクセル, 上限 "
+                 "1073741824 バイト) [the picture is too large (40000 x 26666, 24 bits per "
+                 "pixel, limit 1073741824 bytes)]\n"},
+        ToldCase{"leading_space_in_a_number",
+                 {"resize", "{photo}", "{dir}/r.bmp", " 7", "5"},
+                 1,
+                 "lumiveil resize: WIDTH must be a whole number of at least 1, not ' 7'\n"
+                 "usage: lumiveil resize IN OUT WIDTH HEIGHT\n"},
+        ToldCase{"plus_sign_in_a_number",
+                 {"synth", "{photo}", "{photo}", "-o", "{dir}/s.bmp", "--average", "+7"},
+                 1,
+                 "lumiveil synth: --average must be a whole number from 0 to 255, not '+7'\n"
+                 "usage: lumiveil synth VISIBLE HIDDEN -o OUT [--average A] [--contrast C] "
+                 "[--width X | --height Y] [--preview] [--gif]\n"},
+        ToldCase{"leading_space_in_an_option",
+                 {"synth", "{photo}", "{photo}", "-o", "{dir}/s.bmp", "--height", " 7"},
+                 1,
+                 "lumiveil synth: --height must be a whole number from 1 to 2147483647, not ' 7'\n"
+                 "usage: lumiveil synth VISIBLE HIDDEN -o OUT [--average A] [--contrast C] "
+                 "[--width X | --height Y] [--preview] [--gif]\n"},
+        ToldCase{"folder_as_output",
+                 {"convert", "{photo}", "{dir}/folder"},
+                 3,
+                 "lumiveil convert: ファイル {dir}/folder を作成できません [cannot create file "
+                 "{dir}/folder]: it is a directory; only "
+                 "a regular file, a character device or a FIFO can be written\n"},
+        ToldCase{"output_in_a_missing_folder",
+                 {"convert", "{photo}", "{dir}/missing/out.bmp"},
+                 3,
+                 "lumiveil convert: ファイル {dir}/missing/out.bmp を作成できません [cannot create "
+                 "file {dir}/missing/out.bmp]: No such file "
+                 "or directory\n"}),
+    [](const testing::TestParamInfo<ToldCase>& info) { return std::string(info.param.name); });
