@@ -8,7 +8,8 @@ usage: bench/whole_job.py [--lumiveil LABEL=PATH[,NAME=VALUE...] ...] [--peer SC
 Runs every job as a separate process, alternating the jobs within each round so that all of
 them see the same machine, N rounds (default 5). For each job it prints the median wall
 time, the median user and system time and the median peak resident memory (from wait4's
-resource usage of the child), and the peer's median wall time divided by ours.
+resource usage of the child), the peer's median wall time divided by ours, and the spread
+of the wall times (slowest less fastest run).
 
 Without --visible/--hidden it makes the standard pair once in --work: a 4000 x 3000 visible
 and a 2000 x 1500 hidden 24-bit BMP, resampled from the bundled photos by `lumiveil resize`.
@@ -97,14 +98,19 @@ def main():
             results[name].append(run_once(argv, job_env))
 
     med = {name: [statistics.median(col) for col in zip(*rows)] for name, rows in results.items()}
+    # How steady a job is: the spread of its wall times, slowest less fastest.
+    spread = {name: max(r[0] for r in rows) - min(r[0] for r in rows)
+              for name, rows in results.items()}
     print(f"{args.runs} rounds, jobs alternating; medians. visible {os.path.basename(visible)}, "
           f"hidden {os.path.basename(hidden)}")
-    print(f"{'job':<28} {'wall s':>8} {'user s':>8} {'sys s':>8} {'peak MiB':>9} {'peer/us':>8}")
+    print(f"{'job':<28} {'wall s':>8} {'user s':>8} {'sys s':>8} {'peak MiB':>9} "
+          f"{'peer/us':>8} {'spread s':>9}")
     for name, _, _ in jobs:
         wall, user, system, peak = med[name]
         kind = "GIF" if name.endswith("GIF") else "BMP"
         ratio = "" if name.startswith("peer") else f"{med['peer -> ' + kind][0] / wall:8.2f}"
-        print(f"{name:<28} {wall:8.3f} {user:8.3f} {system:8.3f} {peak:9.1f} {ratio:>8}")
+        print(f"{name:<28} {wall:8.3f} {user:8.3f} {system:8.3f} {peak:9.1f} {ratio:>8} "
+              f"{spread[name]:9.3f}")
     # Every build measured must have written the same files.
     for kind in ("gif", "bmp"):
         files = [out(f"{label}.{kind}") for label, _, _ in tools]
