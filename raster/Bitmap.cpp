@@ -375,6 +375,9 @@ void TBitmap::SetSize(int width, int height, bool fill) {
       for (int y = first; y < last; ++y) {
         uint8_t* row = RowAddress(store, y);
         if (y < keep_height && keep_width == width) {
+          // The bits after the last pixel of a part-filled byte are fill bits, zero as in
+          // every new store (the prefix copy keeps the destination's bits there).
+          row[(static_cast<size_t>(width) * bits + 7) / 8 - 1] = 0;
           CopyRowPrefix(RowAddress(old, y), row, width, bits);
           continue;
         }

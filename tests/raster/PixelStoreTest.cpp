@@ -208,6 +208,19 @@ TEST(BlockCache, AFreedBlockServesTheNextStoreOfItsSizeOnly) {
   EXPECT_EQ(released.back(), &a);
 }
 
+TEST(SizeChange, KeptRowsOfAPartFilledLastByteEndInZeroBits) {
+  for (const TPixelFormat format : {TPixelFormat::Bits1, TPixelFormat::Bits4}) {
+    TBitmap bitmap;
+    MakeNoise(bitmap, 5, 3, 4);
+    bitmap.SetPixelFormat(format);
+    bitmap.SetHeight(4);  // the width stays: every old row is copied whole
+    const int bits = format == TPixelFormat::Bits1 ? 1 : 4;
+    const uint8_t fill_bits = static_cast<uint8_t>(0xFF >> (5 * bits % 8));
+    for (int y = 0; y < 3; ++y)
+      EXPECT_EQ(bitmap.ConstScanline(y)[5 * bits / 8] & fill_bits, 0) << bits << " bits, row " << y;
+  }
+}
+
 // The conversions and drawings below run in bands; each gives the bytes of one thread.
 class BandedRaster : public testing::TestWithParam<std::pair<int, int>> {
  protected:
