@@ -1,18 +1,22 @@
 #!/usr/bin/python3
 """Whole-job benchmark: `lumiveil synth` to GIF and to BMP against the peer pipeline script.
 
-usage: bench/whole_job.py [--lumiveil LABEL=PATH ...] [--peer SCRIPT] [--runs N]
-                          [--work DIR] [--visible FILE --hidden FILE]
+usage: bench/whole_job.py [--lumiveil LABEL=PATH[,NAME=VALUE...] ...] [--peer SCRIPT]
+                          [--runs N] [--work DIR] [--visible FILE --hidden FILE]
+                          [--env NAME=VALUE ...]
 
 Runs every job as a separate process, alternating the jobs within each round so that all of
 them see the same machine, N rounds (default 5). For each job it prints the median wall
 time, the median user and system time and the median peak resident memory (from wait4's
-resource usage of the child), and the peer's median wall time divided by ours.
+resource usage of the child), the peer's median wall time divided by ours, and the spread
+of the wall times (slowest less fastest run).
 
 Without --visible/--hidden it makes the standard pair once in --work: a 4000 x 3000 visible
 and a 2000 x 1500 hidden 24-bit BMP, resampled from the bundled photos by `lumiveil resize`.
 Several --lumiveil entries (for example the build before and after a change) are measured
-in the same rounds. The peer is the numpy + python3-pil script of the shared bench folder.
+in the same rounds; NAME=VALUE after a comma sets an environment variable for that entry
+alone (one=build/bin/lumiveil,LUMIVEIL_THREADS=1 measures the build on one thread), --env
+for every entry. The peer is the numpy + python3-pil script of the shared bench folder.
 """
 import argparse
 import os
@@ -52,8 +56,13 @@ def main():
                         help="NAME=VALUE set for every lumiveil run (e.g. LUMIVEIL_THREADS=1)")
     args = parser.parse_args()
 
-    tools = [entry.split("=", 1) for entry in args.lumiveil] or [
-        ["lumiveil", os.path.join(ROOT, "build", "bin", "lumiveil")]]
+    tools = []
+    for entry in args.lumiveil:
+        head, *settings = entry.split(",")
+        label, path = head.split("=", 1)
+        tools.append((label, path, dict(setting.split("=", 1) for setting in settings)))
+    if not tools:
+        tools = [("lumiveil", os.path.join(ROOT, "build", "bin", "lumiveil"), {})]
     os.makedirs(args.work, exist_ok=True)
     visible, hidden = args.visible, args.hidden
     if not visible or not hidden:
@@ -73,9 +82,12 @@ def main():
         env[name] = value
     out = lambda name: os.path.join(args.work, name)
     jobs = []
-    for label, path in tools:
-        jobs.append((f"{label} synth -> GIF", [path, "synth", visible, hidden, "-o", out(f"{label}.gif")], env))
-        jobs.append((f"{label} synth -> BMP", [path, "synth", visible, hidden, "-o", out(f"{label}.bmp")], env))
+    for label, path, own in tools:
+        tool_env = dict(env, **own)
+        jobs.append((f"{label} synth -> GIF",
+                     [path, "synth", visible, hidden, "-o", out(f"{label}.gif")], tool_env))
+        jobs.append((f"{label} synth -> BMP",
+                     [path, "synth", visible, hidden, "-o", out(f"{label}.bmp")], tool_env))
     peer = ["/usr/bin/python3", args.peer]
     jobs.append(("peer -> GIF", peer + [visible, hidden, "-", out("peer.gif")], dict(os.environ)))
     jobs.append(("peer -> BMP", peer + [visible, hidden, out("peer.bmp")], dict(os.environ)))
@@ -86,14 +98,28 @@ def main():
             results[name].append(run_once(argv, job_env))
 
     med = {name: [statistics.median(col) for col in zip(*rows)] for name, rows in results.items()}
+    # How steady a job is: the spread of its wall times, slowest less fastest.
+    spread = {name: max(r[0] for r in rows) - min(r[0] for r in rows)
+              for name, rows in results.items()}
     print(f"{args.runs} rounds, jobs alternating; medians. visible {os.path.basename(visible)}, "
           f"hidden {os.path.basename(hidden)}")
-    print(f"{'job':<28} {'wall s':>8} {'user s':>8} {'sys s':>8} {'peak MiB':>9} {'peer/us':>8}")
+    print(f"{'job':<28} {'wall s':>8} {'user s':>8} {'sys s':>8} {'peak MiB':>9} "
+          f"{'peer/us':>8} {'spread s':>9}")
     for name, _, _ in jobs:
         wall, user, system, peak = med[name]
         kind = "GIF" if name.endswith("GIF") else "BMP"
         ratio = "" if name.startswith("peer") else f"{med['peer -> ' + kind][0] / wall:8.2f}"
-        print(f"{name:<28} {wall:8.3f} {user:8.3f} {system:8.3f} {peak:9.1f} {ratio:>8}")
+        print(f"{name:<28} {wall:8.3f} {user:8.3f} {system:8.3f} {peak:9.1f} {ratio:>8} "
+              f"{spread[name]:9.3f}")
+    # Every build measured must have written the same files.
+    for kind in ("gif", "bmp"):
+        files = [out(f"{label}.{kind}") for label, _, _ in tools]
+        with open(files[0], "rb") as f:
+            first = f.read()
+        for other in files[1:]:
+            with open(other, "rb") as f:
+                if f.read() != first:
+                    print(f"note: {os.path.basename(other)} differs from {os.path.basename(files[0])}")
 
 
 if __name__ == "__main__":

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "base/Bands.h"
 #include "base/Exceptions.h"
 #include "base/Format.h"
 #include "base/Messages.h"
@@ -53,8 +54,23 @@ void ApplyInnerTone(TBitmap& result, const TBitmap& inner, const TToneTable& ton
   if (result.Empty() || inner.Empty() || width <= 0 || height <= 0) return;
   if (result.BitsPerPixel() != 24 || inner.BitsPerPixel() != 24)
     throw EInvalidGraphic(SInvalidPixelFormat);
-  for (int y = 0; y < height; ++y) {
-    // Reading the hidden picture never makes a private copy of it.
-    MapOddCellsRow(inner.ConstScanline(y), result.Scanline(y), width, y, tone);
+  // Reading the hidden picture never makes a private copy of it.
+  const TConstRows hidden = inner.ConstRows();
+  if (result.StoreShared() && width == result.Width() && height == result.Height()) {
+    // The result shares its store (an image box shows it): instead of copying the store
+    // and then mapping the copy's odd cells, the new store is written in one pass, its
+    // even cells from the old one and its odd cells mapped from the hidden picture.
+    TBitmap shown;
+    shown.Assign(&result);
+    const TConstRows before = shown.ConstRows();
+    const TRows rows = result.RowsForOverwrite();
+    ForEachBand(height, int64_t{9} * width, [&](int first, int last) {
+      for (int y = first; y < last; ++y) ComposeRow(before[y], hidden[y], rows[y], width, y, &tone);
+    });
+    return;
   }
+  const TRows rows = result.Rows();
+  ForEachBand(height, int64_t{6} * width, [&](int first, int last) {
+    for (int y = first; y < last; ++y) MapOddCellsRow(hidden[y], rows[y], width, y, tone);
+  });
 }

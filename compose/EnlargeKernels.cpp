@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "base/Bands.h"
 #include "compose/ResampleTables.h"
 #include "compose/ResizeBitmap.h"
 #include "raster/Bitmap.h"
@@ -110,18 +111,24 @@ __attribute__((target("avx2"))) void CubicRowAvx2(const uint8_t* r0, const uint8
 
 }  // namespace
 
+// Both passes cut the destination rows into bands (see base/Bands.h): every destination
+// row is computed from source rows alone.
+
 void EnlargeHorizontal(const TBitmap& source, TBitmap& dest) {
   CheckPassRasters(source, dest, true, true);
   const int height = dest.Height();
   const int width = source.Width();
   const int target = dest.Width();
   const auto row = KernelPath() == TKernelPath::kpAvx2 ? EnlargeRowAvx2 : EnlargeRowGeneric;
+  const TConstRows src = source.ConstRows();
+  const TRows dst = dest.Rows();
   // Rows of up to kTableSpan pixels take one table for the whole pass.
   for (int first = 0; first < target; first += kTableSpan) {
-    const std::vector<TEnlargeTap> table =
-        MakeEnlargeTable(width, target, first, std::min(kTableSpan, target - first));
-    for (int y = 0; y < height; ++y)
-      row(source.ConstScanline(y), dest.Scanline(y) + 3 * first, table, width);
+    const int count = std::min(kTableSpan, target - first);
+    const std::vector<TEnlargeTap> table = MakeEnlargeTable(width, target, first, count);
+    ForEachBand(height, int64_t{3} * (width + count), [&](int top, int bottom) {
+      for (int y = top; y < bottom; ++y) row(src[y], dst[y] + 3 * first, table, width);
+    });
   }
 }
 
@@ -129,25 +136,29 @@ void EnlargeVertical(const TBitmap& source, TBitmap& dest) {
   CheckPassRasters(source, dest, false, true);
   const int bytes = dest.Width() * 3;
   const int height = dest.Height();
+  const int source_height = source.Height();
   const auto cubic = KernelPath() == TKernelPath::kpAvx2 ? CubicRowAvx2 : CubicRowGeneric;
-  for (int b = 0; b < height; ++b) {
-    const TEnlargeTap tap = EnlargeTap(source.Height(), height, b);
-    uint8_t* dst = dest.Scanline(b);
-    switch (tap.kind) {
-      case TEnlargeKind::ekCubic:
-        cubic(source.ConstScanline(tap.idx - 1), source.ConstScanline(tap.idx),
-              source.ConstScanline(tap.idx + 1), source.ConstScanline(tap.idx + 2), dst, bytes,
-              tap.w);
-        break;
-      case TEnlargeKind::ekLinear: {
-        const uint8_t* r0 = source.ConstScanline(tap.idx);
-        const uint8_t* r1 = source.ConstScanline(tap.idx + 1);
-        for (int i = 0; i < bytes; ++i) dst[i] = LinearSample(r0[i], r1[i], tap.fr);
-        break;
+  const TConstRows src = source.ConstRows();
+  const TRows dst = dest.Rows();
+  ForEachBand(height, int64_t{5} * bytes, [&](int top, int bottom) {
+    for (int b = top; b < bottom; ++b) {
+      const TEnlargeTap tap = EnlargeTap(source_height, height, b);
+      uint8_t* out = dst[b];
+      switch (tap.kind) {
+        case TEnlargeKind::ekCubic:
+          cubic(src[tap.idx - 1], src[tap.idx], src[tap.idx + 1], src[tap.idx + 2], out, bytes,
+                tap.w);
+          break;
+        case TEnlargeKind::ekLinear: {
+          const uint8_t* r0 = src[tap.idx];
+          const uint8_t* r1 = src[tap.idx + 1];
+          for (int i = 0; i < bytes; ++i) out[i] = LinearSample(r0[i], r1[i], tap.fr);
+          break;
+        }
+        case TEnlargeKind::ekCopy:
+          std::memcpy(out, src[tap.idx], static_cast<size_t>(bytes));
+          break;
       }
-      case TEnlargeKind::ekCopy:
-        std::memcpy(dst, source.ConstScanline(tap.idx), static_cast<size_t>(bytes));
-        break;
     }
-  }
+  });
 }

@@ -16,7 +16,8 @@ void ResizeBitmap(TBitmap& bitmap, int width, int height) {
   if (width != bitmap.Width()) {
     TBitmap temporary;
     temporary.Assign(&bitmap);
-    temporary.SetWidth(width);
+    // The kernel writes every pixel: the new store is neither filled nor copied into.
+    temporary.SetSizeForOverwrite(width, bitmap.Height());
     if (bitmap.Width() < width)
       EnlargeHorizontal(bitmap, temporary);
     else
@@ -26,7 +27,7 @@ void ResizeBitmap(TBitmap& bitmap, int width, int height) {
   if (height != bitmap.Height()) {
     TBitmap temporary;
     temporary.Assign(&bitmap);
-    temporary.SetHeight(height);
+    temporary.SetSizeForOverwrite(bitmap.Width(), height);
     if (bitmap.Height() < height)
       EnlargeVertical(bitmap, temporary);
     else

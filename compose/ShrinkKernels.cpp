@@ -8,6 +8,7 @@
 #include <type_traits>
 #include <vector>
 
+#include "base/Bands.h"
 #include "compose/ResampleTables.h"
 #include "compose/ResizeBitmap.h"
 #include "raster/Bitmap.h"
@@ -116,26 +117,32 @@ __attribute__((target("avx2"))) void ShrinkRowAvx2(const uint8_t* src, uint8_t* 
   }
 }
 
+// Both passes cut the destination rows into bands (see base/Bands.h): every destination
+// row is computed from source rows alone.
 template <typename Divide>
 void ShrinkRows(const TBitmap& source, TBitmap& dest, const Divide& divide) {
   const int width = source.Width();
   const int target = dest.Width();
   const int height = dest.Height();
+  const TConstRows src_rows = source.ConstRows();
+  const TRows dst_rows = dest.Rows();
   // Rows of up to kTableSpan destination pixels take one table for the whole pass.
   for (int first = 0; first < target; first += kTableSpan) {
     const int count = std::min(kTableSpan, target - first);
     const TShrinkTable t = MakeShrinkTable(width, target, first, count);
-    for (int y = 0; y < height; ++y) {
-      const uint8_t* src = source.ConstScanline(y);
-      uint8_t* dst = dest.Scanline(y) + 3 * first;
-      if constexpr (std::is_same_v<Divide, TNarrow>) {
-        if (KernelPath() == TKernelPath::kpAvx2) {
-          ShrinkRowAvx2(src, dst, t, count, width, divide);
-          continue;
+    ForEachBand(height, int64_t{3} * width, [&](int top, int bottom) {
+      for (int y = top; y < bottom; ++y) {
+        const uint8_t* src = src_rows[y];
+        uint8_t* dst = dst_rows[y] + 3 * first;
+        if constexpr (std::is_same_v<Divide, TNarrow>) {
+          if (KernelPath() == TKernelPath::kpAvx2) {
+            ShrinkRowAvx2(src, dst, t, count, width, divide);
+            continue;
+          }
         }
+        ShrinkRowGeneric(src, dst, t, count, width, divide);
       }
-      ShrinkRowGeneric(src, dst, t, count, width, divide);
-    }
+    });
   }
 }
 
@@ -144,29 +151,37 @@ void ShrinkRows(const TBitmap& source, TBitmap& dest, const Divide& divide) {
 constexpr int kStripBytes = 3 * 16384;
 
 // One destination row b of a height pass over the bytes from..to of each row.
+// The source and destination of a height pass: their rows, and their heights.
+struct TColumnPass {
+  TConstRows source;
+  TRows dest;
+  int source_height;
+  int dest_height;
+};
+
 template <typename Divide>
-LV_INLINE void ShrinkColumnsBody(const TBitmap& source, TBitmap& dest, int b, int from, int to,
+LV_INLINE void ShrinkColumnsBody(const TColumnPass& pass, int b, int from, int to,
                                  const TShrinkTable& t, const Divide& divide,
                                  typename Divide::Sum* __restrict acc) {
   using Sum = typename Divide::Sum;
   const Sum half = static_cast<Sum>(t.half);
   const int bytes = to - from;
   // The boundaries of destination row b, computed when the row is reached.
-  const TShrinkBoundary start = ShrinkBoundary(source.Height(), dest.Height(), b);
-  const TShrinkBoundary stop = ShrinkBoundary(source.Height(), dest.Height(), b + 1);
+  const TShrinkBoundary start = ShrinkBoundary(pass.source_height, pass.dest_height, b);
+  const TShrinkBoundary stop = ShrinkBoundary(pass.source_height, pass.dest_height, b + 1);
   const Sum w = static_cast<Sum>(65536 - start.f);
   const Sum f_end = static_cast<Sum>(stop.f);
   // The whole rows between the first and the last, summed plainly per column and channel.
   for (int i = 0; i < bytes; ++i) acc[i] = 0;
   for (int m = start.n + 1; m < stop.n; ++m) {
-    const uint8_t* row = source.ConstScanline(m) + from;
+    const uint8_t* row = pass.source[m] + from;
     for (int i = 0; i < bytes; ++i) acc[i] += row[i];
   }
-  const uint8_t* first = source.ConstScanline(start.n) + from;
-  uint8_t* __restrict dst = dest.Scanline(b) + from;
+  const uint8_t* first = pass.source[start.n] + from;
+  uint8_t* __restrict dst = pass.dest[b] + from;
   if (f_end != 0) {
     // f(b + 1) is 0 for the last row, so source row S is never read.
-    const uint8_t* last = source.ConstScanline(stop.n) + from;
+    const uint8_t* last = pass.source[stop.n] + from;
     for (int i = 0; i < bytes; ++i)
       dst[i] = divide((acc[i] << 16) + w * first[i] + f_end * last[i] + half);
   } else {
@@ -175,16 +190,15 @@ LV_INLINE void ShrinkColumnsBody(const TBitmap& source, TBitmap& dest, int b, in
 }
 
 template <typename Divide>
-void ShrinkColumnsRow(const TBitmap& source, TBitmap& dest, int b, int from, int to,
-                      const TShrinkTable& t, const Divide& divide, typename Divide::Sum* acc) {
-  ShrinkColumnsBody(source, dest, b, from, to, t, divide, acc);
+void ShrinkColumnsRow(const TColumnPass& pass, int b, int from, int to, const TShrinkTable& t,
+                      const Divide& divide, typename Divide::Sum* acc) {
+  ShrinkColumnsBody(pass, b, from, to, t, divide, acc);
 }
 
-__attribute__((target("avx2"))) void ShrinkColumnsRowAvx2(const TBitmap& source, TBitmap& dest,
-                                                          int b, int from, int to,
-                                                          const TShrinkTable& t,
+__attribute__((target("avx2"))) void ShrinkColumnsRowAvx2(const TColumnPass& pass, int b, int from,
+                                                          int to, const TShrinkTable& t,
                                                           const TNarrow& divide, uint32_t* acc) {
-  ShrinkColumnsBody(source, dest, b, from, to, t, divide, acc);
+  ShrinkColumnsBody(pass, b, from, to, t, divide, acc);
 }
 
 template <typename Divide>
@@ -193,21 +207,26 @@ void ShrinkColumns(const TBitmap& source, TBitmap& dest, const Divide& divide) {
   // The scale only: the boundaries come row by row.
   const TShrinkTable t = MakeShrinkTable(source.Height(), dest.Height(), 0, 0);
   const int bytes = dest.Width() * 3;
-  std::vector<Sum> acc(static_cast<size_t>(std::min(bytes, kStripBytes)));
+  const TColumnPass pass{source.ConstRows(), dest.Rows(), source.Height(), dest.Height()};
   bool avx2 = false;
   if constexpr (std::is_same_v<Divide, TNarrow>) avx2 = KernelPath() == TKernelPath::kpAvx2;
-  for (int from = 0; from < bytes; from += kStripBytes) {
-    const int to = std::min(bytes, from + kStripBytes);
-    for (int b = 0; b < dest.Height(); ++b) {
-      if constexpr (std::is_same_v<Divide, TNarrow>) {
-        if (avx2) {
-          ShrinkColumnsRowAvx2(source, dest, b, from, to, t, divide, acc.data());
-          continue;
+  // A destination row reads about source height / destination height + 1 source rows.
+  const int64_t per_row = int64_t{bytes} * (pass.source_height / std::max(pass.dest_height, 1) + 2);
+  ForEachBand(pass.dest_height, per_row, [&](int top, int bottom) {
+    std::vector<Sum> acc(static_cast<size_t>(std::min(bytes, kStripBytes)));
+    for (int from = 0; from < bytes; from += kStripBytes) {
+      const int to = std::min(bytes, from + kStripBytes);
+      for (int b = top; b < bottom; ++b) {
+        if constexpr (std::is_same_v<Divide, TNarrow>) {
+          if (avx2) {
+            ShrinkColumnsRowAvx2(pass, b, from, to, t, divide, acc.data());
+            continue;
+          }
         }
+        ShrinkColumnsRow(pass, b, from, to, t, divide, acc.data());
       }
-      ShrinkColumnsRow(source, dest, b, from, to, t, divide, acc.data());
     }
-  }
+  });
 }
 
 }  // namespace

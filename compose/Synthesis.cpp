@@ -1,5 +1,6 @@
 #include "compose/Synthesis.h"
 
+#include "base/Bands.h"
 #include "base/Exceptions.h"
 #include "base/Messages.h"
 #include "compose/ApplyInnerTone.h"
@@ -9,6 +10,16 @@
 
 namespace {
 
+// Whether the composition of a W x H result can write its cells: the visible picture has
+// 24-bit pixels and the hidden picture is a 24-bit picture at least W x H.
+bool Composable(const TBitmap& external, const TBitmap& inner) {
+  const int width = external.Width();
+  const int height = external.Height();
+  return width > 0 && height > 0 && !external.Empty() && external.BitsPerPixel() == 24 &&
+         !inner.Empty() && inner.Width() >= width && inner.Height() >= height &&
+         inner.BitsPerPixel() == 24;
+}
+
 // Steps 1 to 3 of a synthesis, with the tone mapping of step 5 done in the same pass when
 // `tone` is given: the mapping reads the hidden picture, not what the composition wrote,
 // so writing the mapped byte at once gives the same bytes as writing the hidden byte first
@@ -17,20 +28,50 @@ void Compose(TBitmap& result, const TBitmap& external, const TBitmap& inner,
              const TToneTable* tone) {
   const int width = external.Width();
   const int height = external.Height();
-  result.SetWidth(width);
-  result.SetHeight(height);
+  if (!Composable(external, inner)) {
+    // The result takes the visible picture's size; then the failure, if there is one,
+    // before any cell is written, so that the result's content is as the resize left it.
+    result.SetWidth(width);
+    result.SetHeight(height);
+    result.SetPixelFormat(TPixelFormat::Bits24);
+    if (width <= 0 || height <= 0 || external.Empty()) return;
+    if (external.BitsPerPixel() != 24) throw EInvalidGraphic(SInvalidPixelFormat);
+    if (inner.Empty() || inner.Width() < width || inner.Height() < height)
+      throw EInvalidGraphicOperation(SScanLine);
+    throw EInvalidGraphic(SInvalidPixelFormat);
+  }
+  // Every cell is written below, so the result's store is rebuilt at the new size (as
+  // setting its width, height and 24 bits would) without filling or keeping its pixels.
   result.SetPixelFormat(TPixelFormat::Bits24);
-  if (width <= 0 || height <= 0 || external.Empty()) return;
-  if (external.BitsPerPixel() != 24) throw EInvalidGraphic(SInvalidPixelFormat);
-  // Every row of the hidden picture is needed; checked before any cell is written, so a
-  // failure leaves the result's content as it was.
-  if (inner.Empty() || inner.Width() < width || inner.Height() < height)
-    throw EInvalidGraphicOperation(SScanLine);
-  if (inner.BitsPerPixel() != 24) throw EInvalidGraphic(SInvalidPixelFormat);
+  result.SetSizeForOverwrite(width, height);
+  const TConstRows visible = external.ConstRows();
+  const TConstRows hidden = inner.ConstRows();
+  const TRows rows = result.RowsForOverwrite();
+  ForEachBand(height, int64_t{9} * width, [&](int first, int last) {
+    for (int y = first; y < last; ++y) ComposeRow(visible[y], hidden[y], rows[y], width, y, tone);
+  });
+}
 
-  for (int y = 0; y < height; ++y)
-    ComposeRow(external.ConstScanline(y), inner.ConstScanline(y), result.Scanline(y), width, y,
-               tone);
+// The composition made in the visible picture's store, which the result takes over: its
+// even cells hold the visible picture's bytes already, so only the odd cells are written.
+// Only for a fresh result; false (nothing changed) when the store cannot be taken over.
+bool ComposeInPlace(TBitmap& result, TBitmap& external, const TBitmap& inner,
+                    const TToneTable* tone) {
+  if (!result.Empty() || result.Palette() || !Composable(external, inner)) return false;
+  const int width = external.Width();
+  const int height = external.Height();
+  if (!result.TakePixelsOf(external)) return false;
+  const TConstRows hidden = inner.ConstRows();
+  const TRows rows = result.Rows();
+  ForEachBand(height, int64_t{6} * width, [&](int first, int last) {
+    for (int y = first; y < last; ++y) {
+      if (tone != nullptr)
+        MapOddCellsRow(hidden[y], rows[y], width, y, *tone);
+      else
+        ComposeRow(rows[y], hidden[y], rows[y], width, y, nullptr);
+    }
+  });
+  return true;
 }
 
 }  // namespace
@@ -48,4 +89,20 @@ void Synthesize(TBitmap& result, const TBitmap& external, TBitmap& inner, int av
   if (inner.Width() != external.Width() || inner.Height() != external.Height())
     ResizeBitmap(inner, external.Width(), external.Height());
   Compose(result, external, inner, &tone);
+}
+
+bool ComposeCheckerboardConsuming(TBitmap& result, TBitmap& external, const TBitmap& inner) {
+  if (ComposeInPlace(result, external, inner, nullptr)) return true;
+  Compose(result, external, inner, nullptr);
+  return false;
+}
+
+bool SynthesizeConsuming(TBitmap& result, TBitmap& external, TBitmap& inner, int average,
+                         int contrast) {
+  const TToneTable tone(average, contrast);
+  if (inner.Width() != external.Width() || inner.Height() != external.Height())
+    ResizeBitmap(inner, external.Width(), external.Height());
+  if (ComposeInPlace(result, external, inner, &tone)) return true;
+  Compose(result, external, inner, &tone);
+  return false;
 }

@@ -21,3 +21,15 @@ void ComposeCheckerboard(TBitmap& result, const TBitmap& external, const TBitmap
 // picture, A and C.
 void Synthesize(TBitmap& result, const TBitmap& external, TBitmap& inner, int average,
                 int contrast);
+
+// The same two commands for a caller that needs the visible picture no more (a batch job
+// that saves the result and ends): a fresh, empty result takes over the visible picture's
+// store and only its odd cells are written, since its even cells hold the visible
+// picture's bytes already. The result is byte for byte the one the commands above make,
+// without a third full-size picture beside the visible and the hidden one. `external` is
+// then empty and the return value true. When the store cannot be taken over (the result
+// is not fresh, or the store is shared or not a plain 24-bit bottom-up section), the
+// command runs as above, `external` stays as it is, and the return value is false.
+bool ComposeCheckerboardConsuming(TBitmap& result, TBitmap& external, const TBitmap& inner);
+bool SynthesizeConsuming(TBitmap& result, TBitmap& external, TBitmap& inner, int average,
+                         int contrast);

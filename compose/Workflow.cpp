@@ -66,7 +66,7 @@ bool TWorkflow::LoadInnerImage(const TLoader& loader) {
   // With no visible picture the target is 0 x 0, which ResizeBitmap leaves alone.
   ResizeBitmap(*inner_, external_->Width(), external_->Height());
   Show(TSlot::slInner);
-  if (external_loaded_) {
+  if (external_loaded_ && !BatchJob) {
     ComposeCheckerboard(*result_, *external_, *inner_);
     result_tone_mapped_ = false;
     Show(TSlot::slResult);
@@ -139,6 +139,7 @@ void TWorkflow::AverageTrackBarChange(int position) {
   }
   if (contrast_ > contrast_max_) contrast_ = contrast_max_;
   ControlsChanged();
+  if (BatchJob) return;
   ApplyInnerTone(*result_, *inner_, average_, contrast_);
   result_tone_mapped_ = true;
   Show(TSlot::slResult);
@@ -149,6 +150,7 @@ void TWorkflow::MinMaxTrackBarChange(int position) {
   const bool moved = clamped != contrast_ || clamped != position;
   contrast_ = clamped;
   if (moved) ControlsChanged();
+  if (BatchJob) return;
   ApplyInnerTone(*result_, *inner_, average_, contrast_);
   result_tone_mapped_ = true;
   Show(TSlot::slResult);
@@ -160,13 +162,30 @@ void TWorkflow::Synthesize() {
     ResizeBitmap(*inner_, external_->Width(), external_->Height());
     Show(TSlot::slInner);
   }
-  ::Synthesize(*result_, *external_, *inner_, average_, contrast_);
+  if (BatchJob) {
+    SynthesizeConsuming(*result_, *external_, *inner_, average_, contrast_);
+    ReleaseSources();
+  } else {
+    ::Synthesize(*result_, *external_, *inner_, average_, contrast_);
+  }
   result_tone_mapped_ = true;
   Show(TSlot::slResult);
 }
 
 void TWorkflow::ComposePreview() {
-  ComposeCheckerboard(*result_, *external_, *inner_);
+  if (BatchJob) {
+    ComposeCheckerboardConsuming(*result_, *external_, *inner_);
+    ReleaseSources();
+  } else {
+    ComposeCheckerboard(*result_, *external_, *inner_);
+  }
   result_tone_mapped_ = false;
   Show(TSlot::slResult);
+}
+
+void TWorkflow::ReleaseSources() {
+  external_->Assign(nullptr);
+  inner_->Assign(nullptr);
+  Show(TSlot::slExternal);
+  Show(TSlot::slInner);
 }

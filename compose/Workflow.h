@@ -95,6 +95,16 @@ class TWorkflow {
   // The checkerboard alone, as after a hidden picture is loaded.
   void ComposePreview();
 
+  // --- A batch job ---
+  // A batch job (the command-line tool) shows nothing and saves only the result of its
+  // last command. When set, the steps that only refresh what a window shows are skipped:
+  // the checkerboard preview after the hidden picture is loaded and the remapping after
+  // each slider change (the final Synthesize or ComposePreview writes every cell of the
+  // result anyway). Synthesize and ComposePreview then make the result in the visible
+  // picture's store and leave the visible and the hidden slot empty, so that the job never
+  // holds a third full-size picture (see SynthesizeConsuming). The result is the same.
+  bool BatchJob = false;
+
   // --- What the front end shows ---
   // An image box is to show its slot anew (boxes keep their own copy of a raster).
   std::function<void(TSlot)> OnShow;
@@ -108,6 +118,8 @@ class TWorkflow {
   // Y (or X) from the partner's value, the typed value and the current size.
   static int ScaledPartner(long double partner, int typed, int size);
   void ApplyEdits(int x, int y);
+  // The batch job's end: the visible and hidden slots are emptied.
+  void ReleaseSources();
 
   std::unique_ptr<TBitmap> result_;
   std::unique_ptr<TBitmap> external_;

@@ -10,10 +10,17 @@ std::unique_ptr<TBitmap> TCustomTeePanel::TeeCreateBitmap(TColor back_color, con
                                                           TPixelFormat pixel_format) {
   auto bitmap = std::make_unique<TBitmap>();
   bitmap->SetPixelFormat(pixel_format);
-  bitmap->SetWidth(rect.Right - rect.Left);
-  bitmap->SetHeight(rect.Bottom - rect.Top);
+  // A back image that covers the whole raster leaves nothing of the fills to be seen:
+  // the raster is then neither filled white nor with the back colour.
+  const bool covered = rect.Left == 0 && rect.Top == 0 && BackImageCovers(rect);
+  if (covered) {
+    bitmap->SetSizeForOverwrite(rect.Right - rect.Left, rect.Bottom - rect.Top);
+  } else {
+    bitmap->SetWidth(rect.Right - rect.Left);
+    bitmap->SetHeight(rect.Bottom - rect.Top);
+  }
   TCanvas& canvas = bitmap->Canvas();
-  if (back_color != clWhite) {
+  if (back_color != clWhite && !covered) {
     canvas.Brush.Color = back_color;
     canvas.Brush.Style = TBrushStyle::bsSolid;
     canvas.FillRect(rect);
@@ -47,8 +54,16 @@ void TCustomTeePanel::InternalDraw(const TRect& bounds) {
   PanelPaint(bounds);
 }
 
+bool TCustomTeePanel::BackImageCovers(const TRect& rect) const {
+  // A bitmap draws every pixel it is stretched over, whatever it holds.
+  const auto* bitmap = dynamic_cast<const TBitmap*>(back_image_.Graphic());
+  return bitmap != nullptr && !bitmap->Empty() && BackImageMode == pbmStretch && rect.Width() > 0 &&
+         rect.Height() > 0;
+}
+
 void TCustomTeePanel::PanelPaint(const TRect& rect) {
-  FillPanelRect(rect);
+  // The fill would be drawn over at once by a back image that covers the rectangle.
+  if (!BackImageCovers(rect)) FillPanelRect(rect);
   if (HasBackImage()) DrawBitmap(rect, 0);
   if (!GetSupportsFullRotation()) DrawPanelBevels(rect);
 }

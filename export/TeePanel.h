@@ -59,6 +59,9 @@ class TCustomTeePanel {
   void PanelPaint(const TRect& rect);
   void FillPanelRect(const TRect& rect);
   bool HasBackImage() const { return back_image_.Graphic() != nullptr; }
+  // Whether painting the back image covers every pixel of rect (a non-empty bitmap
+  // stretched over the whole panel), so that nothing drawn before it can be seen.
+  bool BackImageCovers(const TRect& rect) const;
   void DrawBitmap(const TRect& rect, int z);
   void DrawPanelBevels(const TRect& rect);
   // Whether the canvas can rotate text and shapes freely (the plain canvas cannot), in

@@ -4,6 +4,7 @@
 
 #include "base/Exceptions.h"
 #include "base/Messages.h"
+#include "export/HalftoneRender.h"
 #include "export/TeePanel.h"
 #include "gif/Gifimage.h"
 
@@ -87,6 +88,17 @@ std::unique_ptr<TGIFImage> TGIFExportFormat::GIF() {
   image->SetDitherMode(static_cast<TDitherMode>(properties_->CBDither.ItemIndex));
   image->SetColorReduction(static_cast<TColorReduction>(properties_->CBReduction.ItemIndex));
   const TRect rect{0, 0, Width, Height};
+  // Without reduction the frame holds the rendered raster's exact colours. When all of
+  // them are halftone colours (the window's back image is a halftone copy, the system
+  // colours are halftone entries), the panel is rendered at 8 bits per pixel with the
+  // halftone table and the frame is read through it: the colour table and indices are
+  // those of the display-format raster, from a raster a third of its size.
+  if (image->ColorReduction() == rmNone && RendersExactlyInHalftone(*Panel, Panel->Color)) {
+    const std::unique_ptr<TBitmap> raster =
+        Panel->TeeCreateBitmap(Panel->Color, rect, TPixelFormat::Bits8);
+    image->AssignTrueColour(*raster);
+    return image;
+  }
   // The render raster is freed when this function ends, whether Assign succeeds or not.
   const std::unique_ptr<TBitmap> raster =
       Panel->TeeCreateBitmap(Panel->Color, rect, TPixelFormat::Device);

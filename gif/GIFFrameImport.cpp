@@ -1,7 +1,11 @@
 // Building a frame from a picture: the colour reduction, the import of the reduced
 // picture's indices and colours, and the transparency mask.
+#include <algorithm>
+#include <array>
+#include <climits>
 #include <cstring>
 
+#include "base/Bands.h"
 #include "base/Exceptions.h"
 #include "base/Format.h"
 #include "base/Messages.h"
@@ -45,7 +49,7 @@ void TGIFSubImage::Assign(const TGraphic* source) {
     return;
   }
   if (const auto* bitmap = dynamic_cast<const TBitmap*>(source)) {
-    AssignBitmap(*bitmap);
+    AssignBitmap(*bitmap, false);
     return;
   }
   if (source->Empty()) {
@@ -57,14 +61,18 @@ void TGIFSubImage::Assign(const TGraphic* source) {
   // platform only bitmaps draw.)
   TBitmap bitmap;
   bitmap.Assign(source);
-  AssignBitmap(bitmap);
+  AssignBitmap(bitmap, false);
+}
+
+void TGIFSubImage::AssignTrueColour(const TBitmap& source) {
+  AssignBitmap(source, true);
 }
 
 void TGIFSubImage::Assign(const TPicture& source) {
   Assign(source.Graphic());
 }
 
-void TGIFSubImage::AssignBitmap(const TBitmap& source) {
+void TGIFSubImage::AssignBitmap(const TBitmap& source, bool true_colour) {
   Clear();
   if (source.Empty()) return;
   const int width = source.Width();
@@ -72,8 +80,12 @@ void TGIFSubImage::AssignBitmap(const TBitmap& source) {
   if (width > kMaxDimension || height > kMaxDimension)
     throw GIFException(SGIFInvalidImageDimensions);
 
+  const bool palette = IsPaletteFormat(source.PixelFormat());
+  // A palette picture taken as true colour without reduction: its 24-bit copy would hold
+  // exactly the table's colours, so the picture is read through its table instead.
+  const bool through_table = palette && true_colour && image_.ColorReduction() == rmNone;
   std::unique_ptr<TBitmap> working;
-  if (IsPaletteFormat(source.PixelFormat())) {
+  if (palette && (!true_colour || through_table)) {
     working = std::make_unique<TBitmap>();
     working->Assign(&source);
   } else {
@@ -96,25 +108,32 @@ void TGIFSubImage::AssignBitmap(const TBitmap& source) {
     const TPixelFormat format = working->PixelFormat();
     const TPixelFormat read_as = IsPaletteFormat(format) ? format : TPixelFormat::Bits24;
     TDIBReader reader(*working, read_as);
-    switch (read_as) {
-      case TPixelFormat::Bits8:
-        if (working->IsSection())
-          color_map_.ImportColorTable(working->ColorTable());
-        else
+    if (through_table) {
+      std::vector<TRGBQuad> table = working->ColorTable();
+      // Indices beyond the table decode as black, as the 24-bit copy has them.
+      table.resize(size_t{1} << working->BitsPerPixel());
+      ImportThroughTable(reader, working->BitsPerPixel(), table);
+    } else {
+      switch (read_as) {
+        case TPixelFormat::Bits8:
+          if (working->IsSection())
+            color_map_.ImportColorTable(working->ColorTable());
+          else
+            color_map_.ImportPalette(working->Palette());
+          ImportRows(reader, 8);
+          break;
+        case TPixelFormat::Bits4:
           color_map_.ImportPalette(working->Palette());
-        ImportRows(reader, 8);
-        break;
-      case TPixelFormat::Bits4:
-        color_map_.ImportPalette(working->Palette());
-        ImportRows(reader, 4);
-        break;
-      case TPixelFormat::Bits1:
-        color_map_.ImportPalette(working->Palette());
-        ImportRows(reader, 1);
-        break;
-      default:
-        Import24(reader);
-        break;
+          ImportRows(reader, 4);
+          break;
+        case TPixelFormat::Bits1:
+          color_map_.ImportPalette(working->Palette());
+          ImportRows(reader, 1);
+          break;
+        default:
+          Import24(reader);
+          break;
+      }
     }
     if (source.Transparent()) ApplyMask(TransparencyMask(source));
   } catch (...) {
@@ -131,25 +150,39 @@ void TGIFSubImage::ReportRow(int row) {
     image_.Progress(TProgressStage::psRunning, row * 100 / Height(), false, SGIFConverting.text);
 }
 
+// The progress of an import whose rows were done in bands: the same reports, in order,
+// once the pixels are done.
+void TGIFSubImage::ReportRows() {
+  for (int y = 0; y < Height(); ++y) ReportRow(y);
+}
+
+namespace {
+
+// The palette indices of a row of 1, 4 or 8 bits per pixel, one byte each.
+void UnpackIndices(const uint8_t* row, int bits, int width, uint8_t* out) {
+  switch (bits) {
+    case 8:
+      std::memcpy(out, row, static_cast<size_t>(width));
+      break;
+    case 4:  // two pixels per byte, high nibble first
+      for (int x = 0; x < width; ++x)
+        out[x] = static_cast<uint8_t>(x % 2 == 0 ? row[x / 2] >> 4 : row[x / 2] & 0x0F);
+      break;
+    default:  // eight pixels per byte, most significant bit first
+      for (int x = 0; x < width; ++x)
+        out[x] = static_cast<uint8_t>((row[x / 8] >> (7 - x % 8)) & 1);
+      break;
+  }
+}
+
+}  // namespace
+
 void TGIFSubImage::ImportRows(TDIBReader& reader, int bits) {
   const int width = Width();
   for (int y = 0; y < Height(); ++y) {
     ReportRow(y);
-    const uint8_t* row = reader.ScanLine(y);
-    uint8_t* out = data_.data() + static_cast<size_t>(y) * static_cast<size_t>(width);
-    switch (bits) {
-      case 8:
-        std::memcpy(out, row, static_cast<size_t>(width));
-        break;
-      case 4:  // two pixels per byte, high nibble first
-        for (int x = 0; x < width; ++x)
-          out[x] = static_cast<uint8_t>(x % 2 == 0 ? row[x / 2] >> 4 : row[x / 2] & 0x0F);
-        break;
-      default:  // eight pixels per byte, most significant bit first
-        for (int x = 0; x < width; ++x)
-          out[x] = static_cast<uint8_t>((row[x / 8] >> (7 - x % 8)) & 1);
-        break;
-    }
+    UnpackIndices(reader.ScanLine(y), bits, width,
+                  data_.data() + static_cast<size_t>(y) * static_cast<size_t>(width));
   }
 }
 
@@ -161,16 +194,14 @@ namespace {
 // as the table's own search (from the last entry down) would find them.
 class TColorIndexHash {
  public:
-  explicit TColorIndexHash(const TGIFColorMap& map) {
-    for (int i = 0; i < map.Count(); ++i) Put(map.Color(i), i);
-  }
+  TColorIndexHash() = default;
   int Find(TColor colour) const {
     for (uint32_t h = Home(colour);; h = (h + 1) & kMask) {
       if (cells_[h].index < 0) return -1;
       if (cells_[h].colour == colour) return cells_[h].index;
     }
   }
-  // At most 256 colours go in, so the table of 1024 cells never fills.
+  // At most 257 colours go in, so the table of 1024 cells never fills.
   void Put(TColor colour, int index) {
     uint32_t h = Home(colour);
     while (cells_[h].index >= 0 && cells_[h].colour != colour) h = (h + 1) & kMask;
@@ -191,12 +222,17 @@ class TColorIndexHash {
   Cell cells_[kMask + 1];
 };
 
-}  // namespace
+// The distinct colours of a band of pixels in order of first appearance. One more than a
+// colour table holds is kept, then the band stops: the table would overflow.
+struct TBandColours {
+  std::vector<TColor> colours;
+  bool full() const { return colours.size() > TGIFColorMap::kMaxColors; }
+};
 
-// The table lists the picture's colours in order of first appearance. Eight recent
-// colours are remembered, so that most pixels need no search through the table: the slots
-// are probed from the last one used backwards.
-void TGIFSubImage::Import24(TDIBReader& reader) {
+// The colours of rows first .. last - 1 of 24-bit pixels; each pixel's position in the
+// band's list goes to `out` (width bytes per row). Eight recent colours are remembered, so
+// that most pixels need no search: the slots are probed from the last one used backwards.
+TBandColours BandColours24(const TConstRows& rows, int first, int last, int width, uint8_t* out) {
   constexpr uint32_t kEmpty = 0xFFFFFFFF;
   struct Slot {
     uint32_t key = kEmpty;
@@ -204,12 +240,10 @@ void TGIFSubImage::Import24(TDIBReader& reader) {
   };
   Slot slots[8];
   int cursor = 0;
-  TColorIndexHash known(color_map_);
-  const int width = Width();
-  uint8_t* out = data_.data();
-  for (int y = 0; y < Height(); ++y) {
-    ReportRow(y);
-    const uint8_t* row = reader.ScanLine(y);
+  TColorIndexHash known;
+  TBandColours band;
+  for (int y = first; y < last; ++y) {
+    const uint8_t* row = rows[y];
     for (int x = 0; x < width; ++x, row += 3, ++out) {
       const uint32_t key =
           row[0] | static_cast<uint32_t>(row[1]) << 8 | static_cast<uint32_t>(row[2]) << 16;
@@ -224,13 +258,12 @@ void TGIFSubImage::Import24(TDIBReader& reader) {
         }
       }
       if (found) continue;
-      // Entries go in as red, green, blue straight away. The table is searched through its
-      // hash when it is not sorted by use (an unsorted table is searched from its last
-      // entry, which is the entry the hash keeps); a sorted table is searched as it is.
       const TColor colour = RGBColor(row[2], row[1], row[0]);
-      int index = color_map_.Optimized() ? color_map_.IndexOf(colour) : known.Find(colour);
+      int index = known.Find(colour);
       if (index < 0) {
-        index = color_map_.AddUnique(colour);
+        index = static_cast<int>(band.colours.size());
+        band.colours.push_back(colour);
+        if (band.full()) return band;
         known.Put(colour, index);
       }
       *out = static_cast<uint8_t>(index);
@@ -238,6 +271,152 @@ void TGIFSubImage::Import24(TDIBReader& reader) {
       slots[cursor] = Slot{key, static_cast<uint8_t>(index)};
     }
   }
+  return band;
+}
+
+}  // namespace
+
+// The table lists the picture's colours in order of first appearance. The rows are cut
+// into bands: each band lists its own colours in order of first appearance and numbers
+// its pixels by that list; the lists, taken band after band, then make the frame's table
+// (so a colour first met in an earlier band comes first), and the pixels of every band
+// but the first (whose list is the table's start) are renumbered. Table, indices and the
+// overflow error are those of one pass from the top.
+void TGIFSubImage::Import24(TDIBReader& reader) {
+  const int width = Width();
+  const int height = Height();
+  const TConstRows rows = reader.Bitmap().ConstRows();
+  const TBands bands = PlanBands(height, int64_t{4} * width);
+  std::vector<TBandColours> found(static_cast<size_t>(bands.count));
+  const auto band_data = [&](int first) {
+    return data_.data() + static_cast<size_t>(first) * static_cast<size_t>(width);
+  };
+  RunBands(bands, [&](int band, int first, int last) {
+    found[static_cast<size_t>(band)] = BandColours24(rows, first, last, width, band_data(first));
+  });
+  // Entries go in as red, green, blue straight away.
+  TColorIndexHash known;
+  std::vector<std::array<uint8_t, TGIFColorMap::kMaxColors>> renumber(found.size());
+  for (size_t band = 0; band < found.size(); ++band) {
+    const std::vector<TColor>& colours = found[band].colours;
+    for (size_t i = 0; i < colours.size(); ++i) {
+      int index = known.Find(colours[i]);
+      if (index < 0) {
+        index = color_map_.AddUnique(colours[i]);  // raises "Color table overflow"
+        known.Put(colours[i], index);
+      }
+      renumber[band][i] = static_cast<uint8_t>(index);
+    }
+  }
+  RunBands(bands, [&](int band, int first, int last) {
+    if (band == 0) return;
+    const auto& to = renumber[static_cast<size_t>(band)];
+    uint8_t* p = band_data(first);
+    uint8_t* end = band_data(last);
+    for (; p != end; ++p) *p = to[*p];
+  });
+  ReportRows();
+}
+
+// A palette picture as the 24-bit picture its table makes of it. The table's colours
+// enter the frame's table in the order in which the pixels first show them: for each
+// index, the first pixel that has it is found (band by band, the earliest band's answer
+// first); the indices are then taken by that first pixel, each giving its colour, so that
+// indices of equal colour share one entry; every pixel is then renumbered.
+void TGIFSubImage::ImportThroughTable(TDIBReader& reader, int bits,
+                                      std::span<const TRGBQuad> table) {
+  const int width = Width();
+  const int height = Height();
+  const int count = 1 << bits;
+  const TConstRows rows = reader.Bitmap().ConstRows();
+  const TBands bands = PlanBands(height, int64_t{2} * width);
+  const auto colour_of = [&](int v) {
+    const TRGBQuad& q = table[static_cast<size_t>(v)];
+    return RGBColor(q.rgbRed, q.rgbGreen, q.rgbBlue);
+  };
+  if (bands.count == 1) {
+    // One pass from the top: each index takes its colour's entry when it is first met.
+    std::array<int, TGIFColorMap::kMaxColors> renumber;
+    renumber.fill(-1);
+    TColorIndexHash known;
+    std::vector<uint8_t> indices(static_cast<size_t>(width));
+    for (int y = 0; y < height; ++y) {
+      ReportRow(y);
+      const uint8_t* row = rows[y];
+      if (bits != 8) {
+        UnpackIndices(row, bits, width, indices.data());
+        row = indices.data();
+      }
+      uint8_t* out = data_.data() + static_cast<size_t>(y) * static_cast<size_t>(width);
+      for (int x = 0; x < width; ++x) {
+        int& to = renumber[row[x]];
+        if (to < 0) {
+          const TColor colour = colour_of(row[x]);
+          to = known.Find(colour);
+          if (to < 0) {
+            to = color_map_.AddUnique(colour);  // raises "Color table overflow"
+            known.Put(colour, to);
+          }
+        }
+        out[x] = static_cast<uint8_t>(to);
+      }
+    }
+    return;
+  }
+  using TFirst = std::array<int64_t, TGIFColorMap::kMaxColors>;
+  std::vector<TFirst> first_seen(static_cast<size_t>(bands.count));
+  RunBands(bands, [&](int band, int first, int last) {
+    TFirst& seen = first_seen[static_cast<size_t>(band)];
+    seen.fill(INT64_MAX);
+    int missing = count;
+    std::vector<uint8_t> indices(bits == 8 ? 0 : static_cast<size_t>(width));
+    for (int y = first; y < last && missing > 0; ++y) {
+      const uint8_t* row = rows[y];
+      if (bits != 8) {
+        UnpackIndices(row, bits, width, indices.data());
+        row = indices.data();
+      }
+      const int64_t at = static_cast<int64_t>(y) * width;
+      for (int x = 0; x < width; ++x) {
+        int64_t& where = seen[row[x]];
+        if (where == INT64_MAX) {
+          where = at + x;
+          if (--missing == 0) break;
+        }
+      }
+    }
+  });
+  std::vector<std::pair<int64_t, int>> order;
+  for (int v = 0; v < count; ++v) {
+    int64_t where = INT64_MAX;
+    for (const TFirst& seen : first_seen) where = std::min(where, seen[static_cast<size_t>(v)]);
+    if (where != INT64_MAX) order.emplace_back(where, v);
+  }
+  std::sort(order.begin(), order.end());
+  std::array<uint8_t, TGIFColorMap::kMaxColors> renumber{};
+  TColorIndexHash known;
+  for (const auto& [where, v] : order) {
+    const TColor colour = colour_of(v);
+    int index = known.Find(colour);
+    if (index < 0) {
+      index = color_map_.AddUnique(colour);  // raises "Color table overflow"
+      known.Put(colour, index);
+    }
+    renumber[static_cast<size_t>(v)] = static_cast<uint8_t>(index);
+  }
+  RunBands(bands, [&](int, int first, int last) {
+    std::vector<uint8_t> indices(bits == 8 ? 0 : static_cast<size_t>(width));
+    for (int y = first; y < last; ++y) {
+      const uint8_t* row = rows[y];
+      if (bits != 8) {
+        UnpackIndices(row, bits, width, indices.data());
+        row = indices.data();
+      }
+      uint8_t* out = data_.data() + static_cast<size_t>(y) * static_cast<size_t>(width);
+      for (int x = 0; x < width; ++x) out[x] = renumber[row[x]];
+    }
+  });
+  ReportRows();
 }
 
 void TGIFSubImage::ApplyMask(std::span<const uint8_t> mask) {

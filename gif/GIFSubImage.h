@@ -90,6 +90,13 @@ class TGIFSubImage {
   // is no drawing to fall back on: icons and metafiles end that way too). On any error
   // the frame is left empty.
   void Assign(const TGraphic* source);
+  // As Assign for a bitmap, but a picture of 1, 4 or 8 bits per pixel is taken as the
+  // true-colour picture it shows, as a 24-bit picture is taken: reduced with the image's
+  // settings, and with rmNone its exact colours in order of first appearance. With rmNone
+  // such a picture is read through its colour table, each pixel's index mapped once,
+  // without a 24-bit copy: table and indices are those the copy would give, and the
+  // working bitmap is the picture itself.
+  void AssignTrueColour(const TBitmap& source);
   // Fills the frame from the graphic a picture container holds.
   void Assign(const TPicture& source);
   // Copies another frame: descriptor, pixels, table, extensions and working bitmap.
@@ -108,9 +115,11 @@ class TGIFSubImage {
   void Compress(TStream& stream);
 
  private:
-  void AssignBitmap(const TBitmap& source);
+  void AssignBitmap(const TBitmap& source, bool true_colour);
   void ImportRows(TDIBReader& reader, int bits);
   void Import24(TDIBReader& reader);
+  void ImportThroughTable(TDIBReader& reader, int bits, std::span<const TRGBQuad> table);
+  void ReportRows();
   void ReportRow(int row);
 
   TGIFImage& image_;

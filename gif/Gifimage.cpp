@@ -108,6 +108,16 @@ void TGIFImage::Assign(const TGraphic* source) {
     TGraphic::Assign(source);  // the source's own AssignTo, or "cannot assign"
     return;
   }
+  TakeFrame(std::move(frame));
+}
+
+void TGIFImage::AssignTrueColour(const TBitmap& source) {
+  auto frame = std::make_unique<TGIFSubImage>(*this);
+  frame->AssignTrueColour(source);
+  TakeFrame(std::move(frame));
+}
+
+void TGIFImage::TakeFrame(std::unique_ptr<TGIFSubImage> frame) {
   Clear();
   header_.Width = static_cast<uint16_t>(frame->Width());
   header_.Height = static_cast<uint16_t>(frame->Height());

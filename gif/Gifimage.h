@@ -44,6 +44,10 @@ class TGIFImage : public TGraphic {
   // otherwise raises EConvertError. When the frame cannot be built the image keeps what
   // it held and the error passes on.
   void Assign(const TGraphic* source) override;
+  // As Assign for a bitmap, but a picture of 1, 4 or 8 bits per pixel is taken as the
+  // true-colour picture it shows (see TGIFSubImage::AssignTrueColour): the frame is the
+  // one its 24-bit copy gives, not its own palette and indices.
+  void AssignTrueColour(const TBitmap& source);
   // Reading GIF files is not part of this library: raises GIFException.
   void LoadFromStream(TStream& stream) override;
   // Writes the file: header, frames, trailer. No frames raises GIFException "Unsupported
@@ -80,6 +84,8 @@ class TGIFImage : public TGraphic {
 
  private:
   void AssignImage(const TGIFImage& source);
+  // Replaces the content by one finished frame.
+  void TakeFrame(std::unique_ptr<TGIFSubImage> frame);
 
   TGIFHeader header_;
   TGIFImageList images_;

@@ -1,19 +1,42 @@
 #include "gif/RLEEncoder.h"
 
+#include <algorithm>
+#include <array>
+#include <bit>
 #include <cmath>
+#include <cstring>
+
+namespace {
+
+// The smallest m with m * (m + 1) >= 2r, searched from the square root of r.
+int64_t TriangleSide(int64_t r) {
+  auto m = static_cast<int64_t>(std::sqrt(static_cast<double>(r)));
+  while (m > 0 && m * (m + 1) >= 2 * r) --m;
+  while (m * (m + 1) < 2 * r) ++m;
+  return m;
+}
+
+// TriangleSide of the short remainders, which nearly every run has, read from a table.
+constexpr int kShortSides = 1024;
+const std::array<uint8_t, kShortSides>& ShortSides() {
+  static const std::array<uint8_t, kShortSides> sides = [] {
+    std::array<uint8_t, kShortSides> table{};
+    for (int r = 0; r < kShortSides; ++r)
+      table[static_cast<size_t>(r)] = static_cast<uint8_t>(TriangleSide(r));
+    return table;
+  }();
+  return sides;
+}
+
+}  // namespace
 
 int64_t TRLEEncoder::TriangleCost(int64_t count, int64_t limit) {
   // limit codes after a clear carry runs of 1 + 2 + ... + limit pixels.
   const int64_t per = limit * (limit + 1) / 2;
+  if (count < per && count < kShortSides) return ShortSides()[static_cast<size_t>(count)];
   int64_t cost = limit * (count / per);
   const int64_t r = count % per;
-  if (r > 0) {
-    // The smallest m with m * (m + 1) >= 2r, searched from the square root of r.
-    auto m = static_cast<int64_t>(std::sqrt(static_cast<double>(r)));
-    while (m > 0 && m * (m + 1) >= 2 * r) --m;
-    while (m * (m + 1) < 2 * r) ++m;
-    cost += m;
-  }
+  if (r > 0) cost += r < kShortSides ? ShortSides()[static_cast<size_t>(r)] : TriangleSide(r);
   return cost;
 }
 
@@ -145,9 +168,11 @@ void TRLEEncoder::Encode() {
   const uint8_t* p = nullptr;
   size_t n = 0;
   while (walk_.NextSpan(p, n)) {
-    for (const uint8_t* end = p + n; p != end; ++p) {
+    const uint8_t* const end = p + n;
+    while (p != end) {
       const int pixel = *p;
       if (kCheckColors && static_cast<uint32_t>(pixel) >= color_count) ColorNotInTable();
+      ++p;
       if (pixel == run_pixel_) {
         ++length;
         continue;
@@ -155,7 +180,59 @@ void TRLEEncoder::Encode() {
       if (length > 0) FlushRun(length);
       run_pixel_ = pixel;
       length = 1;
+      p = SendSingles<kCheckColors>(p, end, color_count);
     }
   }
   if (length > 0) FlushRun(length);
+}
+
+// A run of one pixel followed by a different pixel goes out as the plain code of the
+// pixel (FlushRun of 1), and nothing else happens until the decoder's code width grows or
+// a clear is due. So while the coming pixels each differ from the one before, their codes
+// are packed here in a row, with the encoder's state in locals, and the bytes handed to
+// the writer in pieces: the same bytes as one PlainOutput per pixel.
+static_assert(std::endian::native == std::endian::little, "the code packer stores words");
+
+template <bool kCheckColors>
+const uint8_t* TRLEEncoder::SendSingles(const uint8_t* p, const uint8_t* end,
+                                        uint32_t color_count) {
+  // PlainOutput acts on the count after a code reaching out_bump_ or out_clear_: up to
+  // there, codes are only packed.
+  const int stop = std::min(out_bump_, out_clear_) - 1;
+  int count = out_count_;
+  if (p == end || count >= stop) return p;
+  auto pending = static_cast<uint32_t>(run_pixel_);
+  uint64_t bucket = bucket_;
+  int bits = bit_count_;
+  const int width = code_width_;
+  // Whole bytes leave the bucket eight at a time, of which the low ones are kept.
+  uint8_t bytes[256 + 8];
+  int filled = 0;
+  bool sent = false;
+  while (p != end && count < stop) {
+    const uint32_t next = *p;
+    if ((kCheckColors && next >= color_count) || next == pending) break;
+    bucket |= uint64_t{pending} << bits;
+    bits += width;
+    ++count;
+    sent = true;
+    pending = next;
+    ++p;
+    std::memcpy(bytes + filled, &bucket, 8);  // little-endian: the low byte first
+    const int whole = bits >> 3;
+    filled += whole;
+    bucket >>= 8 * whole;  // at most 40: a code adds at most 12 bits to fewer than 8
+    bits &= 7;
+    if (filled > 240) {
+      writer_->Write(bytes, filled);
+      filled = 0;
+    }
+  }
+  if (filled > 0) writer_->Write(bytes, filled);
+  if (sent) clear_flag_ = false;
+  bucket_ = static_cast<uint32_t>(bucket);
+  bit_count_ = bits;
+  out_count_ = count;
+  run_pixel_ = static_cast<int>(pending);
+  return p;
 }

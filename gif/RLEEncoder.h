@@ -34,6 +34,8 @@ class TRLEEncoder final : public TGIFEncoder {
  private:
   template <bool kCheckColors>
   void Encode();
+  template <bool kCheckColors>
+  const uint8_t* SendSingles(const uint8_t* p, const uint8_t* end, uint32_t color_count);
   void PlainOutput(uint32_t code);
   void RunFromClear(int64_t count);
   void RestoreOutClear();

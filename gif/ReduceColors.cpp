@@ -6,9 +6,10 @@
 #include "gif/DIB.h"
 #include "gif/DitherEngine.h"
 #include "gif/FastColorLookup.h"
+#include "gif/FixedLookups.h"
 #include "gif/FixedPalettes.h"
 #include "gif/GIFException.h"
-#include "gif/FixedLookups.h"
+#include "gif/NearestRows.h"
 #include "gif/OptimizedPalette.h"
 #include "raster/Bitmap.h"
 
@@ -99,7 +100,9 @@ std::unique_ptr<TBitmap> ReduceColors(TBitmap& bitmap, TColorReduction reduction
   engine = CreateDitherEngine(dither, bitmap.Width(), *lookup);
   if (!engine) return result;
   writer.emplace(*result, TPixelFormat::Bits8, bitmap.Width(), bitmap.Height(), palette);
-  DitherRows(reader, *engine, *writer);
+  // Without error diffusion the rows are mapped in bands.
+  if (dither != dmNearest || !MapNearestRows(reader, *lookup, *writer))
+    DitherRows(reader, *engine, *writer);
   lookup.reset();
   engine.reset();
   writer->Finish();  // places the picture into the result

@@ -1,7 +1,8 @@
 // Memory for pixel stores and memory streams. Large blocks are aligned to 2 MiB and
 // marked for huge pages where the system offers them: a 36 MB picture then costs about
 // twenty page faults instead of nine thousand, which is most of the time of reading a
-// large BMP.
+// large BMP. Freed large blocks are kept a while for the next store of their size
+// (platform/BlockCache.h).
 #pragma once
 
 #include <cstddef>

@@ -11,23 +11,38 @@
 
 // TMemoryStream ---------------------------------------------------------------------------
 
-TMemoryStream::~TMemoryStream() {
-  ReleasePixelMemory(memory_);
+TMemoryStream::~TMemoryStream() = default;
+
+namespace {
+
+// A block from the pixel-store allocator (huge pages where available, since memory streams
+// carry whole picture files), released when its last holder lets go.
+std::shared_ptr<uint8_t> NewBlock(int64_t bytes) {
+  auto* memory = static_cast<uint8_t*>(AllocatePixelMemory(static_cast<size_t>(bytes)));
+  if (memory == nullptr) throw EOutOfMemory(SOutOfMemory);
+  return std::shared_ptr<uint8_t>(memory, [](uint8_t* p) { ReleasePixelMemory(p); });
 }
+
+}  // namespace
 
 void TMemoryStream::Reserve(int64_t capacity) {
   if (capacity <= capacity_) return;
   // Grow by at least half again, so that many small writes stay linear overall.
   int64_t grown = std::max<int64_t>(capacity, capacity_ + capacity_ / 2);
   grown = (grown + 0xFFF) & ~int64_t{0xFFF};
-  // Large blocks come from the pixel-store allocator (huge pages where available), since
-  // memory streams carry whole picture files.
-  auto* memory = static_cast<uint8_t*>(AllocatePixelMemory(static_cast<size_t>(grown)));
-  if (memory == nullptr) throw EOutOfMemory(SOutOfMemory);
-  if (size_ > 0) std::memcpy(memory, memory_, static_cast<size_t>(size_));
-  ReleasePixelMemory(memory_);
-  memory_ = memory;
+  std::shared_ptr<uint8_t> block = NewBlock(grown);
+  if (size_ > 0) std::memcpy(block.get(), memory_, static_cast<size_t>(size_));
+  block_ = std::move(block);
+  memory_ = block_.get();
   capacity_ = grown;
+}
+
+void TMemoryStream::Unshare() {
+  if (block_.use_count() <= 1) return;
+  std::shared_ptr<uint8_t> block = NewBlock(capacity_);
+  if (size_ > 0) std::memcpy(block.get(), memory_, static_cast<size_t>(size_));
+  block_ = std::move(block);
+  memory_ = block_.get();
 }
 
 int64_t TMemoryStream::Read(void* buffer, int64_t count) {
@@ -42,6 +57,7 @@ int64_t TMemoryStream::Write(const void* buffer, int64_t count) {
   if (count <= 0 || position_ < 0) return 0;
   const int64_t end = position_ + count;
   if (end > capacity_) Reserve(end);
+  Unshare();
   std::memcpy(memory_ + position_, buffer, static_cast<size_t>(count));
   position_ = end;
   size_ = std::max(size_, end);
@@ -71,7 +87,7 @@ void TMemoryStream::SetSize(int64_t size) {
 }
 
 void TMemoryStream::Clear() {
-  ReleasePixelMemory(memory_);
+  block_.reset();
   memory_ = nullptr;
   size_ = capacity_ = position_ = 0;
 }
@@ -79,6 +95,7 @@ void TMemoryStream::Clear() {
 void TMemoryStream::LoadFromStream(TStream& stream) {
   stream.SetPosition(0);
   const int64_t count = stream.Size();
+  if (block_.use_count() > 1) Clear();  // the old bytes are replaced: no need to copy them
   SetSize(count);
   if (count != 0) stream.ReadBuffer(memory_, count);
   position_ = 0;

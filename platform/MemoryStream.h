@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "base/Streams.h"
@@ -22,8 +23,16 @@ class TMemoryStream : public TStream {
   void SetSize(int64_t size) override;
 
   void Clear();
-  uint8_t* Memory() { return memory_; }
+  // The bytes, to change: a block that a picture store shares is copied first.
+  uint8_t* Memory() {
+    Unshare();
+    return memory_;
+  }
   const uint8_t* Memory() const { return memory_; }
+  // The block that holds the bytes (null while there are none), for a picture store that
+  // keeps the rows of a file image instead of copying them. While the block is shared,
+  // whatever changes the stream's bytes works on a copy of it (copy on write).
+  const std::shared_ptr<uint8_t>& Block() const { return block_; }
   // Replaces the content by the whole of stream (from its beginning) or of a file.
   void LoadFromStream(TStream& stream);
   void LoadFromFile(const std::string& file_name);
@@ -32,8 +41,11 @@ class TMemoryStream : public TStream {
 
  private:
   void Reserve(int64_t capacity);
+  // Gives the stream a block of its own again when a store shares the present one.
+  void Unshare();
 
-  uint8_t* memory_ = nullptr;
+  std::shared_ptr<uint8_t> block_;
+  uint8_t* memory_ = nullptr;  // block_.get()
   int64_t size_ = 0;
   int64_t capacity_ = 0;
   int64_t position_ = 0;

@@ -111,11 +111,22 @@ void TNearestColorMap::MapBGR(const uint8_t* bgr, uint8_t* indices, int count) {
     std::fill(indices, indices + count, uint8_t{0});
     return;
   }
+  // The tables' addresses in locals: the stores into `indices` could otherwise alias the
+  // members and make the compiler load them again for every pixel. A new cell's block may
+  // move the blocks, so their address is taken again after one.
+  const uint32_t* cells = cell_block_.data();
+  const uint8_t* blocks = blocks_.data();
   for (int x = 0; x < count; ++x, bgr += 3) {
     const uint32_t blue = bgr[0], green = bgr[1], red = bgr[2];
     const uint32_t cell = (red >> 3) | (green >> 3) << 5 | (blue >> 3) << 10;
-    const uint32_t at = cell_block_[cell];
-    const uint8_t* block = at != 0 ? blocks_.data() + (at - 1) : Block(cell);
+    const uint32_t at = cells[cell];
+    const uint8_t* block;
+    if (at != 0) {
+      block = blocks + (at - 1);
+    } else {
+      block = Block(cell);
+      blocks = blocks_.data();
+    }
     indices[x] = block[(red & 7) | (green & 7) << 3 | (blue & 7) << 6];
   }
 }

@@ -10,19 +10,36 @@
 #include "raster/PixelRows.h"
 
 TPixelSource TPixelSource::FromMemory(const uint8_t* data, size_t size) {
-  return TPixelSource{size, [data, size](uint8_t* dest, size_t count) {
-                        const size_t n = std::min(count, size);
-                        if (n != 0) std::memcpy(dest, data, n);
-                        return n;
-                      }};
+  TPixelSource source;
+  source.available = size;
+  source.read = [data, size](uint8_t* dest, size_t count) {
+    const size_t n = std::min(count, size);
+    if (n != 0) std::memcpy(dest, data, n);
+    return n;
+  };
+  return source;
 }
 
 TPixelSource TPixelSource::FromStream(TStream& stream, int64_t available) {
-  return TPixelSource{static_cast<uint64_t>(std::max<int64_t>(available, 0)),
-                      [&stream](uint8_t* dest, size_t count) {
-                        const int64_t got = stream.Read(dest, static_cast<int64_t>(count));
-                        return static_cast<size_t>(std::max<int64_t>(got, 0));
-                      }};
+  TPixelSource source;
+  source.available = static_cast<uint64_t>(std::max<int64_t>(available, 0));
+  source.read = [&stream](uint8_t* dest, size_t count) {
+    const int64_t got = stream.Read(dest, static_cast<int64_t>(count));
+    return static_cast<size_t>(std::max<int64_t>(got, 0));
+  };
+  // A memory stream's rows can be kept where they are, in its block.
+  auto* memory = dynamic_cast<TMemoryStream*>(&stream);
+  const int64_t position = memory != nullptr ? memory->Position() : 0;
+  if (memory != nullptr && memory->Block() && position >= 0 && position <= memory->Size()) {
+    source.available =
+        static_cast<uint64_t>(std::clamp<int64_t>(available, 0, memory->Size() - position));
+    source.block = memory->Block();
+    source.data = source.block.get() + position;
+    source.skip = [memory](size_t count) {
+      memory->Seek(static_cast<int64_t>(count), TSeekOrigin::soCurrent);
+    };
+  }
+  return source;
 }
 
 namespace {
@@ -49,8 +66,23 @@ std::vector<TRGBQuad> SectionTable(const std::vector<TRGBQuad>& colours, int bit
   return table;
 }
 
+// Whether the fill bytes at the end of every row are zero already, as a store keeps them.
+bool RowPaddingIsZero(const uint8_t* rows, const TCheckedInfoHeader& h) {
+  const size_t stride = h.rows.stride;
+  const size_t used = (static_cast<size_t>(h.width) * static_cast<size_t>(h.bits) + 7) / 8;
+  if (used >= stride) return true;
+  const int height = h.height < 0 ? -h.height : h.height;
+  for (int y = 0; y < height; ++y) {
+    const uint8_t* fill = rows + static_cast<size_t>(y) * stride + used;
+    for (size_t i = 0; i < stride - used; ++i)
+      if (fill[i] != 0) return false;
+  }
+  return true;
+}
+
 // A section holding the rows as the header describes them; the bytes the source lacks
-// stay zero, and so do the fill bytes at the end of every row.
+// stay zero, and so do the fill bytes at the end of every row. Rows that lie whole in a
+// block the source can share (a file image read into memory) are kept there, not copied.
 std::shared_ptr<TBitmapImage> SectionFromRows(const TCheckedInfoHeader& h,
                                               std::vector<TRGBQuad> table,
                                               const TPixelSource& pixels, size_t to_read) {
@@ -65,11 +97,17 @@ std::shared_ptr<TBitmapImage> SectionFromRows(const TCheckedInfoHeader& h,
   d.dsBmih.biCompression = h.info.biCompression;
   d.dsBmih.biSizeImage = static_cast<uint32_t>(h.rows.total);
   if (h.info.biCompression == BI_BITFIELDS) std::copy(h.masks, h.masks + 3, d.dsBitfields);
-  image->Allocate(h.rows.total);
-  uint8_t* p = image->pixels.get();
-  const size_t got = pixels.read(p, std::min(to_read, h.rows.total));
-  std::memset(p + got, 0, h.rows.total - got);
-  ZeroRowPadding(*image);
+  if (pixels.block && to_read >= h.rows.total && RowPaddingIsZero(pixels.data, h)) {
+    image->pixels.Adopt(pixels.block, pixels.data);
+    image->pixel_bytes = h.rows.total;
+    pixels.skip(h.rows.total);
+  } else {
+    image->Allocate(h.rows.total);
+    uint8_t* p = image->pixels.get();
+    const size_t got = pixels.read(p, std::min(to_read, h.rows.total));
+    std::memset(p + got, 0, h.rows.total - got);
+    ZeroRowPadding(*image);
+  }
   image->color_table = std::move(table);
   return image;
 }

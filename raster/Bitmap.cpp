@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "base/Bands.h"
 #include "base/Exceptions.h"
 #include "base/Messages.h"
 #include "platform/Memory.h"
@@ -15,15 +16,26 @@
 
 LV_GRAPHIC_CLASS_IMPL(TBitmap, &TGraphic::Class())
 
-void TBitmapImage::FreeDeleter::operator()(uint8_t* p) const {
-  ReleasePixelMemory(p);
+bool TPixelMemory::Allocate(size_t bytes) {
+  auto* p = static_cast<uint8_t*>(AllocatePixelMemory(bytes));
+  if (p == nullptr) return false;
+  block_ = std::shared_ptr<uint8_t>(p, [](uint8_t* q) { ReleasePixelMemory(q); });
+  data_ = p;
+  return true;
+}
+
+void TPixelMemory::Adopt(std::shared_ptr<uint8_t> block, uint8_t* data) {
+  block_ = std::move(block);
+  data_ = block_ ? data : nullptr;
 }
 
 void TBitmapImage::Allocate(size_t bytes) {
-  auto* p = static_cast<uint8_t*>(AllocatePixelMemory(bytes));
-  if (p == nullptr) throw EOutOfMemory(SOutOfMemory);
-  pixels.reset(p);
+  if (!pixels.Allocate(bytes)) throw EOutOfMemory(SOutOfMemory);
   pixel_bytes = bytes;
+}
+
+void ThrowRowOutOfRange() {
+  throw EInvalidGraphicOperation(SScanLine);
 }
 
 namespace {
@@ -140,46 +152,64 @@ TFormatTarget TargetOf(TPixelFormat format, const TBitmapImage& old) {
   return target;
 }
 
-// Copies the old store's pixels into a new store of the same size in the target format.
+// Copies the old store's pixels into a new store of the same size in the target format,
+// in bands of rows.
 void ConvertRows(const TBitmapImage& old, TBitmapImage& image, const TFormatTarget& target) {
   const int width = old.DIBInfo.dsBm.bmWidth;
   const int height = old.DIBInfo.dsBm.bmHeight;
   const int bits = target.bits;
   const TRowDecoder decoder(old);
-  std::vector<uint8_t> bgr(static_cast<size_t>(width) * 3);
-  if (bits > 8) {
-    // A deeper format: the colours are converted straight into the new store.
-    uint32_t masks[3] = {0xFF0000, 0xFF00, 0xFF};
-    if (bits == 16) {
-      if (target.compression == BI_BITFIELDS)
-        std::copy(kMasks565, kMasks565 + 3, masks);
-      else
-        masks[0] = 0x7C00, masks[1] = 0x03E0, masks[2] = 0x001F;
-    }
-    for (int y = 0; y < height; ++y) {
+  uint32_t masks[3] = {0xFF0000, 0xFF00, 0xFF};
+  if (bits == 16) {
+    if (target.compression == BI_BITFIELDS)
+      std::copy(kMasks565, kMasks565 + 3, masks);
+    else
+      masks[0] = 0x7C00, masks[1] = 0x03E0, masks[2] = 0x001F;
+  }
+  const TBitmapImage& store = image;
+  // Rows of 24-bit pixels (a 24-bit section or a device picture) need no decoding.
+  const bool plain = decoder.Bits() == 24;
+  ForEachBand(height, int64_t{4} * width, [&](int first, int last) {
+    std::vector<uint8_t> bgr(plain ? 0 : static_cast<size_t>(width) * 3);
+    const auto colours = [&](int y) {
+      if (plain) return static_cast<const uint8_t*>(RowAddress(old, y));
       decoder.Decode(RowAddress(old, y), bgr.data(), width);
-      EncodeRowFromBGR(bgr.data(), RowAddress(image, y), width, bits, masks);
+      return static_cast<const uint8_t*>(bgr.data());
+    };
+    if (bits > 8) {
+      // A deeper format: the colours are converted straight into the new store.
+      for (int y = first; y < last; ++y)
+        EncodeRowFromBGR(colours(y), RowAddress(store, y), width, bits, masks);
+      return;
     }
-    return;
-  }
-  // Into a palette format: every colour is mapped to its nearest colour-table entry.
-  TNearestColorMap map(image.color_table);
-  std::vector<uint8_t> indices(static_cast<size_t>(width));
-  for (int y = 0; y < height; ++y) {
-    decoder.Decode(RowAddress(old, y), bgr.data(), width);
-    map.MapBGR(bgr.data(), indices.data(), width);
-    PackIndices(indices.data(), RowAddress(image, y), width, bits);
-  }
+    // Into a palette format: every colour is mapped to its nearest colour-table entry.
+    // Each band has its own map, which learns the cells its colours fall into.
+    TNearestColorMap map(store.color_table);
+    std::vector<uint8_t> indices(bits == 8 ? 0 : static_cast<size_t>(width));
+    for (int y = first; y < last; ++y) {
+      if (bits == 8) {
+        map.MapBGR(colours(y), RowAddress(store, y), width);
+      } else {
+        map.MapBGR(colours(y), indices.data(), width);
+        PackIndices(indices.data(), RowAddress(store, y), width, bits);
+      }
+    }
+  });
 }
 
 }  // namespace
 
-std::shared_ptr<TBitmapImage> TBitmapImage::Clone() const {
+std::shared_ptr<TBitmapImage> TBitmapImage::Clone(bool copy_pixels) const {
   auto copy = std::make_shared<TBitmapImage>();
   copy->DIBInfo = DIBInfo;
   if (pixels) {
     copy->Allocate(pixel_bytes);
-    std::memcpy(copy->pixels.get(), pixels.get(), pixel_bytes);
+    if (copy_pixels) {
+      std::memcpy(copy->pixels.get(), pixels.get(), pixel_bytes);
+    } else {
+      copy->DIBInfo.dsBm.bmBits = copy->pixels.get();
+      ZeroRowPadding(*copy);
+    }
   }
   copy->DIBInfo.dsBm.bmBits = copy->pixels.get();
   copy->color_table = color_table;
@@ -257,7 +287,9 @@ const TMemoryStream* TBitmap::SavedStream() const {
 }
 
 void TBitmap::Changing() {
-  if (image_.use_count() > 1) image_ = image_->Clone();
+  // A store that shares its block with a memory stream changes a copy too, so that the
+  // stream keeps its bytes.
+  if (StoreShared()) image_ = image_->Clone();
 }
 
 void TBitmap::ReplaceImage(std::shared_ptr<TBitmapImage> image) {
@@ -311,7 +343,8 @@ void TBitmap::SetHeight(int value) {
 
 // Rebuilds the store at a new size in its present kind and format with its palette: the
 // old pixels keep their place at the top-left corner, new area takes the brush colour.
-void TBitmap::SetSize(int width, int height) {
+// Without `fill` the pixels are left as the allocation gives them.
+void TBitmap::SetSize(int width, int height, bool fill) {
   const TBitmapImage& old = *image_;
   const TDIBSection& od = old.DIBInfo;
   if (width < 0) width = 0;
@@ -331,22 +364,57 @@ void TBitmap::SetSize(int width, int height) {
   image->Halftone = old.Halftone;
   image->OS2Format = old.OS2Format;
   if (old.IsSection()) image->color_table = old.color_table;
-  if (image->HasPixels()) {
+  if (image->HasPixels() && fill) {
     const int bits = description.dsBm.bmBitsPixel;
-    const uint8_t fill = bits <= 8 ? NearestIndex(image->color_table, BrushColor()) : 0;
+    const TColor brush = BrushColor();
+    const uint8_t index = bits <= 8 ? NearestIndex(image->color_table, brush) : 0;
     const int keep_width = old.HasPixels() ? std::min(width, Width()) : 0;
     const int keep_height = old.HasPixels() ? std::min(height, Height()) : 0;
-    for (int y = 0; y < height; ++y) {
-      uint8_t* row = RowAddress(*image, y);
-      if (y < keep_height && keep_width == width) {
-        CopyRowPrefix(RowAddress(old, y), row, width, bits);
-        continue;
+    const TBitmapImage& store = *image;
+    ForEachBand(height, description.dsBm.bmWidthBytes, [&](int first, int last) {
+      for (int y = first; y < last; ++y) {
+        uint8_t* row = RowAddress(store, y);
+        if (y < keep_height && keep_width == width) {
+          // The bits after the last pixel of a part-filled byte are fill bits, zero as in
+          // every new store (the prefix copy keeps the destination's bits there).
+          row[(static_cast<size_t>(width) * bits + 7) / 8 - 1] = 0;
+          CopyRowPrefix(RowAddress(old, y), row, width, bits);
+          continue;
+        }
+        FillRow(row, width, bits, description.dsBitfields, brush, index);
+        if (y < keep_height) CopyRowPrefix(RowAddress(old, y), row, keep_width, bits);
       }
-      FillRow(row, width, bits, description.dsBitfields, BrushColor(), fill);
-      if (y < keep_height) CopyRowPrefix(RowAddress(old, y), row, keep_width, bits);
-    }
+    });
   }
   ReplaceImage(std::move(image));
+}
+
+void TBitmap::SetSizeForOverwrite(int width, int height) {
+  if (width == Width() && height == Height()) return;
+  SetSize(width, height, false);
+}
+
+bool TBitmap::TakePixelsOf(TBitmap& source) {
+  if (&source == this) return false;
+  const std::shared_ptr<TBitmapImage>& store = source.image_;
+  const TDIBSection& d = store->DIBInfo;
+  const int width = d.dsBm.bmWidth;
+  const int height = d.dsBm.bmHeight;
+  if (!store->HasPixels() || store.use_count() > 1 || store->pixels.Shared() ||
+      !store->IsSection() || d.dsBmih.biBitCount != 24 || d.dsBmih.biHeight < 0 ||
+      d.dsBm.bmWidthBytes !=
+          static_cast<int32_t>(BytesPerScanline(static_cast<uint32_t>(width), 24)) ||
+      store->pixel_bytes < static_cast<size_t>(d.dsBm.bmWidthBytes) * static_cast<size_t>(height))
+    return false;
+  auto image = std::make_shared<TBitmapImage>();
+  image->DIBInfo = Describe(width, height, 24, BI_RGB, nullptr);
+  image->pixels = store->pixels;
+  image->pixel_bytes = store->pixel_bytes;
+  image->DIBInfo.dsBm.bmBits = image->pixels.get();
+  // The fill bytes of every store are zero already, as those of a new one.
+  source.ReplaceImage(std::make_shared<TBitmapImage>());
+  ReplaceImage(std::move(image));
+  return true;
 }
 
 void TBitmap::SetPixelFormat(TPixelFormat value) {
@@ -362,8 +430,11 @@ void TBitmap::SetPixelFormat(TPixelFormat value) {
     image->palette = old.palette;
     if (image->HasPixels() && old.HasPixels()) {
       const TRowDecoder decoder(old);
-      for (int y = 0; y < height; ++y)
-        decoder.Decode(RowAddress(old, y), RowAddress(*image, y), width);
+      const TBitmapImage& store = *image;
+      ForEachBand(height, int64_t{4} * width, [&](int first, int last) {
+        for (int y = first; y < last; ++y)
+          decoder.Decode(RowAddress(old, y), RowAddress(store, y), width);
+      });
     }
     ReplaceImage(std::move(image));
     return;
@@ -403,6 +474,36 @@ uint8_t* TBitmap::Scanline(int row) {
 const uint8_t* TBitmap::ConstScanline(int row) const {
   if (row < 0 || row >= Height() || !image_->HasPixels()) throw EInvalidGraphicOperation(SScanLine);
   return RowAddress(*image_, row);
+}
+
+namespace {
+
+// The rows of a store with pixels, from the top.
+template <class Rows>
+Rows RowsOf(const TBitmapImage& image) {
+  if (!image.HasPixels()) return Rows();
+  const int height = image.DIBInfo.dsBm.bmHeight;
+  uint8_t* top = RowAddress(image, 0);
+  const ptrdiff_t step = height > 1 ? RowAddress(image, 1) - top : 0;
+  return Rows(top, step, height);
+}
+
+}  // namespace
+
+TRows TBitmap::Rows() {
+  if (!image_->HasPixels()) return TRows();
+  Scanline(0);
+  return RowsOf<TRows>(*image_);
+}
+
+TRows TBitmap::RowsForOverwrite() {
+  if (!image_->HasPixels()) return TRows();
+  if (StoreShared()) image_ = image_->Clone(false);
+  return Rows();
+}
+
+TConstRows TBitmap::ConstRows() const {
+  return RowsOf<TConstRows>(*image_);
 }
 
 void TBitmap::Assign(const TGraphic* source) {

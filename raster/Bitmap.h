@@ -46,6 +46,26 @@ class TSharedImage {
   virtual ~TSharedImage() = default;
 };
 
+// The memory of a store's pixels: a block of its own, or a share of a larger block (the
+// file image a memory stream read, whose rows the store took over instead of copying
+// them).
+class TPixelMemory {
+ public:
+  uint8_t* get() const { return data_; }
+  explicit operator bool() const { return data_ != nullptr; }
+  // A new block of `bytes` bytes, not initialised; false without memory.
+  bool Allocate(size_t bytes);
+  // The pixels at `data` inside `block`, which lives as long as the store holds it.
+  void Adopt(std::shared_ptr<uint8_t> block, uint8_t* data);
+  // Whether something besides this store holds the block (a memory stream still open on
+  // the file image): the store then copies its pixels before it changes them.
+  bool Shared() const { return block_.use_count() > 1; }
+
+ private:
+  std::shared_ptr<uint8_t> block_;
+  uint8_t* data_ = nullptr;
+};
+
 // One pixel store. The pixels are kept as a section would keep them: rows of
 // ((width * bits + 31) / 32) * 4 bytes, bottom-up unless the description's height is
 // negative. A device-dependent picture (pixel format Device) is a 24-bit store in the same
@@ -57,18 +77,16 @@ class TBitmapImage : public TSharedImage {
   TBitmapImage& operator=(const TBitmapImage&) = delete;
 
   // A private copy for a change: pixels, description, colour table and palette, but not
-  // the saved stream of a compressed file (every change drops it).
-  std::shared_ptr<TBitmapImage> Clone() const;
+  // the saved stream of a compressed file (every change drops it). Without `copy_pixels`
+  // the copy's pixels are allocated but not filled, for a caller that writes all of them.
+  std::shared_ptr<TBitmapImage> Clone(bool copy_pixels = true) const;
 
-  bool HasPixels() const { return pixels != nullptr; }
+  bool HasPixels() const { return static_cast<bool>(pixels); }
   // Gives the store `bytes` bytes of pixels, not initialised; EOutOfMemory without memory.
   void Allocate(size_t bytes);
   bool IsSection() const { return DIBInfo.dsBmih.biSize != 0; }
 
-  struct FreeDeleter {
-    void operator()(uint8_t* p) const;
-  };
-  std::unique_ptr<uint8_t[], FreeDeleter> pixels;  // null for an empty picture
+  TPixelMemory pixels;  // empty for an empty picture
   size_t pixel_bytes = 0;
   TDIBSection DIBInfo;
   // The section's colour table: 2^bits entries for 8 bits or fewer, none above.
@@ -79,11 +97,41 @@ class TBitmapImage : public TSharedImage {
   bool Halftone = false;
 };
 
+// Raises the scan-line error (EInvalidGraphicOperation).
+[[noreturn]] void ThrowRowOutOfRange();
+
+// Row addresses of a store taken once, for kernels that visit many rows, also from several
+// threads at a time (every row written by one thread only). Valid until the bitmap is
+// changed in another way. A row outside the picture raises EInvalidGraphicOperation.
+template <class Byte>
+class TRowsOf {
+ public:
+  TRowsOf() = default;
+  TRowsOf(Byte* top, ptrdiff_t step, int height) : top_(top), step_(step), height_(height) {}
+  Byte* operator[](int row) const {
+    if (row < 0 || row >= height_) ThrowRowOutOfRange();
+    return top_ + step_ * row;
+  }
+  int Height() const { return height_; }
+
+ private:
+  Byte* top_ = nullptr;
+  ptrdiff_t step_ = 0;  // from one row to the next one down
+  int height_ = 0;
+};
+using TRows = TRowsOf<uint8_t>;
+using TConstRows = TRowsOf<const uint8_t>;
+
 // Where the pixel bytes of a described picture come from: `available` bytes, of which
 // `read` copies up to `count` to `dest` and returns how many it copied.
 struct TPixelSource {
   uint64_t available = 0;
   std::function<size_t(uint8_t* dest, size_t count)> read;
+  // When the bytes lie in a block that a store may keep (a memory stream's): the block,
+  // the first byte, and how to move past `count` bytes without copying them.
+  std::shared_ptr<uint8_t> block;
+  uint8_t* data = nullptr;
+  std::function<void(size_t count)> skip;
 
   static TPixelSource FromMemory(const uint8_t* data, size_t size);
   // The bytes from the stream's position on; reads straight into the store.
@@ -102,10 +150,29 @@ class TBitmap : public TGraphic {
   int Height() const override;
   void SetWidth(int value) override;
   void SetHeight(int value) override;
+  // Width and height at once, for a caller that writes every pixel next: the store is
+  // rebuilt as setting both would rebuild it (its kind, format, palette and description),
+  // but the pixels are neither kept nor filled, and their content is undefined.
+  void SetSizeForOverwrite(int width, int height);
+  // Makes this bitmap a plain 24-bit picture of source's size (a bottom-up section without
+  // palette, colour counts, resolution or saved stream, as a new 24-bit raster is) holding
+  // source's pixels, and leaves source empty, without copying: for a caller that turns a
+  // picture it no longer needs into a new one in place. Only for a 24-bit bottom-up
+  // section with the plain row stride whose store no other bitmap or stream shares; for
+  // any other source nothing changes and the result is false.
+  bool TakePixelsOf(TBitmap& source);
 
   TPixelFormat PixelFormat() const;
   void SetPixelFormat(TPixelFormat value);
 
+  // All rows at once, as Scanline gives them (the same change, made once).
+  TRows Rows();
+  // All rows at once for a caller that writes every pixel next: as Rows, but a store
+  // shared with another bitmap is replaced by a new one of the same description without
+  // copying the pixels, whose content is then undefined.
+  TRows RowsForOverwrite();
+  // All rows at once, read only, as ConstScanline gives them.
+  TConstRows ConstRows() const;
   // The address of row `row` (0 = top). Counts as a change: the store becomes private,
   // colours used and important colours are cleared, the saved stream is dropped, and a
   // device-dependent picture becomes a section first. Raises EInvalidGraphicOperation for
@@ -155,6 +222,9 @@ class TBitmap : public TGraphic {
   bool IsHalftonePalette() const;
   // The stored bytes of a compressed file as read, or null.
   const TMemoryStream* SavedStream() const;
+  // Whether a change would first copy the store: another bitmap shares it, or it keeps
+  // the rows of a memory stream that is still open.
+  bool StoreShared() const { return image_.use_count() > 1 || image_->pixels.Shared(); }
   // Whether two bitmaps share one store (for tests of copy on write).
   bool SharesImageWith(const TBitmap& other) const { return image_ == other.image_; }
 
@@ -185,7 +255,7 @@ class TBitmap : public TGraphic {
 
  private:
   friend class TCanvas;
-  void SetSize(int width, int height);
+  void SetSize(int width, int height, bool fill = true);
   void MakeSection();
   // A row to draw on: the store becomes private and the saved stream goes, but the
   // picture keeps its kind (a device-dependent picture stays one).

@@ -2,8 +2,11 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
+#include <functional>
 #include <vector>
 
+#include "base/Bands.h"
 #include "platform/NearestColor.h"
 #include "raster/Bitmap.h"
 #include "raster/PixelRows.h"
@@ -51,6 +54,11 @@ class TPixelWriter {
     }
   }
 
+  // The colour-table index a colour is drawn with, for 8 bits or fewer.
+  uint8_t IndexOf(uint8_t red, uint8_t green, uint8_t blue) { return map_->Find(red, green, blue); }
+  bool Direct() const { return direct_; }
+  int Bits() const { return bits_; }
+
   void Put(uint8_t* row, int x, uint8_t red, uint8_t green, uint8_t blue) {
     if (direct_) {
       row[3 * x] = blue;
@@ -87,23 +95,38 @@ void TCanvas::FillRect(const TRect& rect) {
   if (Brush.Style == TBrushStyle::bsClear || bitmap_.Empty()) return;
   const TRect r = Intersect(rect, ClipRect());
   if (r.Width() <= 0 || r.Height() <= 0) return;
-  if (bitmap_.PixelFormat() == TPixelFormat::Device ||
-      bitmap_.PixelFormat() == TPixelFormat::Bits24) {
+  // The store becomes private once; the rows are then filled in bands.
+  bitmap_.CanvasRow(r.Top);
+  const TBitmapImage& store = *bitmap_.image_;
+  const uint8_t red = GetRValue(Brush.Color), green = GetGValue(Brush.Color),
+                blue = GetBValue(Brush.Color);
+  const auto rows = [&](int64_t bytes_per_row, const std::function<void(uint8_t * row)>& fill) {
+    ForEachBand(r.Height(), bytes_per_row, [&](int first, int last) {
+      for (int y = r.Top + first; y < r.Top + last; ++y) fill(RowAddress(store, y));
+    });
+  };
+  TPixelWriter writer(bitmap_);
+  if (writer.Direct()) {
     std::vector<uint8_t> line(static_cast<size_t>(r.Width()) * 3);
     for (int x = 0; x < r.Width(); ++x) {
-      line[3 * x] = GetBValue(Brush.Color);
-      line[3 * x + 1] = GetGValue(Brush.Color);
-      line[3 * x + 2] = GetRValue(Brush.Color);
+      line[3 * x] = blue;
+      line[3 * x + 1] = green;
+      line[3 * x + 2] = red;
     }
-    for (int y = r.Top; y < r.Bottom; ++y)
-      std::copy(line.begin(), line.end(), bitmap_.CanvasRow(y) + 3 * r.Left);
+    rows(3 * r.Width(),
+         [&](uint8_t* row) { std::copy(line.begin(), line.end(), row + 3 * r.Left); });
     return;
   }
-  TPixelWriter writer(bitmap_);
+  if (writer.Bits() == 8) {
+    // One colour, one index: the nearest entry found once.
+    const uint8_t index = writer.IndexOf(red, green, blue);
+    rows(r.Width(),
+         [&](uint8_t* row) { std::memset(row + r.Left, index, static_cast<size_t>(r.Width())); });
+    return;
+  }
   for (int y = r.Top; y < r.Bottom; ++y) {
-    uint8_t* row = bitmap_.CanvasRow(y);
-    for (int x = r.Left; x < r.Right; ++x)
-      writer.Put(row, x, GetRValue(Brush.Color), GetGValue(Brush.Color), GetBValue(Brush.Color));
+    uint8_t* row = RowAddress(store, y);
+    for (int x = r.Left; x < r.Right; ++x) writer.Put(row, x, red, green, blue);
   }
 }
 
@@ -161,20 +184,47 @@ void TBitmap::Draw(TCanvas& canvas, const TRect& rect) const {
   for (int x = r.Left; x < r.Right; ++x)
     source_x[static_cast<size_t>(x - r.Left)] =
         static_cast<int>((x - rect.Left) * int64_t{sw} / rw);
+  const auto source_row = [&](int y) {
+    return static_cast<int>((y - rect.Top) * int64_t{sh} / rh);
+  };
+  // The target's store becomes private once; its rows are then drawn in bands.
+  target.CanvasRow(r.Top);
+  const TBitmapImage& store = *target.image_;
+  const TConstRows rows = ConstRows();
   const TRowDecoder decoder(Image());
-  std::vector<uint8_t> bgr(static_cast<size_t>(sw) * 3);
-  int decoded_row = -1;
-  TPixelWriter writer(target);
-  for (int y = r.Top; y < r.Bottom; ++y) {
-    const int sy = static_cast<int>((y - rect.Top) * int64_t{sh} / rh);
-    if (sy != decoded_row) {
-      decoder.Decode(ConstScanline(sy), bgr.data(), sw);
-      decoded_row = sy;
+  const bool indexed = decoder.Bits() == 8 && TPixelWriter(target).Bits() == 8;
+  ForEachBand(r.Height(), int64_t{4} * r.Width(), [&](int first, int last) {
+    TPixelWriter writer(target);
+    if (indexed) {
+      // 8 bits onto 8 bits: each colour-table entry's colour is looked up once.
+      uint8_t to[256];
+      std::vector<uint8_t> bgr(3 * 256);
+      std::vector<uint8_t> all(256);
+      for (int i = 0; i < 256; ++i) all[static_cast<size_t>(i)] = static_cast<uint8_t>(i);
+      decoder.Decode(all.data(), bgr.data(), 256);
+      for (int i = 0; i < 256; ++i)
+        to[i] = writer.IndexOf(bgr[3 * i + 2], bgr[3 * i + 1], bgr[3 * i]);
+      for (int y = r.Top + first; y < r.Top + last; ++y) {
+        const uint8_t* src = rows[source_row(y)];
+        uint8_t* row = RowAddress(store, y);
+        for (int x = r.Left; x < r.Right; ++x)
+          row[x] = to[src[source_x[static_cast<size_t>(x - r.Left)]]];
+      }
+      return;
     }
-    uint8_t* row = target.CanvasRow(y);
-    for (int x = r.Left; x < r.Right; ++x) {
-      const uint8_t* p = bgr.data() + 3 * source_x[static_cast<size_t>(x - r.Left)];
-      writer.Put(row, x, p[2], p[1], p[0]);
+    std::vector<uint8_t> bgr(static_cast<size_t>(sw) * 3);
+    int decoded_row = -1;
+    for (int y = r.Top + first; y < r.Top + last; ++y) {
+      const int sy = source_row(y);
+      if (sy != decoded_row) {
+        decoder.Decode(rows[sy], bgr.data(), sw);
+        decoded_row = sy;
+      }
+      uint8_t* row = RowAddress(store, y);
+      for (int x = r.Left; x < r.Right; ++x) {
+        const uint8_t* p = bgr.data() + 3 * source_x[static_cast<size_t>(x - r.Left)];
+        writer.Put(row, x, p[2], p[1], p[0]);
+      }
     }
-  }
+  });
 }

@@ -20,6 +20,8 @@ class TRowDecoder {
  public:
   explicit TRowDecoder(const TBitmapImage& image);
   void Decode(const uint8_t* row, uint8_t* bgr, int width) const;
+  // Bits per pixel of the rows decoded (24 for a device-dependent picture).
+  int Bits() const { return bits_; }
 
  private:
   struct Channel {

@@ -168,7 +168,7 @@ bool TInSPIAble::LoadByPlugins(TMemoryStream& stream) {
 }
 
 bool TInSPIAble::LoadFromStreamBySPI(TMemoryStream& stream, const TInSPI& spi) {
-  const auto* data = stream.Memory();
+  const uint8_t* data = static_cast<const TMemoryStream&>(stream).Memory();
   const auto size = static_cast<size_t>(stream.Size());
   if (TryPlugin(spi, data, size, 0)) return true;
   return RetryAtOffset128 && size > kRetryOffset &&

@@ -53,12 +53,17 @@ int RunSynth(const std::vector<std::string>& argv) {
   }
 
   // Both inputs are read first, so an unreadable one ends the command before any work.
-  const auto visible = LoadInput(args.Positional()[0]);
-  const auto hidden = LoadInput(args.Positional()[1]);
+  auto visible = LoadInput(args.Positional()[0]);
+  auto hidden = LoadInput(args.Positional()[1]);
 
+  // Nothing is shown and only the result is saved: the model skips the window's
+  // refreshes and makes the result in the visible picture's store (see TWorkflow). The
+  // report scores the result against both pictures, so with --report they are kept.
   TWorkflow work;
+  work.BatchJob = !args.Flag("--report");
   if (!work.LoadExternalImage([&](TBitmap& slot) { slot.Assign(visible.get()); }))
     throw InputError{args.Positional()[0] + ": cannot be converted to 24 bits per pixel"};
+  visible.reset();  // the slot holds the picture; no second holder keeps it alive
   if (width || height) CheckScaledSize(work.ExternalBitmap(), width, height);
   if (width) {
     work.SetXEditText(std::to_string(*width));
@@ -67,7 +72,11 @@ int RunSynth(const std::vector<std::string>& argv) {
     work.SetYEditText(std::to_string(*height));
     work.YEditChange();
   }
-  if (!work.LoadInnerImage([&](TBitmap& slot) { slot.Assign(hidden.get()); }))
+  const bool inner_loaded = work.LoadInnerImage([&](TBitmap& slot) {
+    slot.Assign(hidden.get());
+    hidden.reset();  // the slot's copy is resized in place of the original
+  });
+  if (!inner_loaded)
     throw InputError{args.Positional()[1] + ": cannot be converted to 24 bits per pixel"};
 
   // The sliders as a person sets them: the average first, which limits the contrast to

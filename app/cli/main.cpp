@@ -21,6 +21,11 @@ void PrintHelp() {
       "  --version   print the version and the plug-in API\n"
       "\n`lumiveil help COMMAND` or `lumiveil COMMAND --help` describes a command's arguments\n"
       "and options.\n");
+  std::printf(
+      "\nenvironment:\n"
+      "  LUMIVEIL_THREADS=N  the picture work runs on N threads (default: one per processor\n"
+      "                      core); 1 runs it all on one thread, for tests and measurements.\n"
+      "                      The output is the same for every N.\n");
 }
 
 void PrintCommandHelp(const TCommand& c) {

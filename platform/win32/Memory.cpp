@@ -1,5 +1,6 @@
 // Memory for pixel stores on Windows: small blocks from the C heap, large ones straight
-// from VirtualAlloc (committed pages, zero-filled by the system, given back whole).
+// from VirtualAlloc (committed pages, zero-filled by the system, given back whole), kept
+// for reuse a while when freed (platform/BlockCache.h).
 #include "platform/Memory.h"
 
 #include <windows.h>
@@ -7,6 +8,8 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+
+#include "platform/BlockCache.h"
 
 namespace {
 
@@ -19,7 +22,22 @@ constexpr uint32_t kLargeMagic = 0x4C565058u;
 struct TBlockHeader {
   uint32_t magic;
   void* base;
+  size_t capacity;  // usable bytes from the data on
 };
+
+TBlockHeader* HeaderOf(void* data) {
+  return reinterpret_cast<TBlockHeader*>(static_cast<char*>(data) - kHeader);
+}
+
+void Free(void* data) {
+  VirtualFree(HeaderOf(data)->base, 0, MEM_RELEASE);
+}
+
+TBlockCache& Cache() {
+  // Never destroyed: stores released while the program ends still find it.
+  static TBlockCache* cache = new TBlockCache(&Free);
+  return *cache;
+}
 
 }  // namespace
 
@@ -31,20 +49,21 @@ void* AllocatePixelMemory(size_t bytes) {
     std::memset(memory, 0, sizeof(TBlockHeader));
     return static_cast<char*>(memory) + kHeader;
   }
+  if (void* block = Cache().Take(bytes)) return block;
   void* base = VirtualAlloc(nullptr, bytes + kHeader, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
   if (base == nullptr) return nullptr;
   auto* header = static_cast<TBlockHeader*>(base);
   header->magic = kLargeMagic;
   header->base = base;
+  header->capacity = bytes;
   return static_cast<char*>(base) + kHeader;
 }
 
 void ReleasePixelMemory(void* memory) {
   if (memory == nullptr) return;
-  void* base = static_cast<char*>(memory) - kHeader;
-  const auto* header = static_cast<const TBlockHeader*>(base);
+  const TBlockHeader* header = HeaderOf(memory);
   if (header->magic == kLargeMagic)
-    VirtualFree(header->base, 0, MEM_RELEASE);
+    Cache().Keep(memory, header->capacity);
   else
-    std::free(base);
+    std::free(static_cast<char*>(memory) - kHeader);
 }

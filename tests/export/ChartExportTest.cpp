@@ -5,9 +5,11 @@
 
 #include <cstdlib>
 
+#include "base/Bands.h"
 #include "base/Exceptions.h"
 #include "base/Format.h"
 #include "base/Messages.h"
+#include "export/HalftoneRender.h"
 #include "export/SaveAsGif.h"
 #include "export/TeePanel.h"
 #include "export/Teegif.h"
@@ -352,4 +354,86 @@ TEST(SaveAsGif, TheCommandLineToolWritesTheSameFile) {
       ToolPath() + " gif " + Sample("coffee.bmp") + " " + dir.File("tool.gif") + " --panel";
   ASSERT_EQ(RunCommand(command), 0);
   EXPECT_EQ(ReadBytes(dir.File("tool.gif")), ReadBytes(dir.File("library.gif")));
+}
+
+// The render at 8 bits per pixel ------------------------------------------------------------
+
+namespace {
+
+// The file the export writes for `chart`, and the one the GIF library writes for the
+// chart's true-colour render: the path every export took before the 8-bit render.
+std::pair<std::vector<uint8_t>, std::vector<uint8_t>> ExportAndTrueColour(TChart& chart) {
+  TGIFExportFormat format;
+  format.Panel = &chart;
+  TMemoryStream stream;
+  format.SaveToStream(stream);
+  const auto raster = chart.TeeCreateBitmap(chart.Color, Rect(0, 0, chart.Width(), chart.Height()),
+                                            TPixelFormat::Device);
+  TGIFImage expected;
+  expected.SetCompression(gcRLE);
+  expected.SetColorReduction(rmNone);
+  expected.Assign(raster.get());
+  return {Bytes(stream), SaveGif(expected)};
+}
+
+void SetBack(TChart& chart, const TGraphic* graphic) {
+  TPicture back;
+  back.SetGraphic(graphic);
+  chart.SetBackImage(back);
+}
+
+}  // namespace
+
+TEST(HalftoneRender, AHalftoneBackImageRendersAtEightBitsToTheSameFile) {
+  TBitmap photo;
+  photo.LoadFromFile(Sample("chelsea.bmp"));
+  photo.SetPixelFormat(TPixelFormat::Bits8);  // as the window's GIF save does
+  for (const auto& [width, height] : {std::pair{451, 300}, std::pair{1, 1}, std::pair{1, 7},
+                                      std::pair{7, 1}, std::pair{200, 333}}) {
+    TChart chart;
+    chart.SetWidth(width);
+    chart.SetHeight(height);
+    SetBack(chart, &photo);  // stretched when the sizes differ
+    ASSERT_TRUE(RendersExactlyInHalftone(chart, chart.Color));
+    for (int threads : {1, 2, 3}) {
+      const TBandSettings settings(threads, 0);
+      const auto [exported, true_colour] = ExportAndTrueColour(chart);
+      EXPECT_EQ(exported, true_colour) << width << "x" << height << ", " << threads << " threads";
+    }
+  }
+}
+
+TEST(HalftoneRender, AnyColourOutsideTheTableKeepsTheTrueColourRender) {
+  TBitmap halftone;
+  halftone.Assign(Numbered(6, 4).get());
+  halftone.SetPixelFormat(TPixelFormat::Bits8);
+  const auto true_colour = Numbered(6, 4);
+  const auto odd_palette = MakeBitmap8(6, 4, {{1, 2, 3, 0}, {255, 255, 255, 0}},
+                                       [](int x, int) { return static_cast<uint8_t>(x & 1); });
+  struct TCase {
+    const char* name;
+    std::function<void(TChart&)> setup;
+    bool halftone;
+  };
+  const TCase cases[] = {
+      {"a halftone picture", [&](TChart& c) { SetBack(c, &halftone); }, true},
+      {"no picture", [&](TChart& c) { SetBack(c, nullptr); }, true},
+      {"a true-colour picture", [&](TChart& c) { SetBack(c, true_colour.get()); }, false},
+      {"a table with other colours", [&](TChart& c) { SetBack(c, odd_palette.get()); }, false},
+      {"another panel colour",
+       [&](TChart& c) {
+         SetBack(c, &halftone);
+         c.Color = RGBColor(1, 2, 3);
+       },
+       false},
+  };
+  for (const TCase& test : cases) {
+    TChart chart;
+    chart.SetWidth(6);
+    chart.SetHeight(4);
+    test.setup(chart);
+    EXPECT_EQ(RendersExactlyInHalftone(chart, chart.Color), test.halftone) << test.name;
+    const auto [exported, true_colour_file] = ExportAndTrueColour(chart);
+    EXPECT_EQ(exported, true_colour_file) << test.name;
+  }
 }

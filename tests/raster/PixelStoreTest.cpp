@@ -1,0 +1,326 @@
+// Where a store's pixels come from and go: rows kept from a file image in memory, stores
+// taken over, stores made for a writer, freed blocks reused, and the conversions and the
+// drawing that run in bands giving the bytes of one thread.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <random>
+#include <vector>
+
+#include "base/Bands.h"
+#include "base/Exceptions.h"
+#include "base/Streams.h"
+#include "platform/BlockCache.h"
+#include "platform/MemoryStream.h"
+#include "platform/NearestColor.h"
+#include "platform/Palettes.h"
+#include "raster/Bitmap.h"
+#include "raster/BmpFormat.h"
+#include "raster/Canvas.h"
+
+namespace {
+
+// A 24-bit picture of random pixels.
+void MakeNoise(TBitmap& bitmap, int width, int height, unsigned seed) {
+  std::mt19937 random(seed);
+  bitmap.Assign(nullptr);
+  bitmap.SetPixelFormat(TPixelFormat::Bits24);
+  bitmap.SetWidth(width);
+  bitmap.SetHeight(height);
+  for (int y = 0; y < height; ++y) {
+    uint8_t* row = bitmap.Scanline(y);
+    for (int i = 0; i < 3 * width; ++i) row[i] = static_cast<uint8_t>(random());
+  }
+}
+
+// The whole store: every row as the store holds it, fill bytes included.
+std::vector<uint8_t> StoreBytes(const TBitmap& bitmap) {
+  std::vector<uint8_t> bytes;
+  for (int y = 0; y < bitmap.Height(); ++y) {
+    const uint8_t* row = bitmap.ConstScanline(y);
+    bytes.insert(bytes.end(), row, row + bitmap.RowStride());
+  }
+  return bytes;
+}
+
+void SaveTo(TBitmap& bitmap, TMemoryStream& stream) {
+  stream.Clear();
+  bitmap.SaveToStream(stream);
+  stream.SetPosition(0);
+}
+
+}  // namespace
+
+TEST(KeptRows, AStoreReadFromAMemoryStreamKeepsItsRowsThereUntilOneSideChanges) {
+  TBitmap original;
+  MakeNoise(original, 37, 5, 1);
+  TMemoryStream stream;
+  SaveTo(original, stream);
+  const std::vector<uint8_t> file(stream.Memory(), stream.Memory() + stream.Size());
+
+  TBitmap read;
+  read.LoadFromStream(stream);
+  EXPECT_TRUE(read.StoreShared());  // the rows are the stream's
+  EXPECT_EQ(read.ConstScanline(read.Height() - 1),
+            static_cast<const TMemoryStream&>(stream).Memory() + 54);
+  EXPECT_EQ(StoreBytes(read), StoreBytes(original));
+
+  // The stream writes on a copy of its block: the picture keeps its pixels.
+  stream.SetPosition(54);
+  const uint8_t zeros[16] = {};
+  stream.WriteBuffer(zeros, sizeof zeros);
+  EXPECT_FALSE(read.StoreShared());
+  EXPECT_EQ(StoreBytes(read), StoreBytes(original));
+
+  // And a picture that changes copies first: the stream keeps its bytes.
+  TMemoryStream second;
+  SaveTo(original, second);
+  TBitmap changed;
+  changed.LoadFromStream(second);
+  changed.Scanline(0)[0] ^= 0xFF;
+  EXPECT_FALSE(changed.StoreShared());
+  EXPECT_TRUE(
+      std::equal(file.begin(), file.end(), static_cast<const TMemoryStream&>(second).Memory()));
+}
+
+TEST(KeptRows, RowsWithFillBytesOrMissingBytesAreCopiedAsBefore) {
+  TBitmap original;
+  MakeNoise(original, 5, 3, 2);  // 15 bytes of pixels in 16-byte rows
+  TMemoryStream stream;
+  SaveTo(original, stream);
+  // Fill bytes that are not zero in the file are not kept: the store has them zero.
+  uint8_t* p = stream.Memory();
+  p[54 + 15] = 0xAB;
+  TBitmap read;
+  read.LoadFromStream(stream);
+  EXPECT_FALSE(read.StoreShared());
+  EXPECT_EQ(StoreBytes(read), StoreBytes(original));
+
+  // A file that ends inside its pixels: the rows it lacks are zero.
+  TMemoryStream cut;
+  cut.WriteBuffer(stream.Memory(), stream.Size() - 20);
+  cut.SetPosition(0);
+  TBitmap short_read;
+  short_read.LoadFromStream(cut);
+  EXPECT_FALSE(short_read.StoreShared());
+  EXPECT_EQ(short_read.ConstScanline(0)[15], 0);
+  EXPECT_EQ(short_read.ConstScanline(0)[0], 0);
+}
+
+TEST(TakePixels, APlainSectionIsTakenOverAsAFreshPicture) {
+  TBitmap source;
+  MakeNoise(source, 9, 4, 3);
+  source.SetPalette(CreateHalftonePalette());
+  TMemoryStream stream;
+  SaveTo(source, stream);
+  TBitmap loaded;
+  loaded.LoadFromStream(stream);
+  stream.Clear();  // nothing else holds the rows now
+  const std::vector<uint8_t> pixels = StoreBytes(loaded);
+  const uint8_t* store = loaded.ConstScanline(0);
+
+  TBitmap result;
+  ASSERT_TRUE(result.TakePixelsOf(loaded));
+  EXPECT_TRUE(loaded.Empty());
+  EXPECT_EQ(result.ConstScanline(0), store);  // not copied
+  EXPECT_EQ(StoreBytes(result), pixels);
+  // As a new 24-bit raster of that size: no palette, no colour counts.
+  TBitmap fresh;
+  fresh.SetPixelFormat(TPixelFormat::Bits24);
+  fresh.SetWidth(9);
+  fresh.SetHeight(4);
+  EXPECT_FALSE(result.Palette());
+  EXPECT_EQ(
+      std::memcmp(&result.DIBInfo().dsBmih, &fresh.DIBInfo().dsBmih, sizeof(TBitmapInfoHeader)), 0);
+}
+
+TEST(TakePixels, SharedTopDownOrOtherFormatsAreRefused) {
+  TBitmap shared;
+  MakeNoise(shared, 4, 4, 4);
+  TBitmap copy;
+  copy.Assign(&shared);
+  TBitmap result;
+  EXPECT_FALSE(result.TakePixelsOf(shared));
+  EXPECT_FALSE(shared.Empty());
+  copy.Assign(nullptr);
+  TBitmap eight;
+  eight.Assign(&shared);
+  shared.Assign(nullptr);
+  eight.SetPixelFormat(TPixelFormat::Bits8);
+  EXPECT_FALSE(result.TakePixelsOf(eight));
+  EXPECT_TRUE(result.Empty());
+}
+
+TEST(ForOverwrite, TheStoreIsDescribedAsAfterSettingWidthAndHeight) {
+  for (const TPixelFormat format :
+       {TPixelFormat::Device, TPixelFormat::Bits8, TPixelFormat::Bits24}) {
+    TBitmap a, b;
+    for (TBitmap* bitmap : {&a, &b}) {
+      bitmap->SetPixelFormat(format);
+      bitmap->SetWidth(6);
+      bitmap->SetHeight(2);
+    }
+    a.SetWidth(11);
+    a.SetHeight(7);
+    b.SetSizeForOverwrite(11, 7);
+    EXPECT_EQ(a.PixelFormat(), b.PixelFormat());
+    EXPECT_EQ(a.RowStride(), b.RowStride());
+    EXPECT_EQ(a.ColorTable(), b.ColorTable());
+    EXPECT_EQ(std::memcmp(&a.DIBInfo().dsBmih, &b.DIBInfo().dsBmih, sizeof(TBitmapInfoHeader)), 0);
+    // Fill bytes are zero in both.
+    const int used = (11 * b.BitsPerPixel() + 7) / 8;
+    for (int y = 0; y < 7; ++y)
+      for (int i = used; i < b.RowStride(); ++i) EXPECT_EQ(b.ConstScanline(y)[i], 0);
+  }
+}
+
+TEST(ForOverwrite, ASharedStoreIsReplacedWithoutTouchingTheOtherBitmap) {
+  TBitmap a;
+  MakeNoise(a, 8, 3, 5);
+  TBitmap b;
+  b.Assign(&a);
+  const std::vector<uint8_t> before = StoreBytes(a);
+  const TRows rows = b.RowsForOverwrite();
+  EXPECT_FALSE(b.SharesImageWith(a));
+  for (int y = 0; y < rows.Height(); ++y) std::memset(rows[y], 7, 24);
+  EXPECT_EQ(StoreBytes(a), before);
+  EXPECT_EQ(b.ConstScanline(2)[23], 7);
+  EXPECT_THROW((void)rows[3], EInvalidGraphicOperation);
+}
+
+TEST(BlockCache, AFreedBlockServesTheNextStoreOfItsSizeOnly) {
+  static std::vector<void*> released;
+  released.clear();
+  TBlockCache cache([](void* block) { released.push_back(block); });
+  int a = 0, b = 0, c = 0;
+  cache.Keep(&a, 1000);
+  cache.Keep(&b, 4000);
+  EXPECT_EQ(cache.Take(900), &a);  // the smallest that fits; the other one goes
+  EXPECT_EQ(released, std::vector<void*>{&b});
+  cache.Keep(&c, 4000);
+  EXPECT_EQ(cache.Take(1000), nullptr);  // more than twice the size asked for: released
+  EXPECT_EQ(released, (std::vector<void*>{&b, &c}));
+  cache.Keep(&a, TBlockCache::kBytes + 1);  // too large to keep
+  EXPECT_EQ(released.back(), &a);
+  cache.Keep(&a, 10);
+  cache.Keep(&b, 10);
+  cache.Keep(&c, 10);  // a third pushes the oldest out
+  EXPECT_EQ(released.back(), &a);
+}
+
+TEST(SizeChange, KeptRowsOfAPartFilledLastByteEndInZeroBits) {
+  for (const TPixelFormat format : {TPixelFormat::Bits1, TPixelFormat::Bits4}) {
+    TBitmap bitmap;
+    MakeNoise(bitmap, 5, 3, 4);
+    bitmap.SetPixelFormat(format);
+    bitmap.SetHeight(4);  // the width stays: every old row is copied whole
+    const int bits = format == TPixelFormat::Bits1 ? 1 : 4;
+    const uint8_t fill_bits = static_cast<uint8_t>(0xFF >> (5 * bits % 8));
+    for (int y = 0; y < 3; ++y)
+      EXPECT_EQ(bitmap.ConstScanline(y)[5 * bits / 8] & fill_bits, 0) << bits << " bits, row " << y;
+  }
+}
+
+// The conversions and drawings below run in bands; each gives the bytes of one thread.
+class BandedRaster : public testing::TestWithParam<std::pair<int, int>> {
+ protected:
+  template <class Make>
+  static void ExpectSameForAllThreadCounts(Make make) {
+    std::vector<uint8_t> one;
+    {
+      const TBandSettings settings(1, 0);
+      one = make();
+    }
+    for (int threads : {2, 3, 5}) {
+      const TBandSettings settings(threads, 0);
+      EXPECT_EQ(make(), one) << threads << " threads";
+    }
+  }
+};
+
+TEST_P(BandedRaster, PixelFormatConversions) {
+  const auto [width, height] = GetParam();
+  for (const TPixelFormat from :
+       {TPixelFormat::Bits24, TPixelFormat::Bits8, TPixelFormat::Device}) {
+    for (const TPixelFormat to :
+         {TPixelFormat::Device, TPixelFormat::Bits1, TPixelFormat::Bits4, TPixelFormat::Bits8,
+          TPixelFormat::Bits15, TPixelFormat::Bits16, TPixelFormat::Bits24, TPixelFormat::Bits32}) {
+      if (from == to) continue;
+      ExpectSameForAllThreadCounts([&, width = width, height = height] {
+        TBitmap bitmap;
+        MakeNoise(bitmap, width, height, 6);
+        bitmap.SetPixelFormat(from);
+        bitmap.SetPixelFormat(to);
+        return StoreBytes(bitmap);
+      });
+    }
+  }
+}
+
+TEST_P(BandedRaster, SizeChangesFillAndKeep) {
+  const auto [width, height] = GetParam();
+  for (const TPixelFormat format :
+       {TPixelFormat::Bits4, TPixelFormat::Bits8, TPixelFormat::Bits24}) {
+    ExpectSameForAllThreadCounts([&, width = width, height = height] {
+      TBitmap bitmap;
+      MakeNoise(bitmap, width, height, 7);
+      bitmap.SetPixelFormat(format);
+      bitmap.SetWidth(width + 3);
+      bitmap.SetHeight(height * 2 + 1);
+      return StoreBytes(bitmap);
+    });
+  }
+}
+
+TEST_P(BandedRaster, FillsAndPicturesDrawnStretched) {
+  const auto [width, height] = GetParam();
+  for (const TPixelFormat target :
+       {TPixelFormat::Device, TPixelFormat::Bits8, TPixelFormat::Bits4}) {
+    for (const TPixelFormat picture : {TPixelFormat::Bits24, TPixelFormat::Bits8}) {
+      ExpectSameForAllThreadCounts([&, width = width, height = height] {
+        TBitmap back;
+        MakeNoise(back, width, height, 8);
+        back.SetPixelFormat(picture);
+        TBitmap canvas_bitmap;
+        canvas_bitmap.SetPixelFormat(target);
+        canvas_bitmap.SetWidth(width + 2);
+        canvas_bitmap.SetHeight(height + 1);
+        TCanvas& canvas = canvas_bitmap.Canvas();
+        canvas.Brush.Color = RGBColor(10, 200, 30);
+        canvas.FillRect(TRect{1, 0, width + 1, height});
+        canvas.StretchDraw(TRect{0, 1, width + 2, height + 1}, back);
+        canvas.StretchDraw(TRect{1, 0, width / 2 + 1, height / 2 + 1}, back);
+        return StoreBytes(canvas_bitmap);
+      });
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Sizes, BandedRaster,
+                         testing::Values(std::pair{1, 1}, std::pair{1, 9}, std::pair{9, 1},
+                                         std::pair{3, 5}, std::pair{17, 13}, std::pair{64, 7},
+                                         std::pair{101, 37}),
+                         [](const auto& info) {
+                           return std::to_string(info.param.first) + "x" +
+                                  std::to_string(info.param.second);
+                         });
+
+TEST(Draw, EightBitsOntoEightBitsTakeTheNearestEntryOfEachColour) {
+  // Each source colour goes to the target's nearest entry, duplicates of a colour to its
+  // lowest index, exactly as a pixel drawn by colour.
+  TBitmap back;
+  MakeNoise(back, 40, 30, 9);
+  back.SetPixelFormat(TPixelFormat::Bits8);
+  TBitmap target;
+  target.SetPixelFormat(TPixelFormat::Bits8);
+  target.SetWidth(40);
+  target.SetHeight(30);
+  target.Canvas().StretchDraw(TRect{0, 0, 40, 30}, back);
+  TNearestColorMap map(target.ColorTable());
+  for (int y = 0; y < 30; ++y)
+    for (int x = 0; x < 40; ++x) {
+      const TColor c = back.Pixel(x, y);
+      ASSERT_EQ(target.ConstScanline(y)[x], map.Find(GetRValue(c), GetGValue(c), GetBValue(c)))
+          << x << "," << y;
+    }
+}
