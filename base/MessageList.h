@@ -165,6 +165,11 @@ LV_MESSAGE(SGIFHashTableFull, "LZW hash table full", "")
 LV_MESSAGE(SGIFBlockTooLarge, "Data block too large (%d bytes, at most 255)", "")
 LV_MESSAGE(SGIFForeignFrame, "The frame belongs to another GIF image", "")
 
+// Our own texts of the PNG writer (English, as the GIF library's).
+LV_MESSAGE(SPNGError, "PNG error: %s", "")
+LV_MESSAGE(SPNGEmptyPicture, "An empty picture cannot be saved as PNG", "")
+LV_MESSAGE(SPNGInvalidText, "Invalid PNG text chunk (keyword \"%s\")", "")
+
 // The chart library's export formats.
 LV_MESSAGE(TeeMsg_ExportPanelNotSet, "Panel property is not set in Export format", "")
 LV_MESSAGE(TeeMsg_AsGIF, "as &GIF", "")

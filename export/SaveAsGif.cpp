@@ -24,12 +24,16 @@ TGifSaveTarget::TGifSaveTarget() {
   Chart.View3DWalls = false;
 }
 
+void ReduceToHalftone(TBitmap& picture) {
+  picture.SetPixelFormat(TPixelFormat::Bits8);
+}
+
 void SaveAsGif(const TBitmap& result, TGifSaveTarget& target, const std::string& file_name) {
   // 1. The image box takes a copy of the result (sharing its pixels) and sizes itself.
   target.Image4.SetGraphic(&result);
   // 2. Its copy becomes 8 bits per pixel: each colour goes to the nearest halftone entry.
   if (auto* copy = dynamic_cast<TBitmap*>(target.Image4.Picture().Graphic()))
-    copy->SetPixelFormat(TPixelFormat::Bits8);
+    ReduceToHalftone(*copy);
   // 3, 4. The chart takes the box's size, then its picture as the back image.
   target.Chart.SetWidth(target.Image4.Width);
   target.Chart.SetHeight(target.Image4.Height);

@@ -36,6 +36,11 @@ struct TGifSaveTarget {
   TChart Chart;
 };
 
+// The GIF save's reduction of its copy of the result (step 2): the picture becomes 8 bits
+// per pixel in the halftone palette, each colour going to its nearest entry without
+// dithering. The palette PNG of the result is reduced by the same call.
+void ReduceToHalftone(TBitmap& picture);
+
 // Writes result as a GIF file named exactly file_name through target's image box and
 // chart. Every failure is raised (for example "Color table overflow" when the rendered
 // panel holds more than 256 colours); the file is written safely, so a failed save leaves

@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
 # Runs the Linux and the Windows command-line tool (the latter under Wine) on the same
 # inputs and options and checks that they agree byte for byte: the files written, the exit
-# status, the messages on standard error and what goes to standard output. Covers synth to BMP and GIF, resize, convert
-# through the PNG, JPEG and GIF plug-ins, and gif with every reduction mode, every
-# ditherer, the bit counts, both encoders, interlacing and the panel path, and reveal's
-# views, bands and scores (standard output too).
+# status, the messages on standard error and what goes to standard output. Covers synth to
+# BMP, GIF and PNG (with its band chunk, and the palette form), resize and convert to BMP
+# and PNG, convert through the PNG, JPEG and GIF plug-ins, gif with every reduction mode,
+# every ditherer, the bit counts, both encoders, interlacing and the panel path, and
+# reveal's views, bands and scores. The PNG files are the same only when both builds
+# compress with the same zlib and libpng: their versions are checked first (headers of
+# this system and of scripts/win32-deps.sh's prefix).
 #
 #   scripts/compare-win32.sh [LINUX_TOOL [WINDOWS_TOOL]]
 #
@@ -17,6 +20,22 @@ windows=${2:-build-win32/bin/lumiveil.exe}
 for tool in "$linux" "$windows"; do
   [ -x "$tool" ] || [ -f "$tool" ] || { echo "missing $tool" >&2; exit 2; }
 done
+# The same zlib and libpng on both sides, or the PNG files cannot agree.
+win32_include=${LUMIVEIL_WIN32_INCLUDE:-build-win32/deps/prefix/include}
+version_of() {  # version_of HEADER MACRO
+  sed -n "s/^#define $2 \"\(.*\)\".*/\1/p" "$1" | head -1
+}
+for library in "zlib.h ZLIB_VERSION" "png.h PNG_LIBPNG_VER_STRING"; do
+  set -- $library
+  here=$(version_of "$(echo '#include <'"$1"'>' | cpp -H -o /dev/null 2>&1 | sed -n 's/^\. //p' | head -1)" "$2")
+  there=$(version_of "$win32_include/$1" "$2")
+  echo "$1: $here here, $there in the Windows build"
+  if [ -z "$here" ] || [ "$here" != "$there" ]; then
+    echo "the Windows build's $1 differs from this system's" >&2
+    exit 2
+  fi
+done
+
 linux=$(realpath "$linux")
 windows=$(realpath "$windows")
 export WINEPREFIX=${WINEPREFIX:-$(pwd)/build-win32/wine} WINEDEBUG=-all
@@ -101,12 +120,27 @@ cases() {
   compare "synth through plug-ins" a.bmp synth astronaut.png rocket.jpg -o OUT --average 30
   compare "synth to GIF" a.gif synth coffee.bmp chelsea.bmp -o OUT
   compare "synth --gif" a.bmp synth chelsea.bmp coffee.bmp -o OUT --gif --contrast 20
+  compare "synth to PNG" a.png synth coffee.bmp chelsea.bmp -o OUT --average 230 --contrast 25
+  compare "synth to PNG, contrast lowered" a.PNG synth coffee.bmp chelsea.bmp -o OUT \
+    --average 200 --contrast 100 --width 301
+  compare "synth preview to PNG" a.png synth coffee.bmp chelsea.bmp -o OUT --preview
+  compare "synth through plug-ins to PNG" a.png synth astronaut.png rocket.jpg -o OUT
+  compare "synth --indexed" a.png synth coffee.bmp chelsea.bmp -o OUT --indexed --average 230 \
+    --contrast 25
+  compare "synth --indexed enlarged" a.png synth chelsea.bmp coffee.bmp -o OUT --indexed \
+    --width 1001
+  compare "synth --indexed to BMP" a.bmp synth coffee.bmp chelsea.bmp -o OUT --indexed
   compare "synth bad slider" a.bmp synth coffee.bmp chelsea.bmp -o OUT --average 256
   compare "synth missing input" a.bmp synth coffee.bmp missing.bmp -o OUT
   for size in "1000 123" "37 511" "451 300" "1 1" "2000 1"; do
     compare "resize $size" r.bmp resize chelsea.bmp OUT $size
   done
   compare "resize through a plug-in" r.bmp resize rocket.jpg OUT 333 222
+  compare "resize to PNG" r.png resize chelsea.bmp OUT 1000 123
+  compare "resize to PNG through a plug-in" r.png resize rocket.jpg OUT 333 222
+  for f in astronaut.png rocket.jpg palette.png transparent.gif eight.bmp; do
+    compare "convert $f to PNG" c.png convert "$f" OUT
+  done
   for f in astronaut.png rocket.jpg palette.png rgba16.png grey16.png interlaced.png \
     progressive.jpg grey.jpg transparent.gif interlaced.gif multiframe.gif eight.bmp; do
     compare "convert $f" c.bmp convert "$f" OUT

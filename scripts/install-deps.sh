@@ -1,27 +1,37 @@
 #!/usr/bin/env bash
-# Installs every Debian package the project needs (build, tests, window, CI checks);
-# with the argument "win32", those of the Windows cross build and its tests under Wine
-# instead (which need the i386 architecture for wine32).
+# Installs the Debian packages the project needs. With no argument: everything (build,
+# tests, window, CI checks). With "build": only what building the programs and plug-ins
+# needs (the quick start's first command). With "package": the build's packages and what
+# scripts/package.sh and scripts/test-package.sh need. With "win32": those of the Windows
+# cross build and its tests under Wine instead (which need the i386 architecture for
+# wine32).
 # Idempotent: when everything is present it prints nothing and changes nothing.
 set -euo pipefail
 
-packages=(
+build=(
   g++ cmake make pkg-config
-  libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev libgl-dev
   libjpeg62-turbo-dev libpng-dev libgif-dev
+)
+packages=(
+  "${build[@]}"
+  libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth fonts-ipafont-gothic
   clang-format clang-14 libclang-rt-14-dev
-  giflib-tools imagemagick
+  giflib-tools imagemagick python3-pil
+  desktop-file-utils appstream shared-mime-info librsvg2-bin man-db file
 )
 
-if [ "${1:-}" = win32 ]; then
-  packages=(
-    g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix mingw-w64-i686-dev
-    libz-mingw-w64-dev libgtest-dev cmake make dpkg-dev
-    wine wine32:i386
-  )
-fi
+case "${1:-}" in
+  build) packages=("${build[@]}") ;;
+  package) packages=("${build[@]}" dpkg-dev lintian debootstrap) ;;
+  win32)
+    packages=(
+      g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix mingw-w64-i686-dev
+      libz-mingw-w64-dev libgtest-dev cmake make dpkg-dev
+      wine wine32:i386
+    ) ;;
+esac
 
 missing=()
 for p in "${packages[@]}"; do

@@ -8,6 +8,7 @@
 
 #include "base/Exceptions.h"
 #include "base/Format.h"
+#include "base/Text.h"
 #include "raster/Bitmap.h"
 #include "susie/Spibmp.h"
 #include "susie/Spis.h"
@@ -128,6 +129,12 @@ std::unique_ptr<TBitmap> LoadInput(const std::string& file_name, std::string* re
   return picture;
 }
 
+TSaveFormat OutputFormat(const std::string& file_name, bool gif_by_name) {
+  if (EndsWithText(file_name, ".png")) return TSaveFormat::sfPNG;
+  if (gif_by_name && EndsWithText(file_name, ".gif")) return TSaveFormat::sfGIF;
+  return TSaveFormat::sfBMP;
+}
+
 const char* PixelFormatName(int format) {
   static const char* const kNames[] = {"Device", "Bits1",  "Bits4",  "Bits8", "Bits15",
                                        "Bits16", "Bits24", "Bits32", "Custom"};
@@ -136,8 +143,10 @@ const char* PixelFormatName(int format) {
 
 const std::vector<TCommand>& Commands() {
   static const std::vector<TCommand> commands = {
-      {"convert", "IN OUT", "load a picture, convert it to 24 bits, save it as BMP",
-       "  IN   the picture to read\n  OUT  the BMP file to write (- for standard output)\n",
+      {"convert", "IN OUT", "load a picture, convert it to 24 bits, save it as BMP or PNG",
+       "  IN   the picture to read\n"
+       "  OUT  the file to write: PNG (8-bit RGB) when it ends in .png, else BMP\n"
+       "       (- for standard output, as BMP)\n",
        RunConvert},
       {"gif",
        "IN OUT [--reduction R] [--dither D] [--bits N] [--compression lzw|rle] [--interlace]\n"
@@ -145,19 +154,24 @@ const std::vector<TCommand>& Commands() {
        "load a picture and write it as a GIF file", GifHelp(), RunGif},
       {"info", "FILE", "print a picture's width, height, pixel format and reader",
        "  FILE the picture to read\n", RunInfo},
-      {"resize", "IN OUT WIDTH HEIGHT", "resample a picture to WIDTH x HEIGHT, save it as BMP",
+      {"resize", "IN OUT WIDTH HEIGHT",
+       "resample a picture to WIDTH x HEIGHT, save it as BMP or PNG",
        "  IN      the picture to read\n"
-       "  OUT     the BMP file to write (24 bits per pixel; - for standard output)\n"
+       "  OUT     the file to write: PNG (8-bit RGB) when it ends in .png, else BMP\n"
+       "          (24 bits per pixel; - for standard output, as BMP)\n"
        "  WIDTH   the new width in pixels\n"
        "  HEIGHT  the new height in pixels\n",
        RunResize},
       {"synth",
        "VISIBLE HIDDEN -o OUT [--average A] [--contrast C] [--width X | --height Y] "
-       "[--preview] [--gif] [--report]",
+       "[--preview] [--gif | --indexed] [--report]",
        "hide HIDDEN inside VISIBLE and save the combined picture",
        "  VISIBLE       the picture that shows\n"
        "  HIDDEN        the picture to hide; fitted to VISIBLE's size\n"
-       "  -o OUT        the file to write (BMP; - for standard output)\n"
+       "  -o OUT        the file to write: GIF when it ends in .gif, PNG (8-bit RGB) when\n"
+       "                it ends in .png, else BMP (- for standard output, as BMP or with\n"
+       "                --gif as GIF); a PNG records the average and contrast used in its\n"
+       "                \"Lumiveil\" text chunk (not with --preview)\n"
        "  --average A   the hidden picture's average value, 0..255 (default 128)\n"
        "  --contrast C  the hidden picture's contrast, 0..255 (default 127); lowered to\n"
        "                the limit of the average (A up to 128, 255 - A above) with a note\n"
@@ -165,9 +179,11 @@ const std::vector<TCommand>& Commands() {
        "  --height Y    first scale VISIBLE to height Y, keeping its aspect ratio\n"
        "  --preview     only the checkerboard, without the tone mapping\n"
        "  --gif         write GIF as the window saves it (also when OUT ends in .gif)\n"
+       "  --indexed     with OUT.png: the result reduced to the 256-colour halftone palette\n"
+       "                as the GIF save reduces it (without its bevel), as a palette PNG\n"
        "  --report      then print the band used (average, contrast; a preview is unmapped:\n"
        "                128 and 128) and the scores visible-psnr and hidden-psnr, as\n"
-       "                'lumiveil reveal --help' defines them\n",
+       "                the reveal command's help defines them\n",
        RunSynth},
       {"reveal",
        "RESULT -o OUT [--view V] [--size N] [--filter F] [--average A --contrast C]\n"

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "export/SaveByFormat.h"
+
 class TBitmap;
 class TSPIs;
 struct TToneBand;
@@ -55,6 +57,10 @@ std::unique_ptr<TBitmap> LoadPicture(const std::string& file_name, std::string* 
 // a file that is missing, a folder or no regular file, that no reader takes (with what the
 // loader learned), or that holds an empty picture.
 std::unique_ptr<TBitmap> LoadInput(const std::string& file_name, std::string* reader = nullptr);
+
+// The format of an output file: PNG for a name ending in .png, GIF for one ending in .gif
+// when the command writes GIF (gif_by_name), BMP for every other name (any case).
+TSaveFormat OutputFormat(const std::string& file_name, bool gif_by_name);
 
 // Ends a command with exit status 2 (an unreadable input). The message names the file
 // and gives the loader's message with its English sense.

@@ -1,4 +1,4 @@
-// lumiveil convert IN OUT: load, convert to 24 bits, save as BMP.
+// lumiveil convert IN OUT: load, convert to 24 bits, save as BMP or PNG.
 #include "app/cli/Cli.h"
 #include "raster/Bitmap.h"
 
@@ -8,6 +8,6 @@ int RunConvert(const std::vector<std::string>& argv) {
   const std::string& out = OutputName(args.Positional()[1]);
   auto picture = LoadInput(args.Positional()[0]);
   picture->SetPixelFormat(TPixelFormat::Bits24);
-  picture->SaveToFile(out);
+  SaveByFormat(*picture, out, OutputFormat(out, false));
   return kExitOk;
 }

@@ -4,7 +4,6 @@
 #include <string>
 
 #include "app/cli/Cli.h"
-#include "export/SaveAsGif.h"
 #include "gif/Gifimage.h"
 #include "raster/Bitmap.h"
 
@@ -88,8 +87,7 @@ int RunGif(const std::vector<std::string>& argv) {
         throw UsageError{std::string(option) + " cannot be used with --panel"};
     if (args.Flag("--interlace")) throw UsageError{"--interlace cannot be used with --panel"};
     const auto picture = LoadInput(args.Positional()[0]);
-    TGifSaveTarget target;
-    SaveAsGif(*picture, target, out);
+    SaveByFormat(*picture, out, TSaveFormat::sfGIF);
     return kExitOk;
   }
   TGIFImage gif;

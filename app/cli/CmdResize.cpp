@@ -1,4 +1,4 @@
-// lumiveil resize IN OUT WIDTH HEIGHT: load, resample, save as BMP.
+// lumiveil resize IN OUT WIDTH HEIGHT: load, resample, save as BMP or PNG.
 #include <climits>
 
 #include "app/cli/Cli.h"
@@ -25,6 +25,6 @@ int RunResize(const std::vector<std::string>& argv) {
   const std::string& out = OutputName(args.Positional()[1]);
   auto picture = LoadInput(args.Positional()[0]);
   ResizeBitmap(*picture, width, height);
-  picture->SaveToFile(out);
+  SaveByFormat(*picture, out, OutputFormat(out, false));
   return kExitOk;
 }

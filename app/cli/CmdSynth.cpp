@@ -6,9 +6,8 @@
 
 #include "app/cli/Cli.h"
 #include "base/Exceptions.h"
-#include "base/Text.h"
 #include "compose/Workflow.h"
-#include "export/SaveAsGif.h"
+#include "export/SaveByFormat.h"
 #include "raster/Bitmap.h"
 #include "raster/BmpFormat.h"
 #include "reveal/Band.h"
@@ -36,7 +35,7 @@ void CheckScaledSize(const TBitmap& visible, std::optional<int> width, std::opti
 
 int RunSynth(const std::vector<std::string>& argv) {
   const TArgs args(argv, {"-o", "--average", "--contrast", "--width", "--height"},
-                   {"--preview", "--gif", "--report"});
+                   {"--preview", "--gif", "--indexed", "--report"});
   if (args.Positional().size() != 2) throw UsageError{"synth takes VISIBLE and HIDDEN"};
   const auto out = args.Value("-o");
   if (!out || out->empty()) throw UsageError{"synth needs an output file: -o OUT"};
@@ -45,7 +44,13 @@ int RunSynth(const std::vector<std::string>& argv) {
   const std::optional<int> width = args.Int("--width", 1, INT32_MAX);
   const std::optional<int> height = args.Int("--height", 1, INT32_MAX);
   if (width && height) throw UsageError{"give --width or --height, not both"};
-  const bool gif = args.Flag("--gif") || EndsWithText(*out, ".gif");
+  TSaveOptions save;
+  save.format = args.Flag("--gif") ? TSaveFormat::sfGIF : OutputFormat(*out, true);
+  if (args.Flag("--indexed")) {
+    if (save.format != TSaveFormat::sfPNG)
+      throw UsageError{"--indexed writes a palette PNG: give an OUT ending in .png, without --gif"};
+    save.indexed = true;
+  }
 
   // Both inputs are read first, so an unreadable one ends the command before any work.
   const auto visible = LoadInput(args.Positional()[0]);
@@ -79,17 +84,14 @@ int RunSynth(const std::vector<std::string>& argv) {
     work.ComposePreview();
   else
     work.Synthesize();
-  if (gif) {
-    // The window's GIF save: the halftone copy on the chart panel, exported as GIF.
-    TGifSaveTarget target;
-    SaveAsGif(work.ResultBitmap(), target, *out);
-  } else {
-    work.ResultBitmap().SaveToFile(*out);
-  }
+  // A PNG records the band its hidden cells were mapped into; a preview maps none.
+  if (save.format == TSaveFormat::sfPNG && work.ResultToneMapped())
+    save.band = TBand{work.Average(), work.Contrast()};
+  SaveByFormat(work.ResultBitmap(), *out, save);
   if (args.Flag("--report")) {
     // The band the odd cells hold: a preview leaves them unmapped, the identity band.
     const TToneBand band =
-        args.Flag("--preview") ? kIdentityBand : TToneBand{work.Average(), work.Contrast()};
+        work.ResultToneMapped() ? TToneBand{work.Average(), work.Contrast()} : kIdentityBand;
     std::FILE* report = *out == "-" ? stderr : stdout;
     std::fprintf(report, "average: %d\ncontrast: %d\n", band.average, band.contrast);
     PrintScores(report, work.ResultBitmap(), &work.ExternalBitmap(), &work.InnerBitmap(), band);

@@ -6,6 +6,7 @@
 
 #include "app/cli/Cli.h"
 #include "base/Exceptions.h"
+#include "susie/Version.h"
 
 namespace {
 
@@ -14,11 +15,43 @@ void PrintHelp() {
       "lumiveil: hides one picture inside another, for scripts and batch work.\n\n"
       "usage: lumiveil COMMAND ...\n\ncommands:\n");
   for (const TCommand& c : Commands()) std::printf("  %-8s %s\n", c.name, c.summary);
-  std::printf("\n`lumiveil COMMAND --help` describes a command's arguments and options.\n");
+  std::printf(
+      "\noptions:\n"
+      "  -h, --help  print this help\n"
+      "  --version   print the version and the plug-in API\n"
+      "\n`lumiveil help COMMAND` or `lumiveil COMMAND --help` describes a command's arguments\n"
+      "and options.\n");
 }
 
 void PrintCommandHelp(const TCommand& c) {
   std::printf("usage: lumiveil %s %s\n\n%s.\n\n%s", c.name, c.usage, c.summary, c.help);
+}
+
+const TCommand* FindCommand(const std::string& name) {
+  for (const TCommand& c : Commands())
+    if (name == c.name) return &c;
+  return nullptr;
+}
+
+int UnknownCommand(const std::string& name) {
+  std::fprintf(stderr, "lumiveil: unknown command '%s' (see lumiveil --help)\n", name.c_str());
+  return kExitUsage;
+}
+
+// `lumiveil help [COMMAND]`: the same as `lumiveil --help` or `lumiveil COMMAND --help`.
+int RunHelp(int argc, char** argv) {
+  if (argc == 2) {
+    PrintHelp();
+    return kExitOk;
+  }
+  if (argc > 3) {
+    std::fprintf(stderr, "lumiveil help: one command at most\nusage: lumiveil help [COMMAND]\n");
+    return kExitUsage;
+  }
+  const TCommand* command = FindCommand(argv[2]);
+  if (command == nullptr) return UnknownCommand(argv[2]);
+  PrintCommandHelp(*command);
+  return kExitOk;
 }
 
 }  // namespace
@@ -29,13 +62,13 @@ int main(int argc, char** argv) {
     return argc < 2 ? kExitUsage : kExitOk;
   }
   const std::string name = argv[1];
-  const TCommand* command = nullptr;
-  for (const TCommand& c : Commands())
-    if (name == c.name) command = &c;
-  if (command == nullptr) {
-    std::fprintf(stderr, "lumiveil: unknown command '%s' (see lumiveil --help)\n", name.c_str());
-    return kExitUsage;
+  if (name == "--version") {
+    std::fputs(VersionText("lumiveil").c_str(), stdout);
+    return kExitOk;
   }
+  if (name == "help") return RunHelp(argc, argv);
+  const TCommand* command = FindCommand(name);
+  if (command == nullptr) return UnknownCommand(name);
   std::vector<std::string> args(argv + 2, argv + argc);
   for (const std::string& a : args) {
     if (a == "--help" || a == "-h") {

@@ -63,6 +63,15 @@ std::optional<QString> TQtDialogs::SaveFile(QWidget* parent) {
   return Run(dialog);
 }
 
+std::optional<TPngExportChoice> TQtDialogs::ExportPng(QWidget* parent) {
+  KeepDialogsFromWritingSettings();
+  QFileDialog dialog(parent);
+  SetUpPngExportDialog(dialog);
+  const auto name = Run(dialog);
+  if (!name) return std::nullopt;
+  return TPngExportChoice{*name, PaletteChosen(dialog)};
+}
+
 void TQtDialogs::ShowException(QWidget* parent, const QString& message, const QString& sense) {
   ShowExceptionBox(parent, message, sense);
 }

@@ -1,5 +1,5 @@
-// The window's dialogs behind a small interface: the open and save file dialogs and the
-// exception display. Tests replace them with injected answers.
+// The window's dialogs behind a small interface: the open, save and PNG export file
+// dialogs and the exception display. Tests replace them with injected answers.
 #pragma once
 
 #include <memory>
@@ -7,6 +7,8 @@
 
 #include <QString>
 #include <QStringList>
+
+#include "app/gui/PngExport.h"
 
 class QFileDialog;
 class QMessageBox;
@@ -19,6 +21,8 @@ class TFormDialogs {
   virtual std::optional<QString> OpenPicture(QWidget* parent, const QStringList& filters) = 0;
   // The save dialog (no filter, no default extension): the name as typed, or nothing.
   virtual std::optional<QString> SaveFile(QWidget* parent) = 0;
+  // The "Export PNG..." dialog (PngExport.h): the name and the form, or nothing.
+  virtual std::optional<TPngExportChoice> ExportPng(QWidget* parent) = 0;
   // The application's exception display: a message box with the exception's message and,
   // for a Japanese message, its English sense beneath it (`sense` empty: none).
   virtual void ShowException(QWidget* parent, const QString& message, const QString& sense) = 0;
@@ -30,6 +34,7 @@ class TQtDialogs : public TFormDialogs {
  public:
   std::optional<QString> OpenPicture(QWidget* parent, const QStringList& filters) override;
   std::optional<QString> SaveFile(QWidget* parent) override;
+  std::optional<TPngExportChoice> ExportPng(QWidget* parent) override;
   void ShowException(QWidget* parent, const QString& message, const QString& sense) override;
 
  private:

@@ -4,6 +4,7 @@
 
 #include "app/gui/ImageBox.h"
 #include "export/SaveAsGif.h"
+#include "export/SaveByFormat.h"
 
 void SaveResultAsGif(const TBitmap& result, const std::string& file_name, TGifSaveTarget& target,
                      TImageBox& image4, QWidget& chart) {
@@ -23,5 +24,7 @@ void SaveResultAsGif(const TBitmap& result, const std::string& file_name, TGifSa
       chart.resize(target.Chart.Width(), target.Chart.Height());
     }
   } mirror{target, image4, chart};
-  SaveAsGif(result, target, file_name);
+  TSaveOptions save(TSaveFormat::sfGIF);
+  save.gif_target = &target;
+  SaveByFormat(result, file_name, save);
 }

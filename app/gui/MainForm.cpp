@@ -21,6 +21,7 @@
 #include "app/gui/RevealWindow.h"
 #include "base/Exceptions.h"
 #include "base/Messages.h"
+#include "export/SaveByFormat.h"
 #include "platform/Files.h"
 #include "raster/Bitmap.h"
 #include "susie/Spibmp.h"
@@ -183,7 +184,7 @@ void TMainForm::UpdateActions() {
   // show, also after that.
   const bool open = work_ != nullptr;
   for (QAction* command : {LoadVisibleAction, LoadHiddenAction, ResizeAction, SynthesizeAction,
-                           SaveAction, QuitAction, GifAction})
+                           SaveAction, ExportPngAction, QuitAction, GifAction})
     command->setEnabled(open);
 }
 
@@ -270,7 +271,7 @@ void TMainForm::SaveGifButtonClick() {
   Run(
       [&] {
         if (!gif)
-          work_->ResultBitmap().SaveToFile(file);  // safe: a temporary file renamed over it
+          SaveByFormat(work_->ResultBitmap(), file, TSaveFormat::sfBMP);
         else
           SaveResultAsGif(work_->ResultBitmap(), file, GifTarget, *Image4, *Chart);
       },

@@ -220,6 +220,7 @@ QWidget* TMainForm::CreateCommandBar() {
       FlatButton(bar, "ExternalImageButton", "Load Visible Image", {8, 4, 121, 22});
   LoadInnerImage = FlatButton(bar, "LoadInnerImage", "Load Hiden Image", {132, 4, 117, 22});
   QuirButton = FlatButton(bar, "QuirButton", "Quit", {496, 4, 93, 22});
+  ExportPngButton = FlatButton(bar, "ExportPngButton", "Export PNG...", {252, 4, 105, 22});
   GifCheckBox = new QCheckBox("GIF", bar);
   GifCheckBox->setObjectName("GifCheckBox");
   GifCheckBox->setGeometry(408, 12, 53, 17);
@@ -370,6 +371,13 @@ void TMainForm::CreateActions() {
        "when GIF is ticked",
        {QKeySequence(Qt::CTRL | Qt::Key_S)},
        command(&TMainForm::SaveGifButtonClick)},
+      {ExportPngAction,
+       "ExportPngAction",
+       "Export PNG...",
+       "Write the combined picture as a PNG file that records its band: in full colour, or "
+       "reduced to the 256-colour halftone palette as for GIF",
+       {QKeySequence(Qt::CTRL | Qt::Key_E)},
+       command(&TMainForm::ExportPngClick)},
       {QuitAction,
        "QuitAction",
        "Quit",
@@ -438,6 +446,7 @@ void TMainForm::CreateActions() {
   ExternalImageButton->setDefaultAction(LoadVisibleAction);
   LoadInnerImage->setDefaultAction(LoadHiddenAction);
   QuirButton->setDefaultAction(QuitAction);
+  ExportPngButton->setDefaultAction(ExportPngAction);
   // Push buttons take their action's tool tip and enabled state.
   const auto trigger = [this](QPushButton* button, QAction* action) {
     connect(button, &QPushButton::clicked, action, &QAction::trigger);
@@ -503,6 +512,7 @@ void TMainForm::SetTabOrder() {
   // left to right, each with its zoom menu (which holds every zoom command) and its view.
   const QList<QWidget*> order = {ExternalImageButton,
                                  LoadInnerImage,
+                                 ExportPngButton,
                                  GifCheckBox,
                                  QuirButton,
                                  ResizeButton,

@@ -16,6 +16,9 @@ static const char* const kInfo[] = {
     "PNG image",
 };
 
+/* The three text chunks' names, each ended by a zero byte (the last by the literal's). */
+static const char kTextChunks[] = "tEXt\0zTXt\0iTXt";
+
 static const uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
 
 typedef struct Reader {
@@ -121,6 +124,9 @@ static int Decode(const uint8_t* data, size_t size, SpiPictureInfo* picture_info
     return result;
   }
   png_set_read_fn(png, &reader, ReadFromMemory);
+  /* Text chunks (among them the band that a combined picture records) say nothing about
+   * the pixels: they are skipped unread, never kept or inflated. */
+  png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, (png_const_bytep)kTextChunks, 3);
   png_read_info(png, info);
   {
     const int width = (int)png_get_image_width(png, info);

@@ -145,3 +145,31 @@ run reveal/scores - reveal rv.bmp -o r.bmp --view even --visible "$vis" --hidden
 run reveal/scores-found - reveal rvodd.bmp -o r.bmp --view even --visible odd.bmp --hidden oddhid.bmp
 run synth/report - synth "$vis" "$hid" -o s.bmp --average 100 --contrast 40 --report
 run synth/report-preview - synth "$vis" "$hid" -o s.bmp --preview --report
+
+# PNG outputs: synth with its band chunk (also lowered by the average's limit, and none for
+# a preview), the palette form, convert and resize. The chunk names the program's version,
+# so a new version changes the hashes of the synth cases.
+run synth/A230C25.png s.png synth "$vis" "$hid" -o s.png --average 230 --contrast 25
+run synth/default.PNG s.PNG synth "$vis" "$hid" -o s.PNG
+run synth/lowered.png s.png synth "$vis" "$hid" -o s.png --average 200 --contrast 100
+run synth/preview.png s.png synth "$vis" "$hid" -o s.png --preview
+run synth/png+jpg.png s.png synth "$samples/astronaut.png" "$samples/rocket.jpg" -o s.png
+run synth/odd.png s.png synth odd.bmp oddhid.bmp -o s.png --average 100 --contrast 50
+run synth/one.png s.png synth one.bmp "$hid" -o s.png
+run synth/big.png s.png synth big.bmp bighid.bmp -o s.png
+run synth/indexed.png s.png synth "$vis" "$hid" -o s.png --indexed --average 230 --contrast 25
+run synth/indexed-default.png s.png synth "$vis" "$hid" -o s.png --indexed
+run synth/indexed-row.png s.png synth row.bmp "$hid" -o s.png --indexed
+run synth/big-indexed.png s.png synth big.bmp bighid.bmp -o s.png --indexed
+for f in coffee.bmp astronaut.png rocket.jpg; do
+  run "convert/$f.png" c.png convert "$samples/$f" c.png
+done
+run convert/from-gif.png c.png convert pal.gif c.png
+run resize/coffee/601x401.png r.png resize "$vis" r.png 601 401
+run resize/rocket/123x456.png r.png resize "$samples/rocket.jpg" r.png 123 456
+run resize/big/1000x750.png r.png resize big.bmp r.png 1000 750
+
+# reveal on synth's PNG: the band it stored (the lines name the program's version too)
+"$bin" synth "$vis" "$hid" -o rvs.png --average 230 --contrast 25 >/dev/null
+run reveal/stored.png r.bmp reveal rvs.png -o r.bmp --view hidden
+run reveal/stored-lines.png - reveal rvs.png -o r.bmp --view hidden --hidden "$hid"

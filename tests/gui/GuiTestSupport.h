@@ -27,9 +27,11 @@ class TScriptedDialogs : public TFormDialogs {
   // Answers, taken in order; a null string (kCancel) or no answer left is a cancel.
   std::deque<QString> open_answers;
   std::deque<QString> save_answers;
+  std::deque<TPngExportChoice> png_answers;  // a null file name is a cancel
   // What happened.
   std::vector<QStringList> open_filters;
   int save_dialogs = 0;
+  int png_dialogs = 0;
   std::vector<QString> errors;
   std::vector<QString> senses;       // the English sense shown with each error (often empty)
   std::vector<bool> busy_at_errors;  // whether the busy pointer was still up at each error
@@ -41,6 +43,14 @@ class TScriptedDialogs : public TFormDialogs {
   std::optional<QString> SaveFile(QWidget*) override {
     ++save_dialogs;
     return Take(save_answers);
+  }
+  std::optional<TPngExportChoice> ExportPng(QWidget*) override {
+    ++png_dialogs;
+    if (png_answers.empty()) return std::nullopt;
+    const TPngExportChoice answer = png_answers.front();
+    png_answers.pop_front();
+    if (answer.file_name.isNull()) return std::nullopt;
+    return answer;
   }
   void ShowException(QWidget*, const QString& message, const QString& sense) override {
     errors.push_back(message);

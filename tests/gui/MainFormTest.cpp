@@ -6,9 +6,11 @@
 #include <memory>
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QDockWidget>
 #include <QFile>
+#include <QFileDialog>
 #include <QFocusEvent>
 #include <QFontDatabase>
 #include <QLabel>
@@ -20,16 +22,22 @@
 #include <QSlider>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QToolButton>
 
 #include "GuiTestSupport.h"
 #include "app/gui/ImageBox.h"
 #include "app/gui/MainForm.h"
 #include "app/gui/OpenFilter.h"
+#include "app/gui/PngExport.h"
 #include "base/Format.h"
 #include "base/Messages.h"
 #include "compose/ApplyInnerTone.h"
+#include "export/SaveAsGif.h"
+#include "export/SaveByFormat.h"
 #include "susie/Spibmp.h"
+#include "tests/common/PngFacts.h"
+#include "tests/common/TestFiles.h"
 
 class tst_MainForm : public QObject {
   Q_OBJECT
@@ -469,6 +477,105 @@ class tst_MainForm : public QObject {
     form->SaveGifButton->click();
     QCOMPARE(dialogs->errors.size(), size_t(1));
     QVERIFY(QFileInfo::exists(dir.filePath("combined.bmp")));
+  }
+
+  void exportPngWritesTheResultWithItsBand() {
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const auto facts = [&](const char* name) {
+      QFile file(dir.filePath(name));
+      if (!file.open(QIODevice::ReadOnly)) return TPngFacts{};
+      const QByteArray bytes = file.readAll();
+      return ReadPngFacts(std::vector<uint8_t>(bytes.begin(), bytes.end()));
+    };
+    // Beside the load commands on the top row, clear of every control of the form.
+    QCOMPARE(form->ExportPngButton->defaultAction(), form->ExportPngAction);
+    QCOMPARE(form->ExportPngAction->text(), QString("Export PNG..."));
+    QCOMPARE(form->ExportPngAction->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_E));
+    QVERIFY(!form->ExportPngAction->toolTip().isEmpty());
+    QCOMPARE(form->ExportPngButton->parentWidget(), form->ExternalImageButton->parentWidget());
+    for (QWidget* w : std::initializer_list<QWidget*>{
+             form->ExternalImageButton, form->LoadInnerImage, form->QuirButton, form->GifCheckBox,
+             form->Bevel1, form->ResizeButton, form->synthesizeButton, form->SaveGifButton,
+             form->Bevel2, form->AverageLabel, form->ContrastLabel})
+      QVERIFY2(!form->ExportPngButton->geometry().intersects(w->geometry()),
+               qPrintable(w->objectName()));
+
+    // No result yet: refused before any dialog.
+    form->ExportPngAction->trigger();
+    QCOMPARE(dialogs->png_dialogs, 0);
+    QCOMPARE(dialogs->errors, std::vector<QString>{QString::fromUtf8(SNothingToSave.text)});
+    dialogs->errors.clear();
+
+    // A preview's hidden cells are not mapped: the file records no band.
+    LoadVisible("chelsea.bmp");
+    LoadHidden(SamplePath("astronaut.png"));
+    dialogs->png_answers.push_back({dir.filePath("preview.png"), false});
+    form->ExportPngAction->trigger();
+    QVERIFY(facts("preview.png").error.empty());
+    QVERIFY(facts("preview.png").texts.empty());
+
+    // After the sliders and Synthesize: the band, in full colour and as a palette, and
+    // the shortcut runs the command.
+    form->AverageTrackBar->setValue(220);
+    form->MinMaxTrackBar->setValue(200);  // held at the limit 35
+    form->synthesizeButton->click();
+    const std::vector<std::pair<std::string, std::string>> band = {
+        {"Lumiveil", BandText({220, 35})}};
+    dialogs->png_answers.push_back({dir.filePath("full.png"), false});
+    QTest::keyClick(form.get(), Qt::Key_E, Qt::ControlModifier);
+    QCOMPARE(dialogs->png_dialogs, 2);
+    dialogs->png_answers.push_back({dir.filePath("palette.png"), true});
+    form->ExportPngButton->click();
+    QVERIFY(dialogs->errors.empty());
+    const TPngFacts full = facts("full.png"), palette = facts("palette.png");
+    QVERIFY(full.error.empty() && palette.error.empty());
+    QVERIFY(full.texts == band);
+    QVERIFY(palette.texts == band);
+    QCOMPARE(full.color_type, 2);
+    QCOMPARE(palette.color_type, 3);
+    const TBitmap& result = form->Work()->ResultBitmap();
+    QVERIFY(full.rgb == RGBPixels(result));
+    TBitmap halftone;
+    halftone.Assign(&result);
+    ReduceToHalftone(halftone);
+    QVERIFY(palette.rgb == RGBPixels(halftone));
+    // The result itself stays 24 bits and the GIF save's image box is not touched.
+    QCOMPARE(result.PixelFormat(), TPixelFormat::Bits24);
+    QVERIFY(form->Image4->Bitmap() == nullptr);
+
+    // A cancel writes nothing; a name that cannot be written: the message, nothing left.
+    const QStringList before = QDir(dir.path()).entryList(QDir::Files | QDir::NoDotAndDotDot);
+    dialogs->png_answers.push_back({QString(), false});
+    form->ExportPngAction->trigger();
+    dialogs->png_answers.push_back({dir.filePath("missing/out.png"), false});
+    form->ExportPngAction->trigger();
+    QCOMPARE(dialogs->errors.size(), size_t(1));
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::NoDotAndDotDot), before);
+  }
+
+  void exportDialogOffersBothFormsAndAddsTheExtension() {
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    // Answers the real dialog from inside its own event loop: full colour is the first
+    // form; the second is the palette.
+    for (const bool palette : {false, true}) {
+      bool answered = false;
+      QTimer::singleShot(0, [&] {
+        auto* d = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        if (d == nullptr) return;
+        answered = d->nameFilters().size() == 2 && d->acceptMode() == QFileDialog::AcceptSave;
+        if (palette) d->selectNameFilter(d->nameFilters()[1]);
+        d->selectFile(dir.filePath("chosen"));
+        QMetaObject::invokeMethod(d, "accept");
+      });
+      TQtDialogs real;
+      const auto choice = real.ExportPng(form.get());
+      QVERIFY(answered);
+      QVERIFY(choice.has_value());
+      QCOMPARE(choice->indexed, palette);
+      QCOMPARE(choice->file_name, dir.filePath("chosen.png"));
+    }
   }
 
   void closingFreesTheSlotsAndTheBoxesKeepTheirCopies() {

@@ -184,6 +184,40 @@ TEST(NothingLost, AFifoTargetIsWrittenIntoAndStaysAFifo) {
   EXPECT_EQ(dir.Entries().size(), 3u);  // the FIFO, ref.gif, received
 }
 
+// A PNG is saved the same way as every other file: written through a link that stays a
+// link, and into a FIFO that stays a FIFO, the bytes those of a PNG saved to a plain file.
+TEST(NothingLost, APngGoesThroughLinksAndIntoFifosAsEveryFileDoes) {
+  TempDir dir;
+  ASSERT_EQ(RunTool({"convert", Sample("coffee.bmp"), dir.File("ref.png")}).status, 0);
+  const std::vector<uint8_t> expected = ReadBytes(dir.File("ref.png"));
+  ASSERT_GT(expected.size(), 8u);
+  EXPECT_EQ(expected[1], 'P');  // a PNG signature, not the BMP the name would not ask for
+
+  WriteText(dir.File("target.png"), "OLD\n");
+  fs::create_symlink("target.png", dir.File("link.png"));
+  const ToolRun linked = RunTool({"convert", Sample("coffee.bmp"), dir.File("link.png")});
+  EXPECT_EQ(linked.status, 0) << linked.err;
+  EXPECT_TRUE(S_ISLNK(ModeOf(dir.File("link.png"))));
+  EXPECT_EQ(ReadBytes(dir.File("target.png")), expected);
+
+  const std::string fifo = dir.File("pipe.png");
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0644), 0);
+  const std::string received = dir.File("received");
+  const pid_t reader = fork();
+  if (reader == 0) {
+    execlp("sh", "sh", "-c", "exec cat \"$0\" > \"$1\"", fifo.c_str(), received.c_str(),
+           static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  const ToolRun piped = RunTool({"convert", Sample("coffee.bmp"), fifo});
+  int status = 0;
+  waitpid(reader, &status, 0);
+  EXPECT_EQ(piped.status, 0) << piped.err;
+  EXPECT_EQ(ReadBytes(received), expected);
+  EXPECT_TRUE(S_ISFIFO(ModeOf(fifo)));
+  EXPECT_EQ(dir.Entries().size(), 5u);  // ref.png, target.png, link.png, the FIFO, received
+}
+
 // A character device takes the bytes and is never replaced. As root the test makes a null
 // device of its own (so a fault could never replace the system's); otherwise it uses
 // /dev/null, which a user could not replace anyway.

@@ -1,0 +1,61 @@
+// Writing a TBitmap as a PNG file image with libpng: 8-bit RGB for pictures of more than
+// 8 bits per pixel (and device-dependent ones), a palette PNG for pictures of 8 bits or
+// fewer, holding only the colours the pixels use; never an alpha channel. Text chunks
+// given in the options are written before the image data.
+#pragma once
+
+#include <string>
+#include <vector>
+
+class TBitmap;
+class TStream;
+
+// One tEXt chunk: a keyword of 1 to 79 printable Latin-1 characters and Latin-1 text.
+struct TPngText {
+  std::string keyword;
+  std::string text;
+};
+
+// How the image data is filtered and compressed. The choice, measured on 4000 x 3000
+// combined pictures of two photos and on the photos themselves (bench/bench_png.cpp):
+// - A combined picture's one-pixel checkerboard defeats the PNG filters, which predict a
+//   pixel from its left and upper neighbours, cells of the other picture: unfiltered rows
+//   come out a third smaller than adaptively filtered ones. Unfiltered, zlib's level 1
+//   gives both the quickest and (a little) the smallest file of all levels.
+// - An ordinary photograph is smaller with libpng's adaptive filters (about 10 %), and at
+//   zlib's default level 6 a further 7 % smaller than at level 1: the usual choice.
+// - A palette picture's filters would take differences of palette indices, which mean
+//   nothing; unfiltered it is the smallest at every level, and level 6 makes it 30 %
+//   smaller than level 1 for a few tenths of a second (levels 7 to 9 gain 1 to 3 % for up
+//   to five times the time).
+enum class TPngCompression {
+  // Chosen for each picture: a palette picture takes pcNoFilterLevel6; for any other the
+  // two filter choices are tried at level 1 on a sample of its rows (8 of every 256) and
+  // the smaller gives pcNoFilterLevel1 or pcAdaptiveLevel6.
+  pcAuto,
+  pcNoFilterLevel1,
+  pcAdaptiveLevel6,
+  pcNoFilterLevel6,
+};
+
+// The zlib level of a setting other than pcAuto, and whether it filters adaptively.
+int PngZlibLevel(TPngCompression compression);
+bool PngAdaptiveFilter(TPngCompression compression);
+
+struct TPngOptions {
+  std::vector<TPngText> texts;
+  TPngCompression compression = TPngCompression::pcAuto;
+};
+
+// Writes the PNG file image of bitmap to stream. Raises EInvalidGraphic for an empty
+// picture and for what libpng refuses (the message names libpng's reason); a failed
+// write of the stream passes on as the stream raised it.
+void WritePng(const TBitmap& bitmap, TStream& stream, const TPngOptions& options = {});
+
+// Writes the PNG file through the safe save (a temporary file renamed over file_name
+// only when everything was written).
+void SavePngToFile(const TBitmap& bitmap, const std::string& file_name,
+                   const TPngOptions& options = {});
+
+// The setting pcAuto takes for bitmap.
+TPngCompression ChoosePngCompression(const TBitmap& bitmap);

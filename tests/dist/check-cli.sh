@@ -1,0 +1,56 @@
+#!/usr/bin/env bash
+# --version and help of both programs: the version is CMake's project version, the
+# plug-in API is named, `lumiveil help COMMAND` prints exactly `lumiveil COMMAND --help`,
+# bad use is exit status 1, and the window answers --help and --version without a display
+# and loads the pictures given on its command line.
+# Usage: check-cli.sh BIN_DIR VERSION SAMPLES_DIR
+set -uo pipefail
+bin=$1
+version=$2
+samples=$3
+here=$(cd "$(dirname "$0")" && pwd)
+# shellcheck source=/dev/null
+source "$here/help.sh"
+failures=0
+fail() {
+  echo "FAIL: $*"
+  failures=$((failures + 1))
+}
+status() {
+  "$@" >/dev/null 2>&1
+  echo $?
+}
+
+out=$("$bin/lumiveil" --version)
+[ "$(head -n1 <<<"$out")" = "lumiveil $version" ] || fail "lumiveil --version says: $out"
+grep -q "plug-in API 00IN" <<<"$out" || fail "lumiveil --version names no plug-in API"
+out=$(env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM=xcb "$bin/lumiveil-maker" --version 2>&1)
+[ "$(head -n1 <<<"$out")" = "lumiveil-maker $version" ] || fail "lumiveil-maker --version says: $out"
+[ "$(env -u DISPLAY QT_QPA_PLATFORM=xcb "$bin/lumiveil-maker" --help 2>/dev/null | head -n1)" = \
+  "usage: lumiveil-maker [OPTION...] [VISIBLE [HIDDEN]]" ] ||
+  fail "lumiveil-maker --help needs a display or says something else"
+
+[ "$("$bin/lumiveil" help)" = "$("$bin/lumiveil" --help)" ] || fail "lumiveil help differs from --help"
+for c in $(help_commands "$bin/lumiveil"); do
+  [ "$("$bin/lumiveil" help "$c")" = "$("$bin/lumiveil" "$c" --help)" ] ||
+    fail "lumiveil help $c differs from lumiveil $c --help"
+  [ "$(status "$bin/lumiveil" help "$c")" = 0 ] || fail "lumiveil help $c is not exit status 0"
+done
+[ "$(status "$bin/lumiveil" help no-such-command)" = 1 ] || fail "help of an unknown command"
+[ "$(status "$bin/lumiveil" help synth gif)" = 1 ] || fail "help of two commands"
+[ "$(status "$bin/lumiveil" --versions)" = 1 ] || fail "lumiveil --versions"
+
+export QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR=${XDG_RUNTIME_DIR:-$(mktemp -d)}
+[ "$(status "$bin/lumiveil-maker" --no-such-option)" = 1 ] || fail "lumiveil-maker --no-such-option"
+notes=$("$bin/lumiveil-maker" --quit-after-start "$samples/coffee.bmp" "$samples/chelsea.bmp" 2>&1 |
+  grep '^lumiveil-maker:')
+[ -z "$notes" ] || fail "the window did not load its two pictures: $notes"
+notes=$("$bin/lumiveil-maker" --quit-after-start "$samples/no-such.bmp" 2>&1 | grep '^lumiveil-maker:')
+[ "$notes" = "lumiveil-maker: $samples/no-such.bmp: no such file" ] ||
+  fail "a missing picture on the window's command line gives: $notes"
+
+if [ "$failures" -ne 0 ]; then
+  echo "$failures failure(s)"
+  exit 1
+fi
+echo "--version and help of both programs pass"

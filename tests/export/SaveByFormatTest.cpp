@@ -1,0 +1,146 @@
+// The one save by format: BMP and GIF files exactly as their own writers make them, the
+// PNG's band chunk, and the palette PNG holding exactly the GIF save's halftone copy (the
+// GIF file less its bevel ring).
+#include <gtest/gtest.h>
+
+#include "base/Exceptions.h"
+#include "base/Messages.h"
+#include "base/Streams.h"
+#include "base/Text.h"
+#include "export/SaveAsGif.h"
+#include "export/SaveByFormat.h"
+#include "platform/MemoryStream.h"
+#include "raster/Bitmap.h"
+#include "tests/common/PngFacts.h"
+#include "tests/common/TestFiles.h"
+#include "tests/gif/GifTestSupport.h"
+
+namespace {
+
+// A combined picture as the window makes one: coffee and chelsea's cat interleaved.
+const TBitmap& Result() {
+  static const TBitmap* result = [] {
+    auto visible = LoadBitmap(Sample("chelsea.bmp"));
+    auto* r = new TBitmap;
+    r->Assign(visible.get());
+    for (int y = 0; y < r->Height(); ++y) {
+      uint8_t* row = r->Scanline(y);
+      for (int x = (y + 1) % 2; x < r->Width(); x += 2)
+        for (int c = 0; c < 3; ++c) row[3 * x + c] = static_cast<uint8_t>(200 + row[3 * x + c] / 8);
+    }
+    return r;
+  }();
+  return *result;
+}
+
+std::vector<uint8_t> BmpOf(const TBitmap& bitmap) {
+  TBitmap copy;
+  copy.Assign(&bitmap);
+  TMemoryStream stream;
+  copy.SaveToStream(stream);
+  return Bytes(stream);
+}
+
+TEST(SaveByFormat, BmpAndGifAreTheirWritersOwnBytesUnderTheNameAsTyped) {
+  TempDir dir;
+  SaveByFormat(Result(), dir.File("combined"), TSaveFormat::sfBMP);
+  EXPECT_TRUE(ReadBytes(dir.File("combined")) == BmpOf(Result()));
+
+  TGifSaveTarget fresh;
+  SaveAsGif(Result(), fresh, dir.File("direct.gif"));
+  SaveByFormat(Result(), dir.File("by-format"), TSaveFormat::sfGIF);
+  EXPECT_TRUE(ReadBytes(dir.File("by-format")) == ReadBytes(dir.File("direct.gif")));
+  // With the window's target the save works on it and leaves its copy and sizes there.
+  TGifSaveTarget target;
+  TSaveOptions options(TSaveFormat::sfGIF);
+  options.gif_target = &target;
+  SaveByFormat(Result(), dir.File("window.gif"), options);
+  EXPECT_TRUE(ReadBytes(dir.File("window.gif")) == ReadBytes(dir.File("direct.gif")));
+  EXPECT_EQ(target.Chart.Width(), Result().Width());
+  EXPECT_EQ(target.Chart.Height(), Result().Height());
+  EXPECT_EQ(target.Image4.Width, Result().Width());
+  EXPECT_EQ(dir.Entries().size(), 4u);
+}
+
+TEST(SaveByFormat, APngRecordsTheBandOnlyWhenGivenOne) {
+  TempDir dir;
+  TSaveOptions options(TSaveFormat::sfPNG);
+  options.band = TBand{200, 55};
+  SaveByFormat(Result(), dir.File("banded.png"), options);
+  SaveByFormat(Result(), dir.File("plain.png"), TSaveFormat::sfPNG);
+  const TPngFacts banded = ReadPngFacts(ReadBytes(dir.File("banded.png")));
+  const TPngFacts plain = ReadPngFacts(ReadBytes(dir.File("plain.png")));
+  ASSERT_EQ(banded.error, "");
+  ASSERT_EQ(plain.error, "");
+  const std::vector<std::pair<std::string, std::string>> expected = {
+      {"Lumiveil", "average=200 contrast=55 version=" LUMIVEIL_VERSION}};
+  EXPECT_EQ(banded.texts, expected);
+  EXPECT_EQ(BandText({200, 55}), expected[0].second);
+  EXPECT_TRUE(plain.texts.empty());
+  EXPECT_EQ(banded.color_type, PNG_COLOR_TYPE_RGB);
+  EXPECT_TRUE(banded.rgb == RGBPixels(Result()));
+  EXPECT_TRUE(plain.rgb == banded.rgb);
+}
+
+TEST(SaveByFormat, ThePalettePngIsTheGifSavesHalftoneCopy) {
+  TempDir dir;
+  TSaveOptions options(TSaveFormat::sfPNG);
+  options.indexed = true;
+  options.band = TBand{230, 25};
+  SaveByFormat(Result(), dir.File("indexed.png"), options);
+  const TPngFacts png = ReadPngFacts(ReadBytes(dir.File("indexed.png")));
+  ASSERT_EQ(png.error, "");
+  EXPECT_EQ(png.color_type, PNG_COLOR_TYPE_PALETTE);
+  EXPECT_LE(png.palette_entries, 256);
+  EXPECT_EQ(png.texts.size(), 1u);
+  // The halftone copy the GIF save makes of the result...
+  TBitmap halftone;
+  halftone.Assign(&Result());
+  ReduceToHalftone(halftone);
+  ASSERT_EQ(halftone.PixelFormat(), TPixelFormat::Bits8);
+  EXPECT_TRUE(png.rgb == RGBPixels(halftone));
+  // ...which is what the GIF file holds inside its one-pixel bevel ring.
+  TGifSaveTarget target;
+  SaveAsGif(Result(), target, dir.File("panel.gif"));
+  const DecodedGif gif = DecodeGif(ReadBytes(dir.File("panel.gif")));
+  ASSERT_EQ(gif.frames.size(), 1u);
+  const std::vector<Rgb> panel = gif.frames[0].Pixels();
+  const int w = png.width, h = png.height;
+  ASSERT_EQ(gif.width, w);
+  ASSERT_EQ(gif.height, h);
+  int compared = 0;
+  for (int y = 1; y < h - 1; ++y)
+    for (int x = 1; x < w - 1; ++x) {
+      const uint8_t* p = &png.rgb[3 * (static_cast<size_t>(y) * w + x)];
+      ASSERT_EQ(panel[static_cast<size_t>(y) * w + x], (Rgb{p[0], p[1], p[2]})) << x << "," << y;
+      ++compared;
+    }
+  EXPECT_EQ(compared, (w - 2) * (h - 2));
+}
+
+TEST(SaveByFormat, AnEmptyPictureHasNoPngAndLeavesNoFile) {
+  TempDir dir;
+  const TBitmap empty;
+  for (const bool indexed : {false, true}) {
+    TSaveOptions options(TSaveFormat::sfPNG);
+    options.indexed = indexed;
+    try {
+      SaveByFormat(empty, dir.File("empty.png"), options);
+      ADD_FAILURE() << "no error";
+    } catch (const EInvalidGraphic& e) {
+      EXPECT_EQ(e.Message(), SPNGEmptyPicture);
+    }
+  }
+  EXPECT_TRUE(dir.Entries().empty());
+}
+
+// The tool chooses the format by the name's ending in any case.
+TEST(SaveByFormat, ExtensionsMatchInAnyCase) {
+  for (const char* name : {"a.png", "A.PNG", "dir.x/b.Png", ".png"})
+    EXPECT_TRUE(EndsWithText(name, ".png")) << name;
+  for (const char* name : {"a.png.bmp", "apng", "png", "", "a.pn", "a.gif"})
+    EXPECT_FALSE(EndsWithText(name, ".png")) << name;
+  EXPECT_TRUE(EndsWithText("x.GiF", ".gif"));
+}
+
+}  // namespace

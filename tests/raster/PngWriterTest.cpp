@@ -1,0 +1,294 @@
+// The PNG writer: every pixel format and shape decodes to the raster's own colours (read
+// back by libpng's simplified reader), palette pictures keep only the colours they use in
+// the fewest bits, text chunks come before the image data, the compression choice, and
+// failures (empty picture, libpng's refusal, a stream that stops) leave no file.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <set>
+#include <tuple>
+
+#include "base/Exceptions.h"
+#include "base/Format.h"
+#include "base/Messages.h"
+#include "base/Streams.h"
+#include "platform/MemoryStream.h"
+#include "platform/Palettes.h"
+#include "raster/Bitmap.h"
+#include "raster/PngWriter.h"
+#include "tests/common/PngFacts.h"
+#include "tests/common/TestFiles.h"
+
+namespace {
+
+std::vector<uint8_t> Write(const TBitmap& bitmap, const TPngOptions& options = {}) {
+  TMemoryStream stream;
+  WritePng(bitmap, stream, options);
+  const auto* p = static_cast<const uint8_t*>(stream.Memory());
+  return std::vector<uint8_t>(p, p + stream.Size());
+}
+
+void Fill24(TBitmap& bitmap, int width, int height,
+            const std::function<void(int, int, uint8_t*)>& bgr) {
+  bitmap.SetPixelFormat(TPixelFormat::Bits24);
+  bitmap.SetWidth(width);
+  bitmap.SetHeight(height);
+  for (int y = 0; y < height; ++y) {
+    uint8_t* row = bitmap.Scanline(y);
+    for (int x = 0; x < width; ++x) bgr(x, y, row + 3 * x);
+  }
+}
+
+// An 8-bit picture with the given palette and index(x, y).
+void Fill8(TBitmap& bitmap, int width, int height, const std::vector<TPaletteEntry>& palette,
+           const std::function<uint8_t(int, int)>& index) {
+  bitmap.SetPixelFormat(TPixelFormat::Bits8);
+  bitmap.SetPalette(CreatePalette(palette));
+  bitmap.SetWidth(width);
+  bitmap.SetHeight(height);
+  for (int y = 0; y < height; ++y) {
+    uint8_t* row = bitmap.Scanline(y);
+    for (int x = 0; x < width; ++x) row[x] = index(x, y);
+  }
+}
+
+// A combined picture's one-pixel checkerboard of two unrelated smooth pictures.
+void Checkerboard(TBitmap& bitmap, int width, int height) {
+  Fill24(bitmap, width, height, [](int x, int y, uint8_t* p) {
+    const bool odd = (x + y) % 2 != 0;
+    p[0] = static_cast<uint8_t>(odd ? 200 + (x / 16) % 40 : x / 3);
+    p[1] = static_cast<uint8_t>(odd ? 210 + (y / 16) % 30 : y / 2);
+    p[2] = static_cast<uint8_t>(odd ? 220 + (x + y) / 64 % 20 : (x + y) / 5);
+  });
+}
+
+struct TPictureCase {
+  const char* name;
+  std::function<void(TBitmap&)> make;
+};
+
+const TPictureCase kPictures[] = {
+    {"Photo24", [](TBitmap& b) { b.LoadFromFile(Sample("coffee.bmp")); }},
+    {"Checkerboard24", [](TBitmap& b) { Checkerboard(b, 301, 203); }},
+    {"Device",
+     [](TBitmap& b) {
+       FillRandom24(b, 37, 11, 5);
+       b.SetPixelFormat(TPixelFormat::Device);
+     }},
+    {"Bits32",
+     [](TBitmap& b) {
+       FillRandom24(b, 19, 7, 6);
+       b.SetPixelFormat(TPixelFormat::Bits32);
+     }},
+    {"Bits16",
+     [](TBitmap& b) {
+       FillRandom24(b, 19, 7, 7);
+       b.SetPixelFormat(TPixelFormat::Bits16);
+     }},
+    {"Bits15",
+     [](TBitmap& b) {
+       FillRandom24(b, 20, 3, 8);
+       b.SetPixelFormat(TPixelFormat::Bits15);
+     }},
+    {"Halftone8",
+     [](TBitmap& b) {
+       b.LoadFromFile(Sample("chelsea.bmp"));
+       b.SetPixelFormat(TPixelFormat::Bits8);
+     }},
+    {"Bits4",
+     [](TBitmap& b) {
+       FillRandom24(b, 33, 9, 9);
+       b.SetPixelFormat(TPixelFormat::Bits4);
+     }},
+    {"Bits1",
+     [](TBitmap& b) {
+       FillRandom24(b, 13, 5, 10);
+       b.SetPixelFormat(TPixelFormat::Bits1);
+     }},
+    // Entries 1 and 3 are one colour; entries 4 and up are never used.
+    {"RepeatedAndUnusedEntries",
+     [](TBitmap& b) {
+       Fill8(b, 9, 4, {{10, 20, 30}, {200, 0, 0}, {0, 0, 0}, {200, 0, 0}, {1, 2, 3}, {4, 5, 6}},
+             [](int x, int y) { return static_cast<uint8_t>((x + 2 * y) % 4); });
+     }},
+    // An index beyond the four-entry table shows black.
+    {"IndexBeyondTheTable",
+     [](TBitmap& b) {
+       Fill8(b, 5, 5, {{10, 20, 30}, {40, 50, 60}, {70, 80, 90}, {100, 110, 120}},
+             [](int x, int y) { return static_cast<uint8_t>(x == y ? 200 : x % 4); });
+     }},
+    // 17 colours need 8 bits; 16 would fit in 4.
+    {"SeventeenColours",
+     [](TBitmap& b) {
+       std::vector<TPaletteEntry> palette;
+       for (int i = 0; i < 17; ++i) palette.push_back({uint8_t(i * 15), uint8_t(255 - i), 7});
+       Fill8(b, 17, 3, palette, [](int x, int) { return static_cast<uint8_t>(x); });
+     }},
+    {"OnePixel", [](TBitmap& b) { FillRandom24(b, 1, 1, 11); }},
+    {"OneColumn", [](TBitmap& b) { FillRandom24(b, 1, 300, 12); }},
+    {"OneRow", [](TBitmap& b) { FillRandom24(b, 1000, 1, 13); }},
+    // Taller than one sample period, so that the trial samples several bands.
+    {"TallPalette",
+     [](TBitmap& b) {
+       Fill8(b, 7, 400, {{0, 0, 0}, {255, 255, 255}, {255, 0, 0}},
+             [](int x, int y) { return static_cast<uint8_t>((x * y) % 3); });
+     }},
+};
+
+const TPngCompression kCompressions[] = {TPngCompression::pcAuto, TPngCompression::pcNoFilterLevel1,
+                                         TPngCompression::pcAdaptiveLevel6,
+                                         TPngCompression::pcNoFilterLevel6};
+
+class PngWriterPixels : public testing::TestWithParam<std::tuple<TPictureCase, TPngCompression>> {};
+
+TEST_P(PngWriterPixels, DecodeToTheRastersColours) {
+  const auto& [picture, compression] = GetParam();
+  TBitmap bitmap;
+  picture.make(bitmap);
+  const bool palette = bitmap.BitsPerPixel() <= 8;
+  const std::vector<uint8_t> expected = RGBPixels(bitmap);
+  TPngOptions options;
+  options.compression = compression;
+  const TPngFacts png = ReadPngFacts(Write(bitmap, options));
+  ASSERT_EQ(png.error, "");
+  EXPECT_EQ(png.width, bitmap.Width());
+  EXPECT_EQ(png.height, bitmap.Height());
+  EXPECT_EQ(png.interlace, 0);
+  EXPECT_TRUE(png.rgb == expected);
+  // Never an alpha channel or a transparent colour.
+  EXPECT_EQ(png.IndexOf("tRNS"), png.chunks.size());
+  if (!palette) {
+    EXPECT_EQ(png.color_type, PNG_COLOR_TYPE_RGB);
+    EXPECT_EQ(png.bit_depth, 8);
+    EXPECT_EQ(png.palette_entries, 0);
+    return;
+  }
+  // A palette of exactly the distinct colours used, numbered in the fewest bits.
+  std::set<std::tuple<uint8_t, uint8_t, uint8_t>> colours;
+  for (size_t i = 0; i < expected.size(); i += 3)
+    colours.emplace(expected[i], expected[i + 1], expected[i + 2]);
+  const int n = static_cast<int>(colours.size());
+  EXPECT_EQ(png.color_type, PNG_COLOR_TYPE_PALETTE);
+  EXPECT_EQ(png.palette_entries, n);
+  EXPECT_EQ(png.bit_depth, n <= 2 ? 1 : n <= 4 ? 2 : n <= 16 ? 4 : 8);
+}
+
+std::string PictureCaseName(const testing::TestParamInfo<PngWriterPixels::ParamType>& info) {
+  static const char* const kNames[] = {"Auto", "NoFilterLevel1", "AdaptiveLevel6",
+                                       "NoFilterLevel6"};
+  return std::string(std::get<0>(info.param).name) +
+         kNames[static_cast<int>(std::get<1>(info.param))];
+}
+
+INSTANTIATE_TEST_SUITE_P(Pictures, PngWriterPixels,
+                         testing::Combine(testing::ValuesIn(kPictures),
+                                          testing::ValuesIn(kCompressions)),
+                         PictureCaseName);
+
+TEST(PngWriter, TextChunksComeBeforeTheImageDataInTheirOrder) {
+  TBitmap bitmap;
+  FillRandom24(bitmap, 8, 8, 1);
+  TPngOptions options;
+  options.texts = {{"Lumiveil", "average=230 contrast=25 version=9.9.9"}, {"Comment", "caf\xe9"}};
+  const TPngFacts png = ReadPngFacts(Write(bitmap, options));
+  ASSERT_EQ(png.error, "");
+  const std::vector<std::pair<std::string, std::string>> expected = {
+      {"Lumiveil", "average=230 contrast=25 version=9.9.9"}, {"Comment", "caf\xe9"}};
+  EXPECT_EQ(png.texts, expected);
+  const size_t text = png.IndexOf("tEXt");
+  EXPECT_EQ(png.chunks.front(), "IHDR");
+  EXPECT_LT(text, png.IndexOf("IDAT"));
+  // Nothing else: no time stamp or gamma that would make two saves differ or change tones.
+  for (const std::string& name : png.chunks)
+    EXPECT_TRUE(name == "IHDR" || name == "tEXt" || name == "IDAT" || name == "IEND") << name;
+}
+
+TEST(PngWriter, AutoTakesTheSmallerSettingForCombinedPicturesPhotosAndPalettes) {
+  // A combined picture: no filter wins (the filters predict from the other picture's
+  // cells). A photo: the adaptive filters win. A palette picture: no filter, level 6.
+  TBitmap combined, photo, palette;
+  Checkerboard(combined, 600, 400);
+  photo.LoadFromFile(Sample("coffee.bmp"));
+  palette.Assign(&combined);
+  palette.SetPixelFormat(TPixelFormat::Bits8);
+  const auto size = [](const TBitmap& bitmap, TPngCompression compression) {
+    TPngOptions options;
+    options.compression = compression;
+    return Write(bitmap, options).size();
+  };
+  const TPngCompression none1 = TPngCompression::pcNoFilterLevel1,
+                        adaptive6 = TPngCompression::pcAdaptiveLevel6,
+                        none6 = TPngCompression::pcNoFilterLevel6;
+  EXPECT_EQ(ChoosePngCompression(combined), none1);
+  EXPECT_LT(size(combined, none1), size(combined, adaptive6));
+  EXPECT_EQ(ChoosePngCompression(photo), adaptive6);
+  EXPECT_LT(size(photo, adaptive6), size(photo, none1));
+  EXPECT_EQ(ChoosePngCompression(palette), none6);
+  EXPECT_LT(size(palette, none6), size(palette, none1));
+  EXPECT_LT(size(palette, none6), size(palette, adaptive6));
+  // pcAuto writes exactly what the chosen setting writes.
+  for (const TBitmap* bitmap : {&combined, &photo, &palette}) {
+    TPngOptions chosen;
+    chosen.compression = ChoosePngCompression(*bitmap);
+    EXPECT_TRUE(Write(*bitmap) == Write(*bitmap, chosen));
+  }
+}
+
+// A stream that takes `room` bytes and then refuses every write, as a full disk does.
+class TFullStream : public TMemoryStream {
+ public:
+  explicit TFullStream(int64_t room) : room_(room) {}
+  int64_t Write(const void* buffer, int64_t count) override {
+    if (Size() + count > room_) return 0;
+    return TMemoryStream::Write(buffer, count);
+  }
+
+ private:
+  int64_t room_;
+};
+
+TEST(PngWriter, FailuresRaiseAndLeaveNoFile) {
+  TBitmap empty, picture;
+  FillRandom24(picture, 300, 200, 2);
+  TempDir dir;
+  // An empty picture has no PNG form.
+  try {
+    SavePngToFile(empty, dir.File("empty.png"));
+    ADD_FAILURE() << "no error";
+  } catch (const EInvalidGraphic& e) {
+    EXPECT_EQ(e.Message(), SPNGEmptyPicture);
+  }
+  // A keyword that libpng would shorten or mend is refused, whole text and all.
+  for (const std::string& keyword : {std::string(80, 'k'), std::string(), std::string(" lead"),
+                                     std::string("two  spaces"), std::string("tab\there")}) {
+    TPngOptions bad;
+    bad.texts = {{keyword, "text"}};
+    try {
+      SavePngToFile(picture, dir.File("bad.png"), bad);
+      ADD_FAILURE() << "no error for '" << keyword << "'";
+    } catch (const EInvalidGraphic& e) {
+      EXPECT_EQ(e.Message(), Format(SPNGInvalidText, keyword.c_str()));
+    }
+  }
+  TPngOptions zero;
+  zero.texts = {{"Comment", std::string("a\0b", 3)}};
+  EXPECT_THROW(SavePngToFile(picture, dir.File("bad.png"), zero), EInvalidGraphic);
+  EXPECT_TRUE(dir.Entries().empty());
+  // A stream that stops taking bytes: its own error passes on.
+  for (const int64_t room : {0, 40, 5000}) {
+    TFullStream stream(room);
+    EXPECT_THROW(WritePng(picture, stream), EWriteError) << room;
+  }
+}
+
+TEST(PngWriter, PicturesWiderThanAMillionPixelsAreWritten) {
+  // libpng's default limit is a million pixels a side; the writer lifts it.
+  TBitmap wide;
+  FillRandom24(wide, 1000001, 1, 3);
+  const TPngFacts png = ReadPngFacts(Write(wide), false);
+  EXPECT_EQ(png.error, "");
+  EXPECT_EQ(png.width, 1000001);
+  EXPECT_EQ(png.height, 1);
+}
+
+}  // namespace
