@@ -100,7 +100,7 @@ int RunSynth(const std::vector<std::string>& argv) {
   if (args.Flag("--report")) {
     // The band the odd cells hold: a preview leaves them unmapped, the identity band.
     const TToneBand band =
-        args.Flag("--preview") ? kIdentityBand : TToneBand{work.Average(), work.Contrast()};
+        work.ResultToneMapped() ? TToneBand{work.Average(), work.Contrast()} : kIdentityBand;
     std::FILE* report = *out == "-" ? stderr : stdout;
     std::fprintf(report, "average: %d\ncontrast: %d\n", band.average, band.contrast);
     PrintScores(report, work.ResultBitmap(), &work.ExternalBitmap(), &work.InnerBitmap(), band);

@@ -167,3 +167,8 @@ run reveal/scores - reveal rv.bmp -o r.bmp --view even --visible "$vis" --hidden
 run reveal/scores-found - reveal rvodd.bmp -o r.bmp --view even --visible odd.bmp --hidden oddhid.bmp
 run synth/report - synth "$vis" "$hid" -o s.bmp --average 100 --contrast 40 --report
 run synth/report-preview - synth "$vis" "$hid" -o s.bmp --preview --report
+
+# reveal on synth's PNG: the band it stored (the lines name the program's version too)
+"$bin" synth "$vis" "$hid" -o rvs.png --average 230 --contrast 25 >/dev/null
+run reveal/stored.png r.bmp reveal rvs.png -o r.bmp --view hidden
+run reveal/stored-lines.png - reveal rvs.png -o r.bmp --view hidden --hidden "$hid"
