@@ -11,11 +11,8 @@ samples=$3
 here=$(cd "$(dirname "$0")" && pwd)
 # shellcheck source=/dev/null
 source "$here/help.sh"
-failures=0
-fail() {
-  echo "FAIL: $*"
-  failures=$((failures + 1))
-}
+# shellcheck source=/dev/null
+source "$(dirname "$0")/failures.sh"
 status() {
   "$@" >/dev/null 2>&1
   echo $?

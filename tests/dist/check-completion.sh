@@ -14,11 +14,8 @@ sample=$3
 tool=$bin/lumiveil
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-failures=0
-fail() {
-  echo "FAIL: $*"
-  failures=$((failures + 1))
-}
+# shellcheck source=/dev/null
+source "$(dirname "$0")/failures.sh"
 
 # The words offered for the command line given; its last word is the one being completed.
 offered() {

@@ -15,11 +15,8 @@ done
 [ -f /usr/share/mime/globs2 ] || { echo "shared-mime-info is missing"; exit 77; }
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-failures=0
-fail() {
-  echo "FAIL: $*"
-  failures=$((failures + 1))
-}
+# shellcheck source=/dev/null
+source "$(dirname "$0")/failures.sh"
 desktop=$source_dir/dist/org.lumiveil.Maker.desktop
 metainfo=$build/dist/org.lumiveil.Maker.metainfo.xml
 

@@ -10,11 +10,8 @@ man_dir=$2
 here=$(cd "$(dirname "$0")" && pwd)
 # shellcheck source=/dev/null
 source "$here/help.sh"
-failures=0
-fail() {
-  echo "FAIL: $*"
-  failures=$((failures + 1))
-}
+# shellcheck source=/dev/null
+source "$(dirname "$0")/failures.sh"
 
 # The page's source with roff's escapes for hyphens and fonts taken out, so that
 # \fB\-\-average\fR reads --average.
