@@ -15,14 +15,12 @@ Needs python3-pil (apt-get install python3-pil); it runs with the system Python,
 that package installs. Not part of CI: a measurement for the notes, not a test.
 """
 import json
-import statistics
 import subprocess
 import sys
-import time
 
 from PIL import Image
 
-from peer_photo import photo
+from peer_photo import photo, timed
 
 
 def halftone():
@@ -37,17 +35,6 @@ def halftone():
     table += statics[10:]
     assert len(table) == 256
     return [v for entry in table for v in entry]
-
-
-def timed(job, runs=7):
-    job()  # warm-up, discarded
-    cpu, wall = [], []
-    for _ in range(runs):
-        c, w = time.process_time(), time.perf_counter()
-        job()
-        cpu.append((time.process_time() - c) * 1000)
-        wall.append((time.perf_counter() - w) * 1000)
-    return statistics.median(cpu), statistics.median(wall)
 
 
 def mean_error(source, reduced):
@@ -79,7 +66,7 @@ def main():
         error = mean_error(picture, job())
         if error > 20:
             raise SystemExit(f"peer {name}: mean error {error:.1f}, not a reduction")
-        results[name] = timed(job)
+        results[name] = timed(job, 7)
         cpu, wall = results[name]
         print(f"peer {name:15} 4000x3000 -> halftone: cpu {cpu:7.1f} ms, wall {wall:7.1f} ms"
               f"  (mean error {error:.1f})")

@@ -1,6 +1,8 @@
-"""The test photo of the whole-job peer scripts (peer_dither.py, peer_resample.py), built as
-the C++ benchmarks build theirs."""
+"""What the peer scripts share: the test photo (peer_dither.py, peer_resample.py), built as
+the C++ benchmarks build theirs, and the timing of a job (peer_dither.py, peer_png.py)."""
 import os
+import statistics
+import time
 
 from PIL import Image
 
@@ -22,3 +24,15 @@ def photo(width, height, name="coffee.bmp"):
         for tx in range(0, width, pw):
             out.paste(flips[((tx // pw) % 2, (ty // ph) % 2)], (tx, ty))
     return out
+
+
+def timed(job, runs):
+    """Medians of the CPU and wall times of `runs` runs of job, in ms, after one warm-up."""
+    job()  # warm-up, discarded
+    cpu, wall = [], []
+    for _ in range(runs):
+        c, w = time.process_time(), time.perf_counter()
+        job()
+        cpu.append((time.process_time() - c) * 1000)
+        wall.append((time.perf_counter() - w) * 1000)
+    return statistics.median(cpu), statistics.median(wall)

@@ -18,27 +18,16 @@ that package installs. Not part of CI: a measurement for the notes, not a test.
 import io
 import json
 import os
-import statistics
 import subprocess
 import sys
 import tempfile
-import time
 
 from PIL import Image, PngImagePlugin
 
+from peer_photo import timed
+
 BANDS = (("A230C25", 0, "average=230 contrast=25"), ("A128C127", 1, "average=128 contrast=127"))
 RUNS = 5
-
-
-def timed(job, runs=RUNS):
-    job()  # warm-up, discarded
-    cpu, wall = [], []
-    for _ in range(runs):
-        c, w = time.process_time(), time.perf_counter()
-        job()
-        cpu.append((time.process_time() - c) * 1000)
-        wall.append((time.perf_counter() - w) * 1000)
-    return statistics.median(cpu), statistics.median(wall)
 
 
 def ours(bench):
@@ -84,7 +73,7 @@ def main():
                     out.truncate()
                     picture.save(out, "PNG", compress_level=level, pnginfo=info)
 
-                cpu, wall = timed(encode)
+                cpu, wall = timed(encode, RUNS)
                 size = len(out.getvalue())
                 filt = "adaptive" if row["adaptive_filter"] else "none"
                 name = f"{band} {form}"
@@ -108,7 +97,7 @@ def main():
                     f.flush()
                     os.fsync(f.fileno())
 
-            cpu, wall = timed(save)
+            cpu, wall = timed(save, RUNS)
             name = f"{band} save to file"
             print(f"ours {name:23} {row['cpu_time']:8.1f} {row['real_time']:8.1f} "
                   f"{int(row['bytes']):10d}")
