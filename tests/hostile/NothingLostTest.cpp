@@ -44,6 +44,22 @@ std::string CaseName(const testing::TestParamInfo<EmptyInputCase>& info) {
   return info.param.name;
 }
 
+// Runs the tool with `args` while another process reads `fifo` into the file `received`,
+// as the reader at the other end of a pipe would; returns once both are done.
+ToolRun RunIntoFifo(const std::vector<std::string>& args, const std::string& fifo,
+                    const std::string& received) {
+  const pid_t reader = fork();
+  if (reader == 0) {
+    execlp("sh", "sh", "-c", "exec cat \"$0\" > \"$1\"", fifo.c_str(), received.c_str(),
+           static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  const ToolRun run = RunTool(args);
+  int status = 0;
+  waitpid(reader, &status, 0);
+  return run;
+}
+
 }  // namespace
 
 class EmptyInput : public testing::TestWithParam<EmptyInputCase> {};
@@ -168,15 +184,7 @@ TEST(NothingLost, AFifoTargetIsWrittenIntoAndStaysAFifo) {
       {"convert", ConvertedPhoto()}, {"gif", ReadBytes(dir.File("ref.gif"))}};
   for (const auto& [command, expected] : cases) {
     const std::string received = dir.File("received");
-    const pid_t reader = fork();
-    if (reader == 0) {
-      execlp("sh", "sh", "-c", "exec cat \"$0\" > \"$1\"", fifo.c_str(), received.c_str(),
-             static_cast<char*>(nullptr));
-      _exit(127);
-    }
-    const ToolRun run = RunTool({command, Sample("coffee.bmp"), fifo});
-    int status = 0;
-    waitpid(reader, &status, 0);
+    const ToolRun run = RunIntoFifo({command, Sample("coffee.bmp"), fifo}, fifo, received);
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(ReadBytes(received), expected) << command;
     EXPECT_TRUE(S_ISFIFO(ModeOf(fifo))) << command;
@@ -203,15 +211,7 @@ TEST(NothingLost, APngGoesThroughLinksAndIntoFifosAsEveryFileDoes) {
   const std::string fifo = dir.File("pipe.png");
   ASSERT_EQ(mkfifo(fifo.c_str(), 0644), 0);
   const std::string received = dir.File("received");
-  const pid_t reader = fork();
-  if (reader == 0) {
-    execlp("sh", "sh", "-c", "exec cat \"$0\" > \"$1\"", fifo.c_str(), received.c_str(),
-           static_cast<char*>(nullptr));
-    _exit(127);
-  }
-  const ToolRun piped = RunTool({"convert", Sample("coffee.bmp"), fifo});
-  int status = 0;
-  waitpid(reader, &status, 0);
+  const ToolRun piped = RunIntoFifo({"convert", Sample("coffee.bmp"), fifo}, fifo, received);
   EXPECT_EQ(piped.status, 0) << piped.err;
   EXPECT_EQ(ReadBytes(received), expected);
   EXPECT_TRUE(S_ISFIFO(ModeOf(fifo)));
