@@ -208,6 +208,22 @@ __attribute__((target("avx512f,avx512bw,avx512vbmi"))) size_t MapBytesAvx512(con
 #endif
 
 #if !defined(_WIN32)
+// One 64-byte block of the hidden view's inner cells: the even cells (bits of `even`) get
+// the mean of their left, right, upper and lower neighbours, rounded as the scalar path
+// rounds them (the rounding lost by the two averaging steps taken back); the odd cells keep
+// `own`.
+__attribute__((target("avx512f,avx512bw"))) inline void StoreHiddenBlock(uint8_t* out, __m512i own,
+                                                                         __m512i l, __m512i r,
+                                                                         __m512i u, __m512i d,
+                                                                         uint64_t even) {
+  const __m512i one = _mm512_set1_epi8(1);
+  const __m512i s1 = _mm512_avg_epu8(l, r), s2 = _mm512_avg_epu8(u, d);
+  const __m512i lost = _mm512_or_si512(_mm512_xor_si512(l, r), _mm512_xor_si512(u, d));
+  const __m512i fix = _mm512_and_si512(_mm512_and_si512(_mm512_xor_si512(s1, s2), lost), one);
+  const __m512i mean = _mm512_sub_epi8(_mm512_avg_epu8(s1, s2), fix);
+  _mm512_storeu_si512(out, _mm512_mask_blend_epi8(even, own, mean));
+}
+
 // HiddenInnerAvx2 with 64-byte registers; the even cells' bytes repeat every 192 bytes.
 __attribute__((target("avx512f,avx512bw"))) int HiddenInnerAvx512(const uint8_t* up,
                                                                   const uint8_t* row,
@@ -217,17 +233,12 @@ __attribute__((target("avx512f,avx512bw"))) int HiddenInnerAvx512(const uint8_t*
   const int blocks = (3 * (b - a)) / 64;
   if (blocks == 0) return a;
   const uint64_t* even = EvenCellBits()[(a + y) & 1];
-  const __m512i one = _mm512_set1_epi8(1);
   for (int k = 0; k < blocks; ++k) {
     const int i = 3 * a + 64 * k;
     const __m512i l = _mm512_loadu_si512(row + i - 3), r = _mm512_loadu_si512(row + i + 3);
     const __m512i u = _mm512_loadu_si512(up + i), d = _mm512_loadu_si512(down + i);
-    const __m512i s1 = _mm512_avg_epu8(l, r), s2 = _mm512_avg_epu8(u, d);
-    const __m512i lost = _mm512_or_si512(_mm512_xor_si512(l, r), _mm512_xor_si512(u, d));
-    const __m512i fix = _mm512_and_si512(_mm512_and_si512(_mm512_xor_si512(s1, s2), lost), one);
-    const __m512i mean = _mm512_sub_epi8(_mm512_avg_epu8(s1, s2), fix);
-    _mm512_storeu_si512(out + i - 3 * out_origin,
-                        _mm512_mask_blend_epi8(even[k % 3], _mm512_loadu_si512(row + i), mean));
+    StoreHiddenBlock(out + i - 3 * out_origin, _mm512_loadu_si512(row + i), l, r, u, d,
+                     even[k % 3]);
   }
   return a + (64 * blocks) / 3;
 }
@@ -256,7 +267,6 @@ __attribute__((target("avx512f,avx512bw,avx512vbmi"))) int HiddenMappingBelowAvx
   const uint64_t* even = EvenCellBits()[(a + y) & 1];
   const __m512i t0 = _mm512_loadu_si512(map.table), t1 = _mm512_loadu_si512(map.table + 64);
   const __m512i t2 = _mm512_loadu_si512(map.table + 128), t3 = _mm512_loadu_si512(map.table + 192);
-  const __m512i one = _mm512_set1_epi8(1);
   for (int k = 0; k < blocks; ++k) {
     const int i = 3 * a + 64 * k;
     // The row after is read by the next row's pass; asked for now, it is there by then
@@ -269,12 +279,8 @@ __attribute__((target("avx512f,avx512bw,avx512vbmi"))) int HiddenMappingBelowAvx
     _mm512_storeu_si512(below + i, d);
     const __m512i l = _mm512_loadu_si512(row + i - 3), r = _mm512_loadu_si512(row + i + 3);
     const __m512i u = _mm512_loadu_si512(up + i);
-    const __m512i s1 = _mm512_avg_epu8(l, r), s2 = _mm512_avg_epu8(u, d);
-    const __m512i lost = _mm512_or_si512(_mm512_xor_si512(l, r), _mm512_xor_si512(u, d));
-    const __m512i fix = _mm512_and_si512(_mm512_and_si512(_mm512_xor_si512(s1, s2), lost), one);
-    const __m512i mean = _mm512_sub_epi8(_mm512_avg_epu8(s1, s2), fix);
-    _mm512_storeu_si512(out + i - 3 * out_origin,
-                        _mm512_mask_blend_epi8(even[k % 3], _mm512_loadu_si512(row + i), mean));
+    StoreHiddenBlock(out + i - 3 * out_origin, _mm512_loadu_si512(row + i), l, r, u, d,
+                     even[k % 3]);
   }
   return a + (64 * blocks) / 3;
 }
