@@ -14,10 +14,10 @@ if grep -E 'GetParam|byte object|TypeParam' <<<"$names"; then
   failures=$((failures + 1))
 fi
 # A result line is "NNN/NNN Test #NNN: NAME ....   Passed   12.34 sec": the name padded
-# with dots to the longest name, 39 columns besides it with three-digit counts.
+# with dots to the longest name and 44 columns besides it with three-digit counts.
 digits=${#count}
 longest=$(awk '{ if (length($0) > m) m = length($0) } END { print m + 0 }' <<<"$names")
-width=$((longest + 3 * digits + 30))
+width=$((longest + 3 * digits + 35))
 if [ "$width" -gt 150 ]; then
   echo "FAIL: result lines would be $width columns wide; the longest names:"
   awk '{ print length($0), $0 }' <<<"$names" | sort -rn | head -n 5

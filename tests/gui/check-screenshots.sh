@@ -3,17 +3,18 @@
 # with scripts/screenshot.sh from this build and compares each with the committed one. A
 # picture of another size, or with more than 0.5 % of its pixels off by more than 24 in
 # a channel (room for the X server's and the font renderer's small differences), fails;
-# the new pictures are then kept in BUILD_DIR/screenshot-check/.
+# the new pictures are then kept in BUILD_DIR/screenshot-check/. Debian's python3 with
+# python3-pil compares them.
 # Usage: check-screenshots.sh BUILD_DIR SOURCE_DIR
 set -uo pipefail
 build=$1
 source_dir=$2
 command -v xvfb-run >/dev/null || { echo "xvfb-run is missing (scripts/install-deps.sh)"; exit 77; }
-python3 -c 'import PIL' 2>/dev/null || { echo "python3-pil is missing (scripts/install-deps.sh)"; exit 77; }
+/usr/bin/python3 -c 'import PIL' 2>/dev/null || { echo "python3-pil is missing (scripts/install-deps.sh)"; exit 77; }
 new=$build/screenshot-check
 rm -rf "$new"
 "$source_dir/scripts/screenshot.sh" --into "$new" --build "$build" || exit 1
-python3 - "$source_dir/docs" "$new" <<'PY'
+/usr/bin/python3 - "$source_dir/docs" "$new" <<'PY'
 import os, sys
 from PIL import Image, ImageChops
 
