@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The README's pictures (docs/*.png) still show what the programs show: retakes them all
 # with scripts/screenshot.sh from this build and compares each with the committed one. A
-# picture of another size, or with more than 0.5 % of its pixels off by more than 24 in
+# picture of another size, or with more than 0.1 % of its pixels off by more than 24 in
 # a channel (room for the X server's and the font renderer's small differences), fails;
 # the new pictures are then kept in BUILD_DIR/screenshot-check/. Debian's python3 with
 # python3-pil compares them.
@@ -36,7 +36,7 @@ for name in sorted(os.listdir(new)):
     off = sum(1 for p in diff.getdata() if max(p) > 24)
     share = off / (old.size[0] * old.size[1])
     print(f"docs/{name}: {off} pixels off ({share:.3%})")
-    if share > 0.005:
+    if share > 0.001:
         stale.append(f"docs/{name} differs in {off} pixels ({share:.2%})")
 for line in stale:
     print("FAIL:", line)
