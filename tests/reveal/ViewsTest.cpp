@@ -287,9 +287,9 @@ INSTANTIATE_TEST_SUITE_P(Shrinks, ThumbnailFilters,
                                          std::make_tuple(300, 2, 70), std::make_tuple(1, 90, 8),
                                          std::make_tuple(37, 29, 37)),
                          [](const auto& info) {
-                           const auto [w, h, size] = info.param;
-                           return std::to_string(w) + "x" + std::to_string(h) + "_to_" +
-                                  std::to_string(size);
+                           return std::to_string(std::get<0>(info.param)) + "x" +
+                                  std::to_string(std::get<1>(info.param)) + "_to_" +
+                                  std::to_string(std::get<2>(info.param));
                          });
 
 // The byte map's vector kernels against the table, for random tables and data of every
