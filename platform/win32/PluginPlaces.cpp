@@ -75,6 +75,10 @@ std::string WindowsDirectory() {
   return DirectoryOf([](char* b, UINT n) { return GetWindowsDirectoryA(b, n); });
 }
 
+std::string InstalledPluginDirectory() {
+  return "";
+}
+
 std::vector<std::string> FindFiles(const std::string& directory, const std::string& pattern) {
   std::vector<std::string> names;
   const std::string prefix = directory.empty() || IsPathDelimiter(directory.back())

@@ -285,7 +285,12 @@ INSTANTIATE_TEST_SUITE_P(Shrinks, ThumbnailFilters,
                          testing::Values(std::make_tuple(100, 60, 32), std::make_tuple(60, 100, 32),
                                          std::make_tuple(97, 13, 20), std::make_tuple(64, 64, 32),
                                          std::make_tuple(300, 2, 70), std::make_tuple(1, 90, 8),
-                                         std::make_tuple(37, 29, 37)));
+                                         std::make_tuple(37, 29, 37)),
+                         [](const auto& info) {
+                           return std::to_string(std::get<0>(info.param)) + "x" +
+                                  std::to_string(std::get<1>(info.param)) + "_to_" +
+                                  std::to_string(std::get<2>(info.param));
+                         });
 
 // The byte map's vector kernels against the table, for random tables and data of every
 // length around the vector widths.
