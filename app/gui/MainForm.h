@@ -65,7 +65,7 @@ class TMainForm : public QMainWindow {
   void AverageTrackBarChange();
   void MinMaxTrackBarChange();
   void SaveGifButtonClick();
-  void ExportPngClick();  // PngExport.cpp
+  void ExportClick();  // Export.cpp
   void QuirButtonClick();
   void FormClose();
 
@@ -80,7 +80,7 @@ class TMainForm : public QMainWindow {
   QToolButton* ExternalImageButton = nullptr;
   QToolButton* LoadInnerImage = nullptr;
   QToolButton* QuirButton = nullptr;
-  QToolButton* ExportPngButton = nullptr;  // "Export PNG...", beside the load commands
+  QToolButton* ExportButton = nullptr;  // "Export PNG...", beside the load commands
   QCheckBox* GifCheckBox = nullptr;
   QFrame* Bevel1 = nullptr;
   QPushButton* ResizeButton = nullptr;
@@ -136,7 +136,7 @@ class TMainForm : public QMainWindow {
   QAction* ZoomFitAction = nullptr;
   QAction* ZoomActualSizeAction = nullptr;
   QAction* LinkViewsAction = nullptr;  // checkable, checked at start
-  QAction* ExportPngAction = nullptr;
+  QAction* ExportAction = nullptr;
   // RevealWindow.cpp: the "Reveal" tool window and the action that opens and closes it.
   TRevealWindow* RevealWindow = nullptr;
   QAction* RevealAction = nullptr;

@@ -21,6 +21,7 @@
 #include <QStyle>
 #include <QToolButton>
 
+#include "app/gui/Export.h"
 #include "app/gui/ImageBox.h"
 #include "app/gui/MainForm.h"
 #include "app/gui/PictureWindow.h"
@@ -220,7 +221,7 @@ QWidget* TMainForm::CreateCommandBar() {
       FlatButton(bar, "ExternalImageButton", "Load Visible Image", {8, 4, 121, 22});
   LoadInnerImage = FlatButton(bar, "LoadInnerImage", "Load Hiden Image", {132, 4, 117, 22});
   QuirButton = FlatButton(bar, "QuirButton", "Quit", {496, 4, 93, 22});
-  ExportPngButton = FlatButton(bar, "ExportPngButton", "Export PNG...", {252, 4, 105, 22});
+  ExportButton = FlatButton(bar, "ExportButton", "Export...", {252, 4, 105, 22});
   GifCheckBox = new QCheckBox("GIF", bar);
   GifCheckBox->setObjectName("GifCheckBox");
   GifCheckBox->setGeometry(408, 12, 53, 17);
@@ -331,8 +332,8 @@ void TMainForm::CreateActions() {
   struct TCommand {
     QAction*& action;
     const char* name;
-    const char* text;
-    const char* tip;
+    QString text;
+    QString tip;
     QList<QKeySequence> shortcuts;
     std::function<void()> handler;
   };
@@ -371,13 +372,12 @@ void TMainForm::CreateActions() {
        "when GIF is ticked",
        {QKeySequence(Qt::CTRL | Qt::Key_S)},
        command(&TMainForm::SaveGifButtonClick)},
-      {ExportPngAction,
-       "ExportPngAction",
-       "Export PNG...",
-       "Write the combined picture as a PNG file that records its band: in full colour, or "
-       "reduced to the 256-colour halftone palette as for GIF",
+      {ExportAction,
+       "ExportAction",
+       ExportCaption(),
+       ExportToolTip(),
        {QKeySequence(Qt::CTRL | Qt::Key_E)},
-       command(&TMainForm::ExportPngClick)},
+       command(&TMainForm::ExportClick)},
       {QuitAction,
        "QuitAction",
        "Quit",
@@ -446,7 +446,7 @@ void TMainForm::CreateActions() {
   ExternalImageButton->setDefaultAction(LoadVisibleAction);
   LoadInnerImage->setDefaultAction(LoadHiddenAction);
   QuirButton->setDefaultAction(QuitAction);
-  ExportPngButton->setDefaultAction(ExportPngAction);
+  ExportButton->setDefaultAction(ExportAction);
   // Push buttons take their action's tool tip and enabled state.
   const auto trigger = [this](QPushButton* button, QAction* action) {
     connect(button, &QPushButton::clicked, action, &QAction::trigger);
@@ -512,7 +512,7 @@ void TMainForm::SetTabOrder() {
   // left to right, each with its zoom menu (which holds every zoom command) and its view.
   const QList<QWidget*> order = {ExternalImageButton,
                                  LoadInnerImage,
-                                 ExportPngButton,
+                                 ExportButton,
                                  GifCheckBox,
                                  QuirButton,
                                  ResizeButton,
