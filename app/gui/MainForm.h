@@ -9,6 +9,8 @@
 #include <optional>
 #include <vector>
 
+#include <QKeySequence>
+#include <QList>
 #include <QMainWindow>
 #include <QString>
 
@@ -151,7 +153,24 @@ class TMainForm : public QMainWindow {
   QWidget* CreateCommandBar();
   TPictureWindow* CreatePictureWindow(const char* name, TPictureView*& scroll, TImageBox*& image);
   void LayOutCommandBar(int width);
+  // One command of the window: the action it makes (or names), its caption, tool tip,
+  // shortcuts (the first is the one shown) and handler.
+  struct TCommandRow {
+    QAction** action;
+    const char* name;
+    QString text;
+    QString tip;
+    QList<QKeySequence> shortcuts;
+    std::function<void()> handler;
+  };
+  // The actions table: the file and picture commands, then the view commands.
+  std::vector<TCommandRow> FileCommands();
+  std::vector<TCommandRow> ViewCommands();
+  // Makes the actions of the table, then wires the controls to them.
   void CreateActions();
+  void ConnectButtons();  // the command bar's buttons and the GIF box
+  void ConnectZoom();     // each picture window's zoom controls
+  void ConnectInputs();   // sliders, spin boxes, edits and dropped files
   void SetTabOrder();
   void CentreOnScreen();
   // Which actions can run now (all of them while the window holds its slots).
