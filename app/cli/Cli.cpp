@@ -139,15 +139,19 @@ std::unique_ptr<TBitmap> LoadInput(const std::string& file_name, std::string* re
   return picture;
 }
 
+std::string EndingsText(const TOutputFormat& format) {
+  std::string endings;
+  for (const std::string& ending : EndingsOf(format))
+    endings += (endings.empty() ? "" : " or ") + ending;
+  return endings;
+}
+
 std::string OutputFormatsHelp(bool panel) {
   const TOutputFormat& other = OutputFormatOf(FormatForName("", panel));
   std::string text;
   for (const TOutputFormat& format : OutputFormats()) {
     if (&format == &other || (format.panel && !panel)) continue;
-    std::string endings;
-    for (const std::string& ending : EndingsOf(format))
-      endings += (endings.empty() ? "" : " or ") + ending;
-    text += std::string(format.name) + " when it ends in " + endings + ", ";
+    text += std::string(format.name) + " when it ends in " + EndingsText(format) + ", ";
   }
   return text.empty() ? other.name : text + "else " + other.name;
 }

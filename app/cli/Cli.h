@@ -80,6 +80,8 @@ std::unique_ptr<TBitmap> LoadInput(const std::string& file_name, std::string* re
 // window's save only where the command saves the combined picture (`panel`).
 // "PNG when it ends in .png, else BMP": the same, as the help says it.
 std::string OutputFormatsHelp(bool panel);
+// A format's endings as the help says them: ".png", ".jpg or .jpeg".
+std::string EndingsText(const TOutputFormat& format);
 
 // Ends a command with exit status 2 (an unreadable input). The message names the file
 // and gives the loader's message with its English sense.

@@ -40,9 +40,7 @@ std::string PaletteFormats() {
 std::string PaletteEndings() {
   std::string endings;
   for (const TOutputFormat& format : OutputFormats())
-    if (format.palette_form)
-      for (const std::string& ending : EndingsOf(format))
-        endings += (endings.empty() ? "" : " or ") + ending;
+    if (format.palette_form) endings += (endings.empty() ? "" : " or ") + EndingsText(format);
   return endings;
 }
 
