@@ -10,6 +10,7 @@
 #include "base/Messages.h"
 #include "compose/ResizeBitmap.h"
 #include "raster/Bitmap.h"
+#include "reveal/Scores.h"
 #include "reveal/Sheet.h"
 #include "reveal/ViewRows.h"
 
@@ -97,10 +98,19 @@ class TLevelsRows : public TViewRows {
 
 class THiddenRows : public TViewRows {
  public:
-  THiddenRows(const TBitmap& r, const TToneBand& band) : r_(r), map_(TInverseTone(band).map) {
+  THiddenRows(const TBitmap& r, const TToneBand& band, bool grey)
+      : r_(r), map_(TInverseTone(band).map), grey_(grey) {
     for (auto& row : rows_) row.assign(3 * static_cast<size_t>(r.Width()), 0);
   }
   void Row(int y, int from, int to, uint8_t* out) override {
+    ColourRow(y, from, to, out);
+    if (!grey_) return;
+    for (uint8_t* p = out; p < out + 3 * static_cast<size_t>(to - from); p += 3)
+      p[0] = p[1] = p[2] = Luma(p);
+  }
+
+ private:
+  void ColourRow(int y, int from, int to, uint8_t* out) {
     const int first = std::max(0, from - 1), last = std::min(r_.Width(), to + 1);
     if (y > 0 && y + 1 < r_.Height() && HiddenRowMappingBelowAvailable()) {
       const uint8_t* up = Mapped(y - 1, first, last, last);
@@ -123,7 +133,6 @@ class THiddenRows : public TViewRows {
     HiddenRow(up, row, down, out, y, from, to, r_.Width());
   }
 
- private:
   // Row y mapped back over first .. upto - 1 at least (of first .. last), kept among the
   // last three (the rows go down the picture).
   const uint8_t* Mapped(int y, int first, int last, int upto) {
@@ -143,6 +152,7 @@ class THiddenRows : public TViewRows {
   };
   const TBitmap& r_;
   const TByteMap map_;
+  const bool grey_;
   std::vector<uint8_t> rows_[3];
   TRow slots_[3];
 };
@@ -229,7 +239,7 @@ std::unique_ptr<TViewRows> RowsOf(const TBitmap& r, const TViewOptions& options)
     case TRevealView::rvLevels:
       return std::make_unique<TLevelsRows>(r, options.band);
     case TRevealView::rvHidden:
-      return std::make_unique<THiddenRows>(r, options.band);
+      return std::make_unique<THiddenRows>(r, options.band, options.grey);
     case TRevealView::rvThumbnail:
       if (options.filter != TThumbnailFilter::tfArea)
         return std::make_unique<TSampledRows>(r, ThumbnailSize(r.Width(), r.Height(), options.size),

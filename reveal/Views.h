@@ -18,7 +18,9 @@
 //              clamped: what darkening or brightening shows; with C = 0 bytes below A
 //              become 0, A itself 128, bytes above 255; W x H
 //   hidden     the hidden picture recovered: each odd cell mapped back through the band
-//              (TInverseTone), each even cell the mean of the odd neighbours it has; W x H
+//              (TInverseTone), each even cell the mean of the odd neighbours it has; W x H.
+//              Grey: each pixel then its luminance (Luma, Scores.h): the recovery that a
+//              codec's blurred colour (4:2:0 JPEG) spoils least
 //   sheet      all six, each shrunk to at most kMaxTileSide on its long side and captioned
 //              with its name (Sheet.h)
 #pragma once
@@ -51,7 +53,8 @@ struct TViewOptions {
   TRevealView view = TRevealView::rvSheet;
   int size = kDefaultThumbnailSize;  // the thumbnail's long side
   TThumbnailFilter filter = TThumbnailFilter::tfArea;
-  TToneBand band;  // the band of levels and hidden
+  TToneBand band;     // the band of levels and hidden
+  bool grey = false;  // the hidden view in luminance only
 };
 
 struct TViewSize {

@@ -11,14 +11,14 @@ set -euo pipefail
 build=(
   g++ cmake make pkg-config
   qt6-base-dev libgl-dev
-  libjpeg62-turbo-dev libpng-dev libgif-dev
+  libjpeg62-turbo-dev libpng-dev libgif-dev libwebp-dev
 )
 packages=(
   "${build[@]}"
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth fonts-ipafont-gothic
   clang-format clang-14 libclang-rt-14-dev
-  giflib-tools imagemagick python3-pil
+  giflib-tools imagemagick python3-pil libvips-tools libjpeg-turbo-progs webp
   desktop-file-utils appstream shared-mime-info librsvg2-bin man-db file
 )
 
