@@ -12,6 +12,10 @@ std::string BandText(const TToneBand& band) {
   return Format("average=%d contrast=%d version=%s", band.average, band.contrast, LUMIVEIL_VERSION);
 }
 
+std::string BandText(const TToneBand& band, int width, int height) {
+  return BandText(band) + Format(" width=%d height=%d", width, height);
+}
+
 void SaveByFormat(const TBitmap& bitmap, const std::string& file_name,
                   const TSaveOptions& options) {
   switch (options.format) {
@@ -34,7 +38,9 @@ void SaveByFormat(const TBitmap& bitmap, const std::string& file_name,
     case TSaveFormat::sfPNG: {
       TPngOptions png;
       png.compression = options.compression;
-      if (options.band) png.texts.push_back({kBandKeyword, BandText(*options.band)});
+      if (options.band)
+        png.texts.push_back(
+            {kBandKeyword, BandText(*options.band, bitmap.Width(), bitmap.Height())});
       if (!options.indexed) {
         SavePngToFile(bitmap, file_name, png);
         return;

@@ -34,8 +34,11 @@ struct TSaveOptions {
 // The keyword of the text chunk that records the band.
 inline constexpr const char kBandKeyword[] = "Lumiveil";
 
-// The chunk's text: "average=A contrast=C version=V", V the program's version.
+// The chunk's text: "average=A contrast=C version=V", V the program's version, and with
+// the picture's size " width=W height=H" after it (what SaveByFormat writes: a reader then
+// knows a chunk copied into a resized copy of the picture for what it is).
 std::string BandText(const TToneBand& band);
+std::string BandText(const TToneBand& band, int width, int height);
 
 // Writes bitmap under exactly file_name in the chosen format, through the safe save (an
 // existing file is replaced only when the new one was written whole). Raises on failure.

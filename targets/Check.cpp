@@ -176,7 +176,19 @@ void CheckTarget(const TNamedTarget& target, const TCheckPictures& pictures, con
     RunPipeline(r, steps, upload, thumb, false, cache, "result");
     RunPipeline(pictures.visible, steps, upload, of_visible, false, cache, "visible");
     RunPipeline(pictures.mapped, steps, upload, of_hidden, false, cache, "mapped");
-    check.thumbnail = ThumbnailShows(thumb.picture, of_visible.picture, of_hidden.picture);
+    if (thumb.picture.Width() == r.Width() && thumb.picture.Height() == r.Height()) {
+      // A thumbnail as large as the picture keeps its one-pixel checkerboard, which the eye
+      // merges as it merges the normal view: compared as 2 x 2 means.
+      TViewOptions merge;
+      merge.view = TRevealView::rvAverage;
+      TBitmap t, v, h;
+      MakeView(thumb.picture, merge, t);
+      MakeView(of_visible.picture, merge, v);
+      MakeView(of_hidden.picture, merge, h);
+      check.thumbnail = ThumbnailShows(t, v, h);
+    } else {
+      check.thumbnail = ThumbnailShows(thumb.picture, of_visible.picture, of_hidden.picture);
+    }
     check.thumbnail_picture.Assign(&thumb.picture);
     check.thumbnail_phase = PointPhase(r.Width(), r.Height(), steps);
   } else {

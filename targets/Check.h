@@ -86,6 +86,8 @@ void CheckTarget(const TNamedTarget& target, const TCheckPictures& pictures, con
 // over the channels) votes for the nearest of those two and their mean; visible, hidden or
 // blend when one of them has at least three quarters of the votes, else moire (a pattern of
 // both). A thumbnail without votes (the pictures alike there) shows the visible picture.
+// A thumbnail of the picture's own size still holds the checkerboard, which the eye merges:
+// CheckTarget compares the 2 x 2 means of the three then.
 inline constexpr int kVoteDifference = 48;
 TThumbnailShows ThumbnailShows(const TBitmap& thumbnail, const TBitmap& of_visible,
                                const TBitmap& of_hidden);
