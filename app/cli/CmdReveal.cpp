@@ -19,34 +19,16 @@ void SaveView(TBitmap& view, const std::string& file_name) {
   SaveByFormat(view, file_name, OutputFormat(file_name, false));
 }
 
-std::string Decibels(double psnr) {
-  if (std::isinf(psnr)) return "inf";
-  char text[32];
-  std::snprintf(text, sizeof text, "%.2f", psnr);
-  return text;
-}
-
 // The band and the scores go to standard output, or to standard error when the picture
 // itself goes to standard output.
 std::FILE* ReportStream(const std::string& out) {
   return out == "-" ? stderr : stdout;
 }
 
-std::unique_ptr<TBitmap> LoadPicture24(const std::string& file_name) {
-  auto picture = LoadInput(file_name);
-  try {
-    picture->SetPixelFormat(TPixelFormat::Bits24);
-  } catch (const std::exception& e) {
-    throw InputError{file_name + ": cannot be converted to 24 bits per pixel (" + e.what() + ")"};
-  }
-  if (picture->Empty()) throw InputError{file_name + ": the picture is empty"};
-  return picture;
-}
-
 }  // namespace
 
 void PrintScores(std::FILE* stream, const TBitmap& result, const TBitmap* visible,
-                 const TBitmap* hidden, const TToneBand& band) {
+                 const TBitmap* hidden, const TToneBand& band, bool grey) {
   TBitmap fitted;
   if (visible != nullptr) {
     FitToResult(result, *visible, fitted);
@@ -54,7 +36,8 @@ void PrintScores(std::FILE* stream, const TBitmap& result, const TBitmap* visibl
   }
   if (hidden != nullptr) {
     FitToResult(result, *hidden, fitted);
-    const std::optional<double> score = HiddenPsnr(result, fitted, band);
+    const std::optional<double> score =
+        grey ? HiddenGreyPsnr(result, fitted, band) : HiddenPsnr(result, fitted, band);
     // A 1 x 1 picture has no odd cell to score.
     std::fprintf(stream, "hidden-psnr: %s\n", score ? Decibels(*score).c_str() : "none");
   }
@@ -64,7 +47,7 @@ int RunReveal(const std::vector<std::string>& argv) {
   const TArgs args(
       argv,
       {"-o", "--view", "--size", "--filter", "--average", "--contrast", "--visible", "--hidden"},
-      {});
+      {"--grey"});
   if (args.Positional().size() != 1) throw UsageError{"reveal takes one RESULT"};
   const std::string& input = args.Positional()[0];
   const auto out = args.Value("-o");
@@ -77,15 +60,16 @@ int RunReveal(const std::vector<std::string>& argv) {
   if (const auto name = args.Value("--filter"); name && !FilterFromName(*name, options.filter))
     throw UsageError{"--filter must be area, bilinear or nearest, not '" + *name + "'"};
   options.size = args.Int("--size", 1, kMaxThumbnailSize).value_or(kDefaultThumbnailSize);
+  options.grey = args.Flag("--grey");
   const std::optional<int> average = args.Int("--average", 0, 255);
   const std::optional<int> contrast = args.Int("--contrast", 0, 255);
   if (average.has_value() != contrast.has_value())
     throw UsageError{"give --average and --contrast together, or neither"};
 
-  const auto result = LoadPicture24(input);
+  const auto result = LoadInput24(input);
   std::unique_ptr<TBitmap> visible, hidden;
-  if (const auto name = args.Value("--visible")) visible = LoadPicture24(*name);
-  if (const auto name = args.Value("--hidden")) hidden = LoadPicture24(*name);
+  if (const auto name = args.Value("--visible")) visible = LoadInput24(*name);
+  if (const auto name = args.Value("--hidden")) hidden = LoadInput24(*name);
 
   // The band: given, else the one the file records, else found from the picture.
   const char* source = "given";
@@ -99,17 +83,18 @@ int RunReveal(const std::vector<std::string>& argv) {
                    *contrast, options.band.contrast, *average);
     }
   } else {
-    const TStoredBand stored = ReadStoredBandFile(input);
+    const TStoredBand stored = StoredBandFor(input, result->Width(), result->Height());
     if (stored.state == TStoredBandState::sbStored) {
       options.band = stored.band;
       version = stored.version;
       source = "stored";
     } else {
-      if (stored.state == TStoredBandState::sbMalformed)
+      if (stored.state == TStoredBandState::sbMalformed ||
+          stored.state == TStoredBandState::sbStale)
         std::fprintf(stderr,
-                     "lumiveil reveal: note: %s: the \"%s\" text chunk is not used (%s); the band "
-                     "is found from the picture\n",
-                     input.c_str(), kBandChunkKeyword, stored.problem.c_str());
+                     "lumiveil reveal: note: %s: the \"%s\" text chunk is not used (%s: %s); the "
+                     "band is found from the picture\n",
+                     input.c_str(), kBandChunkKeyword, stored.chunk, stored.problem.c_str());
       options.band = FindBand(*result).band;
       source = "found";
     }
@@ -123,6 +108,6 @@ int RunReveal(const std::vector<std::string>& argv) {
   std::fprintf(report, "band: %s\naverage: %d\ncontrast: %d\n", source, options.band.average,
                options.band.contrast);
   if (!version.empty()) std::fprintf(report, "version: %s\n", version.c_str());
-  PrintScores(report, *result, visible.get(), hidden.get(), options.band);
+  PrintScores(report, *result, visible.get(), hidden.get(), options.band, options.grey);
   return kExitOk;
 }

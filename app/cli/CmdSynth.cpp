@@ -11,6 +11,7 @@
 #include "raster/Bitmap.h"
 #include "raster/BmpFormat.h"
 #include "reveal/Band.h"
+#include "targets/Catalogue.h"
 
 namespace {
 
@@ -34,7 +35,7 @@ void CheckScaledSize(const TBitmap& visible, std::optional<int> width, std::opti
 }  // namespace
 
 int RunSynth(const std::vector<std::string>& argv) {
-  const TArgs args(argv, {"-o", "--average", "--contrast", "--width", "--height"},
+  const TArgs args(argv, {"-o", "--average", "--contrast", "--width", "--height", "--check"},
                    {"--preview", "--gif", "--indexed", "--report"});
   if (args.Positional().size() != 2) throw UsageError{"synth takes VISIBLE and HIDDEN"};
   const auto out = args.Value("-o");
@@ -60,7 +61,19 @@ int RunSynth(const std::vector<std::string>& argv) {
   // refreshes and makes the result in the visible picture's store (see TWorkflow). The
   // report scores the result against both pictures, so with --report they are kept.
   TWorkflow work;
-  work.BatchJob = !args.Flag("--report");
+  TCheckRequest check;
+  for (const std::string& target : args.Values("--check")) {
+    if (target == "all")
+      for (const TTarget& t : Targets()) check.targets.push_back(t.name);
+    else
+      check.targets.push_back(target);
+  }
+  if (!check.targets.empty()) {
+    // The file as written is what would be posted; standard output leaves none to look at.
+    if (*out == "-") throw UsageError{"--check looks at the file written: give an OUT file"};
+    ResolveTargets(check.targets);  // a misspelt target ends the command before any work
+  }
+  work.BatchJob = !args.Flag("--report") && check.targets.empty();
   if (!work.LoadExternalImage([&](TBitmap& slot) { slot.Assign(visible.get()); }))
     throw InputError{args.Positional()[0] + ": cannot be converted to 24 bits per pixel"};
   visible.reset();  // the slot holds the picture; no second holder keeps it alive
@@ -104,6 +117,13 @@ int RunSynth(const std::vector<std::string>& argv) {
     std::FILE* report = *out == "-" ? stderr : stdout;
     std::fprintf(report, "average: %d\ncontrast: %d\n", band.average, band.contrast);
     PrintScores(report, work.ResultBitmap(), &work.ExternalBitmap(), &work.InnerBitmap(), band);
+  }
+  if (!check.targets.empty()) {
+    check.band =
+        work.ResultToneMapped() ? TToneBand{work.Average(), work.Contrast()} : kIdentityBand;
+    // Read back: a GIF or a palette PNG holds the reduced colours, not the result's.
+    const auto written = LoadInput24(*out);
+    RunChecks(*out, *written, &work.ExternalBitmap(), &work.InnerBitmap(), check, stdout);
   }
   return kExitOk;
 }
