@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <numbers>
 
 #include "base/Bands.h"
 #include "base/Exceptions.h"
@@ -15,7 +16,7 @@ constexpr int kPrecision = 22;  // the weights' fixed point: 32 bits less a byte
 
 double Sinc(double x) {
   if (x == 0.0) return 1.0;
-  const double px = M_PI * x;
+  const double px = std::numbers::pi * x;
   return std::sin(px) / px;
 }
 
