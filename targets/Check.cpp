@@ -48,9 +48,10 @@ const char* ThumbnailShowsName(TThumbnailShows shows) {
   return kShowsNames[static_cast<int>(shows)];
 }
 
-TVerdict VerdictOf(std::optional<double> hidden_psnr) {
-  if (!hidden_psnr || *hidden_psnr < kDegradedPsnr) return TVerdict::hvDestroyed;
-  return *hidden_psnr >= kSurvivesPsnr ? TVerdict::hvSurvives : TVerdict::hvDegraded;
+TVerdict VerdictOf(std::optional<double> hidden_psnr, std::optional<double> grey_psnr) {
+  if (hidden_psnr && *hidden_psnr >= kSurvivesPsnr) return TVerdict::hvSurvives;
+  if (grey_psnr && *grey_psnr >= kDegradedGreyPsnr) return TVerdict::hvDegraded;
+  return TVerdict::hvDestroyed;
 }
 
 void PhasePicture(const TBitmap& result, int phase, TBitmap& picture) {
@@ -164,7 +165,7 @@ void CheckTarget(const TNamedTarget& target, const TCheckPictures& pictures, con
     FitToResult(f, pictures.hidden, hidden);
   check.hidden_psnr = HiddenPsnr(f, hidden, pictures.band);
   check.hidden_grey_psnr = HiddenGreyPsnr(f, hidden, pictures.band);
-  check.verdict = VerdictOf(check.hidden_psnr);
+  check.verdict = VerdictOf(check.hidden_psnr, check.hidden_grey_psnr);
 
   check.band_stored = upload.has_text;
   check.band_survives =

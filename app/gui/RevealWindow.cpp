@@ -175,8 +175,9 @@ TRevealWindow::TRevealWindow(TRevealBox::TModel model, QWidget* parent)
   TargetLabel->setObjectName("TargetLabel");
   TargetLabel->setWordWrap(true);
   TargetLabel->setToolTip(
-      "The hidden picture after the target: survives from 30 dB, degraded from 20 dB, else "
-      "destroyed; what its thumbnail shows; whether the band stored in a PNG survives");
+      "The hidden picture after the target: survives from 30 dB, degraded while its grey "
+      "recovery reaches 22 dB, else destroyed; what its thumbnail shows; whether the band "
+      "stored in a PNG survives");
   layout->addWidget(BandLabel);
   layout->addWidget(ScoreLabel);
   layout->addWidget(TargetLabel);

@@ -103,6 +103,12 @@ TEST_F(CliCheck, FilteringThumbnailsBlendAndAHalfSizePointThumbnailKeepsTheEvenC
   EXPECT_EQ(Field("danbooru", "band_survives"), "true");
   EXPECT_EQ(Field("jpeg85", "band_survives"), "false");
   EXPECT_EQ(Field("danbooru", "hidden_verdict"), "\"survives\"");
+  // JPEG q85 4:2:0 at C = 40: the forms come back in grey, tinted in colour; at C = 25 not.
+  EXPECT_EQ(Field("jpeg85", "hidden_verdict"), "\"degraded\"");
+  Synth(230, 25);
+  ASSERT_EQ(Run("check " + result + " --json --target jpeg85 --visible " + kVisible + " --hidden " +
+                kHidden),
+            0);
   EXPECT_EQ(Field("jpeg85", "hidden_verdict"), "\"destroyed\"");
 }
 
