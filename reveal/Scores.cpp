@@ -82,6 +82,26 @@ std::optional<double> HiddenPsnr(const TBitmap& result, const TBitmap& hidden,
   return Psnr(squares, count);
 }
 
+std::optional<double> HiddenGreyPsnr(const TBitmap& result, const TBitmap& hidden,
+                                     const TToneBand& band) {
+  CheckPair(result, hidden);
+  const TInverseTone inverse(band);
+  uint64_t squares = 0, count = 0;
+  for (int y = 0; y < result.Height(); ++y) {
+    const uint8_t* r = result.ConstScanline(y);
+    const uint8_t* h = hidden.ConstScanline(y);
+    for (int x = (y + 1) & 1; x < result.Width(); x += 2) {
+      const uint8_t* p = r + 3 * x;
+      const uint8_t mapped[3] = {inverse.map[p[0]], inverse.map[p[1]], inverse.map[p[2]]};
+      const int d = Luma(mapped) - Luma(h + 3 * x);
+      squares += static_cast<uint64_t>(d * d);
+      ++count;
+    }
+  }
+  if (count == 0) return std::nullopt;
+  return Psnr(squares, count);
+}
+
 bool IsSynthesisOf(const TBitmap& result, const TBitmap& visible, const TBitmap& hidden,
                    const TToneBand& band) {
   CheckPair(result, visible);
