@@ -4,6 +4,9 @@
 // 35 dB of vipsthumbnail.
 #include <gtest/gtest.h>
 
+#include <deque>
+#include <string>
+
 #include "targets/Catalogue.h"
 #include "targets/Codecs.h"
 #include "targets/Pipeline.h"
@@ -27,68 +30,90 @@ struct TOraclePictures : testing::Test {
 using JpegStep = TOraclePictures;
 
 TEST_F(JpegStep, GivesExactlyThePixelsOfCjpegAndOfPillow) {
+  struct TCase {
+    std::string name;
+    TBitmap ours;
+    size_t cjpeg, pillow;
+  };
+  std::deque<TCase> cases;  // a TBitmap stays where it is made
+  TOracleBatch oracles;
   for (TBitmap* picture : {&combined, &photo})
     for (const TJpegSettings s : {TJpegSettings{50, true}, TJpegSettings{85, true},
                                   TJpegSettings{85, false}, TJpegSettings{95, false}}) {
-      SCOPED_TRACE(std::to_string(s.quality) + (s.subsample420 ? " 4:2:0" : " 4:4:4"));
-      TBitmap ours, theirs;
+      TCase& c = cases.emplace_back();
+      c.name = std::string(picture == &photo ? "photo " : "combined ") + std::to_string(s.quality) +
+               (s.subsample420 ? " 4:2:0" : " 4:4:4");
       int64_t bytes = 0;
-      JpegRoundTrip(*picture, s, ours, bytes);
-      EXPECT_GT(bytes, 0);
+      JpegRoundTrip(*picture, s, c.ours, bytes);
+      EXPECT_GT(bytes, 0) << c.name;
       const std::string args = std::to_string(s.quality) + (s.subsample420 ? " 2" : " 0");
-      RUN_ORACLE_OR_SKIP("cjpeg " + args, *picture, theirs);
-      EXPECT_EQ(RGBPixels(ours), RGBPixels(theirs)) << "cjpeg";
-      RUN_ORACLE_OR_SKIP("pil-jpeg " + args, *picture, theirs);
-      EXPECT_EQ(RGBPixels(ours), RGBPixels(theirs)) << "Pillow";
+      c.cjpeg = oracles.Add("cjpeg " + args, *picture);
+      c.pillow = oracles.Add("pil-jpeg " + args, *picture);
     }
+  RUN_ORACLES_OR_SKIP(oracles);
+  for (const TCase& c : cases) {
+    EXPECT_EQ(RGBPixels(c.ours), RGBPixels(oracles.Result(c.cjpeg))) << "cjpeg " << c.name;
+    EXPECT_EQ(RGBPixels(c.ours), RGBPixels(oracles.Result(c.pillow))) << "Pillow " << c.name;
+  }
 }
 
 using WebpStep = TOraclePictures;
 
 TEST_F(WebpStep, GivesThePixelsOfPillowsRoundTripAndOfCwebpWithSharpConversion) {
-  for (const int quality : {80, 85}) {
-    TBitmap ours, theirs;
-    int64_t bytes = 0;
-    WebpRoundTrip(combined, {quality, false, false}, ours, bytes);
-    RUN_ORACLE_OR_SKIP("pil-webp " + std::to_string(quality), combined, theirs);
-    EXPECT_EQ(RGBPixels(ours), RGBPixels(theirs)) << quality;
-  }
-  TBitmap ours, theirs;
+  TBitmap ours[3], lossless;
   int64_t bytes = 0;
-  WebpRoundTrip(combined, {0, true, false}, ours, bytes);
-  EXPECT_EQ(RGBPixels(ours), RGBPixels(combined)) << "lossless keeps every pixel";
-  WebpRoundTrip(combined, {85, false, true}, ours, bytes);
-  RUN_ORACLE_OR_SKIP("cwebp 85 sharp", combined, theirs);
-  EXPECT_EQ(RGBPixels(ours), RGBPixels(theirs)) << "sharp";
+  WebpRoundTrip(combined, {80, false, false}, ours[0], bytes);
+  WebpRoundTrip(combined, {85, false, false}, ours[1], bytes);
+  WebpRoundTrip(combined, {85, false, true}, ours[2], bytes);
+  WebpRoundTrip(combined, {0, true, false}, lossless, bytes);
+  EXPECT_EQ(RGBPixels(lossless), RGBPixels(combined)) << "lossless keeps every pixel";
+  TOracleBatch oracles;
+  const size_t theirs[3] = {oracles.Add("pil-webp 80", combined),
+                            oracles.Add("pil-webp 85", combined),
+                            oracles.Add("cwebp 85 sharp", combined)};
+  RUN_ORACLES_OR_SKIP(oracles);
+  EXPECT_EQ(RGBPixels(ours[0]), RGBPixels(oracles.Result(theirs[0]))) << "Pillow q80";
+  EXPECT_EQ(RGBPixels(ours[1]), RGBPixels(oracles.Result(theirs[1]))) << "Pillow q85";
+  EXPECT_EQ(RGBPixels(ours[2]), RGBPixels(oracles.Result(theirs[2]))) << "cwebp q85 sharp";
 }
 
 using FitFilters = TOraclePictures;
 
 TEST_F(FitFilters, StayWithin40DecibelsOfTheLibraryTheyName) {
-  const std::pair<TFitFilter, const char*> kPillow[] = {{TFitFilter::ffBox, "box"},
-                                                        {TFitFilter::ffBilinear, "bilinear"},
-                                                        {TFitFilter::ffBicubic, "bicubic"},
-                                                        {TFitFilter::ffLanczos3, "lanczos"}};
+  const std::pair<TFitFilter, const char*> kFilters[] = {{TFitFilter::ffBox, "box"},
+                                                         {TFitFilter::ffBilinear, "bilinear"},
+                                                         {TFitFilter::ffBicubic, "bicubic"},
+                                                         {TFitFilter::ffLanczos3, "lanczos"},
+                                                         {TFitFilter::ffPoint, "point"}};
+  struct TCase {
+    std::string name;
+    bool exact;  // point: the same rule as -sample, so the very same pixels
+    TBitmap ours;
+    size_t theirs;
+  };
+  std::deque<TCase> cases;  // a TBitmap stays where it is made
+  TOracleBatch oracles;
   // An odd ratio and exactly half size, on the combined picture and the photograph.
   for (const TViewSize size : {TViewSize{97, 71}, TViewSize{150, 101}})
-    for (TBitmap* picture : {&combined, &photo}) {
-      SCOPED_TRACE(std::to_string(size.width) + "x" + std::to_string(size.height));
-      for (const auto& [filter, name] : kPillow) {
-        TBitmap ours, theirs;
-        Shrink(*picture, size, filter, ours);
-        RUN_ORACLE_OR_SKIP("pil-resize " + std::to_string(size.width) + " " +
-                               std::to_string(size.height) + " " + name,
-                           *picture, theirs);
-        EXPECT_GE(PicturePsnr(ours, theirs), 40.0) << name;
+    for (TBitmap* picture : {&combined, &photo})
+      for (const auto& [filter, name] : kFilters) {
+        const std::string w = std::to_string(size.width), h = std::to_string(size.height);
+        TCase& c = cases.emplace_back();
+        c.name =
+            std::string(name) + " " + w + "x" + h + (picture == &photo ? " photo" : " combined");
+        c.exact = filter == TFitFilter::ffPoint;
+        Shrink(*picture, size, filter, c.ours);
+        c.theirs = oracles.Add(
+            c.exact ? "magick-sample " + w + " " + h : "pil-resize " + w + " " + h + " " + name,
+            *picture);
       }
-      TBitmap ours, theirs;
-      Shrink(*picture, size, TFitFilter::ffPoint, ours);
-      RUN_ORACLE_OR_SKIP(
-          "magick-sample " + std::to_string(size.width) + " " + std::to_string(size.height),
-          *picture, theirs);
-      // The same rule as -sample, so the very same pixels.
-      EXPECT_EQ(RGBPixels(ours), RGBPixels(theirs)) << "point";
-    }
+  RUN_ORACLES_OR_SKIP(oracles);
+  for (const TCase& c : cases) {
+    if (c.exact)
+      EXPECT_EQ(RGBPixels(c.ours), RGBPixels(oracles.Result(c.theirs))) << c.name;
+    else
+      EXPECT_GE(PicturePsnr(c.ours, oracles.Result(c.theirs)), 40.0) << c.name;
+  }
 }
 
 TEST(LibvipsRow, StaysWithin35DecibelsOfVipsthumbnailAtItsSize) {
@@ -103,8 +128,10 @@ TEST(LibvipsRow, StaysWithin35DecibelsOfVipsthumbnailAtItsSize) {
   RunPipeline(combined, *row.spec.thumbnail, TUpload{}, ours);
   EXPECT_EQ(ours.picture.Width(), 588);
   EXPECT_EQ(ours.picture.Height(), 392);
-  TBitmap theirs;
-  RUN_ORACLE_OR_SKIP("vipsthumbnail 588 392", combined, theirs);
+  TOracleBatch oracles;
+  oracles.Add("vipsthumbnail 588 392", combined);
+  RUN_ORACLES_OR_SKIP(oracles);
+  const TBitmap& theirs = oracles.Result(0);
   ASSERT_EQ(theirs.Width(), ours.picture.Width());
   ASSERT_EQ(theirs.Height(), ours.picture.Height());
   EXPECT_GE(PicturePsnr(ours.picture, theirs), 35.0);

@@ -4,7 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "compose/ResizeBitmap.h"
 #include "compose/Synthesis.h"
@@ -39,33 +42,58 @@ inline double PicturePsnr(const TBitmap& a, const TBitmap& b) {
   return VisiblePsnr(a, b);
 }
 
-// Runs oracle.py: `tool` on `in`, its picture into `out`. False, with the reason in `why`,
-// when python3-pil or the tool is missing; a failure of the tool itself fails the test.
-inline bool RunOracle(const std::string& tool, TBitmap& in, TBitmap& out, std::string& why) {
-  if (RunCommand("/usr/bin/python3 -c 'import PIL' 2>/dev/null") != 0) {
-    why = "python3-pil is not installed (apt-get install python3-pil)";
-    return false;
+// Jobs for oracle.py, run together in one process (starting Python and Pillow is most of
+// a job's cost): Add queues a tool on a picture, Run runs them all, Result(i) is what job i
+// made. Run is false, with the reason in `why`, when python3-pil or a tool is missing; a
+// failure of a tool itself fails the test.
+class TOracleBatch {
+ public:
+  size_t Add(const std::string& tool, TBitmap& in) {
+    const std::string n = std::to_string(jobs_.size());
+    in.SaveToFile(dir_.File("in" + n + ".bmp"));
+    jobs_.push_back(tool + " " + dir_.File("in" + n + ".bmp") + " " +
+                    dir_.File("out" + n + ".bmp"));
+    return jobs_.size() - 1;
   }
-  TempDir dir;
-  in.SaveToFile(dir.File("in.bmp"));
-  const int status =
-      RunCommand("/usr/bin/python3 " + std::string(LUMIVEIL_TEST_SOURCE) + "/oracle.py " + tool +
-                 " " + dir.File("in.bmp") + " " + dir.File("out.bmp") + " 2>" + dir.File("err"));
-  if (status == 3) {
-    why = "the tool for '" + tool + "' is not installed (scripts/install-deps.sh installs it)";
-    return false;
-  }
-  EXPECT_EQ(status, 0) << tool;
-  if (status != 0) return false;
-  out.LoadFromFile(dir.File("out.bmp"));
-  out.SetPixelFormat(TPixelFormat::Bits24);
-  return true;
-}
 
-#define RUN_ORACLE_OR_SKIP(tool, in, out)      \
+  bool Run(std::string& why) {
+    if (RunCommand("/usr/bin/python3 -c 'import PIL' 2>/dev/null") != 0) {
+      why = "python3-pil is not installed (apt-get install python3-pil)";
+      return false;
+    }
+    {
+      std::ofstream list(dir_.File("jobs"));
+      for (const std::string& job : jobs_) list << job << "\n";
+    }
+    const int status =
+        RunCommand("/usr/bin/python3 " + std::string(LUMIVEIL_TEST_SOURCE) + "/oracle.py --batch " +
+                   dir_.File("jobs") + " 2>" + dir_.File("err"));
+    if (status == 3) {
+      why = "a tool of the oracles is not installed (scripts/install-deps.sh installs them)";
+      return false;
+    }
+    EXPECT_EQ(status, 0) << "oracle.py";
+    if (status != 0) return false;
+    for (size_t i = 0; i < jobs_.size(); ++i) {
+      TBitmap& result = *results_.emplace_back(std::make_unique<TBitmap>());
+      result.LoadFromFile(dir_.File("out" + std::to_string(i) + ".bmp"));
+      result.SetPixelFormat(TPixelFormat::Bits24);
+    }
+    return true;
+  }
+
+  const TBitmap& Result(size_t i) const { return *results_.at(i); }
+
+ private:
+  TempDir dir_;
+  std::vector<std::string> jobs_;
+  std::vector<std::unique_ptr<TBitmap>> results_;
+};
+
+#define RUN_ORACLES_OR_SKIP(batch)             \
   do {                                         \
     std::string why_;                          \
-    if (!RunOracle(tool, in, out, why_)) {     \
+    if (!(batch).Run(why_)) {                  \
       if (!HasFailure()) GTEST_SKIP() << why_; \
       return;                                  \
     }                                          \

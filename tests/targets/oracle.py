@@ -1,8 +1,10 @@
 #!/usr/bin/python3
-"""Runs one of the real tools the targets are checked against on a 24-bit BMP file and
-writes what it made as a 24-bit BMP file (through python3-pil).
+"""Runs the real tools the targets are checked against on 24-bit BMP files and writes what
+they made as 24-bit BMP files (through python3-pil).
 
   oracle.py TOOL ARG... IN.bmp OUT.bmp
+  oracle.py --batch JOBS     every line of the file JOBS a job "TOOL ARG... IN.bmp OUT.bmp",
+                             all in this one process (its start-up is most of a job's cost)
 
   pil-jpeg Q SUB        Pillow's JPEG round trip at quality Q, subsampling SUB (0: 4:4:4,
                         2: 4:2:0)
@@ -13,7 +15,7 @@ writes what it made as a 24-bit BMP file (through python3-pil).
   cwebp Q [sharp]       cwebp -q Q (with -sharp_yuv), then dwebp
   magick-sample W H     ImageMagick's convert -sample WxH!
   vipsthumbnail W H     vipsthumbnail -s WxH (shrinks within the box)
-Exit status 3 when the tool is missing.
+Exit status 3 when a tool is missing.
 """
 import os
 import shutil
@@ -30,8 +32,7 @@ def need(tool):
         sys.exit(3)
 
 
-def main():
-    tool, args, src, dst = sys.argv[1], sys.argv[2:-2], sys.argv[-2], sys.argv[-1]
+def run(tool, args, src, dst):
     work = tempfile.mkdtemp()
     try:
         picture = Image.open(src).convert("RGB")
@@ -89,6 +90,17 @@ def main():
         result.convert("RGB").save(dst, "BMP")
     finally:
         shutil.rmtree(work)
+
+
+def main():
+    if sys.argv[1] == "--batch":
+        with open(sys.argv[2]) as jobs:
+            for line in jobs:
+                words = line.split()
+                if words:
+                    run(words[0], words[1:-2], words[-2], words[-1])
+    else:
+        run(sys.argv[1], sys.argv[2:-2], sys.argv[-2], sys.argv[-1])
 
 
 if __name__ == "__main__":
