@@ -26,10 +26,11 @@ constexpr TTarget kTargets[] = {
      "fit:2048x2048:lanczos3|fit:498x422:lanczos3,webp:85:sharp"},
     {"synapse",
      "Matrix Synapse: original kept, the 800 x 600 \"scale\" thumbnail made with Pillow's "
-     "LANCZOS, PNG for a PNG (its size is rounded down there, here to nearest)",
-     "element-hq/synapse synapse/media/thumbnailer.py (Image.LANCZOS, PNG or JPEG quality 80), "
+     "LANCZOS, PNG for a PNG (its size rounded down, as Synapse computes it)",
+     "element-hq/synapse synapse/media/thumbnailer.py (Image.LANCZOS, aspect() in floor "
+     "division, PNG or JPEG quality 80), "
      "synapse/config/repository.py (default thumbnail sizes), 2024",
-     "|fit:800x600:lanczos3"},
+     "|fit:800x600:lanczos3:down"},
     {"zulip", "Zulip: original kept, thumbnail within 840 x 560 as WebP at libvips' default Q 75",
      "zulip/zulip zerver/lib/thumbnail.py (pyvips thumbnail_buffer, THUMBNAIL_OUTPUT_FORMATS "
      "webp 840 x 560, written without options), 2024",

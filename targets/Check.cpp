@@ -19,8 +19,7 @@ std::optional<int> PointPhase(int width, int height, const TPipeline& pipeline) 
   std::optional<int> phase;
   for (const TStep& step : pipeline) {
     if (step.kind != TStepKind::skFit && step.kind != TStepKind::skPixels) continue;
-    const TViewSize size = step.kind == TStepKind::skFit ? FitSize(w, h, step.width, step.height)
-                                                         : PixelBudgetSize(w, h, step.count);
+    const TViewSize size = StepSize(step, w, h);
     if (size.width == w && size.height == h) continue;
     // A second shrink of a shrunk picture no longer samples R's cells.
     if (step.filter != TFitFilter::ffPoint || w != width || h != height) return std::nullopt;

@@ -77,10 +77,7 @@ void RunPipeline(const TBitmap& in, const TPipeline& pipeline, const TUpload& up
         break;
       case TStepKind::skFit:
       case TStepKind::skPixels: {
-        const TViewSize size =
-            step.kind == TStepKind::skFit
-                ? FitSize(run.picture.Width(), run.picture.Height(), step.width, step.height)
-                : PixelBudgetSize(run.picture.Width(), run.picture.Height(), step.count);
+        const TViewSize size = StepSize(step, run.picture.Width(), run.picture.Height());
         if (size.width == run.picture.Width() && size.height == run.picture.Height()) continue;
         Shrink(run.picture, size, step.filter, next);
         break;

@@ -154,10 +154,11 @@ void Prepare(TBitmap& picture, int width, int height) {
 
 }  // namespace
 
-TViewSize FitSize(int width, int height, int box_width, int box_height) {
+TViewSize FitSize(int width, int height, int box_width, int box_height, bool round_down) {
   if (width <= box_width && height <= box_height) return {width, height};
-  const auto scaled = [](int64_t other, int64_t to, int64_t from) {
-    return static_cast<int>(std::max<int64_t>(1, (other * to * 2 + from) / (2 * from)));
+  const auto scaled = [round_down](int64_t other, int64_t to, int64_t from) {
+    const int64_t size = round_down ? other * to / from : (other * to * 2 + from) / (2 * from);
+    return static_cast<int>(std::max<int64_t>(1, size));
   };
   // The width limits when box_width / width <= box_height / height.
   if (int64_t{box_width} * height <= int64_t{box_height} * width)
@@ -173,6 +174,17 @@ TViewSize PixelBudgetSize(int width, int height, int64_t pixels) {
   };
   return FitSize(width, height, side(std::sqrt(static_cast<double>(pixels) * ratio)),
                  side(std::sqrt(static_cast<double>(pixels) / ratio)));
+}
+
+TViewSize StepSize(const TStep& step, int width, int height) {
+  switch (step.kind) {
+    case TStepKind::skFit:
+      return FitSize(width, height, step.width, step.height, step.round_down);
+    case TStepKind::skPixels:
+      return PixelBudgetSize(width, height, step.count);
+    default:
+      return {width, height};
+  }
 }
 
 std::vector<int> PointTaps(int source, int dest) {

@@ -25,14 +25,18 @@
 class TBitmap;
 
 // The size of a W x H picture fitted within box_width x box_height: itself when it fits,
-// else the side that limits becomes the box's and the other round(other * scale), half up,
-// at least 1 (as libvips and ImageMagick round).
-TViewSize FitSize(int width, int height, int box_width, int box_height);
+// else the side that limits becomes the box's and the other round(other * scale), half up
+// (as libvips and ImageMagick round), or with round_down floor(other * scale) (as sites
+// that compute the size themselves in whole numbers do), at least 1.
+TViewSize FitSize(int width, int height, int box_width, int box_height, bool round_down = false);
 
 // The size of a W x H picture brought to a budget of about N pixels: the box
 // round(sqrt(N W / H)) x round(sqrt(N H / W)) and FitSize into it; a picture of at most N
 // pixels keeps its size.
 TViewSize PixelBudgetSize(int width, int height, int64_t pixels);
+
+// The size a fit or pixels step brings a W x H picture to (any other step keeps it).
+TViewSize StepSize(const TStep& step, int width, int height);
 
 // Resamples a 24-bit picture to `size` (no larger on either axis) with the filter; a
 // picture of that size is copied unchanged.

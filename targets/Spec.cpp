@@ -94,10 +94,14 @@ class TParser {
         }
       }
     } else if (name == "fit") {
-      arity(3, 3);
+      arity(3, 4);
       s.kind = TStepKind::skFit;
       Size(text, p[1], s.width, s.height);
       s.filter = Filter(text, p[2]);
+      if (p.size() == 4) {
+        if (p[3] != "down") Fail("in \"" + text + "\" the rounding must be down");
+        s.round_down = true;
+      }
     } else if (name == "pixels") {
       arity(3, 3);
       s.kind = TStepKind::skPixels;
@@ -177,7 +181,8 @@ std::string StepText(const TStep& s) {
       if (s.lossless) return "webp:lossless";
       return "webp:" + std::to_string(s.quality) + (s.sharp ? ":sharp" : "");
     case TStepKind::skFit:
-      return "fit:" + size(s.width, s.height) + ":" + FitFilterName(s.filter);
+      return "fit:" + size(s.width, s.height) + ":" + FitFilterName(s.filter) +
+             (s.round_down ? ":down" : "");
     case TStepKind::skPixels:
       return "pixels:" + std::to_string(s.count) + ":" + FitFilterName(s.filter);
     case TStepKind::skBytes:

@@ -8,8 +8,9 @@
 //   webp:Q[:sharp]         encoded as lossy WebP at quality Q (0..100) and decoded; sharp:
 //                          the sharper RGB to YUV conversion
 //   webp:lossless          encoded as lossless WebP (the pixels stay)
-//   fit:WxH:FILTER         shrunk (never enlarged) to fit within W x H keeping the aspect
-//                          ratio, with FILTER box, bilinear, bicubic, lanczos3 or point
+//   fit:WxH:FILTER[:down]  shrunk (never enlarged) to fit within W x H keeping the aspect
+//                          ratio, with FILTER box, bilinear, bicubic, lanczos3 or point; the
+//                          other side rounded half up, or with down rounded down
 //   pixels:N:FILTER        shrunk (never enlarged) to at most about N pixels keeping the
 //                          aspect ratio (a pixel budget rather than a box)
 //   bytes:N                the place refuses files of more than N bytes
@@ -46,6 +47,7 @@ struct TStep {
   bool lossless = false;      // webp
   bool sharp = false;         // webp
   int width = 0, height = 0;  // fit, keep
+  bool round_down = false;    // fit
   int64_t count = 0;          // pixels, bytes; keep's byte limit (0: none)
   TFitFilter filter = TFitFilter::ffBox;
   TKeepKind keep = TKeepKind::kkPng;

@@ -2,6 +2,7 @@
 // every malformed string refused with the step named.
 #include <gtest/gtest.h>
 
+#include "targets/Resample.h"
 #include "targets/Spec.h"
 
 namespace {
@@ -13,6 +14,7 @@ TEST(TargetSpec, ReadsEveryStepAndWritesItBackTheSame) {
       "jpeg:1:444,jpeg:100:420",
       "webp:0,webp:100:sharp,webp:lossless",
       "fit:250x250:box,fit:1x65535:bilinear,fit:7x9:bicubic,fit:640x360:lanczos3,fit:2x2:point",
+      "|fit:800x600:lanczos3:down",
       "pixels:230400:lanczos3",
       "bytes:16777216,keep:palette:4096x4096:5242880,keep:png:900x900,strip,jpeg:85:420",
       "|fit:250x250:box,jpeg:50:420",
@@ -45,6 +47,7 @@ TEST(TargetSpec, RefusesMalformedStringsNamingWhatIsWrong) {
       {"fit:250:box", "WxH"},
       {"fit:0x10:box", "from 1 to 65535"},
       {"fit:10x10:nearest", "box, bilinear, bicubic, lanczos3 or point"},
+      {"fit:10x10:box:up", "rounding must be down"},
       {"pixels:0:box", "from 1"},
       {"bytes:99999999999999999999", "whole number"},
       {"keep:gif:10x10", "png or palette"},
@@ -67,6 +70,23 @@ TEST(TargetSpec, RefusesMalformedStringsNamingWhatIsWrong) {
       EXPECT_NE(std::string(e.what()).find(text), std::string::npos) << e.what();
     }
   }
+}
+
+// The size a fit step gives: the limiting side the box's, the other rounded half up or,
+// where a site computes it in whole numbers, down; never enlarged, never below 1.
+TEST(FitSize, RoundsTheOtherSideHalfUpOrDownAndNeverEnlarges) {
+  EXPECT_EQ(FitSize(4000, 3001, 800, 600), (TViewSize{800, 600}));  // 799.73 rounds up
+  EXPECT_EQ(FitSize(4000, 3001, 800, 600, true), (TViewSize{799, 600}));
+  EXPECT_EQ(FitSize(3001, 4000, 600, 800, true), (TViewSize{600, 799}));  // the width limits
+  EXPECT_EQ(FitSize(1000, 500, 250, 250), (TViewSize{250, 125}));         // the width limits
+  EXPECT_EQ(FitSize(200, 100, 250, 250), (TViewSize{200, 100}));          // fits: kept
+  EXPECT_EQ(FitSize(100000, 1, 100, 100, true), (TViewSize{100, 1}));     // at least 1
+  const TStep fit = ParseTargetSpec("fit:800x600:lanczos3:down").full[0];
+  EXPECT_EQ(StepSize(fit, 4000, 3001), (TViewSize{799, 600}));
+  // A pixel budget: 1200 x 800 into 230,400 pixels is libvips' 588 x 392.
+  EXPECT_EQ(StepSize(ParseTargetSpec("pixels:230400:lanczos3").full[0], 1200, 800),
+            (TViewSize{588, 392}));
+  EXPECT_EQ(StepSize(ParseTargetSpec("jpeg:85").full[0], 1200, 800), (TViewSize{1200, 800}));
 }
 
 }  // namespace
