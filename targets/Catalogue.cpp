@@ -1,5 +1,7 @@
 #include "targets/Catalogue.h"
 
+#include "base/NamedRows.h"
+
 namespace {
 
 // Checked by the tests: every spec parses, names are unique and need no quoting.
@@ -73,9 +75,7 @@ std::span<const TTarget> Targets() {
 }
 
 const TTarget* FindTarget(const std::string& name) {
-  for (const TTarget& t : kTargets)
-    if (name == t.name) return &t;
-  return nullptr;
+  return RowNamed(Targets(), name);
 }
 
 TNamedTarget ResolveTarget(const std::string& text) {

@@ -8,6 +8,7 @@
 #include "base/Bands.h"
 #include "base/Exceptions.h"
 #include "base/Messages.h"
+#include "base/NamedRows.h"
 #include "raster/Bitmap.h"
 
 namespace {
@@ -20,43 +21,36 @@ double Sinc(double x) {
   return std::sin(px) / px;
 }
 
-double Kernel(TFitFilter filter, double x) {
-  switch (filter) {
-    case TFitFilter::ffBox:
-      return x >= -0.5 && x < 0.5 ? 1.0 : 0.0;
-    case TFitFilter::ffBilinear:
-      x = std::fabs(x);
-      return x < 1.0 ? 1.0 - x : 0.0;
-    case TFitFilter::ffBicubic: {
-      constexpr double a = -0.5;
-      x = std::fabs(x);
-      if (x < 1.0) return ((a + 2.0) * x - (a + 3.0)) * x * x + 1.0;
-      if (x < 2.0) return (((x - 5.0) * x + 8.0) * x - 4.0) * a;
-      return 0.0;
-    }
-    case TFitFilter::ffLanczos3:
-      return x > -3.0 && x < 3.0 ? Sinc(x) * Sinc(x / 3.0) : 0.0;
-    case TFitFilter::ffPoint:
-      break;
-  }
+double BoxKernel(double x) {
+  return x >= -0.5 && x < 0.5 ? 1.0 : 0.0;
+}
+
+double BilinearKernel(double x) {
+  x = std::fabs(x);
+  return x < 1.0 ? 1.0 - x : 0.0;
+}
+
+// Keys' cubic with a = -0.5.
+double BicubicKernel(double x) {
+  constexpr double a = -0.5;
+  x = std::fabs(x);
+  if (x < 1.0) return ((a + 2.0) * x - (a + 3.0)) * x * x + 1.0;
+  if (x < 2.0) return (((x - 5.0) * x + 8.0) * x - 4.0) * a;
   return 0.0;
 }
 
-double Support(TFitFilter filter) {
-  switch (filter) {
-    case TFitFilter::ffBox:
-      return 0.5;
-    case TFitFilter::ffBilinear:
-      return 1.0;
-    case TFitFilter::ffBicubic:
-      return 2.0;
-    case TFitFilter::ffLanczos3:
-      return 3.0;
-    case TFitFilter::ffPoint:
-      break;
-  }
-  return 0.0;
+double Lanczos3Kernel(double x) {
+  return x > -3.0 && x < 3.0 ? Sinc(x) * Sinc(x / 3.0) : 0.0;
 }
+
+constexpr TFitFilterRow kFitFilters[] = {
+    {TFitFilter::ffBox, "box", 0.5, BoxKernel},
+    {TFitFilter::ffBilinear, "bilinear", 1.0, BilinearKernel},
+    {TFitFilter::ffBicubic, "bicubic", 2.0, BicubicKernel},
+    {TFitFilter::ffLanczos3, "lanczos3", 3.0, Lanczos3Kernel},
+    {TFitFilter::ffPoint, "point", 0.0, nullptr},
+};
+static_assert(RowsInOrder(kFitFilters, static_cast<size_t>(TFitFilter::ffPoint) + 1));
 
 // The weights of one axis: output u takes count[u] source pixels from first[u] on, with
 // the weights at weights[u * taps ..].
@@ -67,10 +61,11 @@ struct TAxis {
 };
 
 TAxis Weights(int source, int dest, TFitFilter filter) {
+  const TFitFilterRow& row = RowOf(FitFilters(), filter);
   TAxis axis;
   const double scale = static_cast<double>(source) / dest;
   const double stretch = std::max(scale, 1.0);
-  const double support = Support(filter) * stretch;
+  const double support = row.support * stretch;
   axis.taps = static_cast<int>(std::ceil(support)) * 2 + 1;
   axis.first.resize(static_cast<size_t>(dest));
   axis.count.resize(static_cast<size_t>(dest));
@@ -84,7 +79,7 @@ TAxis Weights(int source, int dest, TFitFilter filter) {
     const int n = std::min(hi - lo, axis.taps);
     double sum = 0.0;
     for (int x = 0; x < n; ++x) {
-      k[static_cast<size_t>(x)] = Kernel(filter, (x + lo - centre + 0.5) / stretch);
+      k[static_cast<size_t>(x)] = row.kernel((x + lo - centre + 0.5) / stretch);
       sum += k[static_cast<size_t>(x)];
     }
     int32_t* w = &axis.weights[static_cast<size_t>(u) * static_cast<size_t>(axis.taps)];
@@ -153,6 +148,14 @@ void Prepare(TBitmap& picture, int width, int height) {
 }
 
 }  // namespace
+
+std::span<const TFitFilterRow> FitFilters() {
+  return kFitFilters;
+}
+
+const char* FitFilterName(TFitFilter filter) {
+  return RowOf(FitFilters(), filter).name;
+}
 
 TViewSize FitSize(int width, int height, int box_width, int box_height, bool round_down) {
   if (width <= box_width && height <= box_height) return {width, height};

@@ -17,12 +17,25 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <vector>
 
 #include "reveal/Views.h"
 #include "targets/Spec.h"
 
 class TBitmap;
+
+// The table of filters, one row per TFitFilter in its order: its name in spec strings and,
+// for the convolutions, the kernel and its support (its half-width at scale 1). Point
+// samples: no kernel.
+struct TFitFilterRow {
+  TFitFilter value;
+  const char* name;
+  double support;
+  double (*kernel)(double x);
+};
+std::span<const TFitFilterRow> FitFilters();
+const char* FitFilterName(TFitFilter filter);
 
 // The size of a W x H picture fitted within box_width x box_height: itself when it fits,
 // else the side that limits becomes the box's and the other round(other * scale), half up

@@ -4,10 +4,10 @@
 
 #include "base/Format.h"
 #include "base/Messages.h"
+#include "base/NamedRows.h"
+#include "targets/Resample.h"
 
 namespace {
-
-const char* const kFilterNames[] = {"box", "bilinear", "bicubic", "lanczos3", "point"};
 
 std::vector<std::string> Split(const std::string& text, char separator) {
   std::vector<std::string> parts;
@@ -58,10 +58,10 @@ class TParser {
   }
 
   TFitFilter Filter(const std::string& step, const std::string& name) const {
-    for (const TFitFilter f : kAllFitFilters)
-      if (name == FitFilterName(f)) return f;
-    Fail("in \"" + step +
-         "\" the filter must be box, bilinear, bicubic, lanczos3 or point, not \"" + name + "\"");
+    if (const TFitFilterRow* row = RowNamed(FitFilters(), name)) return row->value;
+    Fail("in \"" + step + "\" the filter must be " +
+         NamesOf(FitFilters(), [](const TFitFilterRow&) { return true; }) + ", not \"" + name +
+         "\"");
   }
 
   TStep Step(const std::string& text) const {
@@ -154,10 +154,6 @@ class TParser {
 };
 
 }  // namespace
-
-const char* FitFilterName(TFitFilter filter) {
-  return kFilterNames[static_cast<int>(filter)];
-}
 
 TTargetSpec ParseTargetSpec(const std::string& text) {
   const TParser parser(text);

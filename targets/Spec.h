@@ -35,11 +35,6 @@ enum class TStepKind { skJpeg, skWebp, skFit, skPixels, skBytes, skKeep, skStrip
 enum class TFitFilter { ffBox, ffBilinear, ffBicubic, ffLanczos3, ffPoint };
 enum class TKeepKind { kkPng, kkPalette };
 
-inline constexpr TFitFilter kAllFitFilters[] = {TFitFilter::ffBox, TFitFilter::ffBilinear,
-                                                TFitFilter::ffBicubic, TFitFilter::ffLanczos3,
-                                                TFitFilter::ffPoint};
-const char* FitFilterName(TFitFilter filter);
-
 struct TStep {
   TStepKind kind = TStepKind::skStrip;
   int quality = 0;            // jpeg, webp
