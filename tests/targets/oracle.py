@@ -12,6 +12,8 @@ they made as 24-bit BMP files (through python3-pil).
   pil-resize W H F      Pillow's resize to W x H with filter F (box, bilinear, bicubic,
                         lanczos, nearest), reducing_gap off
   cjpeg Q SUB           cjpeg -quality Q (with -sample 1x1 for SUB 0), then djpeg
+  vips-jpeg Q           libvips' jpegsave at Q (its default chroma: halved below Q 90),
+                        decoded by Pillow
   cwebp Q [sharp]       cwebp -q Q (with -sharp_yuv), then dwebp
   magick-sample W H     ImageMagick's convert -sample WxH!
   vipsthumbnail W H     vipsthumbnail -s WxH (shrinks within the box)
@@ -61,6 +63,13 @@ def run(tool, args, src, dst):
             out = os.path.join(work, "p.ppm")
             subprocess.run(["djpeg", "-ppm", "-outfile", out, path], check=True)
             result = Image.open(out)
+        elif tool == "vips-jpeg":
+            need("vips")
+            png = os.path.join(work, "p.png")
+            picture.save(png)
+            path = os.path.join(work, "p.jpg")
+            subprocess.run(["vips", "copy", png, f"{path}[Q={args[0]}]"], check=True)
+            result = Image.open(path)
         elif tool == "cwebp":
             need("cwebp")
             png = os.path.join(work, "p.png")
