@@ -2,6 +2,7 @@
 // and the command table.
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 #include <map>
 #include <memory>
@@ -10,10 +11,18 @@
 #include <vector>
 
 #include "export/SaveByFormat.h"
+#include "susie/InSPIAble.h"
 
 class TBitmap;
 class TSPIs;
 struct TToneBand;
+
+// The most memory the pictures of one run may hold at once (platform/PixelBudget.h), twice
+// the limit of one picture's store: enough for the main job on two photos of about 100
+// megapixels, or for any single picture within the limit to be converted, while a batch of
+// one run per processor core stays within the memory of an ordinary machine, and a few
+// small files that describe huge pictures are refused before their memory is taken.
+constexpr uint64_t kRunPixelMemoryBound = uint64_t{2} << 30;
 
 // Exit status: 0 done; 1 bad usage; 2 an input could not be read or recognised; 3 the
 // work or the save failed.
@@ -25,7 +34,8 @@ struct UsageError {
 };
 
 // Arguments after the command name: positionals, options with a value (--name value or
-// --name=value) and flags (--name).
+// --name=value) and flags (--name); "--" ends the options, and every argument after it is
+// a positional.
 class TArgs {
  public:
   TArgs(const std::vector<std::string>& args, const std::vector<std::string>& value_options,
@@ -54,9 +64,16 @@ const std::string& OutputName(const std::string& name);
 std::unique_ptr<TBitmap> LoadPicture(const std::string& file_name, std::string* reader = nullptr);
 
 // Loads a picture or ends the command with exit status 2 and a message naming the file:
-// a file that is missing, a folder or no regular file, that no reader takes (with what the
-// loader learned), or that holds an empty picture.
+// a file that is missing or cannot be reached (with the system's reason), a folder or no
+// regular file, that no reader takes (with what the loader learned), or that holds an
+// empty picture. What the read learned beside (a file cut short) is printed as a note.
 std::unique_ptr<TBitmap> LoadInput(const std::string& file_name, std::string* reader = nullptr);
+
+// The picture an input holds, from its headers alone where the reader can tell (the BMP
+// reader, a plug-in's picture information), so that a file of a few kilobytes that
+// describes a picture of gigabytes costs no more than its headers. Anything the headers
+// do not settle is read as LoadInput reads it, with its messages and exit status.
+TPictureDescription DescribeInput(const std::string& file_name, std::string* reader = nullptr);
 
 // The format of an output file: PNG for a name ending in .png, GIF for one ending in .gif
 // when the command writes GIF (gif_by_name), BMP for every other name (any case).
@@ -96,8 +113,17 @@ void PrintScores(std::FILE* stream, const TBitmap& result, const TBitmap* visibl
 // The gif command's options, with the words of the GIF library's enumerations.
 const char* GifHelp();
 
-// The tool's plug-in registry: made on first use, searching all six places.
+// The tool's plug-in registry: made on first use, searching all six places; what the
+// search learned about a place it could not use is printed as a note.
 TSPIs& Plugins();
+
+// The name that messages and notes start with: "lumiveil", or "lumiveil COMMAND" once the
+// command is known.
+void SetCommandName(const std::string& name);
+const std::string& CommandName();
+// Prints "NAME: note: TEXT" on standard error: something a person should know about a run
+// that still does its work.
+void Note(const std::string& text);
 
 // Names a pixel format as the tool prints it.
 const char* PixelFormatName(int format);
