@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "app/cli/Cli.h"
+#include "platform/Files.h"
 #include "compose/ApplyInnerTone.h"
 #include "raster/Bitmap.h"
 #include "reveal/Band.h"
@@ -29,7 +30,7 @@ std::string Decibels(double psnr) {
 // The band and the scores go to standard output, or to standard error when the picture
 // itself goes to standard output.
 std::FILE* ReportStream(const std::string& out) {
-  return out == "-" ? stderr : stdout;
+  return NamesStandardOutput(out) ? stderr : stdout;
 }
 
 std::unique_ptr<TBitmap> LoadPicture24(const std::string& file_name) {

@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "app/cli/Cli.h"
+#include "platform/Files.h"
 #include "base/Exceptions.h"
 #include "compose/Workflow.h"
 #include "export/SaveByFormat.h"
@@ -101,7 +102,7 @@ int RunSynth(const std::vector<std::string>& argv) {
     // The band the odd cells hold: a preview leaves them unmapped, the identity band.
     const TToneBand band =
         work.ResultToneMapped() ? TToneBand{work.Average(), work.Contrast()} : kIdentityBand;
-    std::FILE* report = *out == "-" ? stderr : stdout;
+    std::FILE* report = NamesStandardOutput(*out) ? stderr : stdout;
     std::fprintf(report, "average: %d\ncontrast: %d\n", band.average, band.contrast);
     PrintScores(report, work.ResultBitmap(), &work.ExternalBitmap(), &work.InnerBitmap(), band);
   }

@@ -83,12 +83,16 @@ int RunHelp(int argc, char** argv) {
 // one message, where it would otherwise pass for success. A run that failed already keeps
 // its status.
 int CloseStandardStreams(int status) {
+  // What is still buffered is written first: its failure is the one to tell. A standard
+  // output the caller closed (>&-) is no failure while nothing was written to it.
   errno = 0;
-  const bool failed_before = std::ferror(stdout) != 0;
-  const int saved = errno;
-  const bool close_failed = std::fclose(stdout) != 0;
-  if (failed_before || close_failed) {
-    const int error = close_failed ? errno : saved;
+  bool failed = std::fflush(stdout) != 0 || std::ferror(stdout) != 0;
+  int error = errno;
+  if (std::fclose(stdout) != 0 && errno != EBADF && !failed) {
+    failed = true;
+    error = errno;
+  }
+  if (failed) {
     std::fprintf(stderr, "%s: write error on standard output%s%s\n", CommandName().c_str(),
                  error != 0 ? ": " : "", error != 0 ? std::strerror(error) : "");
     if (status == kExitOk) status = kExitFailed;
