@@ -18,10 +18,11 @@ class TSPIs;
 struct TToneBand;
 
 // The most memory the pictures of one run may hold at once (platform/PixelBudget.h), twice
-// the limit of one picture's store: enough for the main job on two photos of about 100
-// megapixels, or for any single picture within the limit to be converted, while a batch of
-// one run per processor core stays within the memory of an ordinary machine, and a few
-// small files that describe huge pictures are refused before their memory is taken.
+// the limit of one picture's store: a batch of one run per processor core stays within the
+// memory of an ordinary machine, and a few small files that describe huge pictures are
+// refused before their memory is taken, while the main job still takes two photos of about
+// 100 megapixels (a picture a plug-in reads counts four times while it is read), convert a
+// picture of about 170, and any BMP file within the limit of one picture (read once).
 constexpr uint64_t kRunPixelMemoryBound = uint64_t{2} << 30;
 
 // Exit status: 0 done; 1 bad usage; 2 an input could not be read or recognised; 3 the

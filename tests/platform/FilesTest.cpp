@@ -3,16 +3,17 @@
 
 #include <filesystem>
 
+#include "base/Streams.h"
+#include "platform/Files.h"
+#include "platform/PluginPlaces.h"
+#include "tests/common/TestFiles.h"
+
+// After the project's headers, whose names windows.h would take as its macros.
 #ifdef _WIN32
 #include <windows.h>
 #else
 #include <sys/stat.h>
 #endif
-
-#include "base/Streams.h"
-#include "platform/Files.h"
-#include "platform/PluginPlaces.h"
-#include "tests/common/TestFiles.h"
 
 namespace fs = std::filesystem;
 
