@@ -61,16 +61,26 @@ class THandleStream final : public TBufferedFileStream {
   throw EWriteError(SWriteError, reason);
 }
 
+// The attributes a person gives a file, which a replaced file keeps.
+constexpr DWORD kKeptAttributes = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                                  FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+
 // Puts the finished temporary file in place of file_name. An existing file is replaced
-// with ReplaceFileA, which gives the new file the replaced one's attributes and access
-// rights; a new name is made with MoveFileExA.
+// with ReplaceFileA, which gives the new file the replaced one's access rights and
+// attributes; where that fails (or, as under Wine, leaves the attributes behind) the file
+// is moved over it and its attributes are set again. A new name is made with MoveFileExA.
 void PutInPlace(const char* temp, const std::string& file_name) {
-  if (GetFileAttributesA(file_name.c_str()) != INVALID_FILE_ATTRIBUTES &&
-      ReplaceFileA(file_name.c_str(), temp, nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,
-                   nullptr))
-    return;
-  if (!MoveFileExA(temp, file_name.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+  const DWORD old = GetFileAttributesA(file_name.c_str());
+  const bool replaced = old != INVALID_FILE_ATTRIBUTES &&
+                        ReplaceFileA(file_name.c_str(), temp, nullptr,
+                                     REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr);
+  if (!replaced &&
+      !MoveFileExA(temp, file_name.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
     CannotCreate(file_name, GetLastError());
+  if (old == INVALID_FILE_ATTRIBUTES) return;
+  const DWORD now = GetFileAttributesA(file_name.c_str());
+  if (now != INVALID_FILE_ATTRIBUTES && (now & kKeptAttributes) != (old & kKeptAttributes))
+    SetFileAttributesA(file_name.c_str(), (now & ~kKeptAttributes) | (old & kKeptAttributes));
 }
 
 }  // namespace
