@@ -14,6 +14,7 @@
 #include "platform/FileStream.h"
 #include "platform/LocalMemory.h"
 #include "platform/MemoryStream.h"
+#include "platform/Paths.h"
 #include "platform/PixelBudget.h"
 #include "raster/BmpFormat.h"
 #include "susie/SPIRegistry.h"

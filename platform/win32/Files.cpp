@@ -12,8 +12,8 @@
 #include "base/Format.h"
 #include "base/Messages.h"
 #include "base/Streams.h"
-#include "base/Text.h"
 #include "platform/BufferedFileStream.h"
+#include "platform/Paths.h"
 #include "platform/win32/SystemMessage.h"
 
 namespace {

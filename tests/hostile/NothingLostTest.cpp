@@ -341,7 +341,9 @@ TEST(NothingLost, AReplacedFileKeepsItsModeAndItsOwner) {
     WriteText(target, "OLD\n");
     ASSERT_EQ(chmod(target.c_str(), mode), 0);
     const bool root = geteuid() == 0;
-    if (root) ASSERT_EQ(chown(target.c_str(), kNobody, kNobody), 0);
+    if (root) {
+      ASSERT_EQ(chown(target.c_str(), kNobody, kNobody), 0);
+    }
     const ToolRun run = RunTool({"convert", Sample("coffee.bmp"), target});
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(ReadBytes(target), ConvertedPhoto());

@@ -180,7 +180,9 @@ TEST(NothingRun, AFolderAboveThatOthersMayChangeMakesThePluginUntrusted) {
     const std::string folder = above + "/plugins";
     fs::rename(place.folder, folder);
     ASSERT_EQ(chmod(above.c_str(), c.mode), 0);
-    if (c.owner != static_cast<uid_t>(-1)) ASSERT_EQ(chown(above.c_str(), c.owner, 0), 0);
+    if (c.owner != static_cast<uid_t>(-1)) {
+      ASSERT_EQ(chown(above.c_str(), c.owner, 0), 0);
+    }
     const ToolRun run = RunTool(
         {"plugins"}, folder,
         {{"LUMIVEIL_TEST_MARKER", place.marker}, {"XDG_CONFIG_HOME", place.dir.File("config")}});
