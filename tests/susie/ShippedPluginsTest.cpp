@@ -141,6 +141,37 @@ TEST(ShippedPluginsInfo, TheJpegPluginStopsAtItsBoundOnScans) {
   EXPECT_EQ(TakeInfoText(info.info_text), "note: cut short: the missing rows are grey");
 }
 
+// `info` tells a picture from its headers; what they say must be what a whole read gives:
+// the size, the pixel format and the reader, for every plug-in's forms (a GIF frame that
+// fills the screen is 8 bits, any other 24) and every BMP form (run-length data is read
+// into a device-dependent store), and the note of a BMP file cut short.
+TEST(ShippedPluginsInfo, HeadersDescribeWhatAWholeReadGives) {
+  TSPIs spis;
+  spis.Search(Join(ShippedPluginDir(), "*.spi"));
+  ASSERT_EQ(spis.Count(), 3);
+  std::vector<std::string> files = {Sample("astronaut.png"), Sample("rocket.jpg"),
+                                    Sample("coffee.bmp"), Data("sdl2-image/palette.gif")};
+  for (const char* dir : {"plugins", "bmpsuite/g"})
+    for (const auto& entry : fs::directory_iterator(Data(dir)))
+      if (entry.path().extension() != ".md") files.push_back(entry.path().string());
+  TempDir dir;
+  const std::vector<uint8_t> bmp = ReadFile(Sample("coffee.bmp"));
+  WriteFile(dir / "cut.bmp", std::vector<uint8_t>(bmp.begin(), bmp.begin() + bmp.size() / 3));
+  files.push_back(dir / "cut.bmp");
+  ASSERT_GT(files.size(), 40u);
+  for (const std::string& file : files) {
+    TSPIBitmap header;
+    const TPictureDescription told = header.Describe(file);
+    TSPIBitmap whole;
+    whole.LoadFromFile(file);
+    EXPECT_EQ(told.Width, whole.Width()) << file;
+    EXPECT_EQ(told.Height, whole.Height()) << file;
+    EXPECT_EQ(told.Format, whole.PixelFormat()) << file;
+    EXPECT_EQ(told.ReadBy, whole.LoadedBy()) << file;
+    EXPECT_EQ(header.LoadNotes(), whole.LoadNotes()) << file;
+  }
+}
+
 TEST(ShippedPluginsInfo, DamagedFilesFailCleanly) {
   TSPIs spis;
   spis.Search(Join(ShippedPluginDir(), "*.spi"));
