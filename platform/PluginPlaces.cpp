@@ -116,24 +116,34 @@ std::optional<std::string> UntrustedEntry(const std::string& what, const std::st
 
 // Why a folder above `folder` cannot be trusted, or nothing: each must belong to the user
 // or to root and be writable by neither group nor others, but for a sticky folder of
-// root's (/tmp), where nobody may rename or remove what another made.
+// root's (/tmp), where nobody may rename or remove what another made. The folders are
+// those of the name as it was found and those of its real path: whoever may change a
+// folder on either way could put another folder in place of the one below (on the way as
+// found, between the check and the load, by swapping a link).
 std::optional<std::string> UntrustedFoldersAbove(const std::string& folder) {
+  std::string found = folder;
+  if (found.empty() || found[0] != '/') found = CurrentDirectory() + "/" + found;
   char* resolved = realpath(folder.c_str(), nullptr);
   if (resolved == nullptr) return Format(SPluginNotFound, folder.c_str(), std::strerror(errno));
-  std::string path = resolved;
+  const std::string real = resolved;
   std::free(resolved);
-  for (std::string above = FolderOf(path); above != path; path = above, above = FolderOf(path)) {
-    const std::string name = "the folder " + above + " above it";
-    struct stat st {};
-    if (stat(above.c_str(), &st) != 0)
-      return Format(SPluginNotFound, name.c_str(), std::strerror(errno));
-    if (st.st_uid != geteuid() && st.st_uid != 0)
-      return Format(SPluginNotOwned, name.c_str(), static_cast<unsigned>(st.st_uid));
-    const bool sticky_of_root = (st.st_mode & S_ISVTX) != 0 && st.st_uid == 0;
-    if ((st.st_mode & (S_IWGRP | S_IWOTH)) != 0 && !sticky_of_root)
-      return Format(SPluginWritable, name.c_str(),
-                    (st.st_mode & S_IWOTH) != 0 ? SPluginWritableOthers : SPluginWritableGroup,
-                    static_cast<unsigned>(st.st_mode & 07777));
+  std::vector<std::string> checked;
+  for (std::string path : {found, real}) {
+    for (std::string above = FolderOf(path); above != path; path = above, above = FolderOf(path)) {
+      if (std::find(checked.begin(), checked.end(), above) != checked.end()) continue;
+      checked.push_back(above);
+      const std::string name = "the folder " + above + " above it";
+      struct stat st {};
+      if (stat(above.c_str(), &st) != 0)
+        return Format(SPluginNotFound, name.c_str(), std::strerror(errno));
+      if (st.st_uid != geteuid() && st.st_uid != 0)
+        return Format(SPluginNotOwned, name.c_str(), static_cast<unsigned>(st.st_uid));
+      const bool sticky_of_root = (st.st_mode & S_ISVTX) != 0 && st.st_uid == 0;
+      if ((st.st_mode & (S_IWGRP | S_IWOTH)) != 0 && !sticky_of_root)
+        return Format(SPluginWritable, name.c_str(),
+                      (st.st_mode & S_IWOTH) != 0 ? SPluginWritableOthers : SPluginWritableGroup,
+                      static_cast<unsigned>(st.st_mode & 07777));
+    }
   }
   return std::nullopt;
 }

@@ -55,11 +55,12 @@ std::vector<std::string> FindFiles(const std::string& directory, const std::stri
 // code that runs with the user's rights, so on Linux the file (through its links) and its
 // folder (the one it was found in and the one it lies in) must belong to the user running
 // the program or to root, and none of them may be writable by its group or by others;
-// every folder above those two must belong to the user or to root and be writable by
-// neither group nor others, unless it is a sticky folder of root's such as /tmp (whose
-// entries only their owners may rename), since whoever may change a folder above could put
-// another folder in place of the one below. Nothing is opened to find out. On Windows every
-// file found may be loaded (nothing): its folders' access rights are not judged here.
+// every folder above those two (on the way as found and on the real path) must belong to
+// the user or to root and be writable by neither group nor others, unless it is a sticky
+// folder of root's such as /tmp (whose entries only their owners may rename), since
+// whoever may change a folder above could put another folder in place of the one below.
+// Nothing is opened to find out. On Windows every file found may be loaded (nothing): its
+// folders' access rights are not judged here.
 std::optional<std::string> UntrustedPluginReason(const std::string& path);
 
 // What tells one file from every other however it is reached (through links, from a

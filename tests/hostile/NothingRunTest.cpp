@@ -199,6 +199,26 @@ TEST(NothingRun, AFolderAboveThatOthersMayChangeMakesThePluginUntrusted) {
           << run.out;
     }
   }
+  // The folders on the way as the place names it count as well as those of the real path:
+  // a link in a folder that others may change could be swapped between check and load.
+  Place place;
+  const std::string open = place.dir.File("open");
+  fs::create_directory(open);
+  fs::permissions(open, fs::perms(0777));
+  fs::create_symlink(place.folder, open + "/plugins");
+  fs::create_directories(place.dir.File("config/Quenbrook"));
+  WriteText(place.dir.File("config/Quenbrook/Susie.conf"),
+            "[Plug-in]\nPath=" + open + "/plugins\n");
+  const ToolRun run = RunTool(
+      {"plugins"}, place.dir.File("config"),
+      {{"LUMIVEIL_TEST_MARKER", place.marker}, {"XDG_CONFIG_HOME", place.dir.File("config")}});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_FALSE(place.ConstructorRan());
+  EXPECT_NE(run.out.find("skipped: 1\n" + open + "/plugins/tp_constructor.spi\n  reason: not " +
+                         "opened: the folder " + open + " above it is writable by others (mode " +
+                         "0777)\n"),
+            std::string::npos)
+      << run.out;
 }
 
 // One plug-in file reached twice, through a link in its own folder and from a second place
