@@ -127,7 +127,6 @@ TInfoTextLines ReadInfoTextLines(const std::string& text) {
   return lines;
 }
 
-
 }  // namespace
 
 extern "C" int SPI_API ProgressCallback(int, int, intptr_t) noexcept {

@@ -5,8 +5,8 @@
 
 #include "app/cli/Cli.h"
 #include "base/NamedRows.h"
-#include "platform/Files.h"
 #include "compose/ApplyInnerTone.h"
+#include "platform/Files.h"
 #include "raster/Bitmap.h"
 #include "reveal/Band.h"
 #include "reveal/Scores.h"

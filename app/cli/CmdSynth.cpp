@@ -5,11 +5,11 @@
 #include <cstdio>
 
 #include "app/cli/Cli.h"
-#include "platform/Files.h"
 #include "base/Exceptions.h"
 #include "base/NamedRows.h"
 #include "compose/Workflow.h"
 #include "export/SaveByFormat.h"
+#include "platform/Files.h"
 #include "raster/Bitmap.h"
 #include "raster/BmpFormat.h"
 #include "reveal/Band.h"
