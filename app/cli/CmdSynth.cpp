@@ -9,6 +9,7 @@
 #include "base/NamedRows.h"
 #include "compose/Workflow.h"
 #include "export/SaveByFormat.h"
+#include "platform/Files.h"
 #include "raster/Bitmap.h"
 #include "raster/BmpFormat.h"
 #include "reveal/Band.h"
@@ -124,7 +125,7 @@ int RunSynth(const TArgs& args) {
     // The band the odd cells hold: a preview leaves them unmapped, the identity band.
     const TToneBand band =
         work.ResultToneMapped() ? TToneBand{work.Average(), work.Contrast()} : kIdentityBand;
-    std::FILE* report = *out == "-" ? stderr : stdout;
+    std::FILE* report = NamesStandardOutput(*out) ? stderr : stdout;
     std::fprintf(report, "average: %d\ncontrast: %d\n", band.average, band.contrast);
     PrintScores(report, work.ResultBitmap(), &work.ExternalBitmap(), &work.InnerBitmap(), band);
   }
