@@ -30,6 +30,7 @@
 #include "app/gui/ImageBox.h"
 #include "app/gui/MainForm.h"
 #include "app/gui/OpenFilter.h"
+#include "app/gui/PictureWindow.h"
 #include "base/Format.h"
 #include "base/Messages.h"
 #include "compose/ApplyInnerTone.h"
@@ -64,18 +65,20 @@ class tst_MainForm : public QObject {
     to->setFocus(Qt::TabFocusReason);
     QVERIFY(to->hasFocus());
   }
-  // Counts how often the result box is given the result anew.
-  int* CountResultShows() {
+  // Counts how often a box is given its slot anew.
+  int* CountShows(TSlot counted) {
     auto count = std::make_shared<int>(0);
     counters.push_back(count);
     TWorkflow* w = form->Work();
     auto previous = w->OnShow;
-    w->OnShow = [count, previous](TSlot slot) {
-      if (slot == TSlot::slResult) ++*count;
+    w->OnShow = [count, previous, counted](TSlot slot) {
+      if (slot == counted) ++*count;
       previous(slot);
     };
     return count.get();
   }
+  int* CountResultShows() { return CountShows(TSlot::slResult); }
+  int* CountVisibleShows() { return CountShows(TSlot::slExternal); }
   std::vector<std::shared_ptr<int>> counters;
 
  private slots:
@@ -88,8 +91,10 @@ class tst_MainForm : public QObject {
   void startsAsTheFormGivesIt() {
     QCOMPARE(form->objectName(), QString("MainForm"));
     QCOMPARE(form->windowTitle(), QString("Lumiveil Maker"));
-    QCOMPARE(form->size(), QSize(623, 388));
     const QRect screen = form->screen()->availableGeometry();
+    // Four fifths of the screen's free area, at least the form's 623 x 388.
+    QCOMPARE(form->size(), (screen.size() * 0.8).expandedTo(QSize(623, 388)));
+    QVERIFY(form->width() > 623 && form->height() > 388);
     // Centred when placed; the frame, known only once shown, may shift it a little.
     QVERIFY((form->frameGeometry().center() - screen.center()).manhattanLength() <= 8);
     if (QFontDatabase::families().contains("IPAPGothic")) {
@@ -113,11 +118,23 @@ class tst_MainForm : public QObject {
     QVERIFY(form->SizeFitButton->isHidden());
     QVERIFY(form->Chart->isHidden() && form->Image4->isHidden());
     QCOMPARE(form->StatusPanel0->width(), 240);
-    QCOMPARE(form->StatusPanel1->width(), 50);
+    // The second panel takes the rest of the bar.
+    QVERIFY(form->StatusPanel1->width() >= 50);
+    QVERIFY(form->StatusPanel1->geometry().right() >= form->width() - 40);
     QVERIFY(!form->StatusPanel0->text().isEmpty());
     QVERIFY(form->StatusPanel1->text().isEmpty());
-    for (QDockWidget* d : {form->ToolWindow972, form->ToolWindow973, form->ToolWindow974})
-      QCOMPARE(d->windowTitle(), QString("ToolWindow972"));
+    // All three picture windows carry the form's caption; the name beside it tells which
+    // picture each shows.
+    const std::array<std::pair<TPictureWindow*, QString>, 3> windows = {
+        {{form->ToolWindow972, "Visible"},
+         {form->ToolWindow973, "Hidden"},
+         {form->ToolWindow974, "Result"}}};
+    for (const auto& [window, name] : windows) {
+      QCOMPARE(window->windowTitle(), QString("ToolWindow972"));
+      QCOMPARE(window->TitleBar()->Caption->text(), QString("ToolWindow972"));
+      QCOMPARE(window->TitleBar()->Name->text(), name);
+      QVERIFY(window->TitleBar()->Name->isVisible());
+    }
     QVERIFY(form->SPIs.AutoSearch);
     QVERIFY(form->SPIs.SearchOptions == TSPISearchOptions::All());
   }
@@ -125,21 +142,27 @@ class tst_MainForm : public QObject {
   void openFilterPairsEachPatternWithItsName() {
     const std::vector<TFilterEntry> entries = BuildOpenFilter(std::vector<TPluginFilterInfo>{
         {{"PNG image"}, {"*.png"}},
-        {{}, {"*.xyz"}},                                // no file-type name: left out
-        {{"Empty patterns"}, {}},                       // no pattern: left out
-        {{"Two kinds", "Second"}, {"*.a;*.b", "*.c"}},  // only the first entries count
+        {{}, {"*.xyz"}},           // no file-type name: left out
+        {{"Empty patterns"}, {}},  // no pattern: left out
+        // Only the first entries make the plug-in's own entry; "All pictures" takes every
+        // pattern once.
+        {{"Two kinds", "Second", "Third"}, {"*.a;*.b", "*.c", "*.PNG;*.B"}},
     });
-    const std::vector<TFilterEntry> expected = {{"All(*.*)", "*.*"},
-                                                {"PNG image (*.png)", "*.png"},
-                                                {"Two kinds (*.a;*.b)", "*.a;*.b"},
-                                                {"WindowsBitmap (*.bmp)", "*.bmp"}};
+    const std::vector<TFilterEntry> expected = {
+        {"All pictures (*.png;*.a;*.b;*.c;*.bmp)", "*.png;*.a;*.b;*.c;*.bmp"},
+        {"All(*.*)", "*.*"},
+        {"PNG image (*.png)", "*.png"},
+        {"Two kinds (*.a;*.b)", "*.a;*.b"},
+        {"WindowsBitmap (*.bmp)", "*.bmp"}};
     QVERIFY(entries == expected);
     QCOMPARE(QString::fromStdString(FilterText(entries)),
-             QString("All(*.*)|*.*|PNG image (*.png)|*.png|Two kinds (*.a;*.b)|*.a;*.b|"
+             QString("All pictures (*.png;*.a;*.b;*.c;*.bmp)|*.png;*.a;*.b;*.c;*.bmp|All(*.*)|*.*|"
+                     "PNG image (*.png)|*.png|Two kinds (*.a;*.b)|*.a;*.b|"
                      "WindowsBitmap (*.bmp)|*.bmp"));
     // The dialog reads the patterns from the label's bracket, separated by spaces.
-    QCOMPARE(NameFilters(entries), QStringList({"All(*.*)", "PNG image (*.png)",
-                                                "Two kinds (*.a *.b)", "WindowsBitmap (*.bmp)"}));
+    QCOMPARE(NameFilters(entries),
+             QStringList({"All pictures (*.png *.a *.b *.c *.bmp)", "All(*.*)", "PNG image (*.png)",
+                          "Two kinds (*.a *.b)", "WindowsBitmap (*.bmp)"}));
   }
 
   void openDialogOffersTheShippedPlugins() {
@@ -147,10 +170,16 @@ class tst_MainForm : public QObject {
     dialogs->open_answers.push_back(kCancel);
     form->ExternalImageButton->click();
     QCOMPARE(dialogs->open_filters.size(), size_t(1));
+    // "All pictures" first; the JPEG plug-in's first entry names its three usual endings.
     QCOMPARE(dialogs->open_filters[0],
-             QStringList({"All(*.*)", "GIF image (*.gif)", "JPEG image (*.jpg)",
+             QStringList({"All pictures (*.gif *.jpg *.jpeg *.jpe *.jfif *.png *.bmp)", "All(*.*)",
+                          "GIF image (*.gif)", "JPEG image (*.jpg *.jpeg *.jpe)",
                           "PNG image (*.png)", "WindowsBitmap (*.bmp)"}));
     QVERIFY(form->Work()->ExternalBitmap().Empty());  // the cancel loaded nothing
+    // Each dialog is titled after its command.
+    dialogs->open_answers.push_back(kCancel);
+    form->LoadInnerImage->click();
+    QCOMPARE(dialogs->titles, std::vector<QString>({"Load Visible Image", "Load Hiden Image"}));
   }
 
   void loadingTheVisiblePictureSetsTheEdits() {
@@ -159,7 +188,7 @@ class tst_MainForm : public QObject {
     QVERIFY(w->ExternalLoaded());
     QCOMPARE(form->XEdit->text(), QString("600"));
     QCOMPARE(form->YEdit->text(), QString("400"));
-    QCOMPARE(form->Image1->size(), QSize(600, 400));
+    QCOMPARE(form->Image1->PictureSize(), QSize(600, 400));
     QCOMPARE(w->ExternalBitmap().PixelFormat(), TPixelFormat::Bits24);
     // A picture through a plug-in.
     LoadVisible("rocket.jpg");
@@ -224,29 +253,38 @@ class tst_MainForm : public QObject {
   }
 
   void editsRunWheneverTheFocusLeavesThem() {
-    // With no visible picture, leaving an edit divides by the zero width: one message for
-    // each time the focus leaves, also when the text did not change.
-    FocusFromTo(form->XEdit, form->YEdit);
-    QCOMPARE(dialogs->errors.size(), size_t(1));
-    QCOMPARE(dialogs->errors[0], QString::fromUtf8(SInvalidOp.text));
-    form->synthesizeButton->setFocus(Qt::MouseFocusReason);
-    QCOMPARE(dialogs->errors.size(), size_t(2));  // YEdit left for the button
-    // The whole window losing the focus (to another program, or to the message box of
-    // this very error) is no leaving of the edit.
+    // Each time the focus leaves an edit, also when its text did not change: with a visible
+    // picture of 600 x 400, typing 300 into the x edit without leaving it, then leaving and
+    // coming back, scales once; a second leaving scales the 300 x 200 picture to itself.
+    LoadVisible("coffee.bmp");
+    TWorkflow* w = form->Work();
+    int* shows = CountVisibleShows();
     form->XEdit->setFocus(Qt::TabFocusReason);
-    const size_t before = dialogs->errors.size();
+    form->XEdit->selectAll();
+    QTest::keyClicks(form->XEdit, "300");
+    QCOMPARE(*shows, 0);
+    FocusFromTo(form->XEdit, form->YEdit);
+    QCOMPARE(*shows, 1);
+    QCOMPARE(w->ExternalBitmap().Width(), 300);
+    form->synthesizeButton->setFocus(Qt::MouseFocusReason);  // the y edit left for the button
+    QCOMPARE(*shows, 2);
+    QCOMPARE(w->ExternalBitmap().Height(), 200);
+    // The whole window losing the focus (to another program, or to the message box of
+    // an error of this very handler) is no leaving of the edit.
+    form->XEdit->setFocus(Qt::TabFocusReason);
     QFocusEvent window_lost(QEvent::FocusOut, Qt::ActiveWindowFocusReason);
     QApplication::sendEvent(form->XEdit, &window_lost);
     QFocusEvent popup(QEvent::FocusOut, Qt::PopupFocusReason);
     QApplication::sendEvent(form->XEdit, &popup);
-    QCOMPARE(dialogs->errors.size(), before);
+    QCOMPARE(*shows, 2);
+    QVERIFY(dialogs->errors.empty());
 
     // An unchanged edit refits the hidden picture to the visible one when left.
-    dialogs->errors.clear();
+    Make();
     LoadVisible("coffee.bmp");
     LoadHidden(SamplePath("chelsea.bmp"));
     LoadVisible("rocket.jpg");
-    TWorkflow* w = form->Work();
+    w = form->Work();
     QCOMPARE(w->InnerBitmap().Width(), 600);
     FocusFromTo(form->XEdit, form->YEdit);
     QVERIFY(dialogs->errors.empty());
@@ -262,12 +300,12 @@ class tst_MainForm : public QObject {
     form->XEdit->selectAll();
     QTest::keyClicks(form->XEdit, "300");
     QCOMPARE(form->XEdit->text(), QString("300"));
-    QCOMPARE(form->Image1->width(), 600);  // nothing happens while typing
+    QCOMPARE(form->Image1->PictureSize().width(), 600);  // nothing happens while typing
     form->ResizeButton->setFocus(Qt::MouseFocusReason);
     QVERIFY(dialogs->errors.empty());
     QCOMPARE(form->YEdit->text(), QString("200"));
-    QCOMPARE(form->Image1->size(), QSize(300, 200));
-    QCOMPARE(form->Image2->size(), QSize(300, 200));
+    QCOMPARE(form->Image1->PictureSize(), QSize(300, 200));
+    QCOMPARE(form->Image2->PictureSize(), QSize(300, 200));
     // The result is not resized by the edits.
     QCOMPARE(form->Work()->ResultBitmap().Width(), 600);
 
@@ -280,7 +318,7 @@ class tst_MainForm : public QObject {
     QVERIFY(dialogs->errors[0].contains("2x0"));
     QCOMPARE(form->YEdit->text(), QString("2x0"));
     QCOMPARE(form->XEdit->text(), QString("300"));
-    QCOMPARE(form->Image1->size(), QSize(300, 200));
+    QCOMPARE(form->Image1->PictureSize(), QSize(300, 200));
     // Zero is no size: refused the same way.
     form->XEdit->selectAll();
     QTest::keyClicks(form->XEdit, "0");
@@ -639,8 +677,11 @@ class tst_MainForm : public QObject {
         }
     }
 
-    // A scrolled box: the visible part of the viewport shows the picture's pixels there.
+    // A scrolled box at 1:1: the visible part of the viewport shows the picture's pixels
+    // there.
+    UseFormSize(*form);
     LoadVisible("coffee.bmp");
+    form->ZoomActualSizeAction->trigger();
     QScrollArea* scroll = form->ScrollBox1;
     scroll->horizontalScrollBar()->setValue(250);
     scroll->verticalScrollBar()->setValue(120);

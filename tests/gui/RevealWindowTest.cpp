@@ -48,10 +48,11 @@ class tst_RevealWindow : public QObject {
     QApplication::processEvents();
   }
 
-  // The box's painted pixels against the view made by the library for the result as it
-  // is now with the band it holds.
+  // The box's painted pixels at 1:1 against the view made by the library for the result
+  // as it is now with the band it holds.
   void CheckShownView(TToneBand band) {
     QApplication::processEvents();
+    Reveal().ScrollBox->SetZoom(false, 1.0);
     TViewOptions o;
     o.view = static_cast<TRevealView>(Reveal().ViewBox->currentData().toInt());
     o.filter = static_cast<TThumbnailFilter>(Reveal().FilterBox->currentIndex());

@@ -71,7 +71,10 @@ class tst_Zoom : public QObject {
   }
 
  private slots:
-  void init() { ShowScriptedForm(form, dialogs); }
+  void init() {
+    ShowScriptedForm(form, dialogs);
+    UseFormSize(*form);
+  }
   void cleanup() { form.reset(); }
 
   void steps_data() {
@@ -203,7 +206,8 @@ class tst_Zoom : public QObject {
 
   void theWindowAtOneToTwoShowsTheAverages() {
     LoadBoth("coffee.bmp", "chelsea.bmp");
-    // Natural size at start; one step out from the result window is 1:2 in all three.
+    // At natural size (Ctrl+1), one step out from the result window is 1:2 in all three.
+    form->ZoomActualSizeAction->trigger();
     for (TImageBox* box : {form->Image1, form->Image2, form->Image3}) {
       QCOMPARE(box->Scale(), 1.0);
       QCOMPARE(box->size(), QSize(600, 400));
@@ -264,6 +268,7 @@ class tst_Zoom : public QObject {
   void linkedViewsScrollAndZoomTogether() {
     LoadBoth("coffee.bmp", "chelsea.bmp");
     QVERIFY(form->LinkViewsAction->isChecked());
+    form->ZoomActualSizeAction->trigger();
     form->ScrollBox1->horizontalScrollBar()->setValue(123);
     form->ScrollBox1->verticalScrollBar()->setValue(77);
     for (TPictureView* view : {form->ScrollBox2, form->ScrollBox3}) {
@@ -314,6 +319,7 @@ class tst_Zoom : public QObject {
       QVERIFY(actions.contains(a));
     // Plain wheel turns scroll rather than zoom.
     LoadBoth("coffee.bmp", "chelsea.bmp");
+    form->ZoomActualSizeAction->trigger();
     QWheelEvent wheel(QPointF(20, 20), form->ScrollBox1->viewport()->mapToGlobal(QPoint(20, 20)),
                       QPoint(), QPoint(0, -120), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase,
                       false);
