@@ -305,8 +305,14 @@ void TPictureViews::Follow(TPictureView* leader, bool zoom) {
   if (!linked_ || following_) return;
   following_ = true;
   const QPointF origin = leader->Origin();
+  const QSize size = leader->Box()->PictureSize();
   for (TPictureView* view : views_) {
     if (view == leader) continue;
+    // The zoom a new picture opened at is not the person's: it goes only to the views of
+    // a picture of its size, or of none yet (a hidden picture, shown before it is fitted
+    // to the visible one, leaves the zoom of the other two alone).
+    const QSize other = view->Box()->PictureSize();
+    if (zoom && leader->Automatic() && !other.isEmpty() && other != size) continue;
     if (zoom) view->SetZoom(leader->Fitting(), leader->Scale(), std::nullopt, leader->Automatic());
     view->ScrollToOrigin(origin);
   }

@@ -15,6 +15,8 @@
 #include <QFontDatabase>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
+#include <QProcess>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollArea>
@@ -39,6 +41,7 @@
 #include "susie/Spibmp.h"
 #include "tests/common/PngFacts.h"
 #include "tests/common/TestFiles.h"
+#include "tests/hostile/HostileSupport.h"
 
 class tst_MainForm : public QObject {
   Q_OBJECT
@@ -325,6 +328,189 @@ class tst_MainForm : public QObject {
     form->YEdit->setFocus(Qt::TabFocusReason);
     QVERIFY(dialogs->errors.size() >= 2);
     QCOMPARE(form->Work()->ExternalBitmap().Width(), 300);
+  }
+
+  // --- A refused size, pictures that are not loaded, and what to do without a hidden one ---
+
+  void aSizeThatCannotBeMadeLeavesBothPicturesAsTheyWere() {
+    LoadVisible("coffee.bmp");
+    LoadHidden(SamplePath("chelsea.bmp"));
+    form->synthesizeButton->click();
+    const QByteArray visible = BmpBytes(form->Work()->ExternalBitmap());
+    const QByteArray hidden = BmpBytes(form->Work()->InnerBitmap());
+    // 30000 x 400 can be made (the width pass runs), 30000 x 20000 cannot.
+    form->XEdit->setFocus(Qt::TabFocusReason);
+    form->XEdit->selectAll();
+    QTest::keyClicks(form->XEdit, "30000");
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    QCOMPARE(dialogs->errors.size(), size_t(1));
+    QVERIFY2(dialogs->errors[0].startsWith("画像が大きすぎます (30000 x 20000"),
+             qPrintable(dialogs->errors[0]));
+    QVERIFY(dialogs->senses[0].startsWith("the picture is too large (30000 x 20000"));
+    // Nothing changed: the pictures, the boxes, the y edit's text.
+    QVERIFY(BmpBytes(form->Work()->ExternalBitmap()) == visible);
+    QVERIFY(BmpBytes(form->Work()->InnerBitmap()) == hidden);
+    QCOMPARE(form->Image1->PictureSize(), QSize(600, 400));
+    QCOMPARE(form->XEdit->text(), QString("30000"));
+    QCOMPARE(form->YEdit->text(), QString("400"));
+    // So a synthesis makes the result of the pictures as they are.
+    form->synthesizeButton->click();
+    QCOMPARE(dialogs->errors.size(), size_t(1));
+    QCOMPARE(form->Work()->ResultBitmap().Width(), 600);
+    QCOMPARE(form->Image3->PictureSize(), QSize(600, 400));
+  }
+
+  void anEmptyFileIsAPictureThatCannotBeRead() {
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    for (const char* name : {"empty.bmp", "empty.png"}) {
+      QFile file(dir.filePath(name));
+      QVERIFY(file.open(QIODevice::WriteOnly));
+    }
+    LoadVisible("coffee.bmp");
+    const QByteArray visible = BmpBytes(form->Work()->ExternalBitmap());
+    for (const char* name : {"empty.bmp", "empty.png"}) {
+      dialogs->open_answers.push_back(dir.filePath(name));
+      form->LoadVisibleAction->trigger();
+      // The visible picture, its box and the edits stay; no message box, the status bar
+      // says why.
+      QVERIFY(BmpBytes(form->Work()->ExternalBitmap()) == visible);
+      QCOMPARE(form->Image1->PictureSize(), QSize(600, 400));
+      QCOMPARE(form->XEdit->text(), QString("600"));
+      QCOMPARE(form->YEdit->text(), QString("400"));
+      QVERIFY(dialogs->errors.empty());
+      QCOMPARE(form->StatusPanel1->Said(),
+               QString("The visible picture was not loaded: %1: holds no picture: the file is "
+                       "empty")
+                   .arg(name));
+    }
+    // A synthesis afterwards keeps the result whole.
+    LoadHidden(SamplePath("chelsea.bmp"));
+    form->synthesizeButton->click();
+    QCOMPARE(form->Work()->ResultBitmap().Width(), 600);
+    QVERIFY(form->StatusPanel1->Said().isEmpty());
+
+    // As the first hidden picture: not loaded, and the preview has no hidden picture.
+    Make();
+    LoadVisible("coffee.bmp");
+    LoadHidden(dir.filePath("empty.png"));
+    QVERIFY(!form->Work()->InnerLoaded());
+    QCOMPARE(dialogs->errors, std::vector<QString>{QString::fromUtf8(SScanLine.text)});
+    QCOMPARE(form->StatusPanel1->Said(),
+             QString("The hidden picture was not loaded: empty.png: holds no picture: the file "
+                     "is empty"));
+  }
+
+  void anUnreadablePictureSaysWhyInTheStatusBar_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("bytes");
+    const auto bytes = [](const std::vector<uint8_t>& b) {
+      return QByteArray(reinterpret_cast<const char*>(b.data()), qsizetype(b.size()));
+    };
+    const QByteArray png = bytes(ReadBytes(Sample("astronaut.png")));
+    QTest::newRow("text named .png") << "notes.png" << QByteArray("A text, not a picture.\n");
+    QTest::newRow("cut PNG") << "cut.png" << png.left(png.size() / 3);
+    QTest::newRow("header claiming 100000 x 100000")
+        << "huge.png" << bytes(PngClaiming(100000, 100000));
+  }
+  void anUnreadablePictureSaysWhyInTheStatusBar() {
+    QFETCH(QString, name);
+    QFETCH(QByteArray, bytes);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString path = dir.filePath(name);
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
+    file.close();
+    // The reason the command-line tool gives for the same file: "lumiveil info: PATH: WHY".
+    QProcess info;
+    info.start(QString(LUMIVEIL_BIN_DIR) + "/lumiveil", {"info", path});
+    QVERIFY(info.waitForFinished(60000));
+    QCOMPARE(info.exitCode(), 2);
+    const QString told = QString::fromUtf8(info.readAllStandardError()).trimmed();
+    const QString prefix = "lumiveil info: " + path + ": ";
+    QVERIFY2(told.startsWith(prefix), qPrintable(told));
+    // The tool finds the plug-ins beside itself, this test beside the test program.
+    QString why = told.mid(prefix.size());
+    why.replace(QString(LUMIVEIL_BIN_DIR) + "/SusiePlugin/",
+                QCoreApplication::applicationDirPath() + "/SusiePlugin/");
+
+    LoadVisible("coffee.bmp");
+    const QByteArray visible = BmpBytes(form->Work()->ExternalBitmap());
+    dialogs->open_answers.push_back(path);
+    form->LoadVisibleAction->trigger();
+    QVERIFY(dialogs->errors.empty());
+    QVERIFY(BmpBytes(form->Work()->ExternalBitmap()) == visible);
+    QCOMPARE(form->StatusPanel1->Said(),
+             QString("The visible picture was not loaded: %1: %2").arg(name, why));
+    // The whole reason is the panel's tool tip, whatever room it has.
+    QCOMPARE(form->StatusPanel1->toolTip(), form->StatusPanel1->Said());
+  }
+
+  void withoutAHiddenPictureTheMessageSaysWhatToDo() {
+    // A cancelled first hidden load, an unreadable first hidden picture, a synthesis: the
+    // class library's message, with an English sense that says what to do.
+    LoadVisible("coffee.bmp");
+    LoadHidden(kCancel);
+    LoadHidden(SamplePath("LICENSES.md"));
+    form->synthesizeButton->click();
+    QCOMPARE(dialogs->errors, std::vector<QString>(3, QString::fromUtf8(SScanLine.text)));
+    for (const QString& sense : dialogs->senses) {
+      QCOMPARE(sense, QString::fromUtf8(SScanLineNoHiddenPicture.sense));
+      QVERIFY(sense.contains("load a hidden picture first"));
+    }
+    // The synthesis came last; the unreadable picture's reason was said before it.
+    QVERIFY(form->StatusPanel1->Said().isEmpty());
+    LoadHidden(SamplePath("LICENSES.md"));
+    QVERIFY(
+        form->StatusPanel1->Said().startsWith("The hidden picture was not loaded: LICENSES.md: " +
+                                              QString::fromUtf8(SUnknownPictureFormat.text)));
+  }
+
+  void aSaveSaysWhatItWrote() {
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const auto size = [&](const char* name) {
+      return QLocale(QLocale::English).toString(QFileInfo(dir.filePath(name)).size());
+    };
+    const auto head = [&](const char* name) {
+      QFile file(dir.filePath(name));
+      return file.open(QIODevice::ReadOnly) ? file.read(2) : QByteArray();
+    };
+    LoadVisible("coffee.bmp");
+    LoadHidden(SamplePath("chelsea.bmp"));
+    form->synthesizeButton->click();
+    dialogs->save_answers.push_back(dir.filePath("combined.bmp"));
+    form->SaveAction->trigger();
+    QCOMPARE(size("combined.bmp"), QString("720,054"));
+    QCOMPARE(form->StatusPanel1->Said(), QString("Saved combined.bmp: BMP, 720,054 bytes"));
+    // A .gif name with GIF not ticked is a BMP file, and the note says so.
+    dialogs->save_answers.push_back(dir.filePath("picture.gif"));
+    form->SaveAction->trigger();
+    QCOMPARE(head("picture.gif"), QByteArray("BM"));
+    QCOMPARE(form->StatusPanel1->Said(),
+             QString("Saved picture.gif: BMP, 720,054 bytes. The name ends in .gif, but the file "
+                     "is a BMP file because GIF is not ticked (Ctrl+G ticks it)"));
+    // GIF ticked: a GIF file, whatever the name.
+    form->GifAction->trigger();
+    dialogs->save_answers.push_back(dir.filePath("picture.bmp"));
+    form->SaveAction->trigger();
+    QCOMPARE(head("picture.bmp"), QByteArray("GI"));
+    QCOMPARE(form->StatusPanel1->Said(),
+             QString("Saved picture.bmp: GIF, %1 bytes. The name ends in .bmp, but the file is a "
+                     "GIF file because GIF is ticked")
+                 .arg(size("picture.bmp")));
+    // The export names its form.
+    dialogs->export_answers.push_back({dir.filePath("palette.png"), true});
+    form->ExportAction->trigger();
+    QCOMPARE(form->StatusPanel1->Said(),
+             QString("Saved palette.png: PNG, 256-colour halftone palette, %1 bytes")
+                 .arg(size("palette.png")));
+    // A save that failed says nothing of a file.
+    dialogs->save_answers.push_back(dir.filePath("missing/picture.gif"));
+    form->SaveAction->trigger();
+    QCOMPARE(dialogs->errors.size(), size_t(1));
+    QVERIFY(form->StatusPanel1->Said().isEmpty());
   }
 
   void averageSliderLimitsTheContrastWithOneNestedChange() {
