@@ -11,6 +11,7 @@
 #include "compose/ResizeBitmap.h"
 #include "compose/Synthesis.h"
 #include "raster/Bitmap.h"
+#include "raster/BmpFormat.h"
 
 TWorkflow::TWorkflow(const TSlotFactory& slot_factory) {
   const auto make = [&]() -> std::unique_ptr<TBitmap> {
@@ -130,6 +131,9 @@ void TWorkflow::ApplyEdits(int x, int y, std::string& partner_text, const std::s
   // pass done or the hidden picture at a size the visible one does not have.
   TBitmap visible, hidden;
   try {
+    // A size beyond the limit of one picture is refused at once, with the error its height
+    // pass would raise, rather than after a width pass of up to the limit's size.
+    if (!ComputeStoreSize(x, y, 24)) throw EPictureTooLarge(x, y, 24, MaxPixelStoreBytes());
     visible.Assign(external_.get());
     ResizeBitmap(visible, x, y);
     if (inner_loaded_) {

@@ -233,6 +233,8 @@ TPictureWindow::TPictureWindow(const QString& caption, const QString& name, TSca
   client_layout_->addWidget(view_, 1);
   setWidget(client);
   title_bar_ = new TPictureTitleBar(this, name);
+  // The window's entry in the dock windows' menu names its picture too.
+  if (!name.isEmpty()) toggleViewAction()->setText(QString("%1: %2").arg(name, caption));
   setTitleBarWidget(title_bar_);
   connect(title_bar_, &TPictureTitleBar::Activated, view_, &TPictureView::Activated);
   connect(view_, &TPictureView::ZoomChanged, this, &TPictureWindow::ShowZoom);

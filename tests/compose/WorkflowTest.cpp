@@ -358,8 +358,8 @@ TEST(Workflow, ASizeThatCannotBeMadeChangesNeitherPicture) {
   w.Synthesize();
   const TPlane fitted = PlaneOf(w.InnerBitmap()), result = PlaneOf(w.ResultBitmap());
   TRecorder rec(w);
-  // 1000000 x 10 can be made (the width pass runs), 1000000 x 500000 cannot: neither
-  // picture keeps the width, and the y edit shows its text again.
+  // 1000000 x 500000 is beyond the limit of one picture (1000000 x 10, the width pass
+  // alone, is not): neither picture changes, and the y edit shows its text again.
   w.SetXEditText("1000000");
   EXPECT_THROW(w.XEditChange(), EInvalidGraphic);
   EXPECT_EQ(PlaneOf(w.ExternalBitmap()), visible);

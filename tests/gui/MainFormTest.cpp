@@ -338,7 +338,8 @@ class tst_MainForm : public QObject {
     form->synthesizeButton->click();
     const QByteArray visible = BmpBytes(form->Work()->ExternalBitmap());
     const QByteArray hidden = BmpBytes(form->Work()->InnerBitmap());
-    // 30000 x 400 can be made (the width pass runs), 30000 x 20000 cannot.
+    // 30000 x 20000 is beyond the limit of one picture (30000 x 400, the width pass alone,
+    // is not).
     form->XEdit->setFocus(Qt::TabFocusReason);
     form->XEdit->selectAll();
     QTest::keyClicks(form->XEdit, "30000");
