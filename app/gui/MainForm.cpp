@@ -145,6 +145,10 @@ void TMainForm::Run(const std::function<void()>& command, const char* busy,
     dialogs_->ShowException(this, QString::fromLocal8Bit(e.what()), QString());
   }
   UpdateActions();
+  // A close asked for while work ran aside goes ahead once the command has ended, its
+  // message (if any) read.
+  if (close_after_work_ && !working_)
+    QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
 }
 
 void TMainForm::RunAside(const std::function<void()>& work) {
@@ -167,9 +171,6 @@ void TMainForm::RunAside(const std::function<void()>& work) {
     worker.join();
   }
   SetWorking(false);
-  // A close asked for meanwhile goes ahead once this command has ended (its message, if
-  // any, has been shown).
-  if (close_after_work_) QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
   if (error) std::rethrow_exception(error);
 }
 
@@ -382,7 +383,8 @@ QString TMainForm::SavedNote(const QString& file_name, TSaveFormat written, bool
   if (asked == written || file.suffix().isEmpty()) return note;
   note += QString(". The name ends in .%1, but the file is a %2 file").arg(file.suffix(), format);
   if (written == TSaveFormat::sfBMP && asked == TSaveFormat::sfGIF)
-    note += " because GIF is not ticked (Ctrl+G ticks it)";
+    note += QString(" because GIF is not ticked (%1 ticks it)")
+                .arg(GifAction->shortcut().toString(QKeySequence::NativeText));
   else if (written == TSaveFormat::sfGIF)
     note += " because GIF is ticked";
   else if (written == TSaveFormat::sfBMP && asked == TSaveFormat::sfPNG)

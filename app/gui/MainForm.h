@@ -222,8 +222,9 @@ class TMainForm : public QMainWindow {
   void Run(const std::function<void()>& command, const char* busy = nullptr,
            const std::function<QString()>& note = nullptr);
   // Runs `work` on a worker thread while the window stays drawn and its zoom usable; the
-  // controls that could change a picture are disabled meanwhile and a close waits for the
-  // end. Rethrows what the work raised. For saving, which only reads the pictures.
+  // controls that could change a picture are disabled meanwhile, and a close asked for
+  // waits until the command that Run runs has ended. Rethrows what the work raised. For
+  // saving, which only reads the pictures.
   void RunAside(const std::function<void()>& work);
   // Disables (or enables again) what could change the pictures while work runs aside.
   void SetWorking(bool working);

@@ -78,15 +78,20 @@ void TPictureView::OpenPicture() {
     Refit();
     return;
   }
-  // Otherwise the whole picture when it is larger than the window (rather than its top
-  // left corner at 1:1), else its natural size; from its top left either way.
-  const QSize picture = box_->PictureSize(), room = maximumViewportSize();
-  const bool larger = picture.width() > room.width() || picture.height() > room.height();
-  SetZoom(larger, 1.0, QPoint(0, 0), true);
+  // Otherwise the opening zoom, from the picture's top left.
+  OpeningZoom();
   zooming_ = true;
   horizontalScrollBar()->setValue(0);
   verticalScrollBar()->setValue(0);
   zooming_ = false;
+}
+
+void TPictureView::OpeningZoom() {
+  // The whole picture when it is larger than the window (rather than its top left corner
+  // at 1:1), else its natural size.
+  const QSize picture = box_->PictureSize(), room = maximumViewportSize();
+  const bool larger = picture.width() > room.width() || picture.height() > room.height();
+  SetZoom(larger, 1.0, QPoint(0, 0), true);
 }
 
 QPointF TPictureView::Origin() const {
@@ -114,7 +119,12 @@ void TPictureView::wheelEvent(QWheelEvent* event) {
 
 void TPictureView::resizeEvent(QResizeEvent* event) {
   QScrollArea::resizeEvent(event);
-  if (fit_) Refit();
+  // The opening zoom follows the window (a window made smaller than its picture shows it
+  // whole); a Fit the person chose keeps the picture whole.
+  if (automatic_)
+    OpeningZoom();
+  else if (fit_)
+    Refit();
 }
 
 void TPictureView::focusInEvent(QFocusEvent* event) {

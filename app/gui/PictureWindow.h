@@ -20,8 +20,9 @@ class TScaledBox;
 
 // The scroll box with its scaled box. The box sits at the top left; a picture larger than
 // the viewport scrolls. A picture of a new size opens at Fit when it is larger than the
-// viewport at natural size and at 1:1 otherwise, from its top left; only a Fit the person
-// chose is kept for it (so a whole picture stays whole).
+// viewport at natural size and at 1:1 otherwise, from its top left, and keeps that rule as
+// the window is resized until the person zooms; only a Fit the person chose is kept for a
+// new picture (so a whole picture stays whole).
 class TPictureView : public QScrollArea {
   Q_OBJECT
 
@@ -72,6 +73,9 @@ class TPictureView : public QScrollArea {
   void Refit();
   // A picture of a new size: the zoom it opens at, from its top left.
   void OpenPicture();
+  // That zoom: Fit for a picture larger than the window, else 1:1; it stays the automatic
+  // one, following the window's size until the person zooms.
+  void OpeningZoom();
 
   TScaledBox* box_;
   bool fit_ = false;

@@ -310,6 +310,26 @@ class tst_Zoom : public QObject {
     QVERIFY(whole(form->ScrollBox1) && !form->ScrollBox1->Automatic());
   }
 
+  void theOpeningZoomFollowsTheWindowUntilThePersonZooms() {
+    // In a window whose picture windows are wider than the photo, it opens at 1:1; made
+    // smaller, the window shows it whole; larger again, at 1:1.
+    form->resize(2400, 1600);
+    QTRY_VERIFY(form->ScrollBox1->viewport()->width() > 600);
+    dialogs->open_answers.push_back(SamplePath("coffee.bmp"));
+    form->LoadVisibleAction->trigger();
+    QVERIFY(!form->ScrollBox1->Fitting() && form->ScrollBox1->Automatic());
+    QCOMPARE(form->Image1->Scale(), 1.0);
+    UseFormSize(*form);
+    QTRY_VERIFY(form->ScrollBox1->Fitting());
+    QVERIFY(form->Image1->Scale() < 1);
+    form->resize(2400, 1600);
+    QTRY_COMPARE(form->Image1->Scale(), 1.0);
+    // Once the person zoomed, the window's size leaves the zoom alone.
+    form->ZoomOutAction->trigger();
+    UseFormSize(*form);
+    QCOMPARE(form->Image1->Scale(), 0.5);
+  }
+
   void aHiddenPictureOfTheSameSizeTakesTheZoomOfTheOthers() {
     dialogs->open_answers.push_back(SamplePath("coffee.bmp"));
     form->LoadVisibleAction->trigger();
