@@ -12,6 +12,11 @@ LV_MESSAGE(SInvalidBitmap, "ビットマップイメージが不正です", "bit
 LV_MESSAGE(SInvalidPixelFormat, "画像フォーマットが不正です", "invalid picture format")
 LV_MESSAGE(SScanLine, "スキャンライン のインデックスが範囲を越えました",
            "scan line index out of range")
+// The same error where the composition meets an empty hidden picture (none loaded yet):
+// the class library's text, with a sense that says what to do.
+LV_MESSAGE(SScanLineNoHiddenPicture, "スキャンライン のインデックスが範囲を越えました",
+           "scan line index out of range: there is no hidden picture yet; load a hidden "
+           "picture first")
 LV_MESSAGE(SReadError, "ストリームからの読み込みエラー", "stream read error")
 LV_MESSAGE(SWriteError, "ストリームへの書き込みエラー", "stream write error")
 LV_MESSAGE(SFOpenError, "ファイル %s は開けません", "cannot open file %s")
@@ -215,6 +220,9 @@ LV_MESSAGE(TeeMsg_NoClipboard, "There is no clipboard to copy the picture to", "
 LV_MESSAGE(SNothingToSave,
            "There is no combined picture to save yet: load a visible and a hidden picture first.",
            "")
+// A load that gave no picture at all (the BMP reader makes an empty one of an empty file):
+// what the window tells of a picture it did not load.
+LV_MESSAGE(SLoadedNoPicture, "holds no picture: the file is empty", "")
 
 // The reveal module: views, band and scores of a combined picture.
 LV_MESSAGE(SRevealEmptyPicture, "There is no picture to reveal: the combined picture is empty", "")

@@ -28,12 +28,20 @@
 #define JPEG_MAX_SCANS 100
 #define JPEG_WORKING_SLACK ((uint64_t)16 << 20)
 
+/* The first extension entry lists the usual endings together, as a host's open dialog
+ * offers the first entry alone. A host registers and matches an entry by its last ending
+ * only, so .jpg and .jpeg have entries of their own too. */
 static const char* const kInfo[] = {
-    "00IN",   "JPEG import plug-in (libjpeg-turbo) for Lumiveil Maker",
-    "*.jpg",  "JPEG image",
-    "*.jpeg", "JPEG image",
-    "*.jpe",  "JPEG image",
-    "*.jfif", "JPEG image",
+    "00IN",
+    "JPEG import plug-in (libjpeg-turbo) for Lumiveil Maker",
+    "*.jpg;*.jpeg;*.jpe",
+    "JPEG image",
+    "*.jpg",
+    "JPEG image",
+    "*.jpeg",
+    "JPEG image",
+    "*.jfif",
+    "JPEG image",
 };
 
 typedef struct ErrorManager {
