@@ -271,6 +271,10 @@ const char* FileKindText(unsigned mode) {
                           : SKindOther;
 }
 
+bool NamesHeldDescriptor(const std::string& file_name) {
+  return file_name == "-" || HeldDescriptor(file_name).has_value();
+}
+
 bool NamesStandardOutput(const std::string& file_name) {
   return file_name == "-" || HeldDescriptor(file_name) == STDOUT_FILENO;
 }

@@ -40,6 +40,10 @@ bool FileExists(const std::string& file_name);
 // Whether an output name stands for standard output: "-", and on Linux /dev/stdout,
 // /dev/fd/1 and /proc/self/fd/1.
 bool NamesStandardOutput(const std::string& file_name);
+// Whether an output name stands for a descriptor the process holds: "-", and on Linux
+// also /dev/stdout, /dev/stderr, /dev/fd/N and /proc/self/fd/N. What is written there
+// cannot be read back as the file written (the bytes went into whatever the shell set up).
+bool NamesHeldDescriptor(const std::string& file_name);
 
 // Why the symbolic links on the way to `path` may not be followed, or nothing. Anyone may
 // make a link in a sticky folder that all may write to (such as /tmp), pointing at a file

@@ -80,8 +80,10 @@ int RunSynth(const TArgs& args) {
       check.targets.push_back(target);
   }
   if (!check.targets.empty()) {
-    // The file as written is what would be posted; standard output leaves none to look at.
-    if (*out == "-") throw UsageError{"--check looks at the file written: give an OUT file"};
+    // The file as written is what would be posted; standard output (or another descriptor
+    // the shell set up) leaves none to look at.
+    if (NamesHeldDescriptor(*out))
+      throw UsageError{"--check looks at the file written: give an OUT file"};
     ResolveTargets(check.targets);  // a misspelt target ends the command before any work
   }
   work.BatchJob = !args.Flag("--report") && check.targets.empty();

@@ -124,6 +124,10 @@ bool NamesStandardOutput(const std::string& file_name) {
   return file_name == "-";
 }
 
+bool NamesHeldDescriptor(const std::string& file_name) {
+  return file_name == "-";
+}
+
 std::optional<std::string> PlantedLinkReason(const std::string&) {
   return std::nullopt;
 }

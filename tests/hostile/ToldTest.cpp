@@ -129,6 +129,14 @@ INSTANTIATE_TEST_SUITE_P(
                  "usage: lumiveil synth VISIBLE HIDDEN -o OUT [--average A] [--contrast C] "
                  "[--width X | --height Y] [--preview] [--gif | --indexed] [--report] "
                  "[--check TARGET]...\n"},
+        // What went into a descriptor the shell set up cannot be read back and checked.
+        ToldCase{"check_of_a_held_descriptor",
+                 {"synth", "{photo}", "{photo}", "-o", "/dev/fd/1", "--check", "all"},
+                 1,
+                 "lumiveil synth: --check looks at the file written: give an OUT file\n"
+                 "usage: lumiveil synth VISIBLE HIDDEN -o OUT [--average A] [--contrast C] "
+                 "[--width X | --height Y] [--preview] [--gif | --indexed] [--report] "
+                 "[--check TARGET]...\n"},
         ToldCase{"folder_as_output",
                  {"convert", "{photo}", "{dir}/folder"},
                  3,
