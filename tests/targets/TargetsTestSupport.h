@@ -11,6 +11,7 @@
 
 #include "compose/ResizeBitmap.h"
 #include "compose/Synthesis.h"
+#include "platform/MemoryStream.h"
 #include "raster/Bitmap.h"
 #include "reveal/Band.h"
 #include "reveal/Scores.h"
@@ -50,7 +51,11 @@ class TOracleBatch {
  public:
   size_t Add(const std::string& tool, TBitmap& in) {
     const std::string n = std::to_string(jobs_.size());
-    in.SaveToFile(dir_.File("in" + n + ".bmp"));
+    // Written plainly: the safe save's flush to disk would cost more than the job.
+    TMemoryStream bmp;
+    in.SaveToStream(bmp);
+    std::ofstream(dir_.File("in" + n + ".bmp"), std::ios::binary)
+        .write(reinterpret_cast<const char*>(bmp.Memory()), bmp.Size());
     jobs_.push_back(tool + " " + dir_.File("in" + n + ".bmp") + " " +
                     dir_.File("out" + n + ".bmp"));
     return jobs_.size() - 1;
