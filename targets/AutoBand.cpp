@@ -72,15 +72,7 @@ class TVisibleScores {
 
   // The hidden score of a target that keeps every byte: the band's rounding alone.
   std::optional<double> LosslessHiddenPsnr(const TToneBand& band) const {
-    if (odd_bytes == 0) return std::nullopt;
-    const TToneTable tone(band.average, band.contrast);
-    const TInverseTone inverse(band);
-    uint64_t squares = 0;
-    for (int h = 0; h < 256; ++h) {
-      const int d = inverse.map[tone.map[h]] - h;
-      squares += histogram[h] * static_cast<uint64_t>(d * d);
-    }
-    return ::Psnr(squares, odd_bytes);
+    return KeptHiddenPsnr(histogram, band);
   }
 
   uint64_t histogram[256] = {};

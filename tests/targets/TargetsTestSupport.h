@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
@@ -42,6 +44,31 @@ inline void Combine(const TPair& pair, const TToneBand& band, TBitmap& result) {
 inline double PicturePsnr(const TBitmap& a, const TBitmap& b) {
   return VisiblePsnr(a, b);
 }
+
+// The command-line tool run through the shell, its standard output and error kept (with
+// the line ends of Windows taken out) in out_ and err_.
+class TToolTest : public testing::Test {
+ protected:
+  int Run(const std::string& arguments) {
+    const std::string out = dir_.File("stdout.txt"), err = dir_.File("stderr.txt");
+    const int status = RunCommand(ToolPath() + " " + arguments + " >" + out + " 2>" + err);
+    out_ = Text(out);
+    err_ = Text(err);
+    return status;
+  }
+  static std::string Bytes(const std::string& file) {
+    std::ifstream in(file, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  }
+  static std::string Text(const std::string& file) {
+    std::string s = Bytes(file);
+    s.erase(std::remove(s.begin(), s.end(), '\r'), s.end());
+    return s;
+  }
+
+  TempDir dir_;
+  std::string out_, err_;
+};
 
 // Jobs for oracle.py, run together in one process (starting Python and Pillow is most of
 // a job's cost): Add queues a tool on a picture, Run runs them all, Result(i) is what job i
