@@ -148,7 +148,7 @@ std::string BandReason(const TChosenBand& chosen, const std::string& target) {
                                  ? "every band meets the visible bound, and the widest"
                                  : "the widest band the visible bound allows";
   if (chosen.lossless)
-    return (target.empty() ? std::string("the file keeps every pixel as written")
+    return (target.empty() ? std::string("a lossless save keeps every pixel")
                            : target + " keeps every pixel") +
            ", so the hidden picture loses only the band's rounding, and " + widest +
            " rounds least.";
@@ -245,8 +245,8 @@ int RunSynth(const TArgs& args) {
       for (const TStep& step : form.acting) to = StepSize(step, to.width, to.height);
       // The longer side typed (the other follows, rounded down, so never past the box).
       const bool by_width = w >= h;
-      int side = by_width ? std::min(to.width, w - 1) : std::min(to.height, h - 1);
-      if (round > 0) side = std::min(side, (by_width ? w : h) - 1);
+      // At least one pixel less each round, so that rounding cannot keep it at one size.
+      const int side = by_width ? std::min(to.width, w - 1) : std::min(to.height, h - 1);
       work = std::make_unique<TWorkflow>();
       LoadPair(*work, visible, hidden, by_width ? std::optional<int>(side) : std::nullopt,
                by_width ? std::nullopt : std::optional<int>(side), args, true);
@@ -420,7 +420,9 @@ const TCommand& SynthCommand() {
        {"--auto", "",
         "choose the average and contrast (within the limits of the sliders) that bring the "
         "hidden picture back best after TARGET's full pipeline (hidden-psnr after the target, "
-        "as check scores it; without --target, from the file as written) while the combined "
+        "as check scores it; without --target, the lossless case, with --indexed its palette's "
+        "loss "
+        "counted) while the combined "
         "picture keeps a visible-psnr of at least DB. Prints the band, both scores and why. "
         "Not with --average or --contrast"},
        {"--min-visible", "DB",
