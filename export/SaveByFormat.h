@@ -5,6 +5,7 @@
 // table of output formats which formats there are and which one a file name asks for.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <span>
 #include <string>
@@ -75,3 +76,14 @@ std::vector<std::string> EndingsOf(const TOutputFormat& format);
 // existing file is replaced only when the new one was written whole). Raises on failure.
 void SaveByFormat(const TBitmap& bitmap, const std::string& file_name,
                   const TSaveOptions& options = {});
+
+// The pixels a save with these options writes of bitmap: the palette form's reduction
+// where the options ask for it, else the picture itself (sharing its pixels).
+void SavedPixels(const TBitmap& bitmap, const TSaveOptions& options, TBitmap& out);
+
+// The length of the PNG file a save with these options (as a PNG) writes, made in memory.
+int64_t SavedPngBytes(const TBitmap& bitmap, const TSaveOptions& options);
+
+// The palette form written where a palette PNG is wanted (a target that keeps palette
+// PNGs but re-encodes full-colour ones): the one place that picks it.
+void UsePaletteForm(TSaveOptions& options);
