@@ -3,6 +3,7 @@
 #include "base/Format.h"
 #include "base/NamedRows.h"
 #include "base/Text.h"
+#include "export/AdaptivePalette.h"
 #include "export/SaveAsGif.h"
 #include "raster/Bitmap.h"
 
@@ -93,9 +94,13 @@ void SaveByFormat(const TBitmap& bitmap, const std::string& file_name,
     return;
   }
   // The palette form: the picture reduced to the halftone palette exactly as the GIF save
-  // reduces its copy, written as the format writes a picture of 8 bits.
+  // reduces its copy, or to its own palette, written as the format writes a picture of 8
+  // bits.
   TBitmap reduced;
   reduced.Assign(&bitmap);
-  ReduceToHalftone(reduced);
+  if (options.palette == TPaletteKind::pkAdaptive)
+    ReduceToAdaptivePalette(reduced, options.band.value_or(kIdentityBand));
+  else
+    ReduceToHalftone(reduced);
   format.write(reduced, file_name, options);
 }
