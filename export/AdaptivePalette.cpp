@@ -117,6 +117,7 @@ std::vector<TPaletteEntry> AdaptivePaletteFor(const TBitmap& picture, const TTon
 }
 
 void ReduceToAdaptivePalette(TBitmap& picture, const TToneBand& band) {
+  if (picture.Empty()) return;  // nothing to reduce: the writer refuses it with its own message
   picture.SetPixelFormat(TPixelFormat::Bits24);
   const TCellColours colours = CellColours(picture, band);
   const std::vector<TPaletteEntry> palette = PaletteFor(colours);

@@ -216,9 +216,10 @@ TEST(SaveByFormat, TheAdaptivePaletteGivesAGreyHiddenPictureExactEntries) {
 TEST(SaveByFormat, AnEmptyPictureHasNoPngAndLeavesNoFile) {
   TempDir dir;
   const TBitmap empty;
-  for (const bool indexed : {false, true}) {
+  for (const int form : {0, 1, 2}) {
     TSaveOptions options(TSaveFormat::sfPNG);
-    options.indexed = indexed;
+    options.indexed = form > 0;
+    if (form == 2) options.palette = TPaletteKind::pkAdaptive;
     try {
       SaveByFormat(empty, dir.File("empty.png"), options);
       ADD_FAILURE() << "no error";
