@@ -1,5 +1,6 @@
 // The palette for weighted colours: few colours stay exact; weight draws entries to the
-// colours that carry it; refinement never makes the error worse than the boxes left it.
+// colours that carry it; refinement never makes the error worse than the boxes left it; the
+// rate-aware choice moves a colour to a busier entry only when it is hardly farther.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -64,7 +65,7 @@ TEST(WeightedPalette, RefinementOnlyLowersTheErrorAndTheResultRepeats) {
   uint32_t state = 12345;
   while (colours.size() < 5000) {
     state = state * 1103515245 + 12345;
-    const uint32_t rgb = (state >> 4) & 0xFFFFFF;
+    const uint32_t rgb = (state >> 4) & 0x3F3F3F;  // a corner of the cube: quick to look up
     if (seen.insert(rgb).second)
       colours.push_back({static_cast<uint8_t>(rgb >> 16), static_cast<uint8_t>(rgb >> 8),
                          static_cast<uint8_t>(rgb), 1 + (state >> 28)});
@@ -75,6 +76,25 @@ TEST(WeightedPalette, RefinementOnlyLowersTheErrorAndTheResultRepeats) {
   EXPECT_LE(WeightedError(colours, refined), WeightedError(colours, boxes));
   EXPECT_TRUE(WeightedPalette(colours, 256) == refined);
   EXPECT_EQ(WeightedPalette(colours, 1).size(), 1u);
+}
+
+TEST(WeightedPalette, ARateDrawsRareColoursToBusyEntriesOnlyWhenHardlyFarther) {
+  // Entry 0 serves 1000 pixels, entry 1 500; a lone pixel of (10, 10, 14) lies a little
+  // nearer entry 1 (9 against 16), one of (10, 10, 18) far nearer (1 against 64).
+  const std::vector<TPaletteEntry> palette = {{10, 10, 10, 0}, {10, 10, 17, 0}};
+  const auto colours = [](uint8_t lone) {
+    return std::vector<TWeightedColour>{
+        {10, 10, 10, 16000, 1000}, {10, 10, 17, 8000, 500}, {10, 10, lone, 16, 1}};
+  };
+  EXPECT_EQ(RateAwareEntries(colours(14), palette, 0), (std::vector<uint8_t>{0, 1, 1}));
+  EXPECT_EQ(RateAwareEntries(colours(14), palette, 8 * 16), (std::vector<uint8_t>{0, 1, 0}));
+  EXPECT_EQ(RateAwareEntries(colours(18), palette, 8 * 16), (std::vector<uint8_t>{0, 1, 1}));
+  // Equally near both (9), the lower index wins without a rate and the busier entry with one.
+  const std::vector<TWeightedColour> even_tie = {
+      {10, 10, 16, 8000, 500}, {10, 10, 10, 16000, 1000}, {10, 10, 13, 16, 1}};
+  const std::vector<TPaletteEntry> around = {{10, 10, 16, 0}, {10, 10, 10, 0}};
+  EXPECT_EQ(RateAwareEntries(even_tie, around, 0)[2], 0);
+  EXPECT_EQ(RateAwareEntries(even_tie, around, 8 * 16)[2], 1);
 }
 
 }  // namespace
