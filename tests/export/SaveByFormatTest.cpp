@@ -1,6 +1,8 @@
 // The one save by format: BMP and GIF files exactly as their own writers make them, the
-// PNG's band chunk, and the palette PNG holding exactly the GIF save's halftone copy (the
-// GIF file less its bevel ring).
+// PNG's band chunk, the palette PNG holding exactly the GIF save's halftone copy (the GIF
+// file less its bevel ring), and the adaptive palette PNG, which keeps the hidden picture
+// where the halftone palette loses it and gives a grey hidden picture's levels their own
+// entries.
 #include <gtest/gtest.h>
 
 #include <algorithm>
