@@ -3,8 +3,8 @@
 // command writes, which read back through our own PNG plug-in to the same pixels; synth
 // records its band; synth --indexed writes the GIF save's halftone copy as a palette PNG,
 // and with --palette adaptive keeps the hidden picture at least as well as an independent
-// palette tool (pngquant) in no more bytes; a failed save keeps the existing file. Linux only: the Windows build's files are
-// compared with these by scripts/compare-win32.sh.
+// palette tool (pngquant) in no more bytes; a failed save keeps the existing file. Linux
+// only: the Windows build's files are compared with these by scripts/compare-win32.sh.
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
