@@ -3,6 +3,7 @@
 #include "base/Format.h"
 #include "base/NamedRows.h"
 #include "base/Text.h"
+#include "export/AdaptivePalette.h"
 #include "export/SaveAsGif.h"
 #include "platform/MemoryStream.h"
 #include "raster/Bitmap.h"
@@ -93,8 +94,13 @@ TSaveFormat FormatForName(std::string_view file_name, bool panel) {
 void SavedPixels(const TBitmap& bitmap, const TSaveOptions& options, TBitmap& out) {
   out.Assign(&bitmap);
   // The palette form: the picture reduced to the halftone palette exactly as the GIF save
-  // reduces its copy, written as the format writes a picture of 8 bits.
-  if (options.indexed && OutputFormatOf(options.format).palette_form) ReduceToHalftone(out);
+  // reduces its copy, or to its own palette, written as the format writes a picture of 8
+  // bits.
+  if (!options.indexed || !OutputFormatOf(options.format).palette_form) return;
+  if (options.palette == TPaletteKind::pkAdaptive)
+    ReduceToAdaptivePalette(out, options.band.value_or(kIdentityBand));
+  else
+    ReduceToHalftone(out);
 }
 
 void SaveByFormat(const TBitmap& bitmap, const std::string& file_name,
@@ -120,4 +126,7 @@ int64_t SavedPngBytes(const TBitmap& bitmap, const TSaveOptions& options) {
 void UsePaletteForm(TSaveOptions& options) {
   options.format = TSaveFormat::sfPNG;
   options.indexed = true;
+  // The palette chosen for the picture: it keeps the band's levels, which the fixed
+  // halftone palette blurs into its six levels a channel.
+  options.palette = TPaletteKind::pkAdaptive;
 }

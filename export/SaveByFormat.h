@@ -20,6 +20,10 @@ struct TGifSaveTarget;
 
 enum class TSaveFormat { sfBMP, sfGIF, sfPNG };
 
+// The palette of a palette form: the fixed halftone palette as the GIF save reduces its
+// copy, or one chosen for the picture (AdaptivePalette.h).
+enum class TPaletteKind { pkHalftone, pkAdaptive };
+
 struct TSaveOptions {
   // SaveByFormat(bitmap, name, TSaveFormat::sfPNG) saves with every other option unset.
   TSaveOptions(TSaveFormat format_ = TSaveFormat::sfBMP) : format(format_) {}
@@ -27,6 +31,9 @@ struct TSaveOptions {
   // PNG: the picture reduced to the halftone palette exactly as the GIF save reduces its
   // copy (without the panel's bevel), written as a palette PNG. Other formats ignore it.
   bool indexed = false;
+  // The palette of that form. The adaptive palette weighs the odd cells by the band below
+  // (without one, as cells holding the hidden picture unmapped).
+  TPaletteKind palette = TPaletteKind::pkHalftone;
   // PNG: the band recorded in the file's "Lumiveil" text chunk; none, no chunk.
   std::optional<TToneBand> band;
   // GIF: the image box and chart that the save works on and that keep what it leaves in

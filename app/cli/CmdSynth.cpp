@@ -203,6 +203,14 @@ int RunSynth(const TArgs& args) {
                        ": give an OUT ending in " + PaletteEndings() + ", without --gif"};
     save.indexed = true;
   }
+  // The palette of the palette form: the halftone palette unless --palette says otherwise.
+  if (const auto palette = args.Value("--palette")) {
+    if (!save.indexed) throw UsageError{"--palette chooses the palette of --indexed"};
+    if (*palette == "adaptive")
+      save.palette = TPaletteKind::pkAdaptive;
+    else if (*palette != "halftone")
+      throw UsageError{"--palette must be one of halftone, adaptive, not '" + *palette + "'"};
+  }
 
   // Both inputs are read first, so an unreadable one ends the command before any work.
   auto visible = LoadInput(args.Positional()[0]);
@@ -376,7 +384,7 @@ const TCommand& SynthCommand() {
   static const TCommand command = {
       "synth",
       "VISIBLE HIDDEN -o OUT [--average A] [--contrast C] [--width X | --height Y] "
-      "[--preview] [--gif | --indexed] [--report] [--check TARGET]...\n"
+      "[--preview] [--gif | --indexed [--palette P]] [--report] [--check TARGET]...\n"
       "       [--target TARGET] [--auto [--min-visible DB]]",
       "hide HIDDEN inside VISIBLE and save the combined picture",
       {{"VISIBLE", "", "the picture that shows"},
@@ -400,6 +408,11 @@ const TCommand& SynthCommand() {
             ": the result reduced to the 256-colour halftone palette as the GIF save reduces "
             "it (without its bevel), as a palette " +
             PaletteFormats()},
+       {"--palette", "P",
+        "the palette of --indexed: halftone (the default: the fixed 256-colour halftone "
+        "palette) or adaptive (at most 256 colours chosen for this picture, spent where "
+        "both pictures come back truest: the hidden cells' colours weigh more the narrower "
+        "the band; no dithering)"},
        {"--report", "",
         "then print the band used (average, contrast; a preview is unmapped: 128 and 128) and "
         "the scores visible-psnr and hidden-psnr, as the help of reveal defines them"},
