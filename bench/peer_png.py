@@ -41,12 +41,14 @@ SAVES = [("result-A230C25", "BM_PngSave/band:0"), ("result-A128C127", "BM_PngSav
 
 def ours(bench):
     result = subprocess.run(
-        [bench, "--benchmark_filter=^BM_Png(Encode|EncodeIndexed|Save|EncodePhoto)/[a-z]+:[01]$",
+        [bench, "--benchmark_filter=^BM_Png(Encode|EncodeIndexed|Save|EncodePhoto)/[a-z]+:[01]/",
          "--benchmark_format=json", f"--benchmark_repetitions={RUNS}",
          "--benchmark_report_aggregates_only=true"],
         check=True, capture_output=True, text=True)
     rows = json.loads(result.stdout)["benchmarks"]
-    return {row["run_name"]: row for row in rows if row.get("aggregate_name") == "median"}
+    # Names without the suffixes of the measured times ("/process_time/real_time").
+    return {row["run_name"].split("/process_time")[0]: row for row in rows
+            if row.get("aggregate_name") == "median"}
 
 
 def text_chunk(folder, name):
