@@ -23,11 +23,6 @@ int32_t RoundWeight(long double w) {
 
 }  // namespace
 
-bool Avx2Available() {
-  static const bool available = __builtin_cpu_supports("avx2");
-  return available;
-}
-
 TKernelPath KernelPath() {
   return ChosenPath();
 }

@@ -13,6 +13,8 @@
 #include <limits>
 #include <vector>
 
+#include "platform/Processor.h"
+
 // Every platform must compute the same bytes: a compiler whose long double is no wider
 // than double would give other positions and tones.
 static_assert(std::numeric_limits<long double>::digits == 64,
@@ -21,10 +23,9 @@ static_assert(std::numeric_limits<long double>::digits == 64,
 class TBitmap;
 
 // The instruction sets of the pixel kernels: the generic code builds and runs everywhere;
-// the AVX2 code (which includes SSE4.1) runs where the processor has it. Both give the
-// same bytes; tests run both.
+// the AVX2 code (which includes SSE4.1) runs where the processor has it
+// (platform/Processor.h). Both give the same bytes; tests run both.
 enum class TKernelPath { kpGeneric, kpAvx2 };
-bool Avx2Available();
 // The path in use: AVX2 where the processor has it, unless a test chose the generic one.
 TKernelPath KernelPath();
 // Chooses a path (for tests and benchmarks); AVX2 is taken only where it is available.

@@ -14,6 +14,7 @@
 #include "base/Format.h"
 #include "base/Messages.h"
 #include "base/Text.h"
+#include "platform/Paths.h"
 
 namespace {
 

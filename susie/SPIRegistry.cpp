@@ -5,6 +5,7 @@
 #include "base/Format.h"
 #include "base/Messages.h"
 #include "base/Text.h"
+#include "platform/Paths.h"
 #include "platform/PluginPlaces.h"
 #include "raster/Picture.h"
 #include "susie/SPIBitmap.h"

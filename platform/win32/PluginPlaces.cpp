@@ -7,7 +7,7 @@
 
 #include <vector>
 
-#include "base/Text.h"
+#include "platform/Paths.h"
 
 namespace {
 
