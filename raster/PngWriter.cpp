@@ -4,8 +4,11 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
 #include <cstring>
+#include <initializer_list>
 #include <memory>
+#include <vector>
 
 #include "base/Bands.h"
 #include "base/Exceptions.h"

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Builds the libraries that the Windows plug-ins and tests link statically, for 32-bit
+# Builds the libraries that the Windows plug-ins, tool and tests link statically, for 32-bit
 # Windows, from Debian's own source packages (apt-get source: Debian's packaging with its
 # patches applied), into build-win32/deps/prefix. zlib comes ready built for Windows from
 # Debian's libz-mingw-w64-dev; GoogleTest is built by the cross build itself from the
@@ -9,7 +9,13 @@ cd "$(dirname "$0")/.."
 root=$(pwd)/build-win32/deps
 prefix=$root/prefix
 stamp=$prefix/.complete
-[ -f "$stamp" ] && exit 0
+# Complete: stamped, and holding every library (a prefix made before one was added is made
+# again).
+complete=1
+for library in libpng.a libjpeg.a libgif.a libdeflate.a; do
+  [ -f "$prefix/lib/$library" ] || complete=0
+done
+[ -f "$stamp" ] && [ "$complete" = 1 ] && exit 0
 
 host=i686-w64-mingw32
 cc=$host-gcc-posix
@@ -53,6 +59,7 @@ fetch() {
 fetch libpng1.6
 fetch libjpeg-turbo
 fetch giflib
+fetch libdeflate
 
 # zlib for Windows, as Debian ships it (a static archive and its headers).
 cp /usr/$host/include/zlib.h /usr/$host/include/zconf.h "$prefix/include/"
@@ -86,6 +93,14 @@ for f in dgif_lib egif_lib gifalloc gif_err gif_font gif_hash openbsd-reallocarr
 done
 $host-ar rcs "$prefix/lib/libgif.a" gif-build/*.o
 cp giflib-*/gif_lib.h "$prefix/include/"
+
+echo "Building libdeflate for Windows"
+mkdir -p deflate-build
+for f in libdeflate-*/lib/*.c libdeflate-*/lib/x86/cpu_features.c; do
+  $cc -O2 -c "$f" -o "deflate-build/$(basename "$f" .c).o"
+done
+$host-ar rcs "$prefix/lib/libdeflate.a" deflate-build/*.o
+cp libdeflate-*/libdeflate.h "$prefix/include/"
 
 rm -rf "$root/src"
 touch "$stamp"
