@@ -96,11 +96,12 @@ cp giflib-*/gif_lib.h "$prefix/include/"
 
 echo "Building libdeflate for Windows"
 mkdir -p deflate-build
-for f in libdeflate-*/lib/*.c libdeflate-*/lib/x86/cpu_features.c; do
-  $cc -O2 -c "$f" -o "deflate-build/$(basename "$f" .c).o"
+deflate=$(echo libdeflate-*/)
+for f in "$deflate"lib/*.c "$deflate"lib/x86/cpu_features.c; do
+  $cc -O2 -I"$deflate" -c "$f" -o "deflate-build/$(basename "$f" .c).o"
 done
 $host-ar rcs "$prefix/lib/libdeflate.a" deflate-build/*.o
-cp libdeflate-*/libdeflate.h "$prefix/include/"
+cp "$deflate"libdeflate.h "$prefix/include/"
 
 rm -rf "$root/src"
 touch "$stamp"
