@@ -9,6 +9,7 @@
 #include <string>
 
 #include "platform/BlockCache.h"
+#include "platform/PixelBudget.h"
 
 namespace {
 
@@ -29,11 +30,13 @@ constexpr size_t kHuge = size_t{2} << 20;
 // Free 2 MiB blocks wanted beyond a store's own, for the stores that follow it.
 constexpr size_t kHugeReserve = 64;
 
+// Small blocks carry the same header with magic 0, for the count alone.
 struct TLargeHeader {
   uint64_t magic;
   size_t length;    // of the whole mapping
   void* base;       // of the whole mapping
   size_t capacity;  // usable bytes from the data on
+  size_t counted;   // the bytes asked for, held against the run's bound (PixelBudget.h)
 };
 
 TLargeHeader* HeaderOf(void* data) {
@@ -93,8 +96,9 @@ size_t FreeHugeBlocks(const std::string& buddyinfo) {
   return blocks;
 }
 
-void* AllocatePixelMemory(size_t bytes) {
-  if (bytes > SIZE_MAX / 2) return nullptr;
+namespace {
+
+void* AllocateBlock(size_t bytes) {
   if (bytes < kLargeStore) {
     void* memory = std::malloc(bytes + kHeader);
     if (memory == nullptr) return nullptr;
@@ -121,9 +125,19 @@ void* AllocatePixelMemory(size_t bytes) {
   return reinterpret_cast<void*>(data);
 }
 
+}  // namespace
+
+void* AllocatePixelMemory(size_t bytes) {
+  if (bytes > SIZE_MAX / 2) return nullptr;
+  void* block = ClaimedAllocation(bytes, AllocateBlock);
+  if (block != nullptr) HeaderOf(block)->counted = bytes;
+  return block;
+}
+
 void ReleasePixelMemory(void* memory) {
   if (memory == nullptr) return;
   const TLargeHeader* header = HeaderOf(memory);
+  ReleasePixelMemoryClaim(header->counted);
   if (header->magic == kLargeMagic)
     Cache().Keep(memory, header->capacity);
   else

@@ -4,7 +4,10 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cmath>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <stdexcept>
 
 #include "base/Exceptions.h"
@@ -22,15 +25,22 @@ TArgs::TArgs(const std::vector<std::string>& args, const std::vector<TOption>& o
   };
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
+    if (a == "--") {
+      // The end of the options: what follows is taken as it stands, so that a file named
+      // "--gif" or "-o" can be given.
+      positional_.insert(positional_.end(), args.begin() + static_cast<std::ptrdiff_t>(i) + 1,
+                         args.end());
+      break;
+    }
     if (a.size() > 2 && a.compare(0, 2, "--") == 0) {
       const size_t eq = a.find('=');
       const std::string name = a.substr(0, eq);
       if (is(declared_values_, name)) {
         if (eq != std::string::npos) {
-          values_[name] = a.substr(eq + 1);
+          values_[name].push_back(a.substr(eq + 1));
         } else {
           if (i + 1 >= args.size()) throw UsageError{"option " + name + " needs a value"};
-          values_[name] = args[++i];
+          values_[name].push_back(args[++i]);
         }
       } else if (is(declared_flags_, name) && eq == std::string::npos) {
         flags_.push_back(name);
@@ -39,7 +49,7 @@ TArgs::TArgs(const std::vector<std::string>& args, const std::vector<TOption>& o
       }
     } else if (a == "-o" && is(declared_values_, "-o")) {
       if (i + 1 >= args.size()) throw UsageError{"option -o needs a file name"};
-      values_["-o"] = args[++i];
+      values_["-o"].push_back(args[++i]);
     } else {
       positional_.push_back(a);
     }
@@ -56,7 +66,13 @@ std::optional<std::string> TArgs::Value(const std::string& name) const {
   CheckDeclared(name, true);
   const auto it = values_.find(name);
   if (it == values_.end()) return std::nullopt;
-  return it->second;
+  return it->second.back();
+}
+
+std::vector<std::string> TArgs::Values(const std::string& name) const {
+  CheckDeclared(name, true);
+  const auto it = values_.find(name);
+  return it == values_.end() ? std::vector<std::string>{} : it->second;
 }
 
 bool TArgs::Flag(const std::string& name) const {
@@ -92,41 +108,100 @@ const std::string& OutputName(const std::string& name) {
   return name;
 }
 
+namespace {
+std::string g_command = "lumiveil";
+}  // namespace
+
+void SetCommandName(const std::string& name) {
+  g_command = name;
+}
+
+const std::string& CommandName() {
+  return g_command;
+}
+
+void Note(const std::string& text) {
+  std::fprintf(stderr, "%s: note: %s\n", g_command.c_str(), text.c_str());
+}
+
 TSPIs& Plugins() {
   // Searched once, in all six places; the plug-in folder beside the program holds the
-  // shipped plug-ins.
+  // shipped plug-ins. A place that could not be used is told once.
   static TSPIs plugins;
   static const bool searched = [] {
     plugins.SearchOptions = TSPISearchOptions::All();
     plugins.Loaded();
+    for (const std::string& note : plugins.Notes()) Note(note);
     return true;
   }();
   (void)searched;
   return plugins;
 }
 
+namespace {
+
+// The reader as the tool names it: the BMP reader, or the plug-in with its description.
+std::string ReaderName(const std::string& by) {
+  if (by.empty()) return "BMP reader";
+  std::string name = "plug-in " + by;
+  TSPIs& plugins = Plugins();
+  const int index = plugins.IndexOfSPIName(by);
+  if (index >= 0) name += " (" + plugins.GetPlugins(index).Description() + ")";
+  return name;
+}
+
+// What a read learned beside the picture, one note each, naming the file.
+void NoteEach(const std::string& file_name, const std::vector<std::string>& notes) {
+  for (const std::string& note : notes) Note(file_name + ": " + note);
+}
+
+// An input is a regular file that can be reached; the system's reason when it cannot.
+void CheckInputFile(const std::string& file_name) {
+  struct stat st {};
+  if (stat(file_name.c_str(), &st) != 0) {
+    if (errno == ENOENT) throw InputError{file_name + ": no such file"};
+    throw InputError{file_name + ": " + std::strerror(errno)};
+  }
+  if (S_ISDIR(st.st_mode)) throw InputError{file_name + ": is a directory, not a picture file"};
+  if (!S_ISREG(st.st_mode)) throw InputError{file_name + ": is not a regular file"};
+}
+
+}  // namespace
+
 std::unique_ptr<TBitmap> LoadPicture(const std::string& file_name, std::string* reader) {
   Plugins();
   auto bitmap = std::make_unique<TSPIBitmap>();
   bitmap->LoadFromFile(file_name);
-  if (reader) {
-    const std::string& by = bitmap->LoadedBy();
-    *reader = "BMP reader";
-    if (!by.empty()) {
-      *reader = "plug-in " + by;
-      TSPIs& plugins = Plugins();
-      const int index = plugins.IndexOfSPIName(by);
-      if (index >= 0) *reader += " (" + plugins.GetPlugins(index).Description() + ")";
-    }
-  }
+  if (reader) *reader = ReaderName(bitmap->LoadedBy());
+  NoteEach(file_name, bitmap->LoadNotes());
   return bitmap;
 }
 
+TPictureDescription DescribeInput(const std::string& file_name, std::string* reader) {
+  CheckInputFile(file_name);
+  Plugins();
+  TSPIBitmap bitmap;
+  try {
+    TPictureDescription description = bitmap.Describe(file_name);
+    if (description.Width > 0 && description.Height > 0) {
+      if (reader) *reader = ReaderName(description.ReadBy);
+      NoteEach(file_name, bitmap.LoadNotes());
+      return description;
+    }
+  } catch (const Exception&) {
+    // Told below by the whole read, which knows every reason (a plug-in whose picture
+    // information fails may still read the picture).
+  }
+  const auto picture = LoadInput(file_name, reader);
+  TPictureDescription description;
+  description.Width = picture->Width();
+  description.Height = picture->Height();
+  description.Format = picture->PixelFormat();
+  return description;
+}
+
 std::unique_ptr<TBitmap> LoadInput(const std::string& file_name, std::string* reader) {
-  struct stat st {};
-  if (stat(file_name.c_str(), &st) != 0) throw InputError{file_name + ": no such file"};
-  if (S_ISDIR(st.st_mode)) throw InputError{file_name + ": is a directory, not a picture file"};
-  if (!S_ISREG(st.st_mode)) throw InputError{file_name + ": is not a regular file"};
+  CheckInputFile(file_name);
   std::unique_ptr<TBitmap> picture;
   try {
     picture = LoadPicture(file_name, reader);
@@ -137,6 +212,24 @@ std::unique_ptr<TBitmap> LoadInput(const std::string& file_name, std::string* re
   // since whatever it wrote from it would be empty too.
   if (picture->Empty()) throw InputError{file_name + ": holds no picture: the file is empty"};
   return picture;
+}
+
+std::unique_ptr<TBitmap> LoadInput24(const std::string& file_name) {
+  auto picture = LoadInput(file_name);
+  try {
+    picture->SetPixelFormat(TPixelFormat::Bits24);
+  } catch (const std::exception& e) {
+    throw InputError{file_name + ": cannot be converted to 24 bits per pixel (" + e.what() + ")"};
+  }
+  if (picture->Empty()) throw InputError{file_name + ": the picture is empty"};
+  return picture;
+}
+
+std::string Decibels(double psnr) {
+  if (std::isinf(psnr)) return "inf";
+  char text[32];
+  std::snprintf(text, sizeof text, "%.2f", psnr);
+  return text;
 }
 
 std::string EndingsText(const TOutputFormat& format) {
@@ -230,11 +323,13 @@ const TCommand& PluginsCommand();
 const TCommand& ResizeCommand();
 const TCommand& RevealCommand();
 const TCommand& SynthCommand();
+const TCommand& TargetsCommand();
+const TCommand& CheckCommand();
 
 const std::vector<const TCommand*>& Commands() {
   static const std::vector<const TCommand*> commands = {
-      &ConvertCommand(), &GifCommand(),    &InfoCommand(),    &ResizeCommand(),
-      &SynthCommand(),   &RevealCommand(), &PluginsCommand(),
+      &ConvertCommand(), &GifCommand(),     &InfoCommand(),  &ResizeCommand(),  &SynthCommand(),
+      &RevealCommand(),  &TargetsCommand(), &CheckCommand(), &PluginsCommand(),
   };
   return commands;
 }

@@ -1,17 +1,16 @@
 #include "app/gui/RevealWindow.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <exception>
 
-#include <QAbstractButton>
 #include <QAction>
 #include <QComboBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPaintEvent>
 #include <QPainter>
-#include <QScrollArea>
 #include <QSpinBox>
 #include <QStringList>
 #include <QTimer>
@@ -20,7 +19,10 @@
 #include "app/gui/ImageBox.h"
 #include "app/gui/MainForm.h"
 #include "reveal/Band.h"
+#include "reveal/ScoreWords.h"
 #include "reveal/Scores.h"
+#include "targets/Catalogue.h"
+#include "targets/Check.h"
 
 namespace {
 
@@ -45,29 +47,39 @@ QString Decibels(double psnr) {
 
 }  // namespace
 
-TRevealBox::TRevealBox(TModel model, QWidget* parent) : QWidget(parent), model_(std::move(model)) {
+TRevealBox::TRevealBox(TModel model, QWidget* parent)
+    : TScaledBox(parent), model_(std::move(model)) {
   setAttribute(Qt::WA_OpaquePaintEvent, false);
 }
 
-void TRevealBox::SetView(const TViewOptions& options) {
+const TBitmap* TRevealBox::Source() const {
+  if (source_ != nullptr) return source_;
+  const TWorkflow* work = model_();
+  return HasResult(work) ? &work->ResultBitmap() : nullptr;
+}
+
+void TRevealBox::SetView(const TViewOptions& options, const TBitmap* source) {
+  const TViewSize before = size_;
   options_ = options;
+  source_ = source;
   whole_.reset();
   size_ = {};
-  const TWorkflow* work = model_();
-  if (HasResult(work)) {
-    const TBitmap& result = work->ResultBitmap();
+  if (const TBitmap* picture = Source()) {
+    const TBitmap& result = *picture;
     size_ = ViewSize(result.Width(), result.Height(), options_);
     if (!ViewHasParts(options_)) {
       whole_ = std::make_unique<TBitmap>();
       MakeView(result, options_, *whole_);
     }
   }
-  setFixedSize(std::max(1, size_.width), std::max(1, size_.height));
+  FollowScale();
   update();
+  if (!(size_ == before) && size_.width > 0) emit PictureSizeChanged();
 }
 
-QSize TRevealBox::sizeHint() const {
-  return QSize(size_.width, size_.height);
+void TRevealBox::FollowScale() {
+  const QSize size = ScaledSize();
+  setFixedSize(std::max(1, size.width()), std::max(1, size.height()));
 }
 
 void TRevealBox::PaintedPart(const QRect& part, TBitmap& out) const {
@@ -77,38 +89,74 @@ void TRevealBox::PaintedPart(const QRect& part, TBitmap& out) const {
       std::memcpy(out.Scanline(y), whole_->ConstScanline(part.y() + y) + 3 * part.x(),
                   3 * static_cast<size_t>(part.width()));
   } else {
-    MakeViewPart(model_()->ResultBitmap(), options_, part.x(), part.y(), part.width(),
-                 part.height(), out);
+    MakeViewPart(*Source(), options_, part.x(), part.y(), part.width(), part.height(), out);
   }
 }
 
+QImage TRevealBox::ScaledPart(const QRect& screen) {
+  const double scale = Scale();
+  if (!whole_ && scale >= 1 && scale == std::floor(scale)) {
+    // At a whole-number scale each screen pixel shows the view pixel under its top left
+    // corner: only the view pixels of the part are made.
+    const int s = static_cast<int>(scale);
+    const QRect pixels = QRect(QPoint(screen.left() / s, screen.top() / s),
+                               QPoint(screen.right() / s, screen.bottom() / s)) &
+                         QRect(0, 0, size_.width, size_.height);
+    TBitmap part;
+    PaintedPart(pixels, part);
+    return ScaledRasterPart(part, scale, screen.translated(-pixels.left() * s, -pixels.top() * s));
+  }
+  // Otherwise each screen pixel averages every view pixel it covers, from the view made
+  // whole.
+  if (!whole_) {
+    auto whole = std::make_unique<TBitmap>();
+    MakeView(*Source(), options_, *whole);
+    whole_ = std::move(whole);
+  }
+  return ScaledRasterPart(*whole_, scale, screen);
+}
+
 void TRevealBox::paintEvent(QPaintEvent* event) {
-  const TWorkflow* work = model_();
-  const QRect part = event->rect() & QRect(0, 0, size_.width, size_.height);
-  if (part.isEmpty() || !HasResult(work)) return;
+  const TBitmap* source = Source();
+  const QRect part = event->rect() & QRect(QPoint(0, 0), ScaledSize());
+  if (part.isEmpty() || source == nullptr) return;
   // The result may have changed since the view was set (the refresh is on its way): a
   // view of another size waits for it.
-  const TBitmap& result = work->ResultBitmap();
+  const TBitmap& result = *source;
   if (!whole_ && !(ViewSize(result.Width(), result.Height(), options_) == size_)) return;
   try {
-    TBitmap pixels;
-    PaintedPart(part, pixels);
+    const QImage image = ScaledPart(part);
     QPainter painter(this);
-    painter.drawImage(part.topLeft(), RasterPart(pixels, 0, 0, part.width(), part.height()));
+    painter.drawImage(part.topLeft(), image);
   } catch (const std::exception&) {
     // A view that cannot be made leaves the box blank; painting never raises.
   }
 }
 
 TRevealWindow::TRevealWindow(TRevealBox::TModel model, QWidget* parent)
-    : QDockWidget("Reveal", parent), model_(std::move(model)) {
+    : TPictureWindow("Reveal", QString(), new TRevealBox(model), parent, true),
+      model_(std::move(model)) {
   setObjectName("RevealWindow");
-  setFeatures(QDockWidget::DockWidgetMovable | QDockWidget::DockWidgetFloatable |
-              QDockWidget::DockWidgetClosable);
-  auto* client = new QWidget;
-  auto* layout = new QVBoxLayout(client);
+  Box = static_cast<TRevealBox*>(View()->Box());
+  Box->setObjectName("RevealBox");
+  ScrollBox = View();
+  ScrollBox->setObjectName("RevealScrollBox");
+  ScrollBox->setMinimumSize(300, 220);
+  ScrollBox->setToolTip("The view of the combined picture. Ctrl+wheel zooms");
+  QVBoxLayout* layout = ClientLayout();
   layout->setContentsMargins(4, 4, 4, 4);
   auto* controls = new QHBoxLayout;
+  TargetBox = new QComboBox;
+  TargetBox->setObjectName("TargetBox");
+  TargetBox->addItem("none");
+  for (const TTarget& t : Targets()) {
+    TargetBox->addItem(t.name);
+    TargetBox->setItemData(TargetBox->count() - 1, QString(t.description), Qt::ToolTipRole);
+  }
+  TargetBox->setToolTip(
+      "Where the picture goes: the view then shows the picture after that site or viewer "
+      "(its codecs and shrinking, as lumiveil check runs them), with the verdict; none "
+      "shows the result itself");
   ViewBox = new QComboBox;
   ViewBox->setObjectName("ViewBox");
   // The views of the table, each with its description as its tool tip; the box's own tool
@@ -131,22 +179,15 @@ TRevealWindow::TRevealWindow(TRevealBox::TModel model, QWidget* parent)
   SizeBox->setRange(1, kMaxThumbnailSize);
   SizeBox->setValue(kDefaultThumbnailSize);
   SizeBox->setToolTip("The thumbnail's long side in pixels");
+  controls->addWidget(new QLabel("Target"));
+  controls->addWidget(TargetBox);
   controls->addWidget(new QLabel("View"));
   controls->addWidget(ViewBox);
   controls->addWidget(new QLabel("Thumbnail"));
   controls->addWidget(FilterBox);
   controls->addWidget(SizeBox);
   controls->addStretch();
-  layout->addLayout(controls);
-  ScrollBox = new QScrollArea;
-  ScrollBox->setObjectName("RevealScrollBox");
-  ScrollBox->setWidgetResizable(false);
-  ScrollBox->setBackgroundRole(QPalette::Dark);
-  ScrollBox->setMinimumSize(300, 220);
-  Box = new TRevealBox(model_);
-  Box->setObjectName("RevealBox");
-  ScrollBox->setWidget(Box);
-  layout->addWidget(ScrollBox, 1);
+  layout->insertLayout(0, controls);
   BandLabel = new QLabel;
   BandLabel->setObjectName("BandLabel");
   ScoreLabel = new QLabel;
@@ -155,11 +196,25 @@ TRevealWindow::TRevealWindow(TRevealBox::TModel model, QWidget* parent)
       "Each a PSNR in dB, 10 log10(255^2 / MSE). visible: the result against the visible "
       "picture over all cells (higher: the hidden picture shows less); hidden: the hidden "
       "view's odd cells against the hidden picture (higher: it comes back truer)");
+  TargetLabel = new QLabel;
+  TargetLabel->setObjectName("TargetLabel");
+  TargetLabel->setWordWrap(true);
+  TargetLabel->setToolTip(
+      "The hidden picture after the target: survives from 30 dB, degraded while its grey "
+      "recovery reaches 22 dB, else destroyed; what its thumbnail shows; whether the band "
+      "stored in a PNG survives");
   layout->addWidget(BandLabel);
   layout->addWidget(ScoreLabel);
-  setWidget(client);
+  layout->addWidget(TargetLabel);
+  // The scores in words, with the thresholds in the tool tip.
+  ScoreWordsLabel = new QLabel;
+  ScoreWordsLabel->setObjectName("ScoreWordsLabel");
+  ScoreWordsLabel->setWordWrap(true);
+  ScoreWordsLabel->setToolTip(QString::fromStdString(ScoreBandsText()));
+  layout->addWidget(ScoreWordsLabel);
 
   const auto changed = [this] { Refresh(); };
+  connect(TargetBox, &QComboBox::currentIndexChanged, this, changed);
   connect(ViewBox, &QComboBox::currentIndexChanged, this, changed);
   connect(FilterBox, &QComboBox::currentIndexChanged, this, changed);
   connect(SizeBox, &QSpinBox::valueChanged, this, changed);
@@ -199,16 +254,22 @@ void TRevealWindow::Refresh() {
     Box->SetView({});
     BandLabel->setText("No combined picture yet: load a visible and a hidden picture.");
     ScoreLabel->clear();
+    TargetLabel->clear();
+    after_target_.Assign(nullptr);
+    ScoreWordsLabel->clear();
     return;
   }
   options.band = BandOf(*work);
+  const bool target = TargetBox->currentIndex() > 0 && UpdateTarget(*work, options.band);
+  if (!target) after_target_.Assign(nullptr);
   try {
-    Box->SetView(options);
+    Box->SetView(options, target ? &after_target_ : nullptr);
   } catch (const std::exception& e) {
     Box->SetView({});
     BandLabel->setText(QString("The view cannot be made: ") + e.what());
     return;
   }
+  if (!target && TargetBox->currentIndex() == 0) TargetLabel->clear();
   BandLabel->setText(work->ResultToneMapped()
                          ? QString("Band: average %1, contrast %2 (%3 .. %4), from the sliders")
                                .arg(options.band.average)
@@ -220,8 +281,49 @@ void TRevealWindow::Refresh() {
   UpdateScores(*work, options.band);
 }
 
+bool TRevealWindow::UpdateTarget(const TWorkflow& work, const TToneBand& band) {
+  const TTarget& row = Targets()[static_cast<size_t>(TargetBox->currentIndex() - 1)];
+  try {
+    const TNamedTarget target = ResolveTarget(row.name);
+    // The originals when the result is theirs (after Synthesize), else estimated from it.
+    const TBitmap& result = work.ResultBitmap();
+    const bool originals = work.ExternalLoaded() && work.InnerLoaded() &&
+                           SameSize(result, work.ExternalBitmap()) &&
+                           SameSize(result, work.InnerBitmap());
+    TCheckPictures pictures;
+    PrepareCheck(result, originals ? &work.ExternalBitmap() : nullptr,
+                 originals ? &work.InnerBitmap() : nullptr, band, pictures);
+    // The upload as the PNG that Export writes: full colour, the band recorded.
+    TUpload upload;
+    upload.kind = TUploadKind::ukPng;
+    upload.has_text = work.ResultToneMapped();
+    TTargetCheck check;
+    CheckTarget(target, pictures, upload, check);
+    after_target_.Assign(&check.full.picture);
+    const auto decibels = [](const std::optional<double>& psnr) {
+      return psnr ? Decibels(*psnr) : QString("none");
+    };
+    QString line = QString("%1: hidden picture %2 (%3, grey %4), normal view %5")
+                       .arg(row.name)
+                       .arg(VerdictName(check.verdict))
+                       .arg(decibels(check.hidden_psnr))
+                       .arg(decibels(check.hidden_grey_psnr))
+                       .arg(Decibels(check.visible_psnr));
+    if (check.thumbnail != TThumbnailShows::tsNone)
+      line += QString("; thumbnail shows %1").arg(ThumbnailShowsName(check.thumbnail));
+    line += check.band_survives ? QString("; stored band kept") : QString("; stored band lost");
+    if (!originals) line += " (originals estimated from the result)";
+    TargetLabel->setText(line);
+    return true;
+  } catch (const std::exception& e) {
+    TargetLabel->setText(QString("%1 cannot be checked: %2").arg(row.name).arg(e.what()));
+    return false;
+  }
+}
+
 void TRevealWindow::UpdateScores(const TWorkflow& work, const TToneBand& band) {
   scores_from_basis_ = false;
+  ScoreWordsLabel->clear();
   const TBitmap& result = work.ResultBitmap();
   const TBitmap& visible = work.ExternalBitmap();
   const TBitmap& hidden = work.InnerBitmap();
@@ -262,6 +364,9 @@ void TRevealWindow::UpdateScores(const TWorkflow& work, const TToneBand& band) {
   ScoreLabel->setText(QString("Visible PSNR %1    Hidden PSNR %2")
                           .arg(Decibels(visible_psnr))
                           .arg(hidden_psnr ? Decibels(*hidden_psnr) : QString("none")));
+  ScoreWordsLabel->setText(QString("Normal view: %1. Hidden picture: %2.")
+                               .arg(QString::fromStdString(VisibleScoreWords(visible_psnr)),
+                                    QString::fromStdString(HiddenScoreWords(hidden_psnr))));
 }
 
 void TMainForm::CreateRevealWindow() {
@@ -271,12 +376,9 @@ void TMainForm::CreateRevealWindow() {
   addDockWidget(Qt::TopDockWidgetArea, RevealWindow);
   splitDockWidget(ToolWindow974, RevealWindow, Qt::Horizontal);
   RevealWindow->hide();
-  // The dock's own buttons are controls of the window too.
-  if (auto* button = RevealWindow->findChild<QAbstractButton*>("qt_dockwidget_floatbutton"))
-    button->setToolTip("Float the Reveal window, or dock it again (or double-click its title)");
-  if (auto* button = RevealWindow->findChild<QAbstractButton*>("qt_dockwidget_closebutton"))
-    button->setToolTip("Close the Reveal window");
   // The dock's own action opens and closes it (and sits in the dock windows' menu); the
   // actions table gives it its caption, shortcut and tool tip.
   RevealAction = RevealWindow->toggleViewAction();
+  // The zoom commands act on it when it was the window last used.
+  PictureViews->Add(RevealWindow->View(), false);
 }
