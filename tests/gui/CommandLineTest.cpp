@@ -22,6 +22,14 @@ std::optional<QString> Early(std::vector<const char*> args) {
   return EarlyAnswer(static_cast<int>(args.size()), const_cast<char**>(args.data()));
 }
 
+// A file of text named `name` in `dir`, which no reader takes; empty when it cannot be made.
+QString NotAPicture(const QTemporaryDir& dir, const char* name) {
+  const QString path = dir.filePath(name);
+  QFile file(path);
+  if (!file.open(QIODevice::WriteOnly) || file.write("not a picture") <= 0) return QString();
+  return path;
+}
+
 }  // namespace
 
 class tst_CommandLine : public QObject {
@@ -115,10 +123,8 @@ class tst_CommandLine : public QObject {
   // commands make them one after the other.
   void BothFilesReadAtOnceLoadAsTheOpenCommandsDo() {
     QTemporaryDir dir;
-    const QString text = dir.filePath("notes.png");
-    QFile file(text);
-    QVERIFY(file.open(QIODevice::WriteOnly) && file.write("not a picture") > 0);
-    file.close();
+    const QString text = NotAPicture(dir, "notes.png");
+    QVERIFY(!text.isEmpty());
     for (const QString& hidden : {SamplePath("rocket.jpg"), text}) {
       QVERIFY(form->LoadVisibleFile(SamplePath("astronaut.png")));
       const bool loaded = form->LoadHiddenFile(hidden);
@@ -167,10 +173,8 @@ class tst_CommandLine : public QObject {
 
   void AnUnreadableVisibleFileIsANote() {
     QTemporaryDir dir;
-    const QString text = dir.filePath("notes.bmp");
-    QFile file(text);
-    QVERIFY(file.open(QIODevice::WriteOnly) && file.write("not a picture") > 0);
-    file.close();
+    const QString text = NotAPicture(dir, "notes.bmp");
+    QVERIFY(!text.isEmpty());
     QCOMPARE(OpenCommandLineFiles(*form, {text}), QStringList{text + ": not read as a picture"});
     QVERIFY(!form->Work()->ExternalLoaded());
   }
