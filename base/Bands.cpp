@@ -3,8 +3,11 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <climits>
+#include <condition_variable>
 #include <cstdlib>
 #include <exception>
+#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -113,6 +116,110 @@ void RunBands(const TBands& bands, const std::function<void(int band, int first,
 void ForEachBand(int rows, int64_t cost_per_row,
                  const std::function<void(int first, int last)>& work) {
   RunBands(PlanBands(rows, cost_per_row), [&](int, int first, int last) { work(first, last); });
+}
+
+namespace {
+
+// What the threads of RunPiecesInOrder share.
+class TPieceQueue {
+ public:
+  TPieceQueue(int count, const std::function<void(int, int)>& work)
+      : count_(count), work_(work), done_(static_cast<size_t>(count), false) {}
+
+  // Takes the lowest piece not yet taken; -1 when none is left or the work stopped.
+  int Take() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (stopped_ || next_ >= count_) return -1;
+    return next_++;
+  }
+
+  void Work(int worker, int piece) {
+    try {
+      work_(worker, piece);
+      std::lock_guard<std::mutex> lock(mutex_);
+      done_[static_cast<size_t>(piece)] = true;
+    } catch (...) {
+      Fail(std::current_exception(), piece);
+    }
+    changed_.notify_all();
+  }
+
+  // Works pieces until none is left (the threads besides the calling one).
+  void WorkAll(int worker) {
+    for (int piece = Take(); piece >= 0; piece = Take()) Work(worker, piece);
+  }
+
+  // Waits until `piece` was worked, working pieces meanwhile while there are any; false
+  // when the work stopped.
+  bool AwaitPiece(int piece) {
+    for (;;) {
+      {
+        std::unique_lock<std::mutex> lock(mutex_);
+        if (stopped_) return false;
+        if (done_[static_cast<size_t>(piece)]) return true;
+      }
+      const int own = Take();
+      if (own >= 0) {
+        Work(0, own);
+        continue;
+      }
+      std::unique_lock<std::mutex> lock(mutex_);
+      changed_.wait(lock, [&] { return stopped_ || done_[static_cast<size_t>(piece)]; });
+    }
+  }
+
+  // Records the failure of `piece` (INT_MIN: of the consumer, which goes first) and stops.
+  void Fail(std::exception_ptr failure, int piece) {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      if (!failure_ || piece < failed_piece_) {
+        failure_ = failure;
+        failed_piece_ = piece;
+      }
+      stopped_ = true;
+    }
+    changed_.notify_all();
+  }
+
+  std::exception_ptr Failure() const { return failure_; }
+
+ private:
+  const int count_;
+  const std::function<void(int, int)>& work_;
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::vector<bool> done_;
+  int next_ = 0;
+  bool stopped_ = false;
+  std::exception_ptr failure_;
+  int failed_piece_ = INT_MAX;
+};
+
+}  // namespace
+
+void RunPiecesInOrder(int count, const std::function<void(int worker, int piece)>& work,
+                      const std::function<void(int piece)>& consume) {
+  if (count <= 0) return;
+  TPieceQueue queue(count, work);
+  std::vector<std::thread> threads;
+  const int helpers = std::min(BandThreads(), count) - 1;
+  try {
+    for (int worker = 1; worker <= helpers; ++worker)
+      threads.emplace_back([&queue, worker] { queue.WorkAll(worker); });
+  } catch (...) {
+    // No further thread to be had: the threads started and this one do the work.
+  }
+  for (int piece = 0; piece < count; ++piece) {
+    if (!queue.AwaitPiece(piece)) break;
+    try {
+      consume(piece);
+    } catch (...) {
+      queue.Fail(std::current_exception(), INT_MIN);
+      break;
+    }
+  }
+  for (std::thread& thread : threads) thread.join();
+  if (queue.Failure()) std::rethrow_exception(queue.Failure());
 }
 
 TBandSettings::TBandSettings(int threads, int64_t min_work)

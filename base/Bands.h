@@ -48,6 +48,17 @@ void RunBands(const TBands& bands, const std::function<void(int band, int first,
 void ForEachBand(int rows, int64_t cost_per_row,
                  const std::function<void(int first, int last)>& work);
 
+// Work cut into `count` pieces whose results are used in order (a file written piece by
+// piece): calls work(worker, piece) once for every piece on up to BandThreads() threads,
+// the calling thread among them (worker 0; the others 1 and up, so that each worker may
+// keep state of its own), each thread taking the lowest piece not yet taken; and
+// consume(piece) on the calling thread in piece order, each as soon as that piece and every
+// one before it were worked. An exception of work or consume stops the handing out of
+// pieces; it is raised again when every thread has ended (that of the lowest piece's work,
+// or of consume, when several failed).
+void RunPiecesInOrder(int count, const std::function<void(int worker, int piece)>& work,
+                      const std::function<void(int piece)>& consume);
+
 // Sets the thread count and the least work for its lifetime, then restores them (tests).
 class TBandSettings {
  public:

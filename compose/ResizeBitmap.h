@@ -3,6 +3,9 @@
 // area average, both in 16.16 fixed point.
 #pragma once
 
+#include <cstdint>
+#include <functional>
+
 class TBitmap;
 
 // Changes `bitmap` in place to width x height. An empty bitmap, or a target of 0 or below
@@ -20,3 +23,13 @@ void EnlargeHorizontal(const TBitmap& source, TBitmap& dest);
 void ShrinkHorizontal(const TBitmap& source, TBitmap& dest);
 void EnlargeVertical(const TBitmap& source, TBitmap& dest);
 void ShrinkVertical(const TBitmap& source, TBitmap& dest);
+
+// The height pass of ShrinkVertical over a source whose rows are made as the pass needs
+// them, a few at a time, instead of read from a whole picture: the same bytes, without
+// the whole source in memory. Each thread of the pass calls `factory` once for its maker;
+// a maker writes source row y (dest's width, 24 bits) to `row`, the rows of a thread in
+// increasing order, some of them twice. Raises as ShrinkVertical does for a destination
+// that is not 24-bit or not lower than the source.
+using TMadeRows = std::function<void(int y, uint8_t* row)>;
+using TMadeRowsFactory = std::function<TMadeRows()>;
+void ShrinkVerticalMade(int source_height, const TMadeRowsFactory& factory, TBitmap& dest);

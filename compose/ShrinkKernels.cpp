@@ -9,6 +9,8 @@
 #include <vector>
 
 #include "base/Bands.h"
+#include "base/Exceptions.h"
+#include "base/Messages.h"
 #include "compose/ResampleTables.h"
 #include "compose/ResizeBitmap.h"
 #include "raster/Bitmap.h"
@@ -153,10 +155,12 @@ constexpr int kStripBytes = 3 * 16384;
 // One destination row b of a height pass over the bytes from..to of each row.
 // The source and destination of a height pass: their rows, and their heights.
 struct TColumnPass {
-  TConstRows source;
+  TConstRows source;  // source row source_first at its row 0
   TRows dest;
   int source_height;
   int dest_height;
+  int row_bytes;  // of the destination (and the source)
+  int source_first = 0;
 };
 
 template <typename Divide>
@@ -174,14 +178,14 @@ LV_INLINE void ShrinkColumnsBody(const TColumnPass& pass, int b, int from, int t
   // The whole rows between the first and the last, summed plainly per column and channel.
   for (int i = 0; i < bytes; ++i) acc[i] = 0;
   for (int m = start.n + 1; m < stop.n; ++m) {
-    const uint8_t* row = pass.source[m] + from;
+    const uint8_t* row = pass.source[m - pass.source_first] + from;
     for (int i = 0; i < bytes; ++i) acc[i] += row[i];
   }
-  const uint8_t* first = pass.source[start.n] + from;
+  const uint8_t* first = pass.source[start.n - pass.source_first] + from;
   uint8_t* __restrict dst = pass.dest[b] + from;
   if (f_end != 0) {
     // f(b + 1) is 0 for the last row, so source row S is never read.
-    const uint8_t* last = pass.source[stop.n] + from;
+    const uint8_t* last = pass.source[stop.n - pass.source_first] + from;
     for (int i = 0; i < bytes; ++i)
       dst[i] = divide((acc[i] << 16) + w * first[i] + f_end * last[i] + half);
   } else {
@@ -201,30 +205,72 @@ __attribute__((target("avx2"))) void ShrinkColumnsRowAvx2(const TColumnPass& pas
   ShrinkColumnsBody(pass, b, from, to, t, divide, acc);
 }
 
+// Destination rows top .. bottom - 1 of a height pass, a strip of bytes at a time.
+template <typename Divide>
+void ShrinkColumnsBand(const TColumnPass& pass, int top, int bottom, const TShrinkTable& t,
+                       const Divide& divide, typename Divide::Sum* acc) {
+  bool avx2 = false;
+  if constexpr (std::is_same_v<Divide, TNarrow>) avx2 = KernelPath() == TKernelPath::kpAvx2;
+  for (int from = 0; from < pass.row_bytes; from += kStripBytes) {
+    const int to = std::min(pass.row_bytes, from + kStripBytes);
+    for (int b = top; b < bottom; ++b) {
+      if constexpr (std::is_same_v<Divide, TNarrow>) {
+        if (avx2) {
+          ShrinkColumnsRowAvx2(pass, b, from, to, t, divide, acc);
+          continue;
+        }
+      }
+      ShrinkColumnsRow(pass, b, from, to, t, divide, acc);
+    }
+  }
+}
+
+// A destination row reads about source height / destination height + 1 source rows.
+int64_t ColumnsCostPerRow(const TColumnPass& pass) {
+  return int64_t{pass.row_bytes} * (pass.source_height / std::max(pass.dest_height, 1) + 2);
+}
+
 template <typename Divide>
 void ShrinkColumns(const TBitmap& source, TBitmap& dest, const Divide& divide) {
-  using Sum = typename Divide::Sum;
   // The scale only: the boundaries come row by row.
   const TShrinkTable t = MakeShrinkTable(source.Height(), dest.Height(), 0, 0);
   const int bytes = dest.Width() * 3;
-  const TColumnPass pass{source.ConstRows(), dest.Rows(), source.Height(), dest.Height()};
-  bool avx2 = false;
-  if constexpr (std::is_same_v<Divide, TNarrow>) avx2 = KernelPath() == TKernelPath::kpAvx2;
-  // A destination row reads about source height / destination height + 1 source rows.
-  const int64_t per_row = int64_t{bytes} * (pass.source_height / std::max(pass.dest_height, 1) + 2);
-  ForEachBand(pass.dest_height, per_row, [&](int top, int bottom) {
-    std::vector<Sum> acc(static_cast<size_t>(std::min(bytes, kStripBytes)));
-    for (int from = 0; from < bytes; from += kStripBytes) {
-      const int to = std::min(bytes, from + kStripBytes);
-      for (int b = top; b < bottom; ++b) {
-        if constexpr (std::is_same_v<Divide, TNarrow>) {
-          if (avx2) {
-            ShrinkColumnsRowAvx2(pass, b, from, to, t, divide, acc.data());
-            continue;
-          }
-        }
-        ShrinkColumnsRow(pass, b, from, to, t, divide, acc.data());
-      }
+  const TColumnPass pass{source.ConstRows(), dest.Rows(), source.Height(), dest.Height(), bytes};
+  ForEachBand(pass.dest_height, ColumnsCostPerRow(pass), [&](int top, int bottom) {
+    std::vector<typename Divide::Sum> acc(static_cast<size_t>(std::min(bytes, kStripBytes)));
+    ShrinkColumnsBand(pass, top, bottom, t, divide, acc.data());
+  });
+}
+
+// The source rows that each chunk of destination rows of a made height pass holds at
+// once, about: few enough to stay in the processor's cache.
+constexpr int kMadeRowsAtATime = 32;
+
+template <typename Divide>
+void ShrinkColumnsMade(int source_height, const TMadeRowsFactory& factory, TBitmap& dest,
+                       const Divide& divide) {
+  const TShrinkTable t = MakeShrinkTable(source_height, dest.Height(), 0, 0);
+  const int bytes = dest.Width() * 3;
+  const TColumnPass whole{TConstRows(), dest.Rows(), source_height, dest.Height(), bytes};
+  const int chunk = std::max(1, kMadeRowsAtATime * dest.Height() / source_height);
+  ForEachBand(whole.dest_height, ColumnsCostPerRow(whole), [&](int top, int bottom) {
+    const TMadeRows make = factory();
+    std::vector<typename Divide::Sum> acc(static_cast<size_t>(std::min(bytes, kStripBytes)));
+    std::vector<uint8_t> rows;
+    for (int b = top; b < bottom; b += chunk) {
+      const int end = std::min(bottom, b + chunk);
+      // Source rows n(b) .. n(end), the last only when it has a share (never row S).
+      const int first = ShrinkBoundary(source_height, whole.dest_height, b).n;
+      const TShrinkBoundary stop = ShrinkBoundary(source_height, whole.dest_height, end);
+      const int last = stop.f != 0 ? stop.n : stop.n - 1;
+      const int count = last - first + 1;
+      rows.resize(static_cast<size_t>(count) * static_cast<size_t>(bytes));
+      for (int y = first; y <= last; ++y)
+        make(y, rows.data() + static_cast<size_t>(y - first) * static_cast<size_t>(bytes));
+      TColumnPass pass = whole;
+      pass.source = TConstRows(rows.data(), bytes, count);
+      pass.source_first = first;
+      ShrinkColumnsBand(pass, b, end, t, divide, acc.data());
     }
   });
 }
@@ -247,4 +293,14 @@ void ShrinkVertical(const TBitmap& source, TBitmap& dest) {
     ShrinkColumns(source, dest, TWide{static_cast<uint64_t>(scale.c)});
   else
     ShrinkColumns(source, dest, TNarrow{TCoverageDivider(scale.c)});
+}
+
+void ShrinkVerticalMade(int source_height, const TMadeRowsFactory& factory, TBitmap& dest) {
+  if (dest.Empty() || source_height <= dest.Height()) throw EInvalidGraphicOperation(SScanLine);
+  if (dest.BitsPerPixel() != 24) throw EInvalidGraphic(SInvalidPixelFormat);
+  const TShrinkTable scale = MakeShrinkTable(source_height, dest.Height(), 0, 0);
+  if (scale.wide)
+    ShrinkColumnsMade(source_height, factory, dest, TWide{static_cast<uint64_t>(scale.c)});
+  else
+    ShrinkColumnsMade(source_height, factory, dest, TNarrow{TCoverageDivider(scale.c)});
 }

@@ -3,8 +3,10 @@
 #include <sys/mman.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "platform/BlockCache.h"
 #include "platform/PixelBudget.h"
@@ -16,14 +18,17 @@ constexpr size_t kLargeStore = size_t{4} << 20;
 // keeps the data 64-byte aligned.
 constexpr size_t kHeader = 64;
 constexpr uint64_t kLargeMagic = 0x4C5650584C415247ull;
-// Large stores are mapped on a 2 MiB boundary and marked for huge pages: a 36 MB picture
-// then costs about twenty page faults instead of nine thousand. Measured on whole jobs
-// (bench/whole_job.py, 9 rounds) against plain 4 KiB pages: the GIF job 0.128 s against
-// 0.152 s in the median and 0.025 s against 0.036 s from fastest to slowest run, the BMP
-// job 0.088 s against 0.100 s; 4 KiB pages save 4 MiB of peak memory (the 2 MiB rounding).
-constexpr bool kHugePages = true;
+// Large stores are mapped on a 2 MiB boundary and marked for huge pages when the kernel
+// has them free: a 36 MB picture then costs about twenty page faults instead of nine
+// thousand (the GIF job of bench/whole_job.py: 0.27 s of processor time against 0.33 s).
+// Only when they are free: with the kernel's usual setting (transparent huge pages,
+// defrag=madvise) a marked store's fault compacts memory when no huge page is free, which
+// after other large processes made the same job take 0.40 s, most of it in the kernel.
+// Unmarked, the 2 MiB boundary still lets a kernel that gives huge pages to every process
+// hand them out without compacting.
 constexpr size_t kHuge = size_t{2} << 20;
-constexpr size_t kPage = size_t{4} << 10;
+// Free 2 MiB blocks wanted beyond a store's own, for the stores that follow it.
+constexpr size_t kHugeReserve = 64;
 
 // Small blocks carry the same header with magic 0, for the count alone.
 struct TLargeHeader {
@@ -49,7 +54,47 @@ TBlockCache& Cache() {
   return *cache;
 }
 
+// Whether the kernel has `blocks` free 2 MiB blocks, from its free lists (/proc/buddyinfo).
+bool HugePagesFree(size_t blocks) {
+  std::FILE* file = std::fopen("/proc/buddyinfo", "r");
+  if (file == nullptr) return false;
+  std::string text;
+  char buffer[1024];
+  size_t n;
+  while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0) text.append(buffer, n);
+  std::fclose(file);
+  return FreeHugeBlocks(text) >= blocks;
+}
+
 }  // namespace
+
+size_t FreeHugeBlocks(const std::string& buddyinfo) {
+  size_t blocks = 0;
+  size_t at = 0;
+  while (at < buddyinfo.size()) {
+    size_t end = buddyinfo.find('\n', at);
+    if (end == std::string::npos) end = buddyinfo.size();
+    // "Node 0, zone   Normal  n0 n1 ... n10": free blocks of 4 KiB << order, per order.
+    const std::string line = buddyinfo.substr(at, end - at);
+    at = end + 1;
+    const size_t zone = line.find("zone");
+    if (zone == std::string::npos) continue;
+    const char* p = line.c_str() + zone + 4;
+    while (*p == ' ') ++p;
+    const char* name = p;
+    while (*p != ' ' && *p != '\0') ++p;
+    // The first 16 MiB, kept for old devices, never hold a process's pages.
+    if (std::string(name, p) == "DMA") continue;
+    for (int order = 0;; ++order) {
+      char* next = nullptr;
+      const unsigned long long count = std::strtoull(p, &next, 10);
+      if (next == p) break;
+      p = next;
+      if (order >= 9 && order < 20) blocks += static_cast<size_t>(count) << (order - 9);
+    }
+  }
+  return blocks;
+}
 
 namespace {
 
@@ -62,7 +107,7 @@ void* AllocateBlock(size_t bytes) {
   }
   if (void* block = Cache().Take(bytes)) return block;
   // The header sits in the last 64 bytes before the data's boundary.
-  const size_t align = kHugePages ? kHuge : kPage;
+  const size_t align = kHuge;
   const size_t capacity = (bytes + align - 1) / align * align;
   const size_t length = capacity + 2 * align;
   void* mapped =
@@ -70,7 +115,8 @@ void* AllocateBlock(size_t bytes) {
   if (mapped == MAP_FAILED) return nullptr;
   const auto start = reinterpret_cast<uintptr_t>(mapped);
   const uintptr_t data = (start + kHeader + align - 1) / align * align;
-  if (kHugePages) ::madvise(reinterpret_cast<void*>(data), capacity, MADV_HUGEPAGE);
+  if (HugePagesFree(capacity / kHuge + kHugeReserve))
+    ::madvise(reinterpret_cast<void*>(data), capacity, MADV_HUGEPAGE);
   auto* header = HeaderOf(reinterpret_cast<void*>(data));
   header->magic = kLargeMagic;
   header->length = length;

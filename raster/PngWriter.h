@@ -1,7 +1,9 @@
-// Writing a TBitmap as a PNG file image with libpng: 8-bit RGB for pictures of more than
+// Writing a TBitmap as a PNG file image: 8-bit RGB for pictures of more than
 // 8 bits per pixel (and device-dependent ones), a palette PNG for pictures of 8 bits or
 // fewer, holding only the colours the pixels use; never an alpha channel. Text chunks
-// given in the options are written before the image data.
+// given in the options are written before the image data. The rows are filtered and
+// compressed in pieces of a fixed number of rows on every core (raster/PngDeflate.h): the
+// file is the same for any number of threads.
 #pragma once
 
 #include <string>
@@ -22,12 +24,13 @@ struct TPngText {
 //   pixel from its left and upper neighbours, cells of the other picture: unfiltered rows
 //   come out a third smaller than adaptively filtered ones. Unfiltered, zlib's level 1
 //   gives both the quickest and (a little) the smallest file of all levels.
-// - An ordinary photograph is smaller with libpng's adaptive filters (about 10 %), and at
-//   zlib's default level 6 a further 7 % smaller than at level 1: the usual choice.
+// - An ordinary photograph is smaller with the adaptive filters (about 10 %), and at level
+//   6 a further 7 % smaller than at level 1: the usual choice.
 // - A palette picture's filters would take differences of palette indices, which mean
 //   nothing; unfiltered it is the smallest at every level, and level 6 makes it 30 %
 //   smaller than level 1 for a few tenths of a second (levels 7 to 9 gain 1 to 3 % for up
 //   to five times the time).
+// Level 1 is zlib's, level 6 libdeflate's (raster/PngDeflate.h says why).
 enum class TPngCompression {
   // Chosen for each picture: a palette picture takes pcNoFilterLevel6; for any other the
   // two filter choices are tried at level 1 on a sample of its rows (8 of every 256) and
@@ -38,7 +41,7 @@ enum class TPngCompression {
   pcNoFilterLevel6,
 };
 
-// The zlib level of a setting other than pcAuto, and whether it filters adaptively.
+// The compression level of a setting other than pcAuto, and whether it filters adaptively.
 int PngZlibLevel(TPngCompression compression);
 bool PngAdaptiveFilter(TPngCompression compression);
 
@@ -48,8 +51,9 @@ struct TPngOptions {
 };
 
 // Writes the PNG file image of bitmap to stream. Raises EInvalidGraphic for an empty
-// picture and for what libpng refuses (the message names libpng's reason); a failed
-// write of the stream passes on as the stream raised it.
+// picture, for a text chunk the format does not allow and for a compressor's failure (the
+// message names the reason); EOutOfMemory when a compressor's memory cannot be had; a
+// failed write of the stream passes on as the stream raised it.
 void WritePng(const TBitmap& bitmap, TStream& stream, const TPngOptions& options = {});
 
 // Writes the PNG file through the safe save (a temporary file renamed over file_name

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 
+#include "compose/ResizeBitmap.h"
 #include "raster/Bitmap.h"
 #include "reveal/CaptionFont.h"
 
@@ -15,6 +17,40 @@ TViewOptions TileOptions(const TViewOptions& options, TRevealView view) {
   TViewOptions o = options;
   o.view = view;
   return o;
+}
+
+// The view shrunk to the tile's size, as ShrinkToSize shrinks the view made whole. A view
+// made in rows whose height the tile lowers goes into the height pass a few rows at a time
+// instead: a slider step then costs the views' arithmetic, not the writing and reading of
+// five pictures the result's size.
+void MakeTile(const TBitmap& result, const TViewOptions& options, TViewSize size, TBitmap& tile) {
+  const TViewSize view = ViewSize(result.Width(), result.Height(), options);
+  if (!ViewHasParts(options) || size.height == view.height) {
+    TBitmap whole;
+    MakeView(result, options, whole);
+    if (whole.Width() == size.width && whole.Height() == size.height)
+      tile.Assign(&whole);
+    else
+      ShrinkToSize(whole, size, tile);
+    return;
+  }
+  const TViewRow& row = ViewRowOf(options.view);
+  TBitmap low;
+  PrepareRaster(low, view.width, size.height);
+  // One row maker for each thread of the pass (a maker keeps the rows it mapped last).
+  ShrinkVerticalMade(
+      view.height,
+      [&]() -> TMadeRows {
+        std::shared_ptr<TRowMaker> maker = row.rows(result, options);
+        return [maker, width = view.width](int y, uint8_t* out) { maker->Row(y, 0, width, out); };
+      },
+      low);
+  if (size.width == view.width) {
+    tile.Assign(&low);
+    return;
+  }
+  PrepareRaster(tile, size.width, size.height);
+  ShrinkHorizontal(low, tile);
 }
 
 }  // namespace
@@ -64,12 +100,7 @@ void MakeSheet(const TBitmap& result, const TViewOptions& options, TBitmap& shee
   std::vector<TBitmap> tiles(layout.tiles.size());
   for (size_t k = 0; k < layout.tiles.size(); ++k) {
     const TSheetTile& tile = layout.tiles[k];
-    TBitmap view;
-    MakeView(result, TileOptions(options, tile.view), view);
-    if (view.Width() == tile.size.width && view.Height() == tile.size.height)
-      tiles[k].Assign(&view);
-    else
-      ShrinkToSize(view, tile.size, tiles[k]);
+    MakeTile(result, TileOptions(options, tile.view), tile.size, tiles[k]);
   }
   PrepareRaster(sheet, layout.size.width, layout.size.height);
   for (int y = 0; y < layout.size.height; ++y)

@@ -416,8 +416,8 @@ void PrepareRaster(TBitmap& picture, int width, int height) {
     return;
   picture.Assign(nullptr);
   picture.SetPixelFormat(TPixelFormat::Bits24);
-  picture.SetWidth(width);
-  picture.SetHeight(height);
+  // Every maker writes each pixel: a white fill first would cost as much as a view.
+  picture.SetSizeForOverwrite(width, height);
 }
 
 void MakeView(const TBitmap& result, const TViewOptions& options, TBitmap& view) {

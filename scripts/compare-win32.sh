@@ -5,9 +5,9 @@
 # BMP, GIF and PNG (with its band chunk, and the palette form with either palette), resize
 # and convert to BMP and PNG, convert through the PNG, JPEG and GIF plug-ins, gif with every
 # reduction mode, every ditherer, the bit counts, both encoders, interlacing and the panel
-# path, and reveal's views, bands and scores (standard output too). The PNG files are the same only when both builds
-# compress with the same zlib and libpng: their versions are checked first (headers of this
-# system and of scripts/win32-deps.sh's prefix).
+# path, and reveal's views, bands and scores (standard output too). The PNG files are the
+# same only when both builds compress with the same zlib and libdeflate: their versions are
+# checked first (headers of this system and of scripts/win32-deps.sh's prefix).
 #
 #   scripts/compare-win32.sh [LINUX_TOOL [WINDOWS_TOOL]]
 #
@@ -20,12 +20,12 @@ windows=${2:-build-win32/bin/lumiveil.exe}
 for tool in "$linux" "$windows"; do
   [ -x "$tool" ] || [ -f "$tool" ] || { echo "missing $tool" >&2; exit 2; }
 done
-# The same zlib and libpng on both sides, or the PNG files cannot agree.
+# The same zlib and libdeflate on both sides, or the PNG files cannot agree.
 win32_include=${LUMIVEIL_WIN32_INCLUDE:-build-win32/deps/prefix/include}
 version_of() {  # version_of HEADER MACRO
-  sed -n "s/^#define $2 \"\(.*\)\".*/\1/p" "$1" | head -1
+  sed -n "s/^#define[[:space:]]\+$2[[:space:]]\+\"\(.*\)\".*/\1/p" "$1" | head -1
 }
-for library in "zlib.h ZLIB_VERSION" "png.h PNG_LIBPNG_VER_STRING"; do
+for library in "zlib.h ZLIB_VERSION" "libdeflate.h LIBDEFLATE_VERSION_STRING"; do
   set -- $library
   here=$(version_of "$(echo '#include <'"$1"'>' | cpp -H -o /dev/null 2>&1 | sed -n 's/^\. //p' | head -1)" "$2")
   there=$(version_of "$win32_include/$1" "$2")

@@ -12,7 +12,7 @@ set -euo pipefail
 build=(
   g++ cmake make pkg-config
   qt6-base-dev libgl-dev
-  libjpeg62-turbo-dev libpng-dev libgif-dev libwebp-dev
+  libjpeg62-turbo-dev libpng-dev libgif-dev libwebp-dev libdeflate-dev zlib1g-dev
 )
 # What building and running every test needs (scripts/test.sh): the test frameworks, a
 # virtual X server and fonts for the window's tests, and the independent tools that the

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the libraries that the Windows plug-ins, the tool and the tests link statically
-# (libpng, libjpeg-turbo, giflib, libwebp), for 32-bit Windows, from Debian's own source
-# packages (apt-get source: Debian's packaging with its
+# (libpng, libjpeg-turbo, giflib, libwebp, libdeflate), for 32-bit Windows, from Debian's
+# own source packages (apt-get source: Debian's packaging with its
 # patches applied), into build-win32/deps/prefix. zlib comes ready built for Windows from
 # Debian's libz-mingw-w64-dev; GoogleTest is built by the cross build itself from the
 # sources that libgtest-dev ships. Does nothing when the prefix is complete.
@@ -11,7 +11,7 @@ root=$(pwd)/build-win32/deps
 prefix=$root/prefix
 # The stamp names the libraries built, so that a prefix made before one was added is made
 # anew.
-stamp=$prefix/.complete-png-jpeg-gif-webp
+stamp=$prefix/.complete-png-jpeg-gif-webp-deflate
 [ -f "$stamp" ] && exit 0
 
 host=i686-w64-mingw32
@@ -57,6 +57,7 @@ fetch libpng1.6
 fetch libjpeg-turbo
 fetch giflib
 fetch libwebp
+fetch libdeflate
 
 # zlib for Windows, as Debian ships it (a static archive and its headers).
 cp /usr/$host/include/zlib.h /usr/$host/include/zconf.h "$prefix/include/"
@@ -101,6 +102,15 @@ cp webp-build/libwebp.a "$prefix/lib/"
 mkdir -p "$prefix/include/webp"
 cp libwebp-*/src/webp/decode.h libwebp-*/src/webp/encode.h libwebp-*/src/webp/types.h \
   "$prefix/include/webp/"
+
+echo "Building libdeflate for Windows"
+mkdir -p deflate-build
+deflate=$(echo libdeflate-*/)
+for f in "$deflate"lib/*.c "$deflate"lib/x86/cpu_features.c; do
+  $cc -O2 -I"$deflate" -c "$f" -o "deflate-build/$(basename "$f" .c).o"
+done
+$host-ar rcs "$prefix/lib/libdeflate.a" deflate-build/*.o
+cp "$deflate"libdeflate.h "$prefix/include/"
 
 rm -rf "$root/src"
 touch "$stamp"

@@ -66,10 +66,17 @@ QStringList OpenCommandLineFiles(TMainForm& form, const QStringList& files) {
     notes << file + ": no such file";
     return true;
   };
-  if (!files.isEmpty() && !missing(files[0]) && !form.LoadVisibleFile(files[0]))
-    notes << files[0] + ": not read as a picture";
-  if (files.size() >= 2 && !missing(files[1]) && !form.LoadHiddenFile(files[1]))
-    notes << files[1] + ": not read as a picture";
+  const bool visible = !files.isEmpty() && !missing(files[0]);
+  const bool hidden = files.size() >= 2 && !missing(files[1]);
+  if (visible && hidden) {
+    // Both read at once (LoadStartFiles).
+    const auto [visible_loaded, hidden_loaded] = form.LoadStartFiles(files[0], files[1]);
+    if (!visible_loaded) notes << files[0] + ": not read as a picture";
+    if (!hidden_loaded) notes << files[1] + ": not read as a picture";
+  } else {
+    if (visible && !form.LoadVisibleFile(files[0])) notes << files[0] + ": not read as a picture";
+    if (hidden && !form.LoadHiddenFile(files[1])) notes << files[1] + ": not read as a picture";
+  }
   // A file manager may hand over more files than the window has places for.
   for (qsizetype i = 2; i < files.size(); ++i)
     notes << files[i] + ": ignored (the window takes a visible and a hidden picture)";

@@ -3,8 +3,11 @@
 #include <algorithm>
 #include <cmath>
 #include <exception>
+#include <future>
+#include <memory>
 #include <new>
 #include <optional>
+#include <system_error>
 #include <thread>
 
 #include <QAction>
@@ -103,9 +106,10 @@ TMainForm::TMainForm(std::unique_ptr<TFormDialogs> dialogs,
 
   // The constructor proper: the result slot, then the visible and the hidden slot (the
   // model makes them in this order), then the open dialog's filter; both flags start false.
-  work_ = std::make_unique<TWorkflow>(slot_factory ? slot_factory : [] {
+  slot_factory_ = slot_factory ? slot_factory : [] {
     return std::unique_ptr<TBitmap>(std::make_unique<TSPIBitmap>());
-  });
+  };
+  work_ = std::make_unique<TWorkflow>(slot_factory_);
   work_->OnShow = [this](TSlot slot) { ShowSlot(slot); };
   work_->OnControlsChanged = [this] { UpdateControls(); };
   open_filter_ = BuildOpenFilter(SPIs);
@@ -297,16 +301,19 @@ bool TMainForm::LoadVisibleFile(const QString& file_name) {
   return loaded;
 }
 
-bool TMainForm::LoadHiddenFile(const std::optional<QString>& file_name) {
+bool TMainForm::LoadHiddenFile(const std::optional<QString>& file_name,
+                               const TWorkflow::TLoader& preread) {
   if (!work_ || working_) return false;
   TWorkflow::TLoader loader;
   std::string name, failure;
   if (file_name) {
     name = LocalName(*file_name);
-    if (FileExists(name))
-      loader = [&](TBitmap& slot) { slot.LoadFromFile(name); };
-    else
+    if (!FileExists(name))
       failure = "no such file";
+    else if (preread)
+      loader = preread;
+    else
+      loader = [&](TBitmap& slot) { slot.LoadFromFile(name); };
   }
   bool loaded = false;
   Run([&] { loaded = work_->LoadInnerImage(loader, &failure); }, kLoading,
@@ -314,6 +321,33 @@ bool TMainForm::LoadHiddenFile(const std::optional<QString>& file_name) {
         return file_name && !loaded ? NotLoadedNote("hidden", *file_name, failure) : QString();
       });
   return loaded;
+}
+
+std::pair<bool, bool> TMainForm::LoadStartFiles(const QString& visible, const QString& hidden) {
+  if (!work_ || working_) return {false, false};
+  // Two large pictures take two decoders' time: the hidden file is decoded on a second
+  // core meanwhile, and handed to its slot (or its failure raised there) afterwards.
+  const std::string name = LocalName(hidden);
+  // A picture of the slots' own kind, which reads through the plug-ins.
+  std::shared_ptr<TBitmap> read = slot_factory_();
+  std::future<void> reading;
+  if (FileExists(name)) {
+    try {
+      reading = std::async(std::launch::async, [read, name] { read->LoadFromFile(name); });
+    } catch (const std::system_error&) {
+      // No second thread to be had: the hidden file is read after the visible one.
+    }
+  }
+  const bool visible_loaded = LoadVisibleFile(visible);
+  TWorkflow::TLoader preread;
+  if (reading.valid())
+    preread = [&](TBitmap& slot) {
+      reading.get();
+      slot.Assign(read.get());
+    };
+  const bool hidden_loaded = LoadHiddenFile(hidden, preread);
+  if (reading.valid()) reading.wait();  // not taken (the file went): its reading ends here
+  return {visible_loaded, hidden_loaded};
 }
 
 void TMainForm::ExternalImageButtonClick() {

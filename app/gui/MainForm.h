@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include <QKeySequence>
@@ -80,7 +81,13 @@ class TMainForm : public QMainWindow {
   // same); then in every case the fit to the visible picture and the preview, whose
   // failures are shown.
   bool LoadVisibleFile(const QString& file_name);
-  bool LoadHiddenFile(const std::optional<QString>& file_name);
+  // `preread` (for LoadStartFiles) puts the picture in its slot instead of reading the file.
+  bool LoadHiddenFile(const std::optional<QString>& file_name,
+                      const TWorkflow::TLoader& preread = {});
+  // The pictures given at start, loaded as by the two calls above, except that the hidden
+  // file is read on a second thread while the visible picture loads. Returns whether each
+  // was loaded.
+  std::pair<bool, bool> LoadStartFiles(const QString& visible, const QString& hidden);
 
   // The commands, named after their control and event.
   void ExternalImageButtonClick();
@@ -251,6 +258,7 @@ class TMainForm : public QMainWindow {
   void RunOnResult(const std::function<void()>& command);
 
   std::unique_ptr<TFormDialogs> dialogs_;
+  TWorkflow::TSlotFactory slot_factory_;  // what the model makes its picture slots with
   std::unique_ptr<TWorkflow> work_;
   std::vector<TFilterEntry> open_filter_;
   QWidget* command_bar_ = nullptr;

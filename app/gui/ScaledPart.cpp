@@ -6,6 +6,7 @@
 #include <cstring>
 #include <vector>
 
+#include "base/Bands.h"
 #include "raster/Bitmap.h"
 
 QImage RasterPart(const TBitmap& bitmap, int left, int top, int width, int height) {
@@ -102,59 +103,65 @@ QImage AveragedPart(const TBitmap& bitmap, double scale, const QRect& screen) {
     span.first -= first, span.last -= first;
   }
 
-  TRowReader rows(bitmap, first, count);
-  std::vector<uint32_t> columns(n);
-  std::vector<uint64_t> sums(size_t(nx) * 3);
   QImage image(screen.size(), QImage::Format_BGR888);
+  uchar* const bits = image.bits();
+  const qsizetype stride = image.bytesPerLine();
   // Rows are added at most this many at a time, so that a column's sum stays in 32 bits
   // (2^15 rows of 255 x kUnit, and two cut rows).
   constexpr int kRowsAtATime = 1 << 15;
-  for (int sy = 0; sy < screen.height(); ++sy) {
-    const int64_t y0 = ScreenEdge(screen.y() + sy, units, height);
-    const int64_t y1 = ScreenEdge(screen.y() + sy + 1, units, height);
-    std::fill(sums.begin(), sums.end(), 0);
-    const int last_row = int((y1 - 1) / kUnit);
-    for (int y = int(y0 / kUnit); y <= last_row;) {
-      // Down: the rows of this screen row into one sum per picture column.
-      std::fill(columns.begin(), columns.end(), 0);
-      for (int rows_added = 0; y <= last_row && rows_added < kRowsAtATime; ++y, ++rows_added) {
-        const int64_t share = Overlap(y, y0, y1);
-        if (share == kUnit)
-          AddWholeRow(rows.Row(y), columns.data(), n);
-        else
-          AddCutRow(rows.Row(y), columns.data(), n, uint16_t(share));
+  // The screen rows in bands over the cores: each reads the picture rows it covers.
+  const int64_t rows_per_screen_row = int64_t(std::ceil(units / kUnit)) + 1;
+  ForEachBand(screen.height(), rows_per_screen_row * int64_t(n), [&](int top, int bottom) {
+    TRowReader rows(bitmap, first, count);
+    std::vector<uint32_t> columns(n);
+    std::vector<uint64_t> sums(size_t(nx) * 3);
+    for (int sy = top; sy < bottom; ++sy) {
+      const int64_t y0 = ScreenEdge(screen.y() + sy, units, height);
+      const int64_t y1 = ScreenEdge(screen.y() + sy + 1, units, height);
+      std::fill(sums.begin(), sums.end(), 0);
+      const int last_row = int((y1 - 1) / kUnit);
+      for (int y = int(y0 / kUnit); y <= last_row;) {
+        // Down: the rows of this screen row into one sum per picture column.
+        std::fill(columns.begin(), columns.end(), 0);
+        for (int rows_added = 0; y <= last_row && rows_added < kRowsAtATime; ++y, ++rows_added) {
+          const int64_t share = Overlap(y, y0, y1);
+          if (share == kUnit)
+            AddWholeRow(rows.Row(y), columns.data(), n);
+          else
+            AddCutRow(rows.Row(y), columns.data(), n, uint16_t(share));
+        }
+        // Across: each screen column takes its picture columns, weighted by their share.
+        const uint32_t* column = columns.data();
+        for (int sx = 0; sx < nx; ++sx) {
+          const TSpan& span = spans[sx];
+          uint64_t* s = &sums[size_t(sx) * 3];
+          const uint32_t* a = column + size_t(span.first) * 3;
+          if (span.first == span.last) {
+            for (int c = 0; c < 3; ++c) s[c] += span.first_share * a[c];
+            continue;
+          }
+          uint64_t inner[3] = {0, 0, 0};
+          for (const uint32_t* p = a + 3; p < column + size_t(span.last) * 3; p += 3)
+            inner[0] += p[0], inner[1] += p[1], inner[2] += p[2];
+          const uint32_t* b = column + size_t(span.last) * 3;
+          for (int c = 0; c < 3; ++c)
+            s[c] += span.first_share * a[c] + uint64_t(kUnit) * inner[c] + span.last_share * b[c];
+        }
       }
-      // Across: each screen column takes its picture columns, weighted by their share.
-      const uint32_t* column = columns.data();
+      uint8_t* out = bits + sy * stride;
+      const uint64_t row_area = uint64_t(y1 - y0);
       for (int sx = 0; sx < nx; ++sx) {
-        const TSpan& span = spans[sx];
-        uint64_t* s = &sums[size_t(sx) * 3];
-        const uint32_t* a = column + size_t(span.first) * 3;
-        if (span.first == span.last) {
-          for (int c = 0; c < 3; ++c) s[c] += span.first_share * a[c];
+        const uint64_t area = row_area * uint64_t(xs[sx + 1] - xs[sx]);
+        if (area == 0) {  // only past the picture's edge, which the box never asks for
+          std::memset(out + 3 * sx, 0, 3);
           continue;
         }
-        uint64_t inner[3] = {0, 0, 0};
-        for (const uint32_t* p = a + 3; p < column + size_t(span.last) * 3; p += 3)
-          inner[0] += p[0], inner[1] += p[1], inner[2] += p[2];
-        const uint32_t* b = column + size_t(span.last) * 3;
+        const double reciprocal = 1.0 / double(area);
         for (int c = 0; c < 3; ++c)
-          s[c] += span.first_share * a[c] + uint64_t(kUnit) * inner[c] + span.last_share * b[c];
+          out[3 * sx + c] = RoundedQuotient(sums[3 * sx + c], area, reciprocal);
       }
     }
-    uint8_t* out = image.scanLine(sy);
-    const uint64_t row_area = uint64_t(y1 - y0);
-    for (int sx = 0; sx < nx; ++sx) {
-      const uint64_t area = row_area * uint64_t(xs[sx + 1] - xs[sx]);
-      if (area == 0) {  // only past the picture's edge, which the box never asks for
-        std::memset(out + 3 * sx, 0, 3);
-        continue;
-      }
-      const double reciprocal = 1.0 / double(area);
-      for (int c = 0; c < 3; ++c)
-        out[3 * sx + c] = RoundedQuotient(sums[3 * sx + c], area, reciprocal);
-    }
-  }
+  });
   return image;
 }
 

@@ -48,11 +48,12 @@ static int IsPNG(const void* data, intptr_t len) {
   return data != NULL && len >= 8 && memcmp(data, kSignature, 8) == 0;
 }
 
-/* Sets up the transformations: every picture becomes RGB or RGBA at 8 or 16 bits per
- * channel. */
+/* Sets up the transformations: every picture becomes BGR or BGRA (the bitmap's order) at
+ * 8 or 16 bits per channel. */
 static void SetTransforms(png_structp png, png_infop info) {
   png_set_expand(png);
   png_set_gray_to_rgb(png);
+  png_set_bgr(png);
   png_set_interlace_handling(png);
   png_read_update_info(png, info);
 }
@@ -64,7 +65,7 @@ static uint8_t Channel8(uint32_t c, uint32_t a) {
   return (uint8_t)(composed * 255 / 65535);
 }
 
-/* One row of RGB(A) at 8 or 16 bits into blue, green, red. */
+/* One row of BGR(A) at 8 or 16 bits into blue, green, red. */
 static void ConvertRow(const uint8_t* in, uint8_t* out, int width, int channels, int depth) {
   int x, c;
   for (x = 0; x < width; ++x) {
@@ -77,9 +78,9 @@ static void ConvertRow(const uint8_t* in, uint8_t* out, int width, int channels,
       for (c = 0; c < channels; ++c) v[c] = p[c] * 257u;
     }
     if (channels == 3) v[3] = 65535;
-    out[3 * x] = Channel8(v[2], v[3]);
+    out[3 * x] = Channel8(v[0], v[3]);
     out[3 * x + 1] = Channel8(v[1], v[3]);
-    out[3 * x + 2] = Channel8(v[0], v[3]);
+    out[3 * x + 2] = Channel8(v[2], v[3]);
   }
 }
 
@@ -202,6 +203,9 @@ static int Decode(const uint8_t* data, size_t size, SpiPictureInfo* picture_info
         for (y = 0; y < height; ++y) png_read_row(png, buffer + row_bytes * (size_t)y, NULL);
       for (y = 0; y < height; ++y)
         ConvertRow(buffer + row_bytes * (size_t)y, PluginDibRow(dib, y), width, channels, depth);
+    } else if (channels == 3 && depth == 8) {
+      /* Opaque 8-bit colour is the bitmap's own bytes: each row goes straight into it. */
+      for (y = 0; y < height; ++y) png_read_row(png, PluginDibRow(dib, y), NULL);
     } else {
       buffer = (uint8_t*)malloc(row_bytes);
       if (buffer == NULL) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <mutex>
 #include <stdexcept>
 #include <thread>
@@ -88,4 +89,81 @@ TEST(Bands, SettingsAreRestored) {
   }
   EXPECT_EQ(BandThreads(), threads);
   EXPECT_EQ(MinBandWork(), work);
+}
+
+// Pieces used in order: every piece worked once, by workers numbered below the thread
+// count, and consumed in order on the calling thread, each after its work.
+TEST(Pieces, AreWorkedOnceAndConsumedInOrderOnTheCallingThread) {
+  for (const auto& [count, threads] :
+       {std::pair{0, 2}, std::pair{1, 2}, std::pair{2, 2}, std::pair{37, 2}, std::pair{37, 3},
+        std::pair{5, 16}, std::pair{20, 1}}) {
+    const TBandSettings settings(threads, 0);
+    std::mutex mutex;
+    std::vector<int> worked(static_cast<size_t>(count), 0), consumed;
+    std::vector<bool> workers(static_cast<size_t>(threads), false);
+    RunPiecesInOrder(
+        count,
+        [&](int worker, int piece) {
+          // Uneven work, so that pieces finish out of order.
+          std::this_thread::sleep_for(std::chrono::microseconds(piece % 3 == 0 ? 300 : 10));
+          std::lock_guard<std::mutex> lock(mutex);
+          ASSERT_GE(worker, 0);
+          ASSERT_LT(worker, threads);
+          workers[static_cast<size_t>(worker)] = true;
+          ++worked[static_cast<size_t>(piece)];
+        },
+        [&](int piece) {
+          std::lock_guard<std::mutex> lock(mutex);
+          EXPECT_EQ(worked[static_cast<size_t>(piece)], 1) << "consumed before its work";
+          consumed.push_back(piece);
+        });
+    std::vector<int> order(static_cast<size_t>(count));
+    for (int i = 0; i < count; ++i) order[static_cast<size_t>(i)] = i;
+    EXPECT_EQ(consumed, order) << count << " pieces, " << threads << " threads";
+    for (int i = 0; i < count; ++i) EXPECT_EQ(worked[static_cast<size_t>(i)], 1);
+    // One thread: everything on the calling thread.
+    if (threads == 1 && count > 0) {
+      EXPECT_TRUE(workers[0]);
+    }
+  }
+}
+
+// A failure of a piece's work or of the consumer stops the handing out of pieces and is
+// raised once every thread has ended; nothing after a failed piece is consumed.
+TEST(Pieces, AFailureStopsTheWorkAndIsRaisedAfterTheThreadsEnded) {
+  const TBandSettings settings(2, 0);
+  std::atomic<int> running{0}, worked{0};
+  std::vector<int> consumed;
+  try {
+    RunPiecesInOrder(
+        1000,
+        [&](int, int piece) {
+          ++running;
+          ++worked;
+          if (piece == 5) throw std::runtime_error("piece 5");
+          std::this_thread::sleep_for(std::chrono::microseconds(100));
+          --running;
+        },
+        [&](int piece) { consumed.push_back(piece); });
+    FAIL() << "no exception";
+  } catch (const std::runtime_error& e) {
+    EXPECT_STREQ(e.what(), "piece 5");
+  }
+  EXPECT_EQ(running.load(), 1);  // only the failed piece never finished
+  EXPECT_LT(worked.load(), 1000);
+  for (const int piece : consumed) EXPECT_LT(piece, 5);
+
+  consumed.clear();
+  try {
+    RunPiecesInOrder(
+        50, [&](int, int) {},
+        [&](int piece) {
+          consumed.push_back(piece);
+          if (piece == 3) throw std::logic_error("consumer");
+        });
+    FAIL() << "no exception";
+  } catch (const std::logic_error& e) {
+    EXPECT_STREQ(e.what(), "consumer");
+  }
+  EXPECT_EQ(consumed, (std::vector<int>{0, 1, 2, 3}));
 }

@@ -3,10 +3,13 @@
 // kernels against the slow reference on random pictures.
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <memory>
 #include <random>
 
 #include "ReferenceKernels.h"
 #include "TestPictures.h"
+#include "base/Bands.h"
 #include "base/Exceptions.h"
 #include "compose/ResampleTables.h"
 #include "compose/ResizeBitmap.h"
@@ -253,6 +256,52 @@ TEST(Resize, WideRowsAreDoneInSpansThatJoinExactly) {
     EXPECT_EQ(Resized(wider, 20000, 3), ReferenceHeightPass(wider, 3));
     EXPECT_EQ(Resized(wider, 20000, 11), ReferenceHeightPass(wider, 11));
   });
+}
+
+// The height pass over rows made on demand gives the bytes of the pass over the whole
+// picture, for any cut of the rows between threads and chunks, narrow and wide sums; a
+// maker sees its rows in order; a destination it cannot make is refused untouched.
+TEST(Shrink, MadeRowsGiveTheBytesOfTheWholePicture) {
+  ForEachKernelPath([] {
+    std::mt19937 random(31);
+    const struct {
+      int width, height, target;
+    } cases[] = {{5, 7, 6}, {3, 100, 1}, {9, 300, 2}, {17, 1000, 13}, {1, 33, 32}, {4, 65, 64}};
+    for (int threads : {1, 2, 3}) {
+      const TBandSettings bands(threads, 0);
+      for (const auto& c : cases) {
+        const TPlane plane = RandomPlane(c.width, c.height, random);
+        TBitmap source, whole, made;
+        FillBitmap(source, plane);
+        FillBitmap(whole, RandomPlane(c.width, c.target, random));
+        FillBitmap(made, RandomPlane(c.width, c.target, random));
+        ShrinkVertical(source, whole);
+        bool ordered = true;
+        ShrinkVerticalMade(
+            c.height,
+            [&]() -> TMadeRows {
+              auto last = std::make_shared<int>(-1);
+              return [&, last](int y, uint8_t* row) {
+                if (y < *last) ordered = false;
+                *last = y;
+                std::memcpy(row, source.ConstScanline(y), 3 * static_cast<size_t>(c.width));
+              };
+            },
+            made);
+        ASSERT_EQ(PlaneOf(made), PlaneOf(whole))
+            << c.width << "x" << c.height << " to " << c.target << ", " << threads << " threads";
+        EXPECT_TRUE(ordered);
+      }
+    }
+  });
+  TBitmap dest;
+  std::mt19937 random(8);
+  FillBitmap(dest, RandomPlane(4, 5, random));
+  const TPlane untouched = PlaneOf(dest);
+  const TMadeRowsFactory never = []() -> TMadeRows { return [](int, uint8_t*) { FAIL(); }; };
+  EXPECT_THROW(ShrinkVerticalMade(5, never, dest), EInvalidGraphicOperation);
+  EXPECT_THROW(ShrinkVerticalMade(3, never, dest), EInvalidGraphicOperation);
+  EXPECT_EQ(PlaneOf(dest), untouched);
 }
 
 TEST(Resize, SameSizeOnlyConvertsTo24Bits) {

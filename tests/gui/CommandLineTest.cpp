@@ -1,6 +1,7 @@
 // The window's command line: --help and --version answered before a display is needed,
 // options and files told apart, and the files loaded as the open dialog's answers are
 // (the first visible, the second hidden and fitted to it).
+#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -19,6 +20,14 @@ namespace {
 std::optional<QString> Early(std::vector<const char*> args) {
   args.insert(args.begin(), "lumiveil-maker");
   return EarlyAnswer(static_cast<int>(args.size()), const_cast<char**>(args.data()));
+}
+
+// A file of text named `name` in `dir`, which no reader takes; empty when it cannot be made.
+QString NotAPicture(const QTemporaryDir& dir, const char* name) {
+  const QString path = dir.filePath(name);
+  QFile file(path);
+  if (!file.open(QIODevice::WriteOnly) || file.write("not a picture") <= 0) return QString();
+  return path;
 }
 
 }  // namespace
@@ -109,6 +118,35 @@ class tst_CommandLine : public QObject {
     QVERIFY(dialogs->errors.empty());
   }
 
+  // The hidden file is read on a second thread while the visible one loads: its picture,
+  // and a file no reader takes (with the reason on the status bar), come out as the open
+  // commands make them one after the other.
+  void BothFilesReadAtOnceLoadAsTheOpenCommandsDo() {
+    QTemporaryDir dir;
+    const QString text = NotAPicture(dir, "notes.png");
+    QVERIFY(!text.isEmpty());
+    for (const QString& hidden : {SamplePath("rocket.jpg"), text}) {
+      QVERIFY(form->LoadVisibleFile(SamplePath("astronaut.png")));
+      const bool loaded = form->LoadHiddenFile(hidden);
+      const QString status = form->StatusPanel1->text();
+      TBitmap b;
+      b.Assign(&form->Work()->InnerBitmap());
+      cleanup();
+      init();
+      const QStringList notes = OpenCommandLineFiles(*form, {SamplePath("astronaut.png"), hidden});
+      QCOMPARE(notes.isEmpty(), loaded);
+      QCOMPARE(form->Work()->InnerLoaded(), loaded);
+      QCOMPARE(form->StatusPanel1->text(), status);
+      const TBitmap& a = form->Work()->InnerBitmap();
+      QCOMPARE(a.Width(), b.Width());
+      QCOMPARE(a.Height(), b.Height());
+      for (int y = 0; y < a.Height(); ++y)
+        QVERIFY(std::memcmp(a.ConstScanline(y), b.ConstScanline(y), 3 * size_t(a.Width())) == 0);
+      cleanup();
+      init();
+    }
+  }
+
   void OneFileIsTheVisiblePicture() {
     QVERIFY(OpenCommandLineFiles(*form, {SamplePath("astronaut.png")}).isEmpty());
     QVERIFY(form->Work()->ExternalLoaded());
@@ -135,10 +173,8 @@ class tst_CommandLine : public QObject {
 
   void AnUnreadableVisibleFileIsANote() {
     QTemporaryDir dir;
-    const QString text = dir.filePath("notes.bmp");
-    QFile file(text);
-    QVERIFY(file.open(QIODevice::WriteOnly) && file.write("not a picture") > 0);
-    file.close();
+    const QString text = NotAPicture(dir, "notes.bmp");
+    QVERIFY(!text.isEmpty());
     QCOMPARE(OpenCommandLineFiles(*form, {text}), QStringList{text + ": not read as a picture"});
     QVERIFY(!form->Work()->ExternalLoaded());
   }

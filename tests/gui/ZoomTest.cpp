@@ -18,6 +18,7 @@
 #include "app/gui/MainForm.h"
 #include "app/gui/PictureWindow.h"
 #include "app/gui/Zoom.h"
+#include "base/Bands.h"
 #include "tests/common/TestFiles.h"
 
 namespace {
@@ -148,16 +149,20 @@ class tst_Zoom : public QObject {
     truth.Assign(&picture);
     truth.SetPixelFormat(TPixelFormat::Bits24);
     const QSize size(ScaledLength(width, scale), ScaledLength(height, scale));
-    const QImage whole = ScaledRasterPart(picture, scale, QRect(QPoint(0, 0), size));
-    QCOMPARE(whole.size(), size);
-    for (int y = 0; y < size.height(); ++y)
-      for (int x = 0; x < size.width(); ++x)
-        QVERIFY2(whole.pixel(x, y) == Rgb(ReferenceAverage(truth, scale, x, y)),
-                 qPrintable(QString("%1,%2").arg(x).arg(y)));
-    // An exposed part paints what the whole would have there.
-    const QRect part(size.width() / 3, size.height() / 2, (size.width() + 1) / 2,
-                     (size.height() + 1) / 2);
-    QVERIFY(ScaledRasterPart(picture, scale, part) == whole.copy(part));
+    // On one thread, and with the screen rows cut into bands however small.
+    for (int threads : {1, 3}) {
+      const TBandSettings bands(threads, 0);
+      const QImage whole = ScaledRasterPart(picture, scale, QRect(QPoint(0, 0), size));
+      QCOMPARE(whole.size(), size);
+      for (int y = 0; y < size.height(); ++y)
+        for (int x = 0; x < size.width(); ++x)
+          QVERIFY2(whole.pixel(x, y) == Rgb(ReferenceAverage(truth, scale, x, y)),
+                   qPrintable(QString("%1,%2, %3 threads").arg(x).arg(y).arg(threads)));
+      // An exposed part paints what the whole would have there.
+      const QRect part(size.width() / 3, size.height() / 2, (size.width() + 1) / 2,
+                       (size.height() + 1) / 2);
+      QVERIFY(ScaledRasterPart(picture, scale, part) == whole.copy(part));
+    }
   }
 
   void oneToTwoShowsTheTwoByTwoAverages() {

@@ -4,10 +4,13 @@
 // failures (empty picture, libpng's refusal, a stream that stops) leave no file.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <set>
+#include <string>
 #include <tuple>
 
+#include "base/Bands.h"
 #include "base/Exceptions.h"
 #include "base/Format.h"
 #include "base/Messages.h"
@@ -17,6 +20,7 @@
 #include "raster/Bitmap.h"
 #include "raster/PngWriter.h"
 #include "tests/common/PngFacts.h"
+#include "tests/common/RunTool.h"
 #include "tests/common/TestFiles.h"
 
 namespace {
@@ -52,13 +56,32 @@ void Fill8(TBitmap& bitmap, int width, int height, const std::vector<TPaletteEnt
   }
 }
 
-// A combined picture's one-pixel checkerboard of two unrelated smooth pictures.
+// Pixel (x, y) of a photo tiled with mirrored copies to any size: smooth across the seams.
+const uint8_t* Tiled(const TBitmap& photo, int x, int y) {
+  const int w = photo.Width(), h = photo.Height();
+  x %= 2 * w;
+  y %= 2 * h;
+  if (x >= w) x = 2 * w - 1 - x;
+  if (y >= h) y = 2 * h - 1 - y;
+  return photo.ConstScanline(y) + 3 * x;
+}
+
+// The cup photo tiled to width x height.
+void TiledPhoto(TBitmap& bitmap, int width, int height) {
+  TBitmap cup;
+  cup.LoadFromFile(Sample("coffee.bmp"));
+  Fill24(bitmap, width, height,
+         [&](int x, int y, uint8_t* p) { std::copy_n(Tiled(cup, x, y), 3, p); });
+}
+
+// A combined picture's one-pixel checkerboard: the cup in the even cells, the cat in the
+// odd ones with its tones as the default band keeps them.
 void Checkerboard(TBitmap& bitmap, int width, int height) {
-  Fill24(bitmap, width, height, [](int x, int y, uint8_t* p) {
-    const bool odd = (x + y) % 2 != 0;
-    p[0] = static_cast<uint8_t>(odd ? 200 + (x / 16) % 40 : x / 3);
-    p[1] = static_cast<uint8_t>(odd ? 210 + (y / 16) % 30 : y / 2);
-    p[2] = static_cast<uint8_t>(odd ? 220 + (x + y) / 64 % 20 : (x + y) / 5);
+  TBitmap cup, cat;
+  cup.LoadFromFile(Sample("coffee.bmp"));
+  cat.LoadFromFile(Sample("chelsea.bmp"));
+  Fill24(bitmap, width, height, [&](int x, int y, uint8_t* p) {
+    std::copy_n(Tiled((x + y) % 2 != 0 ? cat : cup, x, y), 3, p);
   });
 }
 
@@ -207,7 +230,7 @@ TEST(PngWriter, AutoTakesTheSmallerSettingForCombinedPicturesPhotosAndPalettes) 
   // A combined picture: no filter wins (the filters predict from the other picture's
   // cells). A photo: the adaptive filters win. A palette picture: no filter, level 6.
   TBitmap combined, photo, palette;
-  Checkerboard(combined, 600, 400);
+  Checkerboard(combined, 451, 300);
   photo.LoadFromFile(Sample("coffee.bmp"));
   palette.Assign(&combined);
   palette.SetPixelFormat(TPixelFormat::Bits8);
@@ -290,5 +313,94 @@ TEST(PngWriter, PicturesWiderThanAMillionPixelsAreWritten) {
   EXPECT_EQ(png.width, 1000001);
   EXPECT_EQ(png.height, 1);
 }
+
+// Pictures whose image data spans several pieces (about a megabyte of rows each), the last
+// one shorter: a photo, a combined picture, an 8-bit halftone and a 4-bit palette.
+const TPictureCase kPiecedPictures[] = {
+    {"Photo", [](TBitmap& b) { TiledPhoto(b, 1000, 400); }},
+    {"Combined", [](TBitmap& b) { Checkerboard(b, 1000, 400); }},
+    {"Halftone",
+     [](TBitmap& b) {
+       TiledPhoto(b, 1500, 800);
+       b.SetPixelFormat(TPixelFormat::Bits8);
+     }},
+    // 16 colours used: packed two pixels a byte, the odd width leaving half a byte.
+    {"FourBits",
+     [](TBitmap& b) {
+       std::vector<TPaletteEntry> palette;
+       for (int i = 0; i < 16; ++i) palette.push_back({uint8_t(i * 16), uint8_t(255 - i), 9});
+       Fill8(b, 3001, 750, palette,
+             [](int x, int y) { return static_cast<uint8_t>((x / 7 + y / 5 + x * y % 3) % 16); });
+     }},
+};
+
+class PngWriterPieces : public testing::TestWithParam<TPictureCase> {};
+
+// The pieces are cut by rows alone, so 1 and 2 threads write the same bytes; the joined
+// stream reads back whole with every setting.
+TEST_P(PngWriterPieces, AreTheSameForAnyThreadCountAndReadBackWhole) {
+  TBitmap bitmap;
+  GetParam().make(bitmap);
+  const std::vector<uint8_t> expected = RGBPixels(bitmap);
+  for (const TPngCompression compression :
+       {TPngCompression::pcNoFilterLevel1, TPngCompression::pcAdaptiveLevel6,
+        TPngCompression::pcNoFilterLevel6}) {
+    TPngOptions options;
+    options.compression = compression;
+    std::vector<uint8_t> one;
+    {
+      const TBandSettings settings(1, 0);
+      one = Write(bitmap, options);
+    }
+    {
+      const TBandSettings settings(2, 0);
+      EXPECT_TRUE(Write(bitmap, options) == one) << "setting " << static_cast<int>(compression);
+    }
+    const TPngFacts png = ReadPngFacts(one);
+    ASSERT_EQ(png.error, "") << static_cast<int>(compression);
+    EXPECT_TRUE(png.rgb == expected) << static_cast<int>(compression);
+    // Several pieces: one chunk of image data each.
+    EXPECT_GT(std::count(png.chunks.begin(), png.chunks.end(), "IDAT"), 1);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Pictures, PngWriterPieces, testing::ValuesIn(kPiecedPictures),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+#ifndef _WIN32
+// Two decoders independent of ours and of libpng's simplified reader, python3-pil and
+// ImageMagick, read the files to the pixels written: pictures of several pieces and the
+// smallest shapes.
+TEST(PngWriterOracles, PillowAndImageMagickReadThePixelsWritten) {
+  if (RunCommand("/usr/bin/python3 -c 'import PIL' 2>/dev/null") != 0 ||
+      RunCommand("convert -version >/dev/null 2>&1") != 0)
+    GTEST_SKIP() << "needs python3-pil and imagemagick (scripts/install-deps.sh tests)";
+  std::vector<TPictureCase> cases;
+  for (const char* name : {"Photo", "Combined", "FourBits"})
+    for (const TPictureCase& c : kPiecedPictures)
+      if (std::string(c.name) == name) cases.push_back(c);
+  for (const char* name : {"OnePixel", "OneRow", "OneColumn", "Bits1"})
+    for (const TPictureCase& c : kPictures)
+      if (std::string(c.name) == name) cases.push_back(c);
+  TempDir dir;
+  for (const TPictureCase& c : cases) {
+    TBitmap bitmap;
+    c.make(bitmap);
+    const std::string png = dir.File(std::string(c.name) + ".png");
+    SavePngToFile(bitmap, png);
+    const std::string pil = png + ".pil", magick = png + ".magick";
+    EXPECT_EQ(RunCommand("/usr/bin/python3 -c 'import sys; from PIL import Image; "
+                         "open(sys.argv[2], \"wb\").write(Image.open(sys.argv[1])"
+                         ".convert(\"RGB\").tobytes())' " +
+                         png + " " + pil),
+              0)
+        << c.name;
+    EXPECT_EQ(RunCommand("convert " + png + " -depth 8 rgb:" + magick), 0) << c.name;
+    const std::vector<uint8_t> expected = RGBPixels(bitmap);
+    EXPECT_TRUE(ReadBytes(pil) == expected) << c.name << " by python3-pil";
+    EXPECT_TRUE(ReadBytes(magick) == expected) << c.name << " by ImageMagick";
+  }
+}
+#endif
 
 }  // namespace
