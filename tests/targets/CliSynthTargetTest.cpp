@@ -85,14 +85,14 @@ TEST_F(CliSynthTarget, ByteLimitGivesTheLargestSizeWhoseFileMeetsIt) {
 TEST_F(CliSynthTarget, PaletteFormWhereOnlyThatIsKeptAndTheChosenBandIsWritten) {
   // microblog keeps palette PNGs within 4096 x 4096 but full-colour ones only within 900.
   const std::string big = dir_.File("big.png"), small = dir_.File("small.png");
-  std::string pair = Pair(1000, 700);
+  std::string pair = Pair(920, 620);
   ASSERT_EQ(Run("synth " + pair + " -o " + big + " --target microblog --auto"), 0) << err_;
   EXPECT_EQ(std::get<2>(PngHeader(big)), 3) << "a palette PNG";
-  EXPECT_NE(out_.find("form: palette PNG, 1000 x 700"), std::string::npos) << out_;
+  EXPECT_NE(out_.find("form: palette PNG, 920 x 620"), std::string::npos) << out_;
   std::smatch m;
   ASSERT_TRUE(std::regex_search(out_, m, std::regex("average: (\\d+)\ncontrast: (\\d+)\n")))
       << out_;
-  const TStoredBand stored = StoredBandFor(big, 1000, 700);
+  const TStoredBand stored = StoredBandFor(big, 920, 620);
   ASSERT_EQ(stored.state, TStoredBandState::sbStored);
   EXPECT_EQ(stored.band.average, std::stoi(m[1]));
   EXPECT_EQ(stored.band.contrast, std::stoi(m[2]));
