@@ -137,6 +137,13 @@ class TParser {
       if (part.empty()) Fail("an empty step (two commas, or one at an end)");
       const TStep step = Step(part);
       const bool looks_at_file = step.kind == TStepKind::skBytes || step.kind == TStepKind::skKeep;
+      // A byte limit is the upload's wherever it is written ("fit:1280x1280:lanczos3,
+      // bytes:5000000" reads as a site's two rules): it is checked first, before the picture
+      // is touched. A keep step decides what happens next, so its place matters.
+      if (step.kind == TStepKind::skBytes && full && changed) {
+        pipeline.insert(pipeline.begin(), step);
+        continue;
+      }
       if (looks_at_file && (!full || changed))
         Fail("\"" + part +
              "\" looks at the uploaded file: it belongs at the start of the full picture's "

@@ -18,8 +18,9 @@
 //                          (and N bytes) is kept as it is: the steps after it do not apply
 //   strip                  text chunks are removed (the picture stays)
 //
-// bytes and keep look at the uploaded file, so they come first in the full pipeline; strip
-// belongs to the full pipeline. An empty full pipeline keeps the file as uploaded.
+// bytes and keep look at the uploaded file, so keep comes first in the full pipeline and a
+// bytes step written anywhere in it is read as its first step; strip belongs to the full
+// pipeline. An empty full pipeline keeps the file as uploaded.
 #pragma once
 
 #include <cstdint>

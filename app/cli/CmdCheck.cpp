@@ -306,7 +306,7 @@ const TCommand& CheckCommand() {
       "                      output pixel's centre, the one before on a border: at exactly\n"
       "                      half size the even cells, the visible picture)\n"
       "  pixels:N:FILTER     shrunk to about N pixels at most\n"
-      "  bytes:N             files over N bytes are refused\n"
+      "  bytes:N             files over N bytes are refused (wherever it is written)\n"
       "  keep:png|palette:WxH[:N]\n"
       "                      a PNG (a palette PNG) within W x H (and N bytes) is kept as it\n"
       "                      is; the steps after it do not apply to it\n"

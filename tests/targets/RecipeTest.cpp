@@ -32,6 +32,11 @@ TEST(TargetRecipe, ReadsEveryStepAndWritesItBackTheSame) {
   EXPECT_EQ((*recipe.thumbnail)[0].width, 20);
   EXPECT_EQ((*recipe.thumbnail)[0].filter, TFitFilter::ffPoint);
   EXPECT_FALSE(ParseTargetRecipe("jpeg:85").thumbnail);
+  // A byte limit written after the picture's steps is the upload's: read as the first step.
+  EXPECT_EQ(RecipeText(ParseTargetRecipe("fit:1280x1280:lanczos3,bytes:5000000")),
+            "bytes:5000000,fit:1280x1280:lanczos3");
+  EXPECT_EQ(RecipeText(ParseTargetRecipe("strip,jpeg:85,bytes:9,fit:2x2:box|fit:1x1:box")),
+            "bytes:9,strip,jpeg:85:420,fit:2x2:box|fit:1x1:box");
 }
 
 TEST(TargetRecipe, RefusesMalformedStringsNamingWhatIsWrong) {
@@ -51,7 +56,7 @@ TEST(TargetRecipe, RefusesMalformedStringsNamingWhatIsWrong) {
       {"pixels:0:box", "from 1"},
       {"bytes:99999999999999999999", "whole number"},
       {"keep:gif:10x10", "png or palette"},
-      {"jpeg:85,bytes:100", "start of the full picture"},
+      {"jpeg:85,keep:png:10x10", "start of the full picture"},
       {"|bytes:100", "start of the full picture"},
       {"|strip", "full picture's pipeline"},
       {"jpeg:85,,fit:2x2:box", "empty step"},
