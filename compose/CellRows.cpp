@@ -1,11 +1,13 @@
 #include "compose/CellRows.h"
 
-#include <immintrin.h>
-
 #include <cstring>
 
 #include "compose/ApplyInnerTone.h"
 #include "compose/ResampleTables.h"
+
+#if LUMIVEIL_X86_KERNELS
+#include <immintrin.h>
+#endif
 
 namespace {
 
@@ -37,6 +39,7 @@ void ComposeGeneric(const uint8_t* visible, const uint8_t* hidden, uint8_t* resu
   }
 }
 
+#if LUMIVEIL_X86_KERNELS
 // The AVX2 rows work on 32 bytes at a time. The cells repeat every 6 bytes, so the bytes
 // of the odd cells form three masks that repeat every 96 bytes; each 32-byte block takes
 // the hidden (or mapped) bytes where its mask is set and the other bytes elsewhere. Whole
@@ -109,21 +112,26 @@ __attribute__((target("avx2"))) int ComposeAvx2(const uint8_t* visible, const ui
   }
   return blocks * 32 / 3;
 }
+#endif
 
 }  // namespace
 
 void MapOddCellsRow(const uint8_t* hidden, uint8_t* result, int width, int y,
                     const TToneTable& tone) {
   int done = 0;
+#if LUMIVEIL_X86_KERNELS
   if (KernelPath() == TKernelPath::kpAvx2 && tone.multiplier >= 0)
     done = MapOddCellsAvx2(hidden, result, width, y, tone);
+#endif
   MapOddCellsGeneric(hidden, result, done, width, y, tone.map);
 }
 
 void ComposeRow(const uint8_t* visible, const uint8_t* hidden, uint8_t* result, int width, int y,
                 const TToneTable* tone) {
   int done = 0;
+#if LUMIVEIL_X86_KERNELS
   if (KernelPath() == TKernelPath::kpAvx2 && (tone == nullptr || tone->multiplier >= 0))
     done = ComposeAvx2(visible, hidden, result, width, y, tone);
+#endif
   ComposeGeneric(visible, hidden, result, done, width, y, tone ? tone->map : nullptr);
 }

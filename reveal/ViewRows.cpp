@@ -1,10 +1,12 @@
 #include "reveal/ViewRows.h"
 
-#include <immintrin.h>
-
 #include <cstring>
 
 #include "compose/ResampleTables.h"
+
+#if LUMIVEIL_X86_KERNELS
+#include <immintrin.h>
+#endif
 
 TByteMap::TByteMap(const uint8_t (&source)[256]) {
   std::memcpy(table, source, 256);
@@ -23,6 +25,7 @@ void MapBytesGeneric(const uint8_t* in, uint8_t* out, size_t count, const uint8_
   for (size_t i = 0; i < count; ++i) out[i] = table[in[i]];
 }
 
+#if LUMIVEIL_X86_KERNELS
 // The 256-entry lookup with 16-entry byte shuffles. In the first half a lane holds v for
 // v < 128 and 0xFF otherwise; subtracting 16 k leaves v - 16 k, which is below 128 (the
 // shuffle looks up its low four bits) exactly when k <= v / 16, and has its top bit set
@@ -56,6 +59,11 @@ __attribute__((target("avx2"))) size_t MapBytesAvx2(const uint8_t* in, uint8_t* 
   }
   return blocks * 32;
 }
+#else
+size_t MapBytesAvx2(const uint8_t*, uint8_t*, size_t, const TByteMap&) {
+  return 0;
+}
+#endif
 
 // The mean of an even cell's odd neighbours, for any place in the picture.
 inline uint8_t NeighbourMean(const uint8_t* up, const uint8_t* row, const uint8_t* down, int x,
@@ -81,6 +89,7 @@ void HiddenPixels(const uint8_t* up, const uint8_t* row, const uint8_t* down, ui
   }
 }
 
+#if LUMIVEIL_X86_KERNELS
 __attribute__((target("avx2"))) inline __m256i Load(const uint8_t* p) {
   return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
 }
@@ -285,9 +294,20 @@ __attribute__((target("avx512f,avx512bw,avx512vbmi"))) int HiddenMappingBelowAvx
   return a + (64 * blocks) / 3;
 }
 #endif
+#else
+// Without x86 vector code every kernel path is the generic one (Avx2Available() is false);
+// these stand in for the vector rows and do nothing.
+int AverageRowAvx2(const uint8_t*, const uint8_t*, uint8_t*, int from, int, int) {
+  return from;
+}
+int HiddenInnerAvx2(const uint8_t*, const uint8_t*, const uint8_t*, uint8_t*, int, int a, int,
+                    int) {
+  return a;
+}
+#endif
 
 bool Avx512VbmiAvailable() {
-#if defined(_WIN32)
+#if defined(_WIN32) || !LUMIVEIL_X86_KERNELS
   return false;
 #else
   static const bool available = __builtin_cpu_supports("avx512f") &&
@@ -332,7 +352,7 @@ void MapBytesWith(TByteMapKernel kernel, const uint8_t* in, uint8_t* out, size_t
                   const TByteMap& map) {
   size_t done = 0;
   if (kernel == TByteMapKernel::bkAvx2 && Avx2Available()) done = MapBytesAvx2(in, out, count, map);
-#if !defined(_WIN32)
+#if LUMIVEIL_X86_KERNELS && !defined(_WIN32)
   if (kernel == TByteMapKernel::bkAvx512 && Avx512VbmiAvailable())
     done = MapBytesAvx512(in, out, count, map);
 #endif
@@ -399,7 +419,7 @@ void HiddenRow(const uint8_t* up, const uint8_t* row, const uint8_t* down, uint8
     return;
   }
   HiddenPixels(up, row, down, out, y, from, a, width, from);
-#if !defined(_WIN32)
+#if LUMIVEIL_X86_KERNELS && !defined(_WIN32)
   const int done = Avx512InUse() ? HiddenInnerAvx512(up, row, down, out, y, a, b, from)
                                  : HiddenInnerAvx2(up, row, down, out, y, a, b, from);
 #else
@@ -419,7 +439,7 @@ void HiddenRowMappingBelow(const uint8_t* up, const uint8_t* row, const uint8_t*
   // Pixels a .. done - 1 come from the vector code, which maps bytes mapped_from ..
   // mapped_end - 1 of the row below; with nothing done there, both ranges are empty.
   int a = from, done = from, mapped_from = 3 * first, mapped_end = 3 * first;
-#if !defined(_WIN32)
+#if LUMIVEIL_X86_KERNELS && !defined(_WIN32)
   if (width >= 3 && HiddenRowMappingBelowAvailable()) {
     const int inner_from = from > 1 ? from : 1;
     const int inner_to = to < width - 1 ? to : width - 1;
