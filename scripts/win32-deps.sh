@@ -14,45 +14,16 @@ stamp=$prefix/.complete
 host=i686-w64-mingw32
 cc=$host-gcc-posix
 jobs=$(( $(nproc) < 2 ? $(nproc) : 2 ))
-sudo=""
-[ "$(id -u)" -ne 0 ] && sudo="sudo"
-
-# apt-get source needs the source indexes of the same suites as the binary ones.
-if ! apt-get indextargets --format '$(CREATED_BY)' 2>/dev/null | grep -q '^Sources$'; then
-  echo "Enabling Debian's source indexes"
-  $sudo tee /etc/apt/sources.list.d/lumiveil-deb-src.sources >/dev/null <<'SOURCES'
-Types: deb-src
-URIs: http://deb.debian.org/debian
-Suites: bookworm bookworm-updates
-Components: main
-Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
-
-Types: deb-src
-URIs: http://deb.debian.org/debian-security
-Suites: bookworm-security
-Components: main
-Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
-SOURCES
-  $sudo apt-get update -qq
-fi
+. scripts/debian-source.sh
+enable_debian_sources
 
 rm -rf "$root/src" "$prefix"
 mkdir -p "$root/src" "$prefix/include" "$prefix/lib"
 cd "$root/src"
 
-# Unpacks one source package, trying its versions from the newest down (an index may
-# name a version whose files the mirror no longer has).
-fetch() {
-  local package=$1 version
-  for version in $(apt-cache showsrc "$package" | sed -n 's/^Version: //p' | sort -rV); do
-    if apt-get source -qq "$package=$version" >/dev/null 2>&1; then return 0; fi
-  done
-  echo "Cannot fetch the Debian source package $package" >&2
-  return 1
-}
-fetch libpng1.6
-fetch libjpeg-turbo
-fetch giflib
+fetch_debian_source libpng1.6
+fetch_debian_source libjpeg-turbo
+fetch_debian_source giflib
 
 # zlib for Windows, as Debian ships it (a static archive and its headers).
 cp /usr/$host/include/zlib.h /usr/$host/include/zconf.h "$prefix/include/"

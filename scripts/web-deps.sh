@@ -1,0 +1,63 @@
+#!/usr/bin/env bash
+# Builds the libraries that the web page's core links (zlib, libpng, libjpeg-turbo), for
+# WebAssembly with Debian's emscripten, from Debian's own source packages (apt-get source:
+# the same versions and patches as the Linux build's libraries, so the PNG files come out
+# byte for byte the same), into build-web/deps/prefix. emscripten's own ports would be
+# downloaded, which a closed network cannot. Does nothing when the prefix is complete.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$(pwd)/build-web/deps
+prefix=$root/prefix
+stamp=$prefix/.complete
+[ -f "$stamp" ] && exit 0
+
+# emscripten's JavaScript tools run on the machine's node with Debian's node modules.
+export NODE_PATH=/usr/share/nodejs
+jobs=$(( $(nproc) < 2 ? $(nproc) : 2 ))
+. scripts/debian-source.sh
+enable_debian_sources
+
+rm -rf "$root/src" "$prefix"
+mkdir -p "$root/src" "$prefix/include" "$prefix/lib"
+cd "$root/src"
+fetch_debian_source zlib
+fetch_debian_source libpng1.6
+fetch_debian_source libjpeg-turbo
+
+cflags=(-O2 -DNDEBUG)
+
+# zlib and libpng are a handful of C files each: compiled straight, in parallel.
+compile() {  # archive, then the sources; objects in the archive's own folder
+  local archive=$1 dir
+  shift
+  dir=$(mktemp -d "$root/src/obj.XXXX")
+  printf '%s\n' "$@" | xargs -P "$jobs" -I{} sh -c 'emcc "$@" -c "{}" -o "'"$dir"'/$(basename "{}" .c).o"' \
+    sh "${cflags[@]}" -I"$prefix/include"
+  emar rcs "$archive" "$dir"/*.o
+}
+
+echo "Building zlib for the web"
+z=$(echo zlib-*/)
+compile "$prefix/lib/libz.a" $(for f in adler32 compress crc32 deflate infback inffast inflate inftrees trees \
+  uncompr zutil; do echo "$z$f.c"; done)
+cp "$z"zlib.h "$z"zconf.h "$prefix/include/"
+
+echo "Building libpng for the web"
+p=$(echo libpng1.6-*/)
+cp "$p"scripts/pnglibconf.h.prebuilt "$p"pnglibconf.h
+compile "$prefix/lib/libpng.a" $(for f in png pngerror pngget pngmem pngpread pngread pngrio \
+  pngrtran pngrutil pngset pngtrans pngwio pngwrite pngwtran pngwutil; do echo "$p$f.c"; done)
+cp "$p"png.h "$p"pngconf.h "$p"pnglibconf.h "$prefix/include/"
+
+echo "Building libjpeg-turbo for the web"
+# (its type-size checks fail under emscripten: wasm32 has 4-byte size_t and long)
+emcmake cmake -S libjpeg-turbo-*/ -B jpeg-build -DCMAKE_BUILD_TYPE=Release \
+  -DENABLE_SHARED=OFF -DENABLE_STATIC=ON -DWITH_SIMD=OFF -DWITH_TURBOJPEG=OFF \
+  -DSIZE_T=4 -DUNSIGNED_LONG=4 >/dev/null
+cmake --build jpeg-build --target jpeg-static -j"$jobs" >/dev/null
+cp jpeg-build/libjpeg.a "$prefix/lib/"
+cp libjpeg-turbo-*/jpeglib.h libjpeg-turbo-*/jmorecfg.h libjpeg-turbo-*/jerror.h \
+  jpeg-build/jconfig.h "$prefix/include/"
+
+rm -rf "$root/src"
+touch "$stamp"
