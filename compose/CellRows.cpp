@@ -7,6 +7,8 @@
 
 #if LUMIVEIL_X86_KERNELS
 #include <immintrin.h>
+#elif defined(__wasm_simd128__)
+#include <wasm_simd128.h>
 #endif
 
 namespace {
@@ -112,6 +114,69 @@ __attribute__((target("avx2"))) int ComposeAvx2(const uint8_t* visible, const ui
   }
   return blocks * 32 / 3;
 }
+#elif defined(__wasm_simd128__)
+// WebAssembly's 128-bit vectors, as the AVX2 rows above: 16 bytes at a time, the odd
+// cells' bytes chosen by three masks that repeat every 48 bytes.
+struct TCellMasks {
+  v128_t odd[3];
+};
+
+TCellMasks OddCellMasks(int y) {
+  uint8_t bytes[48];
+  for (int i = 0; i < 48; ++i) bytes[i] = ((i / 3 + y) & 1) != 0 ? 0xFF : 0;
+  TCellMasks masks;
+  for (int k = 0; k < 3; ++k) masks.odd[k] = wasm_v128_load(bytes + 16 * k);
+  return masks;
+}
+
+// Four 32-bit lanes of bytes times m, shifted down by 16: t for each.
+inline v128_t Scaled(v128_t words, bool high, v128_t multiplier) {
+  const v128_t lanes =
+      high ? wasm_u32x4_extend_high_u16x8(words) : wasm_u32x4_extend_low_u16x8(words);
+  return wasm_u32x4_shr(wasm_i32x4_mul(lanes, multiplier), 16);
+}
+
+// The 16 hidden bytes mapped: t = (v * m) >> 16 in 32-bit lanes (v * m < 2^25), then
+// (t + A - C) modulo 256.
+inline v128_t MapBytes(v128_t v, v128_t multiplier, v128_t offset) {
+  const v128_t low_byte = wasm_i16x8_splat(0xFF);
+  const v128_t lo = wasm_u16x8_extend_low_u8x16(v);
+  const v128_t hi = wasm_u16x8_extend_high_u8x16(v);
+  v128_t tlo = wasm_u16x8_narrow_i32x4(Scaled(lo, false, multiplier), Scaled(lo, true, multiplier));
+  v128_t thi = wasm_u16x8_narrow_i32x4(Scaled(hi, false, multiplier), Scaled(hi, true, multiplier));
+  tlo = wasm_v128_and(wasm_i16x8_add(tlo, offset), low_byte);
+  thi = wasm_v128_and(wasm_i16x8_add(thi, offset), low_byte);
+  return wasm_u8x16_narrow_i16x8(tlo, thi);
+}
+
+int MapOddCellsVector(const uint8_t* hidden, uint8_t* result, int width, int y,
+                      const TToneTable& tone) {
+  const int blocks = width * 3 / 16;
+  const TCellMasks masks = OddCellMasks(y);
+  const v128_t multiplier = wasm_i32x4_splat(tone.multiplier);
+  const v128_t offset = wasm_i16x8_splat(static_cast<int16_t>(tone.offset));
+  for (int b = 0; b < blocks; ++b) {
+    const v128_t mapped = MapBytes(wasm_v128_load(hidden + 16 * b), multiplier, offset);
+    uint8_t* out = result + 16 * b;
+    wasm_v128_store(out, wasm_v128_bitselect(mapped, wasm_v128_load(out), masks.odd[b % 3]));
+  }
+  return blocks * 16 / 3;
+}
+
+int ComposeVector(const uint8_t* visible, const uint8_t* hidden, uint8_t* result, int width, int y,
+                  const TToneTable* tone) {
+  const int blocks = width * 3 / 16;
+  const TCellMasks masks = OddCellMasks(y);
+  const v128_t multiplier = wasm_i32x4_splat(tone ? tone->multiplier : 0);
+  const v128_t offset = wasm_i16x8_splat(static_cast<int16_t>(tone ? tone->offset : 0));
+  for (int b = 0; b < blocks; ++b) {
+    v128_t h = wasm_v128_load(hidden + 16 * b);
+    if (tone != nullptr) h = MapBytes(h, multiplier, offset);
+    wasm_v128_store(result + 16 * b,
+                    wasm_v128_bitselect(h, wasm_v128_load(visible + 16 * b), masks.odd[b % 3]));
+  }
+  return blocks * 16 / 3;
+}
 #endif
 
 }  // namespace
@@ -122,6 +187,8 @@ void MapOddCellsRow(const uint8_t* hidden, uint8_t* result, int width, int y,
 #if LUMIVEIL_X86_KERNELS
   if (KernelPath() == TKernelPath::kpAvx2 && tone.multiplier >= 0)
     done = MapOddCellsAvx2(hidden, result, width, y, tone);
+#elif defined(__wasm_simd128__)
+  if (tone.multiplier >= 0) done = MapOddCellsVector(hidden, result, width, y, tone);
 #endif
   MapOddCellsGeneric(hidden, result, done, width, y, tone.map);
 }
@@ -132,6 +199,9 @@ void ComposeRow(const uint8_t* visible, const uint8_t* hidden, uint8_t* result, 
 #if LUMIVEIL_X86_KERNELS
   if (KernelPath() == TKernelPath::kpAvx2 && (tone == nullptr || tone->multiplier >= 0))
     done = ComposeAvx2(visible, hidden, result, width, y, tone);
+#elif defined(__wasm_simd128__)
+  if (tone == nullptr || tone->multiplier >= 0)
+    done = ComposeVector(visible, hidden, result, width, y, tone);
 #endif
   ComposeGeneric(visible, hidden, result, done, width, y, tone ? tone->map : nullptr);
 }

@@ -25,6 +25,13 @@ SOURCES
   fi
 }
 
+# Makes the folder of the sources (and the prefix) anew, and goes into it.
+fresh_source_folder() {  # ROOT PREFIX
+  rm -rf "$1/src" "$2"
+  mkdir -p "$1/src" "$2/include" "$2/lib"
+  cd "$1/src"
+}
+
 # Unpacks one source package into the current folder, trying its versions from the newest
 # down (an index may name a version whose files the mirror no longer has).
 fetch_debian_source() {

@@ -17,9 +17,7 @@ jobs=$(( $(nproc) < 2 ? $(nproc) : 2 ))
 . scripts/debian-source.sh
 enable_debian_sources
 
-rm -rf "$root/src" "$prefix"
-mkdir -p "$root/src" "$prefix/include" "$prefix/lib"
-cd "$root/src"
+fresh_source_folder "$root" "$prefix"
 fetch_debian_source zlib
 fetch_debian_source libpng1.6
 fetch_debian_source libjpeg-turbo

@@ -1,0 +1,281 @@
+#include "app/web/PageModel.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "base/Exceptions.h"
+#include "base/Format.h"
+#include "base/Messages.h"
+#include "export/SaveByFormat.h"
+#include "platform/MemoryStream.h"
+#include "platform/web/SavedFiles.h"
+#include "reveal/Band.h"
+
+namespace {
+
+// A picture from the canvas's pixels: red, green, blue, alpha, row 0 at the top.
+void FillFromRgba(TBitmap& slot, const uint8_t* rgba, int width, int height) {
+  if (width <= 0 || height <= 0)
+    throw EInvalidGraphicOperation(Format(SInvalidPictureSize, width, height));
+  TBitmap picture;
+  picture.SetPixelFormat(TPixelFormat::Bits24);
+  picture.SetSizeForOverwrite(width, height);
+  const TRows rows = picture.RowsForOverwrite();
+  for (int y = 0; y < height; ++y) {
+    const uint8_t* in = rgba + size_t(4) * width * y;
+    uint8_t* out = rows[y];
+    for (int x = 0; x < width; ++x, in += 4, out += 3)
+      out[0] = in[2], out[1] = in[1], out[2] = in[0];
+  }
+  slot.Assign(&picture);
+}
+
+// Sums bytes from .. from + count - 1 of rows y0 .. y1 - 1 into sums (cleared first).
+template <typename Sum>
+void SumRows(const TConstRows& rows, int y0, int y1, int from, int count, Sum* __restrict sums) {
+  std::fill(sums, sums + count, Sum{0});
+  for (int y = y0; y < y1; ++y) {
+    const uint8_t* __restrict row = rows[y] + from;
+    for (int k = 0; k < count; ++k) sums[k] = static_cast<Sum>(sums[k] + row[k]);
+  }
+}
+
+// View pixels of one view row from the column sums of its rows (sums[3 x + c - from] for
+// picture column x and channel c): each the rounded mean of the columns it covers.
+template <typename Sum>
+void MeanPixels(const Sum* sums, int from, const std::vector<int>& xs, int width,
+                uint32_t rows_summed, uint8_t* out, int view_width) {
+  for (int i = 0; i < view_width; ++i, out += 4) {
+    const int x0 = xs[static_cast<size_t>(i)];
+    if (x0 < 0 || x0 >= width) continue;
+    const int x1 = std::min(std::max(x0 + 1, xs[static_cast<size_t>(i) + 1]), width);
+    uint32_t b = 0, g = 0, r = 0;
+    for (const Sum* c = sums + (3 * x0 - from); c < sums + (3 * x1 - from); c += 3)
+      b += c[0], g += c[1], r += c[2];
+    const uint32_t n = rows_summed * static_cast<uint32_t>(x1 - x0);
+    out[0] = static_cast<uint8_t>((r + n / 2) / n);
+    out[1] = static_cast<uint8_t>((g + n / 2) / n);
+    out[2] = static_cast<uint8_t>((b + n / 2) / n);
+    out[3] = 255;
+  }
+}
+
+void FillFromBmp(TBitmap& slot, const uint8_t* data, size_t size) {
+  TMemoryStream stream;
+  stream.Write(data, static_cast<int64_t>(size));
+  stream.Seek(0, TSeekOrigin::soBeginning);
+  slot.LoadFromStream(stream);
+}
+
+}  // namespace
+
+std::string PageFileName(TPageFormat format) {
+  switch (format) {
+    case TPageFormat::pfPNG:
+      return "lumiveil.png";
+    case TPageFormat::pfPalettePNG:
+      return "lumiveil-palette.png";
+    case TPageFormat::pfGIF:
+      return "lumiveil.gif";
+    case TPageFormat::pfBMP:
+      return "lumiveil.bmp";
+  }
+  return "lumiveil";
+}
+
+TPageModel::TPageModel() = default;
+
+void TPageModel::LoadPixels(bool hidden, const uint8_t* rgba, int width, int height) {
+  Load(hidden, [&](TBitmap& slot) { FillFromRgba(slot, rgba, width, height); });
+}
+
+void TPageModel::LoadBmp(bool hidden, const uint8_t* data, size_t size) {
+  Load(hidden, [&](TBitmap& slot) { FillFromBmp(slot, data, size); });
+}
+
+void TPageModel::Load(bool hidden, const std::function<void(TBitmap&)>& fill) {
+  // The workflow keeps a failed load silent; a page says why a picture did not load.
+  std::string failure;
+  const auto loader = [&](TBitmap& slot) {
+    try {
+      fill(slot);
+    } catch (const Exception& e) {
+      failure = e.FullMessage();
+      throw;
+    }
+  };
+  bool loaded = false;
+  try {
+    loaded = hidden ? work_.LoadInnerImage(loader) : work_.LoadExternalImage(loader);
+  } catch (...) {
+    // The preview after a hidden load fails without a hidden picture (the scan-line
+    // error), having resized the result: there is no result until both are loaded.
+    Refresh();
+    throw;
+  }
+  // Also after a failed load: the workflow recomposes its unmapped preview after any hidden
+  // load, and the page's result is always the synthesis.
+  Refresh();
+  if (!loaded) throw EInvalidGraphic(failure.empty() ? std::string(SInvalidBitmap) : failure);
+}
+
+void TPageModel::Refresh() {
+  scores_.reset();
+  reveal_.Assign(nullptr);
+  if (!work_.ExternalLoaded() || !work_.InnerLoaded()) return;
+  // The page has no Synthesize button: what it shows and saves is always the synthesis,
+  // as `lumiveil synth` makes it.
+  work_.Synthesize();
+  scores_ = std::make_unique<TScoreBasis>(work_.ExternalBitmap(), work_.InnerBitmap());
+}
+
+void TPageModel::SetAverage(int average) {
+  work_.AverageTrackBarChange(average);
+}
+
+void TPageModel::SetContrast(int contrast) {
+  work_.MinMaxTrackBarChange(contrast);
+}
+
+const TBitmap& TPageModel::Picture(TPagePicture picture) const {
+  static const TBitmap none;
+  switch (picture) {
+    case TPagePicture::ppVisible:
+      return work_.ExternalBitmap();
+    case TPagePicture::ppHidden:
+      return work_.InnerBitmap();
+    case TPagePicture::ppResult:
+      return HasResult() ? work_.ResultBitmap() : none;
+    case TPagePicture::ppReveal:
+      return reveal_;
+  }
+  return reveal_;
+}
+
+int TPageModel::Width(TPagePicture picture) const {
+  const TBitmap& p = Picture(picture);
+  return p.Empty() ? 0 : p.Width();
+}
+
+int TPageModel::Height(TPagePicture picture) const {
+  const TBitmap& p = Picture(picture);
+  return p.Empty() ? 0 : p.Height();
+}
+
+void TPageModel::MakeReveal(TRevealView view, int size, TThumbnailFilter filter) {
+  if (!HasResult()) throw EInvalidGraphic(SInvalidBitmap);
+  const TBitmap& result = work_.ResultBitmap();
+  TViewOptions options;
+  options.view = view;
+  options.size = size;
+  options.filter = filter;
+  options.band = TToneBand{work_.Average(), work_.Contrast()};
+  MakeView(result, options, reveal_);
+}
+
+double TPageModel::VisibleScore() const {
+  return scores_ ? scores_->VisiblePsnr(TToneBand{work_.Average(), work_.Contrast()}) : 0;
+}
+
+std::optional<double> TPageModel::HiddenScore() const {
+  if (!scores_) return std::nullopt;
+  return scores_->HiddenPsnr(TToneBand{work_.Average(), work_.Contrast()});
+}
+
+TToneBand TPageModel::FoundBand() const {
+  if (!HasResult()) return kIdentityBand;
+  return FindBand(work_.ResultBitmap()).band;
+}
+
+std::vector<uint8_t> TPageModel::Save(TPageFormat format) const {
+  TSaveOptions options;
+  switch (format) {
+    case TPageFormat::pfPNG:
+    case TPageFormat::pfPalettePNG:
+      options.format = TSaveFormat::sfPNG;
+      options.indexed = format == TPageFormat::pfPalettePNG;
+      // The page's result is always synthesized: its PNG records the band.
+      options.band = TToneBand{work_.Average(), work_.Contrast()};
+      break;
+    case TPageFormat::pfGIF:
+      options.format = TSaveFormat::sfGIF;
+      break;
+    case TPageFormat::pfBMP:
+      options.format = TSaveFormat::sfBMP;
+      break;
+  }
+  if (!HasResult()) throw EInvalidGraphic(SInvalidBitmap);
+  const std::string name = PageFileName(format);
+  SaveByFormat(work_.ResultBitmap(), name, options);
+  std::optional<std::vector<uint8_t>> bytes = TakeSavedFile(name);
+  if (!bytes) throw EWriteError(SWriteError);
+  return std::move(*bytes);
+}
+
+void TPageModel::Render(TPagePicture which, double scale, double left, double top, int view_width,
+                        int view_height, uint8_t* rgba) const {
+  const TBitmap& picture = Picture(which);
+  if (picture.Empty() || picture.BitsPerPixel() != 24 || scale <= 0 || view_width <= 0 ||
+      view_height <= 0)
+    return;
+  const int width = picture.Width();
+  const int height = picture.Height();
+  const TConstRows rows = picture.ConstRows();
+  // The picture span of view pixel i along one axis: from floor((origin + i) / scale) up to
+  // the start of the next one (at least one pixel); -1 where the view lies outside.
+  const auto spans = [scale](double origin, int count, int size) {
+    std::vector<int> starts(static_cast<size_t>(count) + 1);
+    for (int i = 0; i <= count; ++i) {
+      const double position = std::floor((origin * scale + i) / scale);
+      starts[static_cast<size_t>(i)] =
+          position < 0 ? -1 : static_cast<int>(std::min<double>(position, size));
+    }
+    return starts;
+  };
+  const std::vector<int> xs = spans(left, view_width, width);
+  const std::vector<int> ys = spans(top, view_height, height);
+  if (scale >= 1) {
+    for (int j = 0; j < view_height; ++j) {
+      const int y = ys[static_cast<size_t>(j)];
+      if (y < 0 || y >= height) continue;
+      const uint8_t* row = rows[y];
+      uint8_t* out = rgba + size_t(4) * view_width * j;
+      for (int i = 0; i < view_width; ++i, out += 4) {
+        const int x = xs[static_cast<size_t>(i)];
+        if (x < 0 || x >= width) continue;
+        const uint8_t* p = row + 3 * x;
+        out[0] = p[2], out[1] = p[1], out[2] = p[0], out[3] = 255;
+      }
+    }
+    return;
+  }
+  // Below 1:1: the rows of each view row summed into per-byte column sums first (a loop
+  // the compiler vectorises; 16-bit sums while they cannot overflow), then each view
+  // pixel's columns summed and divided. Only the columns the view shows are summed.
+  int first_column = width, last_column = 0;
+  for (int i = 0; i < view_width; ++i) {
+    const int x = xs[static_cast<size_t>(i)];
+    if (x < 0 || x >= width) continue;
+    first_column = std::min(first_column, x);
+    last_column =
+        std::max(last_column, std::min(std::max(x + 1, xs[static_cast<size_t>(i) + 1]), width));
+  }
+  if (first_column >= last_column) return;
+  const int from = 3 * first_column, bytes = 3 * (last_column - first_column);
+  std::vector<uint16_t> narrow(static_cast<size_t>(bytes));
+  std::vector<uint32_t> wide(static_cast<size_t>(bytes));
+  for (int j = 0; j < view_height; ++j) {
+    const int y0 = ys[static_cast<size_t>(j)];
+    if (y0 < 0 || y0 >= height) continue;
+    const int y1 = std::min(std::max(y0 + 1, ys[static_cast<size_t>(j) + 1]), height);
+    const auto rows_summed = static_cast<uint32_t>(y1 - y0);
+    uint8_t* out = rgba + size_t(4) * view_width * j;
+    if (y1 - y0 <= 257) {
+      SumRows(rows, y0, y1, from, bytes, narrow.data());
+      MeanPixels(narrow.data(), from, xs, width, rows_summed, out, view_width);
+    } else {
+      SumRows(rows, y0, y1, from, bytes, wide.data());
+      MeanPixels(wide.data(), from, xs, width, rows_summed, out, view_width);
+    }
+  }
+}

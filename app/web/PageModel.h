@@ -1,0 +1,100 @@
+// The web page's model: the window's workflow (compose/Workflow.h) as the page drives it.
+// The page hands it pixels that the browser decoded (or BMP files, read by the raster's own
+// reader), moves its sliders, asks for views of its pictures at a zoom, for the reveal
+// views with the band and the scores, and for the result saved in each format. Nothing
+// here knows of the browser: app/web/PageExports.cpp puts it behind the functions the
+// page's script calls, and the tests drive it directly.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "compose/Workflow.h"
+#include "raster/Bitmap.h"
+#include "reveal/Scores.h"
+#include "reveal/Views.h"
+
+// What the page can save, as the window and `lumiveil synth` save it.
+enum class TPageFormat {
+  pfPNG,         // 8-bit RGB PNG with the band in its text chunk (synth OUT.png)
+  pfPalettePNG,  // the halftone-reduced palette PNG with the band (synth --indexed)
+  pfGIF,         // the window's GIF save (synth --gif)
+  pfBMP,         // the 24-bit BMP file (synth OUT.bmp)
+};
+
+// The pictures a view can show.
+enum class TPagePicture { ppVisible, ppHidden, ppResult, ppReveal };
+
+class TPageModel {
+ public:
+  TPageModel();
+
+  // Loads the visible (hidden: false) or the hidden picture from width x height pixels of
+  // four bytes each, red, green, blue and an alpha that is ignored, row 0 at the top (what
+  // a canvas gives). Once both are there the result is synthesized at once with the
+  // sliders as they stand. Raises for a size the store cannot hold.
+  void LoadPixels(bool hidden, const uint8_t* rgba, int width, int height);
+  // The same from a BMP file image, read by the raster's BMP reader and converted to 24
+  // bits per pixel. Raises with the reader's message for a file it cannot read.
+  void LoadBmp(bool hidden, const uint8_t* data, size_t size);
+
+  bool HasVisible() const { return work_.ExternalLoaded(); }
+  bool HasHidden() const { return work_.InnerLoaded(); }
+  // The result: the synthesis of both pictures, there once both are loaded.
+  bool HasResult() const { return HasVisible() && HasHidden() && !work_.ResultBitmap().Empty(); }
+
+  // The sliders as a person moves them: the average limits the contrast to L(A) (a
+  // contrast above the limit is lowered to it); the result's odd cells follow each step.
+  void SetAverage(int average);
+  void SetContrast(int contrast);
+  int Average() const { return work_.Average(); }
+  int Contrast() const { return work_.Contrast(); }
+  int ContrastMax() const { return work_.ContrastMax(); }
+
+  // The size of a picture (0 x 0 when there is none).
+  int Width(TPagePicture picture) const;
+  int Height(TPagePicture picture) const;
+
+  // Draws the part of a picture that a view shows into rgba (view_width x view_height
+  // pixels of four bytes, red, green, blue, 255): the view's pixel (i, j) shows the
+  // picture at zoom `scale` from picture position (left, top) on, where the view's pixels
+  // are 1 / scale picture pixels wide. Above 1:1 each picture pixel is a sharp block; below
+  // it each view pixel is the mean of all the picture pixels it covers (so a combined
+  // picture looks at 1:2 as it does to the eye from further away). Outside the picture the
+  // view is left as it was.
+  void Render(TPagePicture picture, double scale, double left, double top, int view_width,
+              int view_height, uint8_t* rgba) const;
+
+  // Makes a reveal view of the result (its band the sliders' band) to be drawn with
+  // Render(ppReveal, ...). Raises for a result that is not there.
+  void MakeReveal(TRevealView view, int size, TThumbnailFilter filter);
+  // The scores of the result against the two pictures at the sliders' band (see
+  // reveal/Scores.h); the hidden score is absent for a result without odd cells.
+  double VisibleScore() const;
+  std::optional<double> HiddenScore() const;
+  // The band found from the result's odd cells, as `lumiveil reveal` finds it.
+  TToneBand FoundBand() const;
+
+  // The result saved in a format, as the bytes of the file. Raises for a failed save.
+  std::vector<uint8_t> Save(TPageFormat format) const;
+
+  const TBitmap& Picture(TPagePicture picture) const;
+
+ private:
+  // Fills the visible or the hidden slot through the workflow's load; raises the reason
+  // when it failed.
+  void Load(bool hidden, const std::function<void(TBitmap&)>& fill);
+  // Both pictures loaded: the result synthesized and the scores' basis made.
+  void Refresh();
+
+  TWorkflow work_;
+  TBitmap reveal_;
+  std::unique_ptr<TScoreBasis> scores_;
+};
+
+// The file name a format's download gets: "lumiveil.png", "lumiveil-palette.png", ...
+std::string PageFileName(TPageFormat format);

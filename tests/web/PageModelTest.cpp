@@ -1,0 +1,164 @@
+// The page's model: what the page's script relies on, in the module it runs.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/web/PageModel.h"
+#include "base/Exceptions.h"
+#include "platform/MemoryStream.h"
+
+namespace {
+
+// A width x height picture as a canvas gives it (red, green, blue, alpha), a gradient.
+std::vector<uint8_t> Rgba(int width, int height, int seed) {
+  std::vector<uint8_t> rgba(size_t(4) * width * height);
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x) {
+      uint8_t* p = &rgba[size_t(4) * (y * width + x)];
+      p[0] = static_cast<uint8_t>(x * 7 + seed), p[1] = static_cast<uint8_t>(y * 5 + seed);
+      p[2] = static_cast<uint8_t>((x + y) * 3), p[3] = 255;
+    }
+  return rgba;
+}
+
+// The same picture as a BMP file image, written by the raster's own writer.
+std::vector<uint8_t> Bmp(const std::vector<uint8_t>& rgba, int width, int height) {
+  TBitmap picture;
+  picture.SetPixelFormat(TPixelFormat::Bits24);
+  picture.SetWidth(width);
+  picture.SetHeight(height);
+  for (int y = 0; y < height; ++y) {
+    uint8_t* row = picture.Scanline(y);
+    for (int x = 0; x < width; ++x) {
+      const uint8_t* p = &rgba[size_t(4) * (y * width + x)];
+      row[3 * x] = p[2], row[3 * x + 1] = p[1], row[3 * x + 2] = p[0];
+    }
+  }
+  TMemoryStream stream;
+  picture.SaveToStream(stream);
+  return {stream.Memory(), stream.Memory() + stream.Size()};
+}
+
+bool Contains(const std::vector<uint8_t>& file, const std::string& text) {
+  return std::search(file.begin(), file.end(), text.begin(), text.end()) != file.end();
+}
+
+}  // namespace
+
+TEST(PageModel, PixelsAndBmpFilesGiveTheSameResultInEveryFormat) {
+  const std::vector<uint8_t> visible = Rgba(37, 23, 10), hidden = Rgba(11, 29, 99);
+  TPageModel from_pixels, from_files;
+  from_pixels.LoadPixels(false, visible.data(), 37, 23);
+  EXPECT_FALSE(from_pixels.HasResult());
+  from_pixels.LoadPixels(true, hidden.data(), 11, 29);
+  const std::vector<uint8_t> visible_bmp = Bmp(visible, 37, 23), hidden_bmp = Bmp(hidden, 11, 29);
+  from_files.LoadBmp(false, visible_bmp.data(), visible_bmp.size());
+  from_files.LoadBmp(true, hidden_bmp.data(), hidden_bmp.size());
+  ASSERT_TRUE(from_pixels.HasResult());
+  // The hidden picture is fitted to the visible one's size at once.
+  EXPECT_EQ(from_pixels.Width(TPagePicture::ppHidden), 37);
+  EXPECT_EQ(from_pixels.Height(TPagePicture::ppResult), 23);
+  for (TPageModel* model : {&from_pixels, &from_files}) {
+    model->SetAverage(90);
+    model->SetContrast(40);
+  }
+  for (TPageFormat format :
+       {TPageFormat::pfPNG, TPageFormat::pfPalettePNG, TPageFormat::pfGIF, TPageFormat::pfBMP}) {
+    const std::vector<uint8_t> file = from_pixels.Save(format);
+    EXPECT_EQ(file, from_files.Save(format)) << PageFileName(format);
+    ASSERT_GT(file.size(), 8u);
+  }
+  const std::vector<uint8_t> png = from_pixels.Save(TPageFormat::pfPNG);
+  EXPECT_EQ(std::memcmp(png.data(), "\x89PNG", 4), 0);
+  EXPECT_TRUE(Contains(png, "average=90 contrast=40"));
+  EXPECT_EQ(std::memcmp(from_pixels.Save(TPageFormat::pfGIF).data(), "GIF87a", 6), 0);
+  EXPECT_EQ(std::memcmp(from_pixels.Save(TPageFormat::pfBMP).data(), "BM", 2), 0);
+  // The mapped odd cells lie in the band 50 .. 130; the even cells are the visible ones.
+  const TBitmap& result = from_pixels.Picture(TPagePicture::ppResult);
+  for (int y = 0; y < 23; ++y)
+    for (int x = 0; x < 37; ++x) {
+      const uint8_t* p = result.ConstScanline(y) + 3 * x;
+      if ((x + y) % 2 == 1) {
+        EXPECT_GE(p[0], 50);
+        EXPECT_LE(p[0], 130);
+      } else {
+        EXPECT_EQ(p[2], visible[size_t(4) * (y * 37 + x)]);
+      }
+    }
+}
+
+TEST(PageModel, TheAverageLimitsTheContrastAsTheWindowsSlidersDo) {
+  TPageModel model;
+  EXPECT_EQ(model.ContrastMax(), 128);
+  model.SetAverage(200);
+  EXPECT_EQ(model.ContrastMax(), 55);
+  EXPECT_EQ(model.Contrast(), 55);
+  model.SetContrast(100);
+  EXPECT_EQ(model.Contrast(), 55);
+  model.SetAverage(128);
+  model.SetContrast(128);
+  EXPECT_EQ(model.Contrast(), 128);
+}
+
+TEST(PageModel, RenderShowsBlocksAboveOneAndMeansBelow) {
+  // A 2 x 2 picture: white, black / black, white.
+  const uint8_t rgba[] = {255, 255, 255, 255, 0, 0, 0, 255, 0, 0, 0, 255, 255, 255, 255, 255};
+  TPageModel model;
+  model.LoadPixels(false, rgba, 2, 2);
+  std::vector<uint8_t> view(4 * 4 * 4, 7);
+  model.Render(TPagePicture::ppVisible, 2, 0, 0, 4, 4, view.data());
+  EXPECT_EQ(view[0], 255);  // (0, 0) and (1, 1) of the view: picture pixel (0, 0)
+  EXPECT_EQ(view[4 * 5], 255);
+  EXPECT_EQ(view[4 * 2], 0);         // (2, 0): picture pixel (1, 0)
+  EXPECT_EQ(view[4 * 10 + 3], 255);  // opaque
+  std::fill(view.begin(), view.end(), 7);
+  model.Render(TPagePicture::ppVisible, 0.5, 0, 0, 2, 2, view.data());
+  EXPECT_EQ(view[0], 128);  // the mean of all four, rounded half up
+  EXPECT_EQ(view[4], 7);    // beyond the picture: left as it was
+  // A view that starts left of and above the picture leaves those pixels alone.
+  std::fill(view.begin(), view.end(), 7);
+  model.Render(TPagePicture::ppVisible, 1, -1, -1, 3, 3, view.data());
+  EXPECT_EQ(view[0], 7);
+  EXPECT_EQ(view[4 * 4], 255);  // view (1, 1) is picture (0, 0)
+}
+
+TEST(PageModel, AFileThatIsNoPictureChangesNothing) {
+  TPageModel model;
+  const std::vector<uint8_t> visible = Rgba(8, 8, 0), hidden = Rgba(5, 5, 30);
+  model.LoadPixels(false, visible.data(), 8, 8);
+  const uint8_t junk[] = {'B', 'M', 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14};
+  EXPECT_THROW(model.LoadBmp(false, junk, sizeof junk), Exception);
+  EXPECT_THROW(model.LoadPixels(true, visible.data(), 0, 8), Exception);
+  EXPECT_EQ(model.Width(TPagePicture::ppVisible), 8);
+  EXPECT_FALSE(model.HasHidden());
+  EXPECT_THROW(model.MakeReveal(TRevealView::rvSheet, 256, TThumbnailFilter::tfArea), Exception);
+  // With both pictures there, a failed load of either leaves the synthesis as it was (the
+  // workflow's own unmapped preview after a hidden load is not what the page saves).
+  model.LoadPixels(true, hidden.data(), 5, 5);
+  model.SetContrast(20);
+  const std::vector<uint8_t> before = model.Save(TPageFormat::pfBMP);
+  EXPECT_THROW(model.LoadBmp(true, junk, sizeof junk), Exception);
+  EXPECT_THROW(model.LoadBmp(false, junk, sizeof junk), Exception);
+  EXPECT_EQ(model.Save(TPageFormat::pfBMP), before);
+}
+
+TEST(PageModel, RevealViewsAndScoresFollowTheSliders) {
+  TPageModel model;
+  const std::vector<uint8_t> visible = Rgba(40, 30, 0), hidden = Rgba(40, 30, 50);
+  model.LoadPixels(false, visible.data(), 40, 30);
+  model.LoadPixels(true, hidden.data(), 40, 30);
+  model.MakeReveal(TRevealView::rvEven, 256, TThumbnailFilter::tfArea);
+  EXPECT_EQ(model.Width(TPagePicture::ppReveal), 20);
+  const double visible_wide = model.VisibleScore();
+  const std::optional<double> hidden_wide = model.HiddenScore();
+  model.SetContrast(10);
+  // A narrow band brings the hidden picture back coarser, and changes what shows.
+  ASSERT_TRUE(hidden_wide.has_value() && model.HiddenScore().has_value());
+  EXPECT_LT(*model.HiddenScore(), *hidden_wide);
+  EXPECT_NE(model.VisibleScore(), visible_wide);
+  EXPECT_EQ(model.FoundBand().average, 128);
+}
