@@ -18,6 +18,9 @@
 #include <cstdint>
 #include <cstring>
 
+// The emulation forms exact results in 128-bit integers, which 64-bit and WebAssembly
+// compilers have (a 32-bit x86 build has the x87 unit itself and needs none).
+#if defined(__SIZEOF_INT128__)
 class TSoftExtended {
  public:
   constexpr TSoftExtended() = default;
@@ -191,6 +194,8 @@ class TSoftExtended {
   uint64_t significand_ = 0;
   int exponent_ = 0;
 };
+
+#endif
 
 #if LDBL_MANT_DIG == 64
 using TExtended = long double;

@@ -10,6 +10,7 @@
 
 #include "base/Extended.h"
 
+#if defined(__SIZEOF_INT128__)
 namespace {
 
 #if LDBL_MANT_DIG == 64
@@ -146,3 +147,4 @@ TEST(SoftExtended, GivesTheX87ValuesOfThePicturesArithmetic) {
   EXPECT_EQ(static_cast<int>(TSoftExtended(-2.75)), -2);
   EXPECT_EQ(static_cast<int64_t>(TSoftExtended(int64_t{1} << 62) * 1.5), int64_t{3} << 61);
 }
+#endif
