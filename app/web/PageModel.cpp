@@ -6,6 +6,7 @@
 #include "base/Exceptions.h"
 #include "base/Format.h"
 #include "base/Messages.h"
+#include "compose/CellRows.h"
 #include "export/SaveByFormat.h"
 #include "platform/MemoryStream.h"
 #include "platform/web/SavedFiles.h"
@@ -120,6 +121,9 @@ void TPageModel::Load(bool hidden, const std::function<void(TBitmap&)>& fill) {
 }
 
 void TPageModel::Refresh() {
+  tone_.reset();
+  waiting_.clear();
+  waiting_count_ = 0;
   scores_.reset();
   reveal_.Assign(nullptr);
   if (!work_.ExternalLoaded() || !work_.InnerLoaded()) return;
@@ -129,15 +133,52 @@ void TPageModel::Refresh() {
   scores_ = std::make_unique<TScoreBasis>(work_.ExternalBitmap(), work_.InnerBitmap());
 }
 
+// The workflow's handlers as a batch job's: the sliders and their limit change, and the
+// mapping is left to MapRows.
 void TPageModel::SetAverage(int average) {
+  work_.BatchJob = true;
   work_.AverageTrackBarChange(average);
+  work_.BatchJob = false;
+  ToneChanged();
 }
 
 void TPageModel::SetContrast(int contrast) {
+  work_.BatchJob = true;
   work_.MinMaxTrackBarChange(contrast);
+  work_.BatchJob = false;
+  ToneChanged();
 }
 
-const TBitmap& TPageModel::Picture(TPagePicture picture) const {
+void TPageModel::ToneChanged() {
+  if (!HasResult()) return;
+  tone_ = std::make_unique<TToneTable>(work_.Average(), work_.Contrast());
+  waiting_.assign(static_cast<size_t>(work_.ResultBitmap().Height()), 1);
+  waiting_count_ = work_.ResultBitmap().Height();
+}
+
+void TPageModel::MapRows(const TRows& rows, int first, int last) {
+  if (waiting_count_ == 0) return;
+  const TBitmap& result = work_.ResultBitmap();
+  const TBitmap& hidden = work_.InnerBitmap();
+  // As ApplyInnerTone: only the cells both pictures have (after the synthesis, all).
+  const int width = std::min(result.Width(), hidden.Width());
+  last = std::min(last, std::min(result.Height(), hidden.Height()));
+  const TConstRows from = hidden.ConstRows();
+  for (int y = std::max(first, 0); y < last; ++y) {
+    if (!waiting_[static_cast<size_t>(y)]) continue;
+    MapOddCellsRow(from[y], rows[y], width, y, *tone_);
+    waiting_[static_cast<size_t>(y)] = 0;
+    --waiting_count_;
+  }
+}
+
+const TBitmap& TPageModel::Picture(TPagePicture picture) {
+  if (picture == TPagePicture::ppResult && waiting_count_ > 0)
+    MapRows(work_.ResultBitmap().Rows(), 0, work_.ResultBitmap().Height());
+  return Shown(picture);
+}
+
+const TBitmap& TPageModel::Shown(TPagePicture picture) const {
   static const TBitmap none;
   switch (picture) {
     case TPagePicture::ppVisible:
@@ -153,18 +194,18 @@ const TBitmap& TPageModel::Picture(TPagePicture picture) const {
 }
 
 int TPageModel::Width(TPagePicture picture) const {
-  const TBitmap& p = Picture(picture);
+  const TBitmap& p = Shown(picture);
   return p.Empty() ? 0 : p.Width();
 }
 
 int TPageModel::Height(TPagePicture picture) const {
-  const TBitmap& p = Picture(picture);
+  const TBitmap& p = Shown(picture);
   return p.Empty() ? 0 : p.Height();
 }
 
 void TPageModel::MakeReveal(TRevealView view, int size, TThumbnailFilter filter) {
   if (!HasResult()) throw EInvalidGraphic(SInvalidBitmap);
-  const TBitmap& result = work_.ResultBitmap();
+  const TBitmap& result = Picture(TPagePicture::ppResult);
   TViewOptions options;
   options.view = view;
   options.size = size;
@@ -182,12 +223,12 @@ std::optional<double> TPageModel::HiddenScore() const {
   return scores_->HiddenPsnr(TToneBand{work_.Average(), work_.Contrast()});
 }
 
-TToneBand TPageModel::FoundBand() const {
+TToneBand TPageModel::FoundBand() {
   if (!HasResult()) return kIdentityBand;
-  return FindBand(work_.ResultBitmap()).band;
+  return FindBand(Picture(TPagePicture::ppResult)).band;
 }
 
-std::vector<uint8_t> TPageModel::Save(TPageFormat format) const {
+std::vector<uint8_t> TPageModel::Save(TPageFormat format) {
   TSaveOptions options;
   switch (format) {
     case TPageFormat::pfPNG:
@@ -206,20 +247,24 @@ std::vector<uint8_t> TPageModel::Save(TPageFormat format) const {
   }
   if (!HasResult()) throw EInvalidGraphic(SInvalidBitmap);
   const std::string name = PageFileName(format);
-  SaveByFormat(work_.ResultBitmap(), name, options);
+  SaveByFormat(Picture(TPagePicture::ppResult), name, options);
   std::optional<std::vector<uint8_t>> bytes = TakeSavedFile(name);
   if (!bytes) throw EWriteError(SWriteError);
   return std::move(*bytes);
 }
 
 void TPageModel::Render(TPagePicture which, double scale, double left, double top, int view_width,
-                        int view_height, uint8_t* rgba) const {
-  const TBitmap& picture = Picture(which);
+                        int view_height, uint8_t* rgba) {
+  const TBitmap& picture = Shown(which);
+  // The result's rows are mapped as the view reaches them (see MapRows).
+  const bool result = which == TPagePicture::ppResult;
   if (picture.Empty() || picture.BitsPerPixel() != 24 || scale <= 0 || view_width <= 0 ||
       view_height <= 0)
     return;
   const int width = picture.Width();
   const int height = picture.Height();
+  // Rows are mapped in a store of the result's own, made (and its rows taken) first.
+  const TRows mapping = result && waiting_count_ > 0 ? work_.ResultBitmap().Rows() : TRows();
   const TConstRows rows = picture.ConstRows();
   // The picture span of view pixel i along one axis: from floor((origin + i) / scale) up to
   // the start of the next one (at least one pixel); -1 where the view lies outside.
@@ -238,6 +283,7 @@ void TPageModel::Render(TPagePicture which, double scale, double left, double to
     for (int j = 0; j < view_height; ++j) {
       const int y = ys[static_cast<size_t>(j)];
       if (y < 0 || y >= height) continue;
+      if (result) MapRows(mapping, y, y + 1);
       const uint8_t* row = rows[y];
       uint8_t* out = rgba + size_t(4) * view_width * j;
       for (int i = 0; i < view_width; ++i, out += 4) {
@@ -268,6 +314,7 @@ void TPageModel::Render(TPagePicture which, double scale, double left, double to
     const int y0 = ys[static_cast<size_t>(j)];
     if (y0 < 0 || y0 >= height) continue;
     const int y1 = std::min(std::max(y0 + 1, ys[static_cast<size_t>(j) + 1]), height);
+    if (result) MapRows(mapping, y0, y1);
     const auto rows_summed = static_cast<uint32_t>(y1 - y0);
     uint8_t* out = rgba + size_t(4) * view_width * j;
     if (y1 - y0 <= 257) {

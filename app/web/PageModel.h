@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "compose/ApplyInnerTone.h"
 #include "compose/Workflow.h"
 #include "raster/Bitmap.h"
 #include "reveal/Scores.h"
@@ -49,6 +50,8 @@ class TPageModel {
 
   // The sliders as a person moves them: the average limits the contrast to L(A) (a
   // contrast above the limit is lowered to it); the result's odd cells follow each step.
+  // They are mapped anew row by row as they are next used: a view at Fit maps each row just
+  // before it sums it, so a slider step reads the pictures once instead of twice.
   void SetAverage(int average);
   void SetContrast(int contrast);
   int Average() const { return work_.Average(); }
@@ -67,7 +70,7 @@ class TPageModel {
   // picture looks at 1:2 as it does to the eye from further away). Outside the picture the
   // view is left as it was.
   void Render(TPagePicture picture, double scale, double left, double top, int view_width,
-              int view_height, uint8_t* rgba) const;
+              int view_height, uint8_t* rgba);
 
   // Makes a reveal view of the result (its band the sliders' band) to be drawn with
   // Render(ppReveal, ...). Raises for a result that is not there.
@@ -77,12 +80,13 @@ class TPageModel {
   double VisibleScore() const;
   std::optional<double> HiddenScore() const;
   // The band found from the result's odd cells, as `lumiveil reveal` finds it.
-  TToneBand FoundBand() const;
+  TToneBand FoundBand();
 
   // The result saved in a format, as the bytes of the file. Raises for a failed save.
-  std::vector<uint8_t> Save(TPageFormat format) const;
+  std::vector<uint8_t> Save(TPageFormat format);
 
-  const TBitmap& Picture(TPagePicture picture) const;
+  // A picture as it stands (the result with every row mapped).
+  const TBitmap& Picture(TPagePicture picture);
 
  private:
   // Fills the visible or the hidden slot through the workflow's load; raises the reason
@@ -90,8 +94,18 @@ class TPageModel {
   void Load(bool hidden, const std::function<void(TBitmap&)>& fill);
   // Both pictures loaded: the result synthesized and the scores' basis made.
   void Refresh();
+  // The sliders moved: every row of the result waits for the new band.
+  void ToneChanged();
+  // Maps the waiting rows among first .. last - 1 of the result (rows: its rows, taken
+  // once by the caller) into the band.
+  void MapRows(const TRows& rows, int first, int last);
+  const TBitmap& Shown(TPagePicture picture) const;
 
   TWorkflow work_;
+  // The band's table and, per row of the result, whether it waits to be mapped with it.
+  std::unique_ptr<TToneTable> tone_;
+  std::vector<uint8_t> waiting_;
+  int waiting_count_ = 0;
   TBitmap reveal_;
   std::unique_ptr<TScoreBasis> scores_;
 };

@@ -162,3 +162,34 @@ TEST(PageModel, RevealViewsAndScoresFollowTheSliders) {
   EXPECT_NE(model.VisibleScore(), visible_wide);
   EXPECT_EQ(model.FoundBand().average, 128);
 }
+
+TEST(PageModel, RowsMappedAsTheViewReachesThemGiveTheSynthesis) {
+  const std::vector<uint8_t> visible = Rgba(64, 48, 3), hidden = Rgba(30, 70, 77);
+  // The reference: the sliders set first, the synthesis made at once with them.
+  TPageModel reference;
+  reference.SetAverage(150);
+  reference.SetContrast(60);
+  reference.LoadPixels(false, visible.data(), 64, 48);
+  reference.LoadPixels(true, hidden.data(), 30, 70);
+  TPageModel model;
+  model.LoadPixels(false, visible.data(), 64, 48);
+  model.LoadPixels(true, hidden.data(), 30, 70);
+  std::vector<uint8_t> view(size_t(4) * 20 * 10);
+  // Slider steps with views that reach only some rows (at 2:1 from row 7, below 1:1 the
+  // top part), then the final band; what is saved is the synthesis with it.
+  model.SetAverage(100);
+  model.Render(TPagePicture::ppResult, 2, 5, 7, 20, 10, view.data());
+  model.SetContrast(30);
+  model.Render(TPagePicture::ppResult, 0.25, 0, 0, 20, 3, view.data());
+  model.SetAverage(150);
+  model.SetContrast(60);
+  model.Render(TPagePicture::ppResult, 0.5, 0, 10, 20, 10, view.data());
+  EXPECT_EQ(model.Save(TPageFormat::pfBMP), reference.Save(TPageFormat::pfBMP));
+  // A view of the whole result at 1:4 shows the means of the synthesis's pixels.
+  std::vector<uint8_t> whole(size_t(4) * 16 * 12), expected(size_t(4) * 16 * 12);
+  model.SetContrast(59);
+  model.SetContrast(60);
+  model.Render(TPagePicture::ppResult, 0.25, 0, 0, 16, 12, whole.data());
+  reference.Render(TPagePicture::ppResult, 0.25, 0, 0, 16, 12, expected.data());
+  EXPECT_EQ(whole, expected);
+}
