@@ -3,7 +3,8 @@
 # WebAssembly with Debian's emscripten, from Debian's own source packages (apt-get source:
 # the same versions and patches as the Linux build's libraries, so the PNG files come out
 # byte for byte the same), into build-web/deps/prefix. emscripten's own ports would be
-# downloaded, which a closed network cannot. Does nothing when the prefix is complete.
+# downloaded, which a closed network cannot. Does nothing when the prefix is complete, and
+# copies the libraries from the user's cache when they were built there before.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)/build-web/deps
@@ -16,6 +17,19 @@ export NODE_PATH=/usr/share/nodejs
 jobs=$(( $(nproc) < 2 ? $(nproc) : 2 ))
 . scripts/debian-source.sh
 enable_debian_sources
+
+# The libraries are the same for every checkout of the same source versions and compiler:
+# a copy kept in the user's cache serves the next checkout (a fresh CI clone) at once.
+key=$(for p in zlib libpng1.6 libjpeg-turbo; do
+  apt-cache showsrc "$p" | sed -n 's/^Version: //p' | sort -rV | head -1
+done; dpkg-query -W -f='${Version}' emscripten)
+cache=${XDG_CACHE_HOME:-$HOME/.cache}/lumiveil/web-deps/$(echo "$key" | sha256sum | cut -c1-16)
+if [ -f "$cache/.complete" ]; then
+  mkdir -p "$root"
+  rm -rf "$prefix"
+  cp -a "$cache" "$prefix"
+  exit 0
+fi
 
 fresh_source_folder "$root" "$prefix"
 fetch_debian_source zlib
@@ -59,3 +73,6 @@ cp libjpeg-turbo-*/jpeglib.h libjpeg-turbo-*/jmorecfg.h libjpeg-turbo-*/jerror.h
 
 rm -rf "$root/src"
 touch "$stamp"
+mkdir -p "$(dirname "$cache")"
+rm -rf "$cache.new"
+cp -a "$prefix" "$cache.new" && rm -rf "$cache" && mv "$cache.new" "$cache"
