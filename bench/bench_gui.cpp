@@ -35,7 +35,7 @@ class TNoDialogs : public TFormDialogs {
  public:
   std::optional<QString> OpenPicture(QWidget*, const QStringList&) override { return {}; }
   std::optional<QString> SaveFile(QWidget*) override { return {}; }
-  std::optional<TPngExportChoice> ExportPng(QWidget*) override { return {}; }
+  std::optional<TExportChoice> Export(QWidget*) override { return {}; }
   void ShowException(QWidget*, const QString& message, const QString&) override {
     qFatal("unexpected error: %s", qPrintable(message));
   }

@@ -1,5 +1,5 @@
 // Writing a 4000 x 3000 photo result as PNG: the coffee cup with the cat hidden in it
-// (both photos tiled and mirrored to 12 megapixels), with the narrow band
+// (both photos tiled and mirrored to 12 megapixels), with a narrow band that hides it well
 // (A 230, C 25) and with the default band (A 128, C 127). The encoder alone into memory
 // with the setting chosen for the picture and with each fixed setting, the palette form,
 // and the whole save to a file. bench/peer_png.py runs these side by side with

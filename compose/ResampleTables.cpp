@@ -23,15 +23,6 @@ int32_t RoundWeight(const TExtended& w) {
 
 }  // namespace
 
-bool Avx2Available() {
-#if LUMIVEIL_X86_KERNELS
-  static const bool available = __builtin_cpu_supports("avx2");
-  return available;
-#else
-  return false;
-#endif
-}
-
 TKernelPath KernelPath() {
   return ChosenPath();
 }

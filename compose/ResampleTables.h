@@ -13,23 +13,14 @@
 #include <vector>
 
 #include "base/Extended.h"
+#include "platform/Processor.h"
 
 class TBitmap;
 
-// The x86 vector kernels (AVX2, AVX-512) are built only where the compiler targets x86;
-// elsewhere (WebAssembly) every kernel runs its generic code, which the compiler
-// vectorises for its own target.
-#if defined(__x86_64__) || defined(__i386__)
-#define LUMIVEIL_X86_KERNELS 1
-#else
-#define LUMIVEIL_X86_KERNELS 0
-#endif
-
 // The instruction sets of the pixel kernels: the generic code builds and runs everywhere;
-// the AVX2 code (which includes SSE4.1) runs where the processor has it. Both give the
-// same bytes; tests run both.
+// the AVX2 code (which includes SSE4.1) runs where the processor has it
+// (platform/Processor.h). Both give the same bytes; tests run both.
 enum class TKernelPath { kpGeneric, kpAvx2 };
-bool Avx2Available();
 // The path in use: AVX2 where the processor has it, unless a test chose the generic one.
 TKernelPath KernelPath();
 // Chooses a path (for tests and benchmarks); AVX2 is taken only where it is available.

@@ -1,6 +1,8 @@
 #include "export/SaveByFormat.h"
 
 #include "base/Format.h"
+#include "base/NamedRows.h"
+#include "base/Text.h"
 #include "export/SaveAsGif.h"
 #include "raster/Bitmap.h"
 
@@ -12,38 +14,83 @@ std::string BandText(const TToneBand& band) {
   return Format("average=%d contrast=%d version=%s", band.average, band.contrast, LUMIVEIL_VERSION);
 }
 
+namespace {
+
+void WriteBmp(const TBitmap& bitmap, const std::string& file_name, const TSaveOptions&) {
+  // A copy shares the pixels; the BMP writer is the picture's own.
+  TBitmap copy;
+  copy.Assign(&bitmap);
+  copy.SaveToFile(file_name);
+}
+
+void WriteGif(const TBitmap& bitmap, const std::string& file_name, const TSaveOptions& options) {
+  if (options.gif_target != nullptr) {
+    SaveAsGif(bitmap, *options.gif_target, file_name);
+  } else {
+    TGifSaveTarget target;
+    SaveAsGif(bitmap, target, file_name);
+  }
+}
+
+void WritePng(const TBitmap& bitmap, const std::string& file_name, const TSaveOptions& options) {
+  TPngOptions png;
+  png.compression = options.compression;
+  if (options.band) png.texts.push_back({kBandKeyword, BandText(*options.band)});
+  SavePngToFile(bitmap, file_name, png);
+}
+
+constexpr TOutputFormat kFormats[] = {
+    {TSaveFormat::sfBMP, "BMP", ".bmp", WriteBmp, false, false, false},
+    {TSaveFormat::sfGIF, "GIF", ".gif", WriteGif, false, false, true},
+    {TSaveFormat::sfPNG, "PNG", ".png", WritePng, true, true, false},
+};
+static_assert(RowsInOrder(kFormats, static_cast<size_t>(TSaveFormat::sfPNG) + 1));
+
+// What a name without a format's ending is written as.
+constexpr TSaveFormat kOtherNames = TSaveFormat::sfBMP;
+
+}  // namespace
+
+std::span<const TOutputFormat> OutputFormats() {
+  return kFormats;
+}
+
+const TOutputFormat& OutputFormatOf(TSaveFormat format) {
+  return RowOf(OutputFormats(), format);
+}
+
+std::vector<std::string> EndingsOf(const TOutputFormat& format) {
+  std::vector<std::string> endings;
+  const std::string_view all = format.endings;
+  for (size_t start = 0; start < all.size();) {
+    size_t end = all.find(' ', start);
+    if (end == std::string_view::npos) end = all.size();
+    if (end > start) endings.emplace_back(all.substr(start, end - start));
+    start = end + 1;
+  }
+  return endings;
+}
+
+TSaveFormat FormatForName(std::string_view file_name, bool panel) {
+  for (const TOutputFormat& format : OutputFormats()) {
+    if (format.panel && !panel) continue;
+    for (const std::string& ending : EndingsOf(format))
+      if (EndsWithText(file_name, ending)) return format.value;
+  }
+  return kOtherNames;
+}
+
 void SaveByFormat(const TBitmap& bitmap, const std::string& file_name,
                   const TSaveOptions& options) {
-  switch (options.format) {
-    case TSaveFormat::sfBMP: {
-      // A copy shares the pixels; the BMP writer is the picture's own.
-      TBitmap copy;
-      copy.Assign(&bitmap);
-      copy.SaveToFile(file_name);
-      return;
-    }
-    case TSaveFormat::sfGIF: {
-      if (options.gif_target != nullptr) {
-        SaveAsGif(bitmap, *options.gif_target, file_name);
-      } else {
-        TGifSaveTarget target;
-        SaveAsGif(bitmap, target, file_name);
-      }
-      return;
-    }
-    case TSaveFormat::sfPNG: {
-      TPngOptions png;
-      png.compression = options.compression;
-      if (options.band) png.texts.push_back({kBandKeyword, BandText(*options.band)});
-      if (!options.indexed) {
-        SavePngToFile(bitmap, file_name, png);
-        return;
-      }
-      TBitmap reduced;
-      reduced.Assign(&bitmap);
-      ReduceToHalftone(reduced);
-      SavePngToFile(reduced, file_name, png);
-      return;
-    }
+  const TOutputFormat& format = OutputFormatOf(options.format);
+  if (!options.indexed || !format.palette_form) {
+    format.write(bitmap, file_name, options);
+    return;
   }
+  // The palette form: the picture reduced to the halftone palette exactly as the GIF save
+  // reduces its copy, written as the format writes a picture of 8 bits.
+  TBitmap reduced;
+  reduced.Assign(&bitmap);
+  ReduceToHalftone(reduced);
+  format.write(reduced, file_name, options);
 }

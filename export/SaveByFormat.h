@@ -1,11 +1,15 @@
 // Saving a picture in the format its caller chooses: BMP as the raster writes it, GIF
 // through the window's GIF save (the halftone copy on the chart panel), or PNG. Every
 // command of the command-line tool and the window save through SaveByFormat, so that one
-// piece of code decides what each format's file holds.
+// piece of code decides what each format's file holds, and both front ends learn from the
+// table of output formats which formats there are and which one a file name asks for.
 #pragma once
 
 #include <optional>
+#include <span>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "raster/PngWriter.h"
 #include "reveal/Band.h"
@@ -36,6 +40,33 @@ inline constexpr const char kBandKeyword[] = "Lumiveil";
 
 // The chunk's text: "average=A contrast=C version=V", V the program's version.
 std::string BandText(const TToneBand& band);
+
+// The table of output formats, one row per format in the order of TSaveFormat: everything
+// the front ends know of a format. A format is added as a row with its writer; the
+// commands' help, their choice by file name and the window's export dialog follow.
+struct TOutputFormat {
+  TSaveFormat value;
+  const char* name;     // "PNG": in help texts and the export dialog's filters
+  const char* endings;  // the file endings that ask for it, blank-separated (".png")
+  // Writes the picture under exactly the name given, through the safe save; raises on
+  // failure. Options that do not concern the format are ignored.
+  void (*write)(const TBitmap& bitmap, const std::string& file_name, const TSaveOptions& options);
+  bool records_band;  // the file keeps the band it is given (TSaveOptions::band)
+  bool palette_form;  // it has a palette form: TSaveOptions::indexed
+  // The file holds the picture drawn on the chart panel (the halftone copy under the
+  // panel's bevel), not the picture's own pixels: a name asks for it only where a command
+  // saves the combined picture as the window does (FormatForName's `panel`).
+  bool panel;
+};
+
+std::span<const TOutputFormat> OutputFormats();
+const TOutputFormat& OutputFormatOf(TSaveFormat format);
+
+// The format a file name asks for: the first row with an ending the name has (in any
+// case), leaving out the panel's format unless `panel`; BMP for every other name.
+TSaveFormat FormatForName(std::string_view file_name, bool panel);
+// A row's endings, one a string (".png").
+std::vector<std::string> EndingsOf(const TOutputFormat& format);
 
 // Writes bitmap under exactly file_name in the chosen format, through the safe save (an
 // existing file is replaced only when the new one was written whole). Raises on failure.

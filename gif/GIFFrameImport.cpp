@@ -112,7 +112,7 @@ void TGIFSubImage::AssignBitmap(const TBitmap& source, bool true_colour) {
       std::vector<TRGBQuad> table = working->ColorTable();
       // Indices beyond the table decode as black, as the 24-bit copy has them.
       table.resize(size_t{1} << working->BitsPerPixel());
-      ImportThroughTable(reader, working->BitsPerPixel(), table);
+      ImportThroughTable(reader, table);
     } else {
       switch (read_as) {
         case TPixelFormat::Bits8:
@@ -120,15 +120,12 @@ void TGIFSubImage::AssignBitmap(const TBitmap& source, bool true_colour) {
             color_map_.ImportColorTable(working->ColorTable());
           else
             color_map_.ImportPalette(working->Palette());
-          ImportRows(reader, 8);
+          ImportRows(reader);
           break;
         case TPixelFormat::Bits4:
-          color_map_.ImportPalette(working->Palette());
-          ImportRows(reader, 4);
-          break;
         case TPixelFormat::Bits1:
           color_map_.ImportPalette(working->Palette());
-          ImportRows(reader, 1);
+          ImportRows(reader);
           break;
         default:
           Import24(reader);
@@ -156,33 +153,12 @@ void TGIFSubImage::ReportRows() {
   for (int y = 0; y < Height(); ++y) ReportRow(y);
 }
 
-namespace {
-
-// The palette indices of a row of 1, 4 or 8 bits per pixel, one byte each.
-void UnpackIndices(const uint8_t* row, int bits, int width, uint8_t* out) {
-  switch (bits) {
-    case 8:
-      std::memcpy(out, row, static_cast<size_t>(width));
-      break;
-    case 4:  // two pixels per byte, high nibble first
-      for (int x = 0; x < width; ++x)
-        out[x] = static_cast<uint8_t>(x % 2 == 0 ? row[x / 2] >> 4 : row[x / 2] & 0x0F);
-      break;
-    default:  // eight pixels per byte, most significant bit first
-      for (int x = 0; x < width; ++x)
-        out[x] = static_cast<uint8_t>((row[x / 8] >> (7 - x % 8)) & 1);
-      break;
-  }
-}
-
-}  // namespace
-
-void TGIFSubImage::ImportRows(TDIBReader& reader, int bits) {
+void TGIFSubImage::ImportRows(TDIBReader& reader) {
   const int width = Width();
+  const TRowDecoder decoder(reader.Bitmap());
   for (int y = 0; y < Height(); ++y) {
     ReportRow(y);
-    UnpackIndices(reader.ScanLine(y), bits, width,
-                  data_.data() + static_cast<size_t>(y) * static_cast<size_t>(width));
+    decoder.Indices(reader.ScanLine(y), data_.data() + static_cast<size_t>(y) * width, width);
   }
 }
 
@@ -220,6 +196,25 @@ class TColorIndexHash {
     int index = -1;
   };
   Cell cells_[kMask + 1];
+};
+
+// The frame's colour table by colour: the entry of each colour, added to the table the first
+// time the colour is asked for (which raises "Color table overflow" on a full table).
+class TTableEntries {
+ public:
+  explicit TTableEntries(TGIFColorMap& table) : table_(table) {}
+  int operator()(TColor colour) {
+    int index = known_.Find(colour);
+    if (index < 0) {
+      index = table_.AddUnique(colour);
+      known_.Put(colour, index);
+    }
+    return index;
+  }
+
+ private:
+  TGIFColorMap& table_;
+  TColorIndexHash known_;
 };
 
 // The distinct colours of a band of pixels in order of first appearance. One more than a
@@ -295,18 +290,12 @@ void TGIFSubImage::Import24(TDIBReader& reader) {
     found[static_cast<size_t>(band)] = BandColours24(rows, first, last, width, band_data(first));
   });
   // Entries go in as red, green, blue straight away.
-  TColorIndexHash known;
+  TTableEntries entry(color_map_);
   std::vector<std::array<uint8_t, TGIFColorMap::kMaxColors>> renumber(found.size());
   for (size_t band = 0; band < found.size(); ++band) {
     const std::vector<TColor>& colours = found[band].colours;
-    for (size_t i = 0; i < colours.size(); ++i) {
-      int index = known.Find(colours[i]);
-      if (index < 0) {
-        index = color_map_.AddUnique(colours[i]);  // raises "Color table overflow"
-        known.Put(colours[i], index);
-      }
-      renumber[band][i] = static_cast<uint8_t>(index);
-    }
+    for (size_t i = 0; i < colours.size(); ++i)
+      renumber[band][i] = static_cast<uint8_t>(entry(colours[i]));
   }
   RunBands(bands, [&](int band, int first, int last) {
     if (band == 0) return;
@@ -322,67 +311,34 @@ void TGIFSubImage::Import24(TDIBReader& reader) {
 // enter the frame's table in the order in which the pixels first show them: for each
 // index, the first pixel that has it is found (band by band, the earliest band's answer
 // first); the indices are then taken by that first pixel, each giving its colour, so that
-// indices of equal colour share one entry; every pixel is then renumbered.
-void TGIFSubImage::ImportThroughTable(TDIBReader& reader, int bits,
-                                      std::span<const TRGBQuad> table) {
+// indices of equal colour share one entry; every pixel is then renumbered. Table and
+// indices are those of one pass from the top that adds each colour when first met.
+void TGIFSubImage::ImportThroughTable(TDIBReader& reader, std::span<const TRGBQuad> table) {
   const int width = Width();
-  const int height = Height();
-  const int count = 1 << bits;
+  const int count = static_cast<int>(table.size());
   const TConstRows rows = reader.Bitmap().ConstRows();
-  const TBands bands = PlanBands(height, int64_t{2} * width);
-  const auto colour_of = [&](int v) {
-    const TRGBQuad& q = table[static_cast<size_t>(v)];
-    return RGBColor(q.rgbRed, q.rgbGreen, q.rgbBlue);
+  const TRowDecoder decoder(reader.Bitmap());
+  const TBands bands = PlanBands(Height(), int64_t{2} * width);
+  // Row y as one index a byte, in `indices` where the row packs several into a byte.
+  const auto row_indices = [&](int y, std::vector<uint8_t>& indices) {
+    if (decoder.Bits() == 8) return rows[y];
+    indices.resize(static_cast<size_t>(width));
+    decoder.Indices(rows[y], indices.data(), width);
+    return static_cast<const uint8_t*>(indices.data());
   };
-  if (bands.count == 1) {
-    // One pass from the top: each index takes its colour's entry when it is first met.
-    std::array<int, TGIFColorMap::kMaxColors> renumber;
-    renumber.fill(-1);
-    TColorIndexHash known;
-    std::vector<uint8_t> indices(static_cast<size_t>(width));
-    for (int y = 0; y < height; ++y) {
-      ReportRow(y);
-      const uint8_t* row = rows[y];
-      if (bits != 8) {
-        UnpackIndices(row, bits, width, indices.data());
-        row = indices.data();
-      }
-      uint8_t* out = data_.data() + static_cast<size_t>(y) * static_cast<size_t>(width);
-      for (int x = 0; x < width; ++x) {
-        int& to = renumber[row[x]];
-        if (to < 0) {
-          const TColor colour = colour_of(row[x]);
-          to = known.Find(colour);
-          if (to < 0) {
-            to = color_map_.AddUnique(colour);  // raises "Color table overflow"
-            known.Put(colour, to);
-          }
-        }
-        out[x] = static_cast<uint8_t>(to);
-      }
-    }
-    return;
-  }
   using TFirst = std::array<int64_t, TGIFColorMap::kMaxColors>;
   std::vector<TFirst> first_seen(static_cast<size_t>(bands.count));
   RunBands(bands, [&](int band, int first, int last) {
     TFirst& seen = first_seen[static_cast<size_t>(band)];
     seen.fill(INT64_MAX);
     int missing = count;
-    std::vector<uint8_t> indices(bits == 8 ? 0 : static_cast<size_t>(width));
+    std::vector<uint8_t> indices;
     for (int y = first; y < last && missing > 0; ++y) {
-      const uint8_t* row = rows[y];
-      if (bits != 8) {
-        UnpackIndices(row, bits, width, indices.data());
-        row = indices.data();
-      }
+      const uint8_t* row = row_indices(y, indices);
       const int64_t at = static_cast<int64_t>(y) * width;
-      for (int x = 0; x < width; ++x) {
+      for (int x = 0; x < width && missing > 0; ++x) {
         int64_t& where = seen[row[x]];
-        if (where == INT64_MAX) {
-          where = at + x;
-          if (--missing == 0) break;
-        }
+        if (where == INT64_MAX) where = at + x, --missing;
       }
     }
   });
@@ -394,24 +350,16 @@ void TGIFSubImage::ImportThroughTable(TDIBReader& reader, int bits,
   }
   std::sort(order.begin(), order.end());
   std::array<uint8_t, TGIFColorMap::kMaxColors> renumber{};
-  TColorIndexHash known;
+  TTableEntries entry(color_map_);
   for (const auto& [where, v] : order) {
-    const TColor colour = colour_of(v);
-    int index = known.Find(colour);
-    if (index < 0) {
-      index = color_map_.AddUnique(colour);  // raises "Color table overflow"
-      known.Put(colour, index);
-    }
-    renumber[static_cast<size_t>(v)] = static_cast<uint8_t>(index);
+    const TRGBQuad& q = table[static_cast<size_t>(v)];
+    renumber[static_cast<size_t>(v)] =
+        static_cast<uint8_t>(entry(RGBColor(q.rgbRed, q.rgbGreen, q.rgbBlue)));
   }
   RunBands(bands, [&](int, int first, int last) {
-    std::vector<uint8_t> indices(bits == 8 ? 0 : static_cast<size_t>(width));
+    std::vector<uint8_t> indices;
     for (int y = first; y < last; ++y) {
-      const uint8_t* row = rows[y];
-      if (bits != 8) {
-        UnpackIndices(row, bits, width, indices.data());
-        row = indices.data();
-      }
+      const uint8_t* row = row_indices(y, indices);
       uint8_t* out = data_.data() + static_cast<size_t>(y) * static_cast<size_t>(width);
       for (int x = 0; x < width; ++x) out[x] = renumber[row[x]];
     }

@@ -116,9 +116,10 @@ class TGIFSubImage {
 
  private:
   void AssignBitmap(const TBitmap& source, bool true_colour);
-  void ImportRows(TDIBReader& reader, int bits);
+  void ImportRows(TDIBReader& reader);
   void Import24(TDIBReader& reader);
-  void ImportThroughTable(TDIBReader& reader, int bits, std::span<const TRGBQuad> table);
+  // `table` has an entry for every index of the picture's bits (2^bits entries).
+  void ImportThroughTable(TDIBReader& reader, std::span<const TRGBQuad> table);
   void ReportRows();
   void ReportRow(int row);
 

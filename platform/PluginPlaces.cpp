@@ -14,6 +14,7 @@
 #include "base/Format.h"
 #include "base/Messages.h"
 #include "base/Text.h"
+#include "platform/Paths.h"
 
 namespace {
 
@@ -81,6 +82,15 @@ std::string SystemDirectory() {
 
 std::string WindowsDirectory() {
   return "/usr/local/lib/susie";
+}
+
+std::string InstalledPluginDirectory() {
+  // /proc/self/exe names the program with its links resolved, so the parent is a plain path
+  // and a plug-in found here has the same path as when found under the fixed places.
+  const std::string app = ExecutableDirectory();
+  const size_t slash = app.rfind('/');
+  if (app.empty() || slash == std::string::npos) return "";
+  return app.substr(0, slash) + "/lib/susie";
 }
 
 std::vector<std::string> FindFiles(const std::string& directory, const std::string& pattern) {

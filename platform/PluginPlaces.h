@@ -33,6 +33,11 @@ std::string CurrentDirectory();
 // shipped plug-ins for the default and the local prefix).
 std::string SystemDirectory();
 std::string WindowsDirectory();
+// The plug-in folder of the installation the program belongs to: <prefix>/lib/susie for a
+// program in <prefix>/bin, where `cmake --install` puts the shipped plug-ins, so that any
+// install prefix finds its own. Empty on Windows, where the installed plug-ins lie beside
+// the program.
+std::string InstalledPluginDirectory();
 
 // Whether `name` matches `pattern` ('*' any run of characters, '?' one character) without
 // regard to case (ASCII letters).

@@ -538,7 +538,7 @@ TColor TBitmap::Pixel(int x, int y) const {
   if (x < 0 || x >= Width()) throw EInvalidGraphicOperation(SScanLine);
   const uint8_t* row = ConstScanline(y);
   const TRowDecoder decoder(*image_);
-  std::vector<uint8_t> bgr(static_cast<size_t>(x + 1) * 3);
-  decoder.Decode(row, bgr.data(), x + 1);
-  return RGBColor(bgr[3 * x + 2], bgr[3 * x + 1], bgr[3 * x]);
+  uint8_t bgr[3];
+  decoder.Decode(row, bgr, 1, x);
+  return RGBColor(bgr[2], bgr[1], bgr[0]);
 }

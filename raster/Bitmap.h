@@ -13,6 +13,7 @@
 #include "raster/BmpFormat.h"
 #include "raster/Graphic.h"
 
+class TBitmap;
 class TCanvas;
 class TMemoryStream;
 class TStream;
@@ -136,6 +137,41 @@ struct TPixelSource {
   static TPixelSource FromMemory(const uint8_t* data, size_t size);
   // The bytes from the stream's position on; reads straight into the store.
   static TPixelSource FromStream(TStream& stream, int64_t available);
+};
+
+// Decodes rows of a picture in its pixel format, whatever it is, into blue, green, red
+// bytes: palette indices become their colour-table colours (an index beyond the table is
+// black), 16- and 32-bit pixels are taken apart with their masks and each channel of n bits
+// is widened to 8 as round(v * 255 / (2^n - 1)), the fourth byte of 32-bit pixels is
+// dropped. For 1, 4 and 8 bits it also gives the indices themselves. Made once for many
+// rows (it prepares tables); it holds what it needs, so it stays valid when the picture
+// changes, but rows must be the picture's as it was.
+class TRowDecoder {
+ public:
+  explicit TRowDecoder(const TBitmap& bitmap);
+  explicit TRowDecoder(const TBitmapImage& image);
+  // Pixels first .. first + count - 1 of `row` (a row of the picture's store, as
+  // ConstScanline gives it) as 3 * count bytes.
+  void Decode(const uint8_t* row, uint8_t* bgr, int count, int first = 0) const;
+  // Pixels first .. first + count - 1 of `row` as one palette index a byte (1, 4 or 8 bits
+  // per pixel only).
+  void Indices(const uint8_t* row, uint8_t* indices, int count, int first = 0) const;
+  // Bits per pixel of the rows decoded (24 for a device-dependent picture).
+  int Bits() const { return bits_; }
+
+ private:
+  void Prepare(const TDIBSection& d, const std::vector<TRGBQuad>& table, bool section);
+  struct Channel {
+    uint32_t mask = 0;
+    int shift = 0;
+    uint32_t max = 0;
+    std::vector<uint8_t> widen;  // value -> 8 bits, when max is small enough to tabulate
+    uint8_t Get(uint32_t pixel) const;
+  };
+  int bits_ = 0;
+  bool plain32_ = false;  // 32 bits with the masks 0xFF0000, 0xFF00, 0xFF
+  std::vector<TRGBQuad> table_;
+  Channel red_, green_, blue_;
 };
 
 class TBitmap : public TGraphic {

@@ -21,10 +21,17 @@ uint8_t TRowDecoder::Channel::Get(uint32_t pixel) const {
 }
 
 TRowDecoder::TRowDecoder(const TBitmapImage& image) {
-  const TDIBSection& d = image.DIBInfo;
+  Prepare(image.DIBInfo, image.color_table, image.IsSection());
+}
+
+TRowDecoder::TRowDecoder(const TBitmap& bitmap) {
+  Prepare(bitmap.DIBInfo(), bitmap.ColorTable(), bitmap.IsSection());
+}
+
+void TRowDecoder::Prepare(const TDIBSection& d, const std::vector<TRGBQuad>& table, bool section) {
   bits_ = d.dsBm.bmBitsPixel;
-  if (!image.IsSection()) bits_ = 24;
-  table_ = image.color_table;
+  if (!section) bits_ = 24;
+  table_ = table;
   if (bits_ <= 8) table_.resize(size_t{1} << bits_);
   uint32_t masks[3] = {d.dsBitfields[0], d.dsBitfields[1], d.dsBitfields[2]};
   if (d.dsBmih.biCompression != BI_BITFIELDS) {
@@ -49,43 +56,64 @@ TRowDecoder::TRowDecoder(const TBitmapImage& image) {
   }
 }
 
-void TRowDecoder::Decode(const uint8_t* row, uint8_t* bgr, int width) const {
-  const auto put = [&](int x, const TRGBQuad& q) {
-    bgr[3 * x] = q.rgbBlue;
-    bgr[3 * x + 1] = q.rgbGreen;
-    bgr[3 * x + 2] = q.rgbRed;
+void TRowDecoder::Indices(const uint8_t* row, uint8_t* indices, int count, int first) const {
+  switch (bits_) {
+    case 8:
+      std::memcpy(indices, row + first, static_cast<size_t>(count));
+      return;
+    case 4:  // two pixels a byte, the high nibble first
+      for (int i = 0, x = first; i < count; ++i, ++x)
+        indices[i] = static_cast<uint8_t>((row[x >> 1] >> ((x & 1) ? 0 : 4)) & 15);
+      return;
+    case 1:  // eight pixels a byte, the most significant bit first
+      for (int i = 0, x = first; i < count; ++i, ++x)
+        indices[i] = static_cast<uint8_t>((row[x >> 3] >> (7 - (x & 7))) & 1);
+      return;
+    default:
+      std::memset(indices, 0, static_cast<size_t>(count));
+  }
+}
+
+void TRowDecoder::Decode(const uint8_t* row, uint8_t* bgr, int count, int first) const {
+  const auto put = [&](int i, const TRGBQuad& q) {
+    bgr[3 * i] = q.rgbBlue;
+    bgr[3 * i + 1] = q.rgbGreen;
+    bgr[3 * i + 2] = q.rgbRed;
   };
   // A 16- or 32-bit pixel taken apart with the masks.
-  const auto masked = [&](int x, uint32_t p) {
-    bgr[3 * x] = blue_.Get(p);
-    bgr[3 * x + 1] = green_.Get(p);
-    bgr[3 * x + 2] = red_.Get(p);
+  const auto masked = [&](int i, uint32_t p) {
+    bgr[3 * i] = blue_.Get(p);
+    bgr[3 * i + 1] = green_.Get(p);
+    bgr[3 * i + 2] = red_.Get(p);
   };
   switch (bits_) {
     case 1:
-      for (int x = 0; x < width; ++x) put(x, table_[(row[x >> 3] >> (7 - (x & 7))) & 1]);
+      for (int i = 0, x = first; i < count; ++i, ++x)
+        put(i, table_[(row[x >> 3] >> (7 - (x & 7))) & 1]);
       return;
     case 4:
-      for (int x = 0; x < width; ++x) put(x, table_[(row[x >> 1] >> ((x & 1) ? 0 : 4)) & 15]);
+      for (int i = 0, x = first; i < count; ++i, ++x)
+        put(i, table_[(row[x >> 1] >> ((x & 1) ? 0 : 4)) & 15]);
       return;
     case 8:
-      for (int x = 0; x < width; ++x) put(x, table_[row[x]]);
+      for (int i = 0; i < count; ++i) put(i, table_[row[first + i]]);
       return;
     case 24:
-      std::memcpy(bgr, row, static_cast<size_t>(width) * 3);
+      std::memcpy(bgr, row + 3 * static_cast<size_t>(first), static_cast<size_t>(count) * 3);
       return;
     case 16:
-      for (int x = 0; x < width; ++x) masked(x, GetU16(row + 2 * x));
+      for (int i = 0; i < count; ++i) masked(i, GetU16(row + 2 * static_cast<size_t>(first + i)));
       return;
     case 32:
       if (plain32_) {
-        for (int x = 0; x < width; ++x) std::memcpy(bgr + 3 * x, row + 4 * x, 3);
+        for (int i = 0; i < count; ++i)
+          std::memcpy(bgr + 3 * i, row + 4 * static_cast<size_t>(first + i), 3);
         return;
       }
-      for (int x = 0; x < width; ++x) masked(x, GetU32(row + 4 * x));
+      for (int i = 0; i < count; ++i) masked(i, GetU32(row + 4 * static_cast<size_t>(first + i)));
       return;
     default:
-      std::memset(bgr, 0, static_cast<size_t>(width) * 3);
+      std::memset(bgr, 0, static_cast<size_t>(count) * 3);
   }
 }
 

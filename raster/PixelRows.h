@@ -12,31 +12,6 @@
 // The address of row `row` (0 = top) of a store with pixels.
 uint8_t* RowAddress(const TBitmapImage& image, int row);
 
-// Decodes `width` pixels of a row of the store's format into blue, green, red bytes:
-// palette indices become their colour-table colours, 16- and 32-bit pixels are taken
-// apart with their masks and each channel of n bits is widened to 8 as
-// round(v * 255 / (2^n - 1)), the fourth byte of 32-bit pixels is dropped.
-class TRowDecoder {
- public:
-  explicit TRowDecoder(const TBitmapImage& image);
-  void Decode(const uint8_t* row, uint8_t* bgr, int width) const;
-  // Bits per pixel of the rows decoded (24 for a device-dependent picture).
-  int Bits() const { return bits_; }
-
- private:
-  struct Channel {
-    uint32_t mask = 0;
-    int shift = 0;
-    uint32_t max = 0;
-    std::vector<uint8_t> widen;  // value -> 8 bits, when max is small enough to tabulate
-    uint8_t Get(uint32_t pixel) const;
-  };
-  int bits_;
-  bool plain32_ = false;  // 32 bits with the masks 0xFF0000, 0xFF00, 0xFF
-  std::vector<TRGBQuad> table_;
-  Channel red_, green_, blue_;
-};
-
 // Encodes blue, green, red bytes into a row of 15-, 16- or 32-bit pixels with the given
 // masks (each channel keeps its top bits) or into 24-bit pixels.
 void EncodeRowFromBGR(const uint8_t* bgr, uint8_t* row, int width, int bits,

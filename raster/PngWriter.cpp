@@ -35,25 +35,18 @@ TSettings SettingsOf(TPngCompression compression) {
 }
 
 // The picture as PNG rows take it: R, G, B bytes, or one palette index per pixel (indices
-// renumbered to the colours actually used).
+// renumbered to the colours actually used). Rows of 15, 16 and 32 bits are decoded as the
+// raster converts them to 24 bits.
 class TPngSource {
  public:
-  explicit TPngSource(const TBitmap& bitmap) : bitmap_(&bitmap) {
-    bits_ = bitmap.BitsPerPixel();
-    if (bits_ <= 8) {
-      MakePalette();
-    } else if (bits_ != 24) {
-      // 15, 16 and 32 bits (and other masks) become the 24 bits the raster converts to.
-      rgb_.Assign(&bitmap);
-      rgb_.SetPixelFormat(TPixelFormat::Bits24);
-      bitmap_ = &rgb_;
-      bits_ = 24;
-    }
+  explicit TPngSource(const TBitmap& bitmap)
+      : bitmap_(bitmap), decoder_(bitmap), row_(3 * static_cast<size_t>(bitmap.Width())) {
+    if (IsPalette()) MakePalette();
   }
 
-  int Width() const { return bitmap_->Width(); }
-  int Height() const { return bitmap_->Height(); }
-  bool IsPalette() const { return bits_ <= 8; }
+  int Width() const { return bitmap_.Width(); }
+  int Height() const { return bitmap_.Height(); }
+  bool IsPalette() const { return decoder_.Bits() <= 8; }
   // The PNG bit depth: 8 for RGB; for a palette the fewest bits that number its colours.
   int Depth() const { return depth_; }
   const std::vector<png_color>& Colours() const { return colours_; }
@@ -61,11 +54,16 @@ class TPngSource {
   size_t RowBytes() const { return static_cast<size_t>(Width()) * (IsPalette() ? 1 : 3); }
 
   void Row(int y, uint8_t* out) const {
-    const uint8_t* row = bitmap_->ConstScanline(y);
     const int width = Width();
     if (IsPalette()) {
-      for (int x = 0; x < width; ++x) out[x] = remap_[Index(row, x)];
+      decoder_.Indices(bitmap_.ConstScanline(y), out, width);
+      for (int x = 0; x < width; ++x) out[x] = remap_[out[x]];
       return;
+    }
+    const uint8_t* row = bitmap_.ConstScanline(y);
+    if (decoder_.Bits() != 24) {
+      decoder_.Decode(row, row_.data(), width);
+      row = row_.data();
     }
     for (int x = 0; x < width; ++x, row += 3, out += 3) {
       out[0] = row[2];
@@ -75,13 +73,6 @@ class TPngSource {
   }
 
  private:
-  uint8_t Index(const uint8_t* row, int x) const {
-    if (bits_ == 8) return row[x];
-    const int bit = x * bits_;
-    const int shift = 8 - bits_ - bit % 8;
-    return static_cast<uint8_t>((row[bit / 8] >> shift) & ((1 << bits_) - 1));
-  }
-
   // The palette of the colours used, in the order of their first index; two indices of
   // one colour share an entry. An index beyond the colour table is black, as the raster
   // shows it.
@@ -89,10 +80,10 @@ class TPngSource {
     std::array<bool, 256> used{};
     const int width = Width(), height = Height();
     for (int y = 0; y < height; ++y) {
-      const uint8_t* row = bitmap_->ConstScanline(y);
-      for (int x = 0; x < width; ++x) used[Index(row, x)] = true;
+      decoder_.Indices(bitmap_.ConstScanline(y), row_.data(), width);
+      for (int x = 0; x < width; ++x) used[row_[x]] = true;
     }
-    const std::vector<TRGBQuad>& table = bitmap_->ColorTable();
+    const std::vector<TRGBQuad>& table = bitmap_.ColorTable();
     for (int i = 0; i < 256; ++i) {
       if (!used[i]) continue;
       png_color c{0, 0, 0};
@@ -110,9 +101,10 @@ class TPngSource {
     depth_ = n <= 2 ? 1 : n <= 4 ? 2 : n <= 16 ? 4 : 8;
   }
 
-  const TBitmap* bitmap_;
-  TBitmap rgb_;
-  int bits_ = 24;
+  const TBitmap& bitmap_;
+  const TRowDecoder decoder_;
+  // A row decoded (three bytes a pixel, or one index a pixel).
+  mutable std::vector<uint8_t> row_;
   int depth_ = 8;
   std::vector<png_color> colours_;
   std::array<uint8_t, 256> remap_{};

@@ -8,18 +8,8 @@
 
 namespace {
 
-constexpr TRevealView kTileViews[] = {TRevealView::rvEven,    TRevealView::rvOdd,
-                                      TRevealView::rvAverage, TRevealView::rvThumbnail,
-                                      TRevealView::rvLevels,  TRevealView::rvHidden};
-constexpr int kColumns = 3;
+constexpr size_t kColumns = 3;
 constexpr int kCaptionGap = 4;  // between a caption and its tile
-
-std::string Caption(TRevealView view, const TViewOptions& options) {
-  if (view == TRevealView::rvThumbnail)
-    return std::string("thumbnail (") + FilterName(options.filter) + ", " +
-           std::to_string(options.size) + ")";
-  return ViewName(view);
-}
 
 TViewOptions TileOptions(const TViewOptions& options, TRevealView view) {
   TViewOptions o = options;
@@ -29,28 +19,35 @@ TViewOptions TileOptions(const TViewOptions& options, TRevealView view) {
 
 }  // namespace
 
-TSheetLayout SheetLayout(int width, int height, const TViewOptions& options) {
+TSheetLayout SheetLayout(int width, int height, const TViewOptions& options,
+                         std::span<const TViewRow> views) {
   TSheetLayout layout;
   layout.caption_height = CaptionHeight() + kCaptionGap;
-  int column_width[kColumns] = {};
-  int row_height[2] = {};
-  for (size_t k = 0; k < std::size(kTileViews); ++k) {
+  // The views of the table that go on the sheet, in its order, kColumns to a row.
+  for (const TViewRow& row : views) {
+    if (!row.on_sheet) continue;
     TSheetTile tile;
-    tile.view = kTileViews[k];
-    tile.caption = Caption(tile.view, options);
-    const TViewSize view = ViewSize(width, height, TileOptions(options, tile.view));
+    tile.view = row.value;
+    const TViewOptions tile_options = TileOptions(options, tile.view);
+    tile.caption = ViewCaption(tile_options);
+    const TViewSize view = ViewSize(width, height, tile_options);
     tile.size = ThumbnailSize(view.width, view.height, kMaxTileSide);
-    const int column = static_cast<int>(k) % kColumns, row = static_cast<int>(k) / kColumns;
-    column_width[column] =
-        std::max({column_width[column], tile.size.width, CaptionWidth(tile.caption)});
-    row_height[row] = std::max(row_height[row], tile.size.height);
     layout.tiles.push_back(tile);
   }
+  const size_t columns = std::min(kColumns, layout.tiles.size());
+  const size_t rows = columns == 0 ? 0 : (layout.tiles.size() + columns - 1) / columns;
+  std::vector<int> column_width(columns), row_height(rows);
   for (size_t k = 0; k < layout.tiles.size(); ++k) {
-    const int column = static_cast<int>(k) % kColumns, row = static_cast<int>(k) / kColumns;
+    const TSheetTile& tile = layout.tiles[k];
+    int& w = column_width[k % columns];
+    w = std::max({w, tile.size.width, CaptionWidth(tile.caption)});
+    row_height[k / columns] = std::max(row_height[k / columns], tile.size.height);
+  }
+  for (size_t k = 0; k < layout.tiles.size(); ++k) {
+    const size_t column = k % columns, row = k / columns;
     int left = kSheetMargin, top = kSheetMargin;
-    for (int c = 0; c < column; ++c) left += column_width[c] + kSheetMargin;
-    for (int r = 0; r < row; ++r) top += layout.caption_height + row_height[r] + kSheetMargin;
+    for (size_t c = 0; c < column; ++c) left += column_width[c] + kSheetMargin;
+    for (size_t r = 0; r < row; ++r) top += layout.caption_height + row_height[r] + kSheetMargin;
     layout.tiles[k].left = left;
     layout.tiles[k].top = top + layout.caption_height;
   }

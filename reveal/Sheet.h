@@ -1,9 +1,11 @@
-// The sheet: the six views of a combined picture side by side, three to a row (even, odd,
-// average; thumbnail, levels, hidden), each shrunk by area averaging to at most
-// kMaxTileSide pixels on its long side (never enlarged) and captioned above with its name
-// in the built-in caption font (CaptionFont.h), light grey on dark grey.
+// The sheet: the views of a combined picture that the view table puts on it, side by side
+// in the table's order, three to a row (even, odd, average; thumbnail, levels, hidden), each
+// shrunk by area averaging to at most kMaxTileSide pixels on its long side (never enlarged)
+// and captioned above with its name in the built-in caption font (CaptionFont.h), light
+// grey on dark grey.
 #pragma once
 
+#include <span>
 #include <string>
 #include <vector>
 
@@ -27,8 +29,10 @@ struct TSheetLayout {
   int caption_height = 0;
 };
 
-// Where everything goes on the sheet of a W x H picture.
-TSheetLayout SheetLayout(int width, int height, const TViewOptions& options);
+// Where everything goes on the sheet of a W x H picture: a tile for each row of `views` (the
+// view table) that goes on the sheet, however many there are.
+TSheetLayout SheetLayout(int width, int height, const TViewOptions& options,
+                         std::span<const TViewRow> views = ViewTable());
 
 // Makes the sheet of `result` into `sheet` (see MakeView).
 void MakeSheet(const TBitmap& result, const TViewOptions& options, TBitmap& sheet);

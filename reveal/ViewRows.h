@@ -1,7 +1,8 @@
 // The row kernels of the views: a byte map applied to a run of bytes, the cells of one
 // phase gathered, 2 x 2 means, and the hidden picture's rows recovered through the band.
-// Each has a generic version and, where it pays, an AVX2 version that gives the same bytes
-// (chosen with the composition's kernel path, compose/ResampleTables.h).
+// Each has a generic version and, where it pays, AVX2 and AVX-512 versions in sibling files
+// (ViewRowsVector.h) that give the same bytes, chosen by what the processor runs
+// (platform/Processor.h) and the composition's kernel path (compose/ResampleTables.h).
 #pragma once
 
 #include <cstddef>
@@ -18,13 +19,12 @@ struct TByteMap {
 };
 
 // out[i] = map.table[in[i]] for count bytes; in and out may be the same. With the AVX2
-// kernel path, the 64-byte permutes of AVX-512 VBMI where the processor has them (not on
-// Windows), else 16-byte shuffles.
+// kernel path, the 64-byte permutes of AVX-512 VBMI where the processor has them, else
+// 16-byte shuffles.
 void MapBytes(const uint8_t* in, uint8_t* out, size_t count, const TByteMap& map);
 
 // With the AVX2 kernel path, the 64-byte registers of AVX-512 (VBMI) are used where the
-// processor has them (never on Windows) unless a test or benchmark turns them off here.
-bool Avx512Available();
+// processor has them (Avx512VbmiAvailable) unless a test or benchmark turns them off here.
 void SetAvx512Allowed(bool allowed);
 
 // Each way of MapBytes, for tests and benchmarks; one the processor lacks maps generically.

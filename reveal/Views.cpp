@@ -8,6 +8,7 @@
 #include "base/Exceptions.h"
 #include "base/Format.h"
 #include "base/Messages.h"
+#include "base/NamedRows.h"
 #include "compose/ResizeBitmap.h"
 #include "raster/Bitmap.h"
 #include "reveal/Sheet.h"
@@ -15,18 +16,11 @@
 
 namespace {
 
-const char* const kViewNames[] = {"even",   "odd",    "average", "thumbnail",
-                                  "levels", "hidden", "sheet"};
 const char* const kFilterNames[] = {"area", "bilinear", "nearest"};
 
-// Writes the pixels from .. to - 1 of one view row into out.
-class TViewRows {
- public:
-  virtual ~TViewRows() = default;
-  virtual void Row(int y, int from, int to, uint8_t* out) = 0;
-};
-
-class TEvenRows : public TViewRows {
+// even: cells (2i, 2j), what a half-size thumbnail that keeps one pixel in four shows (the
+// visible picture); ceil(W/2) x ceil(H/2).
+class TEvenRows : public TRowMaker {
  public:
   explicit TEvenRows(const TBitmap& r) : r_(r) {}
   void Row(int y, int from, int to, uint8_t* out) override {
@@ -37,7 +31,11 @@ class TEvenRows : public TViewRows {
   const TBitmap& r_;
 };
 
-class TOddRows : public TViewRows {
+// odd: cells (2i + 1, 2j), the same thumbnail at the other phase (the tone-mapped hidden
+// picture); floor(W/2) x ceil(H/2). A picture one pixel wide has its odd cells in the odd
+// rows: cells (0, 2j + 1), 1 x floor(H/2). A 1 x 1 picture has no odd cell: one mid-grey
+// pixel (128, 128, 128).
+class TOddRows : public TRowMaker {
  public:
   explicit TOddRows(const TBitmap& r) : r_(r) {}
   void Row(int y, int from, int to, uint8_t* out) override {
@@ -54,7 +52,10 @@ class TOddRows : public TViewRows {
   const TBitmap& r_;
 };
 
-class TAverageRows : public TViewRows {
+// average: each 2 x 2 block's mean, rounded half up: what an averaging downscaler shows at
+// half size; the blocks of the last column and row of an odd width or height are 2 x 1,
+// 1 x 2 or 1 x 1 and average the pixels they have; ceil(W/2) x ceil(H/2).
+class TAverageRows : public TRowMaker {
  public:
   explicit TAverageRows(const TBitmap& r) : r_(r) {}
   void Row(int y, int from, int to, uint8_t* out) override {
@@ -83,7 +84,10 @@ TByteMap LevelsMap(const TToneBand& band) {
   return TByteMap(table);
 }
 
-class TLevelsRows : public TViewRows {
+// levels: R with the band A - C .. A + C stretched to 0 .. 255, rounded half up and clamped:
+// what darkening or brightening shows; with C = 0 bytes below A become 0, A itself 128,
+// bytes above 255; W x H.
+class TLevelsRows : public TRowMaker {
  public:
   TLevelsRows(const TBitmap& r, const TToneBand& band) : r_(r), map_(LevelsMap(band)) {}
   void Row(int y, int from, int to, uint8_t* out) override {
@@ -95,7 +99,9 @@ class TLevelsRows : public TViewRows {
   const TByteMap map_;
 };
 
-class THiddenRows : public TViewRows {
+// hidden: the hidden picture recovered: each odd cell mapped back through the band
+// (TInverseTone), each even cell the mean of the odd neighbours it has; W x H.
+class THiddenRows : public TRowMaker {
  public:
   THiddenRows(const TBitmap& r, const TToneBand& band) : r_(r), map_(TInverseTone(band).map) {
     for (auto& row : rows_) row.assign(3 * static_cast<size_t>(r.Width()), 0);
@@ -177,7 +183,10 @@ std::vector<TTap> Taps(int source, int dest, TThumbnailFilter filter) {
   return taps;
 }
 
-class TSampledRows : public TViewRows {
+// thumbnail: R shrunk to a long side of N (see ThumbnailSize) by bilinear sampling at pixel
+// centres or by nearest sampling; with area averaging (the resampling's own shrinking) it
+// is made whole (AreaThumbnail). These are the filters common viewers use.
+class TSampledRows : public TRowMaker {
  public:
   TSampledRows(const TBitmap& r, TViewSize size, TThumbnailFilter filter)
       : r_(r),
@@ -218,28 +227,92 @@ void CheckOptions(const TViewOptions& options) {
   CheckBand(options.band);
 }
 
-std::unique_ptr<TViewRows> RowsOf(const TBitmap& r, const TViewOptions& options) {
-  switch (options.view) {
-    case TRevealView::rvEven:
-      return std::make_unique<TEvenRows>(r);
-    case TRevealView::rvOdd:
-      return std::make_unique<TOddRows>(r);
-    case TRevealView::rvAverage:
-      return std::make_unique<TAverageRows>(r);
-    case TRevealView::rvLevels:
-      return std::make_unique<TLevelsRows>(r, options.band);
-    case TRevealView::rvHidden:
-      return std::make_unique<THiddenRows>(r, options.band);
-    case TRevealView::rvThumbnail:
-      if (options.filter != TThumbnailFilter::tfArea)
-        return std::make_unique<TSampledRows>(r, ThumbnailSize(r.Width(), r.Height(), options.size),
-                                              options.filter);
-      break;
-    case TRevealView::rvSheet:
-      break;
-  }
-  return nullptr;
+// The views' sizes, makers and captions, as the table below gives them to each view.
+TViewSize HalfSize(int width, int height, const TViewOptions&) {
+  return {(width + 1) / 2, (height + 1) / 2};
 }
+
+TViewSize OddSize(int width, int height, const TViewOptions&) {
+  if (width >= 2) return {width / 2, (height + 1) / 2};
+  if (height >= 2) return {1, height / 2};
+  return {1, 1};
+}
+
+TViewSize FullSize(int width, int height, const TViewOptions&) {
+  return {width, height};
+}
+
+TViewSize ThumbnailViewSize(int width, int height, const TViewOptions& options) {
+  return ThumbnailSize(width, height, options.size);
+}
+
+TViewSize SheetSize(int width, int height, const TViewOptions& options) {
+  return SheetLayout(width, height, options).size;
+}
+
+bool Always(const TViewOptions&) {
+  return true;
+}
+
+bool Never(const TViewOptions&) {
+  return false;
+}
+
+// The area thumbnail is made by the resampling's shrinking passes, over the whole picture.
+bool SampledThumbnail(const TViewOptions& options) {
+  return options.filter != TThumbnailFilter::tfArea;
+}
+
+template <class Maker>
+std::unique_ptr<TRowMaker> Rows(const TBitmap& r, const TViewOptions&) {
+  return std::make_unique<Maker>(r);
+}
+
+template <class Maker>
+std::unique_ptr<TRowMaker> BandRows(const TBitmap& r, const TViewOptions& options) {
+  return std::make_unique<Maker>(r, options.band);
+}
+
+std::unique_ptr<TRowMaker> SampledRows(const TBitmap& r, const TViewOptions& options) {
+  return std::make_unique<TSampledRows>(r, ThumbnailSize(r.Width(), r.Height(), options.size),
+                                        options.filter);
+}
+
+void AreaThumbnail(const TBitmap& r, const TViewOptions& options, TBitmap& view) {
+  ShrinkToSize(r, ThumbnailSize(r.Width(), r.Height(), options.size), view);
+}
+
+std::string ThumbnailCaption(const TViewOptions& options) {
+  return std::string("thumbnail (") + FilterName(options.filter) + ", " +
+         std::to_string(options.size) + ")";
+}
+
+// The table of views. The last, sheet, is every other view, each shrunk to at most
+// kMaxTileSide on its long side and captioned with its name (Sheet.h).
+constexpr TViewRow kViews[] = {
+    {TRevealView::rvEven, "even",
+     "the cells (2i, 2j): a half-size thumbnail that keeps one pixel in four (the visible "
+     "picture)",
+     HalfSize, Always, Rows<TEvenRows>, nullptr, true, nullptr},
+    {TRevealView::rvOdd, "odd",
+     "the cells (2i + 1, 2j): that thumbnail at the other phase (the hidden picture, "
+     "tone-mapped)",
+     OddSize, Always, Rows<TOddRows>, nullptr, true, nullptr},
+    {TRevealView::rvAverage, "average",
+     "each 2 x 2 block averaged: a half-size averaging thumbnail", HalfSize, Always,
+     Rows<TAverageRows>, nullptr, true, nullptr},
+    {TRevealView::rvThumbnail, "thumbnail",
+     "the picture shrunk to the thumbnail's long side with its filter, as viewers shrink it",
+     ThumbnailViewSize, SampledThumbnail, SampledRows, AreaThumbnail, true, ThumbnailCaption},
+    {TRevealView::rvLevels, "levels",
+     "the band stretched to 0..255: what darkening or brightening shows", FullSize, Always,
+     BandRows<TLevelsRows>, nullptr, true, nullptr},
+    {TRevealView::rvHidden, "hidden", "the hidden picture recovered through the band", FullSize,
+     Always, BandRows<THiddenRows>, nullptr, true, nullptr},
+    {TRevealView::rvSheet, "sheet", "all of these side by side, captioned", SheetSize, Never,
+     nullptr, MakeSheet, false, nullptr},
+};
+static_assert(RowsInOrder(kViews, static_cast<size_t>(TRevealView::rvSheet) + 1));
 
 }  // namespace
 
@@ -267,8 +340,16 @@ void ShrinkToSize(const TBitmap& r, TViewSize size, TBitmap& view) {
   ShrinkHorizontal(low, view);
 }
 
+std::span<const TViewRow> ViewTable() {
+  return kViews;
+}
+
+const TViewRow& ViewRowOf(TRevealView view) {
+  return RowOf(ViewTable(), view);
+}
+
 const char* ViewName(TRevealView view) {
-  return kViewNames[static_cast<int>(view)];
+  return ViewRowOf(view).name;
 }
 
 const char* FilterName(TThumbnailFilter filter) {
@@ -276,12 +357,9 @@ const char* FilterName(TThumbnailFilter filter) {
 }
 
 bool ViewFromName(const std::string& name, TRevealView& view) {
-  for (TRevealView v : kAllViews)
-    if (name == ViewName(v)) {
-      view = v;
-      return true;
-    }
-  return false;
+  const TViewRow* row = RowNamed(ViewTable(), name);
+  if (row != nullptr) view = row->value;
+  return row != nullptr;
 }
 
 bool FilterFromName(const std::string& name, TThumbnailFilter& filter) {
@@ -304,29 +382,16 @@ TViewSize ThumbnailSize(int width, int height, int long_side) {
 }
 
 TViewSize ViewSize(int width, int height, const TViewOptions& options) {
-  const int half_w = (width + 1) / 2, half_h = (height + 1) / 2;
-  switch (options.view) {
-    case TRevealView::rvEven:
-    case TRevealView::rvAverage:
-      return {half_w, half_h};
-    case TRevealView::rvOdd:
-      if (width >= 2) return {width / 2, half_h};
-      if (height >= 2) return {1, height / 2};
-      return {1, 1};
-    case TRevealView::rvThumbnail:
-      return ThumbnailSize(width, height, options.size);
-    case TRevealView::rvLevels:
-    case TRevealView::rvHidden:
-      return {width, height};
-    case TRevealView::rvSheet:
-      return SheetLayout(width, height, options).size;
-  }
-  return {0, 0};
+  return ViewRowOf(options.view).size(width, height, options);
 }
 
 bool ViewHasParts(const TViewOptions& options) {
-  return options.view != TRevealView::rvSheet &&
-         !(options.view == TRevealView::rvThumbnail && options.filter == TThumbnailFilter::tfArea);
+  return ViewRowOf(options.view).in_parts(options);
+}
+
+std::string ViewCaption(const TViewOptions& options) {
+  const TViewRow& row = ViewRowOf(options.view);
+  return row.caption != nullptr ? row.caption(options) : row.name;
 }
 
 void PrepareRaster(TBitmap& picture, int width, int height) {
@@ -342,16 +407,13 @@ void PrepareRaster(TBitmap& picture, int width, int height) {
 void MakeView(const TBitmap& result, const TViewOptions& options, TBitmap& view) {
   CheckResult(result);
   CheckOptions(options);
-  const TViewSize size = ViewSize(result.Width(), result.Height(), options);
-  if (options.view == TRevealView::rvSheet) {
-    MakeSheet(result, options, view);
+  const TViewRow& row = ViewRowOf(options.view);
+  if (!row.in_parts(options)) {
+    row.whole(result, options, view);
     return;
   }
-  if (!ViewHasParts(options)) {
-    ShrinkToSize(result, size, view);
-    return;
-  }
-  const auto rows = RowsOf(result, options);
+  const TViewSize size = row.size(result.Width(), result.Height(), options);
+  const auto rows = row.rows(result, options);
   PrepareRaster(view, size.width, size.height);
   for (int y = 0; y < size.height; ++y) rows->Row(y, 0, size.width, view.Scanline(y));
 }
@@ -366,7 +428,7 @@ void MakeViewPart(const TBitmap& result, const TViewOptions& options, int left, 
     throw EInvalidGraphicOperation(SScanLine);
   PrepareRaster(part, width, height);
   if (ViewHasParts(options)) {
-    const auto rows = RowsOf(result, options);
+    const auto rows = ViewRowOf(options.view).rows(result, options);
     for (int y = 0; y < height; ++y) rows->Row(top + y, left, left + width, part.Scanline(y));
     return;
   }

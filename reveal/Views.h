@@ -1,28 +1,12 @@
 // The views of a combined picture R (W x H, 24 bits, row 0 at the top; cell (x, y) even when
-// x + y is even): what viewers and tools make of it, and the hidden picture recovered.
-//
-//   even       cells (2i, 2j): what a half-size thumbnail that keeps one pixel in four
-//              shows (the visible picture); ceil(W/2) x ceil(H/2)
-//   odd        cells (2i + 1, 2j): the same thumbnail at the other phase (the tone-mapped
-//              hidden picture); floor(W/2) x ceil(H/2). A picture one pixel wide has its
-//              odd cells in the odd rows: cells (0, 2j + 1), 1 x floor(H/2). A 1 x 1
-//              picture has no odd cell: one mid-grey pixel (128, 128, 128)
-//   average    each 2 x 2 block's mean, rounded half up: what an averaging downscaler shows
-//              at half size; the blocks of the last column and row of an odd width or
-//              height are 2 x 1, 1 x 2 or 1 x 1 and average the pixels they have;
-//              ceil(W/2) x ceil(H/2)
-//   thumbnail  R shrunk to a long side of N (see ThumbnailSize) by area averaging (the
-//              resampling's own shrinking), by bilinear sampling at pixel centres or by
-//              nearest sampling, the filters common viewers use
-//   levels     R with the band A - C .. A + C stretched to 0 .. 255, rounded half up and
-//              clamped: what darkening or brightening shows; with C = 0 bytes below A
-//              become 0, A itself 128, bytes above 255; W x H
-//   hidden     the hidden picture recovered: each odd cell mapped back through the band
-//              (TInverseTone), each even cell the mean of the odd neighbours it has; W x H
-//   sheet      all six, each shrunk to at most kMaxTileSide on its long side and captioned
-//              with its name (Sheet.h)
+// x + y is even): what viewers and tools make of it, and the hidden picture recovered. The
+// table of views (TViewRow, ViewTable) names and describes each; Views.cpp says beside each
+// view's row maker exactly what it holds.
 #pragma once
 
+#include <cstdint>
+#include <memory>
+#include <span>
 #include <string>
 
 #include "reveal/Band.h"
@@ -32,9 +16,6 @@ class TBitmap;
 enum class TRevealView { rvEven, rvOdd, rvAverage, rvThumbnail, rvLevels, rvHidden, rvSheet };
 enum class TThumbnailFilter { tfArea, tfBilinear, tfNearest };
 
-inline constexpr TRevealView kAllViews[] = {
-    TRevealView::rvEven,   TRevealView::rvOdd,    TRevealView::rvAverage, TRevealView::rvThumbnail,
-    TRevealView::rvLevels, TRevealView::rvHidden, TRevealView::rvSheet};
 inline constexpr TThumbnailFilter kAllFilters[] = {
     TThumbnailFilter::tfArea, TThumbnailFilter::tfBilinear, TThumbnailFilter::tfNearest};
 
@@ -71,6 +52,39 @@ TViewSize ViewSize(int width, int height, const TViewOptions& options);
 // Whether each part of the view can be made alone, at the cost of its own pixels (all but
 // the area thumbnail and the sheet, which need the whole picture).
 bool ViewHasParts(const TViewOptions& options);
+
+// Writes the pixels from .. to - 1 of row y of a view into out (3 bytes a pixel). A maker
+// reads the combined picture it was made for, which outlives it.
+class TRowMaker {
+ public:
+  virtual ~TRowMaker() = default;
+  virtual void Row(int y, int from, int to, uint8_t* out) = 0;
+};
+
+// The table of the views, one row per view in the order of TRevealView: everything the
+// command line, the window and the sheet know of a view. A view is added as a row (and its
+// row maker); the help, the window's view list, the sheet and the checks follow.
+struct TViewRow {
+  TRevealView value;
+  const char* name;         // the word that names it (--view, the window's list, captions)
+  const char* description;  // one line for the help and the window's tool tips
+  // The size of the view of a W x H picture (W, H >= 1).
+  TViewSize (*size)(int width, int height, const TViewOptions& options);
+  // Whether the view is made a part at a time with these options (by `rows`), or whole (by
+  // `whole`).
+  bool (*in_parts)(const TViewOptions& options);
+  std::unique_ptr<TRowMaker> (*rows)(const TBitmap& result, const TViewOptions& options);
+  void (*whole)(const TBitmap& result, const TViewOptions& options, TBitmap& view);
+  // Whether it has a tile on the sheet, and that tile's caption (null: its name).
+  bool on_sheet;
+  std::string (*caption)(const TViewOptions& options);
+};
+
+// The caption of the view's tile on the sheet.
+std::string ViewCaption(const TViewOptions& options);
+
+std::span<const TViewRow> ViewTable();
+const TViewRow& ViewRowOf(TRevealView view);
 
 // Makes the view of `result` (24 bits, not empty) into `view`, a 24-bit picture of the
 // view's size; a `view` of that size and format already is written in place. Raises

@@ -2,7 +2,7 @@
 # Checks two rules of the tree that no compiler checks:
 #  1. Every include of the project's own headers keeps the layer order: base, platform,
 #     raster, then compose, susie and gif (side by side, none including another), then
-#     export, then the front ends in app/. A folder includes only its own headers and those
+#     reveal (on compose), then export, then the front ends in app/. A folder includes only its own headers and those
 #     of the layers below it; the plug-in SDK's header (plugins/sdk) stands below them all,
 #     and the plug-ins include nothing of the host.
 #  2. No two tracked paths differ only in letter case (a checkout on a file system that

@@ -4,13 +4,17 @@
 # (build-package/root; Debian's package registry must be reachable), installs the package
 # with apt-get so that its dependencies come from the registry, then runs the programs,
 # the golden outputs, the manual page look-up and the window (offscreen). Prints the
-# time of every step. Needs root (debootstrap, chroot). Everything it downloads or makes
+# time of every step. Needs root (debootstrap, chroot, mount); run inside a chroot, it
+# needs /proc, /sys and /dev mounted there. Everything it downloads or makes
 # stays in build-package/.
 #   scripts/test-package.sh            # the whole run
 #   DEBIAN_MIRROR=http://... scripts/test-package.sh
 set -euo pipefail
 cd "$(dirname "$0")/.."
-[ "$(id -u)" -eq 0 ] || exec sudo "$0" "$@"
+if [ "$(id -u)" -ne 0 ]; then
+  command -v sudo >/dev/null || { echo "$0: needs root (debootstrap, chroot): run it as root" >&2; exit 1; }
+  exec sudo "$0" "$@"
+fi
 mirror=${DEBIAN_MIRROR:-http://deb.debian.org/debian}
 root=$(pwd)/build-package/root
 times=()
@@ -26,22 +30,36 @@ step() {  # step NAME COMMAND...: runs the command, prints its output and its ti
 }
 
 # A command in the root, with its own /proc (gone when the command ends, so no mount is
-# left behind) and a plain environment.
+# left behind) and a plain environment. unshare first makes the mounts of / private,
+# which fails inside a plain chroot (where / is no mount point); there the root gets a
+# /proc mounted once (mount_proc), unmounted when this script ends.
+isolated=true
+unshare --mount true 2>/dev/null || isolated=false
 in_root() {
-  unshare --mount --pid --fork --mount-proc="$root/proc" \
-    chroot "$root" /usr/bin/env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin HOME=/root LANG=C.UTF-8 \
-    XDG_RUNTIME_DIR=/tmp/runtime DEBIAN_FRONTEND=noninteractive "$@"
+  local run=(chroot "$root" /usr/bin/env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin HOME=/root
+    LANG=C.UTF-8 XDG_RUNTIME_DIR=/tmp/runtime DEBIAN_FRONTEND=noninteractive "$@")
+  if $isolated; then
+    unshare --mount --pid --fork --mount-proc="$root/proc" "${run[@]}"
+  else
+    "${run[@]}"
+  fi
 }
+unmount_proc() {
+  if mountpoint -q "$root/proc"; then umount "$root/proc"; fi
+}
+trap unmount_proc EXIT
 
 build_package() {
   scripts/package.sh | grep -v '^\['
 }
 
 make_root() {
+  unmount_proc
   rm -rf "$root"
   debootstrap --variant=minbase bookworm "$root" "$mirror" >"$root.log" 2>&1 ||
     { tail -n 20 "$root.log"; return 1; }
   tail -n 1 "$root.log"
+  $isolated || mount -t proc proc "$root/proc"
   # As an installed system has it: the updates and the security archive too.
   cat >"$root/etc/apt/sources.list" <<EOT
 deb $mirror bookworm main

@@ -4,6 +4,6 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 preset=${1:-default}
-scripts/install-deps.sh
+scripts/install-deps.sh tests
 scripts/build.sh "$preset"
 ctest --preset "$preset" -j"$(nproc)"

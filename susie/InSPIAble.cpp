@@ -12,6 +12,7 @@
 #include "base/Text.h"
 #include "platform/LocalMemory.h"
 #include "platform/MemoryStream.h"
+#include "platform/Paths.h"
 #include "raster/BmpFormat.h"
 #include "susie/SPIRegistry.h"
 

@@ -5,6 +5,7 @@
 #include "base/Format.h"
 #include "base/Messages.h"
 #include "base/Text.h"
+#include "platform/Paths.h"
 #include "platform/PluginPlaces.h"
 #include "raster/Picture.h"
 #include "susie/SPIBitmap.h"
@@ -72,14 +73,18 @@ void TSPIs::Search(const std::string& mask) {
   }
   if (SearchOptions.Contains(spsCurrentDir)) SearchDirectory(CurrentDirectory(), mask);
   // The system and Windows directories are skipped when the platform cannot name them.
+  // Where they are fixed folders (Linux), the installation's own plug-in folder comes just
+  // before them, so a program installed under any prefix finds the plug-ins installed
+  // with it; when it is one of them, they keep their order.
+  const std::string system = SystemDirectory();
+  const std::string windows = WindowsDirectory();
   if (SearchOptions.Contains(spsSystemDir)) {
-    const std::string system = SystemDirectory();
+    const std::string installed = InstalledPluginDirectory();
+    if (!installed.empty() && installed != system && installed != windows)
+      SearchDirectory(installed, mask);
     if (!system.empty()) SearchDirectory(system, mask);
   }
-  if (SearchOptions.Contains(spsWindowsDir)) {
-    const std::string windows = WindowsDirectory();
-    if (!windows.empty()) SearchDirectory(windows, mask);
-  }
+  if (SearchOptions.Contains(spsWindowsDir) && !windows.empty()) SearchDirectory(windows, mask);
 }
 
 void TSPIs::SearchDirectory(std::string directory, const std::string& pattern) {

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <stdexcept>
 
 #include "base/Exceptions.h"
 #include "base/Format.h"
@@ -13,8 +14,9 @@
 #include "susie/Spibmp.h"
 #include "susie/Spis.h"
 
-TArgs::TArgs(const std::vector<std::string>& args, const std::vector<std::string>& value_options,
-             const std::vector<std::string>& flags) {
+TArgs::TArgs(const std::vector<std::string>& args, const std::vector<TOption>& options) {
+  for (const TOption& o : options)
+    if (o.IsOption()) (o.value.empty() ? declared_flags_ : declared_values_).push_back(o.name);
   const auto is = [](const std::vector<std::string>& list, const std::string& name) {
     return std::find(list.begin(), list.end(), name) != list.end();
   };
@@ -23,19 +25,19 @@ TArgs::TArgs(const std::vector<std::string>& args, const std::vector<std::string
     if (a.size() > 2 && a.compare(0, 2, "--") == 0) {
       const size_t eq = a.find('=');
       const std::string name = a.substr(0, eq);
-      if (is(value_options, name)) {
+      if (is(declared_values_, name)) {
         if (eq != std::string::npos) {
           values_[name] = a.substr(eq + 1);
         } else {
           if (i + 1 >= args.size()) throw UsageError{"option " + name + " needs a value"};
           values_[name] = args[++i];
         }
-      } else if (is(flags, name) && eq == std::string::npos) {
+      } else if (is(declared_flags_, name) && eq == std::string::npos) {
         flags_.push_back(name);
       } else {
         throw UsageError{"unknown option " + a};
       }
-    } else if (a == "-o" && is(value_options, "-o")) {
+    } else if (a == "-o" && is(declared_values_, "-o")) {
       if (i + 1 >= args.size()) throw UsageError{"option -o needs a file name"};
       values_["-o"] = args[++i];
     } else {
@@ -44,13 +46,21 @@ TArgs::TArgs(const std::vector<std::string>& args, const std::vector<std::string
   }
 }
 
+void TArgs::CheckDeclared(const std::string& name, bool value) const {
+  const std::vector<std::string>& declared = value ? declared_values_ : declared_flags_;
+  if (std::find(declared.begin(), declared.end(), name) == declared.end())
+    throw std::logic_error("the command asks for " + name + ", which it does not declare");
+}
+
 std::optional<std::string> TArgs::Value(const std::string& name) const {
+  CheckDeclared(name, true);
   const auto it = values_.find(name);
   if (it == values_.end()) return std::nullopt;
   return it->second;
 }
 
 bool TArgs::Flag(const std::string& name) const {
+  CheckDeclared(name, false);
   return std::find(flags_.begin(), flags_.end(), name) != flags_.end();
 }
 
@@ -129,10 +139,21 @@ std::unique_ptr<TBitmap> LoadInput(const std::string& file_name, std::string* re
   return picture;
 }
 
-TSaveFormat OutputFormat(const std::string& file_name, bool gif_by_name) {
-  if (EndsWithText(file_name, ".png")) return TSaveFormat::sfPNG;
-  if (gif_by_name && EndsWithText(file_name, ".gif")) return TSaveFormat::sfGIF;
-  return TSaveFormat::sfBMP;
+std::string EndingsText(const TOutputFormat& format) {
+  std::string endings;
+  for (const std::string& ending : EndingsOf(format))
+    endings += (endings.empty() ? "" : " or ") + ending;
+  return endings;
+}
+
+std::string OutputFormatsHelp(bool panel) {
+  const TOutputFormat& other = OutputFormatOf(FormatForName("", panel));
+  std::string text;
+  for (const TOutputFormat& format : OutputFormats()) {
+    if (&format == &other || (format.panel && !panel)) continue;
+    text += std::string(format.name) + " when it ends in " + EndingsText(format) + ", ";
+  }
+  return text.empty() ? other.name : text + "else " + other.name;
 }
 
 const char* PixelFormatName(int format) {
@@ -141,93 +162,79 @@ const char* PixelFormatName(int format) {
   return format >= 0 && format < 9 ? kNames[format] : "?";
 }
 
-const std::vector<TCommand>& Commands() {
-  static const std::vector<TCommand> commands = {
-      {"convert", "IN OUT", "load a picture, convert it to 24 bits, save it as BMP or PNG",
-       "  IN   the picture to read\n"
-       "  OUT  the file to write: PNG (8-bit RGB) when it ends in .png, else BMP\n"
-       "       (- for standard output, as BMP)\n",
-       RunConvert},
-      {"gif",
-       "IN OUT [--reduction R] [--dither D] [--bits N] [--compression lzw|rle] [--interlace]\n"
-       "       lumiveil gif IN OUT --panel",
-       "load a picture and write it as a GIF file", GifHelp(), RunGif},
-      {"info", "FILE", "print a picture's width, height, pixel format and reader",
-       "  FILE the picture to read\n", RunInfo},
-      {"resize", "IN OUT WIDTH HEIGHT",
-       "resample a picture to WIDTH x HEIGHT, save it as BMP or PNG",
-       "  IN      the picture to read\n"
-       "  OUT     the file to write: PNG (8-bit RGB) when it ends in .png, else BMP\n"
-       "          (24 bits per pixel; - for standard output, as BMP)\n"
-       "  WIDTH   the new width in pixels\n"
-       "  HEIGHT  the new height in pixels\n",
-       RunResize},
-      {"synth",
-       "VISIBLE HIDDEN -o OUT [--average A] [--contrast C] [--width X | --height Y] "
-       "[--preview] [--gif | --indexed] [--report]",
-       "hide HIDDEN inside VISIBLE and save the combined picture",
-       "  VISIBLE       the picture that shows\n"
-       "  HIDDEN        the picture to hide; fitted to VISIBLE's size\n"
-       "  -o OUT        the file to write: GIF when it ends in .gif, PNG (8-bit RGB) when\n"
-       "                it ends in .png, else BMP (- for standard output, as BMP or with\n"
-       "                --gif as GIF); a PNG records the average and contrast used in its\n"
-       "                \"Lumiveil\" text chunk (not with --preview)\n"
-       "  --average A   the hidden picture's average value, 0..255 (default 128)\n"
-       "  --contrast C  the hidden picture's contrast, 0..255 (default 127); lowered to\n"
-       "                the limit of the average (A up to 128, 255 - A above) with a note\n"
-       "  --width X     first scale VISIBLE to width X, keeping its aspect ratio\n"
-       "  --height Y    first scale VISIBLE to height Y, keeping its aspect ratio\n"
-       "  --preview     only the checkerboard, without the tone mapping\n"
-       "  --gif         write GIF as the window saves it (also when OUT ends in .gif)\n"
-       "  --indexed     with OUT.png: the result reduced to the 256-colour halftone palette\n"
-       "                as the GIF save reduces it (without its bevel), as a palette PNG\n"
-       "  --report      then print the band used (average, contrast; a preview is unmapped:\n"
-       "                128 and 128) and the scores visible-psnr and hidden-psnr, as\n"
-       "                the help of reveal defines them\n",
-       RunSynth},
-      {"reveal",
-       "RESULT -o OUT [--view V] [--size N] [--filter F] [--average A --contrast C]\n"
-       "       [--visible FILE] [--hidden FILE]",
-       "show what viewers make of a combined picture and get the hidden picture back",
-       "  RESULT         the combined picture to look at\n"
-       "  -o OUT         the file to write the view to: PNG when it ends in .png, else BMP\n"
-       "                 (- for standard output, as BMP, and the lines below then go to\n"
-       "                 standard error)\n"
-       "  --view V       what to write (default sheet):\n"
-       "                   even       the cells (2i, 2j): a half-size thumbnail that keeps\n"
-       "                              one pixel in four (the visible picture)\n"
-       "                   odd        the cells (2i + 1, 2j): that thumbnail at the other\n"
-       "                              phase (the hidden picture, tone-mapped)\n"
-       "                   average    each 2 x 2 block averaged: a half-size averaging\n"
-       "                              thumbnail\n"
-       "                   thumbnail  RESULT shrunk to a long side of N (--size, --filter)\n"
-       "                   levels     the band stretched to 0..255: darkened or brightened\n"
-       "                   hidden     the hidden picture recovered through the band\n"
-       "                   sheet      all of these side by side, captioned\n"
-       "  --size N       the thumbnail's long side, 1..65535 (default 256); never enlarges\n"
-       "  --filter F     the thumbnail's filter: area (average over each pixel's area, the\n"
-       "                 default), bilinear (at pixel centres) or nearest\n"
-       "  --average A --contrast C\n"
-       "                 the band the hidden picture was mapped into (C is lowered to the\n"
-       "                 limit of A with a note). Without them the band is the one a PNG\n"
-       "                 file records (written by synth), else it is found from the odd\n"
-       "                 cells' smallest and largest values (a few stray cells left out)\n"
-       "  --visible FILE the visible picture, for the visible score\n"
-       "  --hidden FILE  the hidden picture, for the hidden score\n"
-       "\n"
-       "Standard output gets one 'name: value' line each: band (given, stored or found),\n"
-       "average, contrast, version (of the program that stored the band), and with the\n"
-       "pictures the scores, each a PSNR in dB, 10 log10(255^2 / MSE), inf for MSE = 0:\n"
-       "  visible-psnr   RESULT against the visible picture fitted to RESULT's size, MSE\n"
-       "                 over all cells and channels: the higher, the less the hidden\n"
-       "                 picture shows in the normal view\n"
-       "  hidden-psnr    the hidden view's odd cells against the hidden picture fitted to\n"
-       "                 RESULT's size, MSE over the odd cells and channels: the higher, the\n"
-       "                 better the hidden picture comes back ('none' without odd cells)\n",
-       RunReveal},
-      {"plugins", "",
-       "list the Susie plug-ins found, the files skipped, and the picture format registry",
-       "  (no arguments)\n", RunPlugins},
+std::string WrapText(const std::string& text, size_t first, size_t indent) {
+  std::string lines;
+  size_t column = first;
+  bool line_empty = true;
+  for (size_t start = 0; start <= text.size();) {
+    size_t end = text.find_first_of(" \n", start);
+    if (end == std::string::npos) end = text.size();
+    const std::string word = text.substr(start, end - start);
+    if (!word.empty()) {
+      if (!line_empty && column + 1 + word.size() > kHelpWidth) {
+        lines += "\n" + std::string(indent, ' ');
+        column = indent;
+        line_empty = true;
+      }
+      if (!line_empty) lines += ' ', ++column;
+      lines += word;
+      column += word.size();
+      line_empty = false;
+    }
+    if (end < text.size() && text[end] == '\n') {  // a new paragraph on a line of its own
+      lines += "\n" + std::string(indent, ' ');
+      column = indent;
+      line_empty = true;
+    }
+    start = end + 1;
+  }
+  return lines + "\n";
+}
+
+std::string CommandHelp(const TCommand& c) {
+  std::string help =
+      std::string("usage: lumiveil ") + c.name + " " + c.usage + "\n\n" + c.summary + ".\n\n";
+  // The texts start in one column, two beyond the longest label that is not too long; a
+  // label longer than that has its text start on the next line.
+  constexpr size_t kLabelMax = 14;
+  size_t column = 0;
+  for (const TOption& o : c.arguments) {
+    const size_t label = o.name.size() + (o.value.empty() ? 0 : 1 + o.value.size());
+    if (label <= kLabelMax) column = std::max(column, label);
+  }
+  column += 2 + 2;
+  for (const TOption& o : c.arguments) {
+    std::string label = "  " + o.name + (o.value.empty() ? "" : " " + o.value);
+    if (label.size() + 1 > column)
+      label += "\n" + std::string(column, ' ');
+    else
+      label.resize(column, ' ');
+    help += label + WrapText(o.help, column, column);
+    // The list: its words in a column of their own, their descriptions beside them.
+    size_t word = 0;
+    for (const auto& [w, description] : o.list) word = std::max(word, w.size());
+    for (const auto& [w, description] : o.list) {
+      std::string line = std::string(column + 2, ' ') + w;
+      line.resize(column + 2 + word + 3, ' ');
+      help += line + WrapText(description, line.size(), line.size());
+    }
+  }
+  if (!c.notes.empty()) help += "\n" + c.notes;
+  return help;
+}
+
+const TCommand& ConvertCommand();
+const TCommand& GifCommand();
+const TCommand& InfoCommand();
+const TCommand& PluginsCommand();
+const TCommand& ResizeCommand();
+const TCommand& RevealCommand();
+const TCommand& SynthCommand();
+
+const std::vector<const TCommand*>& Commands() {
+  static const std::vector<const TCommand*> commands = {
+      &ConvertCommand(), &GifCommand(),    &InfoCommand(),    &ResizeCommand(),
+      &SynthCommand(),   &RevealCommand(), &PluginsCommand(),
   };
   return commands;
 }

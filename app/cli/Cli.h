@@ -7,6 +7,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "export/SaveByFormat.h"
@@ -24,12 +25,24 @@ struct UsageError {
   std::string message;
 };
 
+// One argument of a command as its help lists it: a positional ("IN": a name without a
+// leading dash) or an option ("--average", "-o") with the placeholder of its value (empty for
+// a flag). The parser takes a command's options from the same list as its help, so the two
+// cannot differ.
+struct TOption {
+  std::string name;
+  std::string value;  // "A" for "--average A"; empty for a flag or a positional
+  std::string help;   // its text: paragraphs separated by '\n', each wrapped in the help
+  // Words listed under the text, each with its description (the views of --view).
+  std::vector<std::pair<std::string, std::string>> list = {};
+  bool IsOption() const { return !name.empty() && name[0] == '-'; }
+};
+
 // Arguments after the command name: positionals, options with a value (--name value or
-// --name=value) and flags (--name).
+// --name=value; -o value) and flags (--name), as the command's options declare them.
 class TArgs {
  public:
-  TArgs(const std::vector<std::string>& args, const std::vector<std::string>& value_options,
-        const std::vector<std::string>& flags);
+  TArgs(const std::vector<std::string>& args, const std::vector<TOption>& options);
   const std::vector<std::string>& Positional() const { return positional_; }
   std::optional<std::string> Value(const std::string& name) const;
   bool Flag(const std::string& name) const;
@@ -37,9 +50,14 @@ class TArgs {
   std::optional<int> Int(const std::string& name, int low, int high) const;
 
  private:
+  // Raises std::logic_error for a name the command did not declare (a fault of the tool,
+  // which its tests meet).
+  void CheckDeclared(const std::string& name, bool value) const;
+
   std::vector<std::string> positional_;
   std::map<std::string, std::string> values_;
   std::vector<std::string> flags_;
+  std::vector<std::string> declared_values_, declared_flags_;
 };
 
 // A whole number written as digits with an optional minus sign (no blanks, no plus);
@@ -58,9 +76,12 @@ std::unique_ptr<TBitmap> LoadPicture(const std::string& file_name, std::string* 
 // loader learned), or that holds an empty picture.
 std::unique_ptr<TBitmap> LoadInput(const std::string& file_name, std::string* reader = nullptr);
 
-// The format of an output file: PNG for a name ending in .png, GIF for one ending in .gif
-// when the command writes GIF (gif_by_name), BMP for every other name (any case).
-TSaveFormat OutputFormat(const std::string& file_name, bool gif_by_name);
+// The format an output file name asks for (export/SaveByFormat.h): the GIF of the
+// window's save only where the command saves the combined picture (`panel`).
+// "PNG when it ends in .png, else BMP": the same, as the help says it.
+std::string OutputFormatsHelp(bool panel);
+// A format's endings as the help says them: ".png", ".jpg or .jpeg".
+std::string EndingsText(const TOutputFormat& format);
 
 // Ends a command with exit status 2 (an unreadable input). The message names the file
 // and gives the loader's message with its English sense.
@@ -68,33 +89,34 @@ struct InputError {
   std::string message;
 };
 
+// A command: its synopsis, summary, arguments with their help, and what follows them.
 struct TCommand {
   const char* name;
   const char* usage;    // the synopsis after "lumiveil NAME"
   const char* summary;  // one line for the command list
-  const char* help;     // the options, one per line
-  int (*run)(const std::vector<std::string>& args);
+  std::vector<TOption> arguments;
+  std::string notes;  // text after the arguments (empty: none)
+  int (*run)(const TArgs& args);
 };
 
-const std::vector<TCommand>& Commands();
+// The commands in the order of the tool's help (Cli.cpp); each is defined in its own file.
+const std::vector<const TCommand*>& Commands();
 
-// The commands, each in its own file.
-int RunConvert(const std::vector<std::string>& args);
-int RunGif(const std::vector<std::string>& args);
-int RunInfo(const std::vector<std::string>& args);
-int RunResize(const std::vector<std::string>& args);
-int RunSynth(const std::vector<std::string>& args);
-int RunPlugins(const std::vector<std::string>& args);
-int RunReveal(const std::vector<std::string>& args);
+// `lumiveil COMMAND --help`: usage, summary, the arguments with their help wrapped to the
+// help's width, and the notes.
+std::string CommandHelp(const TCommand& command);
+
+// Text wrapped at word breaks to lines of at most kHelpWidth columns (a longer word stands
+// alone): the first line from column `first` (what precedes it is the caller's), the
+// following ones indented to column `indent`. Ends with a newline.
+inline constexpr size_t kHelpWidth = 88;
+std::string WrapText(const std::string& text, size_t first, size_t indent);
 
 // CmdReveal.cpp: the lines "visible-psnr: X" (with a visible picture) and "hidden-psnr: Y"
 // (with a hidden picture) of the combined picture `result` made with `band`; each picture
 // is first fitted to the result's size.
 void PrintScores(std::FILE* stream, const TBitmap& result, const TBitmap* visible,
                  const TBitmap* hidden, const TToneBand& band);
-
-// The gif command's options, with the words of the GIF library's enumerations.
-const char* GifHelp();
 
 // The tool's plug-in registry: made on first use, searching all six places.
 TSPIs& Plugins();

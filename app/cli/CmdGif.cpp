@@ -25,59 +25,7 @@ auto Choose(const std::string& option, const std::string& word, std::span<const 
   throw UsageError{option + " must be one of " + Words(table) + ", not '" + word + "'"};
 }
 
-}  // namespace
-
-// Words as help lines: indented to the options' text, wrapped before column 88.
-std::string HelpLines(const std::string& words) {
-  const std::string indent(17, ' ');
-  std::string lines = indent;
-  size_t column = indent.size();
-  size_t start = 0;
-  while (start < words.size()) {
-    size_t end = words.find(' ', start);
-    if (end == std::string::npos) end = words.size();
-    const std::string word = words.substr(start, end - start);
-    if (column > indent.size() && column + 1 + word.size() > 88) {
-      lines += "\n" + indent;
-      column = indent.size();
-    } else if (column > indent.size()) {
-      lines += ' ';
-      ++column;
-    }
-    lines += word;
-    column += word.size();
-    start = end + 1;
-  }
-  return lines + "\n";
-}
-
-const char* GifHelp() {
-  // The option words come from the GIF library's tables of its enumerations.
-  static const std::string help =
-      "  IN             the picture to read (as it is: 1, 4 and 8 bits are not reduced)\n"
-      "  OUT            the GIF file to write (- for standard output)\n"
-      "  --reduction R  how more than 8 bits per pixel become at most 256 colours, one of\n" +
-      HelpLines(Words(ColorReductionNames()) + " (default netscape);") +
-      "                 none keeps the exact colours of a picture of at most 256 colours;\n"
-      "                 quantize finds 2^N colours for the picture, quantize256 finds 236\n"
-      "                 and adds the 20 static colours\n"
-      "  --dither D     how pixels map to the colours: nearest (default) maps each as it\n"
-      "                 is, the others diffuse its error; one of\n" +
-      HelpLines(Words(DitherModeNames())) +
-      "  --bits N       colours of quantize as 2^N, N from 3 to 8 (default 8)\n"
-      "  --compression  " +
-      Words(CompressionNames()) +
-      " (default lzw)\n"
-      "  --interlace    write the rows in the four-pass interlaced order\n"
-      "  --panel        save as the window does with \"GIF\" ticked: the picture reduced to\n"
-      "                 the halftone palette, drawn on the chart panel with its bevel, and\n"
-      "                 written run-length coded with its exact colours\n";
-  return help.c_str();
-}
-
-int RunGif(const std::vector<std::string>& argv) {
-  const TArgs args(argv, {"--reduction", "--dither", "--bits", "--compression"},
-                   {"--interlace", "--panel"});
+int RunGif(const TArgs& args) {
   if (args.Positional().size() != 2) throw UsageError{"gif takes IN and OUT"};
   const std::string& out = OutputName(args.Positional()[1]);
   if (args.Flag("--panel")) {
@@ -105,4 +53,37 @@ int RunGif(const std::vector<std::string>& argv) {
     for (int i = 0; i < gif.Images().Count(); ++i) gif.Images()[i].SetInterlaced(true);
   gif.SaveToFile(out);
   return kExitOk;
+}
+
+}  // namespace
+
+const TCommand& GifCommand() {
+  // The option words come from the GIF library's tables of its enumerations.
+  static const TCommand command = {
+      "gif",
+      "IN OUT [--reduction R] [--dither D] [--bits N] [--compression lzw|rle] [--interlace]\n"
+      "       lumiveil gif IN OUT --panel",
+      "load a picture and write it as a GIF file",
+      {{"IN", "", "the picture to read (as it is: 1, 4 and 8 bits are not reduced)"},
+       {"OUT", "", "the GIF file to write (- for standard output)"},
+       {"--reduction", "R",
+        "how more than 8 bits per pixel become at most 256 colours, one of " +
+            Words(ColorReductionNames()) +
+            " (default netscape); none keeps the exact colours of a picture of at most 256 "
+            "colours; quantize finds 2^N colours for the picture, quantize256 finds 236 and "
+            "adds the 20 static colours"},
+       {"--dither", "D",
+        "how pixels map to the colours: nearest (default) maps each as it is, the others "
+        "diffuse its error; one of " +
+            Words(DitherModeNames())},
+       {"--bits", "N", "colours of quantize as 2^N, N from 3 to 8 (default 8)"},
+       {"--compression", "C", "one of " + Words(CompressionNames()) + " (default lzw)"},
+       {"--interlace", "", "write the rows in the four-pass interlaced order"},
+       {"--panel", "",
+        "save as the window does with \"GIF\" ticked: the picture reduced to the halftone "
+        "palette, drawn on the chart panel with its bevel, and written run-length coded with "
+        "its exact colours"}},
+      "",
+      RunGif};
+  return command;
 }

@@ -4,8 +4,9 @@
 #include "app/cli/Cli.h"
 #include "raster/Bitmap.h"
 
-int RunInfo(const std::vector<std::string>& argv) {
-  const TArgs args(argv, {}, {});
+namespace {
+
+int RunInfo(const TArgs& args) {
   if (args.Positional().size() != 1) throw UsageError{"info takes one FILE"};
   std::string reader;
   auto picture = LoadInput(args.Positional()[0], &reader);
@@ -13,4 +14,16 @@ int RunInfo(const std::vector<std::string>& argv) {
               args.Positional()[0].c_str(), picture->Width(), picture->Height(),
               PixelFormatName(static_cast<int>(picture->PixelFormat())), reader.c_str());
   return kExitOk;
+}
+
+}  // namespace
+
+const TCommand& InfoCommand() {
+  static const TCommand command = {"info",
+                                   "FILE",
+                                   "print a picture's width, height, pixel format and reader",
+                                   {{"FILE", "", "the picture to read"}},
+                                   "",
+                                   RunInfo};
+  return command;
 }

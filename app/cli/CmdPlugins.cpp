@@ -7,8 +7,9 @@
 #include "raster/FileFormats.h"
 #include "susie/Spis.h"
 
-int RunPlugins(const std::vector<std::string>& argv) {
-  const TArgs args(argv, {}, {});
+namespace {
+
+int RunPlugins(const TArgs& args) {
   if (!args.Positional().empty()) throw UsageError{"plugins takes no arguments"};
   TSPIs& plugins = Plugins();
   std::printf("plug-ins: %d\n", plugins.Count());
@@ -30,4 +31,17 @@ int RunPlugins(const std::vector<std::string>& argv) {
     std::printf("  %-5s %-12s %s\n", f.Extension.c_str(), f.GraphicClass->name,
                 f.Description.c_str());
   return kExitOk;
+}
+
+}  // namespace
+
+const TCommand& PluginsCommand() {
+  static const TCommand command = {
+      "plugins",
+      "",
+      "list the Susie plug-ins found, the files skipped, and the picture format registry",
+      {},
+      "  (no arguments)\n",
+      RunPlugins};
+  return command;
 }

@@ -1,4 +1,4 @@
-// lumiveil resize IN OUT WIDTH HEIGHT: load, resample, save as BMP or PNG.
+// lumiveil resize IN OUT WIDTH HEIGHT: load, resample, save in the format OUT asks for.
 #include <climits>
 
 #include "app/cli/Cli.h"
@@ -15,16 +15,30 @@ int Size(const char* name, const std::string& text) {
   return static_cast<int>(*value);
 }
 
-}  // namespace
-
-int RunResize(const std::vector<std::string>& argv) {
-  const TArgs args(argv, {}, {});
+int RunResize(const TArgs& args) {
   if (args.Positional().size() != 4) throw UsageError{"resize takes IN OUT WIDTH HEIGHT"};
   const int width = Size("WIDTH", args.Positional()[2]);
   const int height = Size("HEIGHT", args.Positional()[3]);
   const std::string& out = OutputName(args.Positional()[1]);
   auto picture = LoadInput(args.Positional()[0]);
   ResizeBitmap(*picture, width, height);
-  SaveByFormat(*picture, out, OutputFormat(out, false));
+  SaveByFormat(*picture, out, FormatForName(out, false));
   return kExitOk;
+}
+
+}  // namespace
+
+const TCommand& ResizeCommand() {
+  static const TCommand command = {"resize",
+                                   "IN OUT WIDTH HEIGHT",
+                                   "resample a picture to WIDTH x HEIGHT and save it",
+                                   {{"IN", "", "the picture to read"},
+                                    {"OUT", "",
+                                     "the file to write: " + OutputFormatsHelp(false) +
+                                         " (24 bits per pixel; - for standard output, as BMP)"},
+                                    {"WIDTH", "", "the new width in pixels"},
+                                    {"HEIGHT", "", "the new height in pixels"}},
+                                   "",
+                                   RunResize};
+  return command;
 }

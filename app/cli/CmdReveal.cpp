@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "app/cli/Cli.h"
+#include "base/NamedRows.h"
 #include "compose/ApplyInnerTone.h"
 #include "raster/Bitmap.h"
 #include "reveal/Band.h"
@@ -13,10 +14,10 @@
 
 namespace {
 
-// The one place where reveal writes its picture: PNG for a name ending in .png, else BMP,
-// through the safe save as every file.
+// The one place where reveal writes its picture: in the format the name asks for, through
+// the safe save as every file.
 void SaveView(TBitmap& view, const std::string& file_name) {
-  SaveByFormat(view, file_name, OutputFormat(file_name, false));
+  SaveByFormat(view, file_name, FormatForName(file_name, false));
 }
 
 std::string Decibels(double psnr) {
@@ -60,20 +61,18 @@ void PrintScores(std::FILE* stream, const TBitmap& result, const TBitmap* visibl
   }
 }
 
-int RunReveal(const std::vector<std::string>& argv) {
-  const TArgs args(
-      argv,
-      {"-o", "--view", "--size", "--filter", "--average", "--contrast", "--visible", "--hidden"},
-      {});
+namespace {
+
+int RunReveal(const TArgs& args) {
   if (args.Positional().size() != 1) throw UsageError{"reveal takes one RESULT"};
   const std::string& input = args.Positional()[0];
   const auto out = args.Value("-o");
   if (!out || out->empty()) throw UsageError{"reveal needs an output file: -o OUT"};
   TViewOptions options;
   if (const auto name = args.Value("--view"); name && !ViewFromName(*name, options.view))
-    throw UsageError{
-        "--view must be even, odd, average, thumbnail, levels, hidden or sheet, not '" + *name +
-        "'"};
+    throw UsageError{"--view must be " +
+                     NamesOf(ViewTable(), [](const TViewRow&) { return true; }) + ", not '" +
+                     *name + "'"};
   if (const auto name = args.Value("--filter"); name && !FilterFromName(*name, options.filter))
     throw UsageError{"--filter must be area, bilinear or nearest, not '" + *name + "'"};
   options.size = args.Int("--size", 1, kMaxThumbnailSize).value_or(kDefaultThumbnailSize);
@@ -125,4 +124,51 @@ int RunReveal(const std::vector<std::string>& argv) {
   if (!version.empty()) std::fprintf(report, "version: %s\n", version.c_str());
   PrintScores(report, *result, visible.get(), hidden.get(), options.band);
   return kExitOk;
+}
+
+// The views of the table, each with its description, for the help of --view.
+std::vector<std::pair<std::string, std::string>> ViewList() {
+  std::vector<std::pair<std::string, std::string>> list;
+  for (const TViewRow& row : ViewTable()) list.emplace_back(row.name, row.description);
+  return list;
+}
+
+}  // namespace
+
+const TCommand& RevealCommand() {
+  static const TCommand command = {
+      "reveal",
+      "RESULT -o OUT [--view V] [--size N] [--filter F] [--average A --contrast C]\n"
+      "       [--visible FILE] [--hidden FILE]",
+      "show what viewers make of a combined picture and get the hidden picture back",
+      {{"RESULT", "", "the combined picture to look at"},
+       {"-o", "OUT",
+        "the file to write the view to: " + OutputFormatsHelp(false) +
+            " (- for standard output, as BMP, and the lines below then go to standard error)"},
+       {"--view", "V",
+        std::string("what to write (default ") + ViewName(TRevealView::rvSheet) + "):", ViewList()},
+       {"--size", "N", "the thumbnail's long side, 1..65535 (default 256); never enlarges"},
+       {"--filter", "F",
+        "the thumbnail's filter: area (average over each pixel's area, the default), bilinear "
+        "(at pixel centres) or nearest"},
+       {"--average", "A",
+        "the average of the band the hidden picture was mapped into, given with --contrast. "
+        "Without them the band is the one a PNG file records (written by synth), else it is "
+        "found from the odd cells' smallest and largest values (a few stray cells left out)"},
+       {"--contrast", "C",
+        "the contrast of that band, given with --average; lowered to the limit of A with a "
+        "note"},
+       {"--visible", "FILE", "the visible picture, for the visible score"},
+       {"--hidden", "FILE", "the hidden picture, for the hidden score"}},
+      "Standard output gets one 'name: value' line each: band (given, stored or found),\n"
+      "average, contrast, version (of the program that stored the band), and with the\n"
+      "pictures the scores, each a PSNR in dB, 10 log10(255^2 / MSE), inf for MSE = 0:\n"
+      "  visible-psnr   RESULT against the visible picture fitted to RESULT's size, MSE\n"
+      "                 over all cells and channels: the higher, the less the hidden\n"
+      "                 picture shows in the normal view\n"
+      "  hidden-psnr    the hidden view's odd cells against the hidden picture fitted to\n"
+      "                 RESULT's size, MSE over the odd cells and channels: the higher, the\n"
+      "                 better the hidden picture comes back ('none' without odd cells)\n",
+      RunReveal};
+  return command;
 }

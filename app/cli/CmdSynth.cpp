@@ -6,6 +6,7 @@
 
 #include "app/cli/Cli.h"
 #include "base/Exceptions.h"
+#include "base/NamedRows.h"
 #include "compose/Workflow.h"
 #include "export/SaveByFormat.h"
 #include "raster/Bitmap.h"
@@ -31,11 +32,19 @@ void CheckScaledSize(const TBitmap& visible, std::optional<int> width, std::opti
   if (!ComputeStoreSize(x64, y64, 24)) throw EPictureTooLarge(x64, y64, 24, MaxPixelStoreBytes());
 }
 
-}  // namespace
+// The names and endings of the formats that have a palette form: "PNG", ".png".
+std::string PaletteFormats() {
+  return NamesOf(OutputFormats(), [](const TOutputFormat& f) { return f.palette_form; });
+}
 
-int RunSynth(const std::vector<std::string>& argv) {
-  const TArgs args(argv, {"-o", "--average", "--contrast", "--width", "--height"},
-                   {"--preview", "--gif", "--indexed", "--report"});
+std::string PaletteEndings() {
+  std::string endings;
+  for (const TOutputFormat& format : OutputFormats())
+    if (format.palette_form) endings += (endings.empty() ? "" : " or ") + EndingsText(format);
+  return endings;
+}
+
+int RunSynth(const TArgs& args) {
   if (args.Positional().size() != 2) throw UsageError{"synth takes VISIBLE and HIDDEN"};
   const auto out = args.Value("-o");
   if (!out || out->empty()) throw UsageError{"synth needs an output file: -o OUT"};
@@ -45,10 +54,11 @@ int RunSynth(const std::vector<std::string>& argv) {
   const std::optional<int> height = args.Int("--height", 1, INT32_MAX);
   if (width && height) throw UsageError{"give --width or --height, not both"};
   TSaveOptions save;
-  save.format = args.Flag("--gif") ? TSaveFormat::sfGIF : OutputFormat(*out, true);
+  save.format = args.Flag("--gif") ? TSaveFormat::sfGIF : FormatForName(*out, true);
   if (args.Flag("--indexed")) {
-    if (save.format != TSaveFormat::sfPNG)
-      throw UsageError{"--indexed writes a palette PNG: give an OUT ending in .png, without --gif"};
+    if (!OutputFormatOf(save.format).palette_form)
+      throw UsageError{"--indexed writes a palette " + PaletteFormats() +
+                       ": give an OUT ending in " + PaletteEndings() + ", without --gif"};
     save.indexed = true;
   }
 
@@ -93,9 +103,9 @@ int RunSynth(const std::vector<std::string>& argv) {
     work.ComposePreview();
   else
     work.Synthesize();
-  // A PNG records the band its hidden cells were mapped into; a preview maps none.
-  if (save.format == TSaveFormat::sfPNG && work.ResultToneMapped())
-    save.band = TToneBand{work.Average(), work.Contrast()};
+  // The band the hidden cells were mapped into (a preview maps none), for a format that
+  // records it.
+  if (work.ResultToneMapped()) save.band = TToneBand{work.Average(), work.Contrast()};
   SaveByFormat(work.ResultBitmap(), *out, save);
   if (args.Flag("--report")) {
     // The band the odd cells hold: a preview leaves them unmapped, the identity band.
@@ -106,4 +116,41 @@ int RunSynth(const std::vector<std::string>& argv) {
     PrintScores(report, work.ResultBitmap(), &work.ExternalBitmap(), &work.InnerBitmap(), band);
   }
   return kExitOk;
+}
+
+}  // namespace
+
+const TCommand& SynthCommand() {
+  static const TCommand command = {
+      "synth",
+      "VISIBLE HIDDEN -o OUT [--average A] [--contrast C] [--width X | --height Y] "
+      "[--preview] [--gif | --indexed] [--report]",
+      "hide HIDDEN inside VISIBLE and save the combined picture",
+      {{"VISIBLE", "", "the picture that shows"},
+       {"HIDDEN", "", "the picture to hide; fitted to VISIBLE's size"},
+       {"-o", "OUT",
+        "the file to write: " + OutputFormatsHelp(true) +
+            " (- for standard output, as BMP or with --gif as GIF); a " +
+            NamesOf(OutputFormats(), [](const TOutputFormat& f) { return f.records_band; }) +
+            " records the average and contrast used in its \"" + kBandKeyword +
+            "\" text chunk (not with --preview)"},
+       {"--average", "A", "the hidden picture's average value, 0..255 (default 128)"},
+       {"--contrast", "C",
+        "the hidden picture's contrast, 0..255 (default 127); lowered to the limit of the "
+        "average (A up to 128, 255 - A above) with a note"},
+       {"--width", "X", "first scale VISIBLE to width X, keeping its aspect ratio"},
+       {"--height", "Y", "first scale VISIBLE to height Y, keeping its aspect ratio"},
+       {"--preview", "", "only the checkerboard, without the tone mapping"},
+       {"--gif", "", "write GIF as the window saves it (also when OUT ends in .gif)"},
+       {"--indexed", "",
+        "with an OUT ending in " + PaletteEndings() +
+            ": the result reduced to the 256-colour halftone palette as the GIF save reduces "
+            "it (without its bevel), as a palette " +
+            PaletteFormats()},
+       {"--report", "",
+        "then print the band used (average, contrast; a preview is unmapped: 128 and 128) and "
+        "the scores visible-psnr and hidden-psnr, as the help of reveal defines them"}},
+      "",
+      RunSynth};
+  return command;
 }

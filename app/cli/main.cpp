@@ -14,7 +14,7 @@ void PrintHelp() {
   std::printf(
       "lumiveil: hides one picture inside another, for scripts and batch work.\n\n"
       "usage: lumiveil COMMAND ...\n\ncommands:\n");
-  for (const TCommand& c : Commands()) std::printf("  %-8s %s\n", c.name, c.summary);
+  for (const TCommand* c : Commands()) std::printf("  %-8s %s\n", c->name, c->summary);
   std::printf(
       "\noptions:\n"
       "  -h, --help  print this help\n"
@@ -29,12 +29,12 @@ void PrintHelp() {
 }
 
 void PrintCommandHelp(const TCommand& c) {
-  std::printf("usage: lumiveil %s %s\n\n%s.\n\n%s", c.name, c.usage, c.summary, c.help);
+  std::fputs(CommandHelp(c).c_str(), stdout);
 }
 
 const TCommand* FindCommand(const std::string& name) {
-  for (const TCommand& c : Commands())
-    if (name == c.name) return &c;
+  for (const TCommand* c : Commands())
+    if (name == c->name) return c;
   return nullptr;
 }
 
@@ -82,7 +82,7 @@ int main(int argc, char** argv) {
     }
   }
   try {
-    return command->run(args);
+    return command->run(TArgs(args, command->arguments));
   } catch (const UsageError& e) {
     std::fprintf(stderr, "lumiveil %s: %s\nusage: lumiveil %s %s\n", command->name,
                  e.message.c_str(), command->name, command->usage);

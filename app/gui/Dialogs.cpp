@@ -63,13 +63,14 @@ std::optional<QString> TQtDialogs::SaveFile(QWidget* parent) {
   return Run(dialog);
 }
 
-std::optional<TPngExportChoice> TQtDialogs::ExportPng(QWidget* parent) {
+std::optional<TExportChoice> TQtDialogs::Export(QWidget* parent) {
   KeepDialogsFromWritingSettings();
   QFileDialog dialog(parent);
-  SetUpPngExportDialog(dialog);
+  SetUpExportDialog(dialog);
   const auto name = Run(dialog);
   if (!name) return std::nullopt;
-  return TPngExportChoice{*name, PaletteChosen(dialog)};
+  const TExportForm form = ChosenExportForm(dialog);
+  return TExportChoice{*name, form.indexed, form.format};
 }
 
 void TQtDialogs::ShowException(QWidget* parent, const QString& message, const QString& sense) {

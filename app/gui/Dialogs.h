@@ -1,4 +1,4 @@
-// The window's dialogs behind a small interface: the open, save and PNG export file
+// The window's dialogs behind a small interface: the open, save and export file
 // dialogs and the exception display. Tests replace them with injected answers.
 #pragma once
 
@@ -8,7 +8,7 @@
 #include <QString>
 #include <QStringList>
 
-#include "app/gui/PngExport.h"
+#include "app/gui/Export.h"
 
 class QFileDialog;
 class QMessageBox;
@@ -21,8 +21,8 @@ class TFormDialogs {
   virtual std::optional<QString> OpenPicture(QWidget* parent, const QStringList& filters) = 0;
   // The save dialog (no filter, no default extension): the name as typed, or nothing.
   virtual std::optional<QString> SaveFile(QWidget* parent) = 0;
-  // The "Export PNG..." dialog (PngExport.h): the name and the form, or nothing.
-  virtual std::optional<TPngExportChoice> ExportPng(QWidget* parent) = 0;
+  // The export dialog (Export.h): the name and the form, or nothing.
+  virtual std::optional<TExportChoice> Export(QWidget* parent) = 0;
   // The application's exception display: a message box with the exception's message and,
   // for a Japanese message, its English sense beneath it (`sense` empty: none).
   virtual void ShowException(QWidget* parent, const QString& message, const QString& sense) = 0;
@@ -34,7 +34,7 @@ class TQtDialogs : public TFormDialogs {
  public:
   std::optional<QString> OpenPicture(QWidget* parent, const QStringList& filters) override;
   std::optional<QString> SaveFile(QWidget* parent) override;
-  std::optional<TPngExportChoice> ExportPng(QWidget* parent) override;
+  std::optional<TExportChoice> Export(QWidget* parent) override;
   void ShowException(QWidget* parent, const QString& message, const QString& sense) override;
 
  private:

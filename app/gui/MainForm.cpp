@@ -184,7 +184,7 @@ void TMainForm::UpdateActions() {
   // show, also after that.
   const bool open = work_ != nullptr;
   for (QAction* command : {LoadVisibleAction, LoadHiddenAction, ResizeAction, SynthesizeAction,
-                           SaveAction, ExportPngAction, QuitAction, GifAction})
+                           SaveAction, ExportAction, QuitAction, GifAction})
     command->setEnabled(open);
 }
 

@@ -9,6 +9,8 @@
 #include <optional>
 #include <vector>
 
+#include <QKeySequence>
+#include <QList>
 #include <QMainWindow>
 #include <QString>
 
@@ -65,7 +67,7 @@ class TMainForm : public QMainWindow {
   void AverageTrackBarChange();
   void MinMaxTrackBarChange();
   void SaveGifButtonClick();
-  void ExportPngClick();  // PngExport.cpp
+  void ExportClick();  // Export.cpp
   void QuirButtonClick();
   void FormClose();
 
@@ -80,7 +82,7 @@ class TMainForm : public QMainWindow {
   QToolButton* ExternalImageButton = nullptr;
   QToolButton* LoadInnerImage = nullptr;
   QToolButton* QuirButton = nullptr;
-  QToolButton* ExportPngButton = nullptr;  // "Export PNG...", beside the load commands
+  QToolButton* ExportButton = nullptr;  // "Export PNG...", beside the load commands
   QCheckBox* GifCheckBox = nullptr;
   QFrame* Bevel1 = nullptr;
   QPushButton* ResizeButton = nullptr;
@@ -136,7 +138,7 @@ class TMainForm : public QMainWindow {
   QAction* ZoomFitAction = nullptr;
   QAction* ZoomActualSizeAction = nullptr;
   QAction* LinkViewsAction = nullptr;  // checkable, checked at start
-  QAction* ExportPngAction = nullptr;
+  QAction* ExportAction = nullptr;
   // RevealWindow.cpp: the "Reveal" tool window and the action that opens and closes it.
   TRevealWindow* RevealWindow = nullptr;
   QAction* RevealAction = nullptr;
@@ -151,7 +153,24 @@ class TMainForm : public QMainWindow {
   QWidget* CreateCommandBar();
   TPictureWindow* CreatePictureWindow(const char* name, TPictureView*& scroll, TImageBox*& image);
   void LayOutCommandBar(int width);
+  // One command of the window: the action it makes (or names), its caption, tool tip,
+  // shortcuts (the first is the one shown) and handler.
+  struct TCommandRow {
+    QAction** action;
+    const char* name;
+    QString text;
+    QString tip;
+    QList<QKeySequence> shortcuts;
+    std::function<void()> handler;
+  };
+  // The actions table: the file and picture commands, then the view commands.
+  std::vector<TCommandRow> FileCommands();
+  std::vector<TCommandRow> ViewCommands();
+  // Makes the actions of the table, then wires the controls to them.
   void CreateActions();
+  void ConnectButtons();  // the command bar's buttons and the GIF box
+  void ConnectZoom();     // each picture window's zoom controls
+  void ConnectInputs();   // sliders, spin boxes, edits and dropped files
   void SetTabOrder();
   void CentreOnScreen();
   // Which actions can run now (all of them while the window holds its slots).

@@ -21,6 +21,7 @@
 #include <QStyle>
 #include <QToolButton>
 
+#include "app/gui/Export.h"
 #include "app/gui/ImageBox.h"
 #include "app/gui/MainForm.h"
 #include "app/gui/PictureWindow.h"
@@ -220,7 +221,7 @@ QWidget* TMainForm::CreateCommandBar() {
       FlatButton(bar, "ExternalImageButton", "Load Visible Image", {8, 4, 121, 22});
   LoadInnerImage = FlatButton(bar, "LoadInnerImage", "Load Hiden Image", {132, 4, 117, 22});
   QuirButton = FlatButton(bar, "QuirButton", "Quit", {496, 4, 93, 22});
-  ExportPngButton = FlatButton(bar, "ExportPngButton", "Export PNG...", {252, 4, 105, 22});
+  ExportButton = FlatButton(bar, "ExportButton", "Export...", {252, 4, 105, 22});
   GifCheckBox = new QCheckBox("GIF", bar);
   GifCheckBox->setObjectName("GifCheckBox");
   GifCheckBox->setGeometry(408, 12, 53, 17);
@@ -323,99 +324,91 @@ QString TipWithShortcut(const QString& tip, const QKeySequence& shortcut) {
 
 }  // namespace
 
-void TMainForm::CreateActions() {
-  // Every command of the window, in one table: its name, the caption the form gives it,
-  // what its tool tip says, its shortcuts (the first is the one shown) and its handler.
-  // Shortcuts work in every window of the program, so also in a floated picture window.
-  // An action made already (the Reveal window's own) is taken as it is and only named.
-  struct TCommand {
-    QAction*& action;
-    const char* name;
-    const char* text;
-    const char* tip;
-    QList<QKeySequence> shortcuts;
-    std::function<void()> handler;
-  };
+std::vector<TMainForm::TCommandRow> TMainForm::FileCommands() {
   const auto command = [this](void (TMainForm::*handler)()) {
     return [this, handler] { (this->*handler)(); };
   };
-  const TCommand commands[] = {
-      {LoadVisibleAction,
+  return {
+      {&LoadVisibleAction,
        "LoadVisibleAction",
        "Load Visible Image",
        "Open the visible picture (BMP, or any format a plug-in reads)",
        {QKeySequence(Qt::CTRL | Qt::Key_O)},
        command(&TMainForm::ExternalImageButtonClick)},
-      {LoadHiddenAction,
+      {&LoadHiddenAction,
        "LoadHiddenAction",
        "Load Hiden Image",
        "Open the hidden picture; it is fitted to the visible picture's size and previewed",
        {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O)},
        command(&TMainForm::LoadInnerImageClick)},
-      {ResizeAction,
+      {&ResizeAction,
        "ResizeAction",
        "Resize",
        "Fit the hidden picture to the visible picture's size again",
        {QKeySequence(Qt::CTRL | Qt::Key_R)},
        command(&TMainForm::SizeFitButtonClick)},
-      {SynthesizeAction,
+      {&SynthesizeAction,
        "SynthesizeAction",
        "Synthesize",
        "Build the combined picture from both pictures and the two sliders",
        {QKeySequence(Qt::CTRL | Qt::Key_Return), QKeySequence(Qt::CTRL | Qt::Key_Enter)},
        command(&TMainForm::synthesizeButtonClick)},
-      {SaveAction,
+      {&SaveAction,
        "SaveAction",
        "Save to File",
        "Save the combined picture under the name you type: a 24-bit BMP file, or a GIF file "
        "when GIF is ticked",
        {QKeySequence(Qt::CTRL | Qt::Key_S)},
        command(&TMainForm::SaveGifButtonClick)},
-      {ExportPngAction,
-       "ExportPngAction",
-       "Export PNG...",
-       "Write the combined picture as a PNG file that records its band: in full colour, or "
-       "reduced to the 256-colour halftone palette as for GIF",
+      {&ExportAction,
+       "ExportAction",
+       ExportCaption(),
+       ExportToolTip(),
        {QKeySequence(Qt::CTRL | Qt::Key_E)},
-       command(&TMainForm::ExportPngClick)},
-      {QuitAction,
+       command(&TMainForm::ExportClick)},
+      {&QuitAction,
        "QuitAction",
        "Quit",
        "Close the window",
        {QKeySequence(Qt::CTRL | Qt::Key_Q)},
        command(&TMainForm::QuirButtonClick)},
-      {GifAction,
+      {&GifAction,
        "GifAction",
        "GIF",
        "Save to File writes a GIF file instead of a BMP file",
        {QKeySequence(Qt::CTRL | Qt::Key_G)},
        nullptr},
-      {ZoomInAction,
+  };
+}
+
+std::vector<TMainForm::TCommandRow> TMainForm::ViewCommands() {
+  return {
+      {&ZoomInAction,
        "ZoomInAction",
        "Zoom In",
        "Zoom in on the picture window last used, or on all three while they are linked",
        {QKeySequence(QKeySequence::ZoomIn), QKeySequence(Qt::CTRL | Qt::Key_Equal)},
        [this] { PictureViews->ZoomIn(); }},
-      {ZoomOutAction,
+      {&ZoomOutAction,
        "ZoomOutAction",
        "Zoom Out",
        "Zoom out of the picture window last used, or of all three while they are linked; "
        "each screen pixel shows the average of the pixels it covers",
        {QKeySequence(QKeySequence::ZoomOut)},
        [this] { PictureViews->ZoomOut(); }},
-      {ZoomFitAction,
+      {&ZoomFitAction,
        "ZoomFitAction",
        "Fit",
        "Show the whole picture in its window (and keep it whole when the window is resized)",
        {QKeySequence(Qt::CTRL | Qt::Key_0)},
        [this] { PictureViews->Fit(); }},
-      {ZoomActualSizeAction,
+      {&ZoomActualSizeAction,
        "ZoomActualSizeAction",
        "1:1",
        "Show the picture at its natural size: one screen pixel for each picture pixel",
        {QKeySequence(Qt::CTRL | Qt::Key_1)},
        [this] { PictureViews->ActualSize(); }},
-      {LinkViewsAction,
+      {&LinkViewsAction,
        "LinkViewsAction",
        "Link the Three Windows",
        "Zoom and scroll the three picture windows together, to look at the same place in "
@@ -423,7 +416,7 @@ void TMainForm::CreateActions() {
        {QKeySequence(Qt::CTRL | Qt::Key_L)},
        nullptr},
       // Ctrl+R is Resize's, so the Reveal window takes Ctrl+Shift+R: still R, and free.
-      {RevealAction,
+      {&RevealAction,
        "RevealAction",
        "Reveal",
        "Open or close the Reveal window: what viewers make of the result, and the hidden "
@@ -431,8 +424,17 @@ void TMainForm::CreateActions() {
        {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_R)},
        nullptr},
   };
-  for (const TCommand& c : commands) {
-    QAction* a = c.action ? c.action : new QAction(this);
+}
+
+void TMainForm::CreateActions() {
+  // Every command of the window, in one table: its name, the caption the form gives it,
+  // what its tool tip says, its shortcuts (the first is the one shown) and its handler.
+  // Shortcuts work in every window of the program, so also in a floated picture window.
+  // An action made already (the Reveal window's own) is taken as it is and only named.
+  std::vector<TCommandRow> commands = FileCommands();
+  for (TCommandRow& c : ViewCommands()) commands.push_back(std::move(c));
+  for (const TCommandRow& c : commands) {
+    QAction* a = *c.action ? *c.action : new QAction(this);
     a->setText(c.text);
     a->setObjectName(c.name);
     a->setShortcuts(c.shortcuts);
@@ -440,13 +442,20 @@ void TMainForm::CreateActions() {
     a->setToolTip(TipWithShortcut(c.tip, a->shortcut()));
     addAction(a);
     if (c.handler) connect(a, &QAction::triggered, this, c.handler);
-    c.action = a;
+    *c.action = a;
   }
+  ConnectButtons();
+  ConnectZoom();
+  ConnectInputs();
+  SetTabOrder();
+}
 
+void TMainForm::ConnectButtons() {
+  // The command bar's buttons trigger their actions.
   ExternalImageButton->setDefaultAction(LoadVisibleAction);
   LoadInnerImage->setDefaultAction(LoadHiddenAction);
   QuirButton->setDefaultAction(QuitAction);
-  ExportPngButton->setDefaultAction(ExportPngAction);
+  ExportButton->setDefaultAction(ExportAction);
   // Push buttons take their action's tool tip and enabled state.
   const auto trigger = [this](QPushButton* button, QAction* action) {
     connect(button, &QPushButton::clicked, action, &QAction::trigger);
@@ -467,8 +476,10 @@ void TMainForm::CreateActions() {
   GifCheckBox->setToolTip(GifAction->toolTip());
   connect(GifAction, &QAction::toggled, GifCheckBox, &QCheckBox::setChecked);
   connect(GifCheckBox, &QCheckBox::toggled, GifAction, &QAction::setChecked);
+}
 
-  // The zoom controls of each picture window.
+void TMainForm::ConnectZoom() {
+  // The zoom controls of each picture window, which work on the window last used.
   ZoomInAction->setIconText("+");
   ZoomOutAction->setIconText(QString(QChar(0x2212)));  // a minus sign
   LinkViewsAction->setCheckable(true);
@@ -483,7 +494,9 @@ void TMainForm::CreateActions() {
     bar->ZoomMenu->addAction(LinkViewsAction);
     bar->ZoomMenu->setToolTipsVisible(true);
   }
+}
 
+void TMainForm::ConnectInputs() {
   // The sliders, and their spin boxes in step with them: a number typed or stepped moves
   // the slider, whose change handler then runs exactly as for a drag.
   connect(AverageTrackBar, &QSlider::valueChanged, this, &TMainForm::AverageTrackBarChange);
@@ -503,8 +516,6 @@ void TMainForm::CreateActions() {
           [this](const QString& name) { LoadVisibleFile(name); });
   connect(ToolWindow973, &TPictureWindow::FileDropped, this,
           [this](const QString& name) { LoadHiddenFile(name); });
-
-  SetTabOrder();
 }
 
 void TMainForm::SetTabOrder() {
@@ -512,7 +523,7 @@ void TMainForm::SetTabOrder() {
   // left to right, each with its zoom menu (which holds every zoom command) and its view.
   const QList<QWidget*> order = {ExternalImageButton,
                                  LoadInnerImage,
-                                 ExportPngButton,
+                                 ExportButton,
                                  GifCheckBox,
                                  QuirButton,
                                  ResizeButton,

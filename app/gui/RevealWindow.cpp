@@ -13,6 +13,7 @@
 #include <QPainter>
 #include <QScrollArea>
 #include <QSpinBox>
+#include <QStringList>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -110,14 +111,17 @@ TRevealWindow::TRevealWindow(TRevealBox::TModel model, QWidget* parent)
   auto* controls = new QHBoxLayout;
   ViewBox = new QComboBox;
   ViewBox->setObjectName("ViewBox");
-  for (TRevealView v : kAllViews) ViewBox->addItem(ViewName(v));
+  // The views of the table, each with its description as its tool tip; the box's own tool
+  // tip lists them all.
+  QStringList tips;
+  for (const TViewRow& row : ViewTable()) {
+    ViewBox->addItem(row.name, static_cast<int>(row.value));
+    ViewBox->setItemData(ViewBox->count() - 1, row.description, Qt::ToolTipRole);
+    tips << QString("%1: %2").arg(row.name, row.description);
+  }
   // The hidden picture as it comes back: what the window is most often opened for.
   ViewBox->setCurrentText(ViewName(TRevealView::rvHidden));
-  ViewBox->setToolTip(
-      "even: the cells a half-size thumbnail keeps (the visible picture); odd: the other "
-      "phase (the hidden picture, tone-mapped); average: a half-size averaging thumbnail; "
-      "thumbnail: shrunk as viewers shrink it; levels: the band stretched, as darkening or "
-      "brightening shows it; hidden: the hidden picture recovered; sheet: all of them");
+  ViewBox->setToolTip(tips.join("; "));
   FilterBox = new QComboBox;
   FilterBox->setObjectName("FilterBox");
   for (TThumbnailFilter f : kAllFilters) FilterBox->addItem(FilterName(f));
@@ -183,8 +187,13 @@ void TRevealWindow::Refresh() {
   pending_ = false;
   if (isHidden()) return;  // brought up to date when it opens
   const TWorkflow* work = model_();
-  FilterBox->setEnabled(ViewBox->currentIndex() == static_cast<int>(TRevealView::rvThumbnail) ||
-                        ViewBox->currentIndex() == static_cast<int>(TRevealView::rvSheet));
+  TViewOptions options;
+  options.view = static_cast<TRevealView>(ViewBox->currentData().toInt());
+  options.filter = static_cast<TThumbnailFilter>(FilterBox->currentIndex());
+  options.size = SizeBox->value();
+  // The thumbnail's controls matter where the view (or a tile of it) is the thumbnail.
+  FilterBox->setEnabled(options.view == TRevealView::rvThumbnail ||
+                        options.view == TRevealView::rvSheet);
   SizeBox->setEnabled(FilterBox->isEnabled());
   if (!HasResult(work)) {
     Box->SetView({});
@@ -192,10 +201,6 @@ void TRevealWindow::Refresh() {
     ScoreLabel->clear();
     return;
   }
-  TViewOptions options;
-  options.view = static_cast<TRevealView>(ViewBox->currentIndex());
-  options.filter = static_cast<TThumbnailFilter>(FilterBox->currentIndex());
-  options.size = SizeBox->value();
   options.band = BandOf(*work);
   try {
     Box->SetView(options);

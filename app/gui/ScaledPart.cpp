@@ -10,41 +10,10 @@
 
 QImage RasterPart(const TBitmap& bitmap, int left, int top, int width, int height) {
   QImage image(width, height, QImage::Format_BGR888);
-  const int bits = bitmap.BitsPerPixel();
-  const auto& table = bitmap.ColorTable();
-  for (int y = 0; y < height; ++y) {
-    const uint8_t* row = bitmap.ConstScanline(top + y);
-    uint8_t* out = image.scanLine(y);
-    switch (bits) {
-      case 24:  // blue, green, red: the image's own byte order
-        std::memcpy(out, row + size_t(left) * 3, size_t(width) * 3);
-        break;
-      case 32:  // blue, green, red, unused
-        for (int x = 0; x < width; ++x) {
-          const uint8_t* p = row + size_t(left + x) * 4;
-          out[3 * x] = p[0], out[3 * x + 1] = p[1], out[3 * x + 2] = p[2];
-        }
-        break;
-      case 1:
-      case 4:
-      case 8:
-        for (int x = 0; x < width; ++x) {
-          const int column = left + x;
-          const int bit = column * bits;
-          const unsigned index = (row[bit / 8] >> (8 - bits - bit % 8)) & ((1u << bits) - 1);
-          // An index beyond a short colour table shows black rather than reading past it.
-          const TRGBQuad q = index < table.size() ? table[index] : TRGBQuad{};
-          out[3 * x] = q.rgbBlue, out[3 * x + 1] = q.rgbGreen, out[3 * x + 2] = q.rgbRed;
-        }
-        break;
-      default:  // 15 and 16 bits: rare here, read pixel by pixel
-        for (int x = 0; x < width; ++x) {
-          const TColor c = bitmap.Pixel(left + x, top + y);
-          out[3 * x] = GetBValue(c), out[3 * x + 1] = GetGValue(c), out[3 * x + 2] = GetRValue(c);
-        }
-        break;
-    }
-  }
+  // Blue, green, red: the image's own byte order, which the raster's decoder gives.
+  const TRowDecoder decoder(bitmap);
+  for (int y = 0; y < height; ++y)
+    decoder.Decode(bitmap.ConstScanline(top + y), image.scanLine(y), width, left);
   return image;
 }
 

@@ -11,8 +11,8 @@
 #include "base/Format.h"
 #include "base/Messages.h"
 #include "base/Streams.h"
-#include "base/Text.h"
 #include "platform/BufferedFileStream.h"
+#include "platform/Paths.h"
 
 namespace {
 

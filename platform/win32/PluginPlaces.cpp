@@ -7,7 +7,7 @@
 
 #include <vector>
 
-#include "base/Text.h"
+#include "platform/Paths.h"
 
 namespace {
 
@@ -73,6 +73,10 @@ std::string SystemDirectory() {
 
 std::string WindowsDirectory() {
   return DirectoryOf([](char* b, UINT n) { return GetWindowsDirectoryA(b, n); });
+}
+
+std::string InstalledPluginDirectory() {
+  return "";
 }
 
 std::vector<std::string> FindFiles(const std::string& directory, const std::string& pattern) {

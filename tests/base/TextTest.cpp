@@ -1,4 +1,4 @@
-// The small text helpers: case-blind comparison, trimming, a file name's extension.
+// The small text helpers: case-blind comparison and trimming.
 #include <gtest/gtest.h>
 
 #include "base/Text.h"
@@ -16,15 +16,4 @@ TEST(Text, TrimsTheBlanksGiven) {
   EXPECT_EQ(Trim("  Path = x \r\n"), "Path = x");
   EXPECT_EQ(Trim(" \t "), "");
   EXPECT_EQ(Trim(" 12\n", " \t"), "12\n");
-}
-
-TEST(Text, TheExtensionFollowsTheLastDotAfterTheLastDelimiter) {
-  EXPECT_EQ(ExtractFileExt("/a/b/photo.tar.gz"), ".gz");
-  EXPECT_EQ(ExtractFileExt("/a.d/photo"), "");
-  EXPECT_EQ(ExtractFileExt("photo."), ".");
-  EXPECT_EQ(ExtractFileExt("noext"), "");
-  EXPECT_EQ(LastDelimiter("a/b/c"), 3u);
-  EXPECT_EQ(FolderOf("/a/b/photo.bmp"), "/a/b");
-  EXPECT_EQ(FolderOf("/photo.bmp"), "/") << "the root keeps its delimiter";
-  EXPECT_EQ(FolderOf("photo.bmp"), ".");
 }

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # --version and help of both programs: the version is CMake's project version, the
-# plug-in API is named, `lumiveil help COMMAND` prints exactly `lumiveil COMMAND --help`,
+# plug-in API is named, `lumiveil help COMMAND` prints exactly `lumiveil COMMAND --help`
+# and its synopsis names the options it lists,
 # bad use is exit status 1, and the window answers --help and --version without a display
 # and loads the pictures given on its command line.
 # Usage: check-cli.sh BIN_DIR VERSION SAMPLES_DIR
@@ -32,6 +33,12 @@ for c in $(help_commands "$bin/lumiveil"); do
   [ "$("$bin/lumiveil" help "$c")" = "$("$bin/lumiveil" "$c" --help)" ] ||
     fail "lumiveil help $c differs from lumiveil $c --help"
   [ "$(status "$bin/lumiveil" help "$c")" = 0 ] || fail "lumiveil help $c is not exit status 0"
+  # The synopsis names the options that the help lists one a line (which are the ones the
+  # parser takes: both come from the command's list).
+  synopsis=$("$bin/lumiveil" help "$c" | sed '/^$/q' | help_options)
+  listed=$("$bin/lumiveil" help "$c" | awk '/^  -/ { print $1 }' | sort -u)
+  [ "$synopsis" = "$listed" ] ||
+    fail "lumiveil $c: the synopsis names $(xargs <<<"$synopsis"), the help lists $(xargs <<<"$listed")"
 done
 [ "$(status "$bin/lumiveil" help no-such-command)" = 1 ] || fail "help of an unknown command"
 [ "$(status "$bin/lumiveil" help synth gif)" = 1 ] || fail "help of two commands"

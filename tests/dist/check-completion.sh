@@ -12,6 +12,9 @@ source "$here/help.sh"
 source "$2"
 sample=$3
 tool=$bin/lumiveil
+# The completion asks the program it completes for (as typed, found on the path) for lists
+# that the program keeps.
+PATH=$bin:$PATH
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 # shellcheck source=/dev/null
@@ -72,7 +75,13 @@ for option in --reduction --dither --compression; do
 done
 if "$tool" help reveal >/dev/null 2>&1; then
   "$tool" synth "$sample" "$sample" -o "$work/result.bmp" >/dev/null 2>&1
+  # The views come from the tool (its help), so they are the tool's own list: the one its
+  # message for an unknown view gives.
   values=$(offered lumiveil reveal in --view "")
+  listed=$("$tool" reveal "$work/result.bmp" -o "$work/view.bmp" --view no-such-view 2>&1 |
+    sed -n "s/.*--view must be \(.*\), not 'no-such-view'.*/\1/p" | sed 's/,\| or / /g')
+  [ -n "$values" ] && [ "$(tr '\n' ' ' <<<"$values" | xargs)" = "$(xargs <<<"$listed")" ] ||
+    fail "--view offers '$(tr '\n' ' ' <<<"$values")', the tool takes '$listed'"
   for v in $values; do
     accepts reveal "$work/result.bmp" -o "$work/view.bmp" --view "$v" ||
       fail "lumiveil reveal refuses --view $v"

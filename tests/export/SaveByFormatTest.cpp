@@ -3,6 +3,8 @@
 // GIF file less its bevel ring).
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "base/Exceptions.h"
 #include "base/Messages.h"
 #include "base/Streams.h"
@@ -141,6 +143,43 @@ TEST(SaveByFormat, ExtensionsMatchInAnyCase) {
   for (const char* name : {"a.png.bmp", "apng", "png", "", "a.pn", "a.gif"})
     EXPECT_FALSE(EndsWithText(name, ".png")) << name;
   EXPECT_TRUE(EndsWithText("x.GiF", ".gif"));
+}
+
+// A name asks for the format of its ending, in any case; the panel's GIF only where the
+// command saves as the window does; every other name is BMP.
+TEST(OutputFormats, ANameAsksForTheFormatOfItsEnding) {
+  for (const char* name : {"a.png", "A.PNG", "dir.x/b.Png"}) {
+    EXPECT_EQ(FormatForName(name, false), TSaveFormat::sfPNG) << name;
+    EXPECT_EQ(FormatForName(name, true), TSaveFormat::sfPNG) << name;
+  }
+  EXPECT_EQ(FormatForName("a.GiF", true), TSaveFormat::sfGIF);
+  EXPECT_EQ(FormatForName("a.gif", false), TSaveFormat::sfBMP);
+  for (const char* name : {"a.png.bmp", "apng", "-", "", "a.bmp", "a.gif.txt"})
+    EXPECT_EQ(FormatForName(name, true), TSaveFormat::sfBMP) << name;
+}
+
+// Every row of the table writes its file under the name as typed, and exactly the formats
+// that say they record the band keep it in the file.
+TEST(OutputFormats, EveryRowWritesItsFileAndTheBandWhereItSaysSo) {
+  TempDir dir;
+  for (const TOutputFormat& format : OutputFormats()) {
+    ASSERT_FALSE(EndingsOf(format).empty()) << format.name;
+    EXPECT_EQ(&OutputFormatOf(format.value), &format);
+    for (const bool indexed : {false, true}) {
+      if (indexed && !format.palette_form) continue;
+      TSaveOptions options(format.value);
+      options.indexed = indexed;
+      options.band = TToneBand{201, 54};
+      const std::string name = dir.File(std::string(format.name) + (indexed ? "-indexed" : ""));
+      SaveByFormat(Result(), name, options);
+      const std::vector<uint8_t> bytes = ReadBytes(name);
+      ASSERT_GT(bytes.size(), 100u) << name;
+      const std::string text = BandText({201, 54});
+      const bool kept =
+          std::search(bytes.begin(), bytes.end(), text.begin(), text.end()) != bytes.end();
+      EXPECT_EQ(kept, format.records_band) << name;
+    }
+  }
 }
 
 }  // namespace

@@ -206,7 +206,7 @@ class tst_Controls : public QObject {
     Load(form->LoadVisibleAction, SamplePath("coffee.bmp"));
     const QList<QWidget*> expected = {form->ExternalImageButton,
                                       form->LoadInnerImage,
-                                      form->ExportPngButton,
+                                      form->ExportButton,
                                       form->GifCheckBox,
                                       form->QuirButton,
                                       form->ResizeButton,
@@ -248,7 +248,7 @@ class tst_Controls : public QObject {
     QTest::newRow("synthesize") << "SynthesizeAction" << QKeySequence("Ctrl+Return");
     QTest::newRow("synthesize, keypad") << "SynthesizeAction" << QKeySequence("Ctrl+Enter");
     QTest::newRow("save") << "SaveAction" << QKeySequence("Ctrl+S");
-    QTest::newRow("export png") << "ExportPngAction" << QKeySequence("Ctrl+E");
+    QTest::newRow("export png") << "ExportAction" << QKeySequence("Ctrl+E");
     QTest::newRow("gif") << "GifAction" << QKeySequence("Ctrl+G");
     QTest::newRow("zoom in") << "ZoomInAction" << QKeySequence("Ctrl++");
     QTest::newRow("zoom in, =") << "ZoomInAction" << QKeySequence("Ctrl+=");
@@ -278,7 +278,7 @@ class tst_Controls : public QObject {
       QCOMPARE(dialogs->open_filters.size(), size_t(1));
     if (action == "GifAction") QVERIFY(form->GifCheckBox->isChecked());
     // With no result yet the export is refused before its dialog.
-    if (action == "ExportPngAction") QCOMPARE(dialogs->errors.size(), size_t(1));
+    if (action == "ExportAction") QCOMPARE(dialogs->errors.size(), size_t(1));
     if (action == "ZoomInAction") QCOMPARE(form->ScrollBox3->Scale(), 2.0);
     if (action == "ZoomOutAction") QCOMPARE(form->ScrollBox3->Scale(), 0.5);
     if (action == "ZoomFitAction") QVERIFY(form->ScrollBox1->Fitting());
@@ -305,7 +305,7 @@ class tst_Controls : public QObject {
     QVERIFY(form->LoadInnerImage->toolTip().endsWith("(Ctrl+Shift+O)"));
     QVERIFY(form->synthesizeButton->toolTip().endsWith("(Ctrl+Return)"));
     QVERIFY(form->SaveGifButton->toolTip().endsWith("(Ctrl+S)"));
-    QVERIFY(form->ExportPngButton->toolTip().endsWith("(Ctrl+E)"));
+    QVERIFY(form->ExportButton->toolTip().endsWith("(Ctrl+E)"));
     QVERIFY(form->ResizeButton->toolTip().endsWith("(Ctrl+R)"));
     QVERIFY(form->QuirButton->toolTip().endsWith("(Ctrl+Q)"));
     QVERIFY(form->GifCheckBox->toolTip().endsWith("(Ctrl+G)"));

@@ -27,11 +27,11 @@ class TScriptedDialogs : public TFormDialogs {
   // Answers, taken in order; a null string (kCancel) or no answer left is a cancel.
   std::deque<QString> open_answers;
   std::deque<QString> save_answers;
-  std::deque<TPngExportChoice> png_answers;  // a null file name is a cancel
+  std::deque<TExportChoice> export_answers;  // a null file name is a cancel
   // What happened.
   std::vector<QStringList> open_filters;
   int save_dialogs = 0;
-  int png_dialogs = 0;
+  int export_dialogs = 0;
   std::vector<QString> errors;
   std::vector<QString> senses;       // the English sense shown with each error (often empty)
   std::vector<bool> busy_at_errors;  // whether the busy pointer was still up at each error
@@ -44,11 +44,11 @@ class TScriptedDialogs : public TFormDialogs {
     ++save_dialogs;
     return Take(save_answers);
   }
-  std::optional<TPngExportChoice> ExportPng(QWidget*) override {
-    ++png_dialogs;
-    if (png_answers.empty()) return std::nullopt;
-    const TPngExportChoice answer = png_answers.front();
-    png_answers.pop_front();
+  std::optional<TExportChoice> Export(QWidget*) override {
+    ++export_dialogs;
+    if (export_answers.empty()) return std::nullopt;
+    const TExportChoice answer = export_answers.front();
+    export_answers.pop_front();
     if (answer.file_name.isNull()) return std::nullopt;
     return answer;
   }

@@ -26,10 +26,10 @@
 #include <QToolButton>
 
 #include "GuiTestSupport.h"
+#include "app/gui/Export.h"
 #include "app/gui/ImageBox.h"
 #include "app/gui/MainForm.h"
 #include "app/gui/OpenFilter.h"
-#include "app/gui/PngExport.h"
 #include "base/Format.h"
 #include "base/Messages.h"
 #include "compose/ApplyInnerTone.h"
@@ -489,29 +489,29 @@ class tst_MainForm : public QObject {
       return ReadPngFacts(std::vector<uint8_t>(bytes.begin(), bytes.end()));
     };
     // Beside the load commands on the top row, clear of every control of the form.
-    QCOMPARE(form->ExportPngButton->defaultAction(), form->ExportPngAction);
-    QCOMPARE(form->ExportPngAction->text(), QString("Export PNG..."));
-    QCOMPARE(form->ExportPngAction->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_E));
-    QVERIFY(!form->ExportPngAction->toolTip().isEmpty());
-    QCOMPARE(form->ExportPngButton->parentWidget(), form->ExternalImageButton->parentWidget());
+    QCOMPARE(form->ExportButton->defaultAction(), form->ExportAction);
+    QCOMPARE(form->ExportAction->text(), QString("Export PNG..."));
+    QCOMPARE(form->ExportAction->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_E));
+    QVERIFY(!form->ExportAction->toolTip().isEmpty());
+    QCOMPARE(form->ExportButton->parentWidget(), form->ExternalImageButton->parentWidget());
     for (QWidget* w : std::initializer_list<QWidget*>{
              form->ExternalImageButton, form->LoadInnerImage, form->QuirButton, form->GifCheckBox,
              form->Bevel1, form->ResizeButton, form->synthesizeButton, form->SaveGifButton,
              form->Bevel2, form->AverageLabel, form->ContrastLabel})
-      QVERIFY2(!form->ExportPngButton->geometry().intersects(w->geometry()),
+      QVERIFY2(!form->ExportButton->geometry().intersects(w->geometry()),
                qPrintable(w->objectName()));
 
     // No result yet: refused before any dialog.
-    form->ExportPngAction->trigger();
-    QCOMPARE(dialogs->png_dialogs, 0);
+    form->ExportAction->trigger();
+    QCOMPARE(dialogs->export_dialogs, 0);
     QCOMPARE(dialogs->errors, std::vector<QString>{QString::fromUtf8(SNothingToSave.text)});
     dialogs->errors.clear();
 
     // A preview's hidden cells are not mapped: the file records no band.
     LoadVisible("chelsea.bmp");
     LoadHidden(SamplePath("astronaut.png"));
-    dialogs->png_answers.push_back({dir.filePath("preview.png"), false});
-    form->ExportPngAction->trigger();
+    dialogs->export_answers.push_back({dir.filePath("preview.png"), false});
+    form->ExportAction->trigger();
     QVERIFY(facts("preview.png").error.empty());
     QVERIFY(facts("preview.png").texts.empty());
 
@@ -522,11 +522,11 @@ class tst_MainForm : public QObject {
     form->synthesizeButton->click();
     const std::vector<std::pair<std::string, std::string>> band = {
         {"Lumiveil", BandText({220, 35})}};
-    dialogs->png_answers.push_back({dir.filePath("full.png"), false});
+    dialogs->export_answers.push_back({dir.filePath("full.png"), false});
     QTest::keyClick(form.get(), Qt::Key_E, Qt::ControlModifier);
-    QCOMPARE(dialogs->png_dialogs, 2);
-    dialogs->png_answers.push_back({dir.filePath("palette.png"), true});
-    form->ExportPngButton->click();
+    QCOMPARE(dialogs->export_dialogs, 2);
+    dialogs->export_answers.push_back({dir.filePath("palette.png"), true});
+    form->ExportButton->click();
     QVERIFY(dialogs->errors.empty());
     const TPngFacts full = facts("full.png"), palette = facts("palette.png");
     QVERIFY(full.error.empty() && palette.error.empty());
@@ -546,10 +546,10 @@ class tst_MainForm : public QObject {
 
     // A cancel writes nothing; a name that cannot be written: the message, nothing left.
     const QStringList before = QDir(dir.path()).entryList(QDir::Files | QDir::NoDotAndDotDot);
-    dialogs->png_answers.push_back({QString(), false});
-    form->ExportPngAction->trigger();
-    dialogs->png_answers.push_back({dir.filePath("missing/out.png"), false});
-    form->ExportPngAction->trigger();
+    dialogs->export_answers.push_back({QString(), false});
+    form->ExportAction->trigger();
+    dialogs->export_answers.push_back({dir.filePath("missing/out.png"), false});
+    form->ExportAction->trigger();
     QCOMPARE(dialogs->errors.size(), size_t(1));
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::NoDotAndDotDot), before);
   }
@@ -570,10 +570,11 @@ class tst_MainForm : public QObject {
         QMetaObject::invokeMethod(d, "accept");
       });
       TQtDialogs real;
-      const auto choice = real.ExportPng(form.get());
+      const auto choice = real.Export(form.get());
       QVERIFY(answered);
       QVERIFY(choice.has_value());
       QCOMPARE(choice->indexed, palette);
+      QVERIFY(choice->format == TSaveFormat::sfPNG);
       QCOMPARE(choice->file_name, dir.filePath("chosen.png"));
     }
   }

@@ -53,7 +53,7 @@ class tst_RevealWindow : public QObject {
   void CheckShownView(TToneBand band) {
     QApplication::processEvents();
     TViewOptions o;
-    o.view = static_cast<TRevealView>(Reveal().ViewBox->currentIndex());
+    o.view = static_cast<TRevealView>(Reveal().ViewBox->currentData().toInt());
     o.filter = static_cast<TThumbnailFilter>(Reveal().FilterBox->currentIndex());
     o.size = Reveal().SizeBox->value();
     o.band = band;

@@ -2,7 +2,9 @@
 // writer on crafted files (one per guard) and round trips.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
+#include <vector>
 
 #include "base/Exceptions.h"
 #include "base/Format.h"
@@ -253,6 +255,41 @@ TEST(PixelFormat, EveryCreatableFormatSurvivesAWriteAndReadBack) {
 }
 
 // Row access --------------------------------------------------------------------------------
+
+// Any run of pixels of a row decodes as the same pixels of the whole row do, in every pixel
+// format; palette rows give their indices, the 4-bit ones high nibble first.
+TEST(RowDecoder, AnyRunOfARowIsThatPartOfTheWholeRow) {
+  for (TPixelFormat format :
+       {TPixelFormat::Bits1, TPixelFormat::Bits4, TPixelFormat::Bits8, TPixelFormat::Bits15,
+        TPixelFormat::Bits16, TPixelFormat::Bits24, TPixelFormat::Bits32}) {
+    TBitmap b;
+    b.SetPixelFormat(format);
+    b.SetWidth(37);
+    b.SetHeight(2);
+    uint8_t* row = b.Scanline(1);
+    for (int i = 0; i < b.RowStride(); ++i) row[i] = static_cast<uint8_t>(i * 89 + 7);
+    const TRowDecoder decoder(b);
+    std::vector<uint8_t> whole(3 * 37), run(3 * 37), indices(37), part(37);
+    decoder.Decode(b.ConstScanline(1), whole.data(), 37);
+    if (decoder.Bits() <= 8) decoder.Indices(b.ConstScanline(1), indices.data(), 37);
+    for (int first = 0; first < 37; first += 5)
+      for (int count = 1; first + count <= 37; count += 7) {
+        decoder.Decode(b.ConstScanline(1), run.data(), count, first);
+        ASSERT_TRUE(std::equal(run.begin(), run.begin() + 3 * count, whole.begin() + 3 * first))
+            << decoder.Bits() << " bits, " << first << " + " << count;
+        if (decoder.Bits() > 8) continue;
+        decoder.Indices(b.ConstScanline(1), part.data(), count, first);
+        ASSERT_TRUE(std::equal(part.begin(), part.begin() + count, indices.begin() + first));
+      }
+    for (int x = 0; x < 37; ++x)
+      EXPECT_EQ(RGBColor(whole[3 * x + 2], whole[3 * x + 1], whole[3 * x]), b.Pixel(x, 1));
+    if (format == TPixelFormat::Bits4) {
+      EXPECT_EQ(indices[0], row[0] >> 4);
+      EXPECT_EQ(indices[1], row[0] & 15);
+      EXPECT_EQ(indices[36], row[18] >> 4);
+    }
+  }
+}
 
 TEST(Scanline, RowZeroIsTheTopRowForBottomUpAndTopDownFiles) {
   TBitmap bottom_up, top_down;

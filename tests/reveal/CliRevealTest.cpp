@@ -75,8 +75,9 @@ TEST_F(CliReveal, WritesTheLibrarysViewForAGivenBand) {
   TWorkflow w;
   Synthesis(w, 90, 60);
   w.ResultBitmap().SaveToFile(File("r.bmp"));
-  for (TRevealView view : kAllViews) {
-    const std::string name = ViewName(view);
+  for (const TViewRow& row : ViewTable()) {
+    const TRevealView view = row.value;
+    const std::string name = row.name;
     ASSERT_EQ(Run("reveal " + File("r.bmp") + " -o " + File("v.bmp") + " --view " + name +
                   " --size 100 --filter bilinear --average 90 --contrast 60"),
               0)

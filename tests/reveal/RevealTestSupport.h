@@ -87,7 +87,7 @@ inline std::string SizeName(int width, int height) {
 // the 64-byte AVX-512 kernels.
 inline void ForEachRevealPath(const std::function<void()>& body) {
   ForEachKernelPath([&] {
-    if (KernelPath() == TKernelPath::kpAvx2 && Avx512Available()) {
+    if (KernelPath() == TKernelPath::kpAvx2 && Avx512VbmiAvailable()) {
       SetAvx512Allowed(false);
       {
         SCOPED_TRACE("without AVX-512");

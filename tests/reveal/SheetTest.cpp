@@ -2,8 +2,12 @@
 // shrunk to 512 pixels on its long side otherwise; the caption font's glyphs.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <cstring>
 #include <set>
+#include <span>
+#include <vector>
 
 #include "reveal/CaptionFont.h"
 #include "reveal/Sheet.h"
@@ -70,6 +74,37 @@ TEST(Sheet, TilesOfALargePictureAreAtMost512OnTheirLongSide) {
     EXPECT_EQ(std::max(tile.size.width, tile.size.height),
               tile.view == TRevealView::rvThumbnail ? kDefaultThumbnailSize : kMaxTileSide)
         << tile.caption;
+}
+
+// The layout takes any number of tiles, three to a row: each tile with its caption lies
+// inside the sheet's margins and no two overlap.
+TEST(Sheet, LaysOutAnyNumberOfTiles) {
+  std::vector<TViewRow> views;
+  for (const TViewRow& row : ViewTable())
+    if (row.on_sheet) views.push_back(row);
+  const std::vector<TViewRow> once = views;
+  while (views.size() < 11) views.insert(views.end(), once.begin(), once.end());
+  TViewOptions o;
+  for (const size_t count : {size_t{1}, size_t{2}, size_t{4}, size_t{7}, size_t{11}}) {
+    const TSheetLayout layout =
+        SheetLayout(120, 77, o, std::span<const TViewRow>(views.data(), count));
+    ASSERT_EQ(layout.tiles.size(), count);
+    std::vector<std::array<int, 4>> boxes;  // left, top, right, bottom of tile and caption
+    for (const TSheetTile& tile : layout.tiles) {
+      const int right = tile.left + std::max(tile.size.width, CaptionWidth(tile.caption));
+      boxes.push_back(
+          {tile.left, tile.top - layout.caption_height, right, tile.top + tile.size.height});
+      EXPECT_GE(boxes.back()[0], kSheetMargin);
+      EXPECT_GE(boxes.back()[1], kSheetMargin);
+      EXPECT_LE(boxes.back()[2], layout.size.width - kSheetMargin) << count;
+      EXPECT_LE(boxes.back()[3], layout.size.height - kSheetMargin) << count;
+    }
+    for (size_t a = 0; a < boxes.size(); ++a)
+      for (size_t b = a + 1; b < boxes.size(); ++b)
+        EXPECT_TRUE(boxes[a][2] <= boxes[b][0] || boxes[b][2] <= boxes[a][0] ||
+                    boxes[a][3] <= boxes[b][1] || boxes[b][3] <= boxes[a][1])
+            << "tiles " << a << " and " << b << " of " << count;
+  }
 }
 
 TEST(CaptionFont, EveryGlyphHasItsInkWithinItsCellAndTheCaptionsHaveGlyphs) {

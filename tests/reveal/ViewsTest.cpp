@@ -5,7 +5,10 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <random>
+#include <set>
+#include <string>
 #include <vector>
 
 #include "compose/ResizeBitmap.h"
@@ -136,19 +139,23 @@ TEST_P(ViewsOfASynthesis, HiddenMapsOddCellsBackAndFillsEvenCellsFromTheirNeighb
   });
 }
 
-// Any part of a view that has parts equals the same part of the whole view.
+// Every view has the size its row gives, and any part of a view that has parts equals the
+// same part of the whole view.
 TEST_P(ViewsOfASynthesis, APartIsThatPartOfTheWholeView) {
   std::mt19937 random(3);
-  for (TRevealView view : kAllViews)
+  for (const TViewRow& row : ViewTable())
     for (TThumbnailFilter filter : kAllFilters) {
       TViewOptions o;
-      o.view = view;
+      o.view = row.value;
       o.filter = filter;
       o.band = s_.band;
       o.size = 40;
       TBitmap whole;
       MakeView(s_.result, o, whole);
       const TPlane all = PlaneOf(whole);
+      ASSERT_EQ(ViewSize(s_.result.Width(), s_.result.Height(), o),
+                (TViewSize{all.width, all.height}))
+          << row.name << " " << FilterName(filter);
       for (int k = 0; k < 4; ++k) {
         const int left = std::uniform_int_distribution<int>(0, all.width - 1)(random);
         const int top = std::uniform_int_distribution<int>(0, all.height - 1)(random);
@@ -163,7 +170,7 @@ TEST_P(ViewsOfASynthesis, APartIsThatPartOfTheWholeView) {
           for (int x = 0; x < width; ++x)
             for (int c = 0; c < 3; ++c)
               ASSERT_EQ(p.At(x, y, c), all.At(left + x, top + y, c))
-                  << ViewName(view) << " " << FilterName(filter);
+                  << row.name << " " << FilterName(filter);
       }
     }
 }
@@ -285,7 +292,12 @@ INSTANTIATE_TEST_SUITE_P(Shrinks, ThumbnailFilters,
                          testing::Values(std::make_tuple(100, 60, 32), std::make_tuple(60, 100, 32),
                                          std::make_tuple(97, 13, 20), std::make_tuple(64, 64, 32),
                                          std::make_tuple(300, 2, 70), std::make_tuple(1, 90, 8),
-                                         std::make_tuple(37, 29, 37)));
+                                         std::make_tuple(37, 29, 37)),
+                         [](const auto& info) {
+                           return std::to_string(std::get<0>(info.param)) + "x" +
+                                  std::to_string(std::get<1>(info.param)) + "_to_" +
+                                  std::to_string(std::get<2>(info.param));
+                         });
 
 // The byte map's vector kernels against the table, for random tables and data of every
 // length around the vector widths.
@@ -322,11 +334,27 @@ TEST(Views, RefuseAnEmptyPictureABandTheSlidersCannotSetAndABadSize) {
   EXPECT_TRUE(view.Empty());
 }
 
+// Each row of the table has a name of its own, a description, and the maker that its
+// options choose (rows for a view made in parts, else the whole view).
+TEST(Views, EveryRowOfTheTableCanMakeItsView) {
+  std::set<std::string> names;
+  for (const TViewRow& row : ViewTable()) {
+    EXPECT_TRUE(names.insert(row.name).second) << row.name;
+    EXPECT_GT(std::strlen(row.description), 10u) << row.name;
+    for (TThumbnailFilter filter : kAllFilters) {
+      TViewOptions o;
+      o.view = row.value;
+      o.filter = filter;
+      EXPECT_TRUE(row.in_parts(o) ? row.rows != nullptr : row.whole != nullptr) << row.name;
+    }
+  }
+}
+
 TEST(Views, NamesReadBack) {
-  for (TRevealView v : kAllViews) {
+  for (const TViewRow& row : ViewTable()) {
     TRevealView back = TRevealView::rvSheet;
-    ASSERT_TRUE(ViewFromName(ViewName(v), back));
-    EXPECT_EQ(back, v);
+    ASSERT_TRUE(ViewFromName(ViewName(row.value), back));
+    EXPECT_EQ(back, row.value);
   }
   TThumbnailFilter f;
   EXPECT_TRUE(FilterFromName("bilinear", f));

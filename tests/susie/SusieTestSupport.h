@@ -13,8 +13,8 @@
 
 #include <random>
 
-#include "base/Text.h"
 #include "platform/DynamicLibrary.h"
+#include "platform/Paths.h"
 #include "raster/BmpFormat.h"
 #include "susie/Spis.h"
 
