@@ -10,8 +10,6 @@
   // The window's zoom steps: 1/32 .. 32.
   const STEPS = [1 / 32, 1 / 24, 1 / 16, 1 / 12, 1 / 8, 1 / 6, 1 / 4, 1 / 3, 1 / 2, 1,
     2, 3, 4, 6, 8, 12, 16, 24, 32];
-  const FORMAT_NAMES = ['lumiveil.png', 'lumiveil-palette.png', 'lumiveil.gif', 'lumiveil.bmp'];
-  const FORMAT_TYPES = ['image/png', 'image/png', 'image/gif', 'image/bmp'];
 
   let core = null;
   const view = { shown: RESULT, fit: true, scale: 1, left: 0, top: 0 };
@@ -318,24 +316,51 @@
 
   // ---- Saving ----
 
-  function save(format) {
-    if (core._lv_save(format) !== 0) {
+  function save(index) {
+    const name = core.UTF8ToString(core._lv_save_file_name(index));
+    if (core._lv_save(index) !== 0) {
       status(coreError(), true);
       return;
     }
     const bytes = core.HEAPU8.slice(core._lv_file(), core._lv_file() + core._lv_file_size());
-    const url = URL.createObjectURL(new Blob([bytes], { type: FORMAT_TYPES[format] }));
+    // The media type from the name's ending: image/png, image/gif, image/bmp.
+    const type = 'image/' + name.slice(name.lastIndexOf('.') + 1);
+    const url = URL.createObjectURL(new Blob([bytes], { type }));
     const a = document.createElement('a');
     a.href = url;
-    a.download = FORMAT_NAMES[format];
+    a.download = name;
     document.body.appendChild(a);
     a.click();
     a.remove();
     setTimeout(() => URL.revokeObjectURL(url), 60000);
-    status(`Saved ${FORMAT_NAMES[format]} (${bytes.length} bytes)`);
+    status(`Saved ${name} (${bytes.length} bytes)`);
   }
-  for (const b of document.querySelectorAll('.saves button'))
-    b.addEventListener('click', () => save(Number(b.dataset.format)));
+
+  // ---- The core's lists: its saves, its reveal views and filters ----
+
+  function lists() {
+    const text = (pointer) => core.UTF8ToString(pointer);
+    const saves = document.querySelector('.saves');
+    for (let i = 0; i < core._lv_save_count(); ++i) {
+      const b = document.createElement('button');
+      b.textContent = text(core._lv_save_label(i));
+      b.title = text(core._lv_save_title(i));
+      b.dataset.file = text(core._lv_save_file_name(i));
+      b.disabled = true;
+      b.addEventListener('click', () => save(i));
+      saves.appendChild(b);
+    }
+    const views = $('reveal-view');
+    for (let i = 0; i < core._lv_view_count(); ++i) {
+      const option = new Option(text(core._lv_view_name(i)), String(i));
+      option.title = text(core._lv_view_description(i));
+      views.add(option);
+    }
+    views.value = String(core._lv_default_view());
+    const filters = $('reveal-filter');
+    for (let i = 0; i < core._lv_filter_count(); ++i)
+      filters.add(new Option(text(core._lv_filter_name(i)), String(i)));
+  }
 
   // ---- Files: the pickers, and drops on the two boxes (or anywhere: the first free slot) ----
 
@@ -383,6 +408,7 @@
   LumiveilCore().then((module) => {
     core = module;
     core._lv_init();
+    lists();
     syncSliders();
     render();
     window.lumiveil.readyAt = performance.now();

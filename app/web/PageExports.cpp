@@ -5,6 +5,8 @@
 
 #include <cstdint>
 #include <exception>
+#include <iterator>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -56,6 +58,24 @@ TPagePicture PictureOf(int which) {
     default:
       return TPagePicture::ppReveal;
   }
+}
+
+const TViewRow& ViewAt(int view) {
+  const std::span<const TViewRow> views = ViewTable();
+  return view >= 0 && static_cast<size_t>(view) < views.size() ? views[static_cast<size_t>(view)]
+                                                               : ViewRowOf(TViewOptions{}.view);
+}
+
+TThumbnailFilter FilterAt(int filter) {
+  return filter >= 0 && static_cast<size_t>(filter) < std::size(kAllFilters)
+             ? kAllFilters[filter]
+             : TViewOptions{}.filter;
+}
+
+const TPageSave& SaveAt(int save) {
+  const std::vector<TPageSave>& saves = PageSaves();
+  return saves[save >= 0 && static_cast<size_t>(save) < saves.size() ? static_cast<size_t>(save)
+                                                                     : 0];
 }
 
 }  // namespace
@@ -118,13 +138,34 @@ EMSCRIPTEN_KEEPALIVE void lv_render(int which, double scale, double left, double
   Model().Render(PictureOf(which), scale, left, top, width, height, rgba);
 }
 
-// view: even, odd, average, thumbnail, levels, hidden, sheet (0 .. 6); filter: area,
-// bilinear, nearest (0 .. 2).
+// The reveal views and the thumbnail filters, as the page lists them: from the table of
+// views (ViewTable's order) and kAllFilters. An index out of range is the default's.
+EMSCRIPTEN_KEEPALIVE int lv_view_count() {
+  return static_cast<int>(ViewTable().size());
+}
+
+EMSCRIPTEN_KEEPALIVE const char* lv_view_name(int view) {
+  return ViewAt(view).name;
+}
+
+EMSCRIPTEN_KEEPALIVE const char* lv_view_description(int view) {
+  return ViewAt(view).description;
+}
+
+EMSCRIPTEN_KEEPALIVE int lv_default_view() {
+  return static_cast<int>(TViewOptions{}.view);
+}
+
+EMSCRIPTEN_KEEPALIVE int lv_filter_count() {
+  return static_cast<int>(std::size(kAllFilters));
+}
+
+EMSCRIPTEN_KEEPALIVE const char* lv_filter_name(int filter) {
+  return FilterName(FilterAt(filter));
+}
+
 EMSCRIPTEN_KEEPALIVE int lv_make_reveal(int view, int size, int filter) {
-  return Guarded([&] {
-    Model().MakeReveal(kAllViews[view < 0 || view > 6 ? 6 : view], size,
-                       kAllFilters[filter < 0 || filter > 2 ? 0 : filter]);
-  });
+  return Guarded([&] { Model().MakeReveal(ViewAt(view).value, size, FilterAt(filter)); });
 }
 
 // The visible score in dB (infinite for a result equal to the visible picture).
@@ -144,13 +185,29 @@ EMSCRIPTEN_KEEPALIVE int lv_found_band() {
   return band.average * 256 + band.contrast;
 }
 
-// format: PNG, palette PNG, GIF, BMP (0 .. 3). The file's bytes are at lv_file() for
-// lv_file_size() bytes until the next save.
-EMSCRIPTEN_KEEPALIVE int lv_save(int format) {
+// The page's saves (PageSaves): how many, and each one's button text, tool tip and
+// download name.
+EMSCRIPTEN_KEEPALIVE int lv_save_count() {
+  return static_cast<int>(PageSaves().size());
+}
+
+EMSCRIPTEN_KEEPALIVE const char* lv_save_label(int save) {
+  return SaveAt(save).label.c_str();
+}
+
+EMSCRIPTEN_KEEPALIVE const char* lv_save_title(int save) {
+  return SaveAt(save).title.c_str();
+}
+
+EMSCRIPTEN_KEEPALIVE const char* lv_save_file_name(int save) {
+  return SaveAt(save).file_name.c_str();
+}
+
+// Saves the result; the file's bytes are at lv_file() for lv_file_size() bytes until the
+// next save.
+EMSCRIPTEN_KEEPALIVE int lv_save(int save) {
   LastFile().clear();
-  return Guarded([&] {
-    LastFile() = Model().Save(static_cast<TPageFormat>(format < 0 || format > 3 ? 0 : format));
-  });
+  return Guarded([&] { LastFile() = Model().Save(SaveAt(save)); });
 }
 
 EMSCRIPTEN_KEEPALIVE const uint8_t* lv_file() {

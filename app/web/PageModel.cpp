@@ -7,7 +7,6 @@
 #include "base/Format.h"
 #include "base/Messages.h"
 #include "compose/CellRows.h"
-#include "export/SaveByFormat.h"
 #include "platform/MemoryStream.h"
 #include "platform/web/SavedFiles.h"
 #include "reveal/Band.h"
@@ -70,18 +69,29 @@ void FillFromBmp(TBitmap& slot, const uint8_t* data, size_t size) {
 
 }  // namespace
 
-std::string PageFileName(TPageFormat format) {
-  switch (format) {
-    case TPageFormat::pfPNG:
-      return "lumiveil.png";
-    case TPageFormat::pfPalettePNG:
-      return "lumiveil-palette.png";
-    case TPageFormat::pfGIF:
-      return "lumiveil.gif";
-    case TPageFormat::pfBMP:
-      return "lumiveil.bmp";
-  }
-  return "lumiveil";
+const std::vector<TPageSave>& PageSaves() {
+  static const std::vector<TPageSave> saves = [] {
+    std::vector<TPageSave> list;
+    for (const bool band : {true, false})
+      for (const TOutputFormat& format : OutputFormats()) {
+        if (format.records_band != band) continue;
+        const std::string name = format.name;
+        const std::vector<std::string> endings = EndingsOf(format);
+        const std::string ending = endings.empty() ? std::string() : endings.front();
+        std::string title = name + ", full colour";
+        if (format.records_band) title += ", the band recorded in the file";
+        if (format.panel)
+          title = name + ", as the window saves it: the halftone copy on the chart panel";
+        list.push_back({format.value, false, name, title, "lumiveil" + ending});
+        if (format.palette_form)
+          list.push_back({format.value, true, "Palette " + name,
+                          name + " reduced to the 256-colour halftone palette as for GIF" +
+                              (format.records_band ? ", with the band" : ""),
+                          "lumiveil-palette" + ending});
+      }
+    return list;
+  }();
+  return saves;
 }
 
 TPageModel::TPageModel() = default;
@@ -228,27 +238,13 @@ TToneBand TPageModel::FoundBand() {
   return FindBand(Picture(TPagePicture::ppResult)).band;
 }
 
-std::vector<uint8_t> TPageModel::Save(TPageFormat format) {
-  TSaveOptions options;
-  switch (format) {
-    case TPageFormat::pfPNG:
-    case TPageFormat::pfPalettePNG:
-      options.format = TSaveFormat::sfPNG;
-      options.indexed = format == TPageFormat::pfPalettePNG;
-      // The page's result is always synthesized: its PNG records the band.
-      options.band = TToneBand{work_.Average(), work_.Contrast()};
-      break;
-    case TPageFormat::pfGIF:
-      options.format = TSaveFormat::sfGIF;
-      break;
-    case TPageFormat::pfBMP:
-      options.format = TSaveFormat::sfBMP;
-      break;
-  }
+std::vector<uint8_t> TPageModel::Save(const TPageSave& save) {
   if (!HasResult()) throw EInvalidGraphic(SInvalidBitmap);
-  const std::string name = PageFileName(format);
-  SaveByFormat(Picture(TPagePicture::ppResult), name, options);
-  std::optional<std::vector<uint8_t>> bytes = TakeSavedFile(name);
+  TSaveOptions options(save.format);
+  options.indexed = save.indexed;
+  options.band = TToneBand{work_.Average(), work_.Contrast()};
+  SaveByFormat(Picture(TPagePicture::ppResult), save.file_name, options);
+  std::optional<std::vector<uint8_t>> bytes = TakeSavedFile(save.file_name);
   if (!bytes) throw EWriteError(SWriteError);
   return std::move(*bytes);
 }

@@ -15,17 +15,27 @@
 
 #include "compose/ApplyInnerTone.h"
 #include "compose/Workflow.h"
+#include "export/SaveByFormat.h"
 #include "raster/Bitmap.h"
 #include "reveal/Scores.h"
 #include "reveal/Views.h"
 
-// What the page can save, as the window and `lumiveil synth` save it.
-enum class TPageFormat {
-  pfPNG,         // 8-bit RGB PNG with the band in its text chunk (synth OUT.png)
-  pfPalettePNG,  // the halftone-reduced palette PNG with the band (synth --indexed)
-  pfGIF,         // the window's GIF save (synth --gif)
-  pfBMP,         // the 24-bit BMP file (synth OUT.bmp)
+// One save the page offers: a row of the table of output formats, in full colour or in its
+// palette form, as the window and `lumiveil synth` save it (synth OUT with --indexed for
+// the palette form). The page's result is always synthesized, so a format that records
+// the band gets the sliders' band.
+struct TPageSave {
+  TSaveFormat format;
+  bool indexed;
+  std::string label;      // the button's text: "PNG", "Palette PNG"
+  std::string title;      // its tool tip
+  std::string file_name;  // the download's name: "lumiveil.png", "lumiveil-palette.png"
 };
+
+// The page's saves: first the formats that keep the band (each in full colour, then in its
+// palette form), as the window's Export offers them, then the others, each group in the
+// table's order.
+const std::vector<TPageSave>& PageSaves();
 
 // The pictures a view can show.
 enum class TPagePicture { ppVisible, ppHidden, ppResult, ppReveal };
@@ -82,8 +92,9 @@ class TPageModel {
   // The band found from the result's odd cells, as `lumiveil reveal` finds it.
   TToneBand FoundBand();
 
-  // The result saved in a format, as the bytes of the file. Raises for a failed save.
-  std::vector<uint8_t> Save(TPageFormat format);
+  // The result saved as one of the page's saves, as the bytes of the file. Raises for a
+  // failed save.
+  std::vector<uint8_t> Save(const TPageSave& save);
 
   // A picture as it stands (the result with every row mapped).
   const TBitmap& Picture(TPagePicture picture);
@@ -109,6 +120,3 @@ class TPageModel {
   TBitmap reveal_;
   std::unique_ptr<TScoreBasis> scores_;
 };
-
-// The file name a format's download gets: "lumiveil.png", "lumiveil-palette.png", ...
-std::string PageFileName(TPageFormat format);

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstring>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -43,6 +44,13 @@ std::vector<uint8_t> Bmp(const std::vector<uint8_t>& rgba, int width, int height
   return {stream.Memory(), stream.Memory() + stream.Size()};
 }
 
+// The page's save of a format, in full colour or in its palette form.
+const TPageSave& SaveOf(TSaveFormat format, bool indexed = false) {
+  for (const TPageSave& save : PageSaves())
+    if (save.format == format && save.indexed == indexed) return save;
+  throw std::logic_error("the page has no such save");
+}
+
 bool Contains(const std::vector<uint8_t>& file, const std::string& text) {
   return std::search(file.begin(), file.end(), text.begin(), text.end()) != file.end();
 }
@@ -66,17 +74,18 @@ TEST(PageModel, PixelsAndBmpFilesGiveTheSameResultInEveryFormat) {
     model->SetAverage(90);
     model->SetContrast(40);
   }
-  for (TPageFormat format :
-       {TPageFormat::pfPNG, TPageFormat::pfPalettePNG, TPageFormat::pfGIF, TPageFormat::pfBMP}) {
-    const std::vector<uint8_t> file = from_pixels.Save(format);
-    EXPECT_EQ(file, from_files.Save(format)) << PageFileName(format);
+  for (const TPageSave& save : PageSaves()) {
+    const std::vector<uint8_t> file = from_pixels.Save(save);
+    EXPECT_EQ(file, from_files.Save(save)) << save.file_name;
     ASSERT_GT(file.size(), 8u);
   }
-  const std::vector<uint8_t> png = from_pixels.Save(TPageFormat::pfPNG);
+  const std::vector<uint8_t> png = from_pixels.Save(SaveOf(TSaveFormat::sfPNG));
   EXPECT_EQ(std::memcmp(png.data(), "\x89PNG", 4), 0);
   EXPECT_TRUE(Contains(png, "average=90 contrast=40"));
-  EXPECT_EQ(std::memcmp(from_pixels.Save(TPageFormat::pfGIF).data(), "GIF87a", 6), 0);
-  EXPECT_EQ(std::memcmp(from_pixels.Save(TPageFormat::pfBMP).data(), "BM", 2), 0);
+  EXPECT_TRUE(
+      Contains(from_pixels.Save(SaveOf(TSaveFormat::sfPNG, true)), "average=90 contrast=40"));
+  EXPECT_EQ(std::memcmp(from_pixels.Save(SaveOf(TSaveFormat::sfGIF)).data(), "GIF87a", 6), 0);
+  EXPECT_EQ(std::memcmp(from_pixels.Save(SaveOf(TSaveFormat::sfBMP)).data(), "BM", 2), 0);
   // The mapped odd cells lie in the band 50 .. 130; the even cells are the visible ones.
   const TBitmap& result = from_pixels.Picture(TPagePicture::ppResult);
   for (int y = 0; y < 23; ++y)
@@ -89,6 +98,25 @@ TEST(PageModel, PixelsAndBmpFilesGiveTheSameResultInEveryFormat) {
         EXPECT_EQ(p[2], visible[size_t(4) * (y * 37 + x)]);
       }
     }
+}
+
+TEST(PageModel, EveryOutputFormatIsSavedUnderANameOfItsOwn) {
+  // Each row of the table of output formats gives a download, and its palette form another;
+  // no two downloads share a name (a later one would replace the earlier in the browser's
+  // folder), and each name has an ending of its format.
+  std::vector<std::string> names;
+  for (const TOutputFormat& format : OutputFormats())
+    for (const bool indexed : {false, true}) {
+      if (indexed && !format.palette_form) continue;
+      const TPageSave& save = SaveOf(format.value, indexed);
+      EXPECT_EQ(FormatForName(save.file_name, format.panel), format.value) << save.file_name;
+      names.push_back(save.file_name);
+    }
+  EXPECT_EQ(names.size(), PageSaves().size());
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(std::adjacent_find(names.begin(), names.end()), names.end());
+  // The first save keeps the band, as the window's Export does.
+  EXPECT_TRUE(OutputFormatOf(PageSaves().front().format).records_band);
 }
 
 TEST(PageModel, TheAverageLimitsTheContrastAsTheWindowsSlidersDo) {
@@ -140,10 +168,10 @@ TEST(PageModel, AFileThatIsNoPictureChangesNothing) {
   // workflow's own unmapped preview after a hidden load is not what the page saves).
   model.LoadPixels(true, hidden.data(), 5, 5);
   model.SetContrast(20);
-  const std::vector<uint8_t> before = model.Save(TPageFormat::pfBMP);
+  const std::vector<uint8_t> before = model.Save(SaveOf(TSaveFormat::sfBMP));
   EXPECT_THROW(model.LoadBmp(true, junk, sizeof junk), Exception);
   EXPECT_THROW(model.LoadBmp(false, junk, sizeof junk), Exception);
-  EXPECT_EQ(model.Save(TPageFormat::pfBMP), before);
+  EXPECT_EQ(model.Save(SaveOf(TSaveFormat::sfBMP)), before);
 }
 
 TEST(PageModel, RevealViewsAndScoresFollowTheSliders) {
@@ -184,7 +212,7 @@ TEST(PageModel, RowsMappedAsTheViewReachesThemGiveTheSynthesis) {
   model.SetAverage(150);
   model.SetContrast(60);
   model.Render(TPagePicture::ppResult, 0.5, 0, 10, 20, 10, view.data());
-  EXPECT_EQ(model.Save(TPageFormat::pfBMP), reference.Save(TPageFormat::pfBMP));
+  EXPECT_EQ(model.Save(SaveOf(TSaveFormat::sfBMP)), reference.Save(SaveOf(TSaveFormat::sfBMP)));
   // A view of the whole result at 1:4 shows the means of the synthesis's pixels.
   std::vector<uint8_t> whole(size_t(4) * 16 * 12), expected(size_t(4) * 16 * 12);
   model.SetContrast(59);

@@ -22,13 +22,14 @@ from selenium import webdriver
 from selenium.webdriver.chrome.service import Service
 from selenium.webdriver.common.by import By
 from selenium.webdriver.common.keys import Keys
+from selenium.webdriver.support.ui import Select
 
 ARGS = None
-FORMATS = [  # button, download name, synth's output name and options
-    ('save-png', 'lumiveil.png', 'out.png', []),
-    ('save-palette', 'lumiveil-palette.png', 'out.png', ['--indexed']),
-    ('save-gif', 'lumiveil.gif', 'out.gif', []),
-    ('save-bmp', 'lumiveil.bmp', 'out.bmp', []),
+FORMATS = [  # download name (the button's data-file), synth's output name and options
+    ('lumiveil.png', 'out.png', []),
+    ('lumiveil-palette.png', 'out.png', ['--indexed']),
+    ('lumiveil.gif', 'out.gif', []),
+    ('lumiveil.bmp', 'out.bmp', []),
 ]
 
 
@@ -123,9 +124,13 @@ class PageTest(unittest.TestCase):
 
     def same_bytes(self, visible, hidden, average, contrast):
         """Saves every format and compares each download with synth's file."""
-        for button, download, out, flags in FORMATS:
+        buttons = self.driver.find_elements(By.CSS_SELECTOR, '.saves button')
+        self.assertEqual(sorted(b.get_attribute('data-file') for b in buttons),
+                         sorted(f[0] for f in FORMATS))
+        for download, out, flags in FORMATS:
             with self.subTest(format=download, visible=os.path.basename(visible)):
-                self.driver.find_element(By.ID, button).click()
+                self.driver.find_element(
+                    By.CSS_SELECTOR, f'.saves button[data-file="{download}"]').click()
                 got = self.saved(download)
                 expected_path = os.path.join(self.work, out)
                 tool('synth', visible, hidden, '-o', expected_path, '--average', str(average),
@@ -165,8 +170,22 @@ class PageTest(unittest.TestCase):
         self.press('average', Keys.ARROW_RIGHT, 100)
         self.assertEqual(self.sliders(), (200, 55, 55))
         self.same_bytes(os.path.join(samples, 'astronaut.png'), plain, 200, 55)
-        # The reveal views draw without an error and show both scores.
+        # The reveal views are the tool's (its help lists them), the sheet first chosen; each
+        # draws without an error, and both scores show.
         self.driver.find_element(By.CSS_SELECTOR, '.tabs button[data-show="3"]').click()
+        views = Select(self.driver.find_element(By.ID, 'reveal-view'))
+        self.assertEqual(views.first_selected_option.text, 'sheet')
+        names = [o.text for o in views.options]
+        self.assertEqual(len(names), 7)
+        help_text = subprocess.run([ARGS.tool, 'reveal', '--help'], check=True,
+                                   capture_output=True, text=True).stdout
+        for name in names:
+            with self.subTest(view=name):
+                self.assertRegex(help_text, rf'\b{name}\b')
+                views.select_by_visible_text(name)
+                status = self.driver.find_element(By.ID, 'status')
+                self.assertNotIn('error', status.get_attribute('class'), status.text)
+                self.assertNotEqual(self.driver.find_element(By.ID, 'zoom-scale').text, 'Fit')
         scores = self.driver.find_element(By.ID, 'scores').text
         self.assertIn('visible', scores)
         self.assertIn('hidden', scores)

@@ -56,12 +56,15 @@ const cases = [
   const factory = require(path.resolve(coreFile));
   const core = await factory();
   core._lv_init();
-  const formats = [
-    ['png', []],
-    ['palette.png', ['--indexed']],
-    ['gif', []],
-    ['bmp', []],
-  ];
+  // The page's saves, as the core lists them; each is synth's file of the same name's ending
+  // (with --indexed for a palette form).
+  const formats = [];
+  for (let i = 0; i < core._lv_save_count(); ++i) {
+    const name = core.UTF8ToString(core._lv_save_file_name(i));
+    const palette = name.includes('-palette');
+    formats.push([i, name, palette ? ['--indexed'] : []]);
+  }
+  if (formats.length !== 4) throw new Error(`${formats.length} saves, not 4`);
 
   function load(hidden, file) {
     const bytes = fs.readFileSync(file);
@@ -81,8 +84,8 @@ const cases = [
     load(true, hidden);
     if (core._lv_set_average(average) !== 0 || core._lv_set_contrast(contrast) !== 0)
       throw new Error(core.UTF8ToString(core._lv_error()));
-    for (let f = 0; f < formats.length; ++f) {
-      const [ending, flags] = formats[f];
+    for (const [f, file, flags] of formats) {
+      const ending = file.slice(file.lastIndexOf('.') + 1);
       const out = path.join(work, `tool.${ending}`);
       execFileSync(tool, ['synth', visible, hidden, '-o', out, '--average', String(average),
         '--contrast', String(contrast), ...flags], { stdio: ['ignore', 'ignore', 'ignore'] });
@@ -90,7 +93,7 @@ const cases = [
       if (core._lv_save(f) !== 0) throw new Error(core.UTF8ToString(core._lv_error()));
       const got = Buffer.from(core.HEAPU8.subarray(core._lv_file(),
         core._lv_file() + core._lv_file_size()));
-      const name = `${vw}x${vh} from ${hw}x${hh} A${average} C${contrast} ${ending}`;
+      const name = `${vw}x${vh} from ${hw}x${hh} A${average} C${contrast} ${file}`;
       if (got.equals(expected)) {
         ++passed;
       } else {
@@ -99,7 +102,7 @@ const cases = [
         while (at < got.length && at < expected.length && got[at] === expected[at]) ++at;
         console.log(`DIFFERS ${name}: ${got.length} bytes against ${expected.length}, first ` +
           `difference at byte ${at}`);
-        fs.writeFileSync(path.join(work, `page-${vw}x${vh}-${hw}x${hh}.${ending}`), got);
+        fs.writeFileSync(path.join(work, `page-${vw}x${vh}-${hw}x${hh}-${file}`), got);
       }
     }
   }
