@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Builds the libraries that the web page's core links (zlib, libpng, libjpeg-turbo), for
+# Builds the libraries that the web page's core links (zlib, libpng, libjpeg-turbo, libwebp), for
 # WebAssembly with Debian's emscripten, from Debian's own source packages (apt-get source:
 # the same versions and patches as the Linux build's libraries, so the PNG files come out
 # byte for byte the same), into build-web/deps/prefix. emscripten's own ports would be
@@ -9,7 +9,9 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)/build-web/deps
 prefix=$root/prefix
-stamp=$prefix/.complete
+# The stamp names the libraries built, so that a prefix made before one was added is made
+# anew.
+stamp=$prefix/.complete-z-png-jpeg-webp
 [ -f "$stamp" ] && exit 0
 
 # emscripten's JavaScript tools run on the machine's node with Debian's node modules.
@@ -20,11 +22,11 @@ enable_debian_sources
 
 # The libraries are the same for every checkout of the same source versions and compiler:
 # a copy kept in the user's cache serves the next checkout (a fresh CI clone) at once.
-key=$(for p in zlib libpng1.6 libjpeg-turbo; do
+key=$(for p in zlib libpng1.6 libjpeg-turbo libwebp; do
   apt-cache showsrc "$p" | sed -n 's/^Version: //p' | sort -rV | head -1
 done; dpkg-query -W -f='${Version}' emscripten)
 cache=${XDG_CACHE_HOME:-$HOME/.cache}/lumiveil/web-deps/$(echo "$key" | sha256sum | cut -c1-16)
-if [ -f "$cache/.complete" ]; then
+if [ -f "$cache/$(basename "$stamp")" ]; then
   mkdir -p "$root"
   rm -rf "$prefix"
   cp -a "$cache" "$prefix"
@@ -35,6 +37,7 @@ fresh_source_folder "$root" "$prefix"
 fetch_debian_source zlib
 fetch_debian_source libpng1.6
 fetch_debian_source libjpeg-turbo
+fetch_debian_source libwebp
 
 cflags=(-O2 -DNDEBUG)
 
@@ -70,6 +73,19 @@ cmake --build jpeg-build --target jpeg-static -j"$jobs" >/dev/null
 cp jpeg-build/libjpeg.a "$prefix/lib/"
 cp libjpeg-turbo-*/jpeglib.h libjpeg-turbo-*/jmorecfg.h libjpeg-turbo-*/jerror.h \
   jpeg-build/jconfig.h "$prefix/include/"
+
+echo "Building libwebp for the web"
+# (its vector code is written for x86 and Arm: the plain C code here)
+emcmake cmake -S libwebp-*/ -B webp-build -DCMAKE_BUILD_TYPE=Release -DBUILD_SHARED_LIBS=OFF \
+  -DWEBP_ENABLE_SIMD=OFF -DWEBP_BUILD_ANIM_UTILS=OFF -DWEBP_BUILD_CWEBP=OFF \
+  -DWEBP_BUILD_DWEBP=OFF -DWEBP_BUILD_GIF2WEBP=OFF -DWEBP_BUILD_IMG2WEBP=OFF \
+  -DWEBP_BUILD_VWEBP=OFF -DWEBP_BUILD_WEBPINFO=OFF -DWEBP_BUILD_WEBPMUX=OFF \
+  -DWEBP_BUILD_EXTRAS=OFF -DWEBP_BUILD_WEBP_JS=OFF >/dev/null
+cmake --build webp-build --target webp -j"$jobs" >/dev/null
+cp webp-build/libwebp.a "$prefix/lib/"
+mkdir -p "$prefix/include/webp"
+cp libwebp-*/src/webp/decode.h libwebp-*/src/webp/encode.h libwebp-*/src/webp/types.h \
+  "$prefix/include/webp/"
 
 rm -rf "$root/src"
 touch "$stamp"
