@@ -184,18 +184,26 @@
       status(coreError(), true);
   }
 
+  // The band and both scores at once; the band found in the result (a pass over the whole
+  // picture) once the sliders have rested for a moment, so that it never delays a step.
+  let foundTimer = 0;
   function scores() {
+    clearTimeout(foundTimer);
     if (!core._lv_has_result()) {
       $('scores').textContent = '';
       return;
     }
     const a = core._lv_average(), c = core._lv_contrast();
-    const found = core._lv_found_band();
     const visible = core._lv_visible_score(), hidden = core._lv_hidden_score();
     const db = (v) => (v === Infinity ? 'exact' : `${v.toFixed(2)} dB`);
-    $('scores').textContent = `Band ${a - c} to ${a + c} (average ${a}, contrast ${c}; ` +
-      `found in the result: ${found >> 8}, ${found & 255}) · visible ${db(visible)}` +
+    const line = (found) => `Band ${a - c} to ${a + c} (average ${a}, contrast ${c}; ` +
+      `found in the result: ${found}) · visible ${db(visible)}` +
       (Number.isNaN(hidden) ? '' : ` · hidden ${db(hidden)}`);
+    $('scores').textContent = line('…');
+    foundTimer = setTimeout(() => {
+      const found = core._lv_found_band();
+      $('scores').textContent = line(`${found >> 8}, ${found & 255}`);
+    }, 250);
   }
 
   // ---- Zoom and scrolling ----

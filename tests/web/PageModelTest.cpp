@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <optional>
 #include <stdexcept>
@@ -152,6 +153,43 @@ TEST(PageModel, RenderShowsBlocksAboveOneAndMeansBelow) {
   model.Render(TPagePicture::ppVisible, 1, -1, -1, 3, 3, view.data());
   EXPECT_EQ(view[0], 7);
   EXPECT_EQ(view[4 * 4], 255);  // view (1, 1) is picture (0, 0)
+}
+
+// Below 1:1 each view pixel is the rounded mean of the picture pixels it covers: against
+// the means summed plainly, for spans of odd and even row counts, counts of several column
+// widths in one row, and a span of more rows than 16-bit sums hold.
+TEST(PageModel, RenderBelowOneIsTheMeanOfTheCoveredPixels) {
+  struct TCase {
+    int width, height;
+    double scale;
+  };
+  for (const TCase& c : {TCase{53, 41, 0.5}, TCase{53, 41, 1.0 / 3}, TCase{53, 41, 0.3},
+                         TCase{53, 41, 1.0 / 7}, TCase{7, 900, 1.0 / 300}}) {
+    const std::vector<uint8_t> rgba = Rgba(c.width, c.height, 41);
+    TPageModel model;
+    model.LoadPixels(false, rgba.data(), c.width, c.height);
+    const int view_width = static_cast<int>(std::ceil(c.width * c.scale));
+    const int view_height = static_cast<int>(std::ceil(c.height * c.scale));
+    std::vector<uint8_t> view(size_t(4) * view_width * view_height);
+    model.Render(TPagePicture::ppVisible, c.scale, 0, 0, view_width, view_height, view.data());
+    const auto start = [&](int i, int size) {
+      return std::min(static_cast<int>(std::floor(i / c.scale)), size);
+    };
+    for (int j = 0; j < view_height; ++j)
+      for (int i = 0; i < view_width; ++i) {
+        const int x0 = start(i, c.width), x1 = std::max(x0 + 1, start(i + 1, c.width));
+        const int y0 = start(j, c.height), y1 = std::max(y0 + 1, start(j + 1, c.height));
+        for (int k = 0; k < 3; ++k) {
+          uint32_t sum = 0;
+          for (int y = y0; y < y1; ++y)
+            for (int x = x0; x < x1; ++x) sum += rgba[size_t(4) * (y * c.width + x) + k];
+          const uint32_t n = static_cast<uint32_t>((x1 - x0) * (y1 - y0));
+          ASSERT_EQ(view[size_t(4) * (j * view_width + i) + k], (sum + n / 2) / n)
+              << c.width << "x" << c.height << " at " << c.scale << ", view pixel " << i << ","
+              << j;
+        }
+      }
+  }
 }
 
 TEST(PageModel, AFileThatIsNoPictureChangesNothing) {

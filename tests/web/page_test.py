@@ -189,6 +189,19 @@ class PageTest(unittest.TestCase):
         scores = self.driver.find_element(By.ID, 'scores').text
         self.assertIn('visible', scores)
         self.assertIn('hidden', scores)
+        # Once the sliders rest, the band found in the result is the one the tool finds in
+        # the same result (synth's BMP file from the last comparison).
+        report = subprocess.run(
+            [ARGS.tool, 'reveal', os.path.join(self.work, 'out.bmp'), '-o',
+             os.path.join(self.work, 'sheet.bmp')], check=True, capture_output=True,
+            text=True).stdout
+        found = dict(line.split(': ', 1) for line in report.splitlines() if ': ' in line)
+        expected = f'found in the result: {found["average"]}, {found["contrast"]})'
+        started = time.monotonic()
+        while expected not in self.driver.find_element(By.ID, 'scores').text:
+            self.assertLess(time.monotonic() - started, 10,
+                            self.driver.find_element(By.ID, 'scores').text)
+            time.sleep(0.05)
         self.assertEqual(self.requests(), [])
 
     def test_slider_step_at_twelve_megapixels(self):
