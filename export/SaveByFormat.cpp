@@ -14,6 +14,10 @@ std::string BandText(const TToneBand& band) {
   return Format("average=%d contrast=%d version=%s", band.average, band.contrast, LUMIVEIL_VERSION);
 }
 
+std::string BandText(const TToneBand& band, int width, int height) {
+  return BandText(band) + Format(" width=%d height=%d", width, height);
+}
+
 namespace {
 
 void WriteBmp(const TBitmap& bitmap, const std::string& file_name, const TSaveOptions&) {
@@ -35,7 +39,8 @@ void WriteGif(const TBitmap& bitmap, const std::string& file_name, const TSaveOp
 void WritePng(const TBitmap& bitmap, const std::string& file_name, const TSaveOptions& options) {
   TPngOptions png;
   png.compression = options.compression;
-  if (options.band) png.texts.push_back({kBandKeyword, BandText(*options.band)});
+  if (options.band)
+    png.texts.push_back({kBandKeyword, BandText(*options.band, bitmap.Width(), bitmap.Height())});
   SavePngToFile(bitmap, file_name, png);
 }
 

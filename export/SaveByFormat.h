@@ -38,8 +38,11 @@ struct TSaveOptions {
 // The keyword of the text chunk that records the band.
 inline constexpr const char kBandKeyword[] = "Lumiveil";
 
-// The chunk's text: "average=A contrast=C version=V", V the program's version.
+// The chunk's text: "average=A contrast=C version=V", V the program's version, and with
+// the picture's size " width=W height=H" after it (what SaveByFormat writes: a reader then
+// knows a chunk copied into a resized copy of the picture for what it is).
 std::string BandText(const TToneBand& band);
+std::string BandText(const TToneBand& band, int width, int height);
 
 // The table of output formats, one row per format in the order of TSaveFormat: everything
 // the front ends know of a format. A format is added as a row with its writer; the

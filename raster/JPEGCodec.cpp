@@ -1,5 +1,6 @@
 #include "raster/JPEGCodec.h"
 
+#include <algorithm>
 #include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
@@ -25,7 +26,8 @@ void ErrorExit(j_common_ptr cinfo) {
 // Warnings (corrupt data that libjpeg works around) are not failures and are not printed.
 void OutputMessage(j_common_ptr) {}
 
-void SetUp(jpeg_decompress_struct* cinfo, TErrorManager* err) {
+template <typename TInfo>
+void SetUp(TInfo* cinfo, TErrorManager* err) {
   cinfo->err = jpeg_std_error(&err->pub);
   err->pub.error_exit = ErrorExit;
   err->pub.output_message = OutputMessage;
@@ -106,5 +108,82 @@ int DecodeJPEG(const uint8_t* data, size_t size, const TJPEGDecodeOptions& optio
   result->width = static_cast<int>(cinfo.output_width);
   result->height = static_cast<int>(cinfo.output_height);
   jpeg_destroy_decompress(&cinfo);
+  return 0;
+}
+
+namespace {
+
+// A destination that grows one malloc block, reachable from the caller's frame so that a
+// failed encode frees it.
+struct TGrowingDest {
+  jpeg_destination_mgr pub;
+  uint8_t* data;
+  size_t capacity;
+  size_t size;
+};
+
+void InitDest(j_compress_ptr) {}
+
+boolean GrowDest(j_compress_ptr cinfo) {
+  auto* dest = reinterpret_cast<TGrowingDest*>(cinfo->dest);
+  const size_t capacity = dest->capacity * 2;
+  auto* grown = static_cast<uint8_t*>(std::realloc(dest->data, capacity));
+  if (grown == nullptr) ERREXIT1(cinfo, JERR_OUT_OF_MEMORY, 0);
+  dest->data = grown;
+  dest->pub.next_output_byte = grown + dest->capacity;
+  dest->pub.free_in_buffer = capacity - dest->capacity;
+  dest->capacity = capacity;
+  return TRUE;
+}
+
+void TermDest(j_compress_ptr cinfo) {
+  auto* dest = reinterpret_cast<TGrowingDest*>(cinfo->dest);
+  dest->size = dest->capacity - dest->pub.free_in_buffer;
+}
+
+}  // namespace
+
+int EncodeJPEG(const uint8_t* const* rows, int width, int height, int quality, bool subsample420,
+               TJPEGStream* result) {
+  jpeg_compress_struct cinfo;
+  TErrorManager err;
+  TGrowingDest dest{};
+  dest.pub.init_destination = InitDest;
+  dest.pub.empty_output_buffer = GrowDest;
+  dest.pub.term_destination = TermDest;
+  SetUp(&cinfo, &err);
+  if (setjmp(err.jump)) {
+    const int code = err.pub.msg_code;
+    jpeg_destroy_compress(&cinfo);
+    std::free(dest.data);
+    return code;
+  }
+  jpeg_create_compress(&cinfo);
+  // A first guess of a quarter of the raw size; the block doubles as it fills.
+  dest.capacity = std::max<size_t>(65536, static_cast<size_t>(width) * height * 3 / 4);
+  dest.data = static_cast<uint8_t*>(std::malloc(dest.capacity));
+  if (dest.data == nullptr) ERREXIT1(&cinfo, JERR_OUT_OF_MEMORY, 0);
+  dest.pub.next_output_byte = dest.data;
+  dest.pub.free_in_buffer = dest.capacity;
+  cinfo.dest = &dest.pub;
+  cinfo.image_width = static_cast<JDIMENSION>(width);
+  cinfo.image_height = static_cast<JDIMENSION>(height);
+  cinfo.input_components = 3;
+  cinfo.in_color_space = JCS_EXT_BGR;
+  jpeg_set_defaults(&cinfo);
+  jpeg_set_quality(&cinfo, quality, TRUE);
+  // jpeg_set_defaults samples the chroma 2 x 2 (4:2:0); 1 x 1 keeps it whole.
+  const int factor = subsample420 ? 2 : 1;
+  cinfo.comp_info[0].h_samp_factor = factor;
+  cinfo.comp_info[0].v_samp_factor = factor;
+  jpeg_start_compress(&cinfo, TRUE);
+  while (cinfo.next_scanline < cinfo.image_height) {
+    JSAMPROW row = const_cast<JSAMPROW>(rows[cinfo.next_scanline]);
+    jpeg_write_scanlines(&cinfo, &row, 1);
+  }
+  jpeg_finish_compress(&cinfo);
+  jpeg_destroy_compress(&cinfo);
+  result->data = dest.data;
+  result->size = dest.size;
   return 0;
 }

@@ -34,5 +34,24 @@ constexpr int kJPEGTooLarge = -1;
 constexpr int kJPEGNoMemory = -2;
 
 int ReadJPEGHeader(const uint8_t* data, size_t size, TJPEGHeader* header);
+// Decodes with the settings given; TJPEGDecodeOptions{} are libjpeg's defaults (accurate
+// integer transform, fancy upsampling, block smoothing), the pixels every decoder with
+// default settings gives.
 int DecodeJPEG(const uint8_t* data, size_t size, const TJPEGDecodeOptions& options,
                TJPEGPixels* result);
+
+// What an encode gives: the JPEG stream in a block allocated with malloc; the caller frees
+// `data`.
+struct TJPEGStream {
+  uint8_t* data = nullptr;
+  size_t size = 0;
+};
+
+// Encodes a picture of width x height from its top-down rows of width * 3 bytes (blue,
+// green, red) with libjpeg's defaults (baseline, accurate integer transform, the standard
+// Huffman tables) at `quality` 1..100: the standard quantisation tables scaled as
+// jpeg_set_quality scales them (the same stream a tool gives that calls it). Colour is
+// stored as YCbCr with the chroma at full resolution (4:4:4) or halved both ways (4:2:0,
+// libjpeg's default).
+int EncodeJPEG(const uint8_t* const* rows, int width, int height, int quality, bool subsample420,
+               TJPEGStream* result);

@@ -63,23 +63,51 @@ double VisiblePsnr(const TBitmap& result, const TBitmap& visible) {
   return Psnr(squares, static_cast<uint64_t>(bytes) * result.Height());
 }
 
-std::optional<double> HiddenPsnr(const TBitmap& result, const TBitmap& hidden,
-                                 const TToneBand& band) {
+namespace {
+
+// The PSNR of the odd cells of `result`, mapped back through the band, against `hidden`:
+// each odd cell adds squares(mapped pixel, hidden pixel) to the sum and `values` to the
+// count. None without odd cells.
+template <class Squares>
+std::optional<double> OddCellsPsnr(const TBitmap& result, const TBitmap& hidden,
+                                   const TToneBand& band, int values, Squares squares_of) {
   CheckPair(result, hidden);
   const TInverseTone inverse(band);
   uint64_t squares = 0, count = 0;
   for (int y = 0; y < result.Height(); ++y) {
     const uint8_t* r = result.ConstScanline(y);
     const uint8_t* h = hidden.ConstScanline(y);
-    for (int x = (y + 1) & 1; x < result.Width(); x += 2)
-      for (int c = 0; c < 3; ++c) {
-        const int d = inverse.map[r[3 * x + c]] - h[3 * x + c];
-        squares += static_cast<uint64_t>(d * d);
-        ++count;
-      }
+    for (int x = (y + 1) & 1; x < result.Width(); x += 2) {
+      const uint8_t* p = r + 3 * x;
+      const uint8_t mapped[3] = {inverse.map[p[0]], inverse.map[p[1]], inverse.map[p[2]]};
+      squares += squares_of(mapped, h + 3 * x);
+      count += static_cast<uint64_t>(values);
+    }
   }
   if (count == 0) return std::nullopt;
   return Psnr(squares, count);
+}
+
+}  // namespace
+
+std::optional<double> HiddenPsnr(const TBitmap& result, const TBitmap& hidden,
+                                 const TToneBand& band) {
+  return OddCellsPsnr(result, hidden, band, 3, [](const uint8_t* mapped, const uint8_t* h) {
+    uint64_t squares = 0;
+    for (int c = 0; c < 3; ++c) {
+      const int d = mapped[c] - h[c];
+      squares += static_cast<uint64_t>(d * d);
+    }
+    return squares;
+  });
+}
+
+std::optional<double> HiddenGreyPsnr(const TBitmap& result, const TBitmap& hidden,
+                                     const TToneBand& band) {
+  return OddCellsPsnr(result, hidden, band, 1, [](const uint8_t* mapped, const uint8_t* h) {
+    const int d = Luma(mapped) - Luma(h);
+    return static_cast<uint64_t>(d * d);
+  });
 }
 
 bool IsSynthesisOf(const TBitmap& result, const TBitmap& visible, const TBitmap& hidden,

@@ -8,6 +8,10 @@
 //            stored byte mapped back through the band) against the hidden picture, MSE
 //            over the odd cells and channels; higher means a truer hidden picture. A
 //            picture without odd cells (1 x 1) has no hidden score
+//   grey     the same in luminance only: the grey hidden view's odd cells (Luma of the
+//            bytes mapped back) against the hidden picture's Luma, MSE over the odd cells.
+//            A lossy codec that blurs colour (JPEG's 4:2:0 chroma) tints the recovered
+//            colours with the visible picture's; its luminance suffers less
 //
 // The visible and the hidden picture are compared at R's size: FitToResult brings them
 // there as the workflow fits a hidden picture (ResizeBitmap).
@@ -20,6 +24,12 @@
 #include "reveal/Band.h"
 
 class TBitmap;
+
+// The luminance of a pixel (blue, green, red bytes): 0.299 R + 0.587 G + 0.114 B in 16-bit
+// fixed point, rounded, as JPEG's YCbCr computes it.
+inline uint8_t Luma(const uint8_t* bgr) {
+  return static_cast<uint8_t>((7471 * bgr[0] + 38470 * bgr[1] + 19595 * bgr[2] + 32768) >> 16);
+}
 
 // 10 log10(255^2 / (squares / count)); +infinity for squares = 0. count > 0.
 double Psnr(uint64_t squares, uint64_t count);
@@ -37,6 +47,9 @@ std::optional<double> HiddenPsnr(const TBitmap& result, const TBitmap& hidden,
 // Whether R is exactly the synthesis of the visible and the hidden picture (all three of
 // one size) with the band: even cells the visible picture's, odd cells the hidden
 // picture's mapped into the band (kIdentityBand: the unmapped preview).
+std::optional<double> HiddenGreyPsnr(const TBitmap& result, const TBitmap& hidden,
+                                     const TToneBand& band);
+
 bool IsSynthesisOf(const TBitmap& result, const TBitmap& visible, const TBitmap& hidden,
                    const TToneBand& band);
 

@@ -1,5 +1,8 @@
 #include "reveal/StoredBand.h"
 
+#include <zlib.h>
+
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 
@@ -33,15 +36,78 @@ bool Skip(TStream& stream, int64_t count) {
   return from >= 0 && stream.Seek(count, TSeekOrigin::soCurrent) == from + count;
 }
 
-// Reads a decimal number of one to three digits at text[pos]; false otherwise.
-bool Number(const std::string& text, size_t& pos, int& value) {
+// Reads a decimal number of one to `most` digits (at most 9) at text[pos]; false otherwise.
+bool Number(const std::string& text, size_t& pos, int& value, size_t most = 3) {
   size_t digits = 0;
   value = 0;
-  while (pos < text.size() && text[pos] >= '0' && text[pos] <= '9' && digits < 4) {
+  while (pos < text.size() && text[pos] >= '0' && text[pos] <= '9' && digits <= most) {
     value = value * 10 + (text[pos] - '0');
     ++pos, ++digits;
   }
-  return digits >= 1 && digits <= 3;
+  return digits >= 1 && digits <= most;
+}
+
+// Inflates a zlib stream into at most kMaxBandChunk bytes of text; false, with the reason,
+// for a broken stream or a longer text.
+bool Inflate(const uint8_t* data, size_t size, std::string& text, std::string& problem) {
+  char out[kMaxBandChunk + 1];
+  z_stream z{};
+  if (inflateInit(&z) != Z_OK) {
+    problem = "its compressed text cannot be read";
+    return false;
+  }
+  z.next_in = const_cast<Bytef*>(data);
+  z.avail_in = static_cast<uInt>(size);
+  z.next_out = reinterpret_cast<Bytef*>(out);
+  z.avail_out = sizeof out;
+  const int status = inflate(&z, Z_FINISH);
+  const size_t produced = sizeof out - z.avail_out;
+  inflateEnd(&z);
+  if (produced > static_cast<size_t>(kMaxBandChunk)) {
+    problem = "its text is longer than " + std::to_string(kMaxBandChunk) + " bytes";
+    return false;
+  }
+  if (status != Z_STREAM_END) {
+    problem = "its compressed text is damaged";
+    return false;
+  }
+  text.assign(out, produced);
+  return true;
+}
+
+// The text of a band chunk's data after the keyword and its zero byte; false, with the
+// reason, when the chunk's form is not one of PNG's.
+bool ChunkText(const char* type, const uint8_t* data, size_t size, std::string& text,
+               std::string& problem) {
+  if (std::strcmp(type, "tEXt") == 0) {
+    text.assign(reinterpret_cast<const char*>(data), size);
+    return true;
+  }
+  if (std::strcmp(type, "zTXt") == 0) {
+    if (size < 1 || data[0] != 0) {
+      problem = "its compression method is not zlib's";
+      return false;
+    }
+    return Inflate(data + 1, size - 1, text, problem);
+  }
+  // iTXt: compression flag and method, then the language tag and the translated keyword,
+  // each ended by a zero byte, then the text.
+  if (size < 2 || data[0] > 1 || data[1] != 0) {
+    problem = "its compression flag or method is not PNG's";
+    return false;
+  }
+  size_t pos = 2;
+  for (int field = 0; field < 2; ++field) {
+    while (pos < size && data[pos] != 0) ++pos;
+    if (pos == size) {
+      problem = "its language tag or translated keyword is not ended";
+      return false;
+    }
+    ++pos;
+  }
+  if (data[0] == 1) return Inflate(data + pos, size - pos, text, problem);
+  text.assign(reinterpret_cast<const char*>(data + pos), size - pos);
+  return true;
 }
 
 bool Literal(const std::string& text, size_t& pos, const char* literal) {
@@ -55,6 +121,12 @@ bool Literal(const std::string& text, size_t& pos, const char* literal) {
 
 bool ParseBandText(const std::string& text, TToneBand& band, std::string& version,
                    std::string& problem) {
+  int width = 0, height = 0;
+  return ParseBandText(text, band, version, width, height, problem);
+}
+
+bool ParseBandText(const std::string& text, TToneBand& band, std::string& version, int& width,
+                   int& height, std::string& problem) {
   size_t pos = 0;
   int average = 0, contrast = 0;
   if (!Literal(text, pos, "average=") || !Number(text, pos, average) ||
@@ -63,10 +135,22 @@ bool ParseBandText(const std::string& text, TToneBand& band, std::string& versio
     problem = "its text is not \"average=A contrast=C version=V\"";
     return false;
   }
-  for (size_t i = pos; i < text.size(); ++i) {
+  // The version runs to the next space; the size may follow.
+  const size_t version_end = std::min(text.find(' ', pos), text.size());
+  for (size_t i = pos; i < version_end; ++i) {
     const auto c = static_cast<unsigned char>(text[i]);
-    if (c <= 32 || (c >= 127 && c <= 160)) {
-      problem = "its version holds a space or a control character";
+    if (c < 32 || (c >= 127 && c <= 160)) {
+      problem = "its version holds a control character";
+      return false;
+    }
+  }
+  width = height = 0;
+  if (version_end < text.size()) {
+    size_t at = version_end;
+    if (!Literal(text, at, " width=") || !Number(text, at, width, 9) ||
+        !Literal(text, at, " height=") || !Number(text, at, height, 9) || at != text.size() ||
+        width < 1 || height < 1) {
+      problem = "its text after the version is not \" width=W height=H\"";
       return false;
     }
   }
@@ -76,7 +160,7 @@ bool ParseBandText(const std::string& text, TToneBand& band, std::string& versio
     return false;
   }
   band = {average, contrast};
-  version = text.substr(pos);
+  version = text.substr(pos, version_end - pos);
   return true;
 }
 
@@ -93,7 +177,11 @@ TStoredBand ReadStoredBand(TStream& stream) {
     // Lengths above 2^31 - 1 are not PNG; such a file says nothing we can trust.
     if (length > 0x7FFFFFFFu) return result;
     if (std::memcmp(header + 4, "IEND", 4) == 0) return result;
-    if (std::memcmp(header + 4, "tEXt", 4) == 0 && length > keyword_size) {
+    const char* type = std::memcmp(header + 4, "tEXt", 4) == 0   ? "tEXt"
+                       : std::memcmp(header + 4, "zTXt", 4) == 0 ? "zTXt"
+                       : std::memcmp(header + 4, "iTXt", 4) == 0 ? "iTXt"
+                                                                 : nullptr;
+    if (type != nullptr && length > keyword_size) {
       // Only the keyword first: a long text chunk of another keyword is skipped unread.
       uint8_t chunk[4 + kMaxBandChunk + 4];
       std::memcpy(chunk, header + 4, 4);
@@ -101,6 +189,7 @@ TStoredBand ReadStoredBand(TStream& stream) {
       if (std::memcmp(chunk + 4, kBandChunkKeyword, keyword_size) == 0 &&
           chunk[4 + keyword_size] == 0) {
         result.state = TStoredBandState::sbMalformed;
+        result.chunk = type;
         if (length > static_cast<uint32_t>(kMaxBandChunk)) {
           result.problem = "it is longer than " + std::to_string(kMaxBandChunk) + " bytes";
           return result;
@@ -115,9 +204,11 @@ TStoredBand ReadStoredBand(TStream& stream) {
           result.problem = "its checksum is wrong";
           return result;
         }
-        const std::string text(reinterpret_cast<const char*>(chunk + 4 + keyword_size + 1),
-                               static_cast<size_t>(rest));
-        if (ParseBandText(text, result.band, result.version, result.problem))
+        std::string text;
+        if (ChunkText(type, chunk + 4 + keyword_size + 1, static_cast<size_t>(rest), text,
+                      result.problem) &&
+            ParseBandText(text, result.band, result.version, result.width, result.height,
+                          result.problem))
           result.state = TStoredBandState::sbStored;
         return result;
       }
@@ -135,4 +226,16 @@ TStoredBand ReadStoredBand(TStream& stream) {
 TStoredBand ReadStoredBandFile(const std::string& file_name) {
   TFileStream stream(file_name, fmOpenRead | fmShareDenyWrite);
   return ReadStoredBand(stream);
+}
+
+TStoredBand StoredBandFor(const std::string& file_name, int width, int height) {
+  TStoredBand stored = ReadStoredBandFile(file_name);
+  if (stored.state == TStoredBandState::sbStored && stored.width > 0 &&
+      (stored.width != width || stored.height != height)) {
+    stored.state = TStoredBandState::sbStale;
+    stored.problem = "it describes a " + std::to_string(stored.width) + " x " +
+                     std::to_string(stored.height) + " picture, not this " + std::to_string(width) +
+                     " x " + std::to_string(height) + " one (a tool copied it into a resized copy)";
+  }
+  return stored;
 }

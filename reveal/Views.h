@@ -32,7 +32,8 @@ struct TViewOptions {
   TRevealView view = TRevealView::rvSheet;
   int size = kDefaultThumbnailSize;  // the thumbnail's long side
   TThumbnailFilter filter = TThumbnailFilter::tfArea;
-  TToneBand band;  // the band of levels and hidden
+  TToneBand band;     // the band of levels and hidden
+  bool grey = false;  // the hidden view in luminance only
 };
 
 struct TViewSize {

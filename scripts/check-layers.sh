@@ -2,9 +2,10 @@
 # Checks two rules of the tree that no compiler checks:
 #  1. Every include of the project's own headers keeps the layer order: base, platform,
 #     raster, then compose, susie and gif (side by side, none including another), then
-#     reveal (on compose), then export, then the front ends in app/. A folder includes only its own headers and those
-#     of the layers below it; the plug-in SDK's header (plugins/sdk) stands below them all,
-#     and the plug-ins include nothing of the host.
+#     reveal (on compose), then targets (on reveal), then export, then the front ends in
+#     app/. A folder includes only its own headers and those of the layers below it; the
+#     plug-in SDK's header (plugins/sdk) stands below them all, and the plug-ins include
+#     nothing of the host.
 #  2. No two tracked paths differ only in letter case (a checkout on a file system that
 #     ignores case would lose one of them).
 # Prints every breach and exits 1 when there is one.
@@ -21,8 +22,9 @@ allowed() {
     compose | gif) echo "base platform raster plugins/sdk" ;;
     susie) echo "base platform raster plugins/sdk" ;;
     reveal) echo "base platform raster compose plugins/sdk" ;;
-    export) echo "base platform raster compose susie gif reveal plugins/sdk" ;;
-    app) echo "base platform raster compose susie gif reveal export plugins/sdk" ;;
+    targets) echo "base platform raster compose reveal plugins/sdk" ;;
+    export) echo "base platform raster compose susie gif reveal targets plugins/sdk" ;;
+    app) echo "base platform raster compose susie gif reveal targets export plugins/sdk" ;;
     plugins) echo "plugins/sdk plugins/common" ;;
     *) echo "*" ;;  # tests, benchmarks, fuzz targets: anything
   esac

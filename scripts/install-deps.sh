@@ -13,7 +13,7 @@ set -euo pipefail
 build=(
   g++ cmake make pkg-config
   qt6-base-dev libgl-dev
-  libjpeg62-turbo-dev libpng-dev libgif-dev
+  libjpeg62-turbo-dev libpng-dev libgif-dev libwebp-dev
 )
 # What building and running every test needs (scripts/test.sh): the test frameworks, a
 # virtual X server and fonts for the window's tests, and the independent tools that the
@@ -22,7 +22,7 @@ tests=(
   "${build[@]}"
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth fonts-ipafont-gothic
-  giflib-tools imagemagick python3-pil
+  giflib-tools imagemagick python3-pil libvips-tools libjpeg-turbo-progs webp
   desktop-file-utils appstream shared-mime-info librsvg2-bin man-db file
 )
 # Besides, for CI's checks: formatting, and clang for the fuzz targets.

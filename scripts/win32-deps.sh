@@ -1,14 +1,17 @@
 #!/usr/bin/env bash
-# Builds the libraries that the Windows plug-ins and tests link statically, for 32-bit
-# Windows, from Debian's own source packages (apt-get source: Debian's packaging with its
-# patches applied), into build-win32/deps/prefix. zlib comes ready built for Windows from
+# Builds the libraries that the Windows plug-ins, the tool and the tests link statically
+# (libpng, libjpeg-turbo, giflib, libwebp), for 32-bit Windows, from Debian's own source
+# packages (apt-get source: Debian's packaging with its patches applied), into
+# build-win32/deps/prefix. zlib comes ready built for Windows from
 # Debian's libz-mingw-w64-dev; GoogleTest is built by the cross build itself from the
 # sources that libgtest-dev ships. Does nothing when the prefix is complete.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)/build-win32/deps
 prefix=$root/prefix
-stamp=$prefix/.complete
+# The stamp names the libraries built, so that a prefix made before one was added is made
+# anew.
+stamp=$prefix/.complete-png-jpeg-gif-webp
 [ -f "$stamp" ] && exit 0
 
 host=i686-w64-mingw32
@@ -22,6 +25,7 @@ fresh_source_folder "$root" "$prefix"
 fetch_debian_source libpng1.6
 fetch_debian_source libjpeg-turbo
 fetch_debian_source giflib
+fetch_debian_source libwebp
 
 # zlib for Windows, as Debian ships it (a static archive and its headers).
 cp /usr/$host/include/zlib.h /usr/$host/include/zconf.h "$prefix/include/"
@@ -55,6 +59,17 @@ for f in dgif_lib egif_lib gifalloc gif_err gif_font gif_hash openbsd-reallocarr
 done
 $host-ar rcs "$prefix/lib/libgif.a" gif-build/*.o
 cp giflib-*/gif_lib.h "$prefix/include/"
+
+echo "Building libwebp for Windows"
+cmake -S libwebp-*/ -B webp-build "${toolchain[@]}" -DBUILD_SHARED_LIBS=OFF \
+  -DWEBP_BUILD_ANIM_UTILS=OFF -DWEBP_BUILD_CWEBP=OFF -DWEBP_BUILD_DWEBP=OFF \
+  -DWEBP_BUILD_GIF2WEBP=OFF -DWEBP_BUILD_IMG2WEBP=OFF -DWEBP_BUILD_VWEBP=OFF \
+  -DWEBP_BUILD_WEBPINFO=OFF -DWEBP_BUILD_WEBPMUX=OFF -DWEBP_BUILD_EXTRAS=OFF >/dev/null
+cmake --build webp-build --target webp -j"$jobs" >/dev/null
+cp webp-build/libwebp.a "$prefix/lib/"
+mkdir -p "$prefix/include/webp"
+cp libwebp-*/src/webp/decode.h libwebp-*/src/webp/encode.h libwebp-*/src/webp/types.h \
+  "$prefix/include/webp/"
 
 rm -rf "$root/src"
 touch "$stamp"

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <stdexcept>
 
@@ -27,10 +29,10 @@ TArgs::TArgs(const std::vector<std::string>& args, const std::vector<TOption>& o
       const std::string name = a.substr(0, eq);
       if (is(declared_values_, name)) {
         if (eq != std::string::npos) {
-          values_[name] = a.substr(eq + 1);
+          values_[name].push_back(a.substr(eq + 1));
         } else {
           if (i + 1 >= args.size()) throw UsageError{"option " + name + " needs a value"};
-          values_[name] = args[++i];
+          values_[name].push_back(args[++i]);
         }
       } else if (is(declared_flags_, name) && eq == std::string::npos) {
         flags_.push_back(name);
@@ -39,7 +41,7 @@ TArgs::TArgs(const std::vector<std::string>& args, const std::vector<TOption>& o
       }
     } else if (a == "-o" && is(declared_values_, "-o")) {
       if (i + 1 >= args.size()) throw UsageError{"option -o needs a file name"};
-      values_["-o"] = args[++i];
+      values_["-o"].push_back(args[++i]);
     } else {
       positional_.push_back(a);
     }
@@ -56,7 +58,13 @@ std::optional<std::string> TArgs::Value(const std::string& name) const {
   CheckDeclared(name, true);
   const auto it = values_.find(name);
   if (it == values_.end()) return std::nullopt;
-  return it->second;
+  return it->second.back();
+}
+
+std::vector<std::string> TArgs::Values(const std::string& name) const {
+  CheckDeclared(name, true);
+  const auto it = values_.find(name);
+  return it == values_.end() ? std::vector<std::string>{} : it->second;
 }
 
 bool TArgs::Flag(const std::string& name) const {
@@ -137,6 +145,24 @@ std::unique_ptr<TBitmap> LoadInput(const std::string& file_name, std::string* re
   // since whatever it wrote from it would be empty too.
   if (picture->Empty()) throw InputError{file_name + ": holds no picture: the file is empty"};
   return picture;
+}
+
+std::unique_ptr<TBitmap> LoadInput24(const std::string& file_name) {
+  auto picture = LoadInput(file_name);
+  try {
+    picture->SetPixelFormat(TPixelFormat::Bits24);
+  } catch (const std::exception& e) {
+    throw InputError{file_name + ": cannot be converted to 24 bits per pixel (" + e.what() + ")"};
+  }
+  if (picture->Empty()) throw InputError{file_name + ": the picture is empty"};
+  return picture;
+}
+
+std::string Decibels(double psnr) {
+  if (std::isinf(psnr)) return "inf";
+  char text[32];
+  std::snprintf(text, sizeof text, "%.2f", psnr);
+  return text;
 }
 
 std::string EndingsText(const TOutputFormat& format) {
@@ -230,11 +256,13 @@ const TCommand& PluginsCommand();
 const TCommand& ResizeCommand();
 const TCommand& RevealCommand();
 const TCommand& SynthCommand();
+const TCommand& TargetsCommand();
+const TCommand& CheckCommand();
 
 const std::vector<const TCommand*>& Commands() {
   static const std::vector<const TCommand*> commands = {
-      &ConvertCommand(), &GifCommand(),    &InfoCommand(),    &ResizeCommand(),
-      &SynthCommand(),   &RevealCommand(), &PluginsCommand(),
+      &ConvertCommand(), &GifCommand(),     &InfoCommand(),  &ResizeCommand(),  &SynthCommand(),
+      &RevealCommand(),  &TargetsCommand(), &CheckCommand(), &PluginsCommand(),
   };
   return commands;
 }

@@ -11,10 +11,10 @@
 #include <vector>
 
 #include "export/SaveByFormat.h"
+#include "reveal/Band.h"
 
 class TBitmap;
 class TSPIs;
-struct TToneBand;
 
 // Exit status: 0 done; 1 bad usage; 2 an input could not be read or recognised; 3 the
 // work or the save failed.
@@ -44,7 +44,9 @@ class TArgs {
  public:
   TArgs(const std::vector<std::string>& args, const std::vector<TOption>& options);
   const std::vector<std::string>& Positional() const { return positional_; }
+  // The last value given for the option; Values: every value, in the order given.
   std::optional<std::string> Value(const std::string& name) const;
+  std::vector<std::string> Values(const std::string& name) const;
   bool Flag(const std::string& name) const;
   // The option's value as an integer within [low, high]; UsageError otherwise.
   std::optional<int> Int(const std::string& name, int low, int high) const;
@@ -55,7 +57,7 @@ class TArgs {
   void CheckDeclared(const std::string& name, bool value) const;
 
   std::vector<std::string> positional_;
-  std::map<std::string, std::string> values_;
+  std::map<std::string, std::vector<std::string>> values_;
   std::vector<std::string> flags_;
   std::vector<std::string> declared_values_, declared_flags_;
 };
@@ -82,6 +84,12 @@ std::unique_ptr<TBitmap> LoadInput(const std::string& file_name, std::string* re
 std::string OutputFormatsHelp(bool panel);
 // A format's endings as the help says them: ".png", ".jpg or .jpeg".
 std::string EndingsText(const TOutputFormat& format);
+
+// LoadInput, then the picture converted to 24 bits (exit status 2 when it cannot be).
+std::unique_ptr<TBitmap> LoadInput24(const std::string& file_name);
+
+// A PSNR as the tool prints it: two decimals, "inf" for identical pictures.
+std::string Decibels(double psnr);
 
 // Ends a command with exit status 2 (an unreadable input). The message names the file
 // and gives the loader's message with its English sense.
@@ -112,11 +120,27 @@ std::string CommandHelp(const TCommand& command);
 inline constexpr size_t kHelpWidth = 88;
 std::string WrapText(const std::string& text, size_t first, size_t indent);
 
+// CmdCheck.cpp: what each target does to a combined picture saved as `file` (the upload)
+// whose pixels are `result`, one line each (or one JSON array) on `stream`; with a folder,
+// the pictures after each target are written there. Visible and hidden may be null
+// (estimated from the result); the band is given, else stored in the file, else found.
+struct TCheckRequest {
+  std::vector<std::string> targets;  // names or spec strings
+  std::optional<TToneBand> band;
+  std::string folder;  // empty: no pictures written
+  bool json = false;
+};
+void RunChecks(const std::string& file, const TBitmap& result, const TBitmap* visible,
+               const TBitmap* hidden, const TCheckRequest& request, std::FILE* stream);
+// The targets named (catalogue names or spec strings); UsageError for any other text.
+struct TNamedTarget;
+std::vector<TNamedTarget> ResolveTargets(const std::vector<std::string>& texts);
+
 // CmdReveal.cpp: the lines "visible-psnr: X" (with a visible picture) and "hidden-psnr: Y"
 // (with a hidden picture) of the combined picture `result` made with `band`; each picture
-// is first fitted to the result's size.
+// is first fitted to the result's size. With grey, the hidden score is the grey one.
 void PrintScores(std::FILE* stream, const TBitmap& result, const TBitmap* visible,
-                 const TBitmap* hidden, const TToneBand& band);
+                 const TBitmap* hidden, const TToneBand& band, bool grey = false);
 
 // The tool's plug-in registry: made on first use, searching all six places.
 TSPIs& Plugins();

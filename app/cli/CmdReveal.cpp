@@ -20,34 +20,16 @@ void SaveView(TBitmap& view, const std::string& file_name) {
   SaveByFormat(view, file_name, FormatForName(file_name, false));
 }
 
-std::string Decibels(double psnr) {
-  if (std::isinf(psnr)) return "inf";
-  char text[32];
-  std::snprintf(text, sizeof text, "%.2f", psnr);
-  return text;
-}
-
 // The band and the scores go to standard output, or to standard error when the picture
 // itself goes to standard output.
 std::FILE* ReportStream(const std::string& out) {
   return out == "-" ? stderr : stdout;
 }
 
-std::unique_ptr<TBitmap> LoadPicture24(const std::string& file_name) {
-  auto picture = LoadInput(file_name);
-  try {
-    picture->SetPixelFormat(TPixelFormat::Bits24);
-  } catch (const std::exception& e) {
-    throw InputError{file_name + ": cannot be converted to 24 bits per pixel (" + e.what() + ")"};
-  }
-  if (picture->Empty()) throw InputError{file_name + ": the picture is empty"};
-  return picture;
-}
-
 }  // namespace
 
 void PrintScores(std::FILE* stream, const TBitmap& result, const TBitmap* visible,
-                 const TBitmap* hidden, const TToneBand& band) {
+                 const TBitmap* hidden, const TToneBand& band, bool grey) {
   TBitmap fitted;
   if (visible != nullptr) {
     FitToResult(result, *visible, fitted);
@@ -55,7 +37,8 @@ void PrintScores(std::FILE* stream, const TBitmap& result, const TBitmap* visibl
   }
   if (hidden != nullptr) {
     FitToResult(result, *hidden, fitted);
-    const std::optional<double> score = HiddenPsnr(result, fitted, band);
+    const std::optional<double> score =
+        grey ? HiddenGreyPsnr(result, fitted, band) : HiddenPsnr(result, fitted, band);
     // A 1 x 1 picture has no odd cell to score.
     std::fprintf(stream, "hidden-psnr: %s\n", score ? Decibels(*score).c_str() : "none");
   }
@@ -76,15 +59,16 @@ int RunReveal(const TArgs& args) {
   if (const auto name = args.Value("--filter"); name && !FilterFromName(*name, options.filter))
     throw UsageError{"--filter must be area, bilinear or nearest, not '" + *name + "'"};
   options.size = args.Int("--size", 1, kMaxThumbnailSize).value_or(kDefaultThumbnailSize);
+  options.grey = args.Flag("--grey");
   const std::optional<int> average = args.Int("--average", 0, 255);
   const std::optional<int> contrast = args.Int("--contrast", 0, 255);
   if (average.has_value() != contrast.has_value())
     throw UsageError{"give --average and --contrast together, or neither"};
 
-  const auto result = LoadPicture24(input);
+  const auto result = LoadInput24(input);
   std::unique_ptr<TBitmap> visible, hidden;
-  if (const auto name = args.Value("--visible")) visible = LoadPicture24(*name);
-  if (const auto name = args.Value("--hidden")) hidden = LoadPicture24(*name);
+  if (const auto name = args.Value("--visible")) visible = LoadInput24(*name);
+  if (const auto name = args.Value("--hidden")) hidden = LoadInput24(*name);
 
   // The band: given, else the one the file records, else found from the picture.
   const char* source = "given";
@@ -98,17 +82,18 @@ int RunReveal(const TArgs& args) {
                    *contrast, options.band.contrast, *average);
     }
   } else {
-    const TStoredBand stored = ReadStoredBandFile(input);
+    const TStoredBand stored = StoredBandFor(input, result->Width(), result->Height());
     if (stored.state == TStoredBandState::sbStored) {
       options.band = stored.band;
       version = stored.version;
       source = "stored";
     } else {
-      if (stored.state == TStoredBandState::sbMalformed)
+      if (stored.state == TStoredBandState::sbMalformed ||
+          stored.state == TStoredBandState::sbStale)
         std::fprintf(stderr,
-                     "lumiveil reveal: note: %s: the \"%s\" text chunk is not used (%s); the band "
-                     "is found from the picture\n",
-                     input.c_str(), kBandChunkKeyword, stored.problem.c_str());
+                     "lumiveil reveal: note: %s: the \"%s\" text chunk is not used (%s: %s); the "
+                     "band is found from the picture\n",
+                     input.c_str(), kBandChunkKeyword, stored.chunk, stored.problem.c_str());
       options.band = FindBand(*result).band;
       source = "found";
     }
@@ -122,7 +107,7 @@ int RunReveal(const TArgs& args) {
   std::fprintf(report, "band: %s\naverage: %d\ncontrast: %d\n", source, options.band.average,
                options.band.contrast);
   if (!version.empty()) std::fprintf(report, "version: %s\n", version.c_str());
-  PrintScores(report, *result, visible.get(), hidden.get(), options.band);
+  PrintScores(report, *result, visible.get(), hidden.get(), options.band, options.grey);
   return kExitOk;
 }
 
@@ -138,7 +123,7 @@ std::vector<std::pair<std::string, std::string>> ViewList() {
 const TCommand& RevealCommand() {
   static const TCommand command = {
       "reveal",
-      "RESULT -o OUT [--view V] [--size N] [--filter F] [--average A --contrast C]\n"
+      "RESULT -o OUT [--view V] [--size N] [--filter F] [--grey] [--average A --contrast C]\n"
       "       [--visible FILE] [--hidden FILE]",
       "show what viewers make of a combined picture and get the hidden picture back",
       {{"RESULT", "", "the combined picture to look at"},
@@ -151,10 +136,18 @@ const TCommand& RevealCommand() {
        {"--filter", "F",
         "the thumbnail's filter: area (average over each pixel's area, the default), bilinear "
         "(at pixel centres) or nearest"},
+       {"--grey", "",
+        "the hidden picture recovered in luminance only (also in the sheet), and its score "
+        "against the hidden picture's luminance: the truer recovery after a lossy codec that "
+        "blurs colour (JPEG 4:2:0, WebP)"},
        {"--average", "A",
         "the average of the band the hidden picture was mapped into, given with --contrast. "
-        "Without them the band is the one a PNG file records (written by synth), else it is "
-        "found from the odd cells' smallest and largest values (a few stray cells left out)"},
+        "Without them the band is the one a PNG file records (written by synth; read from a "
+        "tEXt, zTXt or iTXt chunk, and not used, with a note, when it records another size "
+        "than the picture's), else it is found from the picture: the 0.5 % and 99.5 % "
+        "percentiles of the odd cells' luminance, each moved out to the odd cells' extreme "
+        "when that lies within 4 (exact for a lossless picture whose hidden picture spans "
+        "0..255, within a few levels after JPEG q85)"},
        {"--contrast", "C",
         "the contrast of that band, given with --average; lowered to the limit of A with a "
         "note"},

@@ -12,6 +12,7 @@
 #include "raster/Bitmap.h"
 #include "raster/BmpFormat.h"
 #include "reveal/Band.h"
+#include "targets/Catalogue.h"
 
 namespace {
 
@@ -70,7 +71,19 @@ int RunSynth(const TArgs& args) {
   // refreshes and makes the result in the visible picture's store (see TWorkflow). The
   // report scores the result against both pictures, so with --report they are kept.
   TWorkflow work;
-  work.BatchJob = !args.Flag("--report");
+  TCheckRequest check;
+  for (const std::string& target : args.Values("--check")) {
+    if (target == "all")
+      for (const TTarget& t : Targets()) check.targets.push_back(t.name);
+    else
+      check.targets.push_back(target);
+  }
+  if (!check.targets.empty()) {
+    // The file as written is what would be posted; standard output leaves none to look at.
+    if (*out == "-") throw UsageError{"--check looks at the file written: give an OUT file"};
+    ResolveTargets(check.targets);  // a misspelt target ends the command before any work
+  }
+  work.BatchJob = !args.Flag("--report") && check.targets.empty();
   if (!work.LoadExternalImage([&](TBitmap& slot) { slot.Assign(visible.get()); }))
     throw InputError{args.Positional()[0] + ": cannot be converted to 24 bits per pixel"};
   visible.reset();  // the slot holds the picture; no second holder keeps it alive
@@ -115,6 +128,13 @@ int RunSynth(const TArgs& args) {
     std::fprintf(report, "average: %d\ncontrast: %d\n", band.average, band.contrast);
     PrintScores(report, work.ResultBitmap(), &work.ExternalBitmap(), &work.InnerBitmap(), band);
   }
+  if (!check.targets.empty()) {
+    check.band =
+        work.ResultToneMapped() ? TToneBand{work.Average(), work.Contrast()} : kIdentityBand;
+    // Read back: a GIF or a palette PNG holds the reduced colours, not the result's.
+    const auto written = LoadInput24(*out);
+    RunChecks(*out, *written, &work.ExternalBitmap(), &work.InnerBitmap(), check, stdout);
+  }
   return kExitOk;
 }
 
@@ -124,7 +144,7 @@ const TCommand& SynthCommand() {
   static const TCommand command = {
       "synth",
       "VISIBLE HIDDEN -o OUT [--average A] [--contrast C] [--width X | --height Y] "
-      "[--preview] [--gif | --indexed] [--report]",
+      "[--preview] [--gif | --indexed] [--report] [--check TARGET]...",
       "hide HIDDEN inside VISIBLE and save the combined picture",
       {{"VISIBLE", "", "the picture that shows"},
        {"HIDDEN", "", "the picture to hide; fitted to VISIBLE's size"},
@@ -149,7 +169,11 @@ const TCommand& SynthCommand() {
             PaletteFormats()},
        {"--report", "",
         "then print the band used (average, contrast; a preview is unmapped: 128 and 128) and "
-        "the scores visible-psnr and hidden-psnr, as the help of reveal defines them"}},
+        "the scores visible-psnr and hidden-psnr, as the help of reveal defines them"},
+       {"--check", "TARGET",
+        "then print what TARGET (a name of lumiveil targets, or a spec string; may be given "
+        "more than once, or 'all') makes of the file written, as lumiveil check with both "
+        "pictures does"}},
       "",
       RunSynth};
   return command;

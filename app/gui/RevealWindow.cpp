@@ -21,6 +21,8 @@
 #include "app/gui/MainForm.h"
 #include "reveal/Band.h"
 #include "reveal/Scores.h"
+#include "targets/Catalogue.h"
+#include "targets/Check.h"
 
 namespace {
 
@@ -49,13 +51,19 @@ TRevealBox::TRevealBox(TModel model, QWidget* parent) : QWidget(parent), model_(
   setAttribute(Qt::WA_OpaquePaintEvent, false);
 }
 
-void TRevealBox::SetView(const TViewOptions& options) {
+const TBitmap* TRevealBox::Source() const {
+  if (source_ != nullptr) return source_;
+  const TWorkflow* work = model_();
+  return HasResult(work) ? &work->ResultBitmap() : nullptr;
+}
+
+void TRevealBox::SetView(const TViewOptions& options, const TBitmap* source) {
   options_ = options;
+  source_ = source;
   whole_.reset();
   size_ = {};
-  const TWorkflow* work = model_();
-  if (HasResult(work)) {
-    const TBitmap& result = work->ResultBitmap();
+  if (const TBitmap* picture = Source()) {
+    const TBitmap& result = *picture;
     size_ = ViewSize(result.Width(), result.Height(), options_);
     if (!ViewHasParts(options_)) {
       whole_ = std::make_unique<TBitmap>();
@@ -77,18 +85,17 @@ void TRevealBox::PaintedPart(const QRect& part, TBitmap& out) const {
       std::memcpy(out.Scanline(y), whole_->ConstScanline(part.y() + y) + 3 * part.x(),
                   3 * static_cast<size_t>(part.width()));
   } else {
-    MakeViewPart(model_()->ResultBitmap(), options_, part.x(), part.y(), part.width(),
-                 part.height(), out);
+    MakeViewPart(*Source(), options_, part.x(), part.y(), part.width(), part.height(), out);
   }
 }
 
 void TRevealBox::paintEvent(QPaintEvent* event) {
-  const TWorkflow* work = model_();
+  const TBitmap* source = Source();
   const QRect part = event->rect() & QRect(0, 0, size_.width, size_.height);
-  if (part.isEmpty() || !HasResult(work)) return;
+  if (part.isEmpty() || source == nullptr) return;
   // The result may have changed since the view was set (the refresh is on its way): a
   // view of another size waits for it.
-  const TBitmap& result = work->ResultBitmap();
+  const TBitmap& result = *source;
   if (!whole_ && !(ViewSize(result.Width(), result.Height(), options_) == size_)) return;
   try {
     TBitmap pixels;
@@ -109,6 +116,17 @@ TRevealWindow::TRevealWindow(TRevealBox::TModel model, QWidget* parent)
   auto* layout = new QVBoxLayout(client);
   layout->setContentsMargins(4, 4, 4, 4);
   auto* controls = new QHBoxLayout;
+  TargetBox = new QComboBox;
+  TargetBox->setObjectName("TargetBox");
+  TargetBox->addItem("none");
+  for (const TTarget& t : Targets()) {
+    TargetBox->addItem(t.name);
+    TargetBox->setItemData(TargetBox->count() - 1, QString(t.description), Qt::ToolTipRole);
+  }
+  TargetBox->setToolTip(
+      "Where the picture goes: the view then shows the picture after that site or viewer "
+      "(its codecs and shrinking, as lumiveil check runs them), with the verdict; none "
+      "shows the result itself");
   ViewBox = new QComboBox;
   ViewBox->setObjectName("ViewBox");
   // The views of the table, each with its description as its tool tip; the box's own tool
@@ -131,6 +149,8 @@ TRevealWindow::TRevealWindow(TRevealBox::TModel model, QWidget* parent)
   SizeBox->setRange(1, kMaxThumbnailSize);
   SizeBox->setValue(kDefaultThumbnailSize);
   SizeBox->setToolTip("The thumbnail's long side in pixels");
+  controls->addWidget(new QLabel("Target"));
+  controls->addWidget(TargetBox);
   controls->addWidget(new QLabel("View"));
   controls->addWidget(ViewBox);
   controls->addWidget(new QLabel("Thumbnail"));
@@ -155,11 +175,20 @@ TRevealWindow::TRevealWindow(TRevealBox::TModel model, QWidget* parent)
       "Each a PSNR in dB, 10 log10(255^2 / MSE). visible: the result against the visible "
       "picture over all cells (higher: the hidden picture shows less); hidden: the hidden "
       "view's odd cells against the hidden picture (higher: it comes back truer)");
+  TargetLabel = new QLabel;
+  TargetLabel->setObjectName("TargetLabel");
+  TargetLabel->setWordWrap(true);
+  TargetLabel->setToolTip(
+      "The hidden picture after the target: survives from 30 dB, degraded while its grey "
+      "recovery reaches 22 dB, else destroyed; what its thumbnail shows; whether the band "
+      "stored in a PNG survives");
   layout->addWidget(BandLabel);
   layout->addWidget(ScoreLabel);
+  layout->addWidget(TargetLabel);
   setWidget(client);
 
   const auto changed = [this] { Refresh(); };
+  connect(TargetBox, &QComboBox::currentIndexChanged, this, changed);
   connect(ViewBox, &QComboBox::currentIndexChanged, this, changed);
   connect(FilterBox, &QComboBox::currentIndexChanged, this, changed);
   connect(SizeBox, &QSpinBox::valueChanged, this, changed);
@@ -199,16 +228,21 @@ void TRevealWindow::Refresh() {
     Box->SetView({});
     BandLabel->setText("No combined picture yet: load a visible and a hidden picture.");
     ScoreLabel->clear();
+    TargetLabel->clear();
+    after_target_.Assign(nullptr);
     return;
   }
   options.band = BandOf(*work);
+  const bool target = TargetBox->currentIndex() > 0 && UpdateTarget(*work, options.band);
+  if (!target) after_target_.Assign(nullptr);
   try {
-    Box->SetView(options);
+    Box->SetView(options, target ? &after_target_ : nullptr);
   } catch (const std::exception& e) {
     Box->SetView({});
     BandLabel->setText(QString("The view cannot be made: ") + e.what());
     return;
   }
+  if (!target && TargetBox->currentIndex() == 0) TargetLabel->clear();
   BandLabel->setText(work->ResultToneMapped()
                          ? QString("Band: average %1, contrast %2 (%3 .. %4), from the sliders")
                                .arg(options.band.average)
@@ -218,6 +252,46 @@ void TRevealWindow::Refresh() {
                          : QString("Band: none yet, the checkerboard is not tone-mapped "
                                    "(shown as average 128, contrast 128)"));
   UpdateScores(*work, options.band);
+}
+
+bool TRevealWindow::UpdateTarget(const TWorkflow& work, const TToneBand& band) {
+  const TTarget& row = Targets()[static_cast<size_t>(TargetBox->currentIndex() - 1)];
+  try {
+    const TNamedTarget target = ResolveTarget(row.name);
+    // The originals when the result is theirs (after Synthesize), else estimated from it.
+    const TBitmap& result = work.ResultBitmap();
+    const bool originals = work.ExternalLoaded() && work.InnerLoaded() &&
+                           SameSize(result, work.ExternalBitmap()) &&
+                           SameSize(result, work.InnerBitmap());
+    TCheckPictures pictures;
+    PrepareCheck(result, originals ? &work.ExternalBitmap() : nullptr,
+                 originals ? &work.InnerBitmap() : nullptr, band, pictures);
+    // The upload as the PNG that Export writes: full colour, the band recorded.
+    TUpload upload;
+    upload.kind = TUploadKind::ukPng;
+    upload.has_text = work.ResultToneMapped();
+    TTargetCheck check;
+    CheckTarget(target, pictures, upload, check);
+    after_target_.Assign(&check.full.picture);
+    const auto decibels = [](const std::optional<double>& psnr) {
+      return psnr ? Decibels(*psnr) : QString("none");
+    };
+    QString line = QString("%1: hidden picture %2 (%3, grey %4), normal view %5")
+                       .arg(row.name)
+                       .arg(VerdictName(check.verdict))
+                       .arg(decibels(check.hidden_psnr))
+                       .arg(decibels(check.hidden_grey_psnr))
+                       .arg(Decibels(check.visible_psnr));
+    if (check.thumbnail != TThumbnailShows::tsNone)
+      line += QString("; thumbnail shows %1").arg(ThumbnailShowsName(check.thumbnail));
+    line += check.band_survives ? QString("; stored band kept") : QString("; stored band lost");
+    if (!originals) line += " (originals estimated from the result)";
+    TargetLabel->setText(line);
+    return true;
+  } catch (const std::exception& e) {
+    TargetLabel->setText(QString("%1 cannot be checked: %2").arg(row.name).arg(e.what()));
+    return false;
+  }
 }
 
 void TRevealWindow::UpdateScores(const TWorkflow& work, const TToneBand& band) {

@@ -9,6 +9,11 @@
 // from a score basis of the two pictures (TScoreBasis), checked once against the result,
 // so a step costs little beyond the step itself; the sheet and the area thumbnail need the
 // whole picture and are made whole.
+//
+// A target (a site or viewer of the catalogue; none at start) makes the window show the
+// chosen view of the picture after that target, with the verdict line, at every step: the
+// target's pipeline runs on the result each time (the real codecs, so a step costs a JPEG
+// round trip of the result).
 #pragma once
 
 #include <functional>
@@ -35,8 +40,9 @@ class TRevealBox : public QWidget {
  public:
   using TModel = std::function<const TWorkflow*()>;
   explicit TRevealBox(TModel model, QWidget* parent = nullptr);
-  // Shows the view of the model's result with the options (nothing without a result).
-  void SetView(const TViewOptions& options);
+  // Shows the view of the model's result with the options (nothing without a result), or
+  // of `source` when given (a picture the caller keeps until the next SetView).
+  void SetView(const TViewOptions& options, const TBitmap* source = nullptr);
   const TViewOptions& Options() const { return options_; }
   // The view made whole (for the views without parts), or null.
   const TBitmap* WholeView() const { return whole_ ? &*whole_ : nullptr; }
@@ -48,9 +54,14 @@ class TRevealBox : public QWidget {
   void paintEvent(QPaintEvent* event) override;
 
  private:
+  // The picture the view is made of: the source given, else the model's result (null
+  // when there is none).
+  const TBitmap* Source() const;
+
   TModel model_;
   TViewOptions options_;
   TViewSize size_;
+  const TBitmap* source_ = nullptr;
   std::unique_ptr<TBitmap> whole_;
 };
 
@@ -69,6 +80,7 @@ class TRevealWindow : public QDockWidget {
   // Whether the scores came from the score basis at the last refresh (for tests).
   bool ScoresFromBasis() const { return scores_from_basis_; }
 
+  QComboBox* TargetBox = nullptr;
   QComboBox* ViewBox = nullptr;
   QComboBox* FilterBox = nullptr;
   QSpinBox* SizeBox = nullptr;
@@ -76,8 +88,14 @@ class TRevealWindow : public QDockWidget {
   TRevealBox* Box = nullptr;
   QLabel* BandLabel = nullptr;
   QLabel* ScoreLabel = nullptr;
+  QLabel* TargetLabel = nullptr;
+  // The picture after the chosen target at the last refresh (empty with no target).
+  const TBitmap& AfterTarget() const { return after_target_; }
 
  private:
+  // Runs the chosen target on the result; false (with the reason on the label) when it
+  // cannot.
+  bool UpdateTarget(const TWorkflow& work, const TToneBand& band);
   void ScheduleRefresh();
   void UpdateScores(const TWorkflow& work, const TToneBand& band);
 
@@ -89,4 +107,5 @@ class TRevealWindow : public QDockWidget {
   std::unique_ptr<TScoreBasis> basis_;
   bool result_checked_ = false;
   bool scores_from_basis_ = false;
+  TBitmap after_target_;
 };

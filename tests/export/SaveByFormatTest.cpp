@@ -75,9 +75,11 @@ TEST(SaveByFormat, APngRecordsTheBandOnlyWhenGivenOne) {
   ASSERT_EQ(banded.error, "");
   ASSERT_EQ(plain.error, "");
   const std::vector<std::pair<std::string, std::string>> expected = {
-      {"Lumiveil", "average=200 contrast=55 version=" LUMIVEIL_VERSION}};
+      {"Lumiveil", "average=200 contrast=55 version=" LUMIVEIL_VERSION " width=" +
+                       std::to_string(Result().Width()) +
+                       " height=" + std::to_string(Result().Height())}};
   EXPECT_EQ(banded.texts, expected);
-  EXPECT_EQ(BandText({200, 55}), expected[0].second);
+  EXPECT_EQ(BandText({200, 55}, Result().Width(), Result().Height()), expected[0].second);
   EXPECT_TRUE(plain.texts.empty());
   EXPECT_EQ(banded.color_type, PNG_COLOR_TYPE_RGB);
   EXPECT_TRUE(banded.rgb == RGBPixels(Result()));

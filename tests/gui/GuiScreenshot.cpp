@@ -4,7 +4,8 @@
 // zooms the three linked picture windows (Fit, or a scale such as 0.25 or 4), and saves a
 // picture of the window as the X server shows it. With --contrast C the contrast slider is
 // set before the synthesis; with --reveal VIEW the Reveal tool window is opened beside the
-// picture windows showing that view (even, odd, ..., sheet). Run it under xvfb-run with the
+// picture windows showing that view (even, odd, ..., sheet), and with --target NAME too
+// the view after that target of the catalogue. Run it under xvfb-run with the
 // xcb platform (scripts/screenshot.sh).
 #include <cstdio>
 
@@ -28,7 +29,7 @@ int main(int argc, char** argv) {
   bool fit = false;
   double zoom = 1.0;
   int contrast = -1;
-  QString reveal;
+  QString reveal, target;
   while (args.size() > 1 && args[0].startsWith("--")) {
     const QString option = args.takeFirst();
     if (option == "--fit") {
@@ -42,6 +43,8 @@ int main(int argc, char** argv) {
       contrast = args.takeFirst().toInt();
     } else if (option == "--reveal" && !args.isEmpty()) {
       reveal = args.takeFirst();
+    } else if (option == "--target" && !args.isEmpty()) {
+      target = args.takeFirst();
     } else {
       args.clear();
     }
@@ -49,7 +52,7 @@ int main(int argc, char** argv) {
   if (args.size() != 4 || zoom <= 0) {
     std::fprintf(stderr,
                  "usage: gui_screenshot [--window WxH] [--fit | --zoom SCALE] [--contrast C] "
-                 "[--reveal VIEW] VISIBLE HIDDEN WIDTH OUT.png\n");
+                 "[--reveal VIEW [--target NAME]] VISIBLE HIDDEN WIDTH OUT.png\n");
     return 1;
   }
   TMainForm form;
@@ -73,6 +76,7 @@ int main(int argc, char** argv) {
   if (!reveal.isEmpty()) {
     form.RevealAction->trigger();
     form.RevealWindow->ViewBox->setCurrentText(reveal);
+    if (!target.isEmpty()) form.RevealWindow->TargetBox->setCurrentText(target);
   }
   int status = 1;
   // Let the window map and lay out before zooming, and paint before the X server's picture

@@ -521,7 +521,7 @@ class tst_MainForm : public QObject {
     form->MinMaxTrackBar->setValue(200);  // held at the limit 35
     form->synthesizeButton->click();
     const std::vector<std::pair<std::string, std::string>> band = {
-        {"Lumiveil", BandText({220, 35})}};
+        {"Lumiveil", BandText({220, 35}, 451, 300)}};
     dialogs->export_answers.push_back({dir.filePath("full.png"), false});
     QTest::keyClick(form.get(), Qt::Key_E, Qt::ControlModifier);
     QCOMPARE(dialogs->export_dialogs, 2);

@@ -19,6 +19,7 @@
 #include "compose/ResizeBitmap.h"
 #include "reveal/Scores.h"
 #include "reveal/Views.h"
+#include "targets/Codecs.h"
 
 namespace {
 
@@ -49,8 +50,8 @@ class tst_RevealWindow : public QObject {
   }
 
   // The box's painted pixels against the view made by the library for the result as it
-  // is now with the band it holds.
-  void CheckShownView(TToneBand band) {
+  // is now with the band it holds (or for `source`, the picture after a target).
+  void CheckShownView(TToneBand band, const TBitmap* source = nullptr) {
     QApplication::processEvents();
     TViewOptions o;
     o.view = static_cast<TRevealView>(Reveal().ViewBox->currentData().toInt());
@@ -58,7 +59,7 @@ class tst_RevealWindow : public QObject {
     o.size = Reveal().SizeBox->value();
     o.band = band;
     TBitmap expected;
-    MakeView(Work().ResultBitmap(), o, expected);
+    MakeView(source != nullptr ? *source : Work().ResultBitmap(), o, expected);
     QCOMPARE(Reveal().Box->size(), QSize(expected.Width(), expected.Height()));
     const QImage painted = Reveal().Box->grab().toImage().convertToFormat(QImage::Format_RGB888);
     QCOMPARE(painted.size(), QSize(expected.Width(), expected.Height()));
@@ -174,6 +175,34 @@ class tst_RevealWindow : public QObject {
     QApplication::processEvents();
     QCOMPARE(Reveal().Box->size(), QSize(100, 67));
     CheckShownView({128, 127});
+  }
+
+  // A target (none at start) shows the view of the picture after it, with its verdict,
+  // and follows a slider step.
+  void aTargetShowsThePictureAfterItAndFollowsASliderStep() {
+    LoadBoth();
+    Open(TRevealView::rvHidden);
+    form->synthesizeButtonClick();
+    QApplication::processEvents();
+    QCOMPARE(Reveal().TargetBox->currentText(), QString("none"));
+    QVERIFY(Reveal().TargetLabel->text().isEmpty());
+    Reveal().TargetBox->setCurrentText("jpeg85");
+    QApplication::processEvents();
+    TBitmap jpeg;
+    int64_t bytes = 0;
+    JpegRoundTrip(Work().ResultBitmap(), {85, true}, jpeg, bytes);
+    CheckShownView({128, 127}, &jpeg);
+    QVERIFY(Reveal().TargetLabel->text().startsWith("jpeg85: hidden picture degraded"));
+    form->MinMaxTrackBar->setValue(25);
+    QApplication::processEvents();
+    JpegRoundTrip(Work().ResultBitmap(), {85, true}, jpeg, bytes);
+    CheckShownView({128, 25}, &jpeg);
+    QVERIFY(Reveal().TargetLabel->text().startsWith("jpeg85: hidden picture destroyed"));
+    // Back to none: the result itself.
+    Reveal().TargetBox->setCurrentText("none");
+    QApplication::processEvents();
+    CheckShownView({128, 25});
+    QVERIFY(Reveal().TargetLabel->text().isEmpty());
   }
 
   void aClosedWindowCatchesUpWhenItOpens() {

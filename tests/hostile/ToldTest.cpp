@@ -112,13 +112,15 @@ INSTANTIATE_TEST_SUITE_P(
                  1,
                  "lumiveil synth: --average must be a whole number from 0 to 255, not '+7'\n"
                  "usage: lumiveil synth VISIBLE HIDDEN -o OUT [--average A] [--contrast C] "
-                 "[--width X | --height Y] [--preview] [--gif | --indexed] [--report]\n"},
+                 "[--width X | --height Y] [--preview] [--gif | --indexed] [--report] "
+                 "[--check TARGET]...\n"},
         ToldCase{"leading_space_in_an_option",
                  {"synth", "{photo}", "{photo}", "-o", "{dir}/s.bmp", "--height", " 7"},
                  1,
                  "lumiveil synth: --height must be a whole number from 1 to 2147483647, not ' 7'\n"
                  "usage: lumiveil synth VISIBLE HIDDEN -o OUT [--average A] [--contrast C] "
-                 "[--width X | --height Y] [--preview] [--gif | --indexed] [--report]\n"},
+                 "[--width X | --height Y] [--preview] [--gif | --indexed] [--report] "
+                 "[--check TARGET]...\n"},
         ToldCase{"folder_as_output",
                  {"convert", "{photo}", "{dir}/folder"},
                  3,

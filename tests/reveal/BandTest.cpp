@@ -44,13 +44,14 @@ TEST(InverseTone, EachGivenByteStandsForTheMiddleOfItsHiddenValues) {
   EXPECT_THROW(TInverseTone({200, 56}), EInvalidGraphicOperation);
 }
 
-// A hidden picture that spans 0 .. 255 in each channel gives back the band used, exactly;
-// within 1 is what is asked.
+// A hidden picture that spans 0 .. 255 (in its luminance: the finder reads the odd cells'
+// luminance) gives back the band used, exactly; within 1 is what is asked.
 TEST(FindBand, GivesTheBandUsedForAHiddenPictureSpanningEveryValue) {
   int checked = 0;
   for (int a = 0; a <= 255; a += 5)
     for (int c = 0; c <= ContrastLimit(a); c += 9) {
-      const TSynthesis s = MakeSynthesis(40, 30, {a, c}, static_cast<uint32_t>(a * 256 + c));
+      const TSynthesis s =
+          MakeSynthesis(40, 30, {a, c}, static_cast<uint32_t>(a * 256 + c), /*grey=*/true);
       const TToneBand found = FindBand(s.result).band;
       ASSERT_LE(std::abs(found.average - a), 1) << a << " " << c;
       ASSERT_LE(std::abs(found.contrast - c), 1) << a << " " << c;
@@ -62,7 +63,7 @@ TEST(FindBand, GivesTheBandUsedForAHiddenPictureSpanningEveryValue) {
 
 TEST(FindBand, LeavesOutAFewStrayCellsButKeepsThePicturesOwnTones) {
   const TToneBand used{150, 40};
-  TSynthesis s = MakeSynthesis(200, 100, used, 9);  // 10000 odd cells: 10 may stray
+  TSynthesis s = MakeSynthesis(200, 100, used, 9, true);  // 10000 odd cells: 10 may stray
   // Eight stray odd cells far outside the band, at both ends (a mark painted on it).
   for (int k = 0; k < 8; ++k) {
     uint8_t* row = s.result.Scanline(2 * k);
@@ -207,6 +208,59 @@ TEST(StoredBand, ParsesExactlyTheAgreedText) {
   EXPECT_FALSE(ParseBandText("average=128  contrast=128 version=1", band, version, problem));
   EXPECT_FALSE(ParseBandText("average=128 contrast=128", band, version, problem));
   EXPECT_FALSE(ParseBandText(" average=128 contrast=128 version=1", band, version, problem));
+  // The picture's size after the version, as synth now records it; nothing else there.
+  int width = 0, height = 0;
+  EXPECT_TRUE(ParseBandText("average=1 contrast=1 version=2 width=4000 height=3000", band, version,
+                            width, height, problem));
+  EXPECT_EQ(version, "2");
+  EXPECT_EQ(width, 4000);
+  EXPECT_EQ(height, 3000);
+  EXPECT_TRUE(
+      ParseBandText("average=1 contrast=1 version=2", band, version, width, height, problem));
+  EXPECT_EQ(width, 0);
+  for (const char* text :
+       {"average=1 contrast=1 version=2 ", "average=1 contrast=1 version=2 width=4",
+        "average=1 contrast=1 version=2 width=0 height=1",
+        "average=1 contrast=1 version=2 width=4 height=3 x=1"})
+    EXPECT_FALSE(ParseBandText(text, band, version, width, height, problem)) << text;
+}
+
+// Other tools rewrite the chunk: libvips as a compressed zTXt chunk, others as iTXt, plain
+// or compressed. Each is read; one that records another size than the picture's (copied
+// into a shrunk copy) is stale.
+TEST(StoredBand, ReadsCompressedAndInternationalChunksAndKnowsAStaleOne) {
+  TempDir dir;
+  const std::string file = dir.File("band.png");
+  TBitmap picture;
+  FillBitmap(picture, MakePlane(4, 3));
+  const std::pair<int, const char*> kForms[] = {{PNG_TEXT_COMPRESSION_NONE, "tEXt"},
+                                                {PNG_TEXT_COMPRESSION_zTXt, "zTXt"},
+                                                {PNG_ITXT_COMPRESSION_NONE, "iTXt"},
+                                                {PNG_ITXT_COMPRESSION_zTXt, "iTXt"}};
+  for (const auto& [compression, chunk] : kForms) {
+    SCOPED_TRACE(compression);
+    ASSERT_TRUE(WritePng(picture, file,
+                         {{"Title", "cat in a cup"},
+                          {"Lumiveil", "average=200 contrast=55 version=0.1.0 width=4 height=3"}},
+                         compression));
+    const TStoredBand b = StoredBandFor(file, 4, 3);
+    ASSERT_EQ(b.state, TStoredBandState::sbStored) << b.problem;
+    EXPECT_EQ(b.band, (TToneBand{200, 55}));
+    EXPECT_STREQ(b.chunk, chunk);
+    const TStoredBand stale = StoredBandFor(file, 2, 2);
+    EXPECT_EQ(stale.state, TStoredBandState::sbStale);
+    EXPECT_NE(stale.problem.find("4 x 3"), std::string::npos) << stale.problem;
+  }
+  // A chunk of an earlier version records no size: it holds for any picture.
+  ASSERT_TRUE(WritePng(picture, file, {{"Lumiveil", "average=200 contrast=55 version=0.1.0"}},
+                       PNG_TEXT_COMPRESSION_zTXt));
+  EXPECT_EQ(StoredBandFor(file, 2, 2).state, TStoredBandState::sbStored);
+  // A compressed text that inflates past the limit is refused, not read whole.
+  ASSERT_TRUE(
+      WritePng(picture, file, {{"Lumiveil", std::string(5000, 'a')}}, PNG_TEXT_COMPRESSION_zTXt));
+  const TStoredBand long_text = ReadStoredBandFile(file);
+  EXPECT_EQ(long_text.state, TStoredBandState::sbMalformed);
+  EXPECT_NE(long_text.problem.find("longer than"), std::string::npos) << long_text.problem;
 }
 
 TEST(StoredBand, ReadsTheBandOfAFileThatLibpngWrote) {

@@ -130,6 +130,35 @@ TEST_F(CliReveal, FindsTheBandFromThePictureWithoutAChunkOrWithABadOne) {
       << err_;
 }
 
+// A chunk that records another size than the picture's (copied into a resized copy) is
+// not used; the note says so. --grey recovers and scores the hidden picture in luminance.
+TEST_F(CliReveal, IgnoresAStaleChunkAndRecoversInGrey) {
+  TWorkflow w;
+  Synthesis(w, 200, 40);
+  ASSERT_TRUE(
+      WritePng(w.ResultBitmap(), File("r.png"),
+               {{"Lumiveil", "average=200 contrast=40 version=0.1.0 width=1200 height=800"}}));
+  ASSERT_EQ(Run("reveal " + File("r.png") + " -o " + File("h.bmp") + " --view hidden --grey" +
+                " --hidden " + kHidden),
+            0)
+      << err_;
+  const TToneBand found = FindBand(w.ResultBitmap()).band;
+  EXPECT_EQ(out_.substr(0, 12), "band: found\n");
+  EXPECT_NE(err_.find("describes a 1200 x 800 picture, not this 600 x 400 one"), std::string::npos)
+      << err_;
+  TViewOptions o;
+  o.view = TRevealView::rvHidden;
+  o.band = found;
+  o.grey = true;
+  TBitmap expected;
+  MakeView(w.ResultBitmap(), o, expected);
+  EXPECT_TRUE(Read(File("h.bmp")) == BmpBytes(expected));
+  EXPECT_NE(out_.find("hidden-psnr: " +
+                      Decibels(*HiddenGreyPsnr(w.ResultBitmap(), w.InnerBitmap(), found))),
+            std::string::npos)
+      << out_;
+}
+
 TEST_F(CliReveal, PrintsTheLibrarysScoresAsSynthReportDoes) {
   TWorkflow w;
   Synthesis(w, 100, 40);

@@ -30,11 +30,13 @@ inline bool EncodePng(png_structp png, png_infop info, FILE* f, const TBitmap& p
   return true;
 }
 
-// False when the file could not be written.
-inline bool WritePng(const TBitmap& picture, const std::string& file, const TPngTexts& texts) {
+// False when the file could not be written. `compression` is libpng's for every text:
+// PNG_TEXT_COMPRESSION_NONE (tEXt), _zTXt, PNG_ITXT_COMPRESSION_NONE or _zTXt (iTXt).
+inline bool WritePng(const TBitmap& picture, const std::string& file, const TPngTexts& texts,
+                     int compression = PNG_TEXT_COMPRESSION_NONE) {
   std::vector<png_text> chunks(texts.size());
   for (size_t i = 0; i < texts.size(); ++i) {
-    chunks[i].compression = PNG_TEXT_COMPRESSION_NONE;
+    chunks[i].compression = compression;
     chunks[i].key = const_cast<char*>(texts[i].first.c_str());
     chunks[i].text = const_cast<char*>(texts[i].second.c_str());
   }

@@ -15,7 +15,8 @@
 #include "tests/compose/TestPictures.h"
 
 // A combined picture of random visible and hidden pictures; the hidden one spans 0 .. 255
-// in every channel (its first pixels hold 0 and 255).
+// in every channel (its first pixels hold 0 and 255), and with `grey` in its luminance too
+// (each pixel grey: black and white are then there).
 struct TSynthesis {
   TSynthesis() = default;
   TSynthesis(TSynthesis&& other) noexcept
@@ -34,12 +35,17 @@ struct TSynthesis {
   TToneBand band;
 };
 
-inline TSynthesis MakeSynthesis(int width, int height, TToneBand band, uint32_t seed = 1) {
+inline TSynthesis MakeSynthesis(int width, int height, TToneBand band, uint32_t seed = 1,
+                                bool grey = false) {
   std::mt19937 random(seed);
   TSynthesis s;
   s.band = band;
   s.visible = RandomPlane(width, height, random);
   s.hidden = RandomPlane(width, height, random);
+  if (grey)
+    for (int y = 0; y < height; ++y)
+      for (int x = 0; x < width; ++x)
+        s.hidden.At(x, y, 1) = s.hidden.At(x, y, 2) = s.hidden.At(x, y, 0);
   // The extremes in odd cells, where the picture has two of them.
   const int n = width * height;
   for (int k = 0, found = 0; k < n && found < 2; ++k) {
