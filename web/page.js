@@ -80,6 +80,7 @@
     thumbnail(which);
     if (which === VISIBLE && core._lv_has_result()) thumbnail(HIDDEN);
     $('hint').hidden = !!core._lv_has_result();
+    $('targets').hidden = !core._lv_has_result();
     for (const b of document.querySelectorAll('.saves button')) b.disabled = !core._lv_has_result();
     // The picture just loaded until there is a result; then the result (or the reveal
     // view, when that is what the page shows).
@@ -200,11 +201,44 @@
       `found in the result: ${found}) · visible ${db(visible)}` +
       (Number.isNaN(hidden) ? '' : ` · hidden ${db(hidden)}`);
     $('scores').textContent = line('…');
+    if (Number($('target').value) >= 0) $('verdict').textContent = 'checking…';
     foundTimer = setTimeout(() => {
       const found = core._lv_found_band();
       $('scores').textContent = line(`${found >> 8}, ${found & 255}`);
+      verdict();
     }, 250);
   }
+
+  // ---- Targets: what the chosen site or viewer makes of the result ----
+
+  // Runs the check of the chosen target (it re-encodes the whole result, so it waits for
+  // the sliders to rest, as the band search does) and says its verdict.
+  function verdict() {
+    const chosen = Number($('target').value);
+    $('targets').hidden = !core._lv_has_result();
+    if (chosen < 0 || !core._lv_has_result()) {
+      $('verdict').textContent = '';
+      return;
+    }
+    const name = $('target').selectedOptions[0].textContent;
+    if (core._lv_check_target(chosen) !== 0) {
+      $('verdict').textContent = `${name} cannot be checked: ${coreError()}`;
+      return;
+    }
+    const text = (pointer) => core.UTF8ToString(pointer);
+    const db = (v) => (Number.isNaN(v) ? 'none' : v === Infinity ? 'exact' : `${v.toFixed(2)} dB`);
+    const thumbnail = text(core._lv_check_thumbnail());
+    $('verdict').textContent = `hidden picture ${text(core._lv_check_verdict())} ` +
+      `(${db(core._lv_check_hidden_score())}, grey ${db(core._lv_check_grey_score())}), ` +
+      `normal view ${db(core._lv_check_visible_score())}` +
+      (thumbnail === 'none' ? '' : `; thumbnail shows ${thumbnail}`) +
+      `; stored band ${core._lv_check_band_kept() ? 'kept' : 'lost'}`;
+  }
+  $('target').addEventListener('change', () => {
+    $('verdict').textContent = 'checking…';
+    // The word shows before the check holds the page.
+    setTimeout(verdict, 20);
+  });
 
   // ---- Zoom and scrolling ----
 
@@ -365,6 +399,12 @@
       views.add(option);
     }
     views.value = String(core._lv_default_view());
+    const targets = $('target');
+    for (let i = 0; i < core._lv_target_count(); ++i) {
+      const option = new Option(text(core._lv_target_name(i)), String(i));
+      option.title = text(core._lv_target_description(i));
+      targets.add(option);
+    }
     const filters = $('reveal-filter');
     for (let i = 0; i < core._lv_filter_count(); ++i)
       filters.add(new Option(text(core._lv_filter_name(i)), String(i)));

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <exception>
 #include <iterator>
+#include <memory>
 #include <span>
 #include <string>
 #include <vector>
@@ -70,6 +71,23 @@ TThumbnailFilter FilterAt(int filter) {
   return filter >= 0 && static_cast<size_t>(filter) < std::size(kAllFilters)
              ? kAllFilters[filter]
              : TViewOptions{}.filter;
+}
+
+std::unique_ptr<TTargetCheck>& LastCheck() {
+  static std::unique_ptr<TTargetCheck> check;
+  return check;
+}
+
+// A score for the page: NaN for none.
+double Score(const std::optional<double>& psnr) {
+  return psnr ? *psnr : __builtin_nan("");
+}
+
+const TTarget& TargetAt(int target) {
+  const std::span<const TTarget> targets = Targets();
+  return targets[target >= 0 && static_cast<size_t>(target) < targets.size()
+                     ? static_cast<size_t>(target)
+                     : 0];
 }
 
 const TPageSave& SaveAt(int save) {
@@ -168,6 +186,55 @@ EMSCRIPTEN_KEEPALIVE int lv_make_reveal(int view, int size, int filter) {
   return Guarded([&] { Model().MakeReveal(ViewAt(view).value, size, FilterAt(filter)); });
 }
 
+// The targets (the catalogue's rows, in its order) and what the last checked one makes of
+// the result: lv_check_target runs the check; the others read it (none before).
+EMSCRIPTEN_KEEPALIVE int lv_target_count() {
+  return static_cast<int>(Targets().size());
+}
+
+EMSCRIPTEN_KEEPALIVE const char* lv_target_name(int target) {
+  return TargetAt(target).name;
+}
+
+EMSCRIPTEN_KEEPALIVE const char* lv_target_description(int target) {
+  return TargetAt(target).description;
+}
+
+EMSCRIPTEN_KEEPALIVE int lv_check_target(int target) {
+  LastCheck().reset();
+  return Guarded([&] {
+    auto check = std::make_unique<TTargetCheck>();
+    Model().CheckTarget(TargetAt(target), *check);
+    LastCheck() = std::move(check);
+  });
+}
+
+EMSCRIPTEN_KEEPALIVE const char* lv_check_verdict() {
+  return LastCheck() ? VerdictName(LastCheck()->verdict) : "";
+}
+
+EMSCRIPTEN_KEEPALIVE double lv_check_visible_score() {
+  return LastCheck() ? LastCheck()->visible_psnr : __builtin_nan("");
+}
+
+EMSCRIPTEN_KEEPALIVE double lv_check_hidden_score() {
+  return LastCheck() ? Score(LastCheck()->hidden_psnr) : __builtin_nan("");
+}
+
+EMSCRIPTEN_KEEPALIVE double lv_check_grey_score() {
+  return LastCheck() ? Score(LastCheck()->hidden_grey_psnr) : __builtin_nan("");
+}
+
+// What the target's thumbnail shows ("none" when it makes none).
+EMSCRIPTEN_KEEPALIVE const char* lv_check_thumbnail() {
+  return LastCheck() ? ThumbnailShowsName(LastCheck()->thumbnail) : "";
+}
+
+// 1 when the band the PNG records is still there and still describes the picture.
+EMSCRIPTEN_KEEPALIVE int lv_check_band_kept() {
+  return LastCheck() && LastCheck()->band_survives ? 1 : 0;
+}
+
 // The visible score in dB (infinite for a result equal to the visible picture).
 EMSCRIPTEN_KEEPALIVE double lv_visible_score() {
   return Model().VisibleScore();
@@ -175,8 +242,7 @@ EMSCRIPTEN_KEEPALIVE double lv_visible_score() {
 
 // The hidden score in dB; NaN when the result has no odd cells.
 EMSCRIPTEN_KEEPALIVE double lv_hidden_score() {
-  const std::optional<double> score = Model().HiddenScore();
-  return score ? *score : __builtin_nan("");
+  return Score(Model().HiddenScore());
 }
 
 // The band found from the result: average * 256 + contrast.

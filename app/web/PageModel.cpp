@@ -246,6 +246,17 @@ TToneBand TPageModel::FoundBand() {
   return FindBand(Picture(TPagePicture::ppResult)).band;
 }
 
+void TPageModel::CheckTarget(const TTarget& target, TTargetCheck& check) {
+  if (!HasResult()) throw EInvalidGraphic(SInvalidBitmap);
+  TCheckPictures pictures;
+  PrepareCheck(Picture(TPagePicture::ppResult), &work_.ExternalBitmap(), &work_.InnerBitmap(),
+               TToneBand{work_.Average(), work_.Contrast()}, pictures);
+  TUpload upload;
+  upload.kind = TUploadKind::ukPng;
+  upload.has_text = true;
+  ::CheckTarget(ResolveTarget(target.name), pictures, upload, check);
+}
+
 std::vector<uint8_t> TPageModel::Save(const TPageSave& save) {
   if (!HasResult()) throw EInvalidGraphic(SInvalidBitmap);
   TSaveOptions options(save.format);

@@ -19,6 +19,8 @@
 #include "raster/Bitmap.h"
 #include "reveal/Scores.h"
 #include "reveal/Views.h"
+#include "targets/Catalogue.h"
+#include "targets/Check.h"
 
 // One save the page offers: a row of the table of output formats, in full colour or in its
 // palette form, as the window and `lumiveil synth` save it (synth OUT with --indexed for
@@ -91,6 +93,11 @@ class TPageModel {
   std::optional<double> HiddenScore() const;
   // The band found from the result's odd cells, as `lumiveil reveal` finds it.
   TToneBand FoundBand();
+
+  // What a target of the catalogue makes of the result uploaded as the page's PNG (full
+  // colour, the band recorded; its length left unknown, as the window checks it), scored
+  // against both pictures with the sliders' band. Raises for a result that is not there.
+  void CheckTarget(const TTarget& target, TTargetCheck& check);
 
   // The result saved as one of the page's saves, as the bytes of the file. Raises for a
   // failed save.

@@ -12,6 +12,7 @@
 #include "app/web/PageModel.h"
 #include "base/Exceptions.h"
 #include "platform/MemoryStream.h"
+#include "tests/common/TestFiles.h"
 
 namespace {
 
@@ -227,6 +228,34 @@ TEST(PageModel, RevealViewsAndScoresFollowTheSliders) {
   EXPECT_LT(*model.HiddenScore(), *hidden_wide);
   EXPECT_NE(model.VisibleScore(), visible_wide);
   EXPECT_EQ(model.FoundBand().average, 128);
+}
+
+// A target's check takes the result as the sliders leave it: the file host keeps the full
+// band's hidden picture and its band chunk; JPEG at quality 85 loses a narrow band's hidden
+// picture and the chunk.
+TEST(PageModel, TargetChecksFollowTheSliders) {
+  TPageModel model;
+  EXPECT_THROW(
+      {
+        TTargetCheck none;
+        model.CheckTarget(Targets().front(), none);
+      },
+      Exception);
+  for (const bool hidden : {false, true}) {
+    const std::vector<uint8_t> file = ReadBytes(Sample(hidden ? "chelsea.bmp" : "coffee.bmp"));
+    model.LoadBmp(hidden, file.data(), file.size());
+  }
+  TTargetCheck lossless;
+  model.CheckTarget(*FindTarget("lossless"), lossless);
+  EXPECT_EQ(lossless.verdict, TVerdict::hvSurvives);
+  EXPECT_TRUE(lossless.band_survives);
+  model.SetContrast(8);
+  TTargetCheck jpeg;
+  model.CheckTarget(*FindTarget("jpeg85"), jpeg);
+  EXPECT_NE(jpeg.verdict, TVerdict::hvSurvives);
+  ASSERT_TRUE(jpeg.hidden_psnr.has_value());
+  EXPECT_LT(*jpeg.hidden_psnr, kSurvivesPsnr);
+  EXPECT_FALSE(jpeg.band_survives);
 }
 
 TEST(PageModel, RowsMappedAsTheViewReachesThemGiveTheSynthesis) {

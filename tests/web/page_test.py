@@ -10,6 +10,7 @@ request may leave the page after it has loaded. Also measures a slider step on a
 import argparse
 import json
 import os
+import re
 import shutil
 import statistics
 import subprocess
@@ -94,12 +95,16 @@ class PageTest(unittest.TestCase):
         return urls
 
     def load(self, which, path):
+        """Loads a file through a picker and waits until the page says it has it (the
+        status line names the file with its size; the box may still show the last one)."""
         field = self.driver.find_element(By.ID, f'file-{which}')
         field.send_keys(os.path.abspath(path))
-        size = 'size-' + which
+        loaded = re.compile(re.escape(os.path.basename(path)) + r': \d+ x \d+$')
         started = time.monotonic()
-        while self.driver.find_element(By.ID, size).text in ('(none)', ''):
+        while True:
             status = self.driver.find_element(By.ID, 'status')
+            if loaded.match(status.text):
+                break
             self.assertNotIn('error', status.get_attribute('class'), status.text)
             self.assertLess(time.monotonic() - started, 60, f'{path} did not load')
             time.sleep(0.05)
@@ -202,6 +207,35 @@ class PageTest(unittest.TestCase):
             self.assertLess(time.monotonic() - started, 10,
                             self.driver.find_element(By.ID, 'scores').text)
             time.sleep(0.05)
+        # A target's verdict as the tool's check gives it for the page's PNG with the same
+        # pictures (the core's codecs in WebAssembly against the Linux build's).
+        self.assertEqual(Select(self.driver.find_element(By.ID, 'target')).options[0].text,
+                         'none')
+        Select(self.driver.find_element(By.ID, 'target')).select_by_visible_text('jpeg85')
+        started = time.monotonic()
+        while not self.driver.find_element(By.ID, 'verdict').text.startswith('hidden picture'):
+            self.assertLess(time.monotonic() - started, 60,
+                            self.driver.find_element(By.ID, 'verdict').text)
+            time.sleep(0.1)
+        verdict = self.driver.find_element(By.ID, 'verdict').text
+        png = os.path.join(self.work, 'check.png')
+        tool('synth', os.path.join(samples, 'astronaut.png'), plain, '-o', png, '--average', '200',
+             '--contrast', '55')
+        line = subprocess.run([ARGS.tool, 'check', png, '--target', 'jpeg85', '--visible',
+                               os.path.join(samples, 'astronaut.png'), '--hidden', plain],
+                              check=True, capture_output=True, text=True).stdout
+        tool_scores = re.search(r'visible-psnr ([\d.]+), hidden-psnr ([\d.]+) (\w+) '
+                                r'\(grey ([\d.]+)\)', line)
+        page_scores = re.search(r'hidden picture (\w+) \(([\d.]+) dB, grey ([\d.]+) dB\), '
+                                r'normal view ([\d.]+) dB', verdict)
+        self.assertIsNotNone(tool_scores, line)
+        self.assertIsNotNone(page_scores, verdict)
+        self.assertEqual(page_scores[1], tool_scores[3], f'page: {verdict}; tool: {line}')
+        for page, tool_value in ((page_scores[2], tool_scores[2]), (page_scores[3], tool_scores[4]),
+                                 (page_scores[4], tool_scores[1])):
+            self.assertAlmostEqual(float(page), float(tool_value), delta=0.05,
+                                   msg=f'page: {verdict}; tool: {line}')
+        self.assertIn('stored band lost', verdict)
         self.assertEqual(self.requests(), [])
 
     def test_slider_step_at_twelve_megapixels(self):
