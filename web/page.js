@@ -81,6 +81,7 @@
     if (which === VISIBLE && core._lv_has_result()) thumbnail(HIDDEN);
     $('hint').hidden = !!core._lv_has_result();
     $('targets').hidden = !core._lv_has_result();
+    $('check-target').disabled = Number($('target').value) < 0 || !core._lv_has_result();
     for (const b of document.querySelectorAll('.saves button')) b.disabled = !core._lv_has_result();
     // The picture just loaded until there is a result; then the result (or the reveal
     // view, when that is what the page shows).
@@ -201,21 +202,23 @@
       `found in the result: ${found}) · visible ${db(visible)}` +
       (Number.isNaN(hidden) ? '' : ` · hidden ${db(hidden)}`);
     $('scores').textContent = line('…');
-    if (Number($('target').value) >= 0) $('verdict').textContent = 'checking…';
+    if (Number($('target').value) >= 0 && $('verdict').textContent)
+      $('verdict').textContent = 'the result has changed: Check again';
     foundTimer = setTimeout(() => {
       const found = core._lv_found_band();
       $('scores').textContent = line(`${found >> 8}, ${found & 255}`);
-      verdict();
     }, 250);
   }
 
   // ---- Targets: what the chosen site or viewer makes of the result ----
 
-  // Runs the check of the chosen target (it re-encodes the whole result, so it waits for
-  // the sliders to rest, as the band search does) and says its verdict.
+  // Runs the check of the chosen target and says its verdict. A check re-encodes the whole
+  // result as the site would (seconds for a large picture, during which the page waits),
+  // so it runs when a target is chosen or Check is pressed, not at every slider step.
   function verdict() {
     const chosen = Number($('target').value);
     $('targets').hidden = !core._lv_has_result();
+    $('check-target').disabled = chosen < 0 || !core._lv_has_result();
     if (chosen < 0 || !core._lv_has_result()) {
       $('verdict').textContent = '';
       return;
@@ -234,11 +237,18 @@
       (thumbnail === 'none' ? '' : `; thumbnail shows ${thumbnail}`) +
       `; stored band ${core._lv_check_band_kept() ? 'kept' : 'lost'}`;
   }
-  $('target').addEventListener('change', () => {
+  function check() {
+    $('check-target').disabled = Number($('target').value) < 0 || !core._lv_has_result();
+    if (Number($('target').value) < 0) {
+      $('verdict').textContent = '';
+      return;
+    }
     $('verdict').textContent = 'checking…';
     // The word shows before the check holds the page.
     setTimeout(verdict, 20);
-  });
+  }
+  $('target').addEventListener('change', check);
+  $('check-target').addEventListener('click', check);
 
   // ---- Zoom and scrolling ----
 
