@@ -2,10 +2,14 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <cstdlib>
 #include <exception>
 #include <thread>
 #include <vector>
+
+#include "base/Format.h"
+#include "base/Messages.h"
 
 namespace {
 
@@ -14,21 +18,42 @@ std::atomic<int> chosen_threads{0};
 // About 256 KiB of pixels: less takes less time than starting and joining a thread.
 std::atomic<int64_t> min_band_work{int64_t{256} << 10};
 
+// The setting LUMIVEIL_THREADS as a number from 1 up, or nothing when it is not set or
+// holds anything else.
+std::optional<long> ThreadsSetting() {
+  const char* text = std::getenv("LUMIVEIL_THREADS");
+  if (text == nullptr) return std::nullopt;
+  char* end = nullptr;
+  errno = 0;
+  const long value = std::strtol(text, &end, 10);
+  if (end == text || *end != '\0' || value < 1 || errno != 0) return std::nullopt;
+  return value;
+}
+
+int ProcessorThreads() {
+  const unsigned cores = std::thread::hardware_concurrency();
+  return static_cast<int>(std::clamp<unsigned>(cores, 1, kMaxBandThreads));
+}
+
 int DefaultThreads() {
   static const int threads = [] {
-    if (const char* text = std::getenv("LUMIVEIL_THREADS")) {
-      char* end = nullptr;
-      const long value = std::strtol(text, &end, 10);
-      if (end != text && *end == '\0' && value >= 1)
-        return static_cast<int>(std::min<long>(value, kMaxBandThreads));
-    }
-    const unsigned cores = std::thread::hardware_concurrency();
-    return static_cast<int>(std::clamp<unsigned>(cores, 1, kMaxBandThreads));
+    if (const auto value = ThreadsSetting())
+      return static_cast<int>(std::min<long>(*value, kMaxBandThreads));
+    return ProcessorThreads();
   }();
   return threads;
 }
 
 }  // namespace
+
+std::optional<std::string> BandThreadsNote() {
+  const char* text = std::getenv("LUMIVEIL_THREADS");
+  if (text == nullptr) return std::nullopt;
+  const auto value = ThreadsSetting();
+  if (!value) return Format(SThreadsInvalid, text, ProcessorThreads()).text;
+  if (*value > kMaxBandThreads) return Format(SThreadsTooMany, text, kMaxBandThreads).text;
+  return std::nullopt;
+}
 
 int BandThreads() {
   const int chosen = chosen_threads.load(std::memory_order_relaxed);

@@ -6,6 +6,8 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
+#include <string>
 
 // The most threads the row kernels start, whatever the processor count or the setting.
 inline constexpr int kMaxBandThreads = 16;
@@ -14,6 +16,9 @@ inline constexpr int kMaxBandThreads = 16;
 // when it holds a whole number from 1 up (1 makes every kernel run on the calling thread,
 // for tests and measurements), else the processor count; at most kMaxBandThreads.
 int BandThreads();
+// A note for a LUMIVEIL_THREADS that is set but not taken as it stands (no whole number
+// from 1 up, or above kMaxBandThreads), saying what is used instead; nothing otherwise.
+std::optional<std::string> BandThreadsNote();
 // Sets the thread count for this process (0: back to the environment or processor count).
 void SetBandThreads(int threads);
 // The least work (rows times the cost of a row, in bytes touched) worth a second thread;

@@ -14,3 +14,10 @@ EPictureTooLarge::EPictureTooLarge(int64_t width, int64_t height, int bits, uint
       height_(height),
       bits_(bits),
       limit_(limit) {}
+
+EPixelMemoryBound::EPixelMemoryBound(uint64_t needed, uint64_t bound)
+    : Exception(Format(SPixelMemoryBound,
+                       static_cast<unsigned long long>((needed + (uint64_t{1} << 20) - 1) >> 20),
+                       ByteSizeText(bound).c_str())),
+      needed_(needed),
+      bound_(bound) {}

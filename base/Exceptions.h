@@ -113,6 +113,20 @@ class EPictureTooLarge : public EInvalidGraphic {
   uint64_t limit_;
 };
 
+// Over the bound on a run's picture memory (platform/PixelBudget.h): the bytes the pictures
+// would hold at once, and the bound. Not a lack of memory: the run refuses to take more.
+class EPixelMemoryBound : public Exception {
+ public:
+  EPixelMemoryBound(uint64_t needed, uint64_t bound);
+  uint64_t Needed() const { return needed_; }
+  uint64_t Bound() const { return bound_; }
+  const char* ClassName() const override { return "EPixelMemoryBound"; }
+
+ private:
+  uint64_t needed_;
+  uint64_t bound_;
+};
+
 // A failure of a platform call, with its error code and the platform's text for it.
 class EOSError : public Exception {
  public:

@@ -12,6 +12,11 @@ LV_MESSAGE(SInvalidBitmap, "ビットマップイメージが不正です", "bit
 LV_MESSAGE(SInvalidPixelFormat, "画像フォーマットが不正です", "invalid picture format")
 LV_MESSAGE(SScanLine, "スキャンライン のインデックスが範囲を越えました",
            "scan line index out of range")
+// The same error where the composition meets an empty hidden picture (none loaded yet):
+// the class library's text, with a sense that says what to do.
+LV_MESSAGE(SScanLineNoHiddenPicture, "スキャンライン のインデックスが範囲を越えました",
+           "scan line index out of range: there is no hidden picture yet; load a hidden "
+           "picture first")
 LV_MESSAGE(SReadError, "ストリームからの読み込みエラー", "stream read error")
 LV_MESSAGE(SWriteError, "ストリームへの書き込みエラー", "stream write error")
 LV_MESSAGE(SFOpenError, "ファイル %s は開けません", "cannot open file %s")
@@ -34,6 +39,12 @@ LV_MESSAGE(SInvalidStreamOperation, "Invalid stream operation", "")
 LV_MESSAGE(SPictureTooLarge,
            "画像が大きすぎます (%lld x %lld, %d ビット/ピクセル, 上限 %llu バイト)",
            "the picture is too large (%lld x %lld, %d bits per pixel, limit %llu bytes)")
+// Our own bound on the memory the pictures of one run hold at once (the command-line tool
+// sets it): what they would hold, rounded up to MiB, and the bound.
+LV_MESSAGE(SPixelMemoryBound,
+           "the pictures of this run would hold %llu MiB at once; a run may hold at most %s of "
+           "pictures",
+           "")
 // The BMP reader's own texts for what the invalid-bitmap message leaves open: a malformed
 // header names the field, an unsupported one the form it has.
 LV_MESSAGE(SBitmapColoursUsed, "ビットマップイメージが不正です (使用色数 %u, 256 まで)",
@@ -51,6 +62,13 @@ LV_MESSAGE(SBitmapBitCount, "%d ビット/ピクセルのビットマップに�
            "bitmaps of %d bits per pixel are not supported")
 LV_MESSAGE(SBitmapCompression, "圧縮形式 %u のビットマップには対応していません",
            "bitmaps with compression %u are not supported")
+// A BMP file that ends before its last row: what the missing rows show, where they are,
+// how many of how many.
+LV_MESSAGE(SCutShortRows, "cut short: the missing rows are %s (the %s %d of %d rows)", "")
+LV_MESSAGE(SCutShortBlack, "black", "")
+LV_MESSAGE(SCutShortFirstColour, "the colour table's first colour", "")
+LV_MESSAGE(SCutShortTop, "top", "")
+LV_MESSAGE(SCutShortBottom, "bottom", "")
 // Our own checks of the composition: a picture size of 0 or below asked for by the x, y
 // edits, and tone values outside 0 .. 255.
 LV_MESSAGE(SInvalidPictureSize, "画像のサイズが不正です (%d x %d)",
@@ -122,6 +140,14 @@ LV_MESSAGE(SPluginResultInternalError, "internal error", "")
 LV_MESSAGE(SPluginResultNotImplemented, "not implemented", "")
 LV_MESSAGE(SPluginResultOther, "an undefined result", "")
 
+// The thread setting: its text, and the number of threads used instead.
+LV_MESSAGE(SThreadsInvalid,
+           "LUMIVEIL_THREADS='%s' is not a whole number from 1 up; the work runs on one "
+           "thread per processor core (%d)",
+           "")
+LV_MESSAGE(SThreadsTooMany, "LUMIVEIL_THREADS=%s is more than the work uses; it runs on %d threads",
+           "")
+
 // Saving (English): the refusal of an empty picture, and the detail after the
 // file-creation message for a target of another kind.
 LV_MESSAGE(SEmptyPictureNotSaved, "%s: the picture is empty, and an empty picture is never saved",
@@ -132,6 +158,20 @@ LV_MESSAGE(SKindDirectory, "a directory", "")
 LV_MESSAGE(SKindSocket, "a socket", "")
 LV_MESSAGE(SKindBlockDevice, "a block device", "")
 LV_MESSAGE(SKindOther, "not a regular file", "")
+LV_MESSAGE(SKindFifo, "a FIFO", "")
+LV_MESSAGE(SKindCharDevice, "a character device", "")
+// A symbolic link that another user made in a shared folder such as /tmp (link, its owner,
+// the folder), the detail of an open or create failure.
+LV_MESSAGE(SPlantedLink,
+           "the way there passes the symbolic link %s, which belongs to user %u and lies in %s, "
+           "a sticky folder that all may write to; such a link is followed only when it is "
+           "yours or the folder owner's",
+           "")
+
+// A configuration file that was skipped (the file, why), and the reasons.
+LV_MESSAGE(SConfigNotRead, "%s: not read: %s", "")
+LV_MESSAGE(SConfigNotRegular, "it is %s; only a regular file is read", "")
+LV_MESSAGE(SConfigTooLarge, "it holds %s; a configuration file is read up to %s", "")
 
 // Plug-ins that were found but not loaded (English, as `lumiveil plugins` lists them).
 LV_MESSAGE(SPluginNotOwned, "not opened: %s belongs to user %u, neither to you nor to root", "")
@@ -180,6 +220,9 @@ LV_MESSAGE(TeeMsg_NoClipboard, "There is no clipboard to copy the picture to", "
 LV_MESSAGE(SNothingToSave,
            "There is no combined picture to save yet: load a visible and a hidden picture first.",
            "")
+// A load that gave no picture at all (the BMP reader makes an empty one of an empty file):
+// what the window tells of a picture it did not load.
+LV_MESSAGE(SLoadedNoPicture, "holds no picture: the file is empty", "")
 
 // The reveal module: views, band and scores of a combined picture.
 LV_MESSAGE(SRevealEmptyPicture, "There is no picture to reveal: the combined picture is empty", "")

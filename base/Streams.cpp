@@ -21,11 +21,13 @@ void TStream::SetSize(int64_t) {
 }
 
 void TStream::ReadBuffer(void* buffer, int64_t count) {
-  if (count < 0 || (count != 0 && Read(buffer, count) != count)) throw EReadError(SReadError);
+  if (count < 0 || (count != 0 && Read(buffer, count) != count))
+    throw EReadError(SReadError, LastErrorText());
 }
 
 void TStream::WriteBuffer(const void* buffer, int64_t count) {
-  if (count < 0 || (count != 0 && Write(buffer, count) != count)) throw EWriteError(SWriteError);
+  if (count < 0 || (count != 0 && Write(buffer, count) != count))
+    throw EWriteError(SWriteError, LastErrorText());
 }
 
 int64_t TStream::CopyFrom(TStream& source, int64_t count) {

@@ -29,9 +29,14 @@ class TStream {
   virtual int64_t Size();
   virtual void SetSize(int64_t size);
 
-  // Reads exactly count bytes or raises EReadError.
+  // Why the last Read or Write did fewer bytes than asked, in the system's words (a full
+  // disk, an input/output error); empty when there is no such reason, as at the end of a
+  // file or of a memory block.
+  virtual std::string LastErrorText() const { return std::string(); }
+
+  // Reads exactly count bytes or raises EReadError (with LastErrorText as its detail).
   void ReadBuffer(void* buffer, int64_t count);
-  // Writes exactly count bytes or raises EWriteError.
+  // Writes exactly count bytes or raises EWriteError (with LastErrorText as its detail).
   void WriteBuffer(const void* buffer, int64_t count);
   // Copies count bytes from source at its position; count 0 copies the whole source from
   // its beginning. Returns the number of bytes copied.

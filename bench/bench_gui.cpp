@@ -5,7 +5,7 @@
 // each at 1:1 (a part of the picture exposed) and at Fit (the whole picture, every pixel
 // averaged into the window at each repaint), and the repaint at Fit alone. The result is
 // checked once before timing. With the Reveal window open, the same step for each kind of
-// view.
+// view, and for the hidden view at Fit.
 #include <benchmark/benchmark.h>
 
 #include <memory>
@@ -33,8 +33,10 @@ constexpr int kWidth = 4000, kHeight = 3000;
 
 class TNoDialogs : public TFormDialogs {
  public:
-  std::optional<QString> OpenPicture(QWidget*, const QStringList&) override { return {}; }
-  std::optional<QString> SaveFile(QWidget*) override { return {}; }
+  std::optional<QString> OpenPicture(QWidget*, const QString&, const QStringList&) override {
+    return {};
+  }
+  std::optional<QString> SaveFile(QWidget*, const QString&) override { return {}; }
   std::optional<TExportChoice> Export(QWidget*) override { return {}; }
   void ShowException(QWidget*, const QString& message, const QString&) override {
     qFatal("unexpected error: %s", qPrintable(message));
@@ -68,8 +70,9 @@ std::unique_ptr<TMainForm> MakeForm(bool large_result_window, TZoom zoom) {
     form->ToolWindow974->resize(1200, 800);
   }
   QApplication::processEvents();
-  // The three windows are linked: Fit fits each of them.
-  if (zoom == TZoom::zFit) form->ZoomFitAction->trigger();
+  // The three windows are linked: Fit fits each of them, 1:1 shows each at natural size
+  // (a picture larger than its window opens at Fit).
+  (zoom == TZoom::zFit ? form->ZoomFitAction : form->ZoomActualSizeAction)->trigger();
   QApplication::processEvents();
   return form;
 }
@@ -137,13 +140,16 @@ void BM_RepaintOnly_StartWindowFit(benchmark::State& state) {
 }
 
 // With the Reveal window open beside the picture windows (the window 1400 x 800), showing
-// one view: the step, the Reveal window's refresh (band, scores from the score basis) and
-// the repaint of what both boxes show.
-void RevealStep(benchmark::State& state, TRevealView view) {
+// one view at 1:1 (or at Fit, where it opens for a view larger than its pane): the step,
+// the Reveal window's refresh (band, scores from the score basis) and the repaint of what
+// both boxes show.
+void RevealStep(benchmark::State& state, TRevealView view, TZoom zoom = TZoom::zActualSize) {
   auto form = MakeForm(false, TZoom::zActualSize);
   form->resize(1400, 800);
   form->RevealAction->trigger();
   form->RevealWindow->ViewBox->setCurrentText(ViewName(view));
+  QApplication::processEvents();
+  form->RevealWindow->ScrollBox->SetZoom(zoom == TZoom::zFit, 1.0);
   QApplication::processEvents();
   QSlider* slider = form->MinMaxTrackBar;
   slider->setValue(60);
@@ -165,6 +171,9 @@ void RevealStep(benchmark::State& state, TRevealView view) {
 
 void BM_ContrastStep_RevealHidden(benchmark::State& s) {
   RevealStep(s, TRevealView::rvHidden);
+}
+void BM_ContrastStep_RevealHiddenFit(benchmark::State& s) {
+  RevealStep(s, TRevealView::rvHidden, TZoom::zFit);
 }
 void BM_ContrastStep_RevealLevels(benchmark::State& s) {
   RevealStep(s, TRevealView::rvLevels);
@@ -189,6 +198,7 @@ BENCHMARK(BM_ContrastStep_Result1200x800)->Unit(benchmark::kMillisecond)->MinTim
 BENCHMARK(BM_ContrastStep_Result1200x800Fit)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 BENCHMARK(BM_RepaintOnly_StartWindowFit)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 BENCHMARK(BM_ContrastStep_RevealHidden)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK(BM_ContrastStep_RevealHiddenFit)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 BENCHMARK(BM_ContrastStep_RevealLevels)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 BENCHMARK(BM_ContrastStep_RevealOdd)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 BENCHMARK(BM_ContrastStep_RevealAverage)->Unit(benchmark::kMillisecond)->MinTime(2.0);

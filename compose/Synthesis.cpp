@@ -36,8 +36,10 @@ void Compose(TBitmap& result, const TBitmap& external, const TBitmap& inner,
     result.SetPixelFormat(TPixelFormat::Bits24);
     if (width <= 0 || height <= 0 || external.Empty()) return;
     if (external.BitsPerPixel() != 24) throw EInvalidGraphic(SInvalidPixelFormat);
-    if (inner.Empty() || inner.Width() < width || inner.Height() < height)
-      throw EInvalidGraphicOperation(SScanLine);
+    // An empty hidden picture (none loaded yet) has no row 0: the same error, with a sense
+    // that tells the person what to do.
+    if (inner.Empty()) throw EInvalidGraphicOperation(SScanLineNoHiddenPicture);
+    if (inner.Width() < width || inner.Height() < height) throw EInvalidGraphicOperation(SScanLine);
     throw EInvalidGraphic(SInvalidPixelFormat);
   }
   // Every cell is written below, so the result's store is rebuilt at the new size (as

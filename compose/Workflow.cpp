@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <new>
 
 #include "base/Exceptions.h"
 #include "base/Format.h"
@@ -10,6 +11,7 @@
 #include "compose/ResizeBitmap.h"
 #include "compose/Synthesis.h"
 #include "raster/Bitmap.h"
+#include "raster/BmpFormat.h"
 
 TWorkflow::TWorkflow(const TSlotFactory& slot_factory) {
   const auto make = [&]() -> std::unique_ptr<TBitmap> {
@@ -32,13 +34,43 @@ void TWorkflow::ControlsChanged() {
   if (OnControlsChanged) OnControlsChanged();
 }
 
-bool TWorkflow::LoadExternalImage(const TLoader& loader) {
+bool TWorkflow::LoadSlot(TBitmap& slot, const TLoader& loader, std::string* failure) {
+  // The slot's picture before the load (a copy shares its store, so this costs no pixels):
+  // a failed load puts it back, whatever the loader had left in the slot.
+  TBitmap before;
+  before.Assign(&slot);
+  std::string reason;
+  try {
+    loader(slot);
+    slot.SetPixelFormat(TPixelFormat::Bits24);
+    if (!slot.Empty()) {
+      if (failure) failure->clear();
+      return true;
+    }
+    reason = SLoadedNoPicture.text;
+  } catch (const Exception& e) {
+    reason = e.FullMessage();
+  } catch (const std::bad_alloc&) {
+    reason = Exception(SOutOfMemory).FullMessage();
+  } catch (const std::exception& e) {
+    reason = e.what();
+  }
+  try {
+    slot.Assign(&before);
+  } catch (const std::exception&) {
+    // Assigning shares the store and cannot fail but for a small allocation; the slot
+    // then keeps what the loader left, as a failed load always could.
+  }
+  if (failure) *failure = reason;
+  return false;
+}
+
+bool TWorkflow::LoadExternalImage(const TLoader& loader, std::string* failure) {
   if (!loader) return false;
   // A failed load is silent: no message, the remaining steps are skipped, the flag keeps
   // its value, and the hidden picture and the result are not touched.
+  if (!LoadSlot(*external_, loader, failure)) return false;
   try {
-    loader(*external_);
-    external_->SetPixelFormat(TPixelFormat::Bits24);
     Show(TSlot::slExternal);
     x_text_ = IntToStr(external_->Width());
     y_text_ = IntToStr(external_->Height());
@@ -50,12 +82,10 @@ bool TWorkflow::LoadExternalImage(const TLoader& loader) {
   }
 }
 
-bool TWorkflow::LoadInnerImage(const TLoader& loader) {
+bool TWorkflow::LoadInnerImage(const TLoader& loader, std::string* failure) {
   bool loaded = false;
-  if (loader) {
+  if (loader && LoadSlot(*inner_, loader, failure)) {
     try {
-      loader(*inner_);
-      inner_->SetPixelFormat(TPixelFormat::Bits24);
       Show(TSlot::slInner);
       inner_loaded_ = true;
       loaded = true;
@@ -94,11 +124,31 @@ int TWorkflow::ScaledPartner(long double partner, int typed, int size) {
   return static_cast<int>(quotient);
 }
 
-void TWorkflow::ApplyEdits(int x, int y) {
-  ResizeBitmap(*external_, x, y);
+void TWorkflow::ApplyEdits(int x, int y, std::string& partner_text, const std::string& partner) {
+  // Both pictures are resized as copies (which share the slots' stores until a pass makes
+  // a new one) and take their new size together once every pass has succeeded: a size
+  // that cannot be made leaves both as they were, never the visible picture with its width
+  // pass done or the hidden picture at a size the visible one does not have.
+  TBitmap visible, hidden;
+  try {
+    // A size beyond the limit of one picture is refused at once, with the error its height
+    // pass would raise, rather than after a width pass of up to the limit's size.
+    if (!ComputeStoreSize(x, y, 24)) throw EPictureTooLarge(x, y, 24, MaxPixelStoreBytes());
+    visible.Assign(external_.get());
+    ResizeBitmap(visible, x, y);
+    if (inner_loaded_) {
+      hidden.Assign(inner_.get());
+      ResizeBitmap(hidden, visible.Width(), visible.Height());
+    }
+  } catch (...) {
+    partner_text = partner;
+    ControlsChanged();
+    throw;
+  }
+  external_->Assign(&visible);
   Show(TSlot::slExternal);
   if (inner_loaded_) {
-    ResizeBitmap(*inner_, external_->Width(), external_->Height());
+    inner_->Assign(&hidden);
     Show(TSlot::slInner);
   }
 }
@@ -110,9 +160,10 @@ void TWorkflow::XEditChange() {
   // A size of 0 or below cannot be made; it is refused before anything changes, rather
   // than showing it in the edit and leaving the pictures as they are without a word.
   if (x <= 0 || y <= 0) throw EInvalidGraphicOperation(Format(SInvalidPictureSize, x, y));
+  const std::string before = y_text_;
   y_text_ = IntToStr(y);
   ControlsChanged();
-  ApplyEdits(x, y);
+  ApplyEdits(x, y, y_text_, before);
 }
 
 void TWorkflow::YEditChange() {
@@ -120,9 +171,10 @@ void TWorkflow::YEditChange() {
   const long double partner = StrToFloat(x_text_);
   const int x = ScaledPartner(partner, y, external_->Height());
   if (x <= 0 || y <= 0) throw EInvalidGraphicOperation(Format(SInvalidPictureSize, x, y));
+  const std::string before = x_text_;
   x_text_ = IntToStr(x);
   ControlsChanged();
-  ApplyEdits(x, y);
+  ApplyEdits(x, y, x_text_, before);
 }
 
 void TWorkflow::AverageTrackBarChange(int position) {

@@ -40,15 +40,18 @@ class TWorkflow {
   // --- Loading ("Load Visible Image", "Load Hiden Image") ---
   // The visible picture: `loader` fills the slot, which is then converted to 24 bits per
   // pixel and shown; the edits take its width and height and ExternalLoaded becomes true.
-  // Any failure ends the command silently (false); the flag keeps its value.
-  bool LoadExternalImage(const TLoader& loader);
+  // Any failure ends the command silently (false): the flag keeps its value and the slot
+  // is as it was before. A load that gives an empty picture (an empty file) is a failure
+  // too. `failure`, when given, receives what a person is told of a failure (the
+  // exception's message with its sense and detail) and is emptied on success.
+  bool LoadExternalImage(const TLoader& loader, std::string* failure = nullptr);
   // The hidden picture. With a loader (the dialog was accepted and the file exists) the
-  // slot is filled and converted as above, failures again silent. Then in every case, also
-  // with an empty loader for a cancelled dialog or a missing file: the hidden picture is
-  // fitted to the visible picture's size and shown, and when a visible picture has been
-  // loaded the checkerboard preview is composed and shown. These last steps raise their
-  // failures. Returns whether the hidden picture was loaded.
-  bool LoadInnerImage(const TLoader& loader);
+  // slot is filled and converted as above, failures again silent and told in `failure`.
+  // Then in every case, also with an empty loader for a cancelled dialog or a missing
+  // file: the hidden picture is fitted to the visible picture's size and shown, and when a
+  // visible picture has been loaded the checkerboard preview is composed and shown. These
+  // last steps raise their failures. Returns whether the hidden picture was loaded.
+  bool LoadInnerImage(const TLoader& loader, std::string* failure = nullptr);
 
   // --- "Resize" (and the invisible "Size Fit") ---
   void SizeFit();
@@ -64,7 +67,9 @@ class TWorkflow {
   // YEdit shows Y, the visible picture is resized to X x Y and, when a hidden picture has
   // been loaded, fitted to the new size. A text that does not convert (EConvertError), a
   // zero width (EZeroDivide, or EInvalidOp for 0 / 0) or a size of 0 or below
-  // (EInvalidGraphicOperation) ends the command before anything changes.
+  // (EInvalidGraphicOperation) ends the command before anything changes. A size that
+  // cannot be made (too large a picture) changes nothing either: both pictures take their
+  // new size together once both resizes have succeeded, and YEdit shows its text again.
   void XEditChange();
   // Leaving YEdit: the mirror image, X = truncate((Xt * Y) / H).
   void YEditChange();
@@ -115,9 +120,15 @@ class TWorkflow {
  private:
   void Show(TSlot slot);
   void ControlsChanged();
+  // Fills `slot` with the loader and converts it to 24 bits per pixel; false, with the
+  // slot put back as it was and the reason in `failure`, when that raised or gave no
+  // picture.
+  static bool LoadSlot(TBitmap& slot, const TLoader& loader, std::string* failure);
   // Y (or X) from the partner's value, the typed value and the current size.
   static int ScaledPartner(long double partner, int typed, int size);
-  void ApplyEdits(int x, int y);
+  // Resizes the pictures to x by y; `partner` is the other edit's text before the command
+  // rewrote it, shown again when the size cannot be made.
+  void ApplyEdits(int x, int y, std::string& partner_text, const std::string& partner);
   // The batch job's end: the visible and hidden slots are emptied.
   void ReleaseSources();
 

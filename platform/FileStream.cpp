@@ -1,20 +1,31 @@
 #include "platform/FileStream.h"
 
+#include <cerrno>
+#include <cstring>
+
 #include "base/Exceptions.h"
 #include "base/Format.h"
 #include "base/Messages.h"
+#include "platform/Files.h"
 
 // TFileStream ------------------------------------------------------------------------------
 
 TFileStream::TFileStream(const std::string& file_name, uint32_t mode) : file_name_(file_name) {
+  // A link planted in a shared folder is not followed (see PlantedLinkReason).
+  if (const auto planted = PlantedLinkReason(file_name)) {
+    if (mode == fmCreate) throw EFCreateError(Format(SFCreateError, file_name.c_str()), *planted);
+    throw EFOpenError(Format(SFOpenError, file_name.c_str()), *planted);
+  }
   if (mode == fmCreate) {
     file_ = std::fopen(file_name.c_str(), "w+b");
-    if (file_ == nullptr) throw EFCreateError(Format(SFCreateError, file_name.c_str()));
+    if (file_ == nullptr)
+      throw EFCreateError(Format(SFCreateError, file_name.c_str()), std::strerror(errno));
   } else {
     const uint32_t access = mode & 0x3;
     const char* how = access == fmOpenWrite ? "r+b" : access == fmOpenReadWrite ? "r+b" : "rb";
     file_ = std::fopen(file_name.c_str(), how);
-    if (file_ == nullptr) throw EFOpenError(Format(SFOpenError, file_name.c_str()));
+    if (file_ == nullptr)
+      throw EFOpenError(Format(SFOpenError, file_name.c_str()), std::strerror(errno));
   }
   // Reads and writes go straight to the file: the callers transfer large blocks.
   std::setvbuf(file_, nullptr, _IONBF, 0);
@@ -28,17 +39,28 @@ void TFileStream::Close() {
   if (file_ == nullptr) return;
   std::FILE* file = file_;
   file_ = nullptr;
-  if (std::fclose(file) != 0) throw EWriteError(SWriteError);
+  if (std::fclose(file) != 0) throw EWriteError(SWriteError, std::strerror(errno));
+}
+
+void TFileStream::NoteError(bool failed, int error) {
+  error_ = failed && error != 0 ? std::strerror(error) : "";
+  if (failed) std::clearerr(file_);
 }
 
 int64_t TFileStream::Read(void* buffer, int64_t count) {
   if (file_ == nullptr || count <= 0) return 0;
-  return static_cast<int64_t>(std::fread(buffer, 1, static_cast<size_t>(count), file_));
+  errno = 0;
+  const size_t n = std::fread(buffer, 1, static_cast<size_t>(count), file_);
+  NoteError(std::ferror(file_) != 0, errno);
+  return static_cast<int64_t>(n);
 }
 
 int64_t TFileStream::Write(const void* buffer, int64_t count) {
   if (file_ == nullptr || count <= 0) return 0;
-  return static_cast<int64_t>(std::fwrite(buffer, 1, static_cast<size_t>(count), file_));
+  errno = 0;
+  const size_t n = std::fwrite(buffer, 1, static_cast<size_t>(count), file_);
+  NoteError(std::ferror(file_) != 0, errno);
+  return static_cast<int64_t>(n);
 }
 
 int64_t TFileStream::Seek(int64_t offset, TSeekOrigin origin) {

@@ -20,18 +20,24 @@ enum TFileMode : uint32_t {
 
 class TFileStream : public TStream {
  public:
-  // Raises EFOpenError (or EFCreateError in create mode) with the file name.
+  // Raises EFOpenError (or EFCreateError in create mode) with the file name, and the
+  // system's reason as its detail.
   TFileStream(const std::string& file_name, uint32_t mode);
   ~TFileStream() override;
 
   int64_t Read(void* buffer, int64_t count) override;
   int64_t Write(const void* buffer, int64_t count) override;
   int64_t Seek(int64_t offset, TSeekOrigin origin) override;
+  std::string LastErrorText() const override { return error_; }
   const std::string& FileName() const { return file_name_; }
   // Flushes and closes; raises EWriteError when the data could not be written out.
   void Close();
 
  private:
+  // Keeps the system's text for the last call that failed, or clears it.
+  void NoteError(bool failed, int error);
+
   std::FILE* file_ = nullptr;
   std::string file_name_;
+  std::string error_;
 };

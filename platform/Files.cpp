@@ -8,6 +8,7 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <random>
 #include <vector>
 
@@ -17,6 +18,7 @@
 #include "base/Streams.h"
 #include "platform/BufferedFileStream.h"
 #include "platform/Paths.h"
+#include "platform/PluginPlaces.h"
 
 namespace {
 
@@ -33,6 +35,7 @@ class TDescriptorStream final : public TBufferedFileStream {
  public:
   explicit TDescriptorStream(int fd) : fd_(fd) {}
   int Error() const { return error_; }
+  std::string LastErrorText() const override { return error_ != 0 ? std::strerror(error_) : ""; }
 
  protected:
   bool WriteOut(const char* p, int64_t count) override {
@@ -80,7 +83,39 @@ struct TTarget {
   std::string path;  // the final target, through every symbolic link
   bool exists = false;
   mode_t mode = 0;
+  uid_t owner = 0;  // of the file replaced
+  gid_t group = 0;
 };
+
+// The descriptor an output name stands for when it names one the process holds already:
+// /dev/stdout, /dev/stderr, /dev/fd/N and /proc/self/fd/N (N digits only).
+std::optional<int> HeldDescriptor(const std::string& name) {
+  if (name == "/dev/stdout") return STDOUT_FILENO;
+  if (name == "/dev/stderr") return STDERR_FILENO;
+  for (const char* prefix : {"/dev/fd/", "/proc/self/fd/"}) {
+    const size_t n = std::strlen(prefix);
+    if (name.compare(0, n, prefix) != 0 || name.size() == n || name.size() > n + 9) continue;
+    int fd = 0;
+    for (size_t i = n; i < name.size(); ++i) {
+      if (name[i] < '0' || name[i] > '9') return std::nullopt;
+      fd = fd * 10 + (name[i] - '0');
+    }
+    return fd;
+  }
+  return std::nullopt;
+}
+
+// Writes into a descriptor the process holds, at its offset (a regular file opened with
+// the shell's >> appends): the file is written into, never replaced. Whatever the shell
+// connected may take the bytes but a directory or a block device.
+void WriteIntoHeld(int fd, const std::string& file_name,
+                   const std::function<void(TStream&)>& write) {
+  struct stat st {};
+  if (::fstat(fd, &st) != 0) CannotCreate(file_name, std::strerror(errno));
+  if (S_ISDIR(st.st_mode) || S_ISBLK(st.st_mode))
+    CannotCreate(file_name, Format(SSaveTargetKind, FileKindText(st.st_mode)));
+  WriteAll(fd, write);
+}
 
 // Follows the symbolic links of a name that does not lead to an existing file, to the
 // name that a dangling link finally points at (the name itself when it is no link).
@@ -109,18 +144,15 @@ TTarget ResolveTarget(const std::string& file_name) {
       target.path = file_name;
       return target;
     }
-    if (!S_ISREG(st.st_mode)) {
-      const char* kind = S_ISDIR(st.st_mode)    ? SKindDirectory
-                         : S_ISSOCK(st.st_mode) ? SKindSocket
-                         : S_ISBLK(st.st_mode)  ? SKindBlockDevice
-                                                : SKindOther;
-      CannotCreate(file_name, Format(SSaveTargetKind, kind));
-    }
+    if (!S_ISREG(st.st_mode))
+      CannotCreate(file_name, Format(SSaveTargetKind, FileKindText(st.st_mode)));
     char* real = ::realpath(file_name.c_str(), nullptr);
     if (real == nullptr) CannotCreate(file_name, std::strerror(errno));
     target.path = real;
     std::free(real);
     target.mode = st.st_mode & 07777;
+    target.owner = st.st_uid;
+    target.group = st.st_gid;
     return target;
   }
   if (errno != ENOENT) CannotCreate(file_name, std::strerror(errno));
@@ -213,13 +245,98 @@ class TTempFile {
   int fd_ = -1;
 };
 
+// Gives the new file the owner, group and permission bits of the file it replaces. Only
+// root may give a file away; a user may give it a group of theirs, and when that fails the
+// file keeps the user's group. The ownership goes first: changing it clears the set-user
+// and set-group bits, which the mode then puts back.
+void KeepOwnership(int fd, const TTarget& target) {
+  if (target.exists) {
+    if (::geteuid() == 0) {
+      if (::fchown(fd, target.owner, target.group) != 0) CannotWrite(errno);
+    } else if (target.group != ::getegid()) {
+      (void)!::fchown(fd, static_cast<uid_t>(-1), target.group);
+    }
+  }
+  if (::fchmod(fd, target.mode) != 0) CannotWrite(errno);
+}
+
 }  // namespace
+
+const char* FileKindText(unsigned mode) {
+  return S_ISDIR(mode)    ? SKindDirectory
+         : S_ISSOCK(mode) ? SKindSocket
+         : S_ISBLK(mode)  ? SKindBlockDevice
+         : S_ISFIFO(mode) ? SKindFifo
+         : S_ISCHR(mode)  ? SKindCharDevice
+                          : SKindOther;
+}
+
+bool NamesHeldDescriptor(const std::string& file_name) {
+  return file_name == "-" || HeldDescriptor(file_name).has_value();
+}
+
+bool NamesStandardOutput(const std::string& file_name) {
+  return file_name == "-" || HeldDescriptor(file_name) == STDOUT_FILENO;
+}
+
+std::optional<std::string> PlantedLinkReason(const std::string& path) {
+  // The name is resolved as the kernel resolves it, one component at a time, each link's
+  // text put in place of the link; every link met is judged by the folder it lies in.
+  std::string folder = !path.empty() && path[0] == '/' ? "/" : CurrentDirectory();
+  if (folder.empty()) return std::nullopt;
+  std::vector<std::string> rest;  // the components still to walk, the next one last
+  const auto push_components = [&rest](const std::string& text) {
+    std::vector<std::string> parts;
+    size_t start = 0;
+    while (start <= text.size()) {
+      const size_t slash = text.find('/', start);
+      const size_t end = slash == std::string::npos ? text.size() : slash;
+      if (end > start) parts.push_back(text.substr(start, end - start));
+      start = end + 1;
+    }
+    rest.insert(rest.end(), parts.rbegin(), parts.rend());
+  };
+  push_components(path);
+  for (int links = 0; !rest.empty();) {
+    const std::string part = rest.back();
+    rest.pop_back();
+    if (part == ".") continue;
+    if (part == "..") {
+      folder = FolderOf(folder);
+      continue;
+    }
+    const std::string next = (folder == "/" ? "" : folder) + "/" + part;
+    struct stat st {};
+    if (::lstat(next.c_str(), &st) != 0) return std::nullopt;  // the open tells what is missing
+    if (!S_ISLNK(st.st_mode)) {
+      folder = next;
+      continue;
+    }
+    struct stat dir {};
+    if (::stat(folder.c_str(), &dir) == 0 && (dir.st_mode & S_ISVTX) != 0 &&
+        (dir.st_mode & S_IWOTH) != 0 && st.st_uid != ::geteuid() && st.st_uid != dir.st_uid)
+      return Format(SPlantedLink, next.c_str(), static_cast<unsigned>(st.st_uid), folder.c_str());
+    if (++links > 40) return std::nullopt;  // the open fails with the system's reason
+    std::string text(PATH_MAX, '\0');
+    const ssize_t n = ::readlink(next.c_str(), text.data(), text.size());
+    if (n <= 0) return std::nullopt;
+    text.resize(static_cast<size_t>(n));
+    if (text[0] == '/') folder = "/";
+    push_components(text);
+  }
+  return std::nullopt;
+}
 
 void SaveFileSafely(const std::string& file_name, const std::function<void(TStream&)>& write) {
   if (file_name == "-") {
     WriteAll(STDOUT_FILENO, write);
     return;
   }
+  if (const auto fd = HeldDescriptor(file_name)) {
+    WriteIntoHeld(*fd, file_name, write);
+    return;
+  }
+  if (const auto planted = PlantedLinkReason(file_name)) CannotCreate(file_name, *planted);
   const TTarget target = ResolveTarget(file_name);
   if (target.stream) {
     // A device or a FIFO: the bytes go straight in; there is nothing to replace.
@@ -236,8 +353,8 @@ void SaveFileSafely(const std::string& file_name, const std::function<void(TStre
   }
   TTempFile temp(FolderOf(target.path), file_name);
   WriteAll(temp.Descriptor(), write);
-  if (::fchmod(temp.Descriptor(), target.mode) != 0 || ::fsync(temp.Descriptor()) != 0)
-    CannotWrite(errno);
+  KeepOwnership(temp.Descriptor(), target);
+  if (::fsync(temp.Descriptor()) != 0) CannotWrite(errno);
   temp.Commit(target.path, target.exists, file_name);
 }
 

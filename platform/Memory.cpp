@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "platform/BlockCache.h"
+#include "platform/PixelBudget.h"
 
 namespace {
 
@@ -24,11 +25,13 @@ constexpr bool kHugePages = true;
 constexpr size_t kHuge = size_t{2} << 20;
 constexpr size_t kPage = size_t{4} << 10;
 
+// Small blocks carry the same header with magic 0, for the count alone.
 struct TLargeHeader {
   uint64_t magic;
   size_t length;    // of the whole mapping
   void* base;       // of the whole mapping
   size_t capacity;  // usable bytes from the data on
+  size_t counted;   // the bytes asked for, held against the run's bound (PixelBudget.h)
 };
 
 TLargeHeader* HeaderOf(void* data) {
@@ -48,8 +51,9 @@ TBlockCache& Cache() {
 
 }  // namespace
 
-void* AllocatePixelMemory(size_t bytes) {
-  if (bytes > SIZE_MAX / 2) return nullptr;
+namespace {
+
+void* AllocateBlock(size_t bytes) {
   if (bytes < kLargeStore) {
     void* memory = std::malloc(bytes + kHeader);
     if (memory == nullptr) return nullptr;
@@ -75,9 +79,19 @@ void* AllocatePixelMemory(size_t bytes) {
   return reinterpret_cast<void*>(data);
 }
 
+}  // namespace
+
+void* AllocatePixelMemory(size_t bytes) {
+  if (bytes > SIZE_MAX / 2) return nullptr;
+  void* block = ClaimedAllocation(bytes, AllocateBlock);
+  if (block != nullptr) HeaderOf(block)->counted = bytes;
+  return block;
+}
+
 void ReleasePixelMemory(void* memory) {
   if (memory == nullptr) return;
   const TLargeHeader* header = HeaderOf(memory);
+  ReleasePixelMemoryClaim(header->counted);
   if (header->magic == kLargeMagic)
     Cache().Keep(memory, header->capacity);
   else

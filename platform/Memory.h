@@ -8,5 +8,7 @@
 #include <cstddef>
 
 // Returns uninitialised memory of `bytes` bytes, or nullptr. Release with ReleasePixelMemory.
+// Every block counts against the run's bound on picture memory (platform/PixelBudget.h):
+// one that would pass it raises EPixelMemoryBound instead.
 void* AllocatePixelMemory(size_t bytes);
 void ReleasePixelMemory(void* memory);

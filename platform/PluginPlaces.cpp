@@ -9,11 +9,11 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 
 #include "base/Format.h"
 #include "base/Messages.h"
 #include "base/Text.h"
+#include "platform/ConfigFile.h"
 #include "platform/Paths.h"
 
 namespace {
@@ -34,28 +34,12 @@ std::string SusieConfigFile() {
   return base + "/Quenbrook/Susie.conf";
 }
 
-std::optional<std::string> SusiePluginPath() {
-  std::ifstream file(SusieConfigFile());
-  if (!file) return std::nullopt;
-  std::string line;
-  bool in_group = false;
-  std::optional<std::string> value;
-  while (std::getline(file, line)) {
-    line = std::string(Trim(line));
-    if (line.empty() || line[0] == ';' || line[0] == '#') continue;
-    if (line.front() == '[') {
-      in_group = line == "[Plug-in]";
-      continue;
-    }
-    const size_t eq = line.find('=');
-    if (!in_group || eq == std::string::npos ||
-        Trim(std::string_view(line).substr(0, eq)) != "Path")
-      continue;
-    std::string v(Trim(std::string_view(line).substr(eq + 1)));
-    if (v.size() >= 2 && v.front() == '"' && v.back() == '"') v = v.substr(1, v.size() - 2);
-    value = v;  // the last Path of the group counts
-  }
-  if (file.bad() || !value || value->empty()) return std::nullopt;
+std::optional<std::string> SusiePluginPath(std::string* note) {
+  const TConfigFile file = ReadConfigFile(SusieConfigFile());
+  if (note != nullptr) *note = file.note;
+  if (!file.text) return std::nullopt;
+  auto value = IniValue(*file.text, "Plug-in", "Path");
+  if (!value || value->empty()) return std::nullopt;
   return value;
 }
 
@@ -130,7 +114,48 @@ std::optional<std::string> UntrustedEntry(const std::string& what, const std::st
   return std::nullopt;
 }
 
+// Why a folder above `folder` cannot be trusted, or nothing: each must belong to the user
+// or to root and be writable by neither group nor others, but for a sticky folder of
+// root's (/tmp), where nobody may rename or remove what another made. The folders are
+// those of the name as it was found and those of its real path: whoever may change a
+// folder on either way could put another folder in place of the one below (on the way as
+// found, between the check and the load, by swapping a link).
+std::optional<std::string> UntrustedFoldersAbove(const std::string& folder) {
+  std::string found = folder;
+  if (found.empty() || found[0] != '/') found = CurrentDirectory() + "/" + found;
+  char* resolved = realpath(folder.c_str(), nullptr);
+  if (resolved == nullptr) return Format(SPluginNotFound, folder.c_str(), std::strerror(errno));
+  const std::string real = resolved;
+  std::free(resolved);
+  std::vector<std::string> checked;
+  for (std::string path : {found, real}) {
+    for (std::string above = FolderOf(path); above != path; path = above, above = FolderOf(path)) {
+      if (std::find(checked.begin(), checked.end(), above) != checked.end()) continue;
+      checked.push_back(above);
+      const std::string name = "the folder " + above + " above it";
+      struct stat st {};
+      if (stat(above.c_str(), &st) != 0)
+        return Format(SPluginNotFound, name.c_str(), std::strerror(errno));
+      if (st.st_uid != geteuid() && st.st_uid != 0)
+        return Format(SPluginNotOwned, name.c_str(), static_cast<unsigned>(st.st_uid));
+      const bool sticky_of_root = (st.st_mode & S_ISVTX) != 0 && st.st_uid == 0;
+      if ((st.st_mode & (S_IWGRP | S_IWOTH)) != 0 && !sticky_of_root)
+        return Format(SPluginWritable, name.c_str(),
+                      (st.st_mode & S_IWOTH) != 0 ? SPluginWritableOthers : SPluginWritableGroup,
+                      static_cast<unsigned>(st.st_mode & 07777));
+    }
+  }
+  return std::nullopt;
+}
+
 }  // namespace
+
+std::string FileIdentity(const std::string& path) {
+  struct stat st {};
+  if (stat(path.c_str(), &st) != 0) return "";
+  return std::to_string(static_cast<unsigned long long>(st.st_dev)) + ":" +
+         std::to_string(static_cast<unsigned long long>(st.st_ino));
+}
 
 std::optional<std::string> UntrustedPluginReason(const std::string& path) {
   char* resolved = realpath(path.c_str(), nullptr);
@@ -145,5 +170,8 @@ std::optional<std::string> UntrustedPluginReason(const std::string& path) {
   const std::string lies_in = FolderOf(real);
   if (lies_in != found_in)
     if (auto reason = UntrustedEntry(lies_in, "its folder " + lies_in, true)) return reason;
+  if (auto reason = UntrustedFoldersAbove(found_in)) return reason;
+  if (lies_in != found_in)
+    if (auto reason = UntrustedFoldersAbove(lies_in)) return reason;
   return std::nullopt;
 }

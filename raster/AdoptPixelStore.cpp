@@ -170,4 +170,5 @@ void TBitmap::AdoptPixelStore(const TCheckedInfoHeader& header,
   image->SavedStream = std::move(saved);
   image->OS2Format = header.core;
   ReplaceImage(std::move(image));
+  read_note_.clear();
 }

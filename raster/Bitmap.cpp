@@ -297,10 +297,8 @@ void TBitmap::ReplaceImage(std::shared_ptr<TBitmapImage> image) {
   Changed();
 }
 
-TPixelFormat TBitmap::PixelFormat() const {
-  const TDIBSection& d = image_->DIBInfo;
-  if (!image_->IsSection()) return TPixelFormat::Device;
-  switch (d.dsBmih.biBitCount) {
+TPixelFormat SectionPixelFormat(int bits, uint32_t compression, uint32_t green_mask) {
+  switch (bits) {
     case 1:
       return TPixelFormat::Bits1;
     case 4:
@@ -308,17 +306,22 @@ TPixelFormat TBitmap::PixelFormat() const {
     case 8:
       return TPixelFormat::Bits8;
     case 16:
-      if (d.dsBmih.biCompression == BI_RGB) return TPixelFormat::Bits15;
-      if (d.dsBmih.biCompression == BI_BITFIELDS && d.dsBitfields[1] == 0x07E0)
-        return TPixelFormat::Bits16;
+      if (compression == BI_RGB) return TPixelFormat::Bits15;
+      if (compression == BI_BITFIELDS && green_mask == 0x07E0) return TPixelFormat::Bits16;
       return TPixelFormat::Custom;
     case 24:
       return TPixelFormat::Bits24;
     case 32:
-      return d.dsBmih.biCompression == BI_RGB ? TPixelFormat::Bits32 : TPixelFormat::Custom;
+      return compression == BI_RGB ? TPixelFormat::Bits32 : TPixelFormat::Custom;
     default:
       return TPixelFormat::Custom;
   }
+}
+
+TPixelFormat TBitmap::PixelFormat() const {
+  const TDIBSection& d = image_->DIBInfo;
+  if (!image_->IsSection()) return TPixelFormat::Device;
+  return SectionPixelFormat(d.dsBmih.biBitCount, d.dsBmih.biCompression, d.dsBitfields[1]);
 }
 
 void TBitmap::SetPalette(const TPaletteHandle& palette) {

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "platform/Colors.h"
@@ -20,6 +21,23 @@ class TStream;
 struct TRect;
 
 enum class TPixelFormat { Device, Bits1, Bits4, Bits8, Bits15, Bits16, Bits24, Bits32, Custom };
+
+// The pixel format of a section of `bits` per pixel with `compression` (the green mask
+// tells the bit-field forms of 16 bits apart).
+TPixelFormat SectionPixelFormat(int bits, uint32_t compression, uint32_t green_mask);
+
+// What a BMP file image says of its picture, from its headers alone: the size, the pixel
+// format the reader gives it, and the note for rows the file lacks (CutShortNote).
+struct TBitmapDescription {
+  int width = 0;
+  int height = 0;
+  TPixelFormat format = TPixelFormat::Device;
+  std::string note;
+};
+// Reads the headers of the BMP file image of `available` bytes at the stream's position;
+// raises as the reader does for headers it refuses (EInvalidBitmap, EUnsupportedBitmap,
+// EPictureTooLarge, EReadError), before anything is allocated for the picture.
+TBitmapDescription DescribeBitmap(TStream& stream, int64_t available);
 
 enum class TTransparentMode { tmAuto, tmFixed };
 
@@ -229,6 +247,9 @@ class TBitmap : public TGraphic {
   // BMP file image: reading replaces the picture only when the whole image was read.
   void LoadFromStream(TStream& stream) override;
   void SaveToStream(TStream& stream) override;
+  // What the last read learned that a person should know although it succeeded: the note
+  // for a file cut short (CutShortNote), or empty.
+  const std::string& ReadNote() const { return read_note_; }
   // The form-resource variant: a 32-bit size word, then the file image.
   void ReadData(TStream& stream) override;
   void WriteData(TStream& stream) override;
@@ -301,4 +322,5 @@ class TBitmap : public TGraphic {
   TColor transparent_color_ = clNone;
   TTransparentMode transparent_mode_ = TTransparentMode::tmAuto;
   std::unique_ptr<TCanvas> canvas_;
+  std::string read_note_;
 };

@@ -1,8 +1,10 @@
 #include "raster/BmpFormat.h"
 
+#include <algorithm>
 #include <atomic>
 
 #include "base/Exceptions.h"
+#include "base/Format.h"
 #include "base/Messages.h"
 
 namespace {
@@ -134,6 +136,20 @@ TStoreSize LimitedStoreSize(int width, int height, int bits) {
 }
 
 }  // namespace
+
+std::string CutShortNote(const TCheckedInfoHeader& h, uint64_t available) {
+  if (h.compressed || h.rows.stride == 0) return "";
+  // As the store is filled: the image size (the header's, or the rows') as far as the
+  // data goes, in whole rows.
+  const uint64_t image_size = h.info.biSizeImage != 0 ? h.info.biSizeImage : h.rows.total;
+  const uint64_t filled = std::min<uint64_t>({image_size, available, h.rows.total});
+  const auto whole_rows = static_cast<int>(filled / h.rows.stride);
+  if (whole_rows >= h.height) return "";
+  // Rows are stored from the bottom up unless the height is negative.
+  return Format(SCutShortRows, h.bits > 8 ? SCutShortBlack : SCutShortFirstColour,
+                h.top_down ? SCutShortBottom : SCutShortTop, h.height - whole_rows, h.height)
+      .text;
+}
 
 void CheckHeaderSize(uint32_t header_size) {
   if (header_size != kCoreHeaderSize && header_size < kInfoHeaderSize)

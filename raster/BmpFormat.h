@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <string>
 
 struct TBitmapFileHeader {
   uint16_t bfType = 0;  // "BM" = 0x4D42
@@ -121,6 +122,12 @@ struct TCheckedInfoHeader {
 // The rule on a header's size, which a reader needs before it reads the rest of it: the
 // core form (12 bytes), or 40 bytes or more (kept whole). Raises EUnsupportedBitmap.
 void CheckHeaderSize(uint32_t header_size);
+
+// The note for a picture whose file ends before its rows do ("cut short: the missing rows
+// are black ..."), given the bytes of pixel data the file holds after its colour table;
+// empty when every row is there. The reader keeps those rows zero: black above 8 bits
+// per pixel, the colour table's first colour below. Run-length data is not judged.
+std::string CutShortNote(const TCheckedInfoHeader& header, uint64_t available);
 
 // Checks an info header as it is stored (header_size bytes at `header`, a core header or
 // one of 40 bytes or more): its size, planes, colours used, bit count, compression and

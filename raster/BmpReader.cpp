@@ -1,6 +1,7 @@
 // Reading a BMP file image into a TBitmap, in the steps of the file's layout: the file
 // header, the info header (checked by CheckInfoHeader), the masks, for a compressed file a
 // copy of the whole image, the colour table, and then the pixels, which the bitmap adopts.
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -71,11 +72,16 @@ std::shared_ptr<TMemoryStream> KeepFileImage(TStream& stream, const std::vector<
   return saved;
 }
 
-// The colour table: header.colours entries of 4 bytes (3 in the core form, widened).
+// The bytes of the colour table: header.colours entries of 4 bytes (3 in the core form).
+size_t ColourTableBytes(const TCheckedInfoHeader& header) {
+  return header.colours * size_t{header.core ? 3u : 4u};
+}
+
+// The colour table, widened to 4-byte entries.
 std::vector<TRGBQuad> ReadColourTable(TStream& stream, const TCheckedInfoHeader& header,
                                       int64_t& n) {
   const size_t entry_size = header.core ? 3 : 4;
-  std::vector<uint8_t> bytes(header.colours * entry_size);
+  std::vector<uint8_t> bytes(ColourTableBytes(header));
   stream.ReadBuffer(bytes.data(), static_cast<int64_t>(bytes.size()));
   n -= static_cast<int64_t>(bytes.size());
   std::vector<TRGBQuad> table(header.colours);
@@ -119,4 +125,25 @@ void TBitmap::ReadStream(TStream& stream, int64_t available) {
   TStream& source = saved ? *saved : stream;
   const std::vector<TRGBQuad> colours = ReadColourTable(source, header.checked, n);
   AdoptPixelStore(header.checked, colours, TPixelSource::FromStream(source, n), std::move(saved));
+  read_note_ = CutShortNote(header.checked, static_cast<uint64_t>(std::max<int64_t>(n, 0)));
+}
+
+TBitmapDescription DescribeBitmap(TStream& stream, int64_t available) {
+  TBitmapDescription description;
+  if (available <= 0) return description;  // an empty picture, as the reader makes it
+  int64_t n = available;
+  ReadFileHeader(stream, n);
+  TStoredHeader header = ReadInfoHeader(stream, n);
+  ReadMasksAfterHeader(stream, header.checked, n);
+  const TCheckedInfoHeader& h = header.checked;
+  // The reader fails on a colour table the data does not hold whole.
+  const auto table = static_cast<int64_t>(ColourTableBytes(h));
+  if (table > n) throw EReadError(SReadError);
+  n -= table;
+  description.width = h.width;
+  description.height = h.height;
+  description.format = h.compressed ? TPixelFormat::Device
+                                    : SectionPixelFormat(h.bits, h.info.biCompression, h.masks[1]);
+  description.note = CutShortNote(h, static_cast<uint64_t>(n));
+  return description;
 }

@@ -23,7 +23,7 @@ shift $((OPTIND - 1))
 
 shared=${LUMIVEIL_SHARED:-$root/../shared}
 all=(fuzz_bmp_reader fuzz_bmp_roundtrip fuzz_stored_picture fuzz_jpeg_header fuzz_spi_dib
-  fuzz_plugin_png fuzz_plugin_jpeg fuzz_plugin_gif fuzz_stored_band)
+  fuzz_plugin_png fuzz_plugin_jpeg fuzz_plugin_gif fuzz_stored_band fuzz_config_file)
 targets=("$@")
 [ ${#targets[@]} -eq 0 ] && targets=("${all[@]}")
 
@@ -40,6 +40,7 @@ seeds_of() {
     fuzz_plugin_png) echo "tests/data/plugins/*.png tests/data/sdl2-image/*.png" ;;
     fuzz_plugin_gif) echo "tests/data/plugins/*.gif tests/data/sdl2-image/*.gif" ;;
     fuzz_stored_band) echo "fuzz/seeds/fuzz_stored_band tests/data/plugins/*.png" ;;
+    fuzz_config_file) echo "fuzz/seeds/fuzz_config_file" ;;
   esac
 }
 # The option bytes (hex) each seed is also copied with: a target reads its options from the
@@ -58,6 +59,7 @@ dict_of() {
     fuzz_jpeg_header | fuzz_plugin_jpeg) echo jpeg ;;
     fuzz_plugin_png | fuzz_stored_band) echo png ;;
     fuzz_plugin_gif) echo gif ;;
+    fuzz_config_file) echo config ;;
   esac
 }
 

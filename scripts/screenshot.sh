@@ -8,6 +8,8 @@
 #   docs/screenshot-fit-large.png  the same pair at Fit in a 1200 x 800 window;
 #   docs/reveal.png                the first with the contrast at 40 and the Reveal tool
 #                                  window open beside the picture windows;
+#   docs/reveal-fit.png            the 12-megapixel pair with the contrast at 40 and the
+#                                  Reveal tool window at Fit, the window at its start size;
 #   docs/demo-sheet.png            the reveal sheet that scripts/demo.sh writes.
 # The window's pictures are taken on a virtual X server (xvfb-run).
 #   scripts/screenshot.sh                      # into docs/, building what it needs in build/
@@ -48,7 +50,9 @@ shot --window 1200x800 --fit "$work/visible-12mp.bmp" "$work/hidden-12mp.bmp" 0 
   "$out/screenshot-fit-large.png"
 shot --window 1180x560 --contrast 40 --reveal hidden samples/coffee.bmp samples/chelsea.bmp 180 \
   "$out/reveal.png"
+shot --contrast 40 --reveal hidden "$work/visible-12mp.bmp" "$work/hidden-12mp.bmp" 0 \
+  "$out/reveal-fit.png"
 # The demo's sheet, as scripts/demo.sh makes it.
 scripts/demo-pair.sh "$build/bin" "$work"
 cp "$work/demo-sheet.png" "$out/demo-sheet.png"
-echo "Wrote $out/{screenshot,screenshot-fit,screenshot-fit-large,reveal,demo-sheet}.png"
+echo "Wrote $out/{screenshot,screenshot-fit,screenshot-fit-large,reveal,reveal-fit,demo-sheet}.png"

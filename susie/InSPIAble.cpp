@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
+#include <string_view>
 #include <vector>
 
 #include "base/Exceptions.h"
@@ -10,9 +11,11 @@
 #include "base/Messages.h"
 #include "base/Streams.h"
 #include "base/Text.h"
+#include "platform/FileStream.h"
 #include "platform/LocalMemory.h"
 #include "platform/MemoryStream.h"
 #include "platform/Paths.h"
+#include "platform/PixelBudget.h"
 #include "raster/BmpFormat.h"
 #include "susie/SPIRegistry.h"
 
@@ -94,6 +97,36 @@ std::string Joined(const std::vector<std::string>& parts) {
   return text;
 }
 
+// While a plug-in decodes a picture it holds its bitmap and may hold working memory of
+// up to twice that (a progressive JPEG's coefficients, a 16-bit interlaced PNG's rows);
+// the host then copies the bitmap into its store. Four times the picture's store at 24
+// bits is set aside for that before the plug-in is asked, against the run's bound.
+constexpr uint64_t kPluginDecodeStores = 4;
+
+// What the lines of a plug-in's information text ask of the host: notes to show, and a
+// reason why GetPicture will refuse the picture (see plugins/sdk/README.md).
+struct TInfoTextLines {
+  std::vector<std::string> notes;
+  std::string refusal;
+};
+
+TInfoTextLines ReadInfoTextLines(const std::string& text) {
+  static constexpr std::string_view kNote = "note: ";
+  static constexpr std::string_view kRefused = "refused: ";
+  TInfoTextLines lines;
+  size_t start = 0;
+  while (start < text.size()) {
+    const size_t end = std::min(text.find('\n', start), text.size());
+    std::string_view line = Trim(std::string_view(text).substr(start, end - start));
+    start = end + 1;
+    if (line.substr(0, kNote.size()) == kNote)
+      lines.notes.emplace_back(line.substr(kNote.size()));
+    else if (line.substr(0, kRefused.size()) == kRefused && lines.refusal.empty())
+      lines.refusal = std::string(line.substr(kRefused.size()));
+  }
+  return lines;
+}
+
 }  // namespace
 
 extern "C" int SPI_API ProgressCallback(int, int, intptr_t) noexcept {
@@ -121,9 +154,10 @@ void TInSPIAble::AddReason(const std::string& who, const std::string& why) {
     reasons_.push_back(std::move(reason));
 }
 
-void TInSPIAble::LoadFromStream(TStream& stream) {
+TMemoryStream& TInSPIAble::WholeData(TStream& stream, std::unique_ptr<TMemoryStream>& copy) {
   reasons_.clear();
-  auto* memory = dynamic_cast<TMemoryStream*>(&stream);
+  notes_.clear();
+  if (auto* memory = dynamic_cast<TMemoryStream*>(&stream)) return *memory;
   // The whole data is held in memory: a file larger than any picture needs is refused by
   // its size, before a byte of it is read.
   const int64_t size = stream.Size();
@@ -131,16 +165,40 @@ void TInSPIAble::LoadFromStream(TStream& stream) {
     throw EInvalidGraphic(
         Format(SInputFileTooLarge, ByteSizeText(static_cast<uint64_t>(size)).c_str(),
                static_cast<unsigned long long>(size), ByteSizeText(MaxPictureFileBytes()).c_str()));
+  copy = std::make_unique<TMemoryStream>();
+  copy->LoadFromStream(stream);  // the whole stream, from its beginning
+  return *copy;
+}
+
+bool TInSPIAble::OwnReaderFirst() const {
+  return Ext.empty() || SameText(Ext.substr(1), DefaultExt);
+}
+
+void TInSPIAble::LoadFromStream(TStream& stream) {
   std::unique_ptr<TMemoryStream> copy;
-  if (memory == nullptr) {
-    copy = std::make_unique<TMemoryStream>();
-    copy->LoadFromStream(stream);  // the whole stream, from its beginning
-    memory = copy.get();
-  }
-  const bool own_first = Ext.empty() || SameText(Ext.substr(1), DefaultExt);
-  const bool loaded = own_first ? LoadByOwnReader(*memory) || LoadByPlugins(*memory)
-                                : LoadByPlugins(*memory) || LoadByOwnReader(*memory);
+  TMemoryStream& memory = WholeData(stream, copy);
+  const bool loaded = OwnReaderFirst() ? LoadByOwnReader(memory) || LoadByPlugins(memory)
+                                       : LoadByPlugins(memory) || LoadByOwnReader(memory);
   if (!loaded) throw EInvalidGraphic(SUnknownPictureFormat, Joined(reasons_));
+}
+
+TPictureDescription TInSPIAble::DescribeFile(const std::string& file_name) {
+  TLoadScope scope(*this, file_name);
+  TFileStream file(file_name, fmOpenRead | fmShareDenyWrite);
+  std::unique_ptr<TMemoryStream> copy;
+  TMemoryStream& memory = WholeData(file, copy);
+  TPictureDescription description;
+  const bool described =
+      OwnReaderFirst()
+          ? DescribeByOwnReader(memory, description) || DescribeByPlugins(memory, description)
+          : DescribeByPlugins(memory, description) || DescribeByOwnReader(memory, description);
+  if (!described) throw EInvalidGraphic(SUnknownPictureFormat, Joined(reasons_));
+  return description;
+}
+
+void TInSPIAble::OwnReaderFailed(TMemoryStream& stream, const Exception& e) {
+  if (OwnFormatHeadProc && OwnFormatHeadProc(stream.Memory(), static_cast<size_t>(stream.Size())))
+    AddReason(Format(SOwnReaderName, DefaultExt.c_str()), e.FullMessage());
 }
 
 bool TInSPIAble::LoadByOwnReader(TMemoryStream& stream) {
@@ -148,22 +206,55 @@ bool TInSPIAble::LoadByOwnReader(TMemoryStream& stream) {
   try {
     LoadFromStreamProc(*Graphic, stream);
   } catch (const Exception& e) {
-    if (OwnFormatHeadProc && OwnFormatHeadProc(stream.Memory(), static_cast<size_t>(stream.Size())))
-      AddReason(Format(SOwnReaderName, DefaultExt.c_str()), e.FullMessage());
+    OwnReaderFailed(stream, e);
     return false;
   }
   loaded_by_.clear();
+  if (OwnReadNoteProc)
+    if (std::string note = OwnReadNoteProc(); !note.empty()) notes_.push_back(std::move(note));
   return true;
 }
 
-bool TInSPIAble::LoadByPlugins(TMemoryStream& stream) {
+bool TInSPIAble::DescribeByOwnReader(TMemoryStream& stream, TPictureDescription& description) {
+  if (!OwnDescribeProc) return false;
+  stream.SetPosition(0);
+  try {
+    std::string note;
+    description = OwnDescribeProc(stream, note);
+    if (!note.empty()) notes_.push_back(std::move(note));
+  } catch (const Exception& e) {
+    OwnReaderFailed(stream, e);
+    return false;
+  }
+  description.ReadBy.clear();
+  return true;
+}
+
+std::vector<const TInSPI*> TInSPIAble::PluginsToTry() const {
+  std::vector<const TInSPI*> result;
   TSPIs* plugins = SusiePlugins();
-  if (plugins == nullptr) return false;
+  if (plugins == nullptr) return result;
   std::vector<TSPI*> list;
   plugins->FindPluginList({&TInSPI::Class()}, Ext, list);
-  for (TSPI* spi : list) {
-    const auto* in = dynamic_cast<const TInSPI*>(spi);
-    if (in != nullptr && LoadFromStreamBySPI(stream, *in)) return true;
+  for (TSPI* spi : list)
+    if (const auto* in = dynamic_cast<const TInSPI*>(spi)) result.push_back(in);
+  return result;
+}
+
+bool TInSPIAble::LoadByPlugins(TMemoryStream& stream) {
+  for (const TInSPI* spi : PluginsToTry())
+    if (LoadFromStreamBySPI(stream, *spi)) return true;
+  return false;
+}
+
+bool TInSPIAble::DescribeByPlugins(TMemoryStream& stream, TPictureDescription& description) {
+  const uint8_t* data = static_cast<const TMemoryStream&>(stream).Memory();
+  const auto size = static_cast<size_t>(stream.Size());
+  for (const TInSPI* spi : PluginsToTry()) {
+    if (DescribeBySPI(*spi, data, size, 0, description)) return true;
+    if (RetryAtOffset128 && size > kRetryOffset &&
+        DescribeBySPI(*spi, data + kRetryOffset, size - kRetryOffset, kRetryOffset, description))
+      return true;
   }
   return false;
 }
@@ -176,29 +267,42 @@ bool TInSPIAble::LoadFromStreamBySPI(TMemoryStream& stream, const TInSPI& spi) {
          TryPlugin(spi, data + kRetryOffset, size - kRetryOffset, kRetryOffset);
 }
 
-bool TInSPIAble::TryPlugin(const TInSPI& spi, const uint8_t* data, size_t length, size_t offset) {
-  struct TCurrent {
-    TInSPIAble& owner;
-    ~TCurrent() { owner.current_ = nullptr; }
-  } current{*this};
-  current_ = &spi;
-
-  // A short file is shown as a 2048-byte head, zero-padded; the length stays the real one.
-  std::vector<uint8_t> head;
-  if (length < kHeadSize) {
-    head.assign(kHeadSize, 0);
-    if (length != 0) std::memcpy(head.data(), data, length);
-    data = head.data();
+// The plug-in of a try, set for its length (RaiseInvalidResult names it).
+class TInSPIAble::TTry {
+ public:
+  TTry(TInSPIAble& owner, const TInSPI& spi, const uint8_t* data, size_t length, size_t offset)
+      : owner_(owner), data_(data), length_(length) {
+    owner_.current_ = &spi;
+    // A short file is shown as a 2048-byte head, zero-padded; the length stays the real one.
+    if (length < kHeadSize) {
+      head_.assign(kHeadSize, 0);
+      if (length != 0) std::memcpy(head_.data(), data, length);
+      data_ = head_.data();
+    }
+    who_ = offset == 0 ? Format(SPluginName, spi.FileName().c_str())
+                       : Format(SPluginNameAtOffset, spi.FileName().c_str(), offset);
   }
-  const auto len = static_cast<intptr_t>(length);
-  if (spi.IsSupported(FileName.c_str(), data) == 0) return false;
-  const std::string who = offset == 0 ? Format(SPluginName, spi.FileName().c_str())
-                                      : Format(SPluginNameAtOffset, spi.FileName().c_str(), offset);
+  ~TTry() { owner_.current_ = nullptr; }
+  TTry(const TTry&) = delete;
+  TTry& operator=(const TTry&) = delete;
 
-  TPictureInfoRec info;
+  const uint8_t* Data() const { return data_; }
+  intptr_t Length() const { return static_cast<intptr_t>(length_); }
+  const std::string& Who() const { return who_; }
+
+ private:
+  TInSPIAble& owner_;
+  std::vector<uint8_t> head_;
+  const uint8_t* data_;
+  size_t length_;
+  std::string who_;
+};
+
+int TInSPIAble::AskPictureInfo(const TInSPI& spi, const TTry& attempt, TPictureInfoRec& info) {
   TPictureInfo raw;
   std::memset(&raw, 0, sizeof raw);
-  if (spi.GetPictureInfo(data, len, kFlagMemory, &raw) == 0) {
+  const int result = spi.GetPictureInfo(attempt.Data(), attempt.Length(), kFlagMemory, &raw);
+  if (result == 0) {
     info.Left = raw.left;
     info.Top = raw.top;
     info.Width = raw.width;
@@ -214,23 +318,90 @@ bool TInSPIAble::TryPlugin(const TInSPI& spi, const uint8_t* data, size_t length
     }
     info.InfoValid = true;
   }
+  return result;
+}
+
+bool TInSPIAble::Refused(const TTry& attempt, const TPictureInfoRec& info, uint64_t& store24) {
+  const TInfoTextLines lines = ReadInfoTextLines(info.InfoText);
+  if (!lines.refusal.empty()) {
+    // The plug-in says it will not read this picture, and why: it is not asked to.
+    AddReason(attempt.Who(), lines.refusal);
+    return true;
+  }
   // The picture's size as the plug-in describes it, judged at 24 bits per pixel (what
   // every loaded picture becomes in the workflow), so that a well-formed picture over our
   // limit is reported as such and not as damaged data.
   const int64_t width = info.Width;
   const int64_t height = info.Height < 0 ? -int64_t{info.Height} : info.Height;
-  const bool described = info.InfoValid && width > 0 && height > 0;
-  if (described && !ComputeStoreSize(width, height, 1)) {
+  store24 = 0;
+  if (!info.InfoValid || width <= 0 || height <= 0) return false;
+  if (!ComputeStoreSize(width, height, 1)) {
     // No pixel store can hold it, even at 1 bit per pixel: the plug-in is not asked to
     // decode it, which would have it allocate the picture before anyone could refuse it.
-    AddReason(who, OverTheLimit(width, height));
+    AddReason(attempt.Who(), OverTheLimit(width, height));
+    return true;
+  }
+  if (const auto size = ComputeStoreSize(width, height, 24)) store24 = size->total;
+  return false;
+}
+
+bool TInSPIAble::DescribeBySPI(const TInSPI& spi, const uint8_t* data, size_t length, size_t offset,
+                               TPictureDescription& description) {
+  TTry attempt(*this, spi, data, length, offset);
+  if (spi.IsSupported(FileName.c_str(), attempt.Data()) == 0) return false;
+  TPictureInfoRec info;
+  const int result = AskPictureInfo(spi, attempt, info);
+  if (result != 0) {
+    AddReason(attempt.Who(),
+              Format(SPluginResult, "GetPictureInfo", result, ResultMeaning(result)));
     return false;
+  }
+  uint64_t store24 = 0;
+  if (Refused(attempt, info, store24)) return false;
+  // A picture too large for our store at 24 bits is one the loader would refuse too.
+  if (store24 == 0) {
+    if (info.Width > 0 && info.Height != 0)
+      AddReason(attempt.Who(),
+                OverTheLimit(info.Width, info.Height < 0 ? -int64_t{info.Height} : info.Height));
+    return false;
+  }
+  description.Width = info.Width;
+  description.Height = info.Height < 0 ? -info.Height : info.Height;
+  // The colour depth is the bit count of the plain bitmap the plug-in hands back.
+  description.Format = SectionPixelFormat(info.ColorDepth, BI_RGB, 0);
+  description.ReadBy = spi.FileName();
+  for (std::string& note : ReadInfoTextLines(info.InfoText).notes)
+    notes_.push_back(std::move(note));
+  return true;
+}
+
+bool TInSPIAble::TryPlugin(const TInSPI& spi, const uint8_t* data, size_t length, size_t offset) {
+  TTry attempt(*this, spi, data, length, offset);
+  if (spi.IsSupported(FileName.c_str(), attempt.Data()) == 0) return false;
+  const std::string& who = attempt.Who();
+  TPictureInfoRec info;
+  AskPictureInfo(spi, attempt, info);
+  uint64_t store24 = 0;
+  if (Refused(attempt, info, store24)) return false;
+  const int64_t width = info.Width;
+  const int64_t height = info.Height < 0 ? -int64_t{info.Height} : info.Height;
+  const bool described = info.InfoValid && width > 0 && height > 0;
+  if (store24 != 0) {
+    // What the decoding will hold, set against the run's bound before the plug-in
+    // allocates any of it.
+    try {
+      CheckPixelMemory(kPluginDecodeStores * store24);
+    } catch (const EPixelMemoryBound& e) {
+      AddReason(who, e.Message());
+      return false;
+    }
   }
 
   THLocal info_handle = nullptr;
   THLocal bits_handle = nullptr;
-  const int result = spi.GetPicture(data, len, kFlagMemory, &info_handle, &bits_handle,
-                                    &ProgressCallback, reinterpret_cast<intptr_t>(this));
+  const int result =
+      spi.GetPicture(attempt.Data(), attempt.Length(), kFlagMemory, &info_handle, &bits_handle,
+                     &ProgressCallback, reinterpret_cast<intptr_t>(this));
   if (result != 0) {
     // Out of memory for a picture over our limit at 24 bits is the limit (the shipped
     // plug-ins answer so when a picture exceeds it); any other result is told as it is.
@@ -247,6 +418,10 @@ bool TInSPIAble::TryPlugin(const TInSPI& spi, const uint8_t* data, size_t length
   const auto* bits = static_cast<const uint8_t*>(LocalLock(bits_handle));
   bool done = false;
   LoadFromSPIProc(bm_info, LocalSize(info_handle), bits, LocalSize(bits_handle), info, done);
-  if (done) loaded_by_ = spi.FileName();
+  if (done) {
+    loaded_by_ = spi.FileName();
+    for (std::string& note : ReadInfoTextLines(info.InfoText).notes)
+      notes_.push_back(std::move(note));
+  }
   return done;
 }

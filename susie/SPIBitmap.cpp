@@ -25,6 +25,16 @@ TSPIBitmap::TSPIBitmap() {
   spi_able_.OwnFormatHeadProc = [](const uint8_t* data, size_t size) {
     return size >= 2 && GetU16(data) == kBitmapType;
   };
+  spi_able_.OwnDescribeProc = [](TStream& stream, std::string& note) {
+    TBitmapDescription bitmap = DescribeBitmap(stream, stream.Size() - stream.Position());
+    note = std::move(bitmap.note);
+    TPictureDescription description;
+    description.Width = bitmap.width;
+    description.Height = bitmap.height;
+    description.Format = bitmap.format;
+    return description;
+  };
+  spi_able_.OwnReadNoteProc = [this] { return ReadNote(); };
   spi_able_.LoadFromSPIProc = [this](const uint8_t* bm_info, size_t info_size, const uint8_t* bits,
                                      size_t bits_size, const TPictureInfoRec& info, bool& done) {
     LoadFromSPI(bm_info, info_size, bits, bits_size, info, done);

@@ -38,6 +38,15 @@ class TSPIBitmap : public TBitmap {
 
   // Who read the last successful load: empty for the BMP reader, else the plug-in's file.
   const std::string& LoadedBy() const { return spi_able_.LoadedBy(); }
+  // What the last load or Describe learned that a person should know although it
+  // succeeded (a file cut short).
+  const std::vector<std::string>& LoadNotes() const { return spi_able_.Notes(); }
+  // The picture in a file as its headers describe it, without reading its pixels where
+  // the BMP reader or a plug-in's picture information can tell (TInSPIAble::DescribeFile).
+  TPictureDescription Describe(const std::string& file_name) {
+    spi_able_.RetryAtOffset128 = retry_at_offset_128_;
+    return spi_able_.DescribeFile(file_name);
+  }
   TInSPIAble& SPIAble() { return spi_able_; }
 
  private:

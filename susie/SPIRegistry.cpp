@@ -60,7 +60,11 @@ void TSPIs::Search(const std::string& mask) {
     return;
   }
   if (SearchOptions.Contains(spsSusieDir)) {
-    if (const auto path = SusiePluginPath()) SearchDirectory(*path, mask);
+    std::string note;
+    const auto path = SusiePluginPath(&note);
+    if (!note.empty() && std::find(notes_.begin(), notes_.end(), note) == notes_.end())
+      notes_.push_back(note);
+    if (path) SearchDirectory(*path, mask);
   }
   if (SearchOptions.Contains(spsAppPluginDir)) {
     const std::string app = ExecutableDirectory();
@@ -95,6 +99,9 @@ void TSPIs::SearchDirectory(std::string directory, const std::string& pattern) {
     if (IndexOfSPIName(path) < 0) paths.push_back(path);
   }
   for (const std::string& path : paths) {
+    // One file reached a second time (through a link, from another place) is the plug-in
+    // already loaded: it is neither loaded nor listed again.
+    if (IsLoadedFile(path)) continue;
     // A file in a place that others may write to is not opened at all: loading a library
     // runs its code.
     if (const auto untrusted = UntrustedPluginReason(path)) {
@@ -124,6 +131,14 @@ void TSPIs::SearchDirectory(std::string directory, const std::string& pattern) {
       Reject(path, "");
     }
   }
+}
+
+bool TSPIs::IsLoadedFile(const std::string& path) const {
+  const std::string identity = FileIdentity(path);
+  if (identity.empty()) return false;
+  return std::any_of(list_.begin(), list_.end(), [&](const std::unique_ptr<TSPI>& spi) {
+    return FileIdentity(spi->FileName()) == identity;
+  });
 }
 
 void TSPIs::Reject(const std::string& path, const std::string& reason) {
@@ -210,6 +225,7 @@ void TSPIs::Exchange(int index1, int index2) {
 void TSPIs::Clear() {
   while (!list_.empty()) list_.erase(list_.begin());
   rejected_.clear();
+  notes_.clear();
 }
 
 void TSPIs::FindPluginList(const std::vector<const TSPIClass*>& classes,

@@ -107,9 +107,14 @@ class TSPIs {
   // (a place others may write to, see UntrustedPluginReason), failed to load, not a Susie
   // plug-in, refused by OnSearch, or failed while being added. Clear empties it too.
   const std::vector<TSPIRejection>& Rejected() const { return rejected_; }
+  // What the searches learned about a place they could not use (a configuration file that
+  // is no regular file or too large), in the order met. Clear empties it too.
+  const std::vector<std::string>& Notes() const { return notes_; }
 
  private:
   void Reject(const std::string& path, const std::string& reason);
+  // Whether the file at path is one of the loaded plug-ins' files, however reached.
+  bool IsLoadedFile(const std::string& path) const;
   void SearchDirectory(std::string directory, const std::string& pattern);
   void RegisterExtensions(TInSPI& spi);
   void CheckIndex(int index) const;
@@ -117,6 +122,7 @@ class TSPIs {
   bool designing_;
   std::vector<std::unique_ptr<TSPI>> list_;
   std::vector<TSPIRejection> rejected_;
+  std::vector<std::string> notes_;
 };
 
 // The run-time instance, or nullptr.

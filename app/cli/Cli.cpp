@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <stdexcept>
 
 #include "base/Exceptions.h"
@@ -24,6 +25,13 @@ TArgs::TArgs(const std::vector<std::string>& args, const std::vector<TOption>& o
   };
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
+    if (a == "--") {
+      // The end of the options: what follows is taken as it stands, so that a file named
+      // "--gif" or "-o" can be given.
+      positional_.insert(positional_.end(), args.begin() + static_cast<std::ptrdiff_t>(i) + 1,
+                         args.end());
+      break;
+    }
     if (a.size() > 2 && a.compare(0, 2, "--") == 0) {
       const size_t eq = a.find('=');
       const std::string name = a.substr(0, eq);
@@ -100,41 +108,100 @@ const std::string& OutputName(const std::string& name) {
   return name;
 }
 
+namespace {
+std::string g_command = "lumiveil";
+}  // namespace
+
+void SetCommandName(const std::string& name) {
+  g_command = name;
+}
+
+const std::string& CommandName() {
+  return g_command;
+}
+
+void Note(const std::string& text) {
+  std::fprintf(stderr, "%s: note: %s\n", g_command.c_str(), text.c_str());
+}
+
 TSPIs& Plugins() {
   // Searched once, in all six places; the plug-in folder beside the program holds the
-  // shipped plug-ins.
+  // shipped plug-ins. A place that could not be used is told once.
   static TSPIs plugins;
   static const bool searched = [] {
     plugins.SearchOptions = TSPISearchOptions::All();
     plugins.Loaded();
+    for (const std::string& note : plugins.Notes()) Note(note);
     return true;
   }();
   (void)searched;
   return plugins;
 }
 
+namespace {
+
+// The reader as the tool names it: the BMP reader, or the plug-in with its description.
+std::string ReaderName(const std::string& by) {
+  if (by.empty()) return "BMP reader";
+  std::string name = "plug-in " + by;
+  TSPIs& plugins = Plugins();
+  const int index = plugins.IndexOfSPIName(by);
+  if (index >= 0) name += " (" + plugins.GetPlugins(index).Description() + ")";
+  return name;
+}
+
+// What a read learned beside the picture, one note each, naming the file.
+void NoteEach(const std::string& file_name, const std::vector<std::string>& notes) {
+  for (const std::string& note : notes) Note(file_name + ": " + note);
+}
+
+// An input is a regular file that can be reached; the system's reason when it cannot.
+void CheckInputFile(const std::string& file_name) {
+  struct stat st {};
+  if (stat(file_name.c_str(), &st) != 0) {
+    if (errno == ENOENT) throw InputError{file_name + ": no such file"};
+    throw InputError{file_name + ": " + std::strerror(errno)};
+  }
+  if (S_ISDIR(st.st_mode)) throw InputError{file_name + ": is a directory, not a picture file"};
+  if (!S_ISREG(st.st_mode)) throw InputError{file_name + ": is not a regular file"};
+}
+
+}  // namespace
+
 std::unique_ptr<TBitmap> LoadPicture(const std::string& file_name, std::string* reader) {
   Plugins();
   auto bitmap = std::make_unique<TSPIBitmap>();
   bitmap->LoadFromFile(file_name);
-  if (reader) {
-    const std::string& by = bitmap->LoadedBy();
-    *reader = "BMP reader";
-    if (!by.empty()) {
-      *reader = "plug-in " + by;
-      TSPIs& plugins = Plugins();
-      const int index = plugins.IndexOfSPIName(by);
-      if (index >= 0) *reader += " (" + plugins.GetPlugins(index).Description() + ")";
-    }
-  }
+  if (reader) *reader = ReaderName(bitmap->LoadedBy());
+  NoteEach(file_name, bitmap->LoadNotes());
   return bitmap;
 }
 
+TPictureDescription DescribeInput(const std::string& file_name, std::string* reader) {
+  CheckInputFile(file_name);
+  Plugins();
+  TSPIBitmap bitmap;
+  try {
+    TPictureDescription description = bitmap.Describe(file_name);
+    if (description.Width > 0 && description.Height > 0) {
+      if (reader) *reader = ReaderName(description.ReadBy);
+      NoteEach(file_name, bitmap.LoadNotes());
+      return description;
+    }
+  } catch (const Exception&) {
+    // Told below by the whole read, which knows every reason (a plug-in whose picture
+    // information fails may still read the picture).
+  }
+  const auto picture = LoadInput(file_name, reader);
+  TPictureDescription description;
+  description.Width = picture->Width();
+  description.Height = picture->Height();
+  description.Format = picture->PixelFormat();
+  return description;
+}
+
 std::unique_ptr<TBitmap> LoadInput(const std::string& file_name, std::string* reader) {
-  struct stat st {};
-  if (stat(file_name.c_str(), &st) != 0) throw InputError{file_name + ": no such file"};
-  if (S_ISDIR(st.st_mode)) throw InputError{file_name + ": is a directory, not a picture file"};
-  if (!S_ISREG(st.st_mode)) throw InputError{file_name + ": is not a regular file"};
+  CheckInputFile(file_name);
   std::unique_ptr<TBitmap> picture;
   try {
     picture = LoadPicture(file_name, reader);

@@ -2,6 +2,7 @@
 // and the command table.
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 #include <map>
 #include <memory>
@@ -12,9 +13,18 @@
 
 #include "export/SaveByFormat.h"
 #include "reveal/Band.h"
+#include "susie/InSPIAble.h"
 
 class TBitmap;
 class TSPIs;
+
+// The most memory the pictures of one run may hold at once (platform/PixelBudget.h), twice
+// the limit of one picture's store: a batch of one run per processor core stays within the
+// memory of an ordinary machine, and a few small files that describe huge pictures are
+// refused before their memory is taken, while the main job still takes two photos of about
+// 100 megapixels (a picture a plug-in reads counts four times while it is read), convert a
+// picture of about 170, and any BMP file within the limit of one picture (read once).
+constexpr uint64_t kRunPixelMemoryBound = uint64_t{2} << 30;
 
 // Exit status: 0 done; 1 bad usage; 2 an input could not be read or recognised; 3 the
 // work or the save failed.
@@ -39,7 +49,8 @@ struct TOption {
 };
 
 // Arguments after the command name: positionals, options with a value (--name value or
-// --name=value; -o value) and flags (--name), as the command's options declare them.
+// --name=value; -o value) and flags (--name), as the command's options declare them; "--"
+// ends the options, and every argument after it is a positional.
 class TArgs {
  public:
   TArgs(const std::vector<std::string>& args, const std::vector<TOption>& options);
@@ -74,9 +85,16 @@ const std::string& OutputName(const std::string& name);
 std::unique_ptr<TBitmap> LoadPicture(const std::string& file_name, std::string* reader = nullptr);
 
 // Loads a picture or ends the command with exit status 2 and a message naming the file:
-// a file that is missing, a folder or no regular file, that no reader takes (with what the
-// loader learned), or that holds an empty picture.
+// a file that is missing or cannot be reached (with the system's reason), a folder or no
+// regular file, that no reader takes (with what the loader learned), or that holds an
+// empty picture. What the read learned beside (a file cut short) is printed as a note.
 std::unique_ptr<TBitmap> LoadInput(const std::string& file_name, std::string* reader = nullptr);
+
+// The picture an input holds, from its headers alone where the reader can tell (the BMP
+// reader, a plug-in's picture information), so that a file of a few kilobytes that
+// describes a picture of gigabytes costs no more than its headers. Anything the headers
+// do not settle is read as LoadInput reads it, with its messages and exit status.
+TPictureDescription DescribeInput(const std::string& file_name, std::string* reader = nullptr);
 
 // The format an output file name asks for (export/SaveByFormat.h): the GIF of the
 // window's save only where the command saves the combined picture (`panel`).
@@ -142,8 +160,17 @@ std::vector<TNamedTarget> ResolveTargets(const std::vector<std::string>& texts);
 void PrintScores(std::FILE* stream, const TBitmap& result, const TBitmap* visible,
                  const TBitmap* hidden, const TToneBand& band, bool grey = false);
 
-// The tool's plug-in registry: made on first use, searching all six places.
+// The tool's plug-in registry: made on first use, searching every place; what the
+// search learned about a place it could not use is printed as a note.
 TSPIs& Plugins();
+
+// The name that messages and notes start with: "lumiveil", or "lumiveil COMMAND" once the
+// command is known.
+void SetCommandName(const std::string& name);
+const std::string& CommandName();
+// Prints "NAME: note: TEXT" on standard error: something a person should know about a run
+// that still does its work.
+void Note(const std::string& text);
 
 // Names a pixel format as the tool prints it.
 const char* PixelFormatName(int format);

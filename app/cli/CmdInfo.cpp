@@ -1,4 +1,5 @@
-// lumiveil info FILE: width, height, pixel format and the reader that read it.
+// lumiveil info FILE: width, height, pixel format and the reader that read it, from the
+// file's headers where the reader can tell them.
 #include <cstdio>
 
 #include "app/cli/Cli.h"
@@ -9,10 +10,10 @@ namespace {
 int RunInfo(const TArgs& args) {
   if (args.Positional().size() != 1) throw UsageError{"info takes one FILE"};
   std::string reader;
-  auto picture = LoadInput(args.Positional()[0], &reader);
+  const TPictureDescription picture = DescribeInput(args.Positional()[0], &reader);
   std::printf("file: %s\nwidth: %d\nheight: %d\npixel format: %s\nread by: %s\n",
-              args.Positional()[0].c_str(), picture->Width(), picture->Height(),
-              PixelFormatName(static_cast<int>(picture->PixelFormat())), reader.c_str());
+              args.Positional()[0].c_str(), picture.Width, picture.Height,
+              PixelFormatName(static_cast<int>(picture.Format)), reader.c_str());
   return kExitOk;
 }
 

@@ -6,6 +6,7 @@
 #include "app/cli/Cli.h"
 #include "base/NamedRows.h"
 #include "compose/ApplyInnerTone.h"
+#include "platform/Files.h"
 #include "raster/Bitmap.h"
 #include "reveal/Band.h"
 #include "reveal/Scores.h"
@@ -23,7 +24,7 @@ void SaveView(TBitmap& view, const std::string& file_name) {
 // The band and the scores go to standard output, or to standard error when the picture
 // itself goes to standard output.
 std::FILE* ReportStream(const std::string& out) {
-  return out == "-" ? stderr : stdout;
+  return NamesStandardOutput(out) ? stderr : stdout;
 }
 
 }  // namespace

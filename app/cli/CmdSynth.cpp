@@ -9,6 +9,7 @@
 #include "base/NamedRows.h"
 #include "compose/Workflow.h"
 #include "export/SaveByFormat.h"
+#include "platform/Files.h"
 #include "raster/Bitmap.h"
 #include "raster/BmpFormat.h"
 #include "reveal/Band.h"
@@ -79,8 +80,10 @@ int RunSynth(const TArgs& args) {
       check.targets.push_back(target);
   }
   if (!check.targets.empty()) {
-    // The file as written is what would be posted; standard output leaves none to look at.
-    if (*out == "-") throw UsageError{"--check looks at the file written: give an OUT file"};
+    // The file as written is what would be posted; standard output (or another descriptor
+    // the shell set up) leaves none to look at.
+    if (NamesHeldDescriptor(*out))
+      throw UsageError{"--check looks at the file written: give an OUT file"};
     ResolveTargets(check.targets);  // a misspelt target ends the command before any work
   }
   work.BatchJob = !args.Flag("--report") && check.targets.empty();
@@ -124,7 +127,7 @@ int RunSynth(const TArgs& args) {
     // The band the odd cells hold: a preview leaves them unmapped, the identity band.
     const TToneBand band =
         work.ResultToneMapped() ? TToneBand{work.Average(), work.Contrast()} : kIdentityBand;
-    std::FILE* report = *out == "-" ? stderr : stdout;
+    std::FILE* report = NamesStandardOutput(*out) ? stderr : stdout;
     std::fprintf(report, "average: %d\ncontrast: %d\n", band.average, band.contrast);
     PrintScores(report, work.ResultBitmap(), &work.ExternalBitmap(), &work.InnerBitmap(), band);
   }

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QMessageBox>
 #include <QScreen>
@@ -38,26 +39,35 @@ void SizeFileDialog(QFileDialog& dialog, QWidget* parent) {
 
 std::optional<QString> TQtDialogs::Run(QFileDialog& dialog) {
   SizeFileDialog(dialog, dialog.parentWidget());
+  // This program's own dialog, not the desktop's: it opens in the folder it is given and
+  // tells which folder it was left in, and it reads and writes no settings of its own.
+  dialog.setOption(QFileDialog::DontUseNativeDialog);
   if (!directory_.isEmpty()) dialog.setDirectory(directory_);
   const bool accepted = dialog.exec() == QDialog::Accepted;
-  directory_ = dialog.directory().absolutePath();
-  if (!accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
-  return dialog.selectedFiles().front();
+  if (!accepted || dialog.selectedFiles().isEmpty()) {
+    directory_ = dialog.directory().absolutePath();
+    return std::nullopt;
+  }
+  // The folder of the file chosen, also when its name was typed with a path of its own.
+  const QString chosen = dialog.selectedFiles().front();
+  directory_ = QFileInfo(chosen).absolutePath();
+  return chosen;
 }
 
-std::optional<QString> TQtDialogs::OpenPicture(QWidget* parent, const QStringList& filters) {
+std::optional<QString> TQtDialogs::OpenPicture(QWidget* parent, const QString& title,
+                                               const QStringList& filters) {
   KeepDialogsFromWritingSettings();
-  QFileDialog dialog(parent);
+  QFileDialog dialog(parent, title);
   dialog.setAcceptMode(QFileDialog::AcceptOpen);
   dialog.setFileMode(QFileDialog::ExistingFile);
   dialog.setNameFilters(filters);
   return Run(dialog);
 }
 
-std::optional<QString> TQtDialogs::SaveFile(QWidget* parent) {
+std::optional<QString> TQtDialogs::SaveFile(QWidget* parent, const QString& title) {
   // No filter and no default suffix: the file gets exactly the name that was typed.
   KeepDialogsFromWritingSettings();
-  QFileDialog dialog(parent);
+  QFileDialog dialog(parent, title);
   dialog.setAcceptMode(QFileDialog::AcceptSave);
   dialog.setFileMode(QFileDialog::AnyFile);
   return Run(dialog);

@@ -17,10 +17,13 @@ class QWidget;
 class TFormDialogs {
  public:
   virtual ~TFormDialogs() = default;
-  // The open dialog with the given name filters: the chosen name, or nothing on cancel.
-  virtual std::optional<QString> OpenPicture(QWidget* parent, const QStringList& filters) = 0;
-  // The save dialog (no filter, no default extension): the name as typed, or nothing.
-  virtual std::optional<QString> SaveFile(QWidget* parent) = 0;
+  // The open dialog, titled after its command, with the given name filters: the chosen
+  // name, or nothing on cancel.
+  virtual std::optional<QString> OpenPicture(QWidget* parent, const QString& title,
+                                             const QStringList& filters) = 0;
+  // The save dialog (no filter, no default extension), titled after its command: the name
+  // as typed, or nothing.
+  virtual std::optional<QString> SaveFile(QWidget* parent, const QString& title) = 0;
   // The export dialog (Export.h): the name and the form, or nothing.
   virtual std::optional<TExportChoice> Export(QWidget* parent) = 0;
   // The application's exception display: a message box with the exception's message and,
@@ -28,14 +31,18 @@ class TFormDialogs {
   virtual void ShowException(QWidget* parent, const QString& message, const QString& sense) = 0;
 };
 
-// The real dialogs. The file dialogs open where the last one was left (for the life of the
+// The real dialogs. Every file dialog opens in the folder of the file last chosen in any
+// of them, or where the last one was left when it was cancelled (for the life of the
 // window; nothing is stored).
 class TQtDialogs : public TFormDialogs {
  public:
-  std::optional<QString> OpenPicture(QWidget* parent, const QStringList& filters) override;
-  std::optional<QString> SaveFile(QWidget* parent) override;
+  std::optional<QString> OpenPicture(QWidget* parent, const QString& title,
+                                     const QStringList& filters) override;
+  std::optional<QString> SaveFile(QWidget* parent, const QString& title) override;
   std::optional<TExportChoice> Export(QWidget* parent) override;
   void ShowException(QWidget* parent, const QString& message, const QString& sense) override;
+  // The folder the next dialog opens in (empty: the current folder).
+  const QString& Directory() const { return directory_; }
 
  private:
   std::optional<QString> Run(QFileDialog& dialog);

@@ -82,7 +82,7 @@ TExportForm ChosenExportForm(const QFileDialog& dialog) {
 }
 
 void TMainForm::ExportClick() {
-  if (!work_) return;
+  if (!work_ || working_) return;
   // As "Save to File": no result, no dialog and no file.
   if (work_->ResultBitmap().Empty()) {
     dialogs_->ShowException(this, QString::fromUtf8(SNothingToSave.text),
@@ -96,5 +96,14 @@ void TMainForm::ExportClick() {
   // The band goes into the file only when the hidden cells were mapped into it.
   if (work_->ResultToneMapped()) save.band = TToneBand{work_->Average(), work_->Contrast()};
   const std::string file = QFile::encodeName(choice->file_name).toStdString();
-  Run([&] { SaveByFormat(work_->ResultBitmap(), file, save); }, "Saving");
+  bool saved = false;
+  Run(
+      [&] {
+        RunAside([&] { SaveByFormat(work_->ResultBitmap(), file, save); });
+        saved = true;
+      },
+      "Saving...",
+      [&] {
+        return saved ? SavedNote(choice->file_name, choice->format, choice->indexed) : QString();
+      });
 }

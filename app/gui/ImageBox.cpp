@@ -9,7 +9,19 @@
 #include "app/gui/Zoom.h"
 #include "raster/Bitmap.h"
 
-TImageBox::TImageBox(QWidget* parent) : QWidget(parent) {
+void TScaledBox::SetScale(double scale) {
+  if (scale == scale_) return;
+  scale_ = scale;
+  FollowScale();
+  update();
+}
+
+QSize TScaledBox::ScaledSize() const {
+  const QSize size = PictureSize();
+  return QSize(ScaledLength(size.width(), scale_), ScaledLength(size.height(), scale_));
+}
+
+TImageBox::TImageBox(QWidget* parent) : TScaledBox(parent) {
   // Every exposed pixel is painted from the picture or left to the background.
   setAttribute(Qt::WA_OpaquePaintEvent, false);
 }
@@ -25,13 +37,6 @@ void TImageBox::Show(const TGraphic* graphic) {
   }
 }
 
-void TImageBox::SetScale(double scale) {
-  if (scale == scale_) return;
-  scale_ = scale;
-  FollowPicture();
-  update();
-}
-
 void TImageBox::FollowPicture() {
   if (auto_size_ && !PictureSize().isEmpty()) setFixedSize(ScaledSize());
 }
@@ -45,22 +50,13 @@ QSize TImageBox::PictureSize() const {
   return QSize(picture_.Width(), picture_.Height());
 }
 
-QSize TImageBox::ScaledSize() const {
-  const QSize size = PictureSize();
-  return QSize(ScaledLength(size.width(), scale_), ScaledLength(size.height(), scale_));
-}
-
-QSize TImageBox::sizeHint() const {
-  return ScaledSize();
-}
-
 void TImageBox::paintEvent(QPaintEvent* event) {
   const TBitmap* bitmap = Bitmap();
   if (bitmap == nullptr || bitmap->Empty()) return;
   const QRect part = event->rect() & QRect(QPoint(0, 0), ScaledSize());
   if (part.isEmpty()) return;
   try {
-    const QImage image = ScaledRasterPart(*bitmap, scale_, part);
+    const QImage image = ScaledRasterPart(*bitmap, Scale(), part);
     QPainter painter(this);
     painter.drawImage(part.topLeft(), image);
   } catch (const std::exception&) {

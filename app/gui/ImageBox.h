@@ -13,7 +13,36 @@
 class TBitmap;
 class TGraphic;
 
-class TImageBox : public QWidget {
+// What a picture view shows: a widget that paints a picture at a scale (screen pixels per
+// picture pixel, 1 at start), taking the picture's size at that scale, and that tells when
+// its picture's size changed. The image boxes and the Reveal window's box are two kinds.
+class TScaledBox : public QWidget {
+  Q_OBJECT
+
+ public:
+  using QWidget::QWidget;
+
+  // The picture's width and height, (0, 0) when it is empty.
+  virtual QSize PictureSize() const = 0;
+  double Scale() const { return scale_; }
+  void SetScale(double scale);
+  // The picture's size on screen at the box's scale.
+  QSize ScaledSize() const;
+  QSize sizeHint() const override { return ScaledSize(); }
+
+ signals:
+  // The box was given a picture of another size than before (not an empty one).
+  void PictureSizeChanged();
+
+ protected:
+  // The scale changed: the box takes its new size.
+  virtual void FollowScale() = 0;
+
+ private:
+  double scale_ = 1.0;
+};
+
+class TImageBox : public TScaledBox {
   Q_OBJECT
 
  public:
@@ -30,32 +59,19 @@ class TImageBox : public QWidget {
   const TPicture& Picture() const { return picture_; }
   // The held raster, or nullptr when the picture is empty or holds no raster.
   const TBitmap* Bitmap() const;
-  // The picture's width and height, (0, 0) when it is empty.
-  QSize PictureSize() const;
+  QSize PictureSize() const override;
 
   bool AutoSize() const { return auto_size_; }
   void SetAutoSize(bool value) { auto_size_ = value; }
 
-  // Screen pixels per picture pixel: 1 at start.
-  double Scale() const { return scale_; }
-  void SetScale(double scale);
-  // The picture's size on screen at the box's scale.
-  QSize ScaledSize() const;
-
-  QSize sizeHint() const override;
-
- signals:
-  // Show gave the box a picture of another size than before.
-  void PictureSizeChanged();
-
  protected:
   void paintEvent(QPaintEvent* event) override;
+  void FollowScale() override { FollowPicture(); }
 
  private:
   void FollowPicture();
 
   TPicture picture_;
   bool auto_size_ = true;
-  double scale_ = 1.0;
   QSize shown_size_;
 };

@@ -1,16 +1,24 @@
 #include "app/gui/MainForm.h"
 
+#include <algorithm>
+#include <exception>
 #include <new>
 #include <optional>
+#include <thread>
 
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QEventLoop>
 #include <QFile>
+#include <QFileInfo>
 #include <QFocusEvent>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
+#include <QPointer>
 #include <QSignalBlocker>
 #include <QSlider>
 #include <QSpinBox>
@@ -34,33 +42,48 @@ std::string LocalName(const QString& name) {
 }
 
 // What the status bar's second panel says while a command runs.
-constexpr const char kLoading[] = "Loading";
-constexpr const char kResizing[] = "Resizing";
-constexpr const char kSynthesizing[] = "Building";
-constexpr const char kSaving[] = "Saving";
+constexpr const char kLoading[] = "Loading...";
+constexpr const char kResizing[] = "Resizing...";
+constexpr const char kSynthesizing[] = "Building...";
+constexpr const char kSaving[] = "Saving...";
 
 }  // namespace
 
+void TStatusPanel::Say(const QString& text) {
+  said_ = text;
+  setToolTip(text);
+  ShowElided();
+}
+
+void TStatusPanel::resizeEvent(QResizeEvent* event) {
+  QLabel::resizeEvent(event);
+  ShowElided();
+}
+
+void TStatusPanel::ShowElided() {
+  // A file's name is told whole at both ends (its folder and its reason), shortened in
+  // the middle.
+  const int room = contentsRect().width() - 2 * margin() - 4;
+  setText(fontMetrics().elidedText(said_, Qt::ElideMiddle, std::max(room, 0)));
+}
+
 class TMainForm::TBusy {
  public:
-  TBusy(QLabel* panel, const char* what) : panel_(panel), before_(panel->text()) {
+  TBusy(TStatusPanel* panel, const char* what) : panel_(panel) {
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    panel_->setText(what);
-    panel_->setToolTip(QString("Running: %1").arg(what));
+    panel_->Say(what);
     // Shown at once: the command runs before the event loop gets the chance to paint.
     panel_->repaint();
   }
   ~TBusy() {
-    panel_->setText(before_);
-    panel_->setToolTip(QString());
+    panel_->Say(QString());
     QApplication::restoreOverrideCursor();
   }
   TBusy(const TBusy&) = delete;
   TBusy& operator=(const TBusy&) = delete;
 
  private:
-  QLabel* panel_;
-  const QString before_;
+  TStatusPanel* panel_;
 };
 
 TMainForm::TMainForm(std::unique_ptr<TFormDialogs> dialogs,
@@ -94,24 +117,74 @@ TMainForm::~TMainForm() {
   work_.reset();
 }
 
-void TMainForm::Run(const std::function<void()>& command, const char* busy) {
-  // The busy pointer goes before a message box opens.
+void TMainForm::Run(const std::function<void()>& command, const char* busy,
+                    const std::function<QString()>& note) {
+  // The busy pointer goes before a message box opens, and the note comes before it.
+  const auto say_note = [&] {
+    if (note) StatusPanel1->Say(note());
+  };
   try {
-    std::optional<TBusy> busy_scope;
-    if (busy) busy_scope.emplace(StatusPanel1, busy);
-    command();
+    {
+      std::optional<TBusy> busy_scope;
+      if (busy) busy_scope.emplace(StatusPanel1, busy);
+      command();
+    }
+    say_note();
   } catch (const Exception& e) {
+    say_note();
     // The message, then what the failing code learned (a refused file's reason, say); the
     // English sense of the message beneath.
     const std::string shown = e.Detail().empty() ? e.Message() : e.Message() + ": " + e.Detail();
     dialogs_->ShowException(this, QString::fromStdString(shown), QString::fromStdString(e.Sense()));
   } catch (const std::bad_alloc&) {
+    say_note();
     dialogs_->ShowException(this, QString::fromUtf8(SOutOfMemory.text),
                             QString::fromUtf8(SOutOfMemory.sense));
   } catch (const std::exception& e) {
+    say_note();
     dialogs_->ShowException(this, QString::fromLocal8Bit(e.what()), QString());
   }
   UpdateActions();
+  // A close asked for while work ran aside goes ahead once the command has ended, its
+  // message (if any) read.
+  if (close_after_work_ && !working_)
+    QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
+}
+
+void TMainForm::RunAside(const std::function<void()>& work) {
+  SetWorking(true);
+  std::exception_ptr error;
+  {
+    // The event loop runs meanwhile, so the window is drawn and its zoom and scroll work;
+    // the worker ends it.
+    QEventLoop loop;
+    std::thread worker([&] {
+      try {
+        work();
+      } catch (...) {
+        error = std::current_exception();
+      }
+      QMetaObject::invokeMethod(
+          &loop, [&loop] { loop.quit(); }, Qt::QueuedConnection);
+    });
+    loop.exec();
+    worker.join();
+  }
+  SetWorking(false);
+  if (error) std::rethrow_exception(error);
+}
+
+void TMainForm::SetWorking(bool working) {
+  // The focus leaves the command bar while it is disabled, and comes back afterwards.
+  if (working) focus_before_work_ = QApplication::focusWidget();
+  QWidget* focus = focus_before_work_;
+  working_ = working;
+  command_bar_->setEnabled(!working);
+  ToolWindow972->SetAcceptsFiles(!working);
+  ToolWindow973->SetAcceptsFiles(!working);
+  UpdateActions();
+  if (!working && focus && focus->isEnabled() && focus->window() == window())
+    focus->setFocus(Qt::OtherFocusReason);
 }
 
 void TMainForm::RunOnResult(const std::function<void()>& command) {
@@ -180,45 +253,76 @@ void TMainForm::UpdateControls() {
 }
 
 void TMainForm::UpdateActions() {
-  // The commands run while the window holds its slots; the zoom works on what the boxes
-  // show, also after that.
-  const bool open = work_ != nullptr;
+  // The commands run while the window holds its slots and no work runs aside; the zoom
+  // works on what the boxes show, also after that.
+  const bool open = work_ != nullptr && !working_;
   for (QAction* command : {LoadVisibleAction, LoadHiddenAction, ResizeAction, SynthesizeAction,
                            SaveAction, ExportAction, QuitAction, GifAction})
     command->setEnabled(open);
 }
 
+bool TMainForm::IsWindowShortcut(const QKeyEvent& key) const {
+  const QKeySequence pressed(
+      QKeyCombination(key.modifiers() & ~Qt::KeypadModifier, Qt::Key(key.key())));
+  for (const QAction* action : actions())
+    if (action->isEnabled() && action->shortcuts().contains(pressed)) return true;
+  return false;
+}
+
+QString TMainForm::NotLoadedNote(const char* which, const QString& file_name,
+                                 const std::string& reason) const {
+  return QString("The %1 picture was not loaded: %2: %3")
+      .arg(which, QFileInfo(file_name).fileName(), QString::fromStdString(reason));
+}
+
 bool TMainForm::LoadVisibleFile(const QString& file_name) {
-  if (!work_) return false;
+  if (!work_ || working_) return false;
   const std::string name = LocalName(file_name);
-  if (!FileExists(name)) return false;
-  const TBusy busy(StatusPanel1, kLoading);
-  return work_->LoadExternalImage([&](TBitmap& slot) { slot.LoadFromFile(name); });
+  if (!FileExists(name)) {
+    StatusPanel1->Say(NotLoadedNote("visible", file_name, "no such file"));
+    return false;
+  }
+  std::string failure;
+  bool loaded = false;
+  {
+    const TBusy busy(StatusPanel1, kLoading);
+    loaded = work_->LoadExternalImage([&](TBitmap& slot) { slot.LoadFromFile(name); }, &failure);
+  }
+  // Silent as the form has it (no message box); the status bar tells what went wrong.
+  if (!loaded) StatusPanel1->Say(NotLoadedNote("visible", file_name, failure));
+  return loaded;
 }
 
 bool TMainForm::LoadHiddenFile(const std::optional<QString>& file_name) {
-  if (!work_) return false;
+  if (!work_ || working_) return false;
   TWorkflow::TLoader loader;
-  std::string name;
+  std::string name, failure;
   if (file_name) {
     name = LocalName(*file_name);
-    if (FileExists(name)) loader = [&](TBitmap& slot) { slot.LoadFromFile(name); };
+    if (FileExists(name))
+      loader = [&](TBitmap& slot) { slot.LoadFromFile(name); };
+    else
+      failure = "no such file";
   }
   bool loaded = false;
-  Run([&] { loaded = work_->LoadInnerImage(loader); }, kLoading);
+  Run([&] { loaded = work_->LoadInnerImage(loader, &failure); }, kLoading,
+      [&] {
+        return file_name && !loaded ? NotLoadedNote("hidden", *file_name, failure) : QString();
+      });
   return loaded;
 }
 
 void TMainForm::ExternalImageButtonClick() {
-  if (!work_) return;
-  const auto name = dialogs_->OpenPicture(this, NameFilters(open_filter_));
+  if (!work_ || working_) return;
+  const auto name =
+      dialogs_->OpenPicture(this, LoadVisibleAction->text(), NameFilters(open_filter_));
   if (!name) return;
   LoadVisibleFile(*name);
 }
 
 void TMainForm::LoadInnerImageClick() {
-  if (!work_) return;
-  LoadHiddenFile(dialogs_->OpenPicture(this, NameFilters(open_filter_)));
+  if (!work_ || working_) return;
+  LoadHiddenFile(dialogs_->OpenPicture(this, LoadHiddenAction->text(), NameFilters(open_filter_)));
 }
 
 void TMainForm::SizeFitButtonClick() {
@@ -226,15 +330,26 @@ void TMainForm::SizeFitButtonClick() {
   Run([&] { work_->SizeFit(); }, kResizing);
 }
 
+bool TMainForm::NothingToScale(const QLineEdit* edit) {
+  if (!work_->ExternalBitmap().Empty()) return false;
+  if (edit->isModified())
+    StatusPanel1->Say(
+        "Nothing to scale yet: load a visible picture first (the x,y edits then "
+        "show its size)");
+  return true;
+}
+
 void TMainForm::XEditChange() {
-  if (!work_) return;
+  if (!work_ || working_) return;
   work_->SetXEditText(XEdit->text().toStdString());
+  if (NothingToScale(XEdit)) return;
   Run([&] { work_->XEditChange(); }, kResizing);
 }
 
 void TMainForm::YEditChange() {
-  if (!work_) return;
+  if (!work_ || working_) return;
   work_->SetYEditText(YEdit->text().toStdString());
+  if (NothingToScale(YEdit)) return;
   Run([&] { work_->YEditChange(); }, kResizing);
 }
 
@@ -255,8 +370,30 @@ void TMainForm::MinMaxTrackBarChange() {
   RunOnResult([&] { work_->MinMaxTrackBarChange(position); });
 }
 
+QString TMainForm::SavedNote(const QString& file_name, TSaveFormat written, bool indexed) const {
+  const QFileInfo file(file_name);
+  const QString format = OutputFormatOf(written).name;
+  QString note = QString("Saved %1: %2").arg(file.fileName(), format);
+  if (indexed) note += ", 256-colour halftone palette";
+  if (file.isFile())
+    note += QString(", %1 bytes").arg(QLocale(QLocale::English).toString(file.size()));
+  // A name whose ending asks for another format: the file is what the command writes,
+  // under exactly that name, which a person may not expect.
+  const TSaveFormat asked = FormatForName(LocalName(file.fileName()), true);
+  if (asked == written || file.suffix().isEmpty()) return note;
+  note += QString(". The name ends in .%1, but the file is a %2 file").arg(file.suffix(), format);
+  if (written == TSaveFormat::sfBMP && asked == TSaveFormat::sfGIF)
+    note += QString(" because GIF is not ticked (%1 ticks it)")
+                .arg(GifAction->shortcut().toString(QKeySequence::NativeText));
+  else if (written == TSaveFormat::sfGIF)
+    note += " because GIF is ticked";
+  else if (written == TSaveFormat::sfBMP && asked == TSaveFormat::sfPNG)
+    note += QString(": %1 writes PNG").arg(ExportAction->text());
+  return note;
+}
+
 void TMainForm::SaveGifButtonClick() {
-  if (!work_) return;
+  if (!work_ || working_) return;
   const bool gif = GifCheckBox->isChecked();
   // An empty result has no BMP form: writing it would leave an empty file in place of
   // the one chosen (perhaps an existing picture), so it is refused before asking a name.
@@ -265,17 +402,28 @@ void TMainForm::SaveGifButtonClick() {
                             QString::fromUtf8(SNothingToSave.sense));
     return;
   }
-  const auto name = dialogs_->SaveFile(this);
+  const auto name = dialogs_->SaveFile(this, SaveAction->text());
   if (!name) return;
   const std::string file = LocalName(*name);
+  const TSaveFormat format = gif ? TSaveFormat::sfGIF : TSaveFormat::sfBMP;
+  TSaveOptions save(format);
+  if (gif) save.gif_target = &GifTarget;
+  bool saved = false;
   Run(
       [&] {
-        if (!gif)
-          SaveByFormat(work_->ResultBitmap(), file, TSaveFormat::sfBMP);
-        else
-          SaveResultAsGif(work_->ResultBitmap(), file, GifTarget, *Image4, *Chart);
+        // The invisible image box and chart show what the GIF save left in its target, also
+        // after a failure.
+        struct TShowTarget {
+          TMainForm* form;
+          bool gif;
+          ~TShowTarget() {
+            if (gif) ShowGifSaveTarget(form->GifTarget, *form->Image4, *form->Chart);
+          }
+        } show_target{this, gif};
+        RunAside([&] { SaveByFormat(work_->ResultBitmap(), file, save); });
+        saved = true;
       },
-      kSaving);
+      kSaving, [&] { return saved ? SavedNote(*name, format, false) : QString(); });
 }
 
 void TMainForm::QuirButtonClick() {
@@ -290,12 +438,22 @@ void TMainForm::FormClose() {
 }
 
 void TMainForm::closeEvent(QCloseEvent* event) {
+  // Work running aside reads the pictures: the window closes once it has ended.
+  if (working_) {
+    close_after_work_ = true;
+    event->ignore();
+    return;
+  }
   FormClose();
   event->accept();
 }
 
 bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
-  if (event->type() == QEvent::FocusOut && (watched == XEdit || watched == YEdit)) {
+  if (event->type() == QEvent::ShortcutOverride) {
+    // An edit or a number box takes some Ctrl keys for itself (Ctrl+E moves to the end of
+    // the line): the window's own shortcuts win, wherever the focus is.
+    if (IsWindowShortcut(*static_cast<QKeyEvent*>(event))) return true;
+  } else if (event->type() == QEvent::FocusOut && (watched == XEdit || watched == YEdit)) {
     // The handlers run whenever the focus moves from the edit to another control, also
     // when the text did not change; not when the whole window loses the focus (to another
     // program, or to the message box an error of this very handler opens).

@@ -10,8 +10,10 @@
 #include <vector>
 
 #include <QKeySequence>
+#include <QLabel>
 #include <QList>
 #include <QMainWindow>
+#include <QPointer>
 #include <QString>
 
 #include "app/gui/Dialogs.h"
@@ -19,20 +21,42 @@
 #include "app/gui/PictureWindow.h"
 #include "compose/Workflow.h"
 #include "export/SaveAsGif.h"
+#include "export/SaveByFormat.h"
 #include "susie/Spis.h"
 
 class QAction;
 class QCheckBox;
 class QDockWidget;
 class QFrame;
-class QLabel;
+class QKeyEvent;
 class QLineEdit;
 class QPushButton;
+class QScreen;
 class QSlider;
 class QSpinBox;
 class QToolButton;
 class TImageBox;
 class TRevealWindow;
+
+// The status bar's second panel: what runs while a command runs, then what the last one
+// did (what was saved, why a picture was not loaded). A text wider than the panel is
+// shortened in its middle; the whole text is its tool tip.
+class TStatusPanel : public QLabel {
+  Q_OBJECT
+
+ public:
+  using QLabel::QLabel;
+  void Say(const QString& text);
+  // The whole text, as said.
+  const QString& Said() const { return said_; }
+
+ protected:
+  void resizeEvent(QResizeEvent* event) override;
+
+ private:
+  void ShowElided();
+  QString said_;
+};
 
 class TMainForm : public QMainWindow {
   Q_OBJECT
@@ -51,9 +75,10 @@ class TMainForm : public QMainWindow {
   const std::vector<TFilterEntry>& OpenPictureDialogFilter() const { return open_filter_; }
 
   // Loading without a dialog (the open dialog's answer, or a file dropped on the picture
-  // window). The visible picture: a missing file or a failed load ends silently (false).
-  // The hidden picture: with a name, the load; then in every case the fit to the visible
-  // picture and the preview, whose failures are shown.
+  // window). The visible picture: a missing file or a failed load ends without a message
+  // (false), the status bar saying why. The hidden picture: with a name, the load (the
+  // same); then in every case the fit to the visible picture and the preview, whose
+  // failures are shown.
   bool LoadVisibleFile(const QString& file_name);
   bool LoadHiddenFile(const std::optional<QString>& file_name);
 
@@ -121,7 +146,7 @@ class TMainForm : public QMainWindow {
   // Chart, which keep what each save leaves in them.
   TGifSaveTarget GifTarget;
   QLabel* StatusPanel0 = nullptr;
-  QLabel* StatusPanel1 = nullptr;
+  TStatusPanel* StatusPanel1 = nullptr;
 
   // The commands as actions (the buttons trigger them), each with its shortcut, shown in
   // its tool tip. All are made in CreateActions; UpdateActions derives which are enabled.
@@ -151,7 +176,9 @@ class TMainForm : public QMainWindow {
   // MainFormLayout.cpp: the controls at their form places, and the actions.
   void CreateControls();
   QWidget* CreateCommandBar();
-  TPictureWindow* CreatePictureWindow(const char* name, TPictureView*& scroll, TImageBox*& image);
+  // A picture window: its form name, and the name its title bar shows.
+  TPictureWindow* CreatePictureWindow(const char* name, const char* shows, TPictureView*& scroll,
+                                      TImageBox*& image);
   void LayOutCommandBar(int width);
   // One command of the window: the action it makes (or names), its caption, tool tip,
   // shortcuts (the first is the one shown) and handler.
@@ -172,9 +199,14 @@ class TMainForm : public QMainWindow {
   void ConnectZoom();     // each picture window's zoom controls
   void ConnectInputs();   // sliders, spin boxes, edits and dropped files
   void SetTabOrder();
+  // The window's size at start on `screen`.
+  static QSize StartSize(const QScreen* screen);
   void CentreOnScreen();
-  // Which actions can run now (all of them while the window holds its slots).
+  // Which actions can run now: all of them while the window holds its slots and no work
+  // runs aside (see RunAside); the zoom and the Reveal window always.
   void UpdateActions();
+  // Whether the key is a shortcut of one of the window's enabled actions.
+  bool IsWindowShortcut(const QKeyEvent& key) const;
   void CreateRevealWindow();  // RevealWindow.cpp
 
   // Sets the edits, the contrast slider and MaxLabel from the model without raising
@@ -185,8 +217,26 @@ class TMainForm : public QMainWindow {
   // Runs a command; an exception it raises is shown by the exception display and the
   // window stays usable. With `busy`, the command may take more than a moment: the
   // pointer shows that the window is busy and the status bar's second panel says what
-  // runs.
-  void Run(const std::function<void()>& command, const char* busy = nullptr);
+  // runs. `note`, when given, makes what the panel says once the command has ended (also
+  // when it failed, before the message box opens).
+  void Run(const std::function<void()>& command, const char* busy = nullptr,
+           const std::function<QString()>& note = nullptr);
+  // Runs `work` on a worker thread while the window stays drawn and its zoom usable; the
+  // controls that could change a picture are disabled meanwhile, and a close asked for
+  // waits until the command that Run runs has ended. Rethrows what the work raised. For
+  // saving, which only reads the pictures.
+  void RunAside(const std::function<void()>& work);
+  // Disables (or enables again) what could change the pictures while work runs aside.
+  void SetWorking(bool working);
+  // The panel's note for a picture that was not loaded: which one, the file and why.
+  QString NotLoadedNote(const char* which, const QString& file_name,
+                        const std::string& reason) const;
+  // The panel's note for a file saved: its name, the format, its size in bytes, and a word
+  // when the name's ending asks for another format than the one written.
+  QString SavedNote(const QString& file_name, TSaveFormat written, bool indexed) const;
+  // Leaving an edit with no visible picture: nothing to scale, and no error (the class
+  // library would divide by the zero width); a number typed is answered in the status bar.
+  bool NothingToScale(const QLineEdit* edit);
   // The busy pointer and the status bar's text for the life of the object.
   class TBusy;
   // Runs a slider handler, which maps the result's odd cells anew: the result box lets go
@@ -200,4 +250,7 @@ class TMainForm : public QMainWindow {
   QWidget* command_bar_ = nullptr;
   bool updating_controls_ = false;
   bool deferring_result_ = false;
+  bool working_ = false;           // work runs aside (RunAside)
+  bool close_after_work_ = false;  // the window was asked to close meanwhile
+  QPointer<QWidget> focus_before_work_;
 };

@@ -3,6 +3,7 @@
 // with their shortcuts and tool tips, and the tab order.
 #include <algorithm>
 
+#include <QAbstractSpinBox>
 #include <QAction>
 #include <QCheckBox>
 #include <QDockWidget>
@@ -25,6 +26,7 @@
 #include "app/gui/ImageBox.h"
 #include "app/gui/MainForm.h"
 #include "app/gui/PictureWindow.h"
+#include "app/gui/RevealWindow.h"
 
 namespace {
 
@@ -147,9 +149,9 @@ void TMainForm::CreateControls() {
     button->setToolTip("Float the command bar, or dock it again (or double-click its title)");
   addDockWidget(Qt::TopDockWidgetArea, ToolWindow971);
 
-  ToolWindow972 = CreatePictureWindow("ToolWindow972", ScrollBox1, Image1);
-  ToolWindow973 = CreatePictureWindow("ToolWindow973", ScrollBox2, Image2);
-  ToolWindow974 = CreatePictureWindow("ToolWindow974", ScrollBox3, Image3);
+  ToolWindow972 = CreatePictureWindow("ToolWindow972", "Visible", ScrollBox1, Image1);
+  ToolWindow973 = CreatePictureWindow("ToolWindow973", "Hidden", ScrollBox2, Image2);
+  ToolWindow974 = CreatePictureWindow("ToolWindow974", "Result", ScrollBox3, Image3);
   Image1->setObjectName("Image1");
   Image2->setObjectName("Image2");
   Image3->setObjectName("Image3");
@@ -196,17 +198,30 @@ void TMainForm::CreateControls() {
   StatusPanel0->setFixedWidth(240);
   StatusPanel0->setFrameShape(QFrame::Panel);
   StatusPanel0->setFrameShadow(QFrame::Sunken);
-  StatusPanel1 = new QLabel;
+  // The second panel is 50 pixels wide at the least and takes the rest of the bar, so
+  // that what runs and what the last command did can be read.
+  StatusPanel1 = new TStatusPanel;
   StatusPanel1->setObjectName("StatusPanel1");
-  StatusPanel1->setFixedWidth(50);
+  StatusPanel1->setMinimumWidth(50);
+  StatusPanel1->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
   StatusPanel1->setFrameShape(QFrame::Panel);
   StatusPanel1->setFrameShadow(QFrame::Sunken);
   statusBar()->setObjectName("StatusBar1");
   statusBar()->addWidget(StatusPanel0);
-  statusBar()->addWidget(StatusPanel1);
+  statusBar()->addWidget(StatusPanel1, 1);
 
-  resize(623, 388);
+  resize(StartSize(screen()));
   CentreOnScreen();
+}
+
+QSize TMainForm::StartSize(const QScreen* screen) {
+  // The form's 623 x 388 leaves a picture window a thumbnail's room on today's screens:
+  // the window starts at four fifths of its screen's free area each way (1280 x 800 of
+  // 1600 x 1000), never smaller than the form's size nor larger than the screen.
+  const QSize form(623, 388);
+  if (screen == nullptr) return form;
+  const QSize room = screen->availableGeometry().size();
+  return (room * 0.8).expandedTo(form).boundedTo(room);
 }
 
 QWidget* TMainForm::CreateCommandBar() {
@@ -303,11 +318,12 @@ void TMainForm::LayOutCommandBar(int width) {
   ContrastSpinBox->move(spins + kSpinWidth + kSpinGap, 98);
 }
 
-TPictureWindow* TMainForm::CreatePictureWindow(const char* name, TPictureView*& scroll,
-                                               TImageBox*& image) {
+TPictureWindow* TMainForm::CreatePictureWindow(const char* name, const char* shows,
+                                               TPictureView*& scroll, TImageBox*& image) {
   image = new TImageBox;
   image->resize(0, 0);
-  auto* window = new TPictureWindow("ToolWindow972", image, this);
+  // All three carry the form's caption; the name beside it tells which picture it shows.
+  auto* window = new TPictureWindow("ToolWindow972", shows, image, this);
   window->setObjectName(name);
   scroll = window->View();
   scroll->setMinimumSize(kPictureWidth, kPictureMinHeight);
@@ -448,6 +464,11 @@ void TMainForm::CreateActions() {
   ConnectZoom();
   ConnectInputs();
   SetTabOrder();
+  // The window's shortcuts work wherever the focus is, also in the edits and number boxes
+  // that would take some of them (eventFilter).
+  for (QWidget* w : findChildren<QWidget*>())
+    if (qobject_cast<QLineEdit*>(w) || qobject_cast<QAbstractSpinBox*>(w))
+      w->installEventFilter(this);
 }
 
 void TMainForm::ConnectButtons() {
@@ -485,13 +506,17 @@ void TMainForm::ConnectZoom() {
   LinkViewsAction->setCheckable(true);
   LinkViewsAction->setChecked(PictureViews->Linked());
   connect(LinkViewsAction, &QAction::toggled, PictureViews, &TPictureViews::SetLinked);
-  for (TPictureWindow* window : {ToolWindow972, ToolWindow973, ToolWindow974}) {
+  // The Reveal window zooms alike, but is not linked with the three.
+  for (TPictureWindow* window :
+       {ToolWindow972, ToolWindow973, ToolWindow974, static_cast<TPictureWindow*>(RevealWindow)}) {
     TPictureTitleBar* bar = window->TitleBar();
     bar->ZoomOutButton->setDefaultAction(ZoomOutAction);
     bar->ZoomInButton->setDefaultAction(ZoomInAction);
     bar->ZoomMenu->addActions({ZoomFitAction, ZoomActualSizeAction, ZoomInAction, ZoomOutAction});
-    bar->ZoomMenu->addSeparator();
-    bar->ZoomMenu->addAction(LinkViewsAction);
+    if (window != RevealWindow) {
+      bar->ZoomMenu->addSeparator();
+      bar->ZoomMenu->addAction(LinkViewsAction);
+    }
     bar->ZoomMenu->setToolTipsVisible(true);
   }
 }
@@ -546,7 +571,7 @@ void TMainForm::SetTabOrder() {
 }
 
 void TMainForm::CentreOnScreen() {
-  const QScreen* screen = QGuiApplication::primaryScreen();
+  const QScreen* screen = this->screen();
   if (screen == nullptr) return;
   QRect frame = frameGeometry();
   frame.moveCenter(screen->availableGeometry().center());

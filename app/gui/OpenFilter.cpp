@@ -1,11 +1,48 @@
 #include "app/gui/OpenFilter.h"
 
 #include <algorithm>
+#include <cctype>
 
 #include "susie/Spis.h"
 
+namespace {
+
+// Every pattern of the plug-ins' extension lists (an entry may join several with ';') and
+// the bitmap pattern, each once (without regard to case), joined by ';'.
+std::string AllPicturePatterns(const std::vector<TPluginFilterInfo>& plugins) {
+  std::vector<std::string> patterns;
+  const auto add = [&](const std::string& pattern) {
+    if (pattern.empty()) return;
+    const auto same = [&](const std::string& p) {
+      return std::equal(p.begin(), p.end(), pattern.begin(), pattern.end(), [](char a, char b) {
+        return std::tolower(static_cast<unsigned char>(a)) ==
+               std::tolower(static_cast<unsigned char>(b));
+      });
+    };
+    if (std::none_of(patterns.begin(), patterns.end(), same)) patterns.push_back(pattern);
+  };
+  for (const TPluginFilterInfo& p : plugins) {
+    if (p.file_types.empty()) continue;
+    for (const std::string& entry : p.ext_names)
+      for (size_t start = 0; start <= entry.size();) {
+        size_t end = entry.find(';', start);
+        if (end == std::string::npos) end = entry.size();
+        add(entry.substr(start, end - start));
+        start = end + 1;
+      }
+  }
+  add("*.bmp");
+  std::string joined;
+  for (const std::string& p : patterns) joined += (joined.empty() ? "" : ";") + p;
+  return joined;
+}
+
+}  // namespace
+
 std::vector<TFilterEntry> BuildOpenFilter(const std::vector<TPluginFilterInfo>& plugins) {
   std::vector<TFilterEntry> entries;
+  const std::string pictures = AllPicturePatterns(plugins);
+  entries.push_back({"All pictures (" + pictures + ")", pictures});
   entries.push_back({"All(*.*)", "*.*"});
   for (const TPluginFilterInfo& p : plugins) {
     if (p.file_types.empty() || p.ext_names.empty()) continue;

@@ -1,6 +1,8 @@
-// The open dialog's filter: "All(*.*)" first, then one entry per plug-in made from the
-// first name of its file-type list and the first pattern of its extension list, then the
-// Windows bitmap entry. Each entry pairs a label with the pattern offered under it.
+// The open dialog's filter: "All pictures" first (every pattern of every plug-in and the
+// bitmap pattern, the entry a person mostly wants), then "All(*.*)", then one entry per
+// plug-in made from the first name of its file-type list and the first pattern of its
+// extension list, then the Windows bitmap entry. Each entry pairs a label with the pattern
+// offered under it.
 #pragma once
 
 #include <string>

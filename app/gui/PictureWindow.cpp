@@ -21,14 +21,12 @@
 
 // --- TPictureView ---
 
-TPictureView::TPictureView(TImageBox* box, QWidget* parent) : QScrollArea(parent), box_(box) {
+TPictureView::TPictureView(TScaledBox* box, QWidget* parent) : QScrollArea(parent), box_(box) {
   // The box keeps the picture's size at its scale; a larger picture scrolls.
   setWidgetResizable(false);
   setBackgroundRole(QPalette::Dark);
   setWidget(box_);
-  connect(box_, &TImageBox::PictureSizeChanged, this, [this] {
-    if (fit_) Refit();
-  });
+  connect(box_, &TScaledBox::PictureSizeChanged, this, &TPictureView::OpenPicture);
   for (QScrollBar* bar : {horizontalScrollBar(), verticalScrollBar()})
     connect(bar, &QScrollBar::valueChanged, this, [this] {
       if (!zooming_) emit Scrolled();
@@ -39,7 +37,7 @@ double TPictureView::Scale() const {
   return box_->Scale();
 }
 
-void TPictureView::SetZoom(bool fit, double scale, std::optional<QPoint> anchor) {
+void TPictureView::SetZoom(bool fit, double scale, std::optional<QPoint> anchor, bool automatic) {
   const QSize picture = box_->PictureSize();
   if (fit) {
     // The viewport without scroll bars: a fitted picture needs none.
@@ -50,8 +48,9 @@ void TPictureView::SetZoom(bool fit, double scale, std::optional<QPoint> anchor)
   const double old = Scale();
   const QPoint at = anchor.value_or(viewport()->rect().center());
   const QPointF point = QPointF(at - box_->pos()) / old;
-  const bool changed = fit != fit_ || scale != old;
+  const bool changed = fit != fit_ || scale != old || automatic != automatic_;
   fit_ = fit;
+  automatic_ = automatic;
   zooming_ = true;
   box_->SetScale(scale);
   horizontalScrollBar()->setValue(int(std::lround(point.x() * scale - at.x())));
@@ -69,7 +68,30 @@ void TPictureView::ZoomOut(std::optional<QPoint> anchor) {
 }
 
 void TPictureView::Refit() {
-  SetZoom(true, Scale());
+  SetZoom(true, Scale(), std::nullopt, automatic_);
+}
+
+void TPictureView::OpenPicture() {
+  if (OpenLikeAnother && OpenLikeAnother(this)) return;
+  // A Fit the person chose keeps the new picture whole too.
+  if (fit_ && !automatic_) {
+    Refit();
+    return;
+  }
+  // Otherwise the opening zoom, from the picture's top left.
+  OpeningZoom();
+  zooming_ = true;
+  horizontalScrollBar()->setValue(0);
+  verticalScrollBar()->setValue(0);
+  zooming_ = false;
+}
+
+void TPictureView::OpeningZoom() {
+  // The whole picture when it is larger than the window (rather than its top left corner
+  // at 1:1), else its natural size.
+  const QSize picture = box_->PictureSize(), room = maximumViewportSize();
+  const bool larger = picture.width() > room.width() || picture.height() > room.height();
+  SetZoom(larger, 1.0, QPoint(0, 0), true);
 }
 
 QPointF TPictureView::Origin() const {
@@ -97,7 +119,12 @@ void TPictureView::wheelEvent(QWheelEvent* event) {
 
 void TPictureView::resizeEvent(QResizeEvent* event) {
   QScrollArea::resizeEvent(event);
-  if (fit_) Refit();
+  // The opening zoom follows the window (a window made smaller than its picture shows it
+  // whole); a Fit the person chose keeps the picture whole.
+  if (automatic_)
+    OpeningZoom();
+  else if (fit_)
+    Refit();
 }
 
 void TPictureView::focusInEvent(QFocusEvent* event) {
@@ -127,12 +154,21 @@ QToolButton* TitleButton(QWidget* parent, const char* name) {
 
 }  // namespace
 
-TPictureTitleBar::TPictureTitleBar(QDockWidget* window) : QWidget(window) {
+TPictureTitleBar::TPictureTitleBar(QDockWidget* window, const QString& name) : QWidget(window) {
   setObjectName("TitleBar");
   auto* layout = new QHBoxLayout(this);
   layout->setContentsMargins(3, 1, 1, 1);
   layout->setSpacing(0);
-  // The caption gives way first when the window is narrow.
+  // The name of what the window shows, in bold, then the caption, which gives way first
+  // when the window is narrow.
+  Name = new QLabel(name, this);
+  Name->setObjectName("Name");
+  QFont bold = Name->font();
+  bold.setBold(true);
+  Name->setFont(bold);
+  Name->setContentsMargins(0, 0, 6, 0);
+  Name->setVisible(!name.isEmpty());
+  layout->addWidget(Name);
   Caption = new QLabel(window->windowTitle(), this);
   Caption->setObjectName("Caption");
   Caption->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
@@ -157,6 +193,14 @@ TPictureTitleBar::TPictureTitleBar(QDockWidget* window) : QWidget(window) {
   FloatButton->setToolTip("Float this window, or dock it again (or double-click its title)");
   connect(FloatButton, &QToolButton::clicked, window,
           [window] { window->setFloating(!window->isFloating()); });
+  if (window->features() & QDockWidget::DockWidgetClosable) {
+    CloseButton = TitleButton(this, "CloseButton");
+    CloseButton->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    CloseButton->setIcon(style()->standardIcon(QStyle::SP_TitleBarCloseButton, nullptr, this));
+    CloseButton->setToolTip(QString("Close the %1 window").arg(window->windowTitle()));
+    CloseButton->setFixedWidth(18);
+    connect(CloseButton, &QToolButton::clicked, window, &QDockWidget::close);
+  }
   // Narrow fixed widths, so that the caption keeps its room and the bar does not move as
   // the scale's text changes.
   const QFontMetrics metrics = fontMetrics();
@@ -164,8 +208,8 @@ TPictureTitleBar::TPictureTitleBar(QDockWidget* window) : QWidget(window) {
   ZoomInButton->setFixedWidth(metrics.horizontalAdvance('+') + 8);
   ZoomButton->setFixedWidth(metrics.horizontalAdvance("3200%") + 6);
   FloatButton->setFixedWidth(18);
-  for (QToolButton* b : {ZoomOutButton, ZoomButton, ZoomInButton, FloatButton})
-    layout->addWidget(b);
+  for (QToolButton* b : {ZoomOutButton, ZoomButton, ZoomInButton, FloatButton, CloseButton})
+    if (b) layout->addWidget(b);
 
   // The zoom controls act on the window they sit in: it becomes the current one first.
   connect(ZoomOutButton, &QToolButton::pressed, this, &TPictureTitleBar::Activated);
@@ -187,16 +231,20 @@ std::optional<QString> DraggedFile(const QMimeData* data) {
 
 }  // namespace
 
-TPictureWindow::TPictureWindow(const QString& caption, TImageBox* box, QWidget* parent)
+TPictureWindow::TPictureWindow(const QString& caption, const QString& name, TScaledBox* box,
+                               QWidget* parent, bool closable)
     : QDockWidget(caption, parent) {
-  setFeatures(QDockWidget::DockWidgetMovable | QDockWidget::DockWidgetFloatable);
+  setFeatures(QDockWidget::DockWidgetMovable | QDockWidget::DockWidgetFloatable |
+              (closable ? QDockWidget::DockWidgetClosable : QDockWidget::NoDockWidgetFeatures));
   auto* client = new QWidget;
-  auto* layout = new QVBoxLayout(client);
-  layout->setContentsMargins(0, 0, 0, 0);
+  client_layout_ = new QVBoxLayout(client);
+  client_layout_->setContentsMargins(0, 0, 0, 0);
   view_ = new TPictureView(box);
-  layout->addWidget(view_);
+  client_layout_->addWidget(view_, 1);
   setWidget(client);
-  title_bar_ = new TPictureTitleBar(this);
+  title_bar_ = new TPictureTitleBar(this, name);
+  // The window's entry in the dock windows' menu names its picture too.
+  if (!name.isEmpty()) toggleViewAction()->setText(QString("%1: %2").arg(name, caption));
   setTitleBarWidget(title_bar_);
   connect(title_bar_, &TPictureTitleBar::Activated, view_, &TPictureView::Activated);
   connect(view_, &TPictureView::ZoomChanged, this, &TPictureWindow::ShowZoom);
@@ -231,43 +279,68 @@ void TPictureWindow::dropEvent(QDropEvent* event) {
 
 // --- TPictureViews ---
 
-void TPictureViews::Add(TPictureView* view) {
+void TPictureViews::Add(TPictureView* view, bool linked) {
+  connect(view, &TPictureView::Activated, this, [this, view, linked] {
+    current_ = view;
+    if (linked) linked_current_ = view;
+  });
+  if (!linked) return;
   views_.push_back(view);
-  current_ = view;
+  current_ = linked_current_ = view;
+  view->OpenLikeAnother = [this](TPictureView* v) { return OpenLikeAnother(v); };
   connect(view, &TPictureView::ZoomChanged, this, [this, view] { Follow(view, true); });
   connect(view, &TPictureView::Scrolled, this, [this, view] { Follow(view, false); });
-  connect(view, &TPictureView::Activated, this, [this, view] { current_ = view; });
 }
 
 void TPictureViews::SetLinked(bool linked) {
   linked_ = linked;
-  if (linked_ && current_) Follow(current_, true);
+  if (linked_ && linked_current_) Follow(linked_current_, true);
 }
 
 void TPictureViews::ZoomIn() {
-  if (current_) current_->ZoomIn();
+  if (TPictureView* view = Current()) view->ZoomIn();
 }
 
 void TPictureViews::ZoomOut() {
-  if (current_) current_->ZoomOut();
+  if (TPictureView* view = Current()) view->ZoomOut();
 }
 
 void TPictureViews::Fit() {
-  if (current_) current_->SetZoom(true, current_->Scale());
+  if (TPictureView* view = Current()) view->SetZoom(true, view->Scale());
 }
 
 void TPictureViews::ActualSize() {
-  if (current_) current_->SetZoom(false, 1.0);
+  if (TPictureView* view = Current()) view->SetZoom(false, 1.0);
 }
 
 void TPictureViews::Follow(TPictureView* leader, bool zoom) {
   if (!linked_ || following_) return;
   following_ = true;
   const QPointF origin = leader->Origin();
+  const QSize size = leader->Box()->PictureSize();
   for (TPictureView* view : views_) {
     if (view == leader) continue;
-    if (zoom) view->SetZoom(leader->Fitting(), leader->Scale());
+    // The zoom a new picture opened at is not the person's: it goes only to the views of
+    // a picture of its size, or of none yet (a hidden picture, shown before it is fitted
+    // to the visible one, leaves the zoom of the other two alone).
+    const QSize other = view->Box()->PictureSize();
+    if (zoom && leader->Automatic() && !other.isEmpty() && other != size) continue;
+    if (zoom) view->SetZoom(leader->Fitting(), leader->Scale(), std::nullopt, leader->Automatic());
     view->ScrollToOrigin(origin);
   }
   following_ = false;
+}
+
+bool TPictureViews::OpenLikeAnother(TPictureView* view) {
+  if (!linked_) return false;
+  const QSize size = view->Box()->PictureSize();
+  for (TPictureView* other : views_) {
+    if (other == view || other->Box()->PictureSize() != size) continue;
+    following_ = true;
+    view->SetZoom(other->Fitting(), other->Scale(), std::nullopt, other->Automatic());
+    view->ScrollToOrigin(other->Origin());
+    following_ = false;
+    return true;
+  }
+  return false;
 }

@@ -1,9 +1,10 @@
-// The picture windows: a dockable tool window whose scroll box shows one image box, zoomed
-// (natural size at start, Fit, 1:1, the zoom steps), with a small zoom control in its title
-// bar, and which may take a picture file dropped on it. TPictureViews links the zoom and
-// the scroll position of several windows.
+// The picture windows: a dockable tool window whose scroll box shows one scaled box (an
+// image box, or the Reveal window's view), zoomed (Fit, 1:1, the zoom steps), with a small
+// zoom control in its title bar, and which may take a picture file dropped on it.
+// TPictureViews links the zoom and the scroll position of several windows.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -14,24 +15,32 @@
 class QLabel;
 class QMenu;
 class QToolButton;
-class TImageBox;
+class QVBoxLayout;
+class TScaledBox;
 
-// The scroll box with its image box. The box sits at the top left; a picture larger than
-// the viewport scrolls.
+// The scroll box with its scaled box. The box sits at the top left; a picture larger than
+// the viewport scrolls. A picture of a new size opens at Fit when it is larger than the
+// viewport at natural size and at 1:1 otherwise, from its top left, and keeps that rule as
+// the window is resized until the person zooms; only a Fit the person chose is kept for a
+// new picture (so a whole picture stays whole).
 class TPictureView : public QScrollArea {
   Q_OBJECT
 
  public:
-  explicit TPictureView(TImageBox* box, QWidget* parent = nullptr);
+  explicit TPictureView(TScaledBox* box, QWidget* parent = nullptr);
 
-  TImageBox* Box() const { return box_; }
+  TScaledBox* Box() const { return box_; }
   // Fit: the scale follows the picture and the viewport, so the whole picture shows.
   bool Fitting() const { return fit_; }
   double Scale() const;
+  // Whether the zoom is the one a new picture opened at, not one the person chose.
+  bool Automatic() const { return automatic_; }
 
   // A fixed scale, or Fit (`scale` then unused). The picture point under `anchor` (viewport
-  // coordinates; the viewport's centre when none) stays where it is.
-  void SetZoom(bool fit, double scale, std::optional<QPoint> anchor = std::nullopt);
+  // coordinates; the viewport's centre when none) stays where it is. `automatic`: the zoom
+  // is the opening one (see Automatic), not the person's choice.
+  void SetZoom(bool fit, double scale, std::optional<QPoint> anchor = std::nullopt,
+               bool automatic = false);
   void ZoomIn(std::optional<QPoint> anchor = std::nullopt);
   void ZoomOut(std::optional<QPoint> anchor = std::nullopt);
 
@@ -40,6 +49,10 @@ class TPictureView : public QScrollArea {
   // pictures of one size in windows of one size scroll alike to the pixel.
   QPointF Origin() const;
   void ScrollToOrigin(const QPointF& point);
+
+  // Asked first when a picture of a new size arrives: true when it gave the view its zoom
+  // (a linked view of the same size lends its own), else the view opens it as above.
+  std::function<bool(TPictureView*)> OpenLikeAnother;
 
  signals:
   // The scale or the Fit mode changed: by a command, or Fit following the picture or the
@@ -58,26 +71,35 @@ class TPictureView : public QScrollArea {
 
  private:
   void Refit();
+  // A picture of a new size: the zoom it opens at, from its top left.
+  void OpenPicture();
+  // That zoom: Fit for a picture larger than the window, else 1:1; it stays the automatic
+  // one, following the window's size until the person zooms.
+  void OpeningZoom();
 
-  TImageBox* box_;
+  TScaledBox* box_;
   bool fit_ = false;
+  bool automatic_ = true;
   bool zooming_ = false;
   int wheel_angle_ = 0;
 };
 
-// The title bar of a picture window: its caption, and zoom out, the zoom menu (showing the
-// scale), zoom in and the button that floats or docks the window.
+// The title bar of a picture window: the name of what it shows and beside it its caption,
+// then zoom out, the zoom menu (showing the scale), zoom in, the button that floats or docks
+// the window and, for a window that can be closed, the one that closes it.
 class TPictureTitleBar : public QWidget {
   Q_OBJECT
 
  public:
-  explicit TPictureTitleBar(QDockWidget* window);
+  TPictureTitleBar(QDockWidget* window, const QString& name);
 
   QLabel* Caption = nullptr;
+  QLabel* Name = nullptr;  // empty for a window whose caption names it
   QToolButton* ZoomOutButton = nullptr;
   QToolButton* ZoomButton = nullptr;  // its menu holds every zoom command
   QToolButton* ZoomInButton = nullptr;
   QToolButton* FloatButton = nullptr;
+  QToolButton* CloseButton = nullptr;  // only for a window that can be closed
   QMenu* ZoomMenu = nullptr;
 
  signals:
@@ -89,10 +111,15 @@ class TPictureWindow : public QDockWidget {
   Q_OBJECT
 
  public:
-  TPictureWindow(const QString& caption, TImageBox* box, QWidget* parent = nullptr);
+  // `caption` is the window's title, `name` what its title bar says it shows beside it;
+  // `closable`: the window can be closed (and its title bar has a close button).
+  TPictureWindow(const QString& caption, const QString& name, TScaledBox* box,
+                 QWidget* parent = nullptr, bool closable = false);
 
   TPictureView* View() const { return view_; }
   TPictureTitleBar* TitleBar() const { return title_bar_; }
+  // The window's client: the view, and room for controls above and below it.
+  QVBoxLayout* ClientLayout() const { return client_layout_; }
   // Whether a file dropped on the window is taken.
   void SetAcceptsFiles(bool accepts) { setAcceptDrops(accepts); }
 
@@ -110,20 +137,27 @@ class TPictureWindow : public QDockWidget {
 
   TPictureView* view_;
   TPictureTitleBar* title_bar_;
+  QVBoxLayout* client_layout_;
 };
 
 // Several views whose zoom and scroll position move together while linked (the default),
 // and the one the zoom commands act on: the one last pointed at, the last one added at
-// start.
+// start. A view added unlinked (the Reveal window's) takes the zoom commands when pointed
+// at but never moves with the others.
 class TPictureViews : public QObject {
   Q_OBJECT
 
  public:
   using QObject::QObject;
 
-  void Add(TPictureView* view);
+  void Add(TPictureView* view, bool linked = true);
   const std::vector<TPictureView*>& Views() const { return views_; }
-  TPictureView* Current() const { return current_; }
+  // The view the zoom commands act on: the one last pointed at, or when that one is an
+  // unlinked view that is closed now, the linked one last pointed at.
+  TPictureView* Current() const {
+    const bool closed = current_ && current_ != linked_current_ && !current_->isVisible();
+    return closed ? linked_current_ : current_;
+  }
   void SetCurrent(TPictureView* view) { current_ = view; }
 
   bool Linked() const { return linked_; }
@@ -139,9 +173,13 @@ class TPictureViews : public QObject {
  private:
   // The other views take `leader`'s zoom (when `zoom`) and scroll position.
   void Follow(TPictureView* leader, bool zoom);
+  // A linked view given a picture of a new size takes the zoom and position of another
+  // linked view that shows a picture of that size: the three stay alike.
+  bool OpenLikeAnother(TPictureView* view);
 
-  std::vector<TPictureView*> views_;
+  std::vector<TPictureView*> views_;  // the linked ones
   TPictureView* current_ = nullptr;
+  TPictureView* linked_current_ = nullptr;  // the linked view last pointed at
   bool linked_ = true;
   bool following_ = false;
 };

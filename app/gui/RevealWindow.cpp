@@ -1,17 +1,16 @@
 #include "app/gui/RevealWindow.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <exception>
 
-#include <QAbstractButton>
 #include <QAction>
 #include <QComboBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPaintEvent>
 #include <QPainter>
-#include <QScrollArea>
 #include <QSpinBox>
 #include <QStringList>
 #include <QTimer>
@@ -20,6 +19,7 @@
 #include "app/gui/ImageBox.h"
 #include "app/gui/MainForm.h"
 #include "reveal/Band.h"
+#include "reveal/ScoreWords.h"
 #include "reveal/Scores.h"
 #include "targets/Catalogue.h"
 #include "targets/Check.h"
@@ -47,7 +47,8 @@ QString Decibels(double psnr) {
 
 }  // namespace
 
-TRevealBox::TRevealBox(TModel model, QWidget* parent) : QWidget(parent), model_(std::move(model)) {
+TRevealBox::TRevealBox(TModel model, QWidget* parent)
+    : TScaledBox(parent), model_(std::move(model)) {
   setAttribute(Qt::WA_OpaquePaintEvent, false);
 }
 
@@ -58,6 +59,7 @@ const TBitmap* TRevealBox::Source() const {
 }
 
 void TRevealBox::SetView(const TViewOptions& options, const TBitmap* source) {
+  const TViewSize before = size_;
   options_ = options;
   source_ = source;
   whole_.reset();
@@ -70,12 +72,14 @@ void TRevealBox::SetView(const TViewOptions& options, const TBitmap* source) {
       MakeView(result, options_, *whole_);
     }
   }
-  setFixedSize(std::max(1, size_.width), std::max(1, size_.height));
+  FollowScale();
   update();
+  if (!(size_ == before) && size_.width > 0) emit PictureSizeChanged();
 }
 
-QSize TRevealBox::sizeHint() const {
-  return QSize(size_.width, size_.height);
+void TRevealBox::FollowScale() {
+  const QSize size = ScaledSize();
+  setFixedSize(std::max(1, size.width()), std::max(1, size.height()));
 }
 
 void TRevealBox::PaintedPart(const QRect& part, TBitmap& out) const {
@@ -89,31 +93,57 @@ void TRevealBox::PaintedPart(const QRect& part, TBitmap& out) const {
   }
 }
 
+QImage TRevealBox::ScaledPart(const QRect& screen) {
+  const double scale = Scale();
+  if (!whole_ && scale >= 1 && scale == std::floor(scale)) {
+    // At a whole-number scale each screen pixel shows the view pixel under its top left
+    // corner: only the view pixels of the part are made.
+    const int s = static_cast<int>(scale);
+    const QRect pixels = QRect(QPoint(screen.left() / s, screen.top() / s),
+                               QPoint(screen.right() / s, screen.bottom() / s)) &
+                         QRect(0, 0, size_.width, size_.height);
+    TBitmap part;
+    PaintedPart(pixels, part);
+    return ScaledRasterPart(part, scale, screen.translated(-pixels.left() * s, -pixels.top() * s));
+  }
+  // Otherwise each screen pixel averages every view pixel it covers, from the view made
+  // whole.
+  if (!whole_) {
+    auto whole = std::make_unique<TBitmap>();
+    MakeView(*Source(), options_, *whole);
+    whole_ = std::move(whole);
+  }
+  return ScaledRasterPart(*whole_, scale, screen);
+}
+
 void TRevealBox::paintEvent(QPaintEvent* event) {
   const TBitmap* source = Source();
-  const QRect part = event->rect() & QRect(0, 0, size_.width, size_.height);
+  const QRect part = event->rect() & QRect(QPoint(0, 0), ScaledSize());
   if (part.isEmpty() || source == nullptr) return;
   // The result may have changed since the view was set (the refresh is on its way): a
   // view of another size waits for it.
   const TBitmap& result = *source;
   if (!whole_ && !(ViewSize(result.Width(), result.Height(), options_) == size_)) return;
   try {
-    TBitmap pixels;
-    PaintedPart(part, pixels);
+    const QImage image = ScaledPart(part);
     QPainter painter(this);
-    painter.drawImage(part.topLeft(), RasterPart(pixels, 0, 0, part.width(), part.height()));
+    painter.drawImage(part.topLeft(), image);
   } catch (const std::exception&) {
     // A view that cannot be made leaves the box blank; painting never raises.
   }
 }
 
 TRevealWindow::TRevealWindow(TRevealBox::TModel model, QWidget* parent)
-    : QDockWidget("Reveal", parent), model_(std::move(model)) {
+    : TPictureWindow("Reveal", QString(), new TRevealBox(model), parent, true),
+      model_(std::move(model)) {
   setObjectName("RevealWindow");
-  setFeatures(QDockWidget::DockWidgetMovable | QDockWidget::DockWidgetFloatable |
-              QDockWidget::DockWidgetClosable);
-  auto* client = new QWidget;
-  auto* layout = new QVBoxLayout(client);
+  Box = static_cast<TRevealBox*>(View()->Box());
+  Box->setObjectName("RevealBox");
+  ScrollBox = View();
+  ScrollBox->setObjectName("RevealScrollBox");
+  ScrollBox->setMinimumSize(300, 220);
+  ScrollBox->setToolTip("The view of the combined picture. Ctrl+wheel zooms");
+  QVBoxLayout* layout = ClientLayout();
   layout->setContentsMargins(4, 4, 4, 4);
   auto* controls = new QHBoxLayout;
   TargetBox = new QComboBox;
@@ -157,16 +187,7 @@ TRevealWindow::TRevealWindow(TRevealBox::TModel model, QWidget* parent)
   controls->addWidget(FilterBox);
   controls->addWidget(SizeBox);
   controls->addStretch();
-  layout->addLayout(controls);
-  ScrollBox = new QScrollArea;
-  ScrollBox->setObjectName("RevealScrollBox");
-  ScrollBox->setWidgetResizable(false);
-  ScrollBox->setBackgroundRole(QPalette::Dark);
-  ScrollBox->setMinimumSize(300, 220);
-  Box = new TRevealBox(model_);
-  Box->setObjectName("RevealBox");
-  ScrollBox->setWidget(Box);
-  layout->addWidget(ScrollBox, 1);
+  layout->insertLayout(0, controls);
   BandLabel = new QLabel;
   BandLabel->setObjectName("BandLabel");
   ScoreLabel = new QLabel;
@@ -185,7 +206,12 @@ TRevealWindow::TRevealWindow(TRevealBox::TModel model, QWidget* parent)
   layout->addWidget(BandLabel);
   layout->addWidget(ScoreLabel);
   layout->addWidget(TargetLabel);
-  setWidget(client);
+  // The scores in words, with the thresholds in the tool tip.
+  ScoreWordsLabel = new QLabel;
+  ScoreWordsLabel->setObjectName("ScoreWordsLabel");
+  ScoreWordsLabel->setWordWrap(true);
+  ScoreWordsLabel->setToolTip(QString::fromStdString(ScoreBandsText()));
+  layout->addWidget(ScoreWordsLabel);
 
   const auto changed = [this] { Refresh(); };
   connect(TargetBox, &QComboBox::currentIndexChanged, this, changed);
@@ -230,6 +256,7 @@ void TRevealWindow::Refresh() {
     ScoreLabel->clear();
     TargetLabel->clear();
     after_target_.Assign(nullptr);
+    ScoreWordsLabel->clear();
     return;
   }
   options.band = BandOf(*work);
@@ -296,6 +323,7 @@ bool TRevealWindow::UpdateTarget(const TWorkflow& work, const TToneBand& band) {
 
 void TRevealWindow::UpdateScores(const TWorkflow& work, const TToneBand& band) {
   scores_from_basis_ = false;
+  ScoreWordsLabel->clear();
   const TBitmap& result = work.ResultBitmap();
   const TBitmap& visible = work.ExternalBitmap();
   const TBitmap& hidden = work.InnerBitmap();
@@ -336,6 +364,9 @@ void TRevealWindow::UpdateScores(const TWorkflow& work, const TToneBand& band) {
   ScoreLabel->setText(QString("Visible PSNR %1    Hidden PSNR %2")
                           .arg(Decibels(visible_psnr))
                           .arg(hidden_psnr ? Decibels(*hidden_psnr) : QString("none")));
+  ScoreWordsLabel->setText(QString("Normal view: %1. Hidden picture: %2.")
+                               .arg(QString::fromStdString(VisibleScoreWords(visible_psnr)),
+                                    QString::fromStdString(HiddenScoreWords(hidden_psnr))));
 }
 
 void TMainForm::CreateRevealWindow() {
@@ -345,12 +376,9 @@ void TMainForm::CreateRevealWindow() {
   addDockWidget(Qt::TopDockWidgetArea, RevealWindow);
   splitDockWidget(ToolWindow974, RevealWindow, Qt::Horizontal);
   RevealWindow->hide();
-  // The dock's own buttons are controls of the window too.
-  if (auto* button = RevealWindow->findChild<QAbstractButton*>("qt_dockwidget_floatbutton"))
-    button->setToolTip("Float the Reveal window, or dock it again (or double-click its title)");
-  if (auto* button = RevealWindow->findChild<QAbstractButton*>("qt_dockwidget_closebutton"))
-    button->setToolTip("Close the Reveal window");
   // The dock's own action opens and closes it (and sits in the dock windows' menu); the
   // actions table gives it its caption, shortcut and tool tip.
   RevealAction = RevealWindow->toggleViewAction();
+  // The zoom commands act on it when it was the window last used.
+  PictureViews->Add(RevealWindow->View(), false);
 }

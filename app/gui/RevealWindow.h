@@ -20,21 +20,24 @@
 #include <memory>
 
 #include <QDockWidget>
+#include <QImage>
 
+#include "app/gui/ImageBox.h"
+#include "app/gui/PictureWindow.h"
 #include "compose/Workflow.h"
 #include "raster/Bitmap.h"
 #include "reveal/Views.h"
 
 class QComboBox;
 class QLabel;
-class QScrollArea;
 class QSpinBox;
 class TScoreBasis;
 
-// Paints a view of the model's result: a part at a time for views that have parts, from a
-// view made whole otherwise. It keeps no copy of the result, so the slider steps keep
-// writing the result's store in place.
-class TRevealBox : public QWidget {
+// Paints a view of the model's result, zoomed as the picture windows are: at a whole-number
+// scale a part at a time for views that have parts, else from the view made whole (kept
+// until the view or the result changes). It keeps no copy of the result, so the slider
+// steps keep writing the result's store in place.
+class TRevealBox : public TScaledBox {
   Q_OBJECT
 
  public:
@@ -44,14 +47,17 @@ class TRevealBox : public QWidget {
   // of `source` when given (a picture the caller keeps until the next SetView).
   void SetView(const TViewOptions& options, const TBitmap* source = nullptr);
   const TViewOptions& Options() const { return options_; }
-  // The view made whole (for the views without parts), or null.
+  // The view made whole (for the views without parts, or to paint below 1:1), or null.
   const TBitmap* WholeView() const { return whole_ ? &*whole_ : nullptr; }
-  // The pixels of the view's part as painted.
+  // The pixels of the view's part (in view pixels) as painted at 1:1.
   void PaintedPart(const QRect& part, TBitmap& out) const;
-  QSize sizeHint() const override;
+  // The screen part `screen` (within the box) as painted at the box's scale.
+  QImage ScaledPart(const QRect& screen);
+  QSize PictureSize() const override { return QSize(size_.width, size_.height); }
 
  protected:
   void paintEvent(QPaintEvent* event) override;
+  void FollowScale() override;
 
  private:
   // The picture the view is made of: the source given, else the model's result (null
@@ -65,7 +71,9 @@ class TRevealBox : public QWidget {
   std::unique_ptr<TBitmap> whole_;
 };
 
-class TRevealWindow : public QDockWidget {
+// A picture window of its own (the zoom bar, the keys of the picture windows when it was
+// the one last used), not linked with the three.
+class TRevealWindow : public TPictureWindow {
   Q_OBJECT
 
  public:
@@ -84,13 +92,14 @@ class TRevealWindow : public QDockWidget {
   QComboBox* ViewBox = nullptr;
   QComboBox* FilterBox = nullptr;
   QSpinBox* SizeBox = nullptr;
-  QScrollArea* ScrollBox = nullptr;
+  TPictureView* ScrollBox = nullptr;  // the view, zoomed as the picture windows are
   TRevealBox* Box = nullptr;
   QLabel* BandLabel = nullptr;
   QLabel* ScoreLabel = nullptr;
   QLabel* TargetLabel = nullptr;
   // The picture after the chosen target at the last refresh (empty with no target).
   const TBitmap& AfterTarget() const { return after_target_; }
+  QLabel* ScoreWordsLabel = nullptr;  // the scores in words
 
  private:
   // Runs the chosen target on the result; false (with the reason on the label) when it

@@ -2,6 +2,8 @@
 // the program returns 0. `--quit-after-start` closes the window as soon as the event loop
 // runs (a start-up check for scripts); see app/gui/CommandLine.h for the other arguments.
 #include <cstdio>
+#include <string>
+#include <vector>
 
 #include <QApplication>
 #include <QIcon>
@@ -11,6 +13,7 @@
 #include "app/gui/CommandLine.h"
 #include "app/gui/Dialogs.h"
 #include "app/gui/MainForm.h"
+#include "base/Bands.h"
 #include "base/Exceptions.h"
 
 int main(int argc, char** argv) {
@@ -31,6 +34,12 @@ int main(int argc, char** argv) {
   try {
     TMainForm form;
     form.show();
+    // What a person should know about the start, as the command-line tool notes it: a
+    // configuration file that was skipped, a thread setting that was not taken.
+    std::vector<std::string> notes = form.SPIs.Notes();
+    if (const auto threads = BandThreadsNote()) notes.push_back(*threads);
+    for (const std::string& note : notes)
+      std::fprintf(stderr, "lumiveil-maker: note: %s\n", note.c_str());
     for (const QString& note : OpenCommandLineFiles(form, arguments.files))
       std::fprintf(stderr, "lumiveil-maker: %s\n", note.toLocal8Bit().constData());
     if (arguments.quit_after_start) QTimer::singleShot(0, &form, &TMainForm::QuirButtonClick);

@@ -1,6 +1,7 @@
 // Safe saving on Windows: a temporary file beside the target (GetTempFileNameA), written
-// through a buffer, flushed to disk, then moved over the target with MoveFileExA; "-" is
-// standard output.
+// through a buffer, flushed to disk, then put in place of the target: ReplaceFileA over an
+// existing file (which keeps its attributes and access rights), MoveFileExA where there
+// is none; "-" is standard output. Failures carry the system's reason.
 #include "platform/Files.h"
 
 #include <windows.h>
@@ -13,6 +14,7 @@
 #include "base/Streams.h"
 #include "platform/BufferedFileStream.h"
 #include "platform/Paths.h"
+#include "platform/win32/SystemMessage.h"
 
 namespace {
 
@@ -20,13 +22,17 @@ namespace {
 class THandleStream final : public TBufferedFileStream {
  public:
   explicit THandleStream(HANDLE file) : file_(file) {}
+  std::string LastErrorText() const override { return error_ != 0 ? SystemMessage(error_) : ""; }
 
  protected:
   bool WriteOut(const char* p, int64_t count) override {
     while (count > 0) {
       const DWORD piece = count > (1 << 30) ? DWORD{1} << 30 : static_cast<DWORD>(count);
       DWORD written = 0;
-      if (!WriteFile(file_, p, piece, &written, nullptr) || written == 0) return false;
+      if (!WriteFile(file_, p, piece, &written, nullptr) || written == 0) {
+        error_ = written == 0 && GetLastError() == 0 ? ERROR_DISK_FULL : GetLastError();
+        return false;
+      }
       p += written;
       count -= written;
     }
@@ -44,7 +50,38 @@ class THandleStream final : public TBufferedFileStream {
 
  private:
   HANDLE file_;
+  DWORD error_ = 0;
 };
+
+[[noreturn]] void CannotCreate(const std::string& file_name, DWORD error) {
+  throw EFCreateError(Format(SFCreateError, file_name.c_str()), SystemMessage(error));
+}
+
+[[noreturn]] void CannotWrite(const std::string& reason) {
+  throw EWriteError(SWriteError, reason);
+}
+
+// The attributes a person gives a file, which a replaced file keeps.
+constexpr DWORD kKeptAttributes = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                                  FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+
+// Puts the finished temporary file in place of file_name. An existing file is replaced
+// with ReplaceFileA, which gives the new file the replaced one's access rights and
+// attributes; where that fails (or, as under Wine, leaves the attributes behind) the file
+// is moved over it and its attributes are set again. A new name is made with MoveFileExA.
+void PutInPlace(const char* temp, const std::string& file_name) {
+  const DWORD old = GetFileAttributesA(file_name.c_str());
+  const bool replaced = old != INVALID_FILE_ATTRIBUTES &&
+                        ReplaceFileA(file_name.c_str(), temp, nullptr,
+                                     REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr);
+  if (!replaced &&
+      !MoveFileExA(temp, file_name.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+    CannotCreate(file_name, GetLastError());
+  if (old == INVALID_FILE_ATTRIBUTES) return;
+  const DWORD now = GetFileAttributesA(file_name.c_str());
+  if (now != INVALID_FILE_ATTRIBUTES && (now & kKeptAttributes) != (old & kKeptAttributes))
+    SetFileAttributesA(file_name.c_str(), (now & ~kKeptAttributes) | (old & kKeptAttributes));
+}
 
 }  // namespace
 
@@ -53,33 +90,46 @@ void SaveFileSafely(const std::string& file_name, const std::function<void(TStre
     // Standard output takes the bytes as they come (a handle writes bytes, never text).
     THandleStream stream(GetStdHandle(STD_OUTPUT_HANDLE));
     write(stream);
-    if (!stream.Flush()) throw EWriteError(SWriteError);
+    if (!stream.Flush()) CannotWrite(stream.LastErrorText());
     return;
   }
   char temp[MAX_PATH + 1] = {};
   if (GetTempFileNameA(FolderOf(file_name).c_str(), "lvs", 0, temp) == 0)
-    throw EFCreateError(Format(SFCreateError, file_name.c_str()));
+    CannotCreate(file_name, GetLastError());
   // GetTempFileNameA made the file; open it again for writing, hidden from others' writes.
   HANDLE file = CreateFileA(temp, GENERIC_WRITE, FILE_SHARE_READ, nullptr, TRUNCATE_EXISTING,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
+    const DWORD error = GetLastError();
     DeleteFileA(temp);
-    throw EFCreateError(Format(SFCreateError, file_name.c_str()));
+    CannotCreate(file_name, error);
   }
   try {
     THandleStream stream(file);
     write(stream);
-    if (!stream.Flush() || !FlushFileBuffers(file)) throw EWriteError(SWriteError);
+    if (!stream.Flush()) CannotWrite(stream.LastErrorText());
+    if (!FlushFileBuffers(file)) CannotWrite(SystemMessage(GetLastError()));
     const HANDLE closing = file;
     file = INVALID_HANDLE_VALUE;
-    if (!CloseHandle(closing)) throw EWriteError(SWriteError);
-    if (!MoveFileExA(temp, file_name.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-      throw EFCreateError(Format(SFCreateError, file_name.c_str()));
+    if (!CloseHandle(closing)) CannotWrite(SystemMessage(GetLastError()));
+    PutInPlace(temp, file_name);
   } catch (...) {
     if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
     DeleteFileA(temp);
     throw;
   }
+}
+
+bool NamesStandardOutput(const std::string& file_name) {
+  return file_name == "-";
+}
+
+bool NamesHeldDescriptor(const std::string& file_name) {
+  return file_name == "-";
+}
+
+std::optional<std::string> PlantedLinkReason(const std::string&) {
+  return std::nullopt;
 }
 
 bool FileExists(const std::string& file_name) {

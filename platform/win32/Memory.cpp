@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "platform/BlockCache.h"
+#include "platform/PixelBudget.h"
 
 namespace {
 
@@ -23,6 +24,7 @@ struct TBlockHeader {
   uint32_t magic;
   void* base;
   size_t capacity;  // usable bytes from the data on
+  size_t counted;   // the bytes asked for, held against the run's bound (PixelBudget.h)
 };
 
 TBlockHeader* HeaderOf(void* data) {
@@ -41,8 +43,9 @@ TBlockCache& Cache() {
 
 }  // namespace
 
-void* AllocatePixelMemory(size_t bytes) {
-  if (bytes > SIZE_MAX - 2 * kHeader) return nullptr;
+namespace {
+
+void* AllocateBlock(size_t bytes) {
   if (bytes < kLargeStore) {
     void* memory = std::malloc(bytes + kHeader);
     if (memory == nullptr) return nullptr;
@@ -59,9 +62,19 @@ void* AllocatePixelMemory(size_t bytes) {
   return static_cast<char*>(base) + kHeader;
 }
 
+}  // namespace
+
+void* AllocatePixelMemory(size_t bytes) {
+  if (bytes > SIZE_MAX - 2 * kHeader) return nullptr;
+  void* block = ClaimedAllocation(bytes, AllocateBlock);
+  if (block != nullptr) HeaderOf(block)->counted = bytes;
+  return block;
+}
+
 void ReleasePixelMemory(void* memory) {
   if (memory == nullptr) return;
   const TBlockHeader* header = HeaderOf(memory);
+  ReleasePixelMemoryClaim(header->counted);
   if (header->magic == kLargeMagic)
     Cache().Keep(memory, header->capacity);
   else

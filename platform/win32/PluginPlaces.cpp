@@ -26,7 +26,7 @@ const char* SusieRegistryKey() {
   return "Software\\Quenbrook\\Susie\\Plug-in";
 }
 
-std::optional<std::string> SusiePluginPath() {
+std::optional<std::string> SusiePluginPath(std::string*) {
   HKEY key = nullptr;
   if (RegOpenKeyExA(HKEY_CURRENT_USER, SusieRegistryKey(), 0, KEY_READ, &key) != ERROR_SUCCESS)
     return std::nullopt;
@@ -102,4 +102,17 @@ std::vector<std::string> FindFiles(const std::string& directory, const std::stri
 
 std::optional<std::string> UntrustedPluginReason(const std::string&) {
   return std::nullopt;
+}
+
+std::string FileIdentity(const std::string& path) {
+  const HANDLE file =
+      CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return "";
+  BY_HANDLE_FILE_INFORMATION info{};
+  const bool known = GetFileInformationByHandle(file, &info) != 0;
+  CloseHandle(file);
+  if (!known) return "";
+  return std::to_string(info.dwVolumeSerialNumber) + ":" + std::to_string(info.nFileIndexHigh) +
+         ":" + std::to_string(info.nFileIndexLow);
 }

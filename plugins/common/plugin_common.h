@@ -104,6 +104,23 @@ static inline uint8_t* PluginDibRow(const PluginDib* dib, int y) {
   return dib->pixels + (size_t)(dib->height - 1 - y) * dib->stride;
 }
 
+/* The picture information's text, as the host reads it: a line "note: ..." is shown to the
+ * person when the picture is read (a file cut short that still decodes), a line
+ * "refused: ..." says why GetPicture will not read this file (a bound of the plug-in, not
+ * damage), so that the host tells that instead of a result code. Returns 0, or
+ * SPI_NO_MEMORY when no block can be had for the text. */
+static inline int PluginSetInfoText(SpiPictureInfo* info, const char* text) {
+  const size_t n = strlen(text);
+  SPI_HLOCAL h = SpiLocalAlloc(n + 1);
+  char* p;
+  if (h == NULL) return SPI_NO_MEMORY;
+  p = (char*)SpiLocalLock(h);
+  memcpy(p, text, n + 1);
+  SpiLocalUnlock(h);
+  info->info_text = h;
+  return SPI_SUCCESS;
+}
+
 /* A plug-in's format test on the first len bytes, and its decoder: with picture_info it
  * fills the picture's description, with dib it makes the picture. */
 typedef int (*PluginRecognizer)(const void* data, intptr_t len);

@@ -3,7 +3,11 @@
  * zero). The frame's transparent pixels are white; area the frame does not cover has the
  * screen's background colour (white without a global colour table), as giflib's own
  * tools paint it. A frame that fills the screen without transparency is handed back as
- * an 8-bit picture with the frame's colour table, any other as a 24-bit picture. */
+ * an 8-bit picture with the frame's colour table, any other as a 24-bit picture.
+ *
+ * Only the part of the frame that lies on the screen is kept, and the frame's rows are
+ * decoded only as far as the last of them that does: a frame of 30000 x 30000 in a screen
+ * of 1 x 1 costs one row of 30000 pixels, not 900 megapixels. */
 #include <gif_lib.h>
 
 #include "plugins/common/plugin_common.h"
@@ -39,8 +43,69 @@ typedef struct Frame {
   int left, top, width, height;
   int transparent; /* index, or -1 */
   const ColorMapObject* colours;
-  uint8_t* indices; /* width * height, rows from the top */
+  /* The part on the screen (the frame's offsets are never negative): its first
+   * clip_width columns of its first clip_height rows. */
+  int clip_width, clip_height;
+  uint8_t* indices; /* clip_width * clip_height, rows from the top */
 } Frame;
+
+/* The screen's size: the logical screen, or the frame's extent when that is zero. */
+static void CanvasSize(const GifFileType* gif, const Frame* frame, int* width, int* height) {
+  *width = gif->SWidth;
+  *height = gif->SHeight;
+  if (*width <= 0 || *height <= 0) {
+    *width = frame->left + frame->width;
+    *height = frame->top + frame->height;
+  }
+}
+
+/* Whether the frame is handed back as it is: filling the screen, without transparency. */
+static int FrameIsPicture(const Frame* frame, int canvas_width, int canvas_height) {
+  return frame->transparent < 0 && frame->left == 0 && frame->top == 0 &&
+         frame->width == canvas_width && frame->height == canvas_height;
+}
+
+static int MinInt(int a, int b) {
+  return a < b ? a : b;
+}
+
+/* Decodes the frame's rows that lie on the screen into frame->indices, through one row of
+ * the frame's width; rows after the last of them are not decoded. */
+static int DecodeClipped(GifFileType* gif, Frame* frame, int canvas_width, int canvas_height) {
+  static const int kStart[4] = {0, 4, 2, 1};
+  static const int kStep[4] = {8, 8, 4, 2};
+  const int passes = gif->Image.Interlace ? 4 : 1;
+  int pass, y, left_to_do;
+  uint8_t* row;
+  frame->clip_width = MinInt(frame->width, canvas_width - frame->left);
+  frame->clip_height = MinInt(frame->height, canvas_height - frame->top);
+  if (frame->clip_width <= 0 || frame->clip_height <= 0) {
+    frame->clip_width = frame->clip_height = 0;
+    return SPI_SUCCESS; /* nothing of it shows */
+  }
+  frame->indices = (uint8_t*)malloc((size_t)frame->clip_width * (size_t)frame->clip_height);
+  row = (uint8_t*)malloc((size_t)frame->width);
+  if (frame->indices == NULL || row == NULL) {
+    free(row);
+    return SPI_NO_MEMORY;
+  }
+  left_to_do = frame->clip_height;
+  for (pass = 0; pass < passes && left_to_do > 0; ++pass) {
+    for (y = passes == 1 ? 0 : kStart[pass]; y < frame->height && left_to_do > 0;
+         y += passes == 1 ? 1 : kStep[pass]) {
+      if (DGifGetLine(gif, row, frame->width) != GIF_OK) {
+        free(row);
+        return SPI_BROKEN_DATA;
+      }
+      if (y < frame->clip_height) {
+        memcpy(frame->indices + (size_t)y * frame->clip_width, row, (size_t)frame->clip_width);
+        --left_to_do;
+      }
+    }
+  }
+  free(row);
+  return SPI_SUCCESS;
+}
 
 /* Reads records up to the first image and, with pixels set, decodes it into
  * frame->indices. Without, only the image's description is read, so that the picture
@@ -75,25 +140,14 @@ static int ReadFirstFrame(GifFileType* gif, Frame* frame, int pixels) {
   frame->colours = gif->Image.ColorMap != NULL ? gif->Image.ColorMap : gif->SColorMap;
   if (frame->colours == NULL || frame->width <= 0 || frame->height <= 0) return SPI_BROKEN_DATA;
   if (!pixels) return SPI_SUCCESS;
-  if ((uint64_t)frame->width * (uint64_t)frame->height > PLUGIN_MAX_PIXEL_BYTES)
-    return SPI_NO_MEMORY; /* over the limit, as PluginDibCreate answers */
-  frame->indices = (uint8_t*)malloc((size_t)frame->width * (size_t)frame->height);
-  if (frame->indices == NULL) return SPI_NO_MEMORY;
-  if (gif->Image.Interlace) {
-    static const int kStart[4] = {0, 4, 2, 1};
-    static const int kStep[4] = {8, 8, 4, 2};
-    int pass, y;
-    for (pass = 0; pass < 4; ++pass)
-      for (y = kStart[pass]; y < frame->height; y += kStep[pass])
-        if (DGifGetLine(gif, frame->indices + (size_t)y * frame->width, frame->width) != GIF_OK)
-          return SPI_BROKEN_DATA;
-  } else {
-    int y;
-    for (y = 0; y < frame->height; ++y)
-      if (DGifGetLine(gif, frame->indices + (size_t)y * frame->width, frame->width) != GIF_OK)
-        return SPI_BROKEN_DATA;
+  {
+    int canvas_width, canvas_height;
+    CanvasSize(gif, frame, &canvas_width, &canvas_height);
+    /* A screen over the limit gets no frame decoded: PluginDibCreate refuses it after. */
+    if ((uint64_t)canvas_width * (uint64_t)canvas_height * 3 > PLUGIN_MAX_PIXEL_BYTES)
+      return SPI_NO_MEMORY;
+    return DecodeClipped(gif, frame, canvas_width, canvas_height);
   }
-  return SPI_SUCCESS;
 }
 
 static void PutColour(uint8_t* out, const ColorMapObject* colours, int index) {
@@ -110,15 +164,15 @@ static int Compose(const GifFileType* gif, const Frame* frame, int canvas_width,
                    PluginDib* dib) {
   uint8_t background[3] = {0xFF, 0xFF, 0xFF};
   int x, y, result;
-  const int indexed = frame->transparent < 0 && frame->left == 0 && frame->top == 0 &&
-                      frame->width == canvas_width && frame->height == canvas_height;
+  const int indexed = FrameIsPicture(frame, canvas_width, canvas_height);
   if (indexed) {
     const int count = frame->colours->ColorCount;
     result = PluginDibCreate(dib, canvas_width, canvas_height, 8, 256);
     if (result != SPI_SUCCESS) return result;
     for (x = 0; x < 256 && x < count; ++x) PutColour(dib->palette + 4 * x, frame->colours, x);
     for (y = 0; y < canvas_height; ++y)
-      memcpy(PluginDibRow(dib, y), frame->indices + (size_t)y * frame->width, (size_t)frame->width);
+      memcpy(PluginDibRow(dib, y), frame->indices + (size_t)y * frame->clip_width,
+             (size_t)frame->clip_width);
     return SPI_SUCCESS;
   }
   result = PluginDibCreate(dib, canvas_width, canvas_height, 24, 0);
@@ -131,11 +185,11 @@ static int Compose(const GifFileType* gif, const Frame* frame, int canvas_width,
       const int fx = x - frame->left;
       uint8_t* out = row + 3 * x;
       int index;
-      if (fy < 0 || fy >= frame->height || fx < 0 || fx >= frame->width) {
+      if (fy < 0 || fy >= frame->clip_height || fx < 0 || fx >= frame->clip_width) {
         memcpy(out, background, 3);
         continue;
       }
-      index = frame->indices[(size_t)fy * frame->width + fx];
+      index = frame->indices[(size_t)fy * frame->clip_width + fx];
       if (index == frame->transparent)
         out[0] = out[1] = out[2] = 0xFF;
       else
@@ -154,17 +208,14 @@ static int Decode(const uint8_t* data, size_t size, SpiPictureInfo* picture_info
   memset(&frame, 0, sizeof frame);
   result = ReadFirstFrame(gif, &frame, picture_info == NULL);
   if (result == SPI_SUCCESS) {
-    canvas_width = gif->SWidth;
-    canvas_height = gif->SHeight;
-    if (canvas_width <= 0 || canvas_height <= 0) {
-      canvas_width = frame.left + frame.width;
-      canvas_height = frame.top + frame.height;
-    }
+    CanvasSize(gif, &frame, &canvas_width, &canvas_height);
     if (picture_info != NULL) {
       memset(picture_info, 0, sizeof *picture_info);
       picture_info->width = canvas_width;
       picture_info->height = canvas_height;
-      picture_info->color_depth = (int16_t)frame.colours->BitsPerPixel;
+      /* The bitmap handed back: the frame's 8 bits, or 24 composed. */
+      picture_info->color_depth =
+          (int16_t)(FrameIsPicture(&frame, canvas_width, canvas_height) ? 8 : 24);
     } else {
       result = Compose(gif, &frame, canvas_width, canvas_height, dib);
     }

@@ -103,6 +103,35 @@ static int ChunksFit(const uint8_t* data, size_t size) {
   return 1;
 }
 
+/* The widest and the tallest picture whose 24-bit bitmap fits the plug-in's limit. */
+static const uint64_t kMaxWidth = PLUGIN_MAX_PIXEL_BYTES / 4 * 32 / 24;
+static const uint64_t kMaxHeight = PLUGIN_MAX_PIXEL_BYTES / 4;
+/* The format's own limit on either dimension. */
+static const uint32_t kFormatMax = 0x7FFFFFFFu;
+
+static png_uint_32 Limited(uint64_t limit) {
+  return limit > kFormatMax ? kFormatMax : (png_uint_32)limit;
+}
+
+/* libpng's own width and height limits (one million by default, which made a valid
+ * picture of 1000001 x 1 look damaged) are set from the plug-in's picture limit; for the
+ * picture information they are the format's, so that a picture over ours is told with its
+ * size. */
+static void SetSizeLimits(png_structp png, int describing) {
+  png_set_user_limits(png, describing ? kFormatMax : Limited(kMaxWidth),
+                      describing ? kFormatMax : Limited(kMaxHeight));
+}
+
+/* Whether the header chunk claims a width or height beyond what the plug-in decodes; such
+ * a picture is answered as too large to make, before libpng refuses it as an error. */
+static int ClaimsTooLarge(const uint8_t* data, size_t size) {
+  uint64_t width, height;
+  if (size < 24 || memcmp(data + 12, "IHDR", 4) != 0) return 0;
+  width = (uint64_t)data[16] << 24 | (uint64_t)data[17] << 16 | (uint64_t)data[18] << 8 | data[19];
+  height = (uint64_t)data[20] << 24 | (uint64_t)data[21] << 16 | (uint64_t)data[22] << 8 | data[23];
+  return width > kMaxWidth || height > kMaxHeight;
+}
+
 static int Decode(const uint8_t* data, size_t size, SpiPictureInfo* picture_info, PluginDib* dib) {
   Reader reader = {data, size, 0};
   png_structp png;
@@ -110,6 +139,7 @@ static int Decode(const uint8_t* data, size_t size, SpiPictureInfo* picture_info
   uint8_t* volatile buffer = NULL;
   volatile int result = SPI_BROKEN_DATA;
   if (!ChunksFit(data, size)) return SPI_BROKEN_DATA;
+  if (picture_info == NULL && ClaimsTooLarge(data, size)) return SPI_NO_MEMORY;
   png = png_create_read_struct(PNG_LIBPNG_VER_STRING, NULL, OnError, OnWarning);
   if (png == NULL) return SPI_NO_MEMORY;
   info = png_create_info_struct(png);
@@ -124,6 +154,7 @@ static int Decode(const uint8_t* data, size_t size, SpiPictureInfo* picture_info
     return result;
   }
   png_set_read_fn(png, &reader, ReadFromMemory);
+  SetSizeLimits(png, picture_info != NULL);
   /* Text chunks (among them the band that a combined picture records) say nothing about
    * the pixels: they are skipped unread, never kept or inflated. */
   png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, (png_const_bytep)kTextChunks, 3);
@@ -139,8 +170,7 @@ static int Decode(const uint8_t* data, size_t size, SpiPictureInfo* picture_info
       memset(picture_info, 0, sizeof *picture_info);
       picture_info->width = width;
       picture_info->height = height;
-      picture_info->color_depth =
-          (int16_t)(png_get_bit_depth(png, info) * png_get_channels(png, info));
+      picture_info->color_depth = 24; /* the bitmap handed back, whatever the file's depth */
       if (png_get_pHYs(png, info, &xres, &yres, &unit) && unit == PNG_RESOLUTION_METER) {
         picture_info->x_density = (uint16_t)((xres * 254 + 5000) / 10000);
         picture_info->y_density = (uint16_t)((yres * 254 + 5000) / 10000);

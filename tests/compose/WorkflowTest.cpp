@@ -130,6 +130,45 @@ TEST(Workflow, FailedOrCancelledLoadsAreSilent) {
   EXPECT_TRUE(w.ExternalLoaded());
 }
 
+TEST(Workflow, AFailedLoadPutsTheSlotBackAndSaysWhy) {
+  std::mt19937 random(41);
+  const TPlane visible = RandomPlane(6, 4, random), hidden = RandomPlane(5, 5, random);
+  TWorkflow w;
+  ASSERT_TRUE(LoadBoth(w, visible, hidden));
+  const TPlane fitted = PlaneOf(w.InnerBitmap());
+  TRecorder rec(w);
+  // A loader that changes the slot and then gives up: the slot is as it was.
+  const auto half_done = [&random](TBitmap& slot) {
+    FillBitmap(slot, RandomPlane(9, 9, random));
+    throw EInvalidGraphic(SInvalidBitmap, "cut short");
+  };
+  // One that gives an empty picture, as the BMP reader does for an empty file.
+  const auto nothing = [](TBitmap& slot) { slot.Assign(nullptr); };
+  std::string failure = "before";
+  EXPECT_FALSE(w.LoadExternalImage(half_done, &failure));
+  EXPECT_EQ(failure,
+            std::string(SInvalidBitmap.text) + " [" + SInvalidBitmap.sense + "]: cut short");
+  EXPECT_FALSE(w.LoadExternalImage(nothing, &failure));
+  EXPECT_EQ(failure, SLoadedNoPicture.text);
+  EXPECT_EQ(PlaneOf(w.ExternalBitmap()), visible);
+  EXPECT_EQ(w.XEditText(), "6");
+  EXPECT_TRUE(rec.shown.empty());
+  // The hidden picture likewise; the fit and the preview still run, from the old picture.
+  EXPECT_FALSE(w.LoadInnerImage(nothing, &failure));
+  EXPECT_EQ(failure, SLoadedNoPicture.text);
+  EXPECT_EQ(PlaneOf(w.InnerBitmap()), fitted);
+  ExpectCells(w, visible, fitted, nullptr);
+  // Success empties the reason.
+  EXPECT_TRUE(w.LoadExternalImage(Load(visible), &failure));
+  EXPECT_EQ(failure, "");
+
+  // An empty picture as the first visible picture: not loaded, nothing set.
+  TWorkflow fresh;
+  EXPECT_FALSE(fresh.LoadExternalImage(nothing, &failure));
+  EXPECT_FALSE(fresh.ExternalLoaded());
+  EXPECT_EQ(fresh.XEditText(), "0");
+}
+
 TEST(Workflow, CancellingTheHiddenLoadStillRefitsAndRecomposes) {
   std::mt19937 random(33);
   const TPlane hidden = RandomPlane(8, 8, random);
@@ -152,12 +191,20 @@ TEST(Workflow, CancellingTheFirstHiddenLoadEndsWithTheScanLineError) {
     w.LoadInnerImage(nullptr);
     FAIL() << "no error";
   } catch (const EInvalidGraphicOperation& e) {
+    // The class library's text; its sense says what to do.
     EXPECT_EQ(e.Message(), SScanLine);
+    EXPECT_EQ(e.Sense(), SScanLineNoHiddenPicture.sense);
+    EXPECT_NE(e.Sense().find("load a hidden picture first"), std::string::npos);
   }
   // The same for a hidden load that failed, and for Synthesize.
   EXPECT_THROW(w.LoadInnerImage(Failing()), EInvalidGraphicOperation);
   EXPECT_FALSE(w.InnerLoaded());
-  EXPECT_THROW(w.Synthesize(), EInvalidGraphicOperation);
+  try {
+    w.Synthesize();
+    FAIL() << "no error";
+  } catch (const EInvalidGraphicOperation& e) {
+    EXPECT_EQ(e.Sense(), SScanLineNoHiddenPicture.sense);
+  }
 }
 
 TEST(Workflow, AverageSliderLimitsTheContrastWithANestedChange) {
@@ -301,6 +348,35 @@ TEST(Workflow, BadEditTextsChangeNothing) {
   w.SetXEditText("2000000000");  // 10 * 2e9 / 20 = 1e9: fits an integer, too large a picture
   EXPECT_THROW(w.XEditChange(), EInvalidGraphic);
   EXPECT_EQ(PlaneOf(w.ExternalBitmap()), visible);
+}
+
+TEST(Workflow, ASizeThatCannotBeMadeChangesNeitherPicture) {
+  std::mt19937 random(42);
+  const TPlane visible = RandomPlane(20, 10, random), hidden = RandomPlane(7, 9, random);
+  TWorkflow w;
+  ASSERT_TRUE(LoadBoth(w, visible, hidden));
+  w.Synthesize();
+  const TPlane fitted = PlaneOf(w.InnerBitmap()), result = PlaneOf(w.ResultBitmap());
+  TRecorder rec(w);
+  // 1000000 x 500000 is beyond the limit of one picture (1000000 x 10, the width pass
+  // alone, is not): neither picture changes, and the y edit shows its text again.
+  w.SetXEditText("1000000");
+  EXPECT_THROW(w.XEditChange(), EInvalidGraphic);
+  EXPECT_EQ(PlaneOf(w.ExternalBitmap()), visible);
+  EXPECT_EQ(PlaneOf(w.InnerBitmap()), fitted);
+  EXPECT_EQ(w.XEditText(), "1000000");
+  EXPECT_EQ(w.YEditText(), "10");
+  EXPECT_TRUE(rec.shown.empty());
+  // The mirror image through the y edit.
+  w.SetXEditText("20");
+  w.SetYEditText("500000");
+  EXPECT_THROW(w.YEditChange(), EInvalidGraphic);
+  EXPECT_EQ(PlaneOf(w.ExternalBitmap()), visible);
+  EXPECT_EQ(w.XEditText(), "20");
+  // A synthesis afterwards has the pictures' old size.
+  w.Synthesize();
+  EXPECT_EQ(PlaneOf(w.ResultBitmap()), result);
+  EXPECT_EQ(PlaneOf(w.InnerBitmap()), fitted);
 }
 
 TEST(Workflow, EditsWithoutAVisiblePictureRaiseTheFloatingPointError) {

@@ -52,6 +52,16 @@ notes=$("$bin/lumiveil-maker" --quit-after-start "$samples/coffee.bmp" "$samples
 notes=$("$bin/lumiveil-maker" --quit-after-start "$samples/no-such.bmp" 2>&1 | grep '^lumiveil-maker:')
 [ "$notes" = "lumiveil-maker: $samples/no-such.bmp: no such file" ] ||
   fail "a missing picture on the window's command line gives: $notes"
+# A FIFO as the plug-in configuration file and a thread setting that is no number: the
+# window starts at once and says so, as the command-line tool does.
+config=$(mktemp -d)
+mkdir -p "$config/Quenbrook" && mkfifo "$config/Quenbrook/Susie.conf"
+notes=$(XDG_CONFIG_HOME=$config LUMIVEIL_THREADS=two timeout 60 "$bin/lumiveil-maker" \
+  --quit-after-start 2>&1 | grep '^lumiveil-maker:')
+expected="lumiveil-maker: note: $config/Quenbrook/Susie.conf: not read: it is a FIFO; only a regular file is read
+lumiveil-maker: note: LUMIVEIL_THREADS='two' is not a whole number from 1 up; the work runs on one thread per processor core ("
+[[ $notes == "$expected"[0-9]*")" ]] || fail "the window's notes at the start: $notes"
+rm -rf "$config"
 
 if [ "$failures" -ne 0 ]; then
   echo "$failures failure(s)"

@@ -2,10 +2,16 @@
 // sliders and their handlers, the tab order, every shortcut and tool tip, files dropped on
 // the picture windows, the edits' width, the file dialogs' size (and that they write no
 // settings file), the English sense under a Japanese message, and the busy pointer.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <memory>
+#include <thread>
 
 #include <QAction>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -29,18 +35,22 @@
 #include "GuiTestSupport.h"
 #include "app/gui/ImageBox.h"
 #include "app/gui/MainForm.h"
+#include "app/gui/OpenFilter.h"
 #include "app/gui/PictureWindow.h"
 #include "app/gui/RevealWindow.h"
+#include "base/Format.h"
 #include "base/Messages.h"
 #include "compose/ApplyInnerTone.h"
 #include "susie/Spibmp.h"
 
 namespace {
 
-// What the window shows while a command runs.
+// What the window shows while a command runs: the pointer, and the status panel's text as
+// said and as shown (shortened when it has no room).
 struct TBusyState {
   bool wait_cursor = false;
   QString panel;
+  QString shown;
 };
 
 TMainForm* busy_form = nullptr;
@@ -49,6 +59,7 @@ std::vector<TBusyState> busy_states;
 void RecordBusy() {
   const QCursor* cursor = QApplication::overrideCursor();
   busy_states.push_back({cursor != nullptr && cursor->shape() == Qt::WaitCursor,
+                         busy_form ? busy_form->StatusPanel1->Said() : QString(),
                          busy_form ? busy_form->StatusPanel1->text() : QString()});
 }
 
@@ -67,6 +78,20 @@ struct TState {
   QString x, y;
   std::vector<QString> errors;
   bool operator==(const TState&) const = default;
+};
+
+// Counts the events of one type that reach the objects it watches.
+class TEventCounter : public QObject {
+ public:
+  TEventCounter(QEvent::Type type, int* count) : type_(type), count_(count) {}
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == type_) ++*count_;
+    return false;
+  }
+
+ private:
+  QEvent::Type type_;
+  int* count_;
 };
 
 }  // namespace
@@ -287,6 +312,149 @@ class tst_Controls : public QObject {
     if (action == "QuitAction") QVERIFY(!form->isVisible());
   }
 
+  void everyShortcutWorksWhereverTheFocusIs_data() {
+    QTest::addColumn<QString>("action");
+    QTest::addColumn<QKeySequence>("keys");
+    // Every shortcut of the window; Ctrl+E is the one an edit would take for itself (the
+    // end of the line).
+    Make();  // the data come before init
+    for (QAction* a : form->actions())
+      for (const QKeySequence& keys : a->shortcuts())
+        QTest::newRow(qPrintable(a->objectName() + " " + keys.toString()))
+            << a->objectName() << keys;
+  }
+  void everyShortcutWorksWhereverTheFocusIs() {
+    QFETCH(QString, action);
+    QFETCH(QKeySequence, keys);
+    // Typed with the focus in each edit and number box, as a person is after typing a
+    // number: the key events go to the focused widget.
+    const auto boxes = [this]() -> std::vector<QWidget*> {
+      return {form->XEdit, form->YEdit, form->AverageSpinBox, form->ContrastSpinBox,
+              form->RevealWindow->SizeBox};
+    };
+    for (size_t i = 0; i < boxes().size(); ++i) {
+      if (!form->isVisible()) Make();  // after Quit
+      // The Reveal window's size box is enabled with the sheet.
+      form->RevealWindow->show();
+      form->RevealWindow->ViewBox->setCurrentText("sheet");
+      QWidget* box = boxes()[i];
+      box->setFocus(Qt::TabFocusReason);
+      QVERIFY2(QApplication::focusWidget() != nullptr &&
+                   (box->isAncestorOf(QApplication::focusWidget()) ||
+                    QApplication::focusWidget() == box),
+               qPrintable(box->objectName()));
+      auto* a = form->findChild<QAction*>(action);
+      QSignalSpy triggered(a, &QAction::triggered);
+      QTest::keySequence(QApplication::focusWidget(), keys);
+      QVERIFY2(triggered.count() == 1, qPrintable(box->objectName()));
+    }
+  }
+
+  void theEditsKeepTheirOwnKeys() {
+    // Keys that are no shortcut of the window stay the edit's: Ctrl+A selects all, so the
+    // next digit replaces the text.
+    Load(form->LoadVisibleAction, SamplePath("coffee.bmp"));
+    form->XEdit->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(form->XEdit, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(form->XEdit, "3");
+    QCOMPARE(form->XEdit->text(), QString("3"));
+    QTest::keyClick(form->XEdit, Qt::Key_Backspace);
+    QCOMPARE(form->XEdit->text(), QString());
+  }
+
+  void tabbingThroughTheWindowWithNoPictureRaisesNothing() {
+    // Twice round every control: leaving the edits with no picture is no error.
+    form->ExternalImageButton->setFocus(Qt::TabFocusReason);
+    for (int i = 0; i < 42; ++i) QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    QVERIFY(dialogs->errors.empty());
+    QVERIFY(form->StatusPanel1->Said().isEmpty());
+    // A width typed with no picture: nothing to scale, and the status bar says so.
+    form->XEdit->setFocus(Qt::TabFocusReason);
+    QTest::keyClicks(form->XEdit, "300");
+    QTest::keyClick(form->XEdit, Qt::Key_Tab);
+    QVERIFY(dialogs->errors.empty());
+    QVERIFY(form->StatusPanel1->Said().startsWith("Nothing to scale yet: load a visible picture"));
+    QVERIFY(form->Work()->ExternalBitmap().Empty());
+    // The picture loaded afterwards sets the edits.
+    Load(form->LoadVisibleAction, SamplePath("coffee.bmp"));
+    QCOMPARE(form->XEdit->text(), QString("600"));
+  }
+
+  void aLongSaveKeepsTheWindowDrawnAndItsControlsDisabled() {
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    Load(form->LoadVisibleAction, SamplePath("coffee.bmp"));
+    Load(form->LoadHiddenAction, SamplePath("chelsea.bmp"));
+    form->synthesizeButton->click();
+    const QByteArray expected = BmpBytes(form->Work()->ResultBitmap());
+    form->AverageSpinBox->setFocus(Qt::TabFocusReason);
+    // A FIFO as the target: the save waits in it until the test reads, so the window is
+    // looked at while the save runs.
+    const QString fifo = dir.filePath("pipe");
+    QCOMPARE(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    struct TDuring {
+      bool ran = false, bar = true, save = true, slider = true, drops = true, zoom = false;
+      bool busy = false, painted = false, open_after_close = false;
+      QString panel;
+    } during;
+    int paints = 0;
+    TEventCounter counter(QEvent::Paint, &paints);
+    form->Image3->installEventFilter(&counter);
+    QByteArray written;
+    std::thread reader;
+    QTimer::singleShot(0, form.get(), [&] {
+      during.ran = true;
+      during.bar = form->ToolWindow971->widget()->isEnabled();
+      during.save = form->SaveAction->isEnabled();
+      during.slider = form->AverageTrackBar->isEnabled();
+      during.drops = form->ToolWindow972->acceptDrops();
+      const QCursor* cursor = QApplication::overrideCursor();
+      during.busy = cursor != nullptr && cursor->shape() == Qt::WaitCursor;
+      during.panel = form->StatusPanel1->Said();
+      // The zoom works, and the window paints what it shows.
+      const int before = paints;
+      form->ZoomOutAction->trigger();
+      during.zoom = form->ZoomOutAction->isEnabled();
+      during.painted = QTest::qWaitFor([&] { return paints > before; }, 5000);
+      // Closing waits for the save.
+      form->close();
+      during.open_after_close = form->isVisible();
+      reader = std::thread([&] {
+        const int fd = ::open(QFile::encodeName(fifo).constData(), O_RDONLY);
+        if (fd < 0) return;
+        char buffer[65536];
+        for (ssize_t n; (n = ::read(fd, buffer, sizeof buffer)) > 0;) written.append(buffer, n);
+        ::close(fd);
+      });
+    });
+    dialogs->save_answers.push_back(fifo);
+    form->SaveAction->trigger();
+    {
+      // Should the save have ended without opening the FIFO, a reader still waiting for a
+      // writer goes (an empty read); once it has read, this open finds no reader and fails.
+      const int fd = ::open(QFile::encodeName(fifo).constData(), O_WRONLY | O_NONBLOCK);
+      if (fd >= 0) ::close(fd);
+    }
+    if (reader.joinable()) reader.join();
+    QVERIFY(during.ran);
+    QVERIFY(!during.bar && !during.save && !during.slider && !during.drops);
+    QVERIFY(during.busy);
+    QCOMPARE(during.panel, QString("Saving..."));
+    QVERIFY(during.zoom && during.painted);
+    QVERIFY(during.open_after_close);
+    QVERIFY(dialogs->errors.empty());
+    QVERIFY(written == expected);
+    QCOMPARE(form->StatusPanel1->Said(), QString("Saved pipe: BMP"));
+    // Afterwards the controls are back, with the focus where it was; then the close that
+    // was asked for goes ahead.
+    QVERIFY(form->ToolWindow971->widget()->isEnabled() && form->SaveAction->isEnabled());
+    QVERIFY(QApplication::overrideCursor() == nullptr);
+    QVERIFY(form->AverageSpinBox->isAncestorOf(QApplication::focusWidget()) ||
+            QApplication::focusWidget() == form->AverageSpinBox);
+    QTRY_VERIFY(!form->isVisible());
+    QVERIFY(form->Work() == nullptr);
+  }
+
   void everyControlHasAToolTip() {
     const QList<QWidget*> all = form->findChildren<QWidget*>();
     int controls = 0;
@@ -413,7 +581,7 @@ class tst_Controls : public QObject {
       opened = dialog->size();
       dialog->reject();
     });
-    QVERIFY(!real.OpenPicture(form.get(), {"All(*.*)"}));
+    QVERIFY(!real.OpenPicture(form.get(), "Load Visible Image", {"All(*.*)"}));
     const QSize screen = form->screen()->availableGeometry().size();
     QCOMPARE(opened, QSize(960, 600).boundedTo(screen * 0.9));
     QVERIFY(opened.width() > 624 || opened.width() >= int(screen.width() * 0.9));
@@ -421,9 +589,58 @@ class tst_Controls : public QObject {
       if (auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget()))
         dialog->reject();
     });
-    QVERIFY(!real.SaveFile(form.get()));
+    QVERIFY(!real.SaveFile(form.get(), "Save to File"));
     // The toolkit's dialog would keep its history in the user's settings folder.
     QCOMPARE(QDir(config.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
+  }
+
+  void fileDialogsAreTitledAndOpenWhereTheLastFileWasChosen() {
+    QTemporaryDir first, second;
+    QVERIFY(first.isValid() && second.isValid());
+    QVERIFY(QFile::copy(SamplePath("coffee.bmp"), first.filePath("coffee.bmp")));
+    TQtDialogs real;
+    struct TSeen {
+      QString title, folder, filter;
+    };
+    // Answers the next file dialog with `answer` (a cancel when empty) and records it.
+    const auto answer = [](TSeen& seen, const QString& file) {
+      QTimer::singleShot(0, [&seen, file] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        if (dialog == nullptr) return;
+        seen = {dialog->windowTitle(), dialog->directory().absolutePath(),
+                dialog->selectedNameFilter()};
+        if (file.isEmpty()) {
+          dialog->reject();
+          return;
+        }
+        dialog->selectFile(file);
+        QMetaObject::invokeMethod(dialog, "accept");
+      });
+    };
+    TSeen open, save, cancelled, again;
+    answer(open, first.filePath("coffee.bmp"));
+    const auto chosen = real.OpenPicture(form.get(), "Load Visible Image",
+                                         NameFilters(form->OpenPictureDialogFilter()));
+    QCOMPARE(chosen.value_or(QString()), first.filePath("coffee.bmp"));
+    QCOMPARE(open.title, QString("Load Visible Image"));
+    QVERIFY2(open.filter.startsWith("All pictures ("), qPrintable(open.filter));
+    // The next dialog, of another command, opens in that folder; a name typed with a path
+    // of its own moves the folder there.
+    answer(save, second.filePath("out.bmp"));
+    QCOMPARE(real.SaveFile(form.get(), "Save to File").value_or(QString()),
+             second.filePath("out.bmp"));
+    QCOMPARE(save.title, QString("Save to File"));
+    QCOMPARE(save.folder, QDir(first.path()).absolutePath());
+    QCOMPARE(real.Directory(), QDir(second.path()).absolutePath());
+    // A cancel keeps the folder.
+    answer(cancelled, QString());
+    QVERIFY(!real.OpenPicture(form.get(), "Load Hiden Image", {"All(*.*)"}));
+    QCOMPARE(cancelled.title, QString("Load Hiden Image"));
+    QCOMPARE(cancelled.folder, QDir(second.path()).absolutePath());
+    answer(again, QString());
+    QVERIFY(!real.Export(form.get()));
+    QCOMPARE(again.folder, QDir(second.path()).absolutePath());
+    QCOMPARE(again.title, QString("Export PNG"));
   }
 
   void theMessageBoxShowsTheEnglishSenseBeneath() {
@@ -435,11 +652,16 @@ class tst_Controls : public QObject {
     const auto english = ExceptionBox(form.get(), "Color table overflow", QString());
     QVERIFY(english->informativeText().isEmpty());
 
-    // From the window: leaving the x edit with no picture divides 0 by 0.
+    // From the window: a width that is no number.
+    Load(form->LoadVisibleAction, SamplePath("coffee.bmp"));
+    form->XEdit->setFocus(Qt::TabFocusReason);
+    form->XEdit->selectAll();
+    QTest::keyClicks(form->XEdit, "abc");
     LeaveXEdit();
-    QCOMPARE(dialogs->errors, std::vector<QString>{QString::fromUtf8(SInvalidOp.text)});
+    const TText invalid = Format(SInvalidInteger, "abc");
+    QCOMPARE(dialogs->errors, std::vector<QString>{QString::fromStdString(invalid.text)});
     QCOMPARE(dialogs->senses.size(), size_t(1));
-    const QString sense = QString::fromUtf8(SInvalidOp.sense);
+    const QString sense = QString::fromStdString(invalid.sense);
     QVERIFY(!sense.isEmpty());
     QCOMPARE(dialogs->senses[0], sense);
     for (QChar c : sense) QVERIFY(c.unicode() < 128);  // English
@@ -452,11 +674,10 @@ class tst_Controls : public QObject {
     Load(form->LoadVisibleAction, SamplePath("coffee.bmp"));
     QCOMPARE(busy_states.size(), size_t(1));
     QVERIFY(busy_states[0].wait_cursor);
-    QCOMPARE(busy_states[0].panel, QString("Loading"));
+    QCOMPARE(busy_states[0].panel, QString("Loading..."));
     // Afterwards the pointer and the panel are as before.
     QVERIFY(QApplication::overrideCursor() == nullptr);
     QVERIFY(form->StatusPanel1->text().isEmpty());
-    QCOMPARE(form->StatusPanel1->width(), 50);
 
     // Every command that may take more than a moment: each shows its result while busy.
     Load(form->LoadHiddenAction, SamplePath("chelsea.bmp"));
@@ -473,9 +694,9 @@ class tst_Controls : public QObject {
     QVERIFY(busy_states.size() >= 3);
     for (const TBusyState& state : busy_states) {
       QVERIFY(state.wait_cursor);
-      QVERIFY(!state.panel.isEmpty());
-      // The panel's text fits its 50 pixels.
-      QVERIFY(form->StatusPanel1->fontMetrics().horizontalAdvance(state.panel) <= 46);
+      QVERIFY(state.panel.endsWith("..."));
+      // The panel has room for its text: shown whole, not cut.
+      QCOMPARE(state.shown, state.panel);
     }
     // A slider step is quick: no busy pointer.
     busy_states.clear();

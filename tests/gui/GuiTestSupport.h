@@ -16,6 +16,7 @@
 
 #include "app/gui/Dialogs.h"
 #include "app/gui/MainForm.h"
+#include "app/gui/PictureWindow.h"
 #include "platform/MemoryStream.h"
 #include "raster/Bitmap.h"
 
@@ -30,17 +31,21 @@ class TScriptedDialogs : public TFormDialogs {
   std::deque<TExportChoice> export_answers;  // a null file name is a cancel
   // What happened.
   std::vector<QStringList> open_filters;
+  std::vector<QString> titles;  // every file dialog's title, in order
   int save_dialogs = 0;
   int export_dialogs = 0;
   std::vector<QString> errors;
   std::vector<QString> senses;       // the English sense shown with each error (often empty)
   std::vector<bool> busy_at_errors;  // whether the busy pointer was still up at each error
 
-  std::optional<QString> OpenPicture(QWidget*, const QStringList& filters) override {
+  std::optional<QString> OpenPicture(QWidget*, const QString& title,
+                                     const QStringList& filters) override {
+    titles.push_back(title);
     open_filters.push_back(filters);
     return Take(open_answers);
   }
-  std::optional<QString> SaveFile(QWidget*) override {
+  std::optional<QString> SaveFile(QWidget*, const QString& title) override {
+    titles.push_back(title);
     ++save_dialogs;
     return Take(save_answers);
   }
@@ -79,6 +84,13 @@ inline void ShowScriptedForm(std::unique_ptr<TMainForm>& form, TScriptedDialogs*
   form->show();
   form->activateWindow();
   QVERIFY(QTest::qWaitForWindowActive(form.get()));
+}
+
+// Gives `form` the size its form resource gives it, 623 x 388, in which the bundled pictures
+// are larger than each picture window (the window starts larger on a large screen).
+inline void UseFormSize(TMainForm& form) {
+  form.resize(623, 388);
+  QTRY_VERIFY(form.ScrollBox1->viewport()->height() < 300);
 }
 
 inline QString SamplePath(const char* name) {

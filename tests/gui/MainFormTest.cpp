@@ -15,6 +15,8 @@
 #include <QFontDatabase>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
+#include <QProcess>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollArea>
@@ -30,6 +32,7 @@
 #include "app/gui/ImageBox.h"
 #include "app/gui/MainForm.h"
 #include "app/gui/OpenFilter.h"
+#include "app/gui/PictureWindow.h"
 #include "base/Format.h"
 #include "base/Messages.h"
 #include "compose/ApplyInnerTone.h"
@@ -38,6 +41,7 @@
 #include "susie/Spibmp.h"
 #include "tests/common/PngFacts.h"
 #include "tests/common/TestFiles.h"
+#include "tests/hostile/HostileSupport.h"
 
 class tst_MainForm : public QObject {
   Q_OBJECT
@@ -64,18 +68,20 @@ class tst_MainForm : public QObject {
     to->setFocus(Qt::TabFocusReason);
     QVERIFY(to->hasFocus());
   }
-  // Counts how often the result box is given the result anew.
-  int* CountResultShows() {
+  // Counts how often a box is given its slot anew.
+  int* CountShows(TSlot counted) {
     auto count = std::make_shared<int>(0);
     counters.push_back(count);
     TWorkflow* w = form->Work();
     auto previous = w->OnShow;
-    w->OnShow = [count, previous](TSlot slot) {
-      if (slot == TSlot::slResult) ++*count;
+    w->OnShow = [count, previous, counted](TSlot slot) {
+      if (slot == counted) ++*count;
       previous(slot);
     };
     return count.get();
   }
+  int* CountResultShows() { return CountShows(TSlot::slResult); }
+  int* CountVisibleShows() { return CountShows(TSlot::slExternal); }
   std::vector<std::shared_ptr<int>> counters;
 
  private slots:
@@ -88,8 +94,10 @@ class tst_MainForm : public QObject {
   void startsAsTheFormGivesIt() {
     QCOMPARE(form->objectName(), QString("MainForm"));
     QCOMPARE(form->windowTitle(), QString("Lumiveil Maker"));
-    QCOMPARE(form->size(), QSize(623, 388));
     const QRect screen = form->screen()->availableGeometry();
+    // Four fifths of the screen's free area, at least the form's 623 x 388.
+    QCOMPARE(form->size(), (screen.size() * 0.8).expandedTo(QSize(623, 388)));
+    QVERIFY(form->width() > 623 && form->height() > 388);
     // Centred when placed; the frame, known only once shown, may shift it a little.
     QVERIFY((form->frameGeometry().center() - screen.center()).manhattanLength() <= 8);
     if (QFontDatabase::families().contains("IPAPGothic")) {
@@ -113,11 +121,23 @@ class tst_MainForm : public QObject {
     QVERIFY(form->SizeFitButton->isHidden());
     QVERIFY(form->Chart->isHidden() && form->Image4->isHidden());
     QCOMPARE(form->StatusPanel0->width(), 240);
-    QCOMPARE(form->StatusPanel1->width(), 50);
+    // The second panel takes the rest of the bar.
+    QVERIFY(form->StatusPanel1->width() >= 50);
+    QVERIFY(form->StatusPanel1->geometry().right() >= form->width() - 40);
     QVERIFY(!form->StatusPanel0->text().isEmpty());
     QVERIFY(form->StatusPanel1->text().isEmpty());
-    for (QDockWidget* d : {form->ToolWindow972, form->ToolWindow973, form->ToolWindow974})
-      QCOMPARE(d->windowTitle(), QString("ToolWindow972"));
+    // All three picture windows carry the form's caption; the name beside it tells which
+    // picture each shows.
+    const std::array<std::pair<TPictureWindow*, QString>, 3> windows = {
+        {{form->ToolWindow972, "Visible"},
+         {form->ToolWindow973, "Hidden"},
+         {form->ToolWindow974, "Result"}}};
+    for (const auto& [window, name] : windows) {
+      QCOMPARE(window->windowTitle(), QString("ToolWindow972"));
+      QCOMPARE(window->TitleBar()->Caption->text(), QString("ToolWindow972"));
+      QCOMPARE(window->TitleBar()->Name->text(), name);
+      QVERIFY(window->TitleBar()->Name->isVisible());
+    }
     QVERIFY(form->SPIs.AutoSearch);
     QVERIFY(form->SPIs.SearchOptions == TSPISearchOptions::All());
   }
@@ -125,21 +145,27 @@ class tst_MainForm : public QObject {
   void openFilterPairsEachPatternWithItsName() {
     const std::vector<TFilterEntry> entries = BuildOpenFilter(std::vector<TPluginFilterInfo>{
         {{"PNG image"}, {"*.png"}},
-        {{}, {"*.xyz"}},                                // no file-type name: left out
-        {{"Empty patterns"}, {}},                       // no pattern: left out
-        {{"Two kinds", "Second"}, {"*.a;*.b", "*.c"}},  // only the first entries count
+        {{}, {"*.xyz"}},           // no file-type name: left out
+        {{"Empty patterns"}, {}},  // no pattern: left out
+        // Only the first entries make the plug-in's own entry; "All pictures" takes every
+        // pattern once.
+        {{"Two kinds", "Second", "Third"}, {"*.a;*.b", "*.c", "*.PNG;*.B"}},
     });
-    const std::vector<TFilterEntry> expected = {{"All(*.*)", "*.*"},
-                                                {"PNG image (*.png)", "*.png"},
-                                                {"Two kinds (*.a;*.b)", "*.a;*.b"},
-                                                {"WindowsBitmap (*.bmp)", "*.bmp"}};
+    const std::vector<TFilterEntry> expected = {
+        {"All pictures (*.png;*.a;*.b;*.c;*.bmp)", "*.png;*.a;*.b;*.c;*.bmp"},
+        {"All(*.*)", "*.*"},
+        {"PNG image (*.png)", "*.png"},
+        {"Two kinds (*.a;*.b)", "*.a;*.b"},
+        {"WindowsBitmap (*.bmp)", "*.bmp"}};
     QVERIFY(entries == expected);
     QCOMPARE(QString::fromStdString(FilterText(entries)),
-             QString("All(*.*)|*.*|PNG image (*.png)|*.png|Two kinds (*.a;*.b)|*.a;*.b|"
+             QString("All pictures (*.png;*.a;*.b;*.c;*.bmp)|*.png;*.a;*.b;*.c;*.bmp|All(*.*)|*.*|"
+                     "PNG image (*.png)|*.png|Two kinds (*.a;*.b)|*.a;*.b|"
                      "WindowsBitmap (*.bmp)|*.bmp"));
     // The dialog reads the patterns from the label's bracket, separated by spaces.
-    QCOMPARE(NameFilters(entries), QStringList({"All(*.*)", "PNG image (*.png)",
-                                                "Two kinds (*.a *.b)", "WindowsBitmap (*.bmp)"}));
+    QCOMPARE(NameFilters(entries),
+             QStringList({"All pictures (*.png *.a *.b *.c *.bmp)", "All(*.*)", "PNG image (*.png)",
+                          "Two kinds (*.a *.b)", "WindowsBitmap (*.bmp)"}));
   }
 
   void openDialogOffersTheShippedPlugins() {
@@ -147,10 +173,16 @@ class tst_MainForm : public QObject {
     dialogs->open_answers.push_back(kCancel);
     form->ExternalImageButton->click();
     QCOMPARE(dialogs->open_filters.size(), size_t(1));
+    // "All pictures" first; the JPEG plug-in's first entry names its three usual endings.
     QCOMPARE(dialogs->open_filters[0],
-             QStringList({"All(*.*)", "GIF image (*.gif)", "JPEG image (*.jpg)",
+             QStringList({"All pictures (*.gif *.jpg *.jpeg *.jpe *.jfif *.png *.bmp)", "All(*.*)",
+                          "GIF image (*.gif)", "JPEG image (*.jpg *.jpeg *.jpe)",
                           "PNG image (*.png)", "WindowsBitmap (*.bmp)"}));
     QVERIFY(form->Work()->ExternalBitmap().Empty());  // the cancel loaded nothing
+    // Each dialog is titled after its command.
+    dialogs->open_answers.push_back(kCancel);
+    form->LoadInnerImage->click();
+    QCOMPARE(dialogs->titles, std::vector<QString>({"Load Visible Image", "Load Hiden Image"}));
   }
 
   void loadingTheVisiblePictureSetsTheEdits() {
@@ -159,7 +191,7 @@ class tst_MainForm : public QObject {
     QVERIFY(w->ExternalLoaded());
     QCOMPARE(form->XEdit->text(), QString("600"));
     QCOMPARE(form->YEdit->text(), QString("400"));
-    QCOMPARE(form->Image1->size(), QSize(600, 400));
+    QCOMPARE(form->Image1->PictureSize(), QSize(600, 400));
     QCOMPARE(w->ExternalBitmap().PixelFormat(), TPixelFormat::Bits24);
     // A picture through a plug-in.
     LoadVisible("rocket.jpg");
@@ -224,29 +256,38 @@ class tst_MainForm : public QObject {
   }
 
   void editsRunWheneverTheFocusLeavesThem() {
-    // With no visible picture, leaving an edit divides by the zero width: one message for
-    // each time the focus leaves, also when the text did not change.
-    FocusFromTo(form->XEdit, form->YEdit);
-    QCOMPARE(dialogs->errors.size(), size_t(1));
-    QCOMPARE(dialogs->errors[0], QString::fromUtf8(SInvalidOp.text));
-    form->synthesizeButton->setFocus(Qt::MouseFocusReason);
-    QCOMPARE(dialogs->errors.size(), size_t(2));  // YEdit left for the button
-    // The whole window losing the focus (to another program, or to the message box of
-    // this very error) is no leaving of the edit.
+    // Each time the focus leaves an edit, also when its text did not change: with a visible
+    // picture of 600 x 400, typing 300 into the x edit without leaving it, then leaving and
+    // coming back, scales once; a second leaving scales the 300 x 200 picture to itself.
+    LoadVisible("coffee.bmp");
+    TWorkflow* w = form->Work();
+    int* shows = CountVisibleShows();
     form->XEdit->setFocus(Qt::TabFocusReason);
-    const size_t before = dialogs->errors.size();
+    form->XEdit->selectAll();
+    QTest::keyClicks(form->XEdit, "300");
+    QCOMPARE(*shows, 0);
+    FocusFromTo(form->XEdit, form->YEdit);
+    QCOMPARE(*shows, 1);
+    QCOMPARE(w->ExternalBitmap().Width(), 300);
+    form->synthesizeButton->setFocus(Qt::MouseFocusReason);  // the y edit left for the button
+    QCOMPARE(*shows, 2);
+    QCOMPARE(w->ExternalBitmap().Height(), 200);
+    // The whole window losing the focus (to another program, or to the message box of
+    // an error of this very handler) is no leaving of the edit.
+    form->XEdit->setFocus(Qt::TabFocusReason);
     QFocusEvent window_lost(QEvent::FocusOut, Qt::ActiveWindowFocusReason);
     QApplication::sendEvent(form->XEdit, &window_lost);
     QFocusEvent popup(QEvent::FocusOut, Qt::PopupFocusReason);
     QApplication::sendEvent(form->XEdit, &popup);
-    QCOMPARE(dialogs->errors.size(), before);
+    QCOMPARE(*shows, 2);
+    QVERIFY(dialogs->errors.empty());
 
     // An unchanged edit refits the hidden picture to the visible one when left.
-    dialogs->errors.clear();
+    Make();
     LoadVisible("coffee.bmp");
     LoadHidden(SamplePath("chelsea.bmp"));
     LoadVisible("rocket.jpg");
-    TWorkflow* w = form->Work();
+    w = form->Work();
     QCOMPARE(w->InnerBitmap().Width(), 600);
     FocusFromTo(form->XEdit, form->YEdit);
     QVERIFY(dialogs->errors.empty());
@@ -262,12 +303,12 @@ class tst_MainForm : public QObject {
     form->XEdit->selectAll();
     QTest::keyClicks(form->XEdit, "300");
     QCOMPARE(form->XEdit->text(), QString("300"));
-    QCOMPARE(form->Image1->width(), 600);  // nothing happens while typing
+    QCOMPARE(form->Image1->PictureSize().width(), 600);  // nothing happens while typing
     form->ResizeButton->setFocus(Qt::MouseFocusReason);
     QVERIFY(dialogs->errors.empty());
     QCOMPARE(form->YEdit->text(), QString("200"));
-    QCOMPARE(form->Image1->size(), QSize(300, 200));
-    QCOMPARE(form->Image2->size(), QSize(300, 200));
+    QCOMPARE(form->Image1->PictureSize(), QSize(300, 200));
+    QCOMPARE(form->Image2->PictureSize(), QSize(300, 200));
     // The result is not resized by the edits.
     QCOMPARE(form->Work()->ResultBitmap().Width(), 600);
 
@@ -280,13 +321,197 @@ class tst_MainForm : public QObject {
     QVERIFY(dialogs->errors[0].contains("2x0"));
     QCOMPARE(form->YEdit->text(), QString("2x0"));
     QCOMPARE(form->XEdit->text(), QString("300"));
-    QCOMPARE(form->Image1->size(), QSize(300, 200));
+    QCOMPARE(form->Image1->PictureSize(), QSize(300, 200));
     // Zero is no size: refused the same way.
     form->XEdit->selectAll();
     QTest::keyClicks(form->XEdit, "0");
     form->YEdit->setFocus(Qt::TabFocusReason);
     QVERIFY(dialogs->errors.size() >= 2);
     QCOMPARE(form->Work()->ExternalBitmap().Width(), 300);
+  }
+
+  // --- A refused size, pictures that are not loaded, and what to do without a hidden one ---
+
+  void aSizeThatCannotBeMadeLeavesBothPicturesAsTheyWere() {
+    LoadVisible("coffee.bmp");
+    LoadHidden(SamplePath("chelsea.bmp"));
+    form->synthesizeButton->click();
+    const QByteArray visible = BmpBytes(form->Work()->ExternalBitmap());
+    const QByteArray hidden = BmpBytes(form->Work()->InnerBitmap());
+    // 30000 x 20000 is beyond the limit of one picture (30000 x 400, the width pass alone,
+    // is not).
+    form->XEdit->setFocus(Qt::TabFocusReason);
+    form->XEdit->selectAll();
+    QTest::keyClicks(form->XEdit, "30000");
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    QCOMPARE(dialogs->errors.size(), size_t(1));
+    QVERIFY2(dialogs->errors[0].startsWith("画像が大きすぎます (30000 x 20000"),
+             qPrintable(dialogs->errors[0]));
+    QVERIFY(dialogs->senses[0].startsWith("the picture is too large (30000 x 20000"));
+    // Nothing changed: the pictures, the boxes, the y edit's text.
+    QVERIFY(BmpBytes(form->Work()->ExternalBitmap()) == visible);
+    QVERIFY(BmpBytes(form->Work()->InnerBitmap()) == hidden);
+    QCOMPARE(form->Image1->PictureSize(), QSize(600, 400));
+    QCOMPARE(form->XEdit->text(), QString("30000"));
+    QCOMPARE(form->YEdit->text(), QString("400"));
+    // So a synthesis makes the result of the pictures as they are.
+    form->synthesizeButton->click();
+    QCOMPARE(dialogs->errors.size(), size_t(1));
+    QCOMPARE(form->Work()->ResultBitmap().Width(), 600);
+    QCOMPARE(form->Image3->PictureSize(), QSize(600, 400));
+  }
+
+  void anEmptyFileIsAPictureThatCannotBeRead() {
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    for (const char* name : {"empty.bmp", "empty.png"}) {
+      QFile file(dir.filePath(name));
+      QVERIFY(file.open(QIODevice::WriteOnly));
+    }
+    LoadVisible("coffee.bmp");
+    const QByteArray visible = BmpBytes(form->Work()->ExternalBitmap());
+    for (const char* name : {"empty.bmp", "empty.png"}) {
+      dialogs->open_answers.push_back(dir.filePath(name));
+      form->LoadVisibleAction->trigger();
+      // The visible picture, its box and the edits stay; no message box, the status bar
+      // says why.
+      QVERIFY(BmpBytes(form->Work()->ExternalBitmap()) == visible);
+      QCOMPARE(form->Image1->PictureSize(), QSize(600, 400));
+      QCOMPARE(form->XEdit->text(), QString("600"));
+      QCOMPARE(form->YEdit->text(), QString("400"));
+      QVERIFY(dialogs->errors.empty());
+      QCOMPARE(form->StatusPanel1->Said(),
+               QString("The visible picture was not loaded: %1: holds no picture: the file is "
+                       "empty")
+                   .arg(name));
+    }
+    // A synthesis afterwards keeps the result whole.
+    LoadHidden(SamplePath("chelsea.bmp"));
+    form->synthesizeButton->click();
+    QCOMPARE(form->Work()->ResultBitmap().Width(), 600);
+    QVERIFY(form->StatusPanel1->Said().isEmpty());
+
+    // As the first hidden picture: not loaded, and the preview has no hidden picture.
+    Make();
+    LoadVisible("coffee.bmp");
+    LoadHidden(dir.filePath("empty.png"));
+    QVERIFY(!form->Work()->InnerLoaded());
+    QCOMPARE(dialogs->errors, std::vector<QString>{QString::fromUtf8(SScanLine.text)});
+    QCOMPARE(form->StatusPanel1->Said(),
+             QString("The hidden picture was not loaded: empty.png: holds no picture: the file "
+                     "is empty"));
+  }
+
+  void anUnreadablePictureSaysWhyInTheStatusBar_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("bytes");
+    const auto bytes = [](const std::vector<uint8_t>& b) {
+      return QByteArray(reinterpret_cast<const char*>(b.data()), qsizetype(b.size()));
+    };
+    const QByteArray png = bytes(ReadBytes(Sample("astronaut.png")));
+    QTest::newRow("text named .png") << "notes.png" << QByteArray("A text, not a picture.\n");
+    QTest::newRow("cut PNG") << "cut.png" << png.left(png.size() / 3);
+    QTest::newRow("header claiming 100000 x 100000")
+        << "huge.png" << bytes(PngClaiming(100000, 100000));
+  }
+  void anUnreadablePictureSaysWhyInTheStatusBar() {
+    QFETCH(QString, name);
+    QFETCH(QByteArray, bytes);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString path = dir.filePath(name);
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
+    file.close();
+    // The reason the command-line tool gives for the same file: "lumiveil info: PATH: WHY".
+    QProcess info;
+    info.start(QString(LUMIVEIL_BIN_DIR) + "/lumiveil", {"info", path});
+    QVERIFY(info.waitForFinished(60000));
+    QCOMPARE(info.exitCode(), 2);
+    const QString told = QString::fromUtf8(info.readAllStandardError()).trimmed();
+    const QString prefix = "lumiveil info: " + path + ": ";
+    QVERIFY2(told.startsWith(prefix), qPrintable(told));
+    // The tool finds the plug-ins beside itself, this test beside the test program.
+    QString why = told.mid(prefix.size());
+    why.replace(QString(LUMIVEIL_BIN_DIR) + "/SusiePlugin/",
+                QCoreApplication::applicationDirPath() + "/SusiePlugin/");
+
+    LoadVisible("coffee.bmp");
+    const QByteArray visible = BmpBytes(form->Work()->ExternalBitmap());
+    dialogs->open_answers.push_back(path);
+    form->LoadVisibleAction->trigger();
+    QVERIFY(dialogs->errors.empty());
+    QVERIFY(BmpBytes(form->Work()->ExternalBitmap()) == visible);
+    QCOMPARE(form->StatusPanel1->Said(),
+             QString("The visible picture was not loaded: %1: %2").arg(name, why));
+    // The whole reason is the panel's tool tip, whatever room it has.
+    QCOMPARE(form->StatusPanel1->toolTip(), form->StatusPanel1->Said());
+  }
+
+  void withoutAHiddenPictureTheMessageSaysWhatToDo() {
+    // A cancelled first hidden load, an unreadable first hidden picture, a synthesis: the
+    // class library's message, with an English sense that says what to do.
+    LoadVisible("coffee.bmp");
+    LoadHidden(kCancel);
+    LoadHidden(SamplePath("LICENSES.md"));
+    form->synthesizeButton->click();
+    QCOMPARE(dialogs->errors, std::vector<QString>(3, QString::fromUtf8(SScanLine.text)));
+    for (const QString& sense : dialogs->senses) {
+      QCOMPARE(sense, QString::fromUtf8(SScanLineNoHiddenPicture.sense));
+      QVERIFY(sense.contains("load a hidden picture first"));
+    }
+    // The synthesis came last; the unreadable picture's reason was said before it.
+    QVERIFY(form->StatusPanel1->Said().isEmpty());
+    LoadHidden(SamplePath("LICENSES.md"));
+    QVERIFY(
+        form->StatusPanel1->Said().startsWith("The hidden picture was not loaded: LICENSES.md: " +
+                                              QString::fromUtf8(SUnknownPictureFormat.text)));
+  }
+
+  void aSaveSaysWhatItWrote() {
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const auto size = [&](const char* name) {
+      return QLocale(QLocale::English).toString(QFileInfo(dir.filePath(name)).size());
+    };
+    const auto head = [&](const char* name) {
+      QFile file(dir.filePath(name));
+      return file.open(QIODevice::ReadOnly) ? file.read(2) : QByteArray();
+    };
+    LoadVisible("coffee.bmp");
+    LoadHidden(SamplePath("chelsea.bmp"));
+    form->synthesizeButton->click();
+    dialogs->save_answers.push_back(dir.filePath("combined.bmp"));
+    form->SaveAction->trigger();
+    QCOMPARE(size("combined.bmp"), QString("720,054"));
+    QCOMPARE(form->StatusPanel1->Said(), QString("Saved combined.bmp: BMP, 720,054 bytes"));
+    // A .gif name with GIF not ticked is a BMP file, and the note says so.
+    dialogs->save_answers.push_back(dir.filePath("picture.gif"));
+    form->SaveAction->trigger();
+    QCOMPARE(head("picture.gif"), QByteArray("BM"));
+    QCOMPARE(form->StatusPanel1->Said(),
+             QString("Saved picture.gif: BMP, 720,054 bytes. The name ends in .gif, but the file "
+                     "is a BMP file because GIF is not ticked (Ctrl+G ticks it)"));
+    // GIF ticked: a GIF file, whatever the name.
+    form->GifAction->trigger();
+    dialogs->save_answers.push_back(dir.filePath("picture.bmp"));
+    form->SaveAction->trigger();
+    QCOMPARE(head("picture.bmp"), QByteArray("GI"));
+    QCOMPARE(form->StatusPanel1->Said(),
+             QString("Saved picture.bmp: GIF, %1 bytes. The name ends in .bmp, but the file is a "
+                     "GIF file because GIF is ticked")
+                 .arg(size("picture.bmp")));
+    // The export names its form.
+    dialogs->export_answers.push_back({dir.filePath("palette.png"), true});
+    form->ExportAction->trigger();
+    QCOMPARE(form->StatusPanel1->Said(),
+             QString("Saved palette.png: PNG, 256-colour halftone palette, %1 bytes")
+                 .arg(size("palette.png")));
+    // A save that failed says nothing of a file.
+    dialogs->save_answers.push_back(dir.filePath("missing/picture.gif"));
+    form->SaveAction->trigger();
+    QCOMPARE(dialogs->errors.size(), size_t(1));
+    QVERIFY(form->StatusPanel1->Said().isEmpty());
   }
 
   void averageSliderLimitsTheContrastWithOneNestedChange() {
@@ -639,8 +864,11 @@ class tst_MainForm : public QObject {
         }
     }
 
-    // A scrolled box: the visible part of the viewport shows the picture's pixels there.
+    // A scrolled box at 1:1: the visible part of the viewport shows the picture's pixels
+    // there.
+    UseFormSize(*form);
     LoadVisible("coffee.bmp");
+    form->ZoomActualSizeAction->trigger();
     QScrollArea* scroll = form->ScrollBox1;
     scroll->horizontalScrollBar()->setValue(250);
     scroll->verticalScrollBar()->setValue(120);

@@ -6,17 +6,22 @@
 #include <QImage>
 #include <QLabel>
 #include <QMenu>
+#include <QScrollBar>
 #include <QSlider>
 #include <QSpinBox>
 #include <QTest>
+#include <QToolButton>
 
 #include <cmath>
 
 #include "GuiTestSupport.h"
 #include "app/gui/MainForm.h"
 #include "app/gui/RevealWindow.h"
+#include "app/gui/ScaledPart.h"
+#include "app/gui/Zoom.h"
 #include "compose/ApplyInnerTone.h"
 #include "compose/ResizeBitmap.h"
+#include "reveal/ScoreWords.h"
 #include "reveal/Scores.h"
 #include "reveal/Views.h"
 #include "targets/Codecs.h"
@@ -49,10 +54,11 @@ class tst_RevealWindow : public QObject {
     QApplication::processEvents();
   }
 
-  // The box's painted pixels against the view made by the library for the result as it
-  // is now with the band it holds (or for `source`, the picture after a target).
+  // The box's painted pixels at 1:1 against the view made by the library for the result
+  // as it is now with the band it holds (or for `source`, the picture after a target).
   void CheckShownView(TToneBand band, const TBitmap* source = nullptr) {
     QApplication::processEvents();
+    Reveal().ScrollBox->SetZoom(false, 1.0);
     TViewOptions o;
     o.view = static_cast<TRevealView>(Reveal().ViewBox->currentData().toInt());
     o.filter = static_cast<TThumbnailFilter>(Reveal().FilterBox->currentIndex());
@@ -79,6 +85,24 @@ class tst_RevealWindow : public QObject {
             .arg(Decibels(VisiblePsnr(w.ResultBitmap(), w.ExternalBitmap())))
             .arg(Decibels(*HiddenPsnr(w.ResultBitmap(), w.InnerBitmap(), band)));
     QCOMPARE(Reveal().ScoreLabel->text(), expected);
+  }
+
+  // What the box paints at its scale against the library's view, made whole and scaled as
+  // the image boxes scale a picture.
+  void CheckScaledView() {
+    QApplication::processEvents();
+    TBitmap whole;
+    MakeView(Work().ResultBitmap(), Reveal().Box->Options(), whole);
+    const double scale = Reveal().ScrollBox->Scale();
+    const QSize size(ScaledLength(whole.Width(), scale), ScaledLength(whole.Height(), scale));
+    QCOMPARE(Reveal().Box->size(), size);
+    // The part the viewport shows, as painted.
+    const QRect shown =
+        QRect(-Reveal().Box->pos(), Reveal().ScrollBox->viewport()->size()) & QRect({}, size);
+    const QImage painted =
+        Reveal().Box->grab(shown).toImage().convertToFormat(QImage::Format_BGR888);
+    const QImage expected = ScaledRasterPart(whole, scale, shown);
+    QVERIFY2(painted == expected, qPrintable(QString("at %1").arg(scale)));
   }
 
  private slots:
@@ -203,6 +227,71 @@ class tst_RevealWindow : public QObject {
     QApplication::processEvents();
     CheckShownView({128, 25});
     QVERIFY(Reveal().TargetLabel->text().isEmpty());
+  }
+
+  void zoomsLikeThePictureWindows() {
+    LoadBoth();
+    Open(TRevealView::rvHidden);
+    form->synthesizeButtonClick();
+    QApplication::processEvents();
+    // A view larger than its pane opens at Fit.
+    TPictureView* view = Reveal().ScrollBox;
+    QVERIFY(view->Fitting() && view->Automatic() && view->Scale() < 1);
+    QVERIFY(view->Box()->width() <= view->viewport()->width() &&
+            view->Box()->height() <= view->viewport()->height());
+    QCOMPARE(Reveal().TitleBar()->ZoomButton->text(), ZoomText(view->Scale()));
+    CheckScaledView();
+    // The zoom keys act on it once it was clicked, and not on the picture windows.
+    const double pictures = form->ScrollBox3->Scale();
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, QPoint(5, 5));
+    QCOMPARE(form->PictureViews->Current(), view);
+    QTest::keyClick(form.get(), Qt::Key_1, Qt::ControlModifier);
+    QCOMPARE(view->Scale(), 1.0);
+    QTest::keyClick(form.get(), Qt::Key_Minus, Qt::ControlModifier);
+    QCOMPARE(view->Scale(), 0.5);
+    CheckScaledView();
+    form->ZoomInAction->trigger();
+    form->ZoomInAction->trigger();
+    QCOMPARE(view->Scale(), 2.0);
+    view->horizontalScrollBar()->setValue(333);
+    view->verticalScrollBar()->setValue(222);
+    CheckScaledView();  // made a part at a time
+    QCOMPARE(form->ScrollBox3->Scale(), pictures);
+    // Another view opens whole and from its top, not where the last one was scrolled.
+    Reveal().ViewBox->setCurrentText("sheet");
+    QApplication::processEvents();
+    QVERIFY(view->Fitting());
+    QCOMPARE(view->verticalScrollBar()->value(), 0);
+    CheckScaledView();
+    // Closed, the keys go back to the picture windows.
+    form->RevealAction->trigger();
+    form->ZoomOutAction->trigger();
+    QCOMPARE(form->ScrollBox3->Scale(), ZoomOutStep(pictures));
+  }
+
+  void saysTheScoresInWords() {
+    LoadBoth();
+    Open(TRevealView::rvHidden);
+    // The tool tip lists the thresholds.
+    QCOMPARE(Reveal().ScoreWordsLabel->toolTip(), QString::fromStdString(ScoreBandsText()));
+    // The unmapped preview gives the hidden picture back exactly.
+    QCOMPARE(Reveal().ScoreWordsLabel->text(),
+             QString("Normal view: %1. Hidden picture: it comes back exactly.")
+                 .arg(QString::fromStdString(VisibleScoreWords(
+                     VisiblePsnr(Work().ResultBitmap(), Work().ExternalBitmap())))));
+    // The words follow the scores at each step: with no contrast the hidden picture is one
+    // grey and hardly comes back.
+    for (int contrast : {127, 8, 0}) {
+      form->MinMaxTrackBar->setValue(contrast);
+      QApplication::processEvents();
+      const double visible = VisiblePsnr(Work().ResultBitmap(), Work().ExternalBitmap());
+      const auto hidden = HiddenPsnr(Work().ResultBitmap(), Work().InnerBitmap(), {128, contrast});
+      QCOMPARE(Reveal().ScoreWordsLabel->text(),
+               QString("Normal view: %1. Hidden picture: %2.")
+                   .arg(QString::fromStdString(VisibleScoreWords(visible)),
+                        QString::fromStdString(HiddenScoreWords(hidden))));
+    }
+    QVERIFY(Reveal().ScoreWordsLabel->text().endsWith("Hidden picture: it hardly comes back."));
   }
 
   void aClosedWindowCatchesUpWhenItOpens() {

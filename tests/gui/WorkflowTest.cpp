@@ -90,7 +90,7 @@ class tst_Workflow : public QObject {
     QVERIFY(!reference.isEmpty());
     QVERIFY(saved == reference);
     // The result box shows the saved picture: 300 x 200.
-    QCOMPARE(form->Image3->size(), QSize(300, 200));
+    QCOMPARE(form->Image3->PictureSize(), QSize(300, 200));
 
     // "GIF" ticked: the same result through the chart panel, as the tool writes it.
     QTest::mouseClick(form->GifCheckBox, Qt::LeftButton);

@@ -8,6 +8,7 @@
 #include <QAction>
 #include <QMenu>
 #include <QScrollBar>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
 #include <QWheelEvent>
@@ -71,7 +72,10 @@ class tst_Zoom : public QObject {
   }
 
  private slots:
-  void init() { ShowScriptedForm(form, dialogs); }
+  void init() {
+    ShowScriptedForm(form, dialogs);
+    UseFormSize(*form);
+  }
   void cleanup() { form.reset(); }
 
   void steps_data() {
@@ -203,7 +207,8 @@ class tst_Zoom : public QObject {
 
   void theWindowAtOneToTwoShowsTheAverages() {
     LoadBoth("coffee.bmp", "chelsea.bmp");
-    // Natural size at start; one step out from the result window is 1:2 in all three.
+    // At natural size (Ctrl+1), one step out from the result window is 1:2 in all three.
+    form->ZoomActualSizeAction->trigger();
     for (TImageBox* box : {form->Image1, form->Image2, form->Image3}) {
       QCOMPARE(box->Scale(), 1.0);
       QCOMPARE(box->size(), QSize(600, 400));
@@ -261,9 +266,90 @@ class tst_Zoom : public QObject {
     QCOMPARE(form->Image3->size(), QSize(600, 400));
   }
 
+  void aPictureLargerThanItsWindowOpensAtFit() {
+    // The window at the form's size: the 600 x 400 photo is larger than each picture window.
+    dialogs->open_answers.push_back(SamplePath("coffee.bmp"));
+    form->LoadVisibleAction->trigger();
+    const auto whole = [](TPictureView* view) {
+      const QSize box = view->Box()->size(), room = view->viewport()->size();
+      return view->Fitting() && box.width() <= room.width() && box.height() <= room.height() &&
+             (box.width() == room.width() || box.height() == room.height());
+    };
+    for (TPictureView* view : {form->ScrollBox1, form->ScrollBox2, form->ScrollBox3})
+      QVERIFY(view->Fitting() && view->Automatic());
+    QVERIFY(whole(form->ScrollBox1));
+    QVERIFY(form->ToolWindow972->TitleBar()->ZoomButton->toolTip().contains("(Fit)"));
+    // At 1:1 the person looks at a corner; the next picture of another size opens whole.
+    form->ZoomActualSizeAction->trigger();
+    QCOMPARE(form->Image1->Scale(), 1.0);
+    dialogs->open_answers.push_back(SamplePath("rocket.jpg"));
+    form->LoadVisibleAction->trigger();
+    QVERIFY(whole(form->ScrollBox1));
+    // A picture that fits opens at its natural size, from its top left.
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    TBitmap small;
+    FillRandom24(small, 40, 30, 5);
+    small.SaveToFile(dir.filePath("small.bmp").toStdString());
+    dialogs->open_answers.push_back(dir.filePath("small.bmp"));
+    form->LoadVisibleAction->trigger();
+    QVERIFY(!form->ScrollBox1->Fitting());
+    QCOMPARE(form->Image1->Scale(), 1.0);
+    QCOMPARE(form->Image1->pos(), QPoint(0, 0));
+    // A Fit the person chose keeps the next picture whole, enlarging a small one.
+    form->ZoomFitAction->trigger();
+    QVERIFY(form->ScrollBox1->Fitting() && !form->ScrollBox1->Automatic());
+    // In whole blocks: the largest whole scale at which 40 x 30 fits the window.
+    const double scale = form->Image1->Scale();
+    const QSize room = form->ScrollBox1->viewport()->size();
+    QVERIFY(scale >= 4 && scale == std::floor(scale));
+    QVERIFY(40 * scale <= room.width() && 30 * scale <= room.height());
+    QVERIFY(40 * (scale + 1) > room.width() || 30 * (scale + 1) > room.height());
+    dialogs->open_answers.push_back(SamplePath("coffee.bmp"));
+    form->LoadVisibleAction->trigger();
+    QVERIFY(whole(form->ScrollBox1) && !form->ScrollBox1->Automatic());
+  }
+
+  void theOpeningZoomFollowsTheWindowUntilThePersonZooms() {
+    // In a window whose picture windows are wider than the photo, it opens at 1:1; made
+    // smaller, the window shows it whole; larger again, at 1:1.
+    form->resize(2400, 1600);
+    QTRY_VERIFY(form->ScrollBox1->viewport()->width() > 600);
+    dialogs->open_answers.push_back(SamplePath("coffee.bmp"));
+    form->LoadVisibleAction->trigger();
+    QVERIFY(!form->ScrollBox1->Fitting() && form->ScrollBox1->Automatic());
+    QCOMPARE(form->Image1->Scale(), 1.0);
+    UseFormSize(*form);
+    QTRY_VERIFY(form->ScrollBox1->Fitting());
+    QVERIFY(form->Image1->Scale() < 1);
+    form->resize(2400, 1600);
+    QTRY_COMPARE(form->Image1->Scale(), 1.0);
+    // Once the person zoomed, the window's size leaves the zoom alone.
+    form->ZoomOutAction->trigger();
+    UseFormSize(*form);
+    QCOMPARE(form->Image1->Scale(), 0.5);
+  }
+
+  void aHiddenPictureOfTheSameSizeTakesTheZoomOfTheOthers() {
+    dialogs->open_answers.push_back(SamplePath("coffee.bmp"));
+    form->LoadVisibleAction->trigger();
+    // The person zooms to 1:2 and scrolls; the hidden picture then loaded (fitted to the
+    // same size) shows the same place at the same zoom, and the others keep it.
+    form->ZoomActualSizeAction->trigger();
+    form->ZoomOutAction->trigger();
+    form->ScrollBox1->horizontalScrollBar()->setValue(60);
+    dialogs->open_answers.push_back(SamplePath("chelsea.bmp"));
+    form->LoadHiddenAction->trigger();
+    for (TPictureView* view : {form->ScrollBox1, form->ScrollBox2, form->ScrollBox3}) {
+      QCOMPARE(view->Scale(), 0.5);
+      QCOMPARE(view->horizontalScrollBar()->value(), 60);
+    }
+  }
+
   void linkedViewsScrollAndZoomTogether() {
     LoadBoth("coffee.bmp", "chelsea.bmp");
     QVERIFY(form->LinkViewsAction->isChecked());
+    form->ZoomActualSizeAction->trigger();
     form->ScrollBox1->horizontalScrollBar()->setValue(123);
     form->ScrollBox1->verticalScrollBar()->setValue(77);
     for (TPictureView* view : {form->ScrollBox2, form->ScrollBox3}) {
@@ -314,6 +400,7 @@ class tst_Zoom : public QObject {
       QVERIFY(actions.contains(a));
     // Plain wheel turns scroll rather than zoom.
     LoadBoth("coffee.bmp", "chelsea.bmp");
+    form->ZoomActualSizeAction->trigger();
     QWheelEvent wheel(QPointF(20, 20), form->ScrollBox1->viewport()->mapToGlobal(QPoint(20, 20)),
                       QPoint(), QPoint(0, -120), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase,
                       false);

@@ -5,10 +5,12 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <zlib.h>
 
 #include <cstdint>
 #include <cstring>
@@ -23,18 +25,25 @@
 
 // One run of the tool.
 struct ToolRun {
-  int status = -1;     // the exit status, -1 when the process did not exit by itself
-  std::string out;     // standard output
-  std::string err;     // standard error
-  long peak_kib = -1;  // the child's peak resident memory (ru_maxrss), in KiB
+  int status = -1;      // the exit status, -1 when the process did not exit by itself
+  std::string out;      // standard output
+  std::string err;      // standard error
+  long peak_kib = -1;   // the child's peak resident memory (ru_maxrss), in KiB
+  bool killed = false;  // stopped by the test for taking longer than it was given
 };
 
 using Environment = std::vector<std::pair<std::string, std::string>>;
 
-// Starts the tool with `args`, in `cwd` when given, with `env` added to the environment;
-// standard output and error go to the pipes returned (the read ends).
+// The user "nobody", whom a test run as root runs the tool as where a user's own rights
+// matter (a file root could read anyway).
+constexpr uid_t kNobody = 65534;
+
+// Starts the tool with `args`, in `cwd` when given, with `env` added to the environment,
+// as user `as_user` when given (the test runs as root); standard output and error go to
+// the pipes returned (the read ends).
 inline pid_t StartTool(const std::vector<std::string>& args, const std::string& cwd,
-                       const Environment& env, int* out_fd, int* err_fd) {
+                       const Environment& env, int* out_fd, int* err_fd,
+                       uid_t as_user = static_cast<uid_t>(-1)) {
   const std::string tool = ToolPath();
   std::vector<std::string> all = {tool};
   all.insert(all.end(), args.begin(), args.end());
@@ -49,6 +58,8 @@ inline pid_t StartTool(const std::vector<std::string>& args, const std::string& 
     dup2(err[1], STDERR_FILENO);
     if (!cwd.empty() && chdir(cwd.c_str()) != 0) _exit(126);
     for (const auto& [name, value] : env) setenv(name.c_str(), value.c_str(), 1);
+    if (as_user != static_cast<uid_t>(-1) && (setgid(as_user) != 0 || setuid(as_user) != 0))
+      _exit(125);
     execv(tool.c_str(), argv.data());
     _exit(127);
   }
@@ -59,14 +70,21 @@ inline pid_t StartTool(const std::vector<std::string>& args, const std::string& 
   return pid;
 }
 
-// Reads both pipes to their ends.
-inline void ReadBoth(int out_fd, int err_fd, std::string& out, std::string& err) {
+// Reads both pipes to their ends; false when `milliseconds` (when not -1) passed first.
+inline bool ReadBoth(int out_fd, int err_fd, std::string& out, std::string& err,
+                     int milliseconds = -1) {
   pollfd fds[2] = {{out_fd, POLLIN, 0}, {err_fd, POLLIN, 0}};
   std::string* sinks[2] = {&out, &err};
   int open_count = 2;
   char buffer[65536];
   while (open_count > 0) {
-    if (poll(fds, 2, -1) < 0) break;
+    const int ready = poll(fds, 2, milliseconds);
+    if (ready == 0) {
+      for (const pollfd& p : fds)
+        if (p.fd >= 0) close(p.fd);
+      return false;
+    }
+    if (ready < 0) break;
     for (int i = 0; i < 2; ++i) {
       if (fds[i].fd < 0 || fds[i].revents == 0) continue;
       const ssize_t n = read(fds[i].fd, buffer, sizeof buffer);
@@ -79,15 +97,27 @@ inline void ReadBoth(int out_fd, int err_fd, std::string& out, std::string& err)
       }
     }
   }
+  return true;
 }
 
-inline ToolRun RunTool(const std::vector<std::string>& args, const std::string& cwd = "",
-                       const Environment& env = {}) {
+// How a test runs the tool beyond its arguments.
+struct ToolOptions {
+  std::string cwd;
+  Environment env;
+  int seconds = -1;                     // killed when it runs longer (-1: no limit)
+  uid_t user = static_cast<uid_t>(-1);  // run as this user (the test is root)
+};
+
+inline ToolRun RunTool(const std::vector<std::string>& args, const ToolOptions& options) {
   ToolRun run;
   int out_fd = -1, err_fd = -1;
-  const pid_t pid = StartTool(args, cwd, env, &out_fd, &err_fd);
+  const pid_t pid = StartTool(args, options.cwd, options.env, &out_fd, &err_fd, options.user);
   if (pid < 0) return run;
-  ReadBoth(out_fd, err_fd, run.out, run.err);
+  if (!ReadBoth(out_fd, err_fd, run.out, run.err,
+                options.seconds < 0 ? -1 : options.seconds * 1000)) {
+    kill(pid, SIGKILL);
+    run.killed = true;
+  }
   int status = 0;
   rusage usage{};
   if (wait4(pid, &status, 0, &usage) == pid) {
@@ -97,6 +127,11 @@ inline ToolRun RunTool(const std::vector<std::string>& args, const std::string& 
   return run;
 }
 
+inline ToolRun RunTool(const std::vector<std::string>& args, const std::string& cwd = "",
+                       const Environment& env = {}) {
+  return RunTool(args, ToolOptions{cwd, env});
+}
+
 // Whether this build runs under a sanitizer, whose shadow memory counts in every peak.
 constexpr bool kSanitized =
 #if defined(__SANITIZE_ADDRESS__)
@@ -104,6 +139,19 @@ constexpr bool kSanitized =
 #else
     false;
 #endif
+
+// The tool's peak memory when it reads a small picture: what a run costs anyway (the
+// program, its libraries, the plug-ins; under a sanitizer its shadow memory too).
+inline long BaselinePeakKiB() {
+  static const long peak = RunTool({"info", Sample("coffee.bmp")}).peak_kib;
+  return peak;
+}
+
+// A run's peak, in KiB, that the test compares with a limit: the whole peak in an ordinary
+// build, what it takes beyond a small picture's run under a sanitizer.
+inline long MeasuredPeakKiB(const ToolRun& run) {
+  return kSanitized ? run.peak_kib - BaselinePeakKiB() : run.peak_kib;
+}
 
 // A message of the list filled in, as the tool shows it: the text, then its English sense
 // in brackets.
@@ -196,4 +244,33 @@ inline std::vector<uint8_t> BmpClaiming(int32_t width, int32_t height) {
   bmp[26] = 1;   // planes
   bmp[28] = 24;  // bits per pixel
   return bmp;
+}
+
+// A valid PNG file of width x height, 1-bit grey, every pixel black: a few kilobytes of
+// compressed zeros that describe a picture of any size.
+inline std::vector<uint8_t> BlackPng(uint32_t width, uint32_t height) {
+  const auto chunk = [](std::vector<uint8_t>& png, const char* type,
+                        const std::vector<uint8_t>& data) {
+    const size_t at = png.size();
+    png.resize(at + 12 + data.size());
+    PutBE32(png.data() + at, static_cast<uint32_t>(data.size()));
+    std::memcpy(png.data() + at + 4, type, 4);
+    if (!data.empty()) std::memcpy(png.data() + at + 8, data.data(), data.size());
+    PutBE32(png.data() + at + 8 + data.size(), Crc32(png.data() + at + 4, 4 + data.size()));
+  };
+  std::vector<uint8_t> png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+  std::vector<uint8_t> header(13, 0);
+  PutBE32(header.data(), width);
+  PutBE32(header.data() + 4, height);
+  header[8] = 1;  // bit depth; colour type 0 (grey), no interlace
+  chunk(png, "IHDR", header);
+  // Each row: filter byte 0 and its zero pixel bytes.
+  const std::vector<uint8_t> rows(static_cast<size_t>((width + 7) / 8 + 1) * height, 0);
+  uLongf size = compressBound(static_cast<uLong>(rows.size()));
+  std::vector<uint8_t> deflated(size);
+  compress2(deflated.data(), &size, rows.data(), static_cast<uLong>(rows.size()), 9);
+  deflated.resize(size);
+  chunk(png, "IDAT", deflated);
+  chunk(png, "IEND", {});
+  return png;
 }

@@ -305,3 +305,100 @@ INSTANTIATE_TEST_SUITE_P(NothingLost, OtherKind,
                          [](const testing::TestParamInfo<OtherKindCase>& info) {
                            return std::string(info.param.name);
                          });
+
+// /dev/stdout, /dev/stderr and /dev/fd/N name a descriptor the shell set up: the picture
+// goes into it as into "-", and a file opened with >> is appended to, never replaced
+// (opened anew, the log below was once replaced by the picture, with exit status 0).
+TEST(NothingLost, OutputsThatNameAHeldDescriptorAppendWhereTheShellAppends) {
+  TempDir dir;
+  const std::string log = dir.File("app.log");
+  const std::string tool = ToolPath();
+  const std::string photo = Sample("coffee.bmp");
+  const std::pair<std::string, std::string> cases[] = {
+      {"/dev/stdout", ">>"}, {"/dev/stderr", "2>>"}, {"/dev/fd/5", "5>>"}, {"-", ">>"}};
+  for (const auto& [name, redirect] : cases) {
+    WriteText(log, "LOG LINE\n");
+    const std::string command =
+        "'" + tool + "' convert '" + photo + "' " + name + " " + redirect + "'" + log + "'";
+    EXPECT_EQ(RunCommand(command), 0) << command;
+    std::vector<uint8_t> expected = {'L', 'O', 'G', ' ', 'L', 'I', 'N', 'E', '\n'};
+    expected.insert(expected.end(), ConvertedPhoto().begin(), ConvertedPhoto().end());
+    EXPECT_EQ(ReadBytes(log), expected) << name;
+  }
+  // A descriptor that is not open is told with the system's reason, and nothing is made.
+  const ToolRun closed = RunTool({"convert", photo, "/dev/fd/200"});
+  EXPECT_EQ(closed.status, 3);
+  EXPECT_EQ(closed.err, "lumiveil convert: " + Shown(Format(SFCreateError, "/dev/fd/200")) +
+                            ": Bad file descriptor\n");
+}
+
+// A replaced file keeps its permission bits, and when root replaces it, its owner and group:
+// the file stays the user's, readable by whom it was readable.
+TEST(NothingLost, AReplacedFileKeepsItsModeAndItsOwner) {
+  TempDir dir;
+  const std::string target = dir.File("kept.bmp");
+  for (const mode_t mode : {0600, 0640, 0604, 0755}) {
+    WriteText(target, "OLD\n");
+    ASSERT_EQ(chmod(target.c_str(), mode), 0);
+    const bool root = geteuid() == 0;
+    if (root) {
+      ASSERT_EQ(chown(target.c_str(), kNobody, kNobody), 0);
+    }
+    const ToolRun run = RunTool({"convert", Sample("coffee.bmp"), target});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(ReadBytes(target), ConvertedPhoto());
+    struct stat st {};
+    ASSERT_EQ(stat(target.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, mode);
+    if (root) {
+      EXPECT_EQ(st.st_uid, kNobody);
+      EXPECT_EQ(st.st_gid, kNobody);
+    }
+  }
+}
+
+// As root, in a sticky folder that all may write to (as /tmp is): a link another user put
+// there, pointing at root's file, is not followed, for writing or reading; root's own link
+// and the folder owner's are. The kernel's protection of such links is off on some
+// machines, so the tool keeps the rule itself.
+TEST(NothingLost, ALinkPlantedInASharedFolderIsNotFollowed) {
+  if (geteuid() != 0) GTEST_SKIP() << "needs root to plant another user's link";
+  TempDir dir;
+  const std::string shared = dir.File("shared");
+  fs::create_directory(shared);
+  ASSERT_EQ(chmod(shared.c_str(), 01777), 0);
+  const std::string victim = dir.File("victim.bmp");
+  ASSERT_EQ(RunTool({"convert", Sample("chelsea.bmp"), victim}).status, 0);
+  const std::vector<uint8_t> before = ReadBytes(victim);
+  const std::string planted = shared + "/out.bmp";
+  fs::create_symlink(victim, planted);
+  ASSERT_EQ(lchown(planted.c_str(), kNobody, kNobody), 0);
+  const std::string why = "the way there passes the symbolic link " + planted +
+                          ", which belongs to user 65534 and lies in " + shared +
+                          ", a sticky folder that all may write to; such a link is followed "
+                          "only when it is yours or the folder owner's";
+
+  const ToolRun write = RunTool({"convert", Sample("coffee.bmp"), planted});
+  EXPECT_EQ(write.status, 3);
+  EXPECT_EQ(write.err, "lumiveil convert: " + Shown(Format(SFCreateError, planted.c_str())) + ": " +
+                           why + "\n");
+  // Also as a folder on the way.
+  fs::create_directory(dir.File("elsewhere"));
+  fs::create_symlink(dir.File("elsewhere"), shared + "/way");
+  ASSERT_EQ(lchown((shared + "/way").c_str(), kNobody, kNobody), 0);
+  EXPECT_EQ(RunTool({"convert", Sample("coffee.bmp"), shared + "/way/x.bmp"}).status, 3);
+  EXPECT_FALSE(fs::exists(dir.File("elsewhere/x.bmp")));
+  const ToolRun read = RunTool({"info", planted});
+  EXPECT_EQ(read.status, 2);
+  EXPECT_EQ(read.err, "lumiveil info: " + planted + ": " +
+                          Shown(Format(SFOpenError, planted.c_str())) + ": " + why + "\n");
+  EXPECT_EQ(ReadBytes(victim), before);
+
+  // The follower's own link is followed, and so is the folder owner's.
+  ASSERT_EQ(lchown(planted.c_str(), 0, 0), 0);
+  EXPECT_EQ(RunTool({"convert", Sample("coffee.bmp"), planted}).status, 0);
+  EXPECT_EQ(ReadBytes(victim), ConvertedPhoto());
+  ASSERT_EQ(chown(shared.c_str(), kNobody, kNobody), 0);
+  ASSERT_EQ(lchown(planted.c_str(), kNobody, kNobody), 0);
+  EXPECT_EQ(RunTool({"info", planted}).status, 0);
+}

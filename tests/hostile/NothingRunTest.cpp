@@ -143,3 +143,99 @@ INSTANTIATE_TEST_SUITE_P(
                       },
                       true}),
     [](const testing::TestParamInfo<UntrustedCase>& info) { return std::string(info.param.name); });
+
+namespace {
+
+// How often `text` holds `part`.
+size_t Occurrences(const std::string& text, const std::string& part) {
+  size_t count = 0;
+  for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
+  return count;
+}
+
+}  // namespace
+
+// Whoever may change a folder above the plug-in's folder may put another folder in its
+// place: such a folder makes the plug-in untrusted, but for a sticky folder of root's
+// (as /tmp, where these tests' folders lie), whose entries only their owners may move.
+TEST(NothingRun, AFolderAboveThatOthersMayChangeMakesThePluginUntrusted) {
+  struct AboveCase {
+    mode_t mode;
+    uid_t owner;         // -1: the test's own user
+    const char* reason;  // after "not opened: the folder P above it ", or nullptr: loaded
+  };
+  const bool root = geteuid() == 0;
+  std::vector<AboveCase> cases = {
+      {0777, static_cast<uid_t>(-1), "is writable by others (mode 0777)"},
+      {0775, static_cast<uid_t>(-1), "is writable by its group (mode 0775)"},
+      {0755, static_cast<uid_t>(-1), nullptr}};
+  if (root) {
+    cases.push_back({01777, 0, nullptr});
+    cases.push_back({01777, kNobody, "belongs to user 65534, neither to you nor to root"});
+  }
+  for (const AboveCase& c : cases) {
+    Place place;
+    const std::string above = place.dir.File("above");
+    fs::create_directory(above);
+    const std::string folder = above + "/plugins";
+    fs::rename(place.folder, folder);
+    ASSERT_EQ(chmod(above.c_str(), c.mode), 0);
+    if (c.owner != static_cast<uid_t>(-1)) {
+      ASSERT_EQ(chown(above.c_str(), c.owner, 0), 0);
+    }
+    const ToolRun run = RunTool(
+        {"plugins"}, folder,
+        {{"LUMIVEIL_TEST_MARKER", place.marker}, {"XDG_CONFIG_HOME", place.dir.File("config")}});
+    EXPECT_EQ(run.status, 0) << run.err;
+    const std::string plugin = folder + "/tp_constructor.spi";
+    if (c.reason == nullptr) {
+      EXPECT_TRUE(place.ConstructorRan()) << std::oct << c.mode;
+      EXPECT_NE(run.out.find(plugin + "\n  version: 00IN\n"), std::string::npos) << run.out;
+    } else {
+      EXPECT_FALSE(place.ConstructorRan()) << std::oct << c.mode;
+      EXPECT_NE(run.out.find("skipped: 1\n" + plugin + "\n  reason: not opened: the folder " +
+                             above + " above it " + c.reason + "\n"),
+                std::string::npos)
+          << run.out;
+    }
+  }
+  // The folders on the way as the place names it count as well as those of the real path:
+  // a link in a folder that others may change could be swapped between check and load.
+  Place place;
+  const std::string open = place.dir.File("open");
+  fs::create_directory(open);
+  fs::permissions(open, fs::perms(0777));
+  fs::create_symlink(place.folder, open + "/plugins");
+  fs::create_directories(place.dir.File("config/Quenbrook"));
+  WriteText(place.dir.File("config/Quenbrook/Susie.conf"),
+            "[Plug-in]\nPath=" + open + "/plugins\n");
+  const ToolRun run = RunTool(
+      {"plugins"}, place.dir.File("config"),
+      {{"LUMIVEIL_TEST_MARKER", place.marker}, {"XDG_CONFIG_HOME", place.dir.File("config")}});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_FALSE(place.ConstructorRan());
+  EXPECT_NE(run.out.find("skipped: 1\n" + open + "/plugins/tp_constructor.spi\n  reason: not " +
+                         "opened: the folder " + open + " above it is writable by others (mode " +
+                         "0777)\n"),
+            std::string::npos)
+      << run.out;
+}
+
+// One plug-in file reached twice, through a link in its own folder and from a second place
+// (the configured folder, a link to the same folder), is loaded once and listed once.
+TEST(NothingRun, OnePluginFileReachedTwiceIsLoadedAndListedOnce) {
+  Place place;
+  fs::create_symlink("tp_constructor.spi", place.folder + "/again.spi");
+  const std::string second = place.dir.File("second");
+  fs::create_symlink(place.folder, second);
+  fs::create_directories(place.dir.File("config/Quenbrook"));
+  WriteText(place.dir.File("config/Quenbrook/Susie.conf"), "[Plug-in]\nPath=" + second + "\n");
+  const ToolRun run = place.ListPlugins();
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_TRUE(place.ConstructorRan());
+  // Under the first name the search met (the configured place, in name order), once.
+  EXPECT_EQ(Occurrences(run.out, "description: test plug-in\n"), 1u) << run.out;
+  EXPECT_NE(run.out.find("plug-ins: 4\n" + second + "/again.spi\n"), std::string::npos) << run.out;
+  EXPECT_EQ(Occurrences(run.out, "tp_constructor.spi"), 0u) << run.out;
+  EXPECT_NE(run.out.find("skipped: 0\n"), std::string::npos) << run.out;
+}

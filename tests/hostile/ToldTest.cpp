@@ -43,6 +43,14 @@ TEST_P(Told, ExitsWithItsStatusAndMessage) {
   jpeg.resize(200);  // cut inside its tables
   WriteBytes(dir.File("damaged.jpg"), jpeg);
   WriteText(dir.File("text.png"), "not a picture\n");
+  fs::copy_file(Sample("coffee.bmp"), dir.File("-o"));
+  std::vector<uint8_t> bmp = ReadBytes(Sample("coffee.bmp"));
+  bmp.resize(300000);  // 166 whole rows of 400 after the headers, and part of one
+  WriteBytes(dir.File("cut.bmp"), bmp);
+  jpeg = ReadBytes(Sample("rocket.jpg"));
+  jpeg.resize(jpeg.size() / 2);  // inside its one scan
+  WriteBytes(dir.File("cut.jpg"), jpeg);
+  WriteBytes(dir.File("wide.png"), BlackPng(1000001, 1));
   std::vector<std::string> args;
   for (const std::string& a : GetParam().args)
     args.push_back(Fill(a, folder.substr(0, folder.size() - 1)));
@@ -121,12 +129,40 @@ INSTANTIATE_TEST_SUITE_P(
                  "usage: lumiveil synth VISIBLE HIDDEN -o OUT [--average A] [--contrast C] "
                  "[--width X | --height Y] [--preview] [--gif | --indexed] [--report] "
                  "[--check TARGET]...\n"},
+        // What went into a descriptor the shell set up cannot be read back and checked.
+        ToldCase{"check_of_a_held_descriptor",
+                 {"synth", "{photo}", "{photo}", "-o", "/dev/fd/1", "--check", "all"},
+                 1,
+                 "lumiveil synth: --check looks at the file written: give an OUT file\n"
+                 "usage: lumiveil synth VISIBLE HIDDEN -o OUT [--average A] [--contrast C] "
+                 "[--width X | --height Y] [--preview] [--gif | --indexed] [--report] "
+                 "[--check TARGET]...\n"},
         ToldCase{"folder_as_output",
                  {"convert", "{photo}", "{dir}/folder"},
                  3,
                  "lumiveil convert: ファイル {dir}/folder を作成できません [cannot create file "
                  "{dir}/folder]: it is a directory; only "
                  "a regular file, a character device or a FIFO can be written\n"},
+        ToldCase{"write_failure_with_the_reason",
+                 {"convert", "{photo}", "/dev/full"},
+                 3,
+                 "lumiveil convert: ストリームへの書き込みエラー [stream write error]: No space "
+                 "left on device\n"},
+        ToldCase{
+            "double_dash_ends_the_options", {"convert", "--", "{dir}/-o", "{dir}/--gif"}, 0, ""},
+        ToldCase{"cut_bmp_is_read_with_a_note",
+                 {"info", "{dir}/cut.bmp"},
+                 0,
+                 "lumiveil info: note: {dir}/cut.bmp: cut short: the missing rows are black (the "
+                 "top 234 of 400 rows)\n"},
+        ToldCase{"cut_jpeg_is_read_with_a_note",
+                 {"convert", "{dir}/cut.jpg", "{dir}/cut.bmp"},
+                 0,
+                 "lumiveil convert: note: {dir}/cut.jpg: cut short: the missing rows are grey\n"},
+        ToldCase{"png_wider_than_a_million_is_read",
+                 {"convert", "{dir}/wide.png", "{dir}/wide.bmp"},
+                 0,
+                 ""},
         ToldCase{"output_in_a_missing_folder",
                  {"convert", "{photo}", "{dir}/missing/out.bmp"},
                  3,
@@ -134,3 +170,52 @@ INSTANTIATE_TEST_SUITE_P(
                  "file {dir}/missing/out.bmp]: No such file "
                  "or directory\n"}),
     [](const testing::TestParamInfo<ToldCase>& info) { return std::string(info.param.name); });
+
+// What the tool printed to standard output is checked when it ends: output that could not
+// be written fails the run with exit status 3 and one message, where it once exited 0.
+TEST(Told, TextThatCannotBeWrittenFailsTheRun) {
+  TempDir dir;
+  const std::string tool = "'" + ToolPath() + "'";
+  const std::string photo = "'" + Sample("coffee.bmp") + "'";
+  const std::string out = "'" + dir.File("s.bmp") + "'";
+  const std::pair<std::string, std::string> cases[] = {
+      {"info", "info " + photo},
+      {"plugins", "plugins"},
+      {"reveal", "reveal " + photo + " -o " + out},
+      {"synth", "synth " + photo + " " + photo + " -o " + out + " --report"},
+      {"help", "help synth"}};
+  for (const auto& [name, args] : cases) {
+    const std::string err = dir.File("err");
+    EXPECT_EQ(RunCommand(tool + " " + args + " > /dev/full 2> '" + err + "'"), 3) << name;
+    const std::string who = name == "help" ? "lumiveil" : "lumiveil " + name;
+    EXPECT_EQ(ReadText(err), who + ": write error on standard output: No space left on device\n");
+  }
+}
+
+// A file that cannot be opened is told with the system's reason, as outputs are.
+TEST(Told, AnInputThatCannotBeOpenedIsToldWithTheSystemsReason) {
+  TempDir dir;
+  const std::string file = dir.File("secret.bmp");
+  fs::copy_file(Sample("coffee.bmp"), file);
+  ASSERT_EQ(chmod(file.c_str(), 0), 0);
+  ToolOptions options;
+  options.env = {{"XDG_CONFIG_HOME", dir.File("")}};  // a folder the user may read, no file
+  if (geteuid() == 0) options.user = kNobody;         // root would read the file anyway
+  const ToolRun run = RunTool({"info", file}, options);
+  EXPECT_EQ(run.status, 2);
+  EXPECT_EQ(run.err, "lumiveil info: " + file + ": " + Shown(Format(SFOpenError, file.c_str())) +
+                         ": Permission denied\n");
+}
+
+// A thread setting that is no count is told, and the work runs as without it.
+TEST(Told, AnInvalidThreadSettingIsToldAndTheDefaultUsed) {
+  for (const char* value : {"", "two", "0", "-3", "4x"}) {
+    const ToolRun run = RunTool({"info", Sample("coffee.bmp")}, "", {{"LUMIVEIL_THREADS", value}});
+    EXPECT_EQ(run.status, 0);
+    const std::string told = std::string("lumiveil info: note: LUMIVEIL_THREADS='") + value +
+                             "' is not a whole number from 1 up; the work runs on one thread per "
+                             "processor core (";
+    EXPECT_EQ(run.err.substr(0, told.size()), told) << value;
+  }
+  EXPECT_EQ(RunTool({"info", Sample("coffee.bmp")}, "", {{"LUMIVEIL_THREADS", "3"}}).err, "");
+}

@@ -1,6 +1,7 @@
 // Streams: reads, writes, positions and the all-or-error forms.
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstring>
 
 #include "base/Exceptions.h"
@@ -57,8 +58,41 @@ TEST(FileStream, ReadsWritesAndNamesTheFileItCannotOpen) {
     FAIL();
   } catch (const EFOpenError& e) {
     EXPECT_EQ(e.Message(), Format(SFOpenError, dir.File("missing").c_str()));
+    EXPECT_EQ(e.Detail(), std::strerror(ENOENT)) << "the system's reason";
   }
-  EXPECT_THROW(TFileStream(dir.File("no/such/folder"), fmCreate), EFCreateError);
+  try {
+    TFileStream folder(dir.File("no/such/folder"), fmCreate);
+    FAIL();
+  } catch (const EFCreateError& e) {
+    EXPECT_EQ(e.Detail(), std::strerror(ENOENT));
+  }
+}
+
+// A read that fails, unlike one that meets the end, is told with the system's reason.
+TEST(FileStream, AFailedReadGivesTheSystemsReason) {
+  TempDir dir;
+  {
+    TFileStream out(dir.File("short"), fmCreate);
+    out.WriteBuffer("ab", 2);
+  }
+  TFileStream in(dir.File("short"), fmOpenRead);
+  char buffer[4];
+  try {
+    in.ReadBuffer(buffer, 4);
+    FAIL();
+  } catch (const EReadError& e) {
+    EXPECT_EQ(e.Detail(), "") << "the end of the file is no failure of the system";
+  }
+#ifndef _WIN32
+  // A folder opens for reading here, and its reads fail.
+  TFileStream folder(dir.File(""), fmOpenRead);
+  try {
+    folder.ReadBuffer(buffer, 1);
+    FAIL();
+  } catch (const EReadError& e) {
+    EXPECT_EQ(e.Detail(), std::strerror(EISDIR));
+  }
+#endif
 }
 
 TEST(CopyFrom, CopiesAWholeStreamFromItsBeginning) {

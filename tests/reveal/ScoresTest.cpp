@@ -3,9 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 #include <limits>
+#include <span>
+#include <vector>
 
 #include "compose/ResizeBitmap.h"
+#include "reveal/ScoreWords.h"
 #include "reveal/Scores.h"
 #include "tests/reveal/RevealTestSupport.h"
 
@@ -117,3 +121,39 @@ TEST(Scores, APictureWithoutOddCellsHasNoHiddenScoreAndSizesMustAgree) {
 }
 
 }  // namespace
+
+TEST(ScoreWords, EachFigureFallsIntoTheBandThatStartsAtOrBelowIt) {
+  // The bands' starts belong to them; just below a start is the band beneath.
+  using TWords = std::function<std::string(double)>;
+  const std::vector<std::pair<std::span<const TScoreBand>, TWords>> scores = {
+      {VisibleScoreBands(), [](double p) { return VisibleScoreWords(p); }},
+      {HiddenScoreBands(), [](double p) { return HiddenScoreWords(p); }}};
+  for (const auto& [bands, words] : scores) {
+    ASSERT_GE(bands.size(), 3u);
+    for (size_t i = 0; i + 1 < bands.size(); ++i) {
+      EXPECT_GT(bands[i].from_db, bands[i + 1].from_db);
+      EXPECT_EQ(words(bands[i].from_db), bands[i].words);
+      EXPECT_EQ(words(std::nextafter(bands[i].from_db, 0.0)), bands[i + 1].words);
+    }
+    EXPECT_EQ(words(-5), bands.back().words);
+  }
+  EXPECT_EQ(VisibleScoreWords(std::numeric_limits<double>::infinity()),
+            VisibleScoreBands().front().words);
+  EXPECT_EQ(HiddenScoreWords(std::numeric_limits<double>::infinity()), "it comes back exactly");
+  EXPECT_EQ(HiddenScoreWords(std::nullopt), "there are no hidden cells to get it back from");
+  // The demo's band (A 24, C 24) brings the cat back nearly exactly; C 0 hardly at all.
+  EXPECT_EQ(HiddenScoreWords(44.3), "it comes back nearly exactly");
+  EXPECT_EQ(HiddenScoreWords(15.26), "it hardly comes back");
+}
+
+TEST(ScoreWords, TheToolTipListsEveryThresholdWithTheDifferenceItStandsFor) {
+  const std::string text = ScoreBandsText();
+  // 30 dB over all cells is an RMS difference of 255 / 10^1.5 * sqrt(2) in the odd cells;
+  // 40 dB in the hidden cells 255 / 100.
+  for (const char* line :
+       {"30 dB and up (RMS difference up to 11.4 levels): the hidden picture does not show",
+        "below 12 dB: the hidden cells lie over the visible picture as a strong veil",
+        "40 dB and up (RMS difference up to 2.5 levels): it comes back nearly exactly",
+        "below 20 dB: it hardly comes back"})
+    EXPECT_NE(text.find(line), std::string::npos) << line;
+}

@@ -17,6 +17,7 @@
 #include "susie/Spibmp.h"
 #include "susie/Spis.h"
 #include "tests/ImageReference.h"
+#include "tests/common/CraftedJpeg.h"
 #include "tests/common/RunTool.h"
 #include "tests/susie/SusieTestSupport.h"
 
@@ -89,6 +90,86 @@ TEST(ShippedPluginsInfo, AnswerTheirInfoAndPictureInformation) {
   EXPECT_EQ(text, nullptr);
   EXPECT_NE(png.GetPictureInfo(data.data(), static_cast<intptr_t>(data.size()), 0, &info), 0)
       << "input from a file is not offered";
+}
+
+namespace {
+
+// The text of a picture information's text handle, freed.
+std::string TakeInfoText(SPI_HLOCAL handle) {
+  if (handle == nullptr) return "";
+  std::string text(static_cast<const char*>(LocalLock(handle)));
+  LocalUnlock(handle);
+  LocalFree(handle);
+  return text;
+}
+
+}  // namespace
+
+// The JPEG plug-in reads at most 100 scans. Its picture information refuses a file of more
+// (so that the host never asks for it), and GetPicture, asked anyway, stops the decoder at
+// the 101st scan instead of passing over every block once a scan.
+TEST(ShippedPluginsInfo, TheJpegPluginStopsAtItsBoundOnScans) {
+  TSPIs spis;
+  spis.Search(Join(ShippedPluginDir(), "*.spi"));
+  ASSERT_EQ(spis.Count(), 3);
+  const TInSPI& jpeg = static_cast<const TInSPI&>(spis.GetPlugins(1));
+  ASSERT_EQ(jpeg.GetExtNames()[0], "*.jpg");
+  for (const int scans : {100, 101}) {
+    const std::vector<uint8_t> data = ProgressiveGreyJpeg(1024, 1024, scans);
+    const auto len = static_cast<intptr_t>(data.size());
+    TPictureInfo info;
+    ASSERT_EQ(jpeg.GetPictureInfo(data.data(), len, 1, &info), 0);
+    EXPECT_EQ(info.width, 1024);
+    EXPECT_EQ(TakeInfoText(info.info_text),
+              scans > 100 ? "refused: the file has more than 100 scans, the most a JPEG picture "
+                            "is read with"
+                          : "");
+    THLocal header = nullptr;
+    THLocal bits = nullptr;
+    const int result = jpeg.GetPicture(data.data(), len, 1, &header, &bits, nullptr, 0);
+    EXPECT_EQ(result, scans > 100 ? 1 : 0) << scans << " scans";
+    if (result == 0) {
+      LocalFree(header);
+      LocalFree(bits);
+    }
+  }
+  // A file that ends inside its scan is described with a note, and read.
+  std::vector<uint8_t> cut = ReadFile(Sample("rocket.jpg"));
+  cut.resize(cut.size() / 2);
+  TPictureInfo info;
+  ASSERT_EQ(jpeg.GetPictureInfo(cut.data(), static_cast<intptr_t>(cut.size()), 1, &info), 0);
+  EXPECT_EQ(TakeInfoText(info.info_text), "note: cut short: the missing rows are grey");
+}
+
+// `info` tells a picture from its headers; what they say must be what a whole read gives:
+// the size, the pixel format and the reader, for every plug-in's forms (a GIF frame that
+// fills the screen is 8 bits, any other 24) and every BMP form (run-length data is read
+// into a device-dependent store), and the note of a BMP file cut short.
+TEST(ShippedPluginsInfo, HeadersDescribeWhatAWholeReadGives) {
+  TSPIs spis;
+  spis.Search(Join(ShippedPluginDir(), "*.spi"));
+  ASSERT_EQ(spis.Count(), 3);
+  std::vector<std::string> files = {Sample("astronaut.png"), Sample("rocket.jpg"),
+                                    Sample("coffee.bmp"), Data("sdl2-image/palette.gif")};
+  for (const char* dir : {"plugins", "bmpsuite/g"})
+    for (const auto& entry : fs::directory_iterator(Data(dir)))
+      if (entry.path().extension() != ".md") files.push_back(entry.path().string());
+  TempDir dir;
+  const std::vector<uint8_t> bmp = ReadFile(Sample("coffee.bmp"));
+  WriteFile(dir / "cut.bmp", std::vector<uint8_t>(bmp.begin(), bmp.begin() + bmp.size() / 3));
+  files.push_back(dir / "cut.bmp");
+  ASSERT_GT(files.size(), 40u);
+  for (const std::string& file : files) {
+    TSPIBitmap header;
+    const TPictureDescription told = header.Describe(file);
+    TSPIBitmap whole;
+    whole.LoadFromFile(file);
+    EXPECT_EQ(told.Width, whole.Width()) << file;
+    EXPECT_EQ(told.Height, whole.Height()) << file;
+    EXPECT_EQ(told.Format, whole.PixelFormat()) << file;
+    EXPECT_EQ(told.ReadBy, whole.LoadedBy()) << file;
+    EXPECT_EQ(header.LoadNotes(), whole.LoadNotes()) << file;
+  }
 }
 
 TEST(ShippedPluginsInfo, DamagedFilesFailCleanly) {
