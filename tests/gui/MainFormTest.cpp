@@ -423,13 +423,16 @@ class tst_MainForm : public QObject {
     QFile file(path);
     QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
     file.close();
-    // The reason the command-line tool gives for the same file: "lumiveil info: PATH: WHY".
+    // The reason the command-line tool gives for the same file when it reads the whole
+    // picture, as the window does ("info" reads only the headers, which a cut file still
+    // has): "lumiveil convert: PATH: WHY".
     QProcess info;
-    info.start(QString(LUMIVEIL_BIN_DIR) + "/lumiveil", {"info", path});
+    info.start(QString(LUMIVEIL_BIN_DIR) + "/lumiveil", {"convert", path, dir.filePath("out.bmp")});
     QVERIFY(info.waitForFinished(60000));
     QCOMPARE(info.exitCode(), 2);
+    QVERIFY(!QFile::exists(dir.filePath("out.bmp")));
     const QString told = QString::fromUtf8(info.readAllStandardError()).trimmed();
-    const QString prefix = "lumiveil info: " + path + ": ";
+    const QString prefix = "lumiveil convert: " + path + ": ";
     QVERIFY2(told.startsWith(prefix), qPrintable(told));
     // The tool finds the plug-ins beside itself, this test beside the test program.
     QString why = told.mid(prefix.size());

@@ -113,7 +113,7 @@ TEST(ShippedPluginsInfo, TheJpegPluginStopsAtItsBoundOnScans) {
   spis.Search(Join(ShippedPluginDir(), "*.spi"));
   ASSERT_EQ(spis.Count(), 3);
   const TInSPI& jpeg = static_cast<const TInSPI&>(spis.GetPlugins(1));
-  ASSERT_EQ(jpeg.GetExtNames()[0], "*.jpg");
+  ASSERT_EQ(jpeg.GetExtNames()[0], "*.jpg;*.jpeg;*.jpe");
   for (const int scans : {100, 101}) {
     const std::vector<uint8_t> data = ProgressiveGreyJpeg(1024, 1024, scans);
     const auto len = static_cast<intptr_t>(data.size());
