@@ -28,6 +28,11 @@ void SaveFileSafely(const std::string& file_name, const std::function<void(TStre
   Store()[file_name].assign(bytes, bytes + stream.Size());
 }
 
+// The page's store has no folders and no links to follow.
+std::optional<std::string> PlantedLinkReason(const std::string&) {
+  return std::nullopt;
+}
+
 bool FileExists(const std::string& file_name) {
   return Store().count(file_name) != 0;
 }
