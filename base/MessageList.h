@@ -234,5 +234,5 @@ LV_MESSAGE(SRevealInvalidThumbnailSize, "Invalid thumbnail size %d (1 to %d)", "
 LV_MESSAGE(SRevealSizesDiffer, "The pictures to compare differ in size (%d x %d and %d x %d)", "")
 
 // The targets module: what a site or viewer makes of a combined picture.
-LV_MESSAGE(STargetSpecInvalid, "Invalid target \"%s\": %s", "")
+LV_MESSAGE(STargetRecipeInvalid, "Invalid target \"%s\": %s", "")
 LV_MESSAGE(STargetCodecFailed, "The %s codec failed on a %d x %d picture (%s)", "")

@@ -4,7 +4,7 @@
 
 namespace {
 
-// Checked by the tests: every spec parses, names are unique and need no quoting.
+// Checked by the tests: every recipe parses, names are unique and need no quoting.
 constexpr TTarget kTargets[] = {
     {"lossless", "keeps the file byte for byte (a file host; a messenger's \"send as file\")",
      "generic row; re-saving a PNG losslessly keeps every pixel (measured with ImageMagick "
@@ -80,6 +80,6 @@ const TTarget* FindTarget(const std::string& name) {
 
 TNamedTarget ResolveTarget(const std::string& text) {
   if (const TTarget* t = FindTarget(text))
-    return {t->name, t->description, t->source, ParseTargetSpec(t->spec)};
-  return {text, "the spec string given", "", ParseTargetSpec(text)};
+    return {t->name, t->description, t->source, ParseTargetRecipe(t->recipe)};
+  return {text, "the recipe given", "", ParseTargetRecipe(text)};
 }

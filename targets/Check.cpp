@@ -147,12 +147,12 @@ void CheckTarget(const TNamedTarget& target, const TCheckPictures& pictures, con
                  TTargetCheck& check, TPipelineCache* cache) {
   check.target = target.name;
   const TBitmap& r = pictures.result;
-  RunPipeline(r, target.spec.full, upload, check.full, false, cache, "result");
+  RunPipeline(r, target.recipe.full, upload, check.full, false, cache, "result");
   check.fits = !check.full.refused;
 
   // The normal view, against the visible picture as the target's shrinking leaves it.
   TPipelineRun visible;
-  RunPipeline(pictures.visible, target.spec.full, upload, visible, true, cache, "visible");
+  RunPipeline(pictures.visible, target.recipe.full, upload, visible, true, cache, "visible");
   const TBitmap& f = check.full.picture;
   check.visible_psnr = VisiblePsnr(f, visible.picture);
 
@@ -170,8 +170,8 @@ void CheckTarget(const TNamedTarget& target, const TCheckPictures& pictures, con
   check.band_survives =
       upload.has_text && check.full.text_kept && f.Width() == r.Width() && f.Height() == r.Height();
 
-  if (target.spec.thumbnail) {
-    const TPipeline& steps = *target.spec.thumbnail;
+  if (target.recipe.thumbnail) {
+    const TPipeline& steps = *target.recipe.thumbnail;
     TPipelineRun thumb, of_visible, of_hidden;
     RunPipeline(r, steps, upload, thumb, false, cache, "result");
     RunPipeline(pictures.visible, steps, upload, of_visible, false, cache, "visible");

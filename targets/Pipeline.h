@@ -6,7 +6,7 @@
 #include <string>
 
 #include "raster/Bitmap.h"
-#include "targets/Spec.h"
+#include "targets/Recipe.h"
 
 // What the place receives: the uploaded file's facts that its steps look at.
 enum class TUploadKind { ukOther, ukPng, ukPalettePng };

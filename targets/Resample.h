@@ -21,11 +21,11 @@
 #include <vector>
 
 #include "reveal/Views.h"
-#include "targets/Spec.h"
+#include "targets/Recipe.h"
 
 class TBitmap;
 
-// The table of filters, one row per TFitFilter in its order: its name in spec strings and,
+// The table of filters, one row per TFitFilter in its order: its name in recipes and,
 // for the convolutions, the kernel and its support (its half-width at scale 1). Point
 // samples: no kernel.
 struct TFitFilterRow {

@@ -143,14 +143,14 @@ std::string WrapText(const std::string& text, size_t first, size_t indent);
 // the pictures after each target are written there. Visible and hidden may be null
 // (estimated from the result); the band is given, else stored in the file, else found.
 struct TCheckRequest {
-  std::vector<std::string> targets;  // names or spec strings
+  std::vector<std::string> targets;  // names or recipes
   std::optional<TToneBand> band;
   std::string folder;  // empty: no pictures written
   bool json = false;
 };
 void RunChecks(const std::string& file, const TBitmap& result, const TBitmap* visible,
                const TBitmap* hidden, const TCheckRequest& request, std::FILE* stream);
-// The targets named (catalogue names or spec strings); UsageError for any other text.
+// The targets named (catalogue names or recipes); UsageError for any other text.
 struct TNamedTarget;
 std::vector<TNamedTarget> ResolveTargets(const std::vector<std::string>& texts);
 

@@ -109,8 +109,8 @@ void PrintLine(std::FILE* stream, const TTargetCheck& c, const TCheckPictures& p
 void PrintJson(std::FILE* stream, const TTargetCheck& c, const TCheckPictures& p,
                const TNamedTarget& target, const char* band_source, int64_t upload_bytes,
                bool last) {
-  std::fprintf(stream, "  {\"target\": %s, \"spec\": %s, ", JsonString(c.target).c_str(),
-               JsonString(SpecText(target.spec)).c_str());
+  std::fprintf(stream, "  {\"target\": %s, \"recipe\": %s, ", JsonString(c.target).c_str(),
+               JsonString(RecipeText(target.recipe)).c_str());
   std::fprintf(stream, "\"visible_psnr\": %s, \"hidden_psnr\": %s, \"hidden_grey_psnr\": %s, ",
                Score(c.visible_psnr, true).c_str(), Score(c.hidden_psnr, true).c_str(),
                Score(c.hidden_grey_psnr, true).c_str());
@@ -145,7 +145,7 @@ std::vector<TNamedTarget> ResolveTargets(const std::vector<std::string>& texts) 
     if (text.empty()) throw UsageError{"an empty target"};
     try {
       targets.push_back(ResolveTarget(text));
-    } catch (const ETargetSpec& e) {
+    } catch (const ETargetRecipe& e) {
       throw UsageError{std::string(e.what()) + " (the targets: lumiveil targets)"};
     }
   }
@@ -238,14 +238,14 @@ int RunCheck(const TArgs& args) {
 const TCommand& CheckCommand() {
   static const TCommand command = {
       "check",
-      "RESULT [--target NAME|SPEC]... [--all] [--visible V --hidden H]\n"
+      "RESULT [--target NAME|RECIPE]... [--all] [--visible V --hidden H]\n"
       "       [--average A --contrast C] [-o DIR] [--json]",
       "show what sites and viewers make of a combined picture before you post it",
       {{"RESULT", "",
         "the combined picture as you would post it (the file's own bytes and format count: a "
         "site treats a palette PNG, a full-colour PNG and a BMP differently)"},
-       {"--target", "NAME|SPEC",
-        "a target: a name that lumiveil targets lists, or a spec string (below); may be given "
+       {"--target", "NAME|RECIPE",
+        "a target: a name that lumiveil targets lists, or a recipe (below); may be given "
         "more than once. Without it, every target"},
        {"--all", "", "every target of the catalogue (also after --target)"},
        {"--visible", "V",
@@ -266,7 +266,7 @@ const TCommand& CheckCommand() {
         "it: NAME-full.png (the full picture after the target), NAME-thumbnail.png, "
         "NAME-levels.png and NAME-hidden.png (reveal's views of the full picture)"},
        {"--json", "",
-        "print one JSON array, an object per target with the keys target, spec, visible_psnr, "
+        "print one JSON array, an object per target with the keys target, recipe, visible_psnr, "
         "hidden_psnr, hidden_grey_psnr (numbers; \"inf\" for identical pictures; null without "
         "odd cells), hidden_verdict, thumbnail_shows, thumbnail_size, thumbnail_phase, band "
         "(average, contrast, source), band_stored, band_survives, size, bytes (the file's), "
@@ -293,7 +293,7 @@ const TCommand& CheckCommand() {
       "  bytes          the length the target stores (the file's, or its re-encoding's),\n"
       "                 and the file against the target's upload limit\n"
       "\n"
-      "A spec string joins steps with commas; '|' separates the full picture's steps from\n"
+      "A recipe joins steps with commas; '|' separates the full picture's steps from\n"
       "the thumbnail's (both start from the file as uploaded):\n"
       "  jpeg:Q[:420|:444]   JPEG at quality Q (libjpeg's scaling), chroma halved (420, the\n"
       "                      default) or whole, decoded with the default settings\n"

@@ -174,7 +174,7 @@ const TCommand& SynthCommand() {
         "then print the band used (average, contrast; a preview is unmapped: 128 and 128) and "
         "the scores visible-psnr and hidden-psnr, as the help of reveal defines them"},
        {"--check", "TARGET",
-        "then print what TARGET (a name of lumiveil targets, or a spec string; may be given "
+        "then print what TARGET (a name of lumiveil targets, or a recipe; may be given "
         "more than once, or 'all') makes of the file written, as lumiveil check with both "
         "pictures does"}},
       "",

@@ -11,7 +11,7 @@ int RunTargets(const TArgs& args) {
   if (!args.Positional().empty()) throw UsageError{"targets takes no arguments"};
   for (const TTarget& t : Targets()) {
     std::printf("%s\n  %s\n  does:   %s\n  source: %s\n", t.name, t.description,
-                *t.spec != '\0' ? t.spec : "(keeps the file as uploaded)", t.source);
+                *t.recipe != '\0' ? t.recipe : "(keeps the file as uploaded)", t.source);
   }
   return kExitOk;
 }
@@ -26,7 +26,7 @@ const TCommand& TargetsCommand() {
       {},
       "  (no arguments)\n"
       "\n"
-      "Each target is printed with its one-line description, what it does as a spec string\n"
+      "Each target is printed with its one-line description, what it does as a recipe\n"
       "(see lumiveil help check) and where that is known from: the site's own code where it\n"
       "is public (repository, files, version or date), public reports for closed sites (as\n"
       "reported, with the date).\n",

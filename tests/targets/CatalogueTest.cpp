@@ -1,5 +1,5 @@
 // The catalogue: at least ten rows, each with a unique plain name, a description, a source
-// and a spec that parses; names resolve to their rows and anything else is read as a spec.
+// and a recipe that parses; names resolve to their rows and anything else is read as a recipe.
 #include <gtest/gtest.h>
 
 #include <set>
@@ -18,20 +18,20 @@ TEST(Catalogue, HoldsTenOrMoreRowsEachNamedDescribedSourcedAndParsed) {
               std::string::npos);
     EXPECT_GT(std::string(t.description).size(), 20u);
     EXPECT_GT(std::string(t.source).size(), 20u);
-    EXPECT_NO_THROW(ParseTargetSpec(t.spec));
-    // A name is never also a spec string, so that either reading is unambiguous.
-    EXPECT_THROW(ParseTargetSpec(t.name), ETargetSpec);
+    EXPECT_NO_THROW(ParseTargetRecipe(t.recipe));
+    // A name is never also a recipe, so that either reading is unambiguous.
+    EXPECT_THROW(ParseTargetRecipe(t.name), ETargetRecipe);
   }
 }
 
-TEST(Catalogue, ResolvesNamesToRowsAndOtherTextsAsSpecs) {
+TEST(Catalogue, ResolvesNamesToRowsAndOtherTextsAsRecipes) {
   const TNamedTarget row = ResolveTarget("jpeg85");
   EXPECT_EQ(row.name, "jpeg85");
-  EXPECT_EQ(SpecText(row.spec), "jpeg:85:420");
-  const TNamedTarget spec = ResolveTarget("jpeg:85:444|fit:10x10:point");
-  EXPECT_EQ(spec.name, "jpeg:85:444|fit:10x10:point");
-  EXPECT_TRUE(spec.spec.thumbnail);
-  EXPECT_THROW(ResolveTarget("nowhere"), ETargetSpec);
+  EXPECT_EQ(RecipeText(row.recipe), "jpeg:85:420");
+  const TNamedTarget recipe = ResolveTarget("jpeg:85:444|fit:10x10:point");
+  EXPECT_EQ(recipe.name, "jpeg:85:444|fit:10x10:point");
+  EXPECT_TRUE(recipe.recipe.thumbnail);
+  EXPECT_THROW(ResolveTarget("nowhere"), ETargetRecipe);
   EXPECT_EQ(FindTarget("nowhere"), nullptr);
 }
 

@@ -131,9 +131,9 @@ TEST(LibvipsRow, StaysWithin35DecibelsOfVipsthumbnailAtItsSize) {
   Combine(pair, {128, 60}, combined);
   // Mastodon's preview: a pixel budget of 230,400, libvips' thumbnail.
   const TNamedTarget row = ResolveTarget("mastodon");
-  ASSERT_TRUE(row.spec.thumbnail);
+  ASSERT_TRUE(row.recipe.thumbnail);
   TPipelineRun ours;
-  RunPipeline(combined, *row.spec.thumbnail, TUpload{}, ours);
+  RunPipeline(combined, *row.recipe.thumbnail, TUpload{}, ours);
   EXPECT_EQ(ours.picture.Width(), 588);
   EXPECT_EQ(ours.picture.Height(), 392);
   TOracleBatch oracles;

@@ -1,4 +1,4 @@
-#include "targets/Spec.h"
+#include "targets/Recipe.h"
 
 #include <cstdlib>
 
@@ -37,7 +37,7 @@ class TParser {
   explicit TParser(const std::string& whole) : whole_(whole) {}
 
   [[noreturn]] void Fail(const std::string& why) const {
-    throw ETargetSpec(Format(STargetSpecInvalid, whole_.c_str(), why.c_str()));
+    throw ETargetRecipe(Format(STargetRecipeInvalid, whole_.c_str(), why.c_str()));
   }
 
   int64_t Need(const std::string& step, const std::string& text, const char* what, int64_t low,
@@ -155,17 +155,17 @@ class TParser {
 
 }  // namespace
 
-TTargetSpec ParseTargetSpec(const std::string& text) {
+TTargetRecipe ParseTargetRecipe(const std::string& text) {
   const TParser parser(text);
   const auto halves = Split(text, '|');
   if (halves.size() > 2) parser.Fail("more than one '|'");
-  TTargetSpec spec;
-  spec.full = parser.Pipeline(halves[0], true);
+  TTargetRecipe recipe;
+  recipe.full = parser.Pipeline(halves[0], true);
   if (halves.size() == 2) {
     if (halves[1].empty()) parser.Fail("an empty thumbnail pipeline after '|'");
-    spec.thumbnail = parser.Pipeline(halves[1], false);
+    recipe.thumbnail = parser.Pipeline(halves[1], false);
   }
-  return spec;
+  return recipe;
 }
 
 std::string StepText(const TStep& s) {
@@ -198,8 +198,8 @@ std::string PipelineText(const TPipeline& pipeline) {
   return text;
 }
 
-std::string SpecText(const TTargetSpec& spec) {
-  std::string text = PipelineText(spec.full);
-  if (spec.thumbnail) text += "|" + PipelineText(*spec.thumbnail);
+std::string RecipeText(const TTargetRecipe& recipe) {
+  std::string text = PipelineText(recipe.full);
+  if (recipe.thumbnail) text += "|" + PipelineText(*recipe.thumbnail);
   return text;
 }

@@ -1,13 +1,13 @@
-// Spec strings: every step read as written and written back, the defaults filled in, and
+// Recipes: every step read as written and written back, the defaults filled in, and
 // every malformed string refused with the step named.
 #include <gtest/gtest.h>
 
+#include "targets/Recipe.h"
 #include "targets/Resample.h"
-#include "targets/Spec.h"
 
 namespace {
 
-TEST(TargetSpec, ReadsEveryStepAndWritesItBackTheSame) {
+TEST(TargetRecipe, ReadsEveryStepAndWritesItBackTheSame) {
   const char* const kCanonical[] = {
       "",
       "jpeg:85:420",
@@ -22,19 +22,19 @@ TEST(TargetSpec, ReadsEveryStepAndWritesItBackTheSame) {
   };
   for (const char* text : kCanonical) {
     SCOPED_TRACE(text);
-    EXPECT_EQ(SpecText(ParseTargetSpec(text)), text);
+    EXPECT_EQ(RecipeText(ParseTargetRecipe(text)), text);
   }
   // The chroma defaults to 4:2:0; the thumbnail pipeline is only there after '|'.
-  const TTargetSpec spec = ParseTargetSpec("jpeg:85|fit:20x10:point");
-  ASSERT_EQ(spec.full.size(), 1u);
-  EXPECT_TRUE(spec.full[0].subsample420);
-  ASSERT_TRUE(spec.thumbnail);
-  EXPECT_EQ((*spec.thumbnail)[0].width, 20);
-  EXPECT_EQ((*spec.thumbnail)[0].filter, TFitFilter::ffPoint);
-  EXPECT_FALSE(ParseTargetSpec("jpeg:85").thumbnail);
+  const TTargetRecipe recipe = ParseTargetRecipe("jpeg:85|fit:20x10:point");
+  ASSERT_EQ(recipe.full.size(), 1u);
+  EXPECT_TRUE(recipe.full[0].subsample420);
+  ASSERT_TRUE(recipe.thumbnail);
+  EXPECT_EQ((*recipe.thumbnail)[0].width, 20);
+  EXPECT_EQ((*recipe.thumbnail)[0].filter, TFitFilter::ffPoint);
+  EXPECT_FALSE(ParseTargetRecipe("jpeg:85").thumbnail);
 }
 
-TEST(TargetSpec, RefusesMalformedStringsNamingWhatIsWrong) {
+TEST(TargetRecipe, RefusesMalformedStringsNamingWhatIsWrong) {
   const std::pair<const char*, const char*> kBad[] = {
       {"jpeg", "wrong number of parts"},
       {"jpeg:0", "from 1 to 100"},
@@ -63,9 +63,9 @@ TEST(TargetSpec, RefusesMalformedStringsNamingWhatIsWrong) {
   for (const auto& [text, why] : kBad) {
     SCOPED_TRACE(text);
     try {
-      ParseTargetSpec(text);
+      ParseTargetRecipe(text);
       ADD_FAILURE() << "accepted";
-    } catch (const ETargetSpec& e) {
+    } catch (const ETargetRecipe& e) {
       EXPECT_NE(std::string(e.what()).find(why), std::string::npos) << e.what();
       EXPECT_NE(std::string(e.what()).find(text), std::string::npos) << e.what();
     }
@@ -81,12 +81,12 @@ TEST(FitSize, RoundsTheOtherSideHalfUpOrDownAndNeverEnlarges) {
   EXPECT_EQ(FitSize(1000, 500, 250, 250), (TViewSize{250, 125}));         // the width limits
   EXPECT_EQ(FitSize(200, 100, 250, 250), (TViewSize{200, 100}));          // fits: kept
   EXPECT_EQ(FitSize(100000, 1, 100, 100, true), (TViewSize{100, 1}));     // at least 1
-  const TStep fit = ParseTargetSpec("fit:800x600:lanczos3:down").full[0];
+  const TStep fit = ParseTargetRecipe("fit:800x600:lanczos3:down").full[0];
   EXPECT_EQ(StepSize(fit, 4000, 3001), (TViewSize{799, 600}));
   // A pixel budget: 1200 x 800 into 230,400 pixels is libvips' 588 x 392.
-  EXPECT_EQ(StepSize(ParseTargetSpec("pixels:230400:lanczos3").full[0], 1200, 800),
+  EXPECT_EQ(StepSize(ParseTargetRecipe("pixels:230400:lanczos3").full[0], 1200, 800),
             (TViewSize{588, 392}));
-  EXPECT_EQ(StepSize(ParseTargetSpec("jpeg:85").full[0], 1200, 800), (TViewSize{1200, 800}));
+  EXPECT_EQ(StepSize(ParseTargetRecipe("jpeg:85").full[0], 1200, 800), (TViewSize{1200, 800}));
 }
 
 }  // namespace

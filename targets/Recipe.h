@@ -1,5 +1,5 @@
 // A target: what a place (a site, a server, a viewer) does to an uploaded picture, written
-// as a spec string. Steps are joined by commas; '|' separates the pipeline of the full
+// as a recipe. Steps are joined by commas; '|' separates the pipeline of the full
 // picture from that of its thumbnail (no '|': the place makes no thumbnail). Both
 // pipelines start from the uploaded picture. The steps:
 //
@@ -29,7 +29,7 @@
 
 #include "base/Exceptions.h"
 
-LV_DECLARE_EXCEPTION(ETargetSpec, EConvertError);
+LV_DECLARE_EXCEPTION(ETargetRecipe, EConvertError);
 
 enum class TStepKind { skJpeg, skWebp, skFit, skPixels, skBytes, skKeep, skStrip };
 enum class TFitFilter { ffBox, ffBilinear, ffBicubic, ffLanczos3, ffPoint };
@@ -51,18 +51,18 @@ struct TStep {
 
 using TPipeline = std::vector<TStep>;
 
-struct TTargetSpec {
+struct TTargetRecipe {
   TPipeline full;
   std::optional<TPipeline> thumbnail;
-  friend bool operator==(const TTargetSpec&, const TTargetSpec&) = default;
+  friend bool operator==(const TTargetRecipe&, const TTargetRecipe&) = default;
 };
 
-// Reads a spec string; ETargetSpec, naming the step and what is wrong, for anything else.
-TTargetSpec ParseTargetSpec(const std::string& text);
+// Reads a recipe; ETargetRecipe, naming the step and what is wrong, for anything else.
+TTargetRecipe ParseTargetRecipe(const std::string& text);
 
-// The spec string of a spec: ParseTargetSpec(SpecText(s)) == s, and the text of a parsed
+// The recipe of a recipe: ParseTargetRecipe(RecipeText(s)) == s, and the text of a parsed
 // string is the string itself when written in the canonical form (every option given:
 // jpeg:85:420, not jpeg:85).
-std::string SpecText(const TTargetSpec& spec);
+std::string RecipeText(const TTargetRecipe& recipe);
 std::string PipelineText(const TPipeline& pipeline);
 std::string StepText(const TStep& step);
