@@ -136,14 +136,35 @@ inline v128_t Scaled(v128_t words, bool high, v128_t multiplier) {
   return wasm_u32x4_shr(wasm_i32x4_mul(lanes, multiplier), 16);
 }
 
-// The 16 hidden bytes mapped: t = (v * m) >> 16 in 32-bit lanes (v * m < 2^25), then
-// (t + A - C) modulo 256.
-inline v128_t MapBytes(v128_t v, v128_t multiplier, v128_t offset) {
+// The multiplier m as the vector rows take it: m = 256 high + low. While v * m / 256 stays
+// below 2^16 for every byte (m <= 65793, every band the sliders allow), t is found in
+// 16-bit lanes: floor(v * m / 2^16) = (v * high + (v * low >> 8)) >> 8, each product below
+// 2^16, twice as many lanes per step as 32-bit products; larger m take 32-bit lanes.
+struct TMultiplier {
+  explicit TMultiplier(int32_t m)
+      : wide(wasm_i32x4_splat(m)),
+        high(wasm_i16x8_splat(static_cast<int16_t>(m >> 8))),
+        low(wasm_i16x8_splat(static_cast<int16_t>(m & 0xFF))),
+        narrow(m <= 65793) {}
+  v128_t wide, high, low;
+  bool narrow;
+};
+
+// Eight bytes widened to 16-bit lanes, times m, shifted down by 16: t for each.
+inline v128_t ScaledWords(v128_t words, const TMultiplier& m) {
+  if (m.narrow)
+    return wasm_u16x8_shr(wasm_i16x8_add(wasm_i16x8_mul(words, m.high),
+                                         wasm_u16x8_shr(wasm_i16x8_mul(words, m.low), 8)),
+                          8);
+  return wasm_u16x8_narrow_i32x4(Scaled(words, false, m.wide), Scaled(words, true, m.wide));
+}
+
+// The 16 hidden bytes mapped: t = (v * m) >> 16 (see TMultiplier), then (t + A - C)
+// modulo 256.
+inline v128_t MapBytes(v128_t v, const TMultiplier& multiplier, v128_t offset) {
   const v128_t low_byte = wasm_i16x8_splat(0xFF);
-  const v128_t lo = wasm_u16x8_extend_low_u8x16(v);
-  const v128_t hi = wasm_u16x8_extend_high_u8x16(v);
-  v128_t tlo = wasm_u16x8_narrow_i32x4(Scaled(lo, false, multiplier), Scaled(lo, true, multiplier));
-  v128_t thi = wasm_u16x8_narrow_i32x4(Scaled(hi, false, multiplier), Scaled(hi, true, multiplier));
+  v128_t tlo = ScaledWords(wasm_u16x8_extend_low_u8x16(v), multiplier);
+  v128_t thi = ScaledWords(wasm_u16x8_extend_high_u8x16(v), multiplier);
   tlo = wasm_v128_and(wasm_i16x8_add(tlo, offset), low_byte);
   thi = wasm_v128_and(wasm_i16x8_add(thi, offset), low_byte);
   return wasm_u8x16_narrow_i16x8(tlo, thi);
@@ -153,7 +174,7 @@ int MapOddCellsVector(const uint8_t* hidden, uint8_t* result, int width, int y,
                       const TToneTable& tone) {
   const int blocks = width * 3 / 16;
   const TCellMasks masks = OddCellMasks(y);
-  const v128_t multiplier = wasm_i32x4_splat(tone.multiplier);
+  const TMultiplier multiplier(tone.multiplier);
   const v128_t offset = wasm_i16x8_splat(static_cast<int16_t>(tone.offset));
   for (int b = 0; b < blocks; ++b) {
     const v128_t mapped = MapBytes(wasm_v128_load(hidden + 16 * b), multiplier, offset);
@@ -163,11 +184,30 @@ int MapOddCellsVector(const uint8_t* hidden, uint8_t* result, int width, int y,
   return blocks * 16 / 3;
 }
 
+// Returns the number of bytes done.
+int AddMappedVector(const uint8_t* bytes, int count, const TToneTable& tone, uint16_t* sums) {
+  const int blocks = count / 16;
+  const TMultiplier multiplier(tone.multiplier);
+  const v128_t offset = wasm_i16x8_splat(static_cast<int16_t>(tone.offset));
+  const v128_t low_byte = wasm_i16x8_splat(0xFF);
+  for (int b = 0; b < blocks; ++b) {
+    const v128_t v = wasm_v128_load(bytes + 16 * b);
+    const v128_t tlo = ScaledWords(wasm_u16x8_extend_low_u8x16(v), multiplier);
+    const v128_t thi = ScaledWords(wasm_u16x8_extend_high_u8x16(v), multiplier);
+    uint16_t* out = sums + 16 * b;
+    wasm_v128_store(out, wasm_i16x8_add(wasm_v128_load(out),
+                                        wasm_v128_and(wasm_i16x8_add(tlo, offset), low_byte)));
+    wasm_v128_store(out + 8, wasm_i16x8_add(wasm_v128_load(out + 8),
+                                            wasm_v128_and(wasm_i16x8_add(thi, offset), low_byte)));
+  }
+  return blocks * 16;
+}
+
 int ComposeVector(const uint8_t* visible, const uint8_t* hidden, uint8_t* result, int width, int y,
                   const TToneTable* tone) {
   const int blocks = width * 3 / 16;
   const TCellMasks masks = OddCellMasks(y);
-  const v128_t multiplier = wasm_i32x4_splat(tone ? tone->multiplier : 0);
+  const TMultiplier multiplier(tone ? tone->multiplier : 0);
   const v128_t offset = wasm_i16x8_splat(static_cast<int16_t>(tone ? tone->offset : 0));
   for (int b = 0; b < blocks; ++b) {
     v128_t h = wasm_v128_load(hidden + 16 * b);
@@ -204,4 +244,12 @@ void ComposeRow(const uint8_t* visible, const uint8_t* hidden, uint8_t* result, 
     done = ComposeVector(visible, hidden, result, width, y, tone);
 #endif
   ComposeGeneric(visible, hidden, result, done, width, y, tone ? tone->map : nullptr);
+}
+
+void AddMappedBytes(const uint8_t* bytes, int count, const TToneTable& tone, uint16_t* sums) {
+  int done = 0;
+#if defined(__wasm_simd128__) && !LUMIVEIL_X86_KERNELS
+  if (tone.multiplier >= 0) done = AddMappedVector(bytes, count, tone, sums);
+#endif
+  for (int k = done; k < count; ++k) sums[k] = static_cast<uint16_t>(sums[k] + tone.map[bytes[k]]);
 }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <new>
 
 #include "base/Exceptions.h"
 #include "base/Format.h"
@@ -48,11 +49,33 @@ void SumRows(const TConstRows& rows, int y0, int y1, int from, int count, Sum* _
   }
 }
 
+// Rounded means without a division per pixel: for a count n below 2^16 and x below
+// 256 n, x / n rounded down is (x * r) >> 40 with r = 2^40 / n + 1 (the error x / 2^40
+// stays below 1 / n); larger counts divide.
+struct TDivisor {
+  explicit TDivisor(uint32_t n) : n(n), reciprocal(n < 65536 ? (uint64_t{1} << 40) / n + 1 : 0) {}
+  uint32_t Mean(uint32_t sum) const {
+    const uint32_t x = sum + n / 2;
+    return reciprocal != 0 ? static_cast<uint32_t>((x * reciprocal) >> 40) : x / n;
+  }
+  uint32_t n;
+  uint64_t reciprocal;
+};
+
+// The divisors of the pixels of a view row that sums `rows` rows, by the number of columns
+// they cover (0 .. widest; 0 as 1).
+void Divisors(uint32_t rows, int widest, std::vector<TDivisor>& divisors) {
+  divisors.clear();
+  for (int columns = 0; columns <= widest; ++columns)
+    divisors.emplace_back(rows * static_cast<uint32_t>(std::max(columns, 1)));
+}
+
 // View pixels of one view row from the column sums of its rows (sums[3 x + c - from] for
-// picture column x and channel c): each the rounded mean of the columns it covers.
+// picture column x and channel c): each the rounded mean of the columns it covers, divided
+// by divisors[columns covered].
 template <typename Sum>
 void MeanPixels(const Sum* sums, int from, const std::vector<int>& xs, int width,
-                uint32_t rows_summed, uint8_t* out, int view_width) {
+                const std::vector<TDivisor>& divisors, uint8_t* out, int view_width) {
   for (int i = 0; i < view_width; ++i, out += 4) {
     const int x0 = xs[static_cast<size_t>(i)];
     if (x0 < 0 || x0 >= width) continue;
@@ -60,10 +83,10 @@ void MeanPixels(const Sum* sums, int from, const std::vector<int>& xs, int width
     uint32_t b = 0, g = 0, r = 0;
     for (const Sum* c = sums + (3 * x0 - from); c < sums + (3 * x1 - from); c += 3)
       b += c[0], g += c[1], r += c[2];
-    const uint32_t n = rows_summed * static_cast<uint32_t>(x1 - x0);
-    out[0] = static_cast<uint8_t>((r + n / 2) / n);
-    out[1] = static_cast<uint8_t>((g + n / 2) / n);
-    out[2] = static_cast<uint8_t>((b + n / 2) / n);
+    const TDivisor& divisor = divisors[static_cast<size_t>(x1 - x0)];
+    out[0] = static_cast<uint8_t>(divisor.Mean(r));
+    out[1] = static_cast<uint8_t>(divisor.Mean(g));
+    out[2] = static_cast<uint8_t>(divisor.Mean(b));
     out[3] = 255;
   }
 }
@@ -144,6 +167,10 @@ void TPageModel::Refresh() {
   waiting_count_ = 0;
   scores_.reset();
   reveal_.Assign(nullptr);
+  odd_cells_ = std::vector<uint8_t>();
+  even_sums_ = std::vector<uint32_t>();
+  even_xs_.clear();
+  even_ys_.clear();
   if (!work_.ExternalLoaded() || !work_.InnerLoaded()) return;
   // The page has no Synthesize button: what it shows and saves is always the synthesis,
   // as `lumiveil synth` makes it.
@@ -278,9 +305,6 @@ void TPageModel::Render(TPagePicture which, double scale, double left, double to
     return;
   const int width = picture.Width();
   const int height = picture.Height();
-  // Rows are mapped in a store of the result's own, made (and its rows taken) first.
-  const TRows mapping = result && waiting_count_ > 0 ? work_.ResultBitmap().Rows() : TRows();
-  const TConstRows rows = picture.ConstRows();
   // The picture span of view pixel i along one axis: from floor((origin + i) / scale) up to
   // the start of the next one (at least one pixel); -1 where the view lies outside.
   const auto spans = [scale](double origin, int count, int size) {
@@ -294,6 +318,10 @@ void TPageModel::Render(TPagePicture which, double scale, double left, double to
   };
   const std::vector<int> xs = spans(left, view_width, width);
   const std::vector<int> ys = spans(top, view_height, height);
+  if (result && scale < 1 && RenderResultMeans(xs, ys, view_width, view_height, rgba)) return;
+  // Rows are mapped in a store of the result's own, made (and its rows taken) first.
+  const TRows mapping = result && waiting_count_ > 0 ? work_.ResultBitmap().Rows() : TRows();
+  const TConstRows rows = picture.ConstRows();
   if (scale >= 1) {
     for (int j = 0; j < view_height; ++j) {
       const int y = ys[static_cast<size_t>(j)];
@@ -313,31 +341,193 @@ void TPageModel::Render(TPagePicture which, double scale, double left, double to
   // Below 1:1: the rows of each view row summed into per-byte column sums first (a loop
   // the compiler vectorises; 16-bit sums while they cannot overflow), then each view
   // pixel's columns summed and divided. Only the columns the view shows are summed.
-  int first_column = width, last_column = 0;
+  int first_column = width, last_column = 0, widest = 1;
   for (int i = 0; i < view_width; ++i) {
     const int x = xs[static_cast<size_t>(i)];
     if (x < 0 || x >= width) continue;
+    const int end = std::min(std::max(x + 1, xs[static_cast<size_t>(i) + 1]), width);
     first_column = std::min(first_column, x);
-    last_column =
-        std::max(last_column, std::min(std::max(x + 1, xs[static_cast<size_t>(i) + 1]), width));
+    last_column = std::max(last_column, end);
+    widest = std::max(widest, end - x);
   }
   if (first_column >= last_column) return;
   const int from = 3 * first_column, bytes = 3 * (last_column - first_column);
   std::vector<uint16_t> narrow(static_cast<size_t>(bytes));
   std::vector<uint32_t> wide(static_cast<size_t>(bytes));
+  // The divisors of the pixels' counts for the rows summed last (index: columns covered).
+  std::vector<TDivisor> divisors;
+  uint32_t divisors_rows = 0;
   for (int j = 0; j < view_height; ++j) {
     const int y0 = ys[static_cast<size_t>(j)];
     if (y0 < 0 || y0 >= height) continue;
     const int y1 = std::min(std::max(y0 + 1, ys[static_cast<size_t>(j) + 1]), height);
     if (result) MapRows(mapping, y0, y1);
     const auto rows_summed = static_cast<uint32_t>(y1 - y0);
+    if (rows_summed != divisors_rows) Divisors(rows_summed, widest, divisors);
+    divisors_rows = rows_summed;
     uint8_t* out = rgba + size_t(4) * view_width * j;
     if (y1 - y0 <= 257) {
       SumRows(rows, y0, y1, from, bytes, narrow.data());
-      MeanPixels(narrow.data(), from, xs, width, rows_summed, out, view_width);
+      MeanPixels(narrow.data(), from, xs, width, divisors, out, view_width);
     } else {
       SumRows(rows, y0, y1, from, bytes, wide.data());
-      MeanPixels(wide.data(), from, xs, width, rows_summed, out, view_width);
+      MeanPixels(wide.data(), from, xs, width, divisors, out, view_width);
     }
   }
+}
+
+// A view of the result below 1:1 at a slider step. The result is the synthesis: even cells
+// the visible picture's, odd cells the hidden picture's mapped into the band. So a view
+// pixel's sum is the sum of its even cells, which no slider changes (kept while the view
+// stays), plus the mapped bytes of its odd cells, summed straight from the hidden picture's
+// odd cells packed together: half the bytes of the result, and no result row mapped.
+bool TPageModel::RenderResultMeans(const std::vector<int>& xs, const std::vector<int>& ys,
+                                   int view_width, int view_height, uint8_t* rgba) {
+  const TBitmap& result = work_.ResultBitmap();
+  const TBitmap& visible = work_.ExternalBitmap();
+  const TBitmap& hidden = work_.InnerBitmap();
+  const int width = result.Width(), height = result.Height();
+  if (visible.BitsPerPixel() != 24 || hidden.BitsPerPixel() != 24 || visible.Width() != width ||
+      visible.Height() != height || hidden.Width() != width || hidden.Height() != height)
+    return false;
+  // 16-bit sums: each row parity's sums take at most 257 rows of bytes.
+  for (int j = 0; j < view_height; ++j)
+    if (ys[static_cast<size_t>(j) + 1] - ys[static_cast<size_t>(j)] > 2 * 257) return false;
+  // Row y's odd cells are its columns x = 2 q + 1 - (y & 1). The view pixels inside the
+  // picture are shown .. shown_end - 1; for rows of parity p they cover the packed cells
+  // from[p] on, pixel i cover[i].cells[p] of them after those of the pixels before it.
+  struct TCover {
+    int cells[2];
+    int columns;
+  };
+  int shown = view_width, shown_end = 0, widest = 1;
+  for (int i = 0; i < view_width; ++i) {
+    const int x0 = xs[static_cast<size_t>(i)];
+    if (x0 < 0 || x0 >= width) continue;
+    shown = std::min(shown, i), shown_end = i + 1;
+  }
+  if (shown >= shown_end) return true;
+  std::vector<TCover> cover(static_cast<size_t>(view_width));
+  int from[2], to[2];
+  for (int p = 0; p < 2; ++p) {
+    // The q with x0 <= 2 q + 1 - p < x1.
+    from[p] = (xs[static_cast<size_t>(shown)] + p) >> 1;
+    to[p] = from[p];
+  }
+  for (int i = shown; i < shown_end; ++i) {
+    const int x0 = xs[static_cast<size_t>(i)];
+    const int x1 = std::min(std::max(x0 + 1, xs[static_cast<size_t>(i) + 1]), width);
+    TCover& c = cover[static_cast<size_t>(i)];
+    c.columns = x1 - x0;
+    widest = std::max(widest, c.columns);
+    for (int p = 0; p < 2; ++p) {
+      const int q0 = (x0 + p) >> 1, q1 = (x1 + p) >> 1;
+      // Below 1:1 the spans of neighbouring pixels meet, so each starts where the last ended.
+      if (q0 != to[p]) return false;
+      c.cells[p] = q1 - q0;
+      to[p] = q1;
+    }
+  }
+  const size_t stride = size_t(3) * static_cast<size_t>((width + 1) / 2);
+  // What is kept is memory beside the pictures: without it the view is summed from the
+  // result as before.
+  try {
+    KeepCells(xs, ys, stride);
+  } catch (const std::bad_alloc&) {
+    odd_cells_ = std::vector<uint8_t>();
+    even_sums_ = std::vector<uint32_t>();
+    even_xs_.clear();
+    even_ys_.clear();
+    return false;
+  }
+  const TToneTable tone = tone_ ? *tone_ : TToneTable(work_.Average(), work_.Contrast());
+  std::vector<uint16_t> sums[2] = {std::vector<uint16_t>(stride), std::vector<uint16_t>(stride)};
+  std::vector<TDivisor> divisors;
+  uint32_t divisors_rows = 0;
+  for (int j = 0; j < view_height; ++j) {
+    const int y0 = ys[static_cast<size_t>(j)];
+    if (y0 < 0 || y0 >= height) continue;
+    const int y1 = std::min(std::max(y0 + 1, ys[static_cast<size_t>(j) + 1]), height);
+    for (int p = 0; p < 2; ++p)
+      std::fill(sums[p].begin() + 3 * from[p], sums[p].begin() + 3 * to[p], uint16_t{0});
+    for (int y = y0; y < y1; ++y) {
+      const int p = y & 1;
+      AddMappedBytes(odd_cells_.data() + odd_stride_ * static_cast<size_t>(y) + 3 * from[p],
+                     3 * (to[p] - from[p]), tone, sums[p].data() + 3 * from[p]);
+    }
+    const auto rows_summed = static_cast<uint32_t>(y1 - y0);
+    if (rows_summed != divisors_rows) Divisors(rows_summed, widest, divisors);
+    divisors_rows = rows_summed;
+    const uint16_t* cells[2] = {sums[0].data() + 3 * from[0], sums[1].data() + 3 * from[1]};
+    const uint32_t* even = even_sums_.data() + size_t(3) * (size_t(view_width) * j + shown);
+    uint8_t* out = rgba + size_t(4) * (size_t(view_width) * j + shown);
+    for (int i = shown; i < shown_end; ++i, out += 4, even += 3) {
+      const TCover& c = cover[static_cast<size_t>(i)];
+      uint32_t b = even[0], g = even[1], r = even[2];
+      for (int p = 0; p < 2; ++p)
+        for (int k = 0; k < c.cells[p]; ++k, cells[p] += 3)
+          b += cells[p][0], g += cells[p][1], r += cells[p][2];
+      const TDivisor& divisor = divisors[static_cast<size_t>(c.columns)];
+      out[0] = static_cast<uint8_t>(divisor.Mean(r));
+      out[1] = static_cast<uint8_t>(divisor.Mean(g));
+      out[2] = static_cast<uint8_t>(divisor.Mean(b));
+      out[3] = 255;
+    }
+  }
+  return true;
+}
+
+void TPageModel::KeepCells(const std::vector<int>& xs, const std::vector<int>& ys, size_t stride) {
+  if (odd_cells_.empty()) {
+    const TBitmap& hidden = work_.InnerBitmap();
+    const int width = hidden.Width(), height = hidden.Height();
+    odd_cells_.resize(stride * static_cast<size_t>(height));
+    const TConstRows rows = hidden.ConstRows();
+    for (int y = 0; y < height; ++y) {
+      const uint8_t* in = rows[y];
+      uint8_t* out = odd_cells_.data() + stride * static_cast<size_t>(y);
+      for (int x = (y + 1) & 1; x < width; x += 2, out += 3)
+        out[0] = in[3 * x], out[1] = in[3 * x + 1], out[2] = in[3 * x + 2];
+    }
+    odd_stride_ = stride;
+  }
+  if (xs != even_xs_ || ys != even_ys_) MakeEvenSums(xs, ys);
+}
+
+void TPageModel::MakeEvenSums(const std::vector<int>& xs, const std::vector<int>& ys) {
+  const TBitmap& visible = work_.ExternalBitmap();
+  const int width = visible.Width(), height = visible.Height();
+  const int view_width = static_cast<int>(xs.size()) - 1;
+  const int view_height = static_cast<int>(ys.size()) - 1;
+  even_sums_.assign(size_t(3) * view_width * view_height, 0);
+  const TConstRows rows = visible.ConstRows();
+  // Per view row: the bytes of its rows' even cells summed per column (a mask of whole
+  // bytes for each row parity, so that the loop vectorises), then per view pixel.
+  const size_t bytes = size_t(3) * width;
+  std::vector<uint8_t> masks[2] = {std::vector<uint8_t>(bytes), std::vector<uint8_t>(bytes)};
+  for (size_t k = 0; k < bytes; ++k)
+    for (int p = 0; p < 2; ++p) masks[p][k] = ((k / 3 + p) & 1) == 0 ? 0xFF : 0;
+  std::vector<uint32_t> columns(bytes);
+  for (int j = 0; j < view_height; ++j) {
+    const int y0 = ys[static_cast<size_t>(j)];
+    if (y0 < 0 || y0 >= height) continue;
+    const int y1 = std::min(std::max(y0 + 1, ys[static_cast<size_t>(j) + 1]), height);
+    std::fill(columns.begin(), columns.end(), 0);
+    for (int y = y0; y < y1; ++y) {
+      const uint8_t* __restrict row = rows[y];
+      const uint8_t* __restrict mask = masks[y & 1].data();
+      uint32_t* __restrict sums = columns.data();
+      for (size_t k = 0; k < bytes; ++k) sums[k] += row[k] & mask[k];
+    }
+    uint32_t* out = even_sums_.data() + size_t(3) * view_width * j;
+    for (int i = 0; i < view_width; ++i, out += 3) {
+      const int x0 = xs[static_cast<size_t>(i)];
+      if (x0 < 0 || x0 >= width) continue;
+      const int x1 = std::min(std::max(x0 + 1, xs[static_cast<size_t>(i) + 1]), width);
+      for (int x = x0; x < x1; ++x)
+        out[0] += columns[3 * x], out[1] += columns[3 * x + 1], out[2] += columns[3 * x + 2];
+    }
+  }
+  even_xs_ = xs;
+  even_ys_ = ys;
 }

@@ -118,6 +118,16 @@ class TPageModel {
   // once by the caller) into the band.
   void MapRows(const TRows& rows, int first, int last);
   const TBitmap& Shown(TPagePicture picture) const;
+  // The result below 1:1 without mapping its rows (see Render); false when the pictures do
+  // not allow it (the caller then maps and sums the result's rows).
+  bool RenderResultMeans(const std::vector<int>& xs, const std::vector<int>& ys, int view_width,
+                         int view_height, uint8_t* rgba);
+  // Packs the hidden picture's odd cells once (rows of `stride` bytes) and makes the view's
+  // even-cell sums when the view has changed (MakeEvenSums).
+  void KeepCells(const std::vector<int>& xs, const std::vector<int>& ys, size_t stride);
+  // The sums of the visible picture's bytes in the even cells of each view pixel, for the
+  // view spans xs and ys, made again when the view changes.
+  void MakeEvenSums(const std::vector<int>& xs, const std::vector<int>& ys);
 
   TWorkflow work_;
   // The band's table and, per row of the result, whether it waits to be mapped with it.
@@ -126,4 +136,11 @@ class TPageModel {
   int waiting_count_ = 0;
   TBitmap reveal_;
   std::unique_ptr<TScoreBasis> scores_;
+  // For views of the result below 1:1 (RenderResultMeans): the hidden picture's odd cells,
+  // packed (row y's cells x + y odd, left to right, at odd_stride_ bytes per row), and the
+  // view's even-cell sums (3 per view pixel) with the spans they were made for.
+  std::vector<uint8_t> odd_cells_;
+  size_t odd_stride_ = 0;
+  std::vector<uint32_t> even_sums_;
+  std::vector<int> even_xs_, even_ys_;
 };

@@ -4,10 +4,12 @@
 
 #include <cmath>
 #include <random>
+#include <vector>
 
 #include "TestPictures.h"
 #include "base/Exceptions.h"
 #include "compose/ApplyInnerTone.h"
+#include "compose/CellRows.h"
 
 namespace {
 
@@ -109,6 +111,25 @@ TEST(ApplyInnerTone, MapsOddCellsFromTheHiddenPictureOnly) {
       EXPECT_EQ(PlaneOf(inner), hidden);
     }
   });
+}
+
+// The sums a view takes of mapped bytes, for every average and contrast (beyond the
+// sliders' band too, where the table's value wraps and the vector code takes its wide
+// products): every byte value, a count that leaves a part shorter than a vector, sums that
+// were not zero.
+TEST(AddMappedBytes, AddsTheTablesValueForEveryBand) {
+  std::vector<uint8_t> bytes(256 + 19);
+  for (size_t k = 0; k < bytes.size(); ++k) bytes[k] = static_cast<uint8_t>(k * 97 + 5);
+  std::vector<uint16_t> sums(bytes.size());
+  for (int average = 0; average <= 255; ++average)
+    for (int contrast = 0; contrast <= 255; ++contrast) {
+      const TToneTable table(average, contrast);
+      for (size_t k = 0; k < sums.size(); ++k) sums[k] = static_cast<uint16_t>(65000 - k * 3);
+      AddMappedBytes(bytes.data(), static_cast<int>(bytes.size()), table, sums.data());
+      for (size_t k = 0; k < sums.size(); ++k)
+        ASSERT_EQ(sums[k], 65000 - k * 3 + table.map[bytes[k]])
+            << "A = " << average << ", C = " << contrast << ", byte " << k;
+    }
 }
 
 TEST(ApplyInnerTone, ReadsTheHiddenPictureWithoutCopyingIt) {

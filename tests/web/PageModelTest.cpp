@@ -7,6 +7,7 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/web/PageModel.h"
@@ -55,6 +56,42 @@ const TPageSave& SaveOf(TSaveFormat format, bool indexed = false) {
 
 bool Contains(const std::vector<uint8_t>& file, const std::string& text) {
   return std::search(file.begin(), file.end(), text.begin(), text.end()) != file.end();
+}
+
+// Renders a picture of the model below 1:1 and checks each view pixel inside the picture
+// against the rounded mean of the picture pixels it covers, summed plainly from the picture
+// as it stands; the pixels outside must be left as they were.
+void ExpectMeans(TPageModel& model, TPagePicture which, double scale, double left, double top,
+                 int view_width, int view_height) {
+  const TBitmap& picture = model.Picture(which);
+  const int width = picture.Width(), height = picture.Height();
+  std::vector<uint8_t> view(size_t(4) * view_width * view_height, 7);
+  model.Render(which, scale, left, top, view_width, view_height, view.data());
+  const auto start = [&](double origin, int i, int size) {
+    const double position = std::floor((origin * scale + i) / scale);
+    return position < 0 ? -1 : static_cast<int>(std::min<double>(position, size));
+  };
+  for (int j = 0; j < view_height; ++j)
+    for (int i = 0; i < view_width; ++i) {
+      const uint8_t* shown = &view[size_t(4) * (j * view_width + i)];
+      const int x0 = start(left, i, width), y0 = start(top, j, height);
+      if (x0 < 0 || x0 >= width || y0 < 0 || y0 >= height) {
+        ASSERT_EQ(shown[0], 7) << "view pixel " << i << "," << j << " is outside";
+        continue;
+      }
+      const int x1 = std::min(std::max(x0 + 1, start(left, i + 1, width)), width);
+      const int y1 = std::min(std::max(y0 + 1, start(top, j + 1, height)), height);
+      for (int k = 0; k < 3; ++k) {
+        uint32_t sum = 0;
+        for (int y = y0; y < y1; ++y)
+          for (int x = x0; x < x1; ++x) sum += picture.ConstRows()[y][3 * x + 2 - k];
+        const uint32_t n = static_cast<uint32_t>((x1 - x0) * (y1 - y0));
+        ASSERT_EQ(shown[k], (sum + n / 2) / n)
+            << width << "x" << height << " at " << scale << " from " << left << "," << top
+            << ", view pixel " << i << "," << j << ", channel " << k;
+      }
+      ASSERT_EQ(shown[3], 255);
+    }
 }
 
 }  // namespace
@@ -190,6 +227,44 @@ TEST(PageModel, RenderBelowOneIsTheMeanOfTheCoveredPixels) {
               << j;
         }
       }
+  }
+}
+
+// The result below 1:1 at slider steps, summed from the even cells kept for the view and
+// the hidden picture's odd cells mapped with the band: the same means as the synthesis's
+// pixels summed, for views that show all of it (centred, as at Fit), a part from inside it,
+// odd sizes, spans of odd and even row counts, a view changed between steps, spans too
+// tall for the kept sums (summed from the result instead), and a new hidden picture.
+TEST(PageModel, TheResultBelowOneFollowsEverySliderStep) {
+  struct TCase {
+    int width, height;
+    double scale, left, top;
+    int view_width, view_height;
+  };
+  const TCase views[] = {{61, 47, 0.3, -20.5, -3, 30, 16}, {61, 47, 1.0 / 3, 5, 7, 9, 11},
+                         {60, 48, 0.25, 0, 0, 15, 12},     {61, 47, 1.0 / 7, -7, -14, 12, 9},
+                         {9, 1100, 1.0 / 550, 0, 0, 1, 2}, {3, 2, 0.5, 0, 0, 2, 1}};
+  for (const TCase& c : views) {
+    const std::vector<uint8_t> visible = Rgba(c.width, c.height, 3);
+    const std::vector<uint8_t> hidden = Rgba(c.height, c.width, 101);
+    TPageModel model;
+    model.LoadPixels(false, visible.data(), c.width, c.height);
+    model.LoadPixels(true, hidden.data(), c.height, c.width);
+    const std::pair<int, int> bands[] = {{128, 127}, {100, 30}, {220, 35}, {0, 0}};
+    for (const auto& [average, contrast] : bands) {
+      model.SetAverage(average);
+      model.SetContrast(contrast);
+      ExpectMeans(model, TPagePicture::ppResult, c.scale, c.left, c.top, c.view_width,
+                  c.view_height);
+      // The same band once more after another view: the kept sums follow the view.
+      ExpectMeans(model, TPagePicture::ppResult, c.scale, c.left + 3, c.top, c.view_width,
+                  c.view_height);
+    }
+    // A new hidden picture: the packed cells are made again.
+    const std::vector<uint8_t> other = Rgba(c.width, c.height, 200);
+    model.LoadPixels(true, other.data(), c.width, c.height);
+    model.SetContrast(50);
+    ExpectMeans(model, TPagePicture::ppResult, c.scale, c.left, c.top, c.view_width, c.view_height);
   }
 }
 
