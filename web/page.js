@@ -76,6 +76,7 @@
       status(`${file.name}: ${coreError()}`, true);
       return;
     }
+    ++version;
     status(`${file.name}: ${core._lv_width(which)} x ${core._lv_height(which)}`);
     thumbnail(which);
     if (which === VISIBLE && core._lv_has_result()) thumbnail(HIDDEN);
@@ -202,7 +203,7 @@
       `found in the result: ${found}) · visible ${db(visible)}` +
       (Number.isNaN(hidden) ? '' : ` · hidden ${db(hidden)}`);
     $('scores').textContent = line('…');
-    if (Number($('target').value) >= 0 && $('verdict').textContent)
+    if (Number($('target').value) >= 0 && $('verdict').textContent && !pending)
       $('verdict').textContent = 'the result has changed: Check again';
     foundTimer = setTimeout(() => {
       const found = core._lv_found_band();
@@ -212,39 +213,156 @@
 
   // ---- Targets: what the chosen site or viewer makes of the result ----
 
-  // Runs the check of the chosen target and says its verdict. A check re-encodes the whole
-  // result as the site would (seconds for a large picture, during which the page waits),
-  // so it runs when a target is chosen or Check is pressed, not at every slider step.
+  // A check re-encodes the whole result as the site would: seconds for a large picture. It
+  // runs in a worker with a module of its own, so that the page stays responsive meanwhile;
+  // the worker gets the three pictures as the view draws them at 1:1 and gives back the
+  // verdict's parts. Where no worker can start, the check runs here and the page waits.
+  // Each change of the result counts up `version`: a verdict on an older result is not
+  // shown as the current one.
+  let version = 0;
+  let worker = null, workerFailed = false, checking = 0;
+  window.lumiveil.checks = [];  // when each check started and ended (for the browser tests)
+
+  // The worker's script: the core's own script (the module's factory, as the page has it)
+  // and a message handler that runs one check.
+  function workerSource() {
+    const handler = () => {
+      const ready = LumiveilCore().then((core) => { core._lv_init(); return core; });
+      self.onmessage = async (e) => {
+        const core = await ready;
+        const m = e.data;
+        const bytes = m.width * m.height * 4;
+        const pointers = [];
+        let answer;
+        try {
+          for (const pixels of [m.result, m.visible, m.hidden]) {
+            const p = core._malloc(bytes);
+            if (!p) throw new Error('not enough memory for the check');
+            pointers.push(p);
+            core.HEAPU8.set(new Uint8Array(pixels), p);
+          }
+          const rc = core._lv_check_pixels(m.target, m.width, m.height, pointers[0], pointers[1],
+            pointers[2], m.average, m.contrast);
+          answer = rc !== 0 ? { error: core.UTF8ToString(core._lv_error()) } : {
+            verdict: core.UTF8ToString(core._lv_check_verdict()),
+            hidden: core._lv_check_hidden_score(), grey: core._lv_check_grey_score(),
+            visible: core._lv_check_visible_score(),
+            thumbnail: core.UTF8ToString(core._lv_check_thumbnail()),
+            bandKept: core._lv_check_band_kept() !== 0,
+          };
+        } catch (error) {
+          answer = { error: String(error.message || error) };
+        }
+        for (const p of pointers) core._free(p);
+        self.postMessage({ id: m.id, ...answer });
+      };
+    };
+    return `${$('core').textContent}\n(${handler})();\n`;
+  }
+
+  function startWorker() {
+    if (worker || workerFailed) return worker;
+    try {
+      const url = URL.createObjectURL(new Blob([workerSource()], { type: 'text/javascript' }));
+      worker = new Worker(url);
+      URL.revokeObjectURL(url);
+      worker.onmessage = (e) => answered(e.data);
+      worker.onerror = (e) => {
+        e.preventDefault();
+        worker.terminate();
+        worker = null;
+        workerFailed = true;
+        if (checking) answered({ id: checking, error: 'the check could not run beside the page' });
+      };
+    } catch (e) {
+      workerFailed = true;
+      worker = null;
+    }
+    return worker;
+  }
+
+  // A picture of the core at 1:1 as four bytes a pixel, in a buffer of its own.
+  function pixelsOf(which, width, height) {
+    const bytes = width * height * 4;
+    const p = core._malloc(bytes);
+    if (!p) throw new Error('not enough memory for the check');
+    try {
+      core._lv_render(which, 1, 0, 0, width, height, p);
+      return core.HEAPU8.slice(p, p + bytes).buffer;
+    } finally {
+      core._free(p);
+    }
+  }
+
+  const db = (v) => (Number.isNaN(v) ? 'none' : v === Infinity ? 'exact' : `${v.toFixed(2)} dB`);
+  let pending = null;  // the check under way: its id, target's name, result version, start
+
+  function answered(answer) {
+    if (!pending || answer.id !== pending.id) return;
+    const { name, checked, started } = pending;
+    pending = null;
+    checking = 0;
+    window.lumiveil.checks.push({ started, ended: performance.now() });
+    if (answer.error) {
+      $('verdict').textContent = `${name} cannot be checked: ${answer.error}`;
+    } else if (checked !== version) {
+      $('verdict').textContent = 'the result has changed: Check again';
+    } else {
+      $('verdict').textContent = `hidden picture ${answer.verdict} ` +
+        `(${db(answer.hidden)}, grey ${db(answer.grey)}), normal view ${db(answer.visible)}` +
+        (answer.thumbnail === 'none' ? '' : `; thumbnail shows ${answer.thumbnail}`) +
+        `; stored band ${answer.bandKept ? 'kept' : 'lost'}`;
+    }
+  }
+
+  let nextCheck = 1;
   function verdict() {
     const chosen = Number($('target').value);
     $('targets').hidden = !core._lv_has_result();
     $('check-target').disabled = chosen < 0 || !core._lv_has_result();
     if (chosen < 0 || !core._lv_has_result()) {
+      pending = null;
       $('verdict').textContent = '';
       return;
     }
-    const name = $('target').selectedOptions[0].textContent;
+    const id = nextCheck++;
+    pending = { id, name: $('target').selectedOptions[0].textContent, checked: version,
+      started: performance.now() };
+    window.lumiveil.checkStarted = pending.started;
+    if (startWorker()) {
+      const width = core._lv_width(RESULT), height = core._lv_height(RESULT);
+      let message;
+      try {
+        message = { id, target: chosen, width, height, average: core._lv_average(),
+          contrast: core._lv_contrast(), result: pixelsOf(RESULT, width, height),
+          visible: pixelsOf(VISIBLE, width, height), hidden: pixelsOf(HIDDEN, width, height) };
+      } catch (e) {
+        answered({ id, error: String(e.message || e) });
+        return;
+      }
+      checking = id;
+      worker.postMessage(message, [message.result, message.visible, message.hidden]);
+      return;
+    }
     if (core._lv_check_target(chosen) !== 0) {
-      $('verdict').textContent = `${name} cannot be checked: ${coreError()}`;
+      answered({ id, error: coreError() });
       return;
     }
     const text = (pointer) => core.UTF8ToString(pointer);
-    const db = (v) => (Number.isNaN(v) ? 'none' : v === Infinity ? 'exact' : `${v.toFixed(2)} dB`);
-    const thumbnail = text(core._lv_check_thumbnail());
-    $('verdict').textContent = `hidden picture ${text(core._lv_check_verdict())} ` +
-      `(${db(core._lv_check_hidden_score())}, grey ${db(core._lv_check_grey_score())}), ` +
-      `normal view ${db(core._lv_check_visible_score())}` +
-      (thumbnail === 'none' ? '' : `; thumbnail shows ${thumbnail}`) +
-      `; stored band ${core._lv_check_band_kept() ? 'kept' : 'lost'}`;
+    answered({ id, verdict: text(core._lv_check_verdict()),
+      hidden: core._lv_check_hidden_score(), grey: core._lv_check_grey_score(),
+      visible: core._lv_check_visible_score(), thumbnail: text(core._lv_check_thumbnail()),
+      bandKept: core._lv_check_band_kept() !== 0 });
   }
   function check() {
     $('check-target').disabled = Number($('target').value) < 0 || !core._lv_has_result();
     if (Number($('target').value) < 0) {
+      pending = null;
       $('verdict').textContent = '';
       return;
     }
     $('verdict').textContent = 'checking…';
-    // The word shows before the check holds the page.
+    // The word shows before the pictures are copied for the check.
     setTimeout(verdict, 20);
   }
   $('target').addEventListener('change', check);
@@ -344,10 +462,12 @@
     }
     syncSliders();
     if (!core._lv_has_result()) return;
+    ++version;
     if (view.shown === REVEAL) makeReveal();
     if (view.shown !== VISIBLE && view.shown !== HIDDEN) render();
     const drawn = performance.now();
     timings.push(drawn - event.timeStamp);
+    window.lumiveil.lastStep = drawn;
     scores();
   }
 

@@ -209,6 +209,21 @@ EMSCRIPTEN_KEEPALIVE int lv_check_target(int target) {
   });
 }
 
+// The check of a result given as pixels (width x height, four bytes each, as lv_render
+// draws them at 1:1) against the visible and the hidden picture of the same size, with the
+// band average +- contrast: what the page's worker runs, in a module of its own.
+EMSCRIPTEN_KEEPALIVE int lv_check_pixels(int target, int width, int height, const uint8_t* result,
+                                         const uint8_t* visible, const uint8_t* hidden, int average,
+                                         int contrast) {
+  LastCheck().reset();
+  return Guarded([&] {
+    auto check = std::make_unique<TTargetCheck>();
+    CheckPixels(TargetAt(target), width, height, result, visible, hidden,
+                TToneBand{average, contrast}, *check);
+    LastCheck() = std::move(check);
+  });
+}
+
 EMSCRIPTEN_KEEPALIVE const char* lv_check_verdict() {
   return LastCheck() ? VerdictName(LastCheck()->verdict) : "";
 }

@@ -273,15 +273,30 @@ TToneBand TPageModel::FoundBand() {
   return FindBand(Picture(TPagePicture::ppResult)).band;
 }
 
-void TPageModel::CheckTarget(const TTarget& target, TTargetCheck& check) {
-  if (!HasResult()) throw EInvalidGraphic(SInvalidBitmap);
+void CheckPageResult(const TTarget& target, const TBitmap& result, const TBitmap& visible,
+                     const TBitmap& hidden, const TToneBand& band, TTargetCheck& check) {
   TCheckPictures pictures;
-  PrepareCheck(Picture(TPagePicture::ppResult), &work_.ExternalBitmap(), &work_.InnerBitmap(),
-               TToneBand{work_.Average(), work_.Contrast()}, pictures);
+  PrepareCheck(result, &visible, &hidden, band, pictures);
   TUpload upload;
   upload.kind = TUploadKind::ukPng;
   upload.has_text = true;
-  ::CheckTarget(ResolveTarget(target.name), pictures, upload, check);
+  CheckTarget(ResolveTarget(target.name), pictures, upload, check);
+}
+
+void CheckPixels(const TTarget& target, int width, int height, const uint8_t* result,
+                 const uint8_t* visible, const uint8_t* hidden, const TToneBand& band,
+                 TTargetCheck& check) {
+  TBitmap pictures[3];
+  FillFromRgba(pictures[0], result, width, height);
+  FillFromRgba(pictures[1], visible, width, height);
+  FillFromRgba(pictures[2], hidden, width, height);
+  CheckPageResult(target, pictures[0], pictures[1], pictures[2], band, check);
+}
+
+void TPageModel::CheckTarget(const TTarget& target, TTargetCheck& check) {
+  if (!HasResult()) throw EInvalidGraphic(SInvalidBitmap);
+  CheckPageResult(target, Picture(TPagePicture::ppResult), work_.ExternalBitmap(),
+                  work_.InnerBitmap(), TToneBand{work_.Average(), work_.Contrast()}, check);
 }
 
 std::vector<uint8_t> TPageModel::Save(const TPageSave& save) {

@@ -39,6 +39,19 @@ struct TPageSave {
 // table's order.
 const std::vector<TPageSave>& PageSaves();
 
+// What a target of the catalogue makes of a result of the page uploaded as the page's PNG
+// (full colour, the band recorded; its length left unknown, as the window checks it),
+// scored against the visible and the hidden picture (all three of one size, 24 bits) with
+// the band. The page runs it away from its view (in a worker) from the three pictures'
+// pixels as Render draws them at 1:1 (CheckPixels).
+void CheckPageResult(const TTarget& target, const TBitmap& result, const TBitmap& visible,
+                     const TBitmap& hidden, const TToneBand& band, TTargetCheck& check);
+// The same from width x height pixels of four bytes each (red, green, blue, and an alpha
+// that is ignored) of each picture. Raises for a size the store cannot hold.
+void CheckPixels(const TTarget& target, int width, int height, const uint8_t* result,
+                 const uint8_t* visible, const uint8_t* hidden, const TToneBand& band,
+                 TTargetCheck& check);
+
 // The pictures a view can show.
 enum class TPagePicture { ppVisible, ppHidden, ppResult, ppReveal };
 
@@ -94,9 +107,8 @@ class TPageModel {
   // The band found from the result's odd cells, as `lumiveil reveal` finds it.
   TToneBand FoundBand();
 
-  // What a target of the catalogue makes of the result uploaded as the page's PNG (full
-  // colour, the band recorded; its length left unknown, as the window checks it), scored
-  // against both pictures with the sliders' band. Raises for a result that is not there.
+  // CheckPageResult for the result as it stands, with the sliders' band. Raises for a result
+  // that is not there.
   void CheckTarget(const TTarget& target, TTargetCheck& check);
 
   // The result saved as one of the page's saves, as the bytes of the file. Raises for a

@@ -331,6 +331,26 @@ TEST(PageModel, TargetChecksFollowTheSliders) {
   ASSERT_TRUE(jpeg.hidden_psnr.has_value());
   EXPECT_LT(*jpeg.hidden_psnr, kSurvivesPsnr);
   EXPECT_FALSE(jpeg.band_survives);
+  // The page's worker checks the three pictures as Render draws them at 1:1: the same
+  // check as the model's own.
+  const int width = model.Width(TPagePicture::ppResult);
+  const int height = model.Height(TPagePicture::ppResult);
+  std::vector<uint8_t> pixels[3];
+  const TPagePicture drawn[] = {TPagePicture::ppResult, TPagePicture::ppVisible,
+                                TPagePicture::ppHidden};
+  for (int k = 0; k < 3; ++k) {
+    pixels[k].resize(size_t(4) * width * height);
+    model.Render(drawn[k], 1, 0, 0, width, height, pixels[k].data());
+  }
+  TTargetCheck from_pixels;
+  CheckPixels(*FindTarget("jpeg85"), width, height, pixels[0].data(), pixels[1].data(),
+              pixels[2].data(), TToneBand{model.Average(), model.Contrast()}, from_pixels);
+  EXPECT_EQ(from_pixels.verdict, jpeg.verdict);
+  EXPECT_EQ(from_pixels.visible_psnr, jpeg.visible_psnr);
+  EXPECT_EQ(from_pixels.hidden_psnr, jpeg.hidden_psnr);
+  EXPECT_EQ(from_pixels.hidden_grey_psnr, jpeg.hidden_grey_psnr);
+  EXPECT_EQ(from_pixels.thumbnail, jpeg.thumbnail);
+  EXPECT_EQ(from_pixels.band_survives, jpeg.band_survives);
 }
 
 TEST(PageModel, RowsMappedAsTheViewReachesThemGiveTheSynthesis) {
