@@ -49,6 +49,14 @@ void SumRows(const TConstRows& rows, int y0, int y1, int from, int count, Sum* _
   }
 }
 
+// The end of view pixel i's span along one axis (starts: each view pixel's first picture
+// pixel, as Render's spans give them): the next one's start, at least one pixel on, within
+// the picture's size.
+int SpanEnd(const std::vector<int>& starts, int i, int size) {
+  const int start = starts[static_cast<size_t>(i)];
+  return std::min(std::max(start + 1, starts[static_cast<size_t>(i) + 1]), size);
+}
+
 // Rounded means without a division per pixel: for a count n below 2^16 and x below
 // 256 n, x / n rounded down is (x * r) >> 40 with r = 2^40 / n + 1 (the error x / 2^40
 // stays below 1 / n); larger counts divide.
@@ -79,7 +87,7 @@ void MeanPixels(const Sum* sums, int from, const std::vector<int>& xs, int width
   for (int i = 0; i < view_width; ++i, out += 4) {
     const int x0 = xs[static_cast<size_t>(i)];
     if (x0 < 0 || x0 >= width) continue;
-    const int x1 = std::min(std::max(x0 + 1, xs[static_cast<size_t>(i) + 1]), width);
+    const int x1 = SpanEnd(xs, i, width);
     uint32_t b = 0, g = 0, r = 0;
     for (const Sum* c = sums + (3 * x0 - from); c < sums + (3 * x1 - from); c += 3)
       b += c[0], g += c[1], r += c[2];
@@ -360,7 +368,7 @@ void TPageModel::Render(TPagePicture which, double scale, double left, double to
   for (int i = 0; i < view_width; ++i) {
     const int x = xs[static_cast<size_t>(i)];
     if (x < 0 || x >= width) continue;
-    const int end = std::min(std::max(x + 1, xs[static_cast<size_t>(i) + 1]), width);
+    const int end = SpanEnd(xs, i, width);
     first_column = std::min(first_column, x);
     last_column = std::max(last_column, end);
     widest = std::max(widest, end - x);
@@ -375,7 +383,7 @@ void TPageModel::Render(TPagePicture which, double scale, double left, double to
   for (int j = 0; j < view_height; ++j) {
     const int y0 = ys[static_cast<size_t>(j)];
     if (y0 < 0 || y0 >= height) continue;
-    const int y1 = std::min(std::max(y0 + 1, ys[static_cast<size_t>(j) + 1]), height);
+    const int y1 = SpanEnd(ys, j, height);
     if (result) MapRows(mapping, y0, y1);
     const auto rows_summed = static_cast<uint32_t>(y1 - y0);
     if (rows_summed != divisors_rows) Divisors(rows_summed, widest, divisors);
@@ -431,7 +439,7 @@ bool TPageModel::RenderResultMeans(const std::vector<int>& xs, const std::vector
   }
   for (int i = shown; i < shown_end; ++i) {
     const int x0 = xs[static_cast<size_t>(i)];
-    const int x1 = std::min(std::max(x0 + 1, xs[static_cast<size_t>(i) + 1]), width);
+    const int x1 = SpanEnd(xs, i, width);
     TCover& c = cover[static_cast<size_t>(i)];
     c.columns = x1 - x0;
     widest = std::max(widest, c.columns);
@@ -462,7 +470,7 @@ bool TPageModel::RenderResultMeans(const std::vector<int>& xs, const std::vector
   for (int j = 0; j < view_height; ++j) {
     const int y0 = ys[static_cast<size_t>(j)];
     if (y0 < 0 || y0 >= height) continue;
-    const int y1 = std::min(std::max(y0 + 1, ys[static_cast<size_t>(j) + 1]), height);
+    const int y1 = SpanEnd(ys, j, height);
     for (int p = 0; p < 2; ++p)
       std::fill(sums[p].begin() + 3 * from[p], sums[p].begin() + 3 * to[p], uint16_t{0});
     for (int y = y0; y < y1; ++y) {
@@ -526,7 +534,7 @@ void TPageModel::MakeEvenSums(const std::vector<int>& xs, const std::vector<int>
   for (int j = 0; j < view_height; ++j) {
     const int y0 = ys[static_cast<size_t>(j)];
     if (y0 < 0 || y0 >= height) continue;
-    const int y1 = std::min(std::max(y0 + 1, ys[static_cast<size_t>(j) + 1]), height);
+    const int y1 = SpanEnd(ys, j, height);
     std::fill(columns.begin(), columns.end(), 0);
     for (int y = y0; y < y1; ++y) {
       const uint8_t* __restrict row = rows[y];
@@ -538,7 +546,7 @@ void TPageModel::MakeEvenSums(const std::vector<int>& xs, const std::vector<int>
     for (int i = 0; i < view_width; ++i, out += 3) {
       const int x0 = xs[static_cast<size_t>(i)];
       if (x0 < 0 || x0 >= width) continue;
-      const int x1 = std::min(std::max(x0 + 1, xs[static_cast<size_t>(i) + 1]), width);
+      const int x1 = SpanEnd(xs, i, width);
       for (int x = x0; x < x1; ++x)
         out[0] += columns[3 * x], out[1] += columns[3 * x + 1], out[2] += columns[3 * x + 2];
     }
