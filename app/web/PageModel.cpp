@@ -413,14 +413,17 @@ bool TPageModel::RenderResultMeans(const std::vector<int>& xs, const std::vector
   if (visible.BitsPerPixel() != 24 || hidden.BitsPerPixel() != 24 || visible.Width() != width ||
       visible.Height() != height || hidden.Width() != width || hidden.Height() != height)
     return false;
-  // 16-bit sums: each row parity's sums take at most 257 rows of bytes.
+  // 16-bit sums: a view row's sums take at most 257 rows of bytes.
   for (int j = 0; j < view_height; ++j)
-    if (ys[static_cast<size_t>(j) + 1] - ys[static_cast<size_t>(j)] > 2 * 257) return false;
-  // Row y's odd cells are its columns x = 2 q + 1 - (y & 1). The view pixels inside the
-  // picture are shown .. shown_end - 1; for rows of parity p they cover the packed cells
-  // from[p] on, pixel i cover[i].cells[p] of them after those of the pixels before it.
+    if (ys[static_cast<size_t>(j) + 1] - ys[static_cast<size_t>(j)] > 257) return false;
+  // Row y's odd cells are its columns x = 2 q + 1 - (y & 1): the packed cell q of the rows
+  // of parity 0 is column 2 q + 1, that of parity 1 column 2 q. Summed per parity and then
+  // both together, pair q holds columns 2 q and 2 q + 1; view pixel i covers the pairs
+  // from cover[i].first on, and the half pairs at its ends (the odd column x0 of parity 0,
+  // the even column x1 - 1 of parity 1) where it starts or ends at an odd column.
   struct TCover {
-    int cells[2];
+    int first, pairs;
+    int left, right;  // the half pair's q, or -1
     int columns;
   };
   int shown = view_width, shown_end = 0, widest = 1;
@@ -431,26 +434,20 @@ bool TPageModel::RenderResultMeans(const std::vector<int>& xs, const std::vector
   }
   if (shown >= shown_end) return true;
   std::vector<TCover> cover(static_cast<size_t>(view_width));
-  int from[2], to[2];
-  for (int p = 0; p < 2; ++p) {
-    // The q with x0 <= 2 q + 1 - p < x1.
-    from[p] = (xs[static_cast<size_t>(shown)] + p) >> 1;
-    to[p] = from[p];
-  }
   for (int i = shown; i < shown_end; ++i) {
     const int x0 = xs[static_cast<size_t>(i)];
     const int x1 = SpanEnd(xs, i, width);
     TCover& c = cover[static_cast<size_t>(i)];
+    c.first = (x0 + 1) >> 1;
+    c.pairs = std::max(0, (x1 >> 1) - c.first);
+    c.left = (x0 & 1) != 0 ? x0 >> 1 : -1;
+    c.right = (x1 & 1) != 0 ? x1 >> 1 : -1;
     c.columns = x1 - x0;
     widest = std::max(widest, c.columns);
-    for (int p = 0; p < 2; ++p) {
-      const int q0 = (x0 + p) >> 1, q1 = (x1 + p) >> 1;
-      // Below 1:1 the spans of neighbouring pixels meet, so each starts where the last ended.
-      if (q0 != to[p]) return false;
-      c.cells[p] = q1 - q0;
-      to[p] = q1;
-    }
   }
+  // The packed cells the view covers, of either parity.
+  const int from = xs[static_cast<size_t>(shown)] >> 1;
+  const int to = (SpanEnd(xs, shown_end - 1, width) + 1) >> 1;
   const size_t stride = size_t(3) * static_cast<size_t>((width + 1) / 2);
   // What is kept is memory beside the pictures: without it the view is summed from the
   // result as before.
@@ -465,6 +462,7 @@ bool TPageModel::RenderResultMeans(const std::vector<int>& xs, const std::vector
   }
   const TToneTable tone = tone_ ? *tone_ : TToneTable(work_.Average(), work_.Contrast());
   std::vector<uint16_t> sums[2] = {std::vector<uint16_t>(stride), std::vector<uint16_t>(stride)};
+  std::vector<uint16_t> pairs(stride);
   std::vector<TDivisor> divisors;
   uint32_t divisors_rows = 0;
   for (int j = 0; j < view_height; ++j) {
@@ -472,24 +470,35 @@ bool TPageModel::RenderResultMeans(const std::vector<int>& xs, const std::vector
     if (y0 < 0 || y0 >= height) continue;
     const int y1 = SpanEnd(ys, j, height);
     for (int p = 0; p < 2; ++p)
-      std::fill(sums[p].begin() + 3 * from[p], sums[p].begin() + 3 * to[p], uint16_t{0});
-    for (int y = y0; y < y1; ++y) {
-      const int p = y & 1;
-      AddMappedBytes(odd_cells_.data() + odd_stride_ * static_cast<size_t>(y) + 3 * from[p],
-                     3 * (to[p] - from[p]), tone, sums[p].data() + 3 * from[p]);
+      std::fill(sums[p].begin() + 3 * from, sums[p].begin() + 3 * to, uint16_t{0});
+    for (int y = y0; y < y1; ++y)
+      AddMappedBytes(odd_cells_.data() + odd_stride_ * static_cast<size_t>(y) + 3 * from,
+                     3 * (to - from), tone, sums[y & 1].data() + 3 * from);
+    {
+      const uint16_t* __restrict even_rows = sums[0].data();
+      const uint16_t* __restrict odd_rows = sums[1].data();
+      uint16_t* __restrict both = pairs.data();
+      for (int k = 3 * from; k < 3 * to; ++k)
+        both[k] = static_cast<uint16_t>(even_rows[k] + odd_rows[k]);
     }
     const auto rows_summed = static_cast<uint32_t>(y1 - y0);
     if (rows_summed != divisors_rows) Divisors(rows_summed, widest, divisors);
     divisors_rows = rows_summed;
-    const uint16_t* cells[2] = {sums[0].data() + 3 * from[0], sums[1].data() + 3 * from[1]};
     const uint32_t* even = even_sums_.data() + size_t(3) * (size_t(view_width) * j + shown);
     uint8_t* out = rgba + size_t(4) * (size_t(view_width) * j + shown);
     for (int i = shown; i < shown_end; ++i, out += 4, even += 3) {
       const TCover& c = cover[static_cast<size_t>(i)];
       uint32_t b = even[0], g = even[1], r = even[2];
-      for (int p = 0; p < 2; ++p)
-        for (int k = 0; k < c.cells[p]; ++k, cells[p] += 3)
-          b += cells[p][0], g += cells[p][1], r += cells[p][2];
+      const uint16_t* pair = pairs.data() + 3 * c.first;
+      for (int k = 0; k < c.pairs; ++k, pair += 3) b += pair[0], g += pair[1], r += pair[2];
+      if (c.left >= 0) {
+        const uint16_t* half = sums[0].data() + 3 * c.left;
+        b += half[0], g += half[1], r += half[2];
+      }
+      if (c.right >= 0) {
+        const uint16_t* half = sums[1].data() + 3 * c.right;
+        b += half[0], g += half[1], r += half[2];
+      }
       const TDivisor& divisor = divisors[static_cast<size_t>(c.columns)];
       out[0] = static_cast<uint8_t>(divisor.Mean(r));
       out[1] = static_cast<uint8_t>(divisor.Mean(g));
