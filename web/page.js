@@ -215,8 +215,7 @@
 
   // A check re-encodes the whole result as the site would: seconds for a large picture. It
   // runs in a worker with a module of its own, so that the page stays responsive meanwhile;
-  // the worker gets the three pictures as the view draws them at 1:1 and gives back the
-  // verdict's parts. Where no worker can start, the check runs here and the page waits.
+  // the worker gets copies of the three pictures and gives back the verdict's parts. Where no worker can start, the check runs here and the page waits.
   // Each change of the result counts up `version`: a verdict on an older result is not
   // shown as the current one.
   let version = 0;
@@ -231,7 +230,7 @@
       self.onmessage = async (e) => {
         const core = await ready;
         const m = e.data;
-        const bytes = m.width * m.height * 4;
+        const bytes = m.width * m.height * 3;
         const pointers = [];
         let answer;
         try {
@@ -281,13 +280,13 @@
     return worker;
   }
 
-  // A picture of the core at 1:1 as four bytes a pixel, in a buffer of its own.
+  // A picture of the core as three bytes a pixel, in a buffer of its own.
   function pixelsOf(which, width, height) {
-    const bytes = width * height * 4;
+    const bytes = width * height * 3;
     const p = core._malloc(bytes);
     if (!p) throw new Error('not enough memory for the check');
     try {
-      core._lv_render(which, 1, 0, 0, width, height, p);
+      if (core._lv_copy_picture(which, p) !== 0) throw new Error(coreError());
       return core.HEAPU8.slice(p, p + bytes).buffer;
     } finally {
       core._free(p);

@@ -209,9 +209,16 @@ EMSCRIPTEN_KEEPALIVE int lv_check_target(int target) {
   });
 }
 
-// The check of a result given as pixels (width x height, four bytes each, as lv_render
-// draws them at 1:1) against the visible and the hidden picture of the same size, with the
-// band average +- contrast: what the page's worker runs, in a module of its own.
+// Copies a picture (which as for lv_width) into bgr, lv_width x lv_height pixels of three
+// bytes: what the page hands its worker for a target's check.
+EMSCRIPTEN_KEEPALIVE int lv_copy_picture(int which, uint8_t* bgr) {
+  return Guarded([&] { Model().CopyPicture(PictureOf(which), bgr); });
+}
+
+// The check of a result given as pixels (width x height, three bytes each, as
+// lv_copy_picture copies them) against the visible and the hidden picture of the same
+// size, with the band average +- contrast: what the page's worker runs, in a module of its
+// own.
 EMSCRIPTEN_KEEPALIVE int lv_check_pixels(int target, int width, int height, const uint8_t* result,
                                          const uint8_t* visible, const uint8_t* hidden, int average,
                                          int contrast) {

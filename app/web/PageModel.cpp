@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <new>
 
 #include "base/Exceptions.h"
@@ -97,6 +98,19 @@ void MeanPixels(const Sum* sums, int from, const std::vector<int>& xs, int width
     out[2] = static_cast<uint8_t>(divisor.Mean(b));
     out[3] = 255;
   }
+}
+
+// A picture from rows of three bytes a pixel (blue, green, red), row 0 at the top.
+void FillFromBgr(TBitmap& slot, const uint8_t* bgr, int width, int height) {
+  if (width <= 0 || height <= 0)
+    throw EInvalidGraphicOperation(Format(SInvalidPictureSize, width, height));
+  TBitmap picture;
+  picture.SetPixelFormat(TPixelFormat::Bits24);
+  picture.SetSizeForOverwrite(width, height);
+  const TRows rows = picture.RowsForOverwrite();
+  const size_t line = size_t(3) * static_cast<size_t>(width);
+  for (int y = 0; y < height; ++y) std::memcpy(rows[y], bgr + line * static_cast<size_t>(y), line);
+  slot.Assign(&picture);
 }
 
 void FillFromBmp(TBitmap& slot, const uint8_t* data, size_t size) {
@@ -231,6 +245,16 @@ const TBitmap& TPageModel::Picture(TPagePicture picture) {
   return Shown(picture);
 }
 
+void TPageModel::CopyPicture(TPagePicture which, uint8_t* bgr) {
+  const TBitmap& picture = Picture(which);
+  if (picture.Empty()) return;
+  if (picture.BitsPerPixel() != 24) throw EInvalidGraphic(SInvalidBitmap);
+  const TConstRows rows = picture.ConstRows();
+  const size_t line = size_t(3) * static_cast<size_t>(picture.Width());
+  for (int y = 0; y < picture.Height(); ++y)
+    std::memcpy(bgr + line * static_cast<size_t>(y), rows[y], line);
+}
+
 const TBitmap& TPageModel::Shown(TPagePicture picture) const {
   static const TBitmap none;
   switch (picture) {
@@ -295,9 +319,9 @@ void CheckPixels(const TTarget& target, int width, int height, const uint8_t* re
                  const uint8_t* visible, const uint8_t* hidden, const TToneBand& band,
                  TTargetCheck& check) {
   TBitmap pictures[3];
-  FillFromRgba(pictures[0], result, width, height);
-  FillFromRgba(pictures[1], visible, width, height);
-  FillFromRgba(pictures[2], hidden, width, height);
+  FillFromBgr(pictures[0], result, width, height);
+  FillFromBgr(pictures[1], visible, width, height);
+  FillFromBgr(pictures[2], hidden, width, height);
   CheckPageResult(target, pictures[0], pictures[1], pictures[2], band, check);
 }
 

@@ -42,12 +42,13 @@ const std::vector<TPageSave>& PageSaves();
 // What a target of the catalogue makes of a result of the page uploaded as the page's PNG
 // (full colour, the band recorded; its length left unknown, as the window checks it),
 // scored against the visible and the hidden picture (all three of one size, 24 bits) with
-// the band. The page runs it away from its view (in a worker) from the three pictures'
-// pixels as Render draws them at 1:1 (CheckPixels).
+// the band. The page runs it away from its view (in a worker) from copies of the three
+// pictures (CheckPixels).
 void CheckPageResult(const TTarget& target, const TBitmap& result, const TBitmap& visible,
                      const TBitmap& hidden, const TToneBand& band, TTargetCheck& check);
-// The same from width x height pixels of four bytes each (red, green, blue, and an alpha
-// that is ignored) of each picture. Raises for a size the store cannot hold.
+// The same from width x height pixels of three bytes each (blue, green, red, row 0 at the
+// top, as TPageModel::CopyPicture gives them) of each picture. Raises for a size the store
+// cannot hold.
 void CheckPixels(const TTarget& target, int width, int height, const uint8_t* result,
                  const uint8_t* visible, const uint8_t* hidden, const TToneBand& band,
                  TTargetCheck& check);
@@ -117,6 +118,9 @@ class TPageModel {
 
   // A picture as it stands (the result with every row mapped).
   const TBitmap& Picture(TPagePicture picture);
+  // Copies a picture as it stands into bgr: Width x Height pixels of three bytes, blue,
+  // green, red, row 0 at the top (nothing for a picture that is not there).
+  void CopyPicture(TPagePicture picture, uint8_t* bgr);
 
  private:
   // Fills the visible or the hidden slot through the workflow's load; raises the reason

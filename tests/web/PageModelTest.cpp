@@ -331,16 +331,16 @@ TEST(PageModel, TargetChecksFollowTheSliders) {
   ASSERT_TRUE(jpeg.hidden_psnr.has_value());
   EXPECT_LT(*jpeg.hidden_psnr, kSurvivesPsnr);
   EXPECT_FALSE(jpeg.band_survives);
-  // The page's worker checks the three pictures as Render draws them at 1:1: the same
-  // check as the model's own.
+  // The page's worker checks copies of the three pictures: the same check as the model's
+  // own.
   const int width = model.Width(TPagePicture::ppResult);
   const int height = model.Height(TPagePicture::ppResult);
   std::vector<uint8_t> pixels[3];
-  const TPagePicture drawn[] = {TPagePicture::ppResult, TPagePicture::ppVisible,
-                                TPagePicture::ppHidden};
+  const TPagePicture copied[] = {TPagePicture::ppResult, TPagePicture::ppVisible,
+                                 TPagePicture::ppHidden};
   for (int k = 0; k < 3; ++k) {
-    pixels[k].resize(size_t(4) * width * height);
-    model.Render(drawn[k], 1, 0, 0, width, height, pixels[k].data());
+    pixels[k].resize(size_t(3) * width * height);
+    model.CopyPicture(copied[k], pixels[k].data());
   }
   TTargetCheck from_pixels;
   CheckPixels(*FindTarget("jpeg85"), width, height, pixels[0].data(), pixels[1].data(),
