@@ -17,3 +17,8 @@ void MapOddCellsRow(const uint8_t* hidden, uint8_t* result, int width, int y,
 // `hidden`, mapped with `tone` when it is given and copied when it is null.
 void ComposeRow(const uint8_t* visible, const uint8_t* hidden, uint8_t* result, int width, int y,
                 const TToneTable* tone);
+
+// Adds the mapped value of each of `count` bytes to its 16-bit sum: sums[k] += map[bytes[k]]
+// (the caller keeps the sums from overflowing). For views that sum the odd cells of many
+// rows without storing them.
+void AddMappedBytes(const uint8_t* bytes, int count, const TToneTable& tone, uint16_t* sums);

@@ -1,8 +1,6 @@
 // The enlarging kernels: piecewise cubic interpolation in 16.16 fixed point, linear in the
 // first and last source intervals, a copy of the last sample. Each has a generic row
 // function and one built for AVX2, chosen once per pass; both give the same bytes.
-#include <immintrin.h>
-
 #include <algorithm>
 #include <cstring>
 
@@ -10,6 +8,10 @@
 #include "compose/ResampleTables.h"
 #include "compose/ResizeBitmap.h"
 #include "raster/Bitmap.h"
+
+#if LUMIVEIL_X86_KERNELS
+#include <immintrin.h>
+#endif
 
 namespace {
 
@@ -47,6 +49,7 @@ void EnlargeRowGeneric(const uint8_t* src, uint8_t* dst, const std::vector<TEnla
   }
 }
 
+#if LUMIVEIL_X86_KERNELS
 // A source pixel as 32-bit lanes: blue, green, red and the next byte, which is computed
 // along and dropped. Four bytes are read, so the row's last pixel is never read this way.
 __attribute__((target("avx2"))) LV_INLINE __m128i PixelLanes(const uint8_t* src, int index) {
@@ -84,6 +87,9 @@ __attribute__((target("avx2"))) void EnlargeRowAvx2(const uint8_t* src, uint8_t*
     dst += 3;
   }
 }
+#else
+constexpr auto EnlargeRowAvx2 = EnlargeRowGeneric;
+#endif
 
 // One destination row of a height pass from four source rows.
 LV_INLINE void CubicRowBody(const uint8_t* r0, const uint8_t* r1, const uint8_t* r2,
@@ -103,11 +109,15 @@ void CubicRowGeneric(const uint8_t* r0, const uint8_t* r1, const uint8_t* r2, co
   CubicRowBody(r0, r1, r2, r3, dst, bytes, w);
 }
 
+#if LUMIVEIL_X86_KERNELS
 __attribute__((target("avx2"))) void CubicRowAvx2(const uint8_t* r0, const uint8_t* r1,
                                                   const uint8_t* r2, const uint8_t* r3,
                                                   uint8_t* dst, int bytes, const int32_t w[4]) {
   CubicRowBody(r0, r1, r2, r3, dst, bytes, w);
 }
+#else
+constexpr auto CubicRowAvx2 = CubicRowGeneric;
+#endif
 
 }  // namespace
 

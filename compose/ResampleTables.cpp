@@ -13,11 +13,11 @@ TKernelPath& ChosenPath() {
   return path;
 }
 
-// The cubic weights' constant factors, as the compiler folds 1/6 in extended precision.
-constexpr long double kSixth = 1.0L / 6.0L;
+// The cubic weights' constant factor 1/6, rounded once to extended precision.
+constexpr TExtended kSixth = TExtended(1) / 6;
 
 // 0.5 added, then truncated toward zero: a negative weight moves toward zero.
-int32_t RoundWeight(long double w) {
+int32_t RoundWeight(const TExtended& w) {
   return static_cast<int32_t>(w + 0.5L);
 }
 
@@ -38,7 +38,7 @@ TEnlargeTap EnlargeTap(int source, int dest, int b) {
   // pos = (S - 1) * b / (D - 1): the product is an exact integer, the division rounds
   // once. Its truncation is the integer quotient: a quotient that is not an integer lies
   // at least 1/(D - 1) below the next one, far more than the rounding error.
-  const long double pos = static_cast<long double>(span * b) / static_cast<long double>(steps);
+  const TExtended pos = TExtended(span * b) / TExtended(steps);
   tap.idx = static_cast<int32_t>(span * b / steps);
   tap.fr = pos - tap.idx;
   // The single sample of a one-sample source is also the last one: every destination
@@ -52,7 +52,7 @@ TEnlargeTap EnlargeTap(int source, int dest, int b) {
     tap.kind = TEnlargeKind::ekCubic;
     // Cubic Lagrange weights of samples idx - 1 .. idx + 2 at t = fr + 1, each in this
     // order of operations.
-    const long double t = tap.fr + 1.0L;
+    const TExtended t = tap.fr + 1.0L;
     tap.w[0] = RoundWeight((t - 1) * 65536 * (t - 2) * (t - 3) * (-kSixth));
     tap.w[1] = RoundWeight((t - 0) * 65536 * (t - 2) * (t - 3) * 0.5L);
     tap.w[2] = RoundWeight((t - 0) * 65536 * (t - 1) * (t - 3) * (-0.5L));
@@ -71,8 +71,7 @@ std::vector<TEnlargeTap> MakeEnlargeTable(int source, int dest, int first, int c
 
 TShrinkBoundary ShrinkBoundary(int source, int dest, int i) {
   // q = (S * i) / D: the exact integer product, then one division in extended precision.
-  const long double q =
-      static_cast<long double>(static_cast<int64_t>(source) * i) / static_cast<long double>(dest);
+  const TExtended q = TExtended(static_cast<int64_t>(source) * i) / TExtended(dest);
   const auto n = static_cast<int64_t>(q);
   return {static_cast<int32_t>(n), static_cast<int32_t>((q - n) * 65536)};
 }
@@ -88,8 +87,7 @@ TShrinkTable MakeShrinkTable(int source, int dest, int first, int count) {
     table.n[static_cast<size_t>(j)] = boundary.n;
     table.f[static_cast<size_t>(j)] = boundary.f;
   }
-  const long double scale = static_cast<long double>(static_cast<int64_t>(source) * 65536) /
-                            static_cast<long double>(dest);
+  const TExtended scale = TExtended(static_cast<int64_t>(source) * 65536) / TExtended(dest);
   table.c = static_cast<int64_t>(scale + 0.5L);
   table.half = (table.c + 1) / 2;
   // Largest sum of one destination sample: 255 times its whole coverage, which spans at

@@ -1,6 +1,6 @@
 // The tables of the resampling passes, shared by the width and the height kernels: one
 // entry per destination position for enlarging, one per boundary for shrinking. All
-// positions are computed in extended precision (long double, 64-bit significand) and
+// positions are computed in extended precision (TExtended, 64-bit significand) and
 // truncated toward zero, as the pixel arithmetic of the tool requires.
 //
 // A table covers at most kTableSpan destination positions at a time, and a height pass
@@ -10,15 +10,10 @@
 #pragma once
 
 #include <cstdint>
-#include <limits>
 #include <vector>
 
+#include "base/Extended.h"
 #include "platform/Processor.h"
-
-// Every platform must compute the same bytes: a compiler whose long double is no wider
-// than double would give other positions and tones.
-static_assert(std::numeric_limits<long double>::digits == 64,
-              "the resampling and the tone scale need the 80-bit extended type");
 
 class TBitmap;
 
@@ -42,7 +37,7 @@ struct TEnlargeTap {
   int32_t idx = 0;  // source index: truncate((S - 1) * b / (D - 1))
   TEnlargeKind kind = TEnlargeKind::ekCopy;
   int32_t w[4] = {0, 0, 0, 0};  // 16.16 weights of samples idx - 1 .. idx + 2
-  long double fr = 0;           // position - idx, for the linear intervals
+  TExtended fr = 0;             // position - idx, for the linear intervals
 };
 
 inline constexpr int kTableSpan = 4096;
@@ -54,8 +49,8 @@ std::vector<TEnlargeTap> MakeEnlargeTable(int source, int dest, int first = 0, i
 
 // Linear sample of the first and last intervals, evaluated in extended precision in
 // exactly this form: truncate(p0 * (1 - fr) + p1 * fr + 0.5).
-inline uint8_t LinearSample(int p0, int p1, long double fr) {
-  const long double value = p0 * (1.0L - fr) + p1 * fr + 0.5L;
+inline uint8_t LinearSample(int p0, int p1, const TExtended& fr) {
+  const TExtended value = p0 * (1.0L - fr) + p1 * fr + 0.5L;
   return static_cast<uint8_t>(static_cast<int>(value));
 }
 

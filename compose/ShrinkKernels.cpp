@@ -1,8 +1,6 @@
 // The shrinking kernels: an area average in 16.16 fixed point. Destination sample b covers
 // the source interval from S * b / D to S * (b + 1) / D: the first source sample with the
 // weight 65536 - f(b), the whole samples between with 65536, the last one with f(b + 1).
-#include <immintrin.h>
-
 #include <algorithm>
 #include <cstring>
 #include <type_traits>
@@ -14,6 +12,10 @@
 #include "compose/ResampleTables.h"
 #include "compose/ResizeBitmap.h"
 #include "raster/Bitmap.h"
+
+#if LUMIVEIL_X86_KERNELS
+#include <immintrin.h>
+#endif
 
 namespace {
 
@@ -75,6 +77,7 @@ void ShrinkRowGeneric(const uint8_t* src, uint8_t* dst, const TShrinkTable& t, i
   for (int j = 0; j < count; ++j) ShrinkPixel(src, SpanOf(t, j), half, divide, dst + 3 * j);
 }
 
+#if LUMIVEIL_X86_KERNELS
 // A source pixel as 32-bit lanes: blue, green, red and the next byte, which is computed
 // along and dropped. Four bytes are read, so the row's last pixel is never read this way.
 __attribute__((target("avx2"))) LV_INLINE __m128i PixelLanes(const uint8_t* src, int index) {
@@ -118,6 +121,9 @@ __attribute__((target("avx2"))) void ShrinkRowAvx2(const uint8_t* src, uint8_t* 
     std::memcpy(dst + 3 * j, &out, 4);
   }
 }
+#else
+constexpr auto ShrinkRowAvx2 = ShrinkRowGeneric<TNarrow>;
+#endif
 
 // Both passes cut the destination rows into bands (see base/Bands.h): every destination
 // row is computed from source rows alone.
@@ -199,11 +205,15 @@ void ShrinkColumnsRow(const TColumnPass& pass, int b, int from, int to, const TS
   ShrinkColumnsBody(pass, b, from, to, t, divide, acc);
 }
 
+#if LUMIVEIL_X86_KERNELS
 __attribute__((target("avx2"))) void ShrinkColumnsRowAvx2(const TColumnPass& pass, int b, int from,
                                                           int to, const TShrinkTable& t,
                                                           const TNarrow& divide, uint32_t* acc) {
   ShrinkColumnsBody(pass, b, from, to, t, divide, acc);
 }
+#else
+constexpr auto ShrinkColumnsRowAvx2 = ShrinkColumnsRow<TNarrow>;
+#endif
 
 // Destination rows top .. bottom - 1 of a height pass, a strip of bytes at a time.
 template <typename Divide>

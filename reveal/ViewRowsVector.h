@@ -2,12 +2,20 @@
 // ViewRowsAvx2.cpp and ViewRowsAvx512.cpp. ViewRows.cpp chooses among them by what the
 // processor runs (platform/Processor.h) and does the rest of each row generically; each
 // function returns how far it got. Every path gives the generic path's bytes.
+//
+// Where the x86 kernels are not built (LUMIVEIL_X86_KERNELS is 0), the processor reports
+// neither set and ViewRows.cpp never calls them; the inline definitions at the end do
+// nothing, so that it needs no conditions of its own.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 
+#include "platform/Processor.h"
+
 struct TByteMap;
+
+#if LUMIVEIL_X86_KERNELS
 
 // MapBytes over whole blocks of 32 bytes (AVX2) or 64 bytes (AVX-512 VBMI); returns the
 // bytes done.
@@ -34,3 +42,28 @@ int HiddenMappingBelowAvx512(const uint8_t* up, const uint8_t* row, const uint8_
 // pixel not done.
 int AverageRowAvx2(const uint8_t* top, const uint8_t* bottom, uint8_t* out, int from, int to,
                    int width);
+#else
+inline size_t MapBytesAvx2(const uint8_t*, uint8_t*, size_t, const TByteMap&) {
+  return 0;
+}
+inline size_t MapBytesAvx512(const uint8_t*, uint8_t*, size_t, const TByteMap&) {
+  return 0;
+}
+inline int HiddenInnerAvx2(const uint8_t*, const uint8_t*, const uint8_t*, uint8_t*, int, int a,
+                           int, int) {
+  return a;
+}
+inline int HiddenInnerAvx512(const uint8_t*, const uint8_t*, const uint8_t*, uint8_t*, int, int a,
+                             int, int) {
+  return a;
+}
+inline int HiddenMappingBelowAvx512(const uint8_t*, const uint8_t*, const uint8_t*, const uint8_t*,
+                                    uint8_t*, const TByteMap&, uint8_t*, int, int a, int, int,
+                                    int& mapped_end) {
+  mapped_end = 3 * a;
+  return a;
+}
+inline int AverageRowAvx2(const uint8_t*, const uint8_t*, uint8_t*, int from, int, int) {
+  return from;
+}
+#endif

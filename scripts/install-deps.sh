@@ -5,7 +5,8 @@
 # test needs (the second). With "package": the build's packages and what
 # scripts/package.sh and scripts/test-package.sh need. With "win32": those of the Windows
 # cross build and its tests under Wine instead (which need the i386 architecture for
-# wine32).
+# wine32). With "web": the web page's (emscripten, and Chromium with its driver for the
+# page's tests; node comes with the machine).
 # Idempotent: when everything is present it prints nothing and changes nothing.
 set -euo pipefail
 
@@ -38,6 +39,11 @@ case "${1:-}" in
       g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix mingw-w64-i686-dev
       libz-mingw-w64-dev libgtest-dev cmake make dpkg-dev
       wine wine32:i386
+    ) ;;
+  web)
+    packages=(
+      emscripten cmake make dpkg-dev libgtest-dev ccache
+      chromium chromium-driver python3-selenium
     ) ;;
 esac
 

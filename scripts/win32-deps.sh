@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Builds the libraries that the Windows plug-ins, the tool and the tests link statically
 # (libpng, libjpeg-turbo, giflib, libwebp, libdeflate), for 32-bit Windows, from Debian's
-# own source packages (apt-get source: Debian's packaging with its
-# patches applied), into build-win32/deps/prefix. zlib comes ready built for Windows from
+# own source packages (apt-get source: Debian's packaging with its patches applied), into
+# build-win32/deps/prefix. zlib comes ready built for Windows from
 # Debian's libz-mingw-w64-dev; GoogleTest is built by the cross build itself from the
 # sources that libgtest-dev ships. Does nothing when the prefix is complete.
 set -euo pipefail
@@ -17,47 +17,16 @@ stamp=$prefix/.complete-png-jpeg-gif-webp-deflate
 host=i686-w64-mingw32
 cc=$host-gcc-posix
 jobs=$(( $(nproc) < 2 ? $(nproc) : 2 ))
-sudo=""
-[ "$(id -u)" -ne 0 ] && sudo="sudo"
+. scripts/debian-source.sh
+enable_debian_sources
 
-# apt-get source needs the source indexes of the same suites as the binary ones.
-if ! apt-get indextargets --format '$(CREATED_BY)' 2>/dev/null | grep -q '^Sources$'; then
-  echo "Enabling Debian's source indexes"
-  $sudo tee /etc/apt/sources.list.d/lumiveil-deb-src.sources >/dev/null <<'SOURCES'
-Types: deb-src
-URIs: http://deb.debian.org/debian
-Suites: bookworm bookworm-updates
-Components: main
-Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
+fresh_source_folder "$root" "$prefix"
 
-Types: deb-src
-URIs: http://deb.debian.org/debian-security
-Suites: bookworm-security
-Components: main
-Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
-SOURCES
-  $sudo apt-get update -qq
-fi
-
-rm -rf "$root/src" "$prefix"
-mkdir -p "$root/src" "$prefix/include" "$prefix/lib"
-cd "$root/src"
-
-# Unpacks one source package, trying its versions from the newest down (an index may
-# name a version whose files the mirror no longer has).
-fetch() {
-  local package=$1 version
-  for version in $(apt-cache showsrc "$package" | sed -n 's/^Version: //p' | sort -rV); do
-    if apt-get source -qq "$package=$version" >/dev/null 2>&1; then return 0; fi
-  done
-  echo "Cannot fetch the Debian source package $package" >&2
-  return 1
-}
-fetch libpng1.6
-fetch libjpeg-turbo
-fetch giflib
-fetch libwebp
-fetch libdeflate
+fetch_debian_source libpng1.6
+fetch_debian_source libjpeg-turbo
+fetch_debian_source giflib
+fetch_debian_source libwebp
+fetch_debian_source libdeflate
 
 # zlib for Windows, as Debian ships it (a static archive and its headers).
 cp /usr/$host/include/zlib.h /usr/$host/include/zconf.h "$prefix/include/"

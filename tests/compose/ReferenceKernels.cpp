@@ -2,13 +2,15 @@
 
 #include <cstdint>
 
+#include "base/Extended.h"
+
 std::vector<int> ReferenceEnlarge(const std::vector<int>& p, int dest) {
   const int s = static_cast<int>(p.size());
   std::vector<int> out(static_cast<size_t>(dest));
   for (int b = 0; b < dest; ++b) {
-    const long double pos = static_cast<long double>(s - 1) * b / (dest - 1);
+    const TExtended pos = TExtended(s - 1) * b / (dest - 1);
     const int idx = static_cast<int>(pos);
-    const long double fr = pos - idx;
+    const TExtended fr = pos - idx;
     int value;
     if (idx == s - 1) {
       value = p[static_cast<size_t>(s - 1)];
@@ -16,12 +18,12 @@ std::vector<int> ReferenceEnlarge(const std::vector<int>& p, int dest) {
       value = static_cast<int>(p[static_cast<size_t>(idx)] * (1.0L - fr) +
                                p[static_cast<size_t>(idx) + 1] * fr + 0.5L);
     } else {
-      const long double t = fr + 1;
-      const auto weight = [](long double w) { return static_cast<int64_t>(w + 0.5L); };
-      const int64_t w0 = weight((t - 1) * 65536 * (t - 2) * (t - 3) * (-1.0L / 6));
+      const TExtended t = fr + 1;
+      const auto weight = [](const TExtended& w) { return static_cast<int64_t>(w + 0.5L); };
+      const int64_t w0 = weight((t - 1) * 65536 * (t - 2) * (t - 3) * (TExtended(-1) / 6));
       const int64_t w1 = weight((t - 0) * 65536 * (t - 2) * (t - 3) * 0.5L);
       const int64_t w2 = weight((t - 0) * 65536 * (t - 1) * (t - 3) * (-0.5L));
-      const int64_t w3 = weight((t - 0) * 65536 * (t - 1) * (t - 2) * (1.0L / 6));
+      const int64_t w3 = weight((t - 0) * 65536 * (t - 1) * (t - 2) * (TExtended(1) / 6));
       int64_t sum = w0 * p[static_cast<size_t>(idx - 1)] + w1 * p[static_cast<size_t>(idx)] +
                     w2 * p[static_cast<size_t>(idx + 1)] + w3 * p[static_cast<size_t>(idx + 2)] +
                     32768;

@@ -242,7 +242,7 @@ TEST(Thumbnail, SizesKeepTheAspectAndNeverEnlarge) {
 class ThumbnailFilters : public testing::TestWithParam<std::tuple<int, int, int>> {};
 
 TEST_P(ThumbnailFilters, MatchTheSlowVersions) {
-  const auto [w, h, n] = GetParam();
+  const int w = std::get<0>(GetParam()), h = std::get<1>(GetParam()), n = std::get<2>(GetParam());
   std::mt19937 random(11);
   const TPlane source = RandomPlane(w, h, random);
   TBitmap r;
