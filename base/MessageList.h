@@ -236,3 +236,8 @@ LV_MESSAGE(SRevealSizesDiffer, "The pictures to compare differ in size (%d x %d 
 // The targets module: what a site or viewer makes of a combined picture.
 LV_MESSAGE(STargetRecipeInvalid, "Invalid target \"%s\": %s", "")
 LV_MESSAGE(STargetCodecFailed, "The %s codec failed on a %d x %d picture (%s)", "")
+LV_MESSAGE(STargetBandBound,
+           "No band keeps the normal view at %.2f dB of visible-psnr: the most any band "
+           "keeps is %.2f dB (average %d, contrast %d)",
+           "")
+LV_MESSAGE(STargetBandStopped, "The search for a band was stopped", "")

@@ -1,12 +1,16 @@
 // What the targets cost on a 12-megapixel (4000 x 3000) combined picture: one target's
 // check (the generic JPEG q85 target, and Mastodon's, which shrinks the picture twice) and
 // the whole catalogue's, against the floor of libjpeg-turbo's own encode and decode of the
-// same picture at the same settings in the same run. The upload is a full-colour PNG.
+// same picture at the same settings in the same run. The upload is a full-colour PNG. And
+// the automatic band's search at that size.
 #include <benchmark/benchmark.h>
+
+#include <optional>
 
 #include "bench/BenchPictures.h"
 #include "compose/Synthesis.h"
 #include "raster/Bitmap.h"
+#include "targets/AutoBand.h"
 #include "targets/Catalogue.h"
 #include "targets/Check.h"
 #include "targets/Codecs.h"
@@ -83,5 +87,34 @@ void BM_CheckCatalogue(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_CheckCatalogue)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The automatic band for a target: the search on the reduced copy and the chosen band
+// scored at full size (one JPEG round trip of the whole picture, as BM_CheckJpeg85 runs);
+// without a target, the exact sums alone.
+void ChooseFor(benchmark::State& state, const char* name) {
+  std::optional<TNamedTarget> target;
+  TBandGoal goal;
+  if (name != nullptr) {
+    target = ResolveTarget(name);
+    goal.pipeline = &target->recipe.full;
+  }
+  int tried = 0;
+  for (auto _ : state) {
+    const TChosenBand chosen = ChooseBand(Pictures().visible, Pictures().hidden, goal);
+    tried = chosen.tried;
+    benchmark::DoNotOptimize(chosen.hidden_psnr);
+  }
+  state.counters["bands"] = tried;
+}
+
+void BM_AutoBandJpeg85(benchmark::State& state) {
+  ChooseFor(state, "jpeg85");
+}
+BENCHMARK(BM_AutoBandJpeg85)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_AutoBandLossless(benchmark::State& state) {
+  ChooseFor(state, nullptr);
+}
+BENCHMARK(BM_AutoBandLossless)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace

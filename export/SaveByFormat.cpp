@@ -3,7 +3,9 @@
 #include "base/Format.h"
 #include "base/NamedRows.h"
 #include "base/Text.h"
+#include "export/AdaptivePalette.h"
 #include "export/SaveAsGif.h"
+#include "platform/MemoryStream.h"
 #include "raster/Bitmap.h"
 
 #ifndef LUMIVEIL_VERSION
@@ -36,12 +38,16 @@ void WriteGif(const TBitmap& bitmap, const std::string& file_name, const TSaveOp
   }
 }
 
-void WritePng(const TBitmap& bitmap, const std::string& file_name, const TSaveOptions& options) {
+TPngOptions PngOptionsOf(const TBitmap& bitmap, const TSaveOptions& options) {
   TPngOptions png;
   png.compression = options.compression;
   if (options.band)
     png.texts.push_back({kBandKeyword, BandText(*options.band, bitmap.Width(), bitmap.Height())});
-  SavePngToFile(bitmap, file_name, png);
+  return png;
+}
+
+void WritePng(const TBitmap& bitmap, const std::string& file_name, const TSaveOptions& options) {
+  SavePngToFile(bitmap, file_name, PngOptionsOf(bitmap, options));
 }
 
 constexpr TOutputFormat kFormats[] = {
@@ -85,6 +91,18 @@ TSaveFormat FormatForName(std::string_view file_name, bool panel) {
   return kOtherNames;
 }
 
+void SavedPixels(const TBitmap& bitmap, const TSaveOptions& options, TBitmap& out) {
+  out.Assign(&bitmap);
+  // The palette form: the picture reduced to the halftone palette exactly as the GIF save
+  // reduces its copy, or to its own palette, written as the format writes a picture of 8
+  // bits.
+  if (!options.indexed || !OutputFormatOf(options.format).palette_form) return;
+  if (options.palette == TPaletteKind::pkAdaptive)
+    ReduceToAdaptivePalette(out, options.band.value_or(kIdentityBand));
+  else
+    ReduceToHalftone(out);
+}
+
 void SaveByFormat(const TBitmap& bitmap, const std::string& file_name,
                   const TSaveOptions& options) {
   const TOutputFormat& format = OutputFormatOf(options.format);
@@ -92,10 +110,23 @@ void SaveByFormat(const TBitmap& bitmap, const std::string& file_name,
     format.write(bitmap, file_name, options);
     return;
   }
-  // The palette form: the picture reduced to the halftone palette exactly as the GIF save
-  // reduces its copy, written as the format writes a picture of 8 bits.
   TBitmap reduced;
-  reduced.Assign(&bitmap);
-  ReduceToHalftone(reduced);
+  SavedPixels(bitmap, options, reduced);
   format.write(reduced, file_name, options);
+}
+
+int64_t SavedPngBytes(const TBitmap& bitmap, const TSaveOptions& options) {
+  TBitmap pixels;
+  SavedPixels(bitmap, options, pixels);
+  TMemoryStream stream;
+  WritePng(pixels, stream, PngOptionsOf(pixels, options));
+  return stream.Size();
+}
+
+void UsePaletteForm(TSaveOptions& options) {
+  options.format = TSaveFormat::sfPNG;
+  options.indexed = true;
+  // The palette chosen for the picture: it keeps the band's levels, which the fixed
+  // halftone palette blurs into its six levels a channel.
+  options.palette = TPaletteKind::pkAdaptive;
 }

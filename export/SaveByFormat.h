@@ -5,6 +5,7 @@
 // table of output formats which formats there are and which one a file name asks for.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <span>
 #include <string>
@@ -19,6 +20,10 @@ struct TGifSaveTarget;
 
 enum class TSaveFormat { sfBMP, sfGIF, sfPNG };
 
+// The palette of a palette form: the fixed halftone palette as the GIF save reduces its
+// copy, or one chosen for the picture (AdaptivePalette.h).
+enum class TPaletteKind { pkHalftone, pkAdaptive };
+
 struct TSaveOptions {
   // SaveByFormat(bitmap, name, TSaveFormat::sfPNG) saves with every other option unset.
   TSaveOptions(TSaveFormat format_ = TSaveFormat::sfBMP) : format(format_) {}
@@ -26,6 +31,9 @@ struct TSaveOptions {
   // PNG: the picture reduced to the halftone palette exactly as the GIF save reduces its
   // copy (without the panel's bevel), written as a palette PNG. Other formats ignore it.
   bool indexed = false;
+  // The palette of that form. The adaptive palette weighs the odd cells by the band below
+  // (without one, as cells holding the hidden picture unmapped).
+  TPaletteKind palette = TPaletteKind::pkHalftone;
   // PNG: the band recorded in the file's "Lumiveil" text chunk; none, no chunk.
   std::optional<TToneBand> band;
   // GIF: the image box and chart that the save works on and that keep what it leaves in
@@ -75,3 +83,14 @@ std::vector<std::string> EndingsOf(const TOutputFormat& format);
 // existing file is replaced only when the new one was written whole). Raises on failure.
 void SaveByFormat(const TBitmap& bitmap, const std::string& file_name,
                   const TSaveOptions& options = {});
+
+// The pixels a save with these options writes of bitmap: the palette form's reduction
+// where the options ask for it, else the picture itself (sharing its pixels).
+void SavedPixels(const TBitmap& bitmap, const TSaveOptions& options, TBitmap& out);
+
+// The length of the PNG file a save with these options (as a PNG) writes, made in memory.
+int64_t SavedPngBytes(const TBitmap& bitmap, const TSaveOptions& options);
+
+// The palette form written where a palette PNG is wanted (a target that keeps palette
+// PNGs but re-encodes full-colour ones): the one place that picks it.
+void UsePaletteForm(TSaveOptions& options);

@@ -157,14 +157,20 @@ double TScoreBasis::VisiblePsnr(const TToneBand& band) const {
   return Psnr(squares, all_bytes_);
 }
 
-std::optional<double> TScoreBasis::HiddenPsnr(const TToneBand& band) const {
-  if (odd_bytes_ == 0) return std::nullopt;
+std::optional<double> KeptHiddenPsnr(const uint64_t (&hidden)[256], const TToneBand& band) {
+  uint64_t count = 0;
+  for (const uint64_t n : hidden) count += n;
+  if (count == 0) return std::nullopt;
   const TToneTable tone(band.average, band.contrast);
   const TInverseTone inverse(band);
   uint64_t squares = 0;
   for (int h = 0; h < 256; ++h) {
     const int d = inverse.map[tone.map[h]] - h;
-    squares += hidden_[h] * static_cast<uint64_t>(d * d);
+    squares += hidden[h] * static_cast<uint64_t>(d * d);
   }
-  return Psnr(squares, odd_bytes_);
+  return Psnr(squares, count);
+}
+
+std::optional<double> TScoreBasis::HiddenPsnr(const TToneBand& band) const {
+  return KeptHiddenPsnr(hidden_, band);
 }

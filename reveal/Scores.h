@@ -53,6 +53,11 @@ std::optional<double> HiddenGreyPsnr(const TBitmap& result, const TBitmap& hidde
 bool IsSynthesisOf(const TBitmap& result, const TBitmap& visible, const TBitmap& hidden,
                    const TToneBand& band);
 
+// The hidden score of a synthesis whose bytes are kept as they are (the band's rounding
+// alone), from the counts of the hidden picture's bytes over the odd cells and channels;
+// none when there are none.
+std::optional<double> KeptHiddenPsnr(const uint64_t (&hidden)[256], const TToneBand& band);
+
 // The scores of every synthesis of one visible and one hidden picture, for any band at the
 // cost of 65536 products: the counts of each (hidden byte, visible byte) pair over the odd
 // cells and channels are taken once. Gives the same scores as VisiblePsnr and HiddenPsnr of

@@ -2,12 +2,12 @@
 # Runs the Linux and the Windows command-line tool (the latter under Wine) on the same
 # inputs and options and checks that they agree byte for byte: the files written, the exit
 # status, the messages on standard error and what goes to standard output. Covers synth to
-# BMP, GIF and PNG (with its band chunk, and the palette form), resize and convert to BMP and
-# PNG, convert through the PNG, JPEG and GIF plug-ins, gif with every reduction mode, every
-# ditherer, the bit counts, both encoders, interlacing and the panel path, and reveal's views,
-# bands and scores (standard output too). The PNG files are the same only when both builds
-# compress with the same zlib and libdeflate: their versions are checked first (headers of
-# this system and of scripts/win32-deps.sh's prefix).
+# BMP, GIF and PNG (with its band chunk, and the palette form with either palette), resize
+# and convert to BMP and PNG, convert through the PNG, JPEG and GIF plug-ins, gif with every
+# reduction mode, every ditherer, the bit counts, both encoders, interlacing and the panel
+# path, and reveal's views, bands and scores (standard output too). The PNG files are the
+# same only when both builds compress with the same zlib and libdeflate: their versions are
+# checked first (headers of this system and of scripts/win32-deps.sh's prefix).
 #
 #   scripts/compare-win32.sh [LINUX_TOOL [WINDOWS_TOOL]]
 #
@@ -130,6 +130,10 @@ cases() {
   compare "synth --indexed enlarged" a.png synth chelsea.bmp coffee.bmp -o OUT --indexed \
     --width 1001
   compare "synth --indexed to BMP" a.bmp synth coffee.bmp chelsea.bmp -o OUT --indexed
+  compare "synth --indexed --palette adaptive" a.png synth astronaut.png rocket.jpg -o OUT \
+    --indexed --palette adaptive --average 200 --contrast 40
+  compare "synth adaptive preview" a.png synth coffee.bmp chelsea.bmp -o OUT --preview \
+    --indexed --palette adaptive
   compare "synth bad slider" a.bmp synth coffee.bmp chelsea.bmp -o OUT --average 256
   compare "synth missing input" a.bmp synth coffee.bmp missing.bmp -o OUT
   for size in "1000 123" "37 511" "451 300" "1 1" "2000 1"; do

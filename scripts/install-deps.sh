@@ -21,7 +21,7 @@ tests=(
   "${build[@]}"
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth fonts-ipafont-gothic
-  giflib-tools imagemagick python3-pil libvips-tools libjpeg-turbo-progs webp
+  giflib-tools imagemagick python3-pil libvips-tools libjpeg-turbo-progs webp pngquant
   desktop-file-utils appstream shared-mime-info librsvg2-bin man-db file
 )
 # Besides, for CI's checks: formatting, and clang for the fuzz targets.

@@ -3,6 +3,10 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <optional>
+#include <stdexcept>
 
 #include "app/cli/Cli.h"
 #include "base/Exceptions.h"
@@ -13,7 +17,9 @@
 #include "raster/Bitmap.h"
 #include "raster/BmpFormat.h"
 #include "reveal/Band.h"
+#include "targets/AutoBand.h"
 #include "targets/Catalogue.h"
+#include "targets/Resample.h"
 
 namespace {
 
@@ -46,50 +52,15 @@ std::string PaletteEndings() {
   return endings;
 }
 
-int RunSynth(const TArgs& args) {
-  if (args.Positional().size() != 2) throw UsageError{"synth takes VISIBLE and HIDDEN"};
-  const auto out = args.Value("-o");
-  if (!out || out->empty()) throw UsageError{"synth needs an output file: -o OUT"};
-  const int average = args.Int("--average", 0, 255).value_or(128);
-  const std::optional<int> contrast = args.Int("--contrast", 0, 255);
-  const std::optional<int> width = args.Int("--width", 1, INT32_MAX);
-  const std::optional<int> height = args.Int("--height", 1, INT32_MAX);
-  if (width && height) throw UsageError{"give --width or --height, not both"};
-  TSaveOptions save;
-  save.format = args.Flag("--gif") ? TSaveFormat::sfGIF : FormatForName(*out, true);
-  if (args.Flag("--indexed")) {
-    if (!OutputFormatOf(save.format).palette_form)
-      throw UsageError{"--indexed writes a palette " + PaletteFormats() +
-                       ": give an OUT ending in " + PaletteEndings() + ", without --gif"};
-    save.indexed = true;
-  }
-
-  // Both inputs are read first, so an unreadable one ends the command before any work.
-  auto visible = LoadInput(args.Positional()[0]);
-  auto hidden = LoadInput(args.Positional()[1]);
-
-  // Nothing is shown and only the result is saved: the model skips the window's
-  // refreshes and makes the result in the visible picture's store (see TWorkflow). The
-  // report scores the result against both pictures, so with --report they are kept.
-  TWorkflow work;
-  TCheckRequest check;
-  for (const std::string& target : args.Values("--check")) {
-    if (target == "all")
-      for (const TTarget& t : Targets()) check.targets.push_back(t.name);
-    else
-      check.targets.push_back(target);
-  }
-  if (!check.targets.empty()) {
-    // The file as written is what would be posted; standard output (or another descriptor
-    // the shell set up) leaves none to look at.
-    if (NamesHeldDescriptor(*out))
-      throw UsageError{"--check looks at the file written: give an OUT file"};
-    ResolveTargets(check.targets);  // a misspelt target ends the command before any work
-  }
-  work.BatchJob = !args.Flag("--report") && check.targets.empty();
+// Loads the pair as the window does: the visible picture, its width or height typed into
+// the edits, then the hidden picture fitted to it. With `keep` the pictures stay with the
+// caller (shared with the slots) for another run; else the slots become their only holders.
+void LoadPair(TWorkflow& work, std::unique_ptr<TBitmap>& visible, std::unique_ptr<TBitmap>& hidden,
+              std::optional<int> width, std::optional<int> height, const TArgs& args,
+              bool keep = false) {
   if (!work.LoadExternalImage([&](TBitmap& slot) { slot.Assign(visible.get()); }))
     throw InputError{args.Positional()[0] + ": cannot be converted to 24 bits per pixel"};
-  visible.reset();  // the slot holds the picture; no second holder keeps it alive
+  if (!keep) visible.reset();  // the slot holds the picture; no second holder keeps it alive
   if (width || height) CheckScaledSize(work.ExternalBitmap(), width, height);
   if (width) {
     work.SetXEditText(std::to_string(*width));
@@ -100,43 +71,309 @@ int RunSynth(const TArgs& args) {
   }
   const bool inner_loaded = work.LoadInnerImage([&](TBitmap& slot) {
     slot.Assign(hidden.get());
-    hidden.reset();  // the slot's copy is resized in place of the original
+    if (!keep) hidden.reset();  // the slot's copy is resized in place of the original
   });
   if (!inner_loaded)
     throw InputError{args.Positional()[1] + ": cannot be converted to 24 bits per pixel"};
+}
 
-  // The sliders as a person sets them: the average first, which limits the contrast to
-  // L(A); then the contrast, which the slider keeps within that limit.
+// The sliders as a person sets them: the average first, which limits the contrast to
+// L(A); then the contrast, which the slider keeps within that limit.
+void SetSliders(TWorkflow& work, int average, int wanted, bool quiet = false) {
   work.AverageTrackBarChange(average);
-  const int wanted = contrast.value_or(127);
-  if (wanted > work.ContrastMax())
+  if (wanted > work.ContrastMax() && !quiet)
     std::fprintf(stderr,
                  "lumiveil synth: note: contrast %d lowered to %d, the limit for average %d\n",
                  wanted, work.ContrastMax(), average);
   work.MinMaxTrackBarChange(wanted);
+}
 
+// --- The target's form and the automatic band ---
+
+// What a target keeps of a file of one size: the form written and the limit its length
+// must meet (-1 none).
+struct TTargetForm {
+  bool palette = false;  // a palette PNG: the target keeps those but re-encodes full colour
+  bool kept = false;     // the target keeps the file whole
+  int64_t limit = -1;    // the bytes step's limit, and a keep step's that keeps the form
+  TPipeline acting;      // what the target does to the picture (ActingSteps)
+  bool shrinks = false;
+};
+
+TTargetForm FormFor(const TTargetRecipe& recipe, int width, int height) {
+  TTargetForm form;
+  bool shrinks[2] = {}, kept[2] = {};
+  const TPipeline steps[2] = {
+      ActingSteps(recipe.full, width, height, TUploadKind::ukPng, &shrinks[0], &kept[0]),
+      ActingSteps(recipe.full, width, height, TUploadKind::ukPalettePng, &shrinks[1], &kept[1])};
+  // Full colour where the target keeps its pixels; a palette where only that is kept whole.
+  form.palette = !steps[0].empty() && steps[1].empty();
+  const int f = form.palette ? 1 : 0;
+  form.kept = steps[f].empty();
+  form.acting = steps[f];
+  form.shrinks = shrinks[f];
+  for (const TStep& step : recipe.full) {
+    if (step.kind == TStepKind::skBytes)
+      form.limit = form.limit < 0 ? step.count : std::min(form.limit, step.count);
+    if (step.kind != TStepKind::skKeep) continue;
+    const bool kind = step.keep == TKeepKind::kkPng || form.palette;
+    if (kind && width <= step.width && height <= step.height) {
+      if (step.count > 0)
+        form.limit = form.limit < 0 ? step.count : std::min(form.limit, step.count);
+      break;
+    }
+  }
+  return form;
+}
+
+// A decibel figure for a line: "inf" for identical pictures, "none" without odd cells.
+std::string Db(const std::optional<double>& psnr) {
+  return psnr ? Decibels(*psnr) + (std::isinf(*psnr) ? "" : " dB") : "none";
+}
+
+// The number of --min-visible: a decimal number of dB.
+double MinVisible(const TArgs& args) {
+  const auto text = args.Value("--min-visible");
+  if (!text) return kDefaultMinVisiblePsnr;
+  char* end = nullptr;
+  const double value = std::strtod(text->c_str(), &end);
+  if (text->empty() || *end != '\0' || !std::isfinite(value) || value < 0 || value > 100)
+    throw UsageError{"--min-visible takes a number of dB from 0 to 100, not '" + *text + "'"};
+  return value;
+}
+
+// Why the band was chosen, in one sentence.
+std::string BandReason(const TChosenBand& chosen, const std::string& target) {
+  const std::string widest = chosen.limit == TBandLimit::blSlider
+                                 ? "every band meets the visible bound, and the widest"
+                                 : "the widest band the visible bound allows";
+  if (chosen.lossless)
+    return (target.empty() ? std::string("a lossless save keeps every pixel")
+                           : target + " keeps every pixel") +
+           ", so the hidden picture loses only the band's rounding, and " + widest +
+           " rounds least.";
+  if (chosen.shrinks)
+    return target + " shrinks the picture, which blends both pictures; of the " +
+           std::to_string(chosen.tried) +
+           " bands tried after it, this one came back closest to the hidden picture.";
+  return "of the " + std::to_string(chosen.tried) + " bands within the visible bound run through " +
+         (target.empty() ? std::string("the palette form") : target) +
+         (chosen.searched_reduced ? " on a reduced copy" : "") +
+         ", this one brought the hidden picture back best.";
+}
+
+int RunSynth(const TArgs& args) {
+  if (args.Positional().size() != 2) throw UsageError{"synth takes VISIBLE and HIDDEN"};
+  const auto out = args.Value("-o");
+  if (!out || out->empty()) throw UsageError{"synth needs an output file: -o OUT"};
+  const std::optional<int> average_given = args.Int("--average", 0, 255);
+  const int average = average_given.value_or(128);
+  const std::optional<int> contrast = args.Int("--contrast", 0, 255);
+  const std::optional<int> width = args.Int("--width", 1, INT32_MAX);
+  const std::optional<int> height = args.Int("--height", 1, INT32_MAX);
+  if (width && height) throw UsageError{"give --width or --height, not both"};
+  // The target and the automatic band (their options beside each other).
+  const bool automatic = args.Flag("--auto");
+  std::optional<TNamedTarget> target;
+  if (const auto text = args.Value("--target")) target = ResolveTargets({*text})[0];
+  if (args.Value("--min-visible") && !automatic)
+    throw UsageError{"--min-visible is the bound of --auto: give --auto"};
+  const double min_visible = MinVisible(args);
+  if (automatic && (average_given || contrast))
+    throw UsageError{"--auto chooses the average and contrast: give neither"};
+  if ((automatic || target) && args.Flag("--preview"))
+    throw UsageError{"--preview makes no band: not with --auto or --target"};
+  if (target) {
+    // The target decides the form: a PNG, full colour or with a palette; a name that says
+    // another format would mislead the person who uploads it, so it is refused.
+    if (args.Flag("--gif") || args.Flag("--indexed"))
+      throw UsageError{
+          "--target chooses the form (a full-colour or palette PNG): not with "
+          "--gif or --indexed"};
+    if (FormatForName(*out, true) != TSaveFormat::sfPNG)
+      throw UsageError{"--target writes a PNG: give an OUT ending in " +
+                       EndingsText(OutputFormatOf(TSaveFormat::sfPNG))};
+  }
+
+  TSaveOptions save;
+  save.format = args.Flag("--gif") ? TSaveFormat::sfGIF : FormatForName(*out, true);
+  if (args.Flag("--indexed")) {
+    if (!OutputFormatOf(save.format).palette_form)
+      throw UsageError{"--indexed writes a palette " + PaletteFormats() +
+                       ": give an OUT ending in " + PaletteEndings() + ", without --gif"};
+    save.indexed = true;
+  }
+  // The palette of the palette form: the halftone palette unless --palette says otherwise.
+  if (const auto palette = args.Value("--palette")) {
+    if (!save.indexed) throw UsageError{"--palette chooses the palette of --indexed"};
+    if (*palette == "adaptive")
+      save.palette = TPaletteKind::pkAdaptive;
+    else if (*palette != "halftone")
+      throw UsageError{"--palette must be one of halftone, adaptive, not '" + *palette + "'"};
+  }
+
+  // Both inputs are read first, so an unreadable one ends the command before any work.
+  auto visible = LoadInput(args.Positional()[0]);
+  auto hidden = LoadInput(args.Positional()[1]);
+
+  // Nothing is shown and only the result is saved: the model skips the window's
+  // refreshes and makes the result in the visible picture's store (see TWorkflow). The
+  // report scores the result against both pictures, so with --report they are kept; the
+  // target and the automatic band look at them too.
+  auto work = std::make_unique<TWorkflow>();
+  TCheckRequest check;
+  for (const std::string& name : args.Values("--check")) {
+    if (name == "all")
+      for (const TTarget& t : Targets()) check.targets.push_back(t.name);
+    else
+      check.targets.push_back(name);
+  }
+  if (!check.targets.empty()) {
+    // The file as written is what would be posted; standard output (or another descriptor
+    // the shell set up) leaves none to look at.
+    if (NamesHeldDescriptor(*out))
+      throw UsageError{"--check looks at the file written: give an OUT file"};
+    ResolveTargets(check.targets);  // a misspelt target ends the command before any work
+  }
+  const bool looks = automatic || target.has_value();
+  work->BatchJob = !args.Flag("--report") && check.targets.empty() && !looks;
+  LoadPair(*work, visible, hidden, width, height, args, target.has_value());
+
+  std::FILE* lines = NamesStandardOutput(*out) ? stderr : stdout;
+  TTargetForm form;
+  const TViewSize asked{work->ExternalBitmap().Width(), work->ExternalBitmap().Height()};
+  if (target) {
+    // Shrunk first where the target would shrink the picture: to the size its steps would
+    // give, made by the synthesis's own resampling (the width typed, as --width does).
+    for (int round = 0; round < 16; ++round) {
+      const int w = work->ExternalBitmap().Width(), h = work->ExternalBitmap().Height();
+      form = FormFor(target->recipe, w, h);
+      if (!form.shrinks) break;
+      TViewSize to{w, h};
+      for (const TStep& step : form.acting) to = StepSize(step, to.width, to.height);
+      // The longer side typed (the other follows, rounded down, so never past the box).
+      const bool by_width = w >= h;
+      // At least one pixel less each round, so that rounding cannot keep it at one size.
+      const int side = by_width ? std::min(to.width, w - 1) : std::min(to.height, h - 1);
+      work = std::make_unique<TWorkflow>();
+      LoadPair(*work, visible, hidden, by_width ? std::optional<int>(side) : std::nullopt,
+               by_width ? std::nullopt : std::optional<int>(side), args, true);
+    }
+    if (form.shrinks)
+      throw std::runtime_error(*out + ": no size was found that " + target->name +
+                               " keeps without shrinking it; nothing written");
+    if (form.palette) UsePaletteForm(save);
+  }
+
+  TToneBand band{average, contrast.value_or(127)};
+  std::optional<TChosenBand> chosen;
+  TBandGoal goal;
+  const TViewSize chosen_size{work->ExternalBitmap().Width(), work->ExternalBitmap().Height()};
+  if (automatic) {
+    if (target) goal.pipeline = &target->recipe.full;
+    goal.upload = save.indexed ? TUploadKind::ukPalettePng : TUploadKind::ukPng;
+    if (save.indexed)
+      goal.form = [&save](TBitmap& picture) {
+        TBitmap reduced;
+        SavedPixels(picture, save, reduced);
+        picture.Assign(&reduced);
+      };
+    goal.min_visible = min_visible;
+    chosen = ChooseBand(work->ExternalBitmap(), work->InnerBitmap(), goal);
+    band = chosen->band;
+  }
+  SetSliders(*work, band.average, band.contrast, automatic);
   if (args.Flag("--preview"))
-    work.ComposePreview();
+    work->ComposePreview();
   else
-    work.Synthesize();
+    work->Synthesize();
   // The band the hidden cells were mapped into (a preview maps none), for a format that
   // records it.
-  if (work.ResultToneMapped()) save.band = TToneBand{work.Average(), work.Contrast()};
-  SaveByFormat(work.ResultBitmap(), *out, save);
+  if (work->ResultToneMapped()) save.band = TToneBand{work->Average(), work->Contrast()};
+
+  if (target) {
+    // A byte limit met by the largest size found whose file meets it (the file's length
+    // grows with its size, though not strictly: each size tried is made and measured).
+    int64_t bytes = SavedPngBytes(work->ResultBitmap(), save);
+    const int w0 = work->ResultBitmap().Width(), h0 = work->ResultBitmap().Height();
+    if (form.limit >= 0 && bytes > form.limit) {
+      const bool by_width = w0 >= h0;
+      const int full = by_width ? w0 : h0;
+      // The shortest long side that leaves the other side a pixel: below it, no picture.
+      const int least = (full + (by_width ? h0 : w0) - 1) / (by_width ? h0 : w0);
+      int good = least - 1, bad = full;  // good: the largest side known to meet the limit
+      int64_t bad_bytes = bytes;
+      auto make = [&](int side) {
+        work = std::make_unique<TWorkflow>();
+        LoadPair(*work, visible, hidden, by_width ? std::optional<int>(side) : std::nullopt,
+                 by_width ? std::nullopt : std::optional<int>(side), args, true);
+        SetSliders(*work, band.average, band.contrast, true);
+        work->Synthesize();
+        return SavedPngBytes(work->ResultBitmap(), save);
+      };
+      for (int tries = 0; bad - good > 1 && tries < 40; ++tries) {
+        // The first guesses from the length's growth with the area, then halving.
+        int side = good < least ? static_cast<int>(bad * std::sqrt(0.95 * form.limit / bad_bytes))
+                                : good + (bad - good) / 2;
+        side = std::clamp(side, good + 1, bad - 1);
+        const int64_t made = make(side);
+        if (made <= form.limit)
+          good = side;
+        else
+          bad = side, bad_bytes = made;
+      }
+      if (good < least)
+        throw std::runtime_error(*out + ": " + target->name + " refuses files over " +
+                                 std::to_string(form.limit) +
+                                 " bytes, and no size of the result meets that; nothing written");
+      bytes = make(good);
+    }
+    const TBitmap& r = work->ResultBitmap();
+    std::fprintf(
+        lines, "form: %s PNG, %d x %d, %lld bytes (%s)\n", save.indexed ? "palette" : "full-colour",
+        r.Width(), r.Height(), static_cast<long long>(bytes),
+        form.palette
+            ? (target->name + " keeps palette PNGs but re-encodes full-colour ones").c_str()
+        : form.kept ? (target->name + " keeps it whole").c_str()
+                    : (target->name + " re-encodes any PNG at this size").c_str());
+    if (r.Width() != asked.width || r.Height() != asked.height)
+      std::fprintf(lines, "size: shrunk from %d x %d so that %s %s\n", asked.width, asked.height,
+                   target->name.c_str(),
+                   r.Width() != w0 || r.Height() != h0 ? "takes the file (its byte limit)"
+                                                       : "does not shrink it");
+  }
+  if (chosen) {
+    const std::string name = target ? target->name : "";
+    // Scored again when the byte limit changed the size the band was chosen at.
+    if (work->ResultBitmap().Width() != chosen_size.width ||
+        work->ResultBitmap().Height() != chosen_size.height) {
+      const TBandScores scores = ScoreBand(work->ExternalBitmap(), work->InnerBitmap(), band, goal);
+      chosen->visible_psnr = scores.visible_psnr;
+      chosen->hidden_psnr = scores.hidden_psnr;
+    }
+    std::fprintf(lines, "average: %d\ncontrast: %d\n", band.average, band.contrast);
+    std::fprintf(lines, "visible-psnr: %s (at least %.2f dB)\n", Db(chosen->visible_psnr).c_str(),
+                 min_visible);
+    std::fprintf(lines, "hidden-psnr: %s (%s)\n", Db(chosen->hidden_psnr).c_str(),
+                 target ? ("after " + target->name).c_str() : "as written");
+    std::fprintf(lines, "why: %s\n", BandReason(*chosen, name).c_str());
+  }
+
+  SaveByFormat(work->ResultBitmap(), *out, save);
   if (args.Flag("--report")) {
     // The band the odd cells hold: a preview leaves them unmapped, the identity band.
-    const TToneBand band =
-        work.ResultToneMapped() ? TToneBand{work.Average(), work.Contrast()} : kIdentityBand;
+    const TToneBand used =
+        work->ResultToneMapped() ? TToneBand{work->Average(), work->Contrast()} : kIdentityBand;
     std::FILE* report = NamesStandardOutput(*out) ? stderr : stdout;
-    std::fprintf(report, "average: %d\ncontrast: %d\n", band.average, band.contrast);
-    PrintScores(report, work.ResultBitmap(), &work.ExternalBitmap(), &work.InnerBitmap(), band);
+    std::fprintf(report, "average: %d\ncontrast: %d\n", used.average, used.contrast);
+    PrintScores(report, work->ResultBitmap(), &work->ExternalBitmap(), &work->InnerBitmap(), used);
   }
   if (!check.targets.empty()) {
     check.band =
-        work.ResultToneMapped() ? TToneBand{work.Average(), work.Contrast()} : kIdentityBand;
+        work->ResultToneMapped() ? TToneBand{work->Average(), work->Contrast()} : kIdentityBand;
     // Read back: a GIF or a palette PNG holds the reduced colours, not the result's.
     const auto written = LoadInput24(*out);
-    RunChecks(*out, *written, &work.ExternalBitmap(), &work.InnerBitmap(), check, stdout);
+    RunChecks(*out, *written, &work->ExternalBitmap(), &work->InnerBitmap(), check, stdout);
   }
   return kExitOk;
 }
@@ -147,7 +384,8 @@ const TCommand& SynthCommand() {
   static const TCommand command = {
       "synth",
       "VISIBLE HIDDEN -o OUT [--average A] [--contrast C] [--width X | --height Y] "
-      "[--preview] [--gif | --indexed] [--report] [--check TARGET]...",
+      "[--preview] [--gif | --indexed [--palette P]] [--report] [--check TARGET]...\n"
+      "       [--target TARGET] [--auto [--min-visible DB]]",
       "hide HIDDEN inside VISIBLE and save the combined picture",
       {{"VISIBLE", "", "the picture that shows"},
        {"HIDDEN", "", "the picture to hide; fitted to VISIBLE's size"},
@@ -170,13 +408,41 @@ const TCommand& SynthCommand() {
             ": the result reduced to the 256-colour halftone palette as the GIF save reduces "
             "it (without its bevel), as a palette " +
             PaletteFormats()},
+       {"--palette", "P",
+        "the palette of --indexed: halftone (the default: the fixed 256-colour halftone "
+        "palette) or adaptive (at most 256 colours chosen for this picture, spent where "
+        "both pictures come back truest: the hidden cells' colours weigh more the narrower "
+        "the band; no dithering)"},
        {"--report", "",
         "then print the band used (average, contrast; a preview is unmapped: 128 and 128) and "
         "the scores visible-psnr and hidden-psnr, as the help of reveal defines them"},
        {"--check", "TARGET",
         "then print what TARGET (a name of lumiveil targets, or a recipe; may be given "
         "more than once, or 'all') makes of the file written, as lumiveil check with both "
-        "pictures does"}},
+        "pictures does"},
+       {"--target", "TARGET",
+        "write the result in a form TARGET (a name of lumiveil targets, or a recipe) keeps "
+        "whole: a full-colour PNG where it keeps one, a palette PNG where it keeps those but "
+        "re-encodes full-colour ones (else a full-colour PNG, which it re-encodes). Where "
+        "TARGET would shrink the picture or refuse the file (its fit box, pixel budget or "
+        "byte limit), the pair is first scaled down as --width does, to the size TARGET "
+        "keeps, and for a byte limit to the largest size found whose file meets it. Prints "
+        "the form, size and bytes chosen. OUT must end in .png (the form is always a PNG); "
+        "not with --gif, --indexed or --preview. A limit no size meets ends the command with "
+        "exit status 3 and writes nothing"},
+       {"--auto", "",
+        "choose the average and contrast (within the limits of the sliders) that bring the "
+        "hidden picture back best after TARGET's full pipeline (hidden-psnr after the target, "
+        "as check scores it; without --target, the lossless case, with --indexed its palette's "
+        "loss "
+        "counted) while the combined "
+        "picture keeps a visible-psnr of at least DB. Prints the band, both scores and why. "
+        "Not with --average or --contrast"},
+       {"--min-visible", "DB",
+        "the least visible-psnr of --auto, in dB (default " + Decibels(kDefaultMinVisiblePsnr) +
+            "): at 18 dB the hidden picture stays faint in the normal view of the bundled "
+            "pairs, where the default band 128/127 gives 10 to 13 dB. Higher hides it better "
+            "and brings it back worse. No band meeting it is an error (exit status 3)"}},
       "",
       RunSynth};
   return command;

@@ -1,6 +1,7 @@
 #include "app/gui/MainForm.h"
 
 #include <algorithm>
+#include <cmath>
 #include <exception>
 #include <future>
 #include <memory>
@@ -35,7 +36,10 @@
 #include "export/SaveByFormat.h"
 #include "platform/Files.h"
 #include "raster/Bitmap.h"
+#include "reveal/Scores.h"
 #include "susie/Spibmp.h"
+#include "targets/AutoBand.h"
+#include "targets/Catalogue.h"
 
 namespace {
 
@@ -261,7 +265,7 @@ void TMainForm::UpdateActions() {
   // works on what the boxes show, also after that.
   const bool open = work_ != nullptr && !working_;
   for (QAction* command : {LoadVisibleAction, LoadHiddenAction, ResizeAction, SynthesizeAction,
-                           SaveAction, ExportAction, QuitAction, GifAction})
+                           SaveAction, AutoAction, ExportAction, QuitAction, GifAction})
     command->setEnabled(open);
 }
 
@@ -402,6 +406,47 @@ void TMainForm::MinMaxTrackBarChange() {
   if (!work_ || updating_controls_) return;
   const int position = MinMaxTrackBar->value();
   RunOnResult([&] { work_->MinMaxTrackBarChange(position); });
+}
+
+void TMainForm::AutoButtonClick() {
+  if (!work_) return;
+  if (!work_->ExternalLoaded() || !work_->InnerLoaded()) {
+    StatusPanel1->Say("Auto needs both pictures: load a visible and a hidden picture first");
+    return;
+  }
+  const TTarget* target = RevealWindow ? RevealWindow->ChosenTarget() : nullptr;
+  std::optional<TChosenBand> chosen;
+  Run(
+      [&] {
+        // The hidden picture as Synthesize would fit it: the band is chosen for that pair.
+        const TBitmap& visible = work_->ExternalBitmap();
+        TBitmap hidden;
+        FitToResult(visible, work_->InnerBitmap(), hidden);
+        std::optional<TNamedTarget> named;
+        if (target) named = ResolveTarget(target->name);
+        TBandGoal goal;
+        if (named) goal.pipeline = &named->recipe.full;
+        RunAside([&] { chosen = ChooseBand(visible, hidden, goal); });
+      },
+      "Choosing the band...");
+  if (!chosen) return;
+  // The sliders moved as a person moves them: the average first (which sets the contrast's
+  // limit), then the contrast; their handlers and number boxes follow.
+  AverageTrackBar->setValue(chosen->band.average);
+  MinMaxTrackBar->setValue(chosen->band.contrast);
+  // The scores as the Reveal window shows them.
+  const auto decibels = [](const std::optional<double>& psnr) {
+    if (!psnr) return QString("none");
+    return std::isinf(*psnr) ? QString("inf") : QString::number(*psnr, 'f', 2) + " dB";
+  };
+  StatusPanel1->Say(QString("Auto: average %1, contrast %2: hidden picture %3 %4, "
+                            "normal view %5 (at least %6)")
+                        .arg(chosen->band.average)
+                        .arg(chosen->band.contrast)
+                        .arg(decibels(chosen->hidden_psnr))
+                        .arg(target ? QString("after ") + target->name : QString("as saved"))
+                        .arg(decibels(chosen->visible_psnr))
+                        .arg(decibels(kDefaultMinVisiblePsnr)));
 }
 
 QString TMainForm::SavedNote(const QString& file_name, TSaveFormat written, bool indexed) const {

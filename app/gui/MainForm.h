@@ -98,6 +98,10 @@ class TMainForm : public QMainWindow {
   void synthesizeButtonClick();
   void AverageTrackBarChange();
   void MinMaxTrackBarChange();
+  // "Auto": moves the sliders to the band that brings the hidden picture back best after
+  // the Reveal window's target (the file as saved when none) while the normal view keeps
+  // the default visible-psnr bound, as a person would move them.
+  void AutoButtonClick();
   void SaveGifButtonClick();
   void ExportClick();  // Export.cpp
   void QuirButtonClick();
@@ -139,6 +143,7 @@ class TMainForm : public QMainWindow {
   QSpinBox* AverageSpinBox = nullptr;
   QLabel* ContrastSpinLabel = nullptr;
   QSpinBox* ContrastSpinBox = nullptr;
+  QPushButton* AutoButton = nullptr;  // "Auto", beside the number boxes
   TPictureView* ScrollBox1 = nullptr;
   TPictureView* ScrollBox2 = nullptr;
   TPictureView* ScrollBox3 = nullptr;
@@ -162,6 +167,7 @@ class TMainForm : public QMainWindow {
   QAction* ResizeAction = nullptr;
   QAction* SynthesizeAction = nullptr;
   QAction* SaveAction = nullptr;
+  QAction* AutoAction = nullptr;
   QAction* QuitAction = nullptr;
   QAction* GifAction = nullptr;  // checkable, in step with GifCheckBox
   // The zoom of the picture window last used, or of all three while linked.

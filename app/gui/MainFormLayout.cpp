@@ -27,6 +27,7 @@
 #include "app/gui/MainForm.h"
 #include "app/gui/PictureWindow.h"
 #include "app/gui/RevealWindow.h"
+#include "targets/AutoBand.h"
 
 namespace {
 
@@ -38,6 +39,7 @@ constexpr int kBarWidth = 600, kBarHeight = 142;
 constexpr int kPictureWidth = 187, kPictureMinHeight = 120;
 // The spin boxes' column right of the sliders' bevel (which ends at 441), and its width.
 constexpr int kSpinColumn = 447, kSpinWidth = 50, kSpinGap = 6;
+constexpr int kAutoWidth = 40;  // "Auto", after the number boxes, within the bar's width
 // The x and y edits hold a picture side of up to five digits.
 constexpr int kEditDigits = 5;
 
@@ -287,6 +289,8 @@ QWidget* TMainForm::CreateCommandBar() {
       Label(bar, "ContrastSpinLabel", "Contrast", {kSpinColumn + kSpinWidth + kSpinGap, 72});
   ContrastSpinBox = SpinBox(bar, "ContrastSpinBox", 128, 127,
                             {kSpinColumn + kSpinWidth + kSpinGap, 98, kSpinWidth, 22});
+  AutoButton = Button(bar, "AutoButton", "Auto",
+                      {kSpinColumn + 2 * (kSpinWidth + kSpinGap), 98, kAutoWidth, 22});
   AverageSpinBox->setToolTip(
       "The average value A as a number: type one and press Return (or Tab), or step it with "
       "the arrows; the slider follows");
@@ -316,6 +320,7 @@ void TMainForm::LayOutCommandBar(int width) {
   AverageSpinBox->move(spins, 98);
   ContrastSpinLabel->move(spins + kSpinWidth + kSpinGap, 72);
   ContrastSpinBox->move(spins + kSpinWidth + kSpinGap, 98);
+  AutoButton->move(spins + 2 * (kSpinWidth + kSpinGap), 98);
 }
 
 TPictureWindow* TMainForm::CreatePictureWindow(const char* name, const char* shows,
@@ -376,6 +381,15 @@ std::vector<TMainForm::TCommandRow> TMainForm::FileCommands() {
        "when GIF is ticked",
        {QKeySequence(Qt::CTRL | Qt::Key_S)},
        command(&TMainForm::SaveGifButtonClick)},
+      {&AutoAction,
+       "AutoAction",
+       "Auto",
+       QString("Move the sliders to the band that brings the hidden picture back best after "
+               "the Reveal window's target (the file as saved when it names none) while the "
+               "normal view keeps a visible-psnr of at least %1 dB")
+           .arg(kDefaultMinVisiblePsnr),
+       {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_A)},
+       command(&TMainForm::AutoButtonClick)},
       {&ExportAction,
        "ExportAction",
        ExportCaption(),
@@ -491,6 +505,7 @@ void TMainForm::ConnectButtons() {
   trigger(SizeFitButton, ResizeAction);
   trigger(synthesizeButton, SynthesizeAction);
   trigger(SaveGifButton, SaveAction);
+  trigger(AutoButton, AutoAction);
 
   // The GIF box and its action stay in step both ways.
   GifAction->setCheckable(true);
@@ -561,6 +576,7 @@ void TMainForm::SetTabOrder() {
                                  MinMaxTrackBar,
                                  AverageSpinBox,
                                  ContrastSpinBox,
+                                 AutoButton,
                                  ToolWindow972->TitleBar()->ZoomButton,
                                  ScrollBox1,
                                  ToolWindow973->TitleBar()->ZoomButton,

@@ -281,6 +281,11 @@ void TRevealWindow::Refresh() {
   UpdateScores(*work, options.band);
 }
 
+const TTarget* TRevealWindow::ChosenTarget() const {
+  const int i = TargetBox->currentIndex();
+  return i > 0 ? &Targets()[static_cast<size_t>(i - 1)] : nullptr;
+}
+
 bool TRevealWindow::UpdateTarget(const TWorkflow& work, const TToneBand& band) {
   const TTarget& row = Targets()[static_cast<size_t>(TargetBox->currentIndex() - 1)];
   try {

@@ -32,6 +32,7 @@ class QComboBox;
 class QLabel;
 class QSpinBox;
 class TScoreBasis;
+struct TTarget;
 
 // Paints a view of the model's result, zoomed as the picture windows are: at a whole-number
 // scale a part at a time for views that have parts, else from the view made whole (kept
@@ -87,6 +88,9 @@ class TRevealWindow : public TPictureWindow {
   void Refresh();
   // Whether the scores came from the score basis at the last refresh (for tests).
   bool ScoresFromBasis() const { return scores_from_basis_; }
+
+  // The target the Target box names, or null for none.
+  const TTarget* ChosenTarget() const;
 
   QComboBox* TargetBox = nullptr;
   QComboBox* ViewBox = nullptr;

@@ -1,9 +1,10 @@
 // The command-line tool's PNG outputs, decoded by an independent decoder (python3-pil):
 // synth, convert and resize write PNG files with exactly the pixels of the BMP the same
 // command writes, which read back through our own PNG plug-in to the same pixels; synth
-// records its band; synth --indexed writes the GIF save's halftone copy as a palette PNG;
-// a failed save keeps the existing file. Linux only: the Windows build's files are
-// compared with these by scripts/compare-win32.sh.
+// records its band; synth --indexed writes the GIF save's halftone copy as a palette PNG,
+// and with --palette adaptive keeps the hidden picture at least as well as an independent
+// palette tool (pngquant) in no more bytes; a failed save keeps the existing file. Linux
+// only: the Windows build's files are compared with these by scripts/compare-win32.sh.
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
@@ -17,6 +18,7 @@
 
 #include "export/SaveAsGif.h"
 #include "raster/Bitmap.h"
+#include "reveal/Scores.h"
 #include "tests/common/PngFacts.h"
 #include "tests/common/RunTool.h"
 #include "tests/common/TestFiles.h"
@@ -186,6 +188,42 @@ TEST_F(PngOutput, IndexedIsTheHalftoneResultTheGifHoldsInsideItsBevel) {
   }
 }
 
+// The adaptive palette against an independent palette tool (pngquant, with its defaults:
+// 256 colours, dithered) given the full-colour result: the hidden picture comes back at
+// least as well from ours, in a file no larger. A reduced copy of the demo's pair.
+TEST_F(PngOutput, TheAdaptivePaletteKeepsTheHiddenPictureAsWellAsAPaletteToolInFewerBytes) {
+  if (RunCommand("pngquant --version >/dev/null 2>&1") != 0)
+    GTEST_SKIP() << "pngquant is not installed (apt-get install pngquant)";
+  const TToneBand band{200, 40};
+  const std::string synth =
+      "synth " + kCoffee + " " + kChelsea + " --width 300 --average 200 --contrast 40";
+  ASSERT_EQ(Tool(synth + " -o full.png"), 0) << err_;
+  ASSERT_EQ(Tool(synth + " -o ours.png --indexed --palette adaptive"), 0) << err_;
+  ASSERT_EQ(RunCommand("cd " + dir_.File("") + " && pngquant --output peer.png -- full.png"), 0);
+  const TDecoded ours = Decode("ours.png");
+  EXPECT_EQ(ours.facts.at("mode"), "P");
+  EXPECT_LE(std::stoi(ours.facts.at("colours")), 256);
+  EXPECT_EQ(ours.texts.count("Lumiveil"), 1u);
+  // Each file's hidden picture, recovered through the band, against the hidden picture
+  // fitted to the result's size as synth fits it.
+  TBitmap hidden, fitted;
+  hidden.LoadFromFile(kChelsea);
+  const auto score = [&](const std::string& name) {
+    EXPECT_EQ(Tool("convert " + name + " " + name + ".bmp"), 0) << err_;
+    TBitmap back;
+    back.LoadFromFile(dir_.File(name + ".bmp"));
+    FitToResult(back, hidden, fitted);
+    return HiddenPsnr(back, fitted, band).value_or(0);
+  };
+  const double ours_psnr = score("ours.png"), peer_psnr = score("peer.png");
+  EXPECT_GE(ours_psnr, peer_psnr);
+  const auto ours_bytes = ReadBytes(dir_.File("ours.png")).size();
+  const auto peer_bytes = ReadBytes(dir_.File("peer.png")).size();
+  EXPECT_LE(ours_bytes, peer_bytes);
+  std::printf("hidden-psnr %.2f dB in %zu bytes; the palette tool's %.2f dB in %zu bytes\n",
+              ours_psnr, ours_bytes, peer_psnr, peer_bytes);
+}
+
 TEST_F(PngOutput, UsageErrorsWriteNothing) {
   const std::string synth = "synth " + kCoffee + " " + kChelsea;
   // --indexed writes a palette PNG only.
@@ -193,6 +231,11 @@ TEST_F(PngOutput, UsageErrorsWriteNothing) {
   EXPECT_NE(err_.find("--indexed"), std::string::npos) << err_;
   EXPECT_EQ(Tool(synth + " -o a.png --indexed --gif"), 1);
   EXPECT_EQ(Tool(synth + " -o a.gif --indexed"), 1);
+  // --palette chooses the palette of --indexed, by name.
+  EXPECT_EQ(Tool(synth + " -o a.png --palette adaptive"), 1);
+  EXPECT_NE(err_.find("--palette"), std::string::npos) << err_;
+  EXPECT_EQ(Tool(synth + " -o a.png --indexed --palette optimal"), 1);
+  EXPECT_NE(err_.find("halftone, adaptive"), std::string::npos) << err_;
   EXPECT_EQ(dir_.Entries().size(), 1u);  // only the captured standard error
   // --gif still writes GIF whatever the name.
   ASSERT_EQ(Tool(synth + " -o g.png --gif"), 0) << err_;

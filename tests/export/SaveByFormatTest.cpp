@@ -1,6 +1,8 @@
 // The one save by format: BMP and GIF files exactly as their own writers make them, the
-// PNG's band chunk, and the palette PNG holding exactly the GIF save's halftone copy (the
-// GIF file less its bevel ring).
+// PNG's band chunk, the palette PNG holding exactly the GIF save's halftone copy (the GIF
+// file less its bevel ring), and the adaptive palette PNG, which keeps the hidden picture
+// where the halftone palette loses it and gives a grey hidden picture's levels their own
+// entries.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -9,10 +11,13 @@
 #include "base/Messages.h"
 #include "base/Streams.h"
 #include "base/Text.h"
+#include "compose/Synthesis.h"
+#include "export/AdaptivePalette.h"
 #include "export/SaveAsGif.h"
 #include "export/SaveByFormat.h"
 #include "platform/MemoryStream.h"
 #include "raster/Bitmap.h"
+#include "reveal/Scores.h"
 #include "tests/common/PngFacts.h"
 #include "tests/common/TestFiles.h"
 #include "tests/gif/GifTestSupport.h"
@@ -122,12 +127,101 @@ TEST(SaveByFormat, ThePalettePngIsTheGifSavesHalftoneCopy) {
   EXPECT_EQ(compared, (w - 2) * (h - 2));
 }
 
+// The cat hidden in the coffee cup with a band, both at half size: the synthesis, and the
+// hidden picture (grey: every channel its luminance).
+struct TPair {
+  TBitmap result, hidden;
+};
+void Combined(const TToneBand& band, bool grey, TPair& pair) {
+  TBitmap size, visible;
+  size.SetPixelFormat(TPixelFormat::Bits24);
+  size.SetWidth(300);
+  size.SetHeight(200);
+  FitToResult(size, *LoadBitmap(Sample("coffee.bmp")), visible);
+  FitToResult(size, *LoadBitmap(Sample("chelsea.bmp")), pair.hidden);
+  if (grey)
+    for (int y = 0; y < pair.hidden.Height(); ++y) {
+      uint8_t* p = pair.hidden.Scanline(y);
+      for (int x = 0; x < pair.hidden.Width(); ++x, p += 3) p[0] = p[1] = p[2] = Luma(p);
+    }
+  TBitmap inner;
+  inner.Assign(&pair.hidden);
+  Synthesize(pair.result, visible, inner, band.average, band.contrast);
+}
+
+TEST(SaveByFormat, TheAdaptivePaletteKeepsTheHiddenPictureWhereTheHalftoneLosesIt) {
+  const TToneBand band{200, 40};
+  TPair pair;
+  Combined(band, false, pair);
+  TempDir dir;
+  TSaveOptions options(TSaveFormat::sfPNG);
+  options.indexed = true;
+  options.palette = TPaletteKind::pkAdaptive;
+  options.band = band;
+  SaveByFormat(pair.result, dir.File("adaptive.png"), options);
+  const TPngFacts png = ReadPngFacts(ReadBytes(dir.File("adaptive.png")));
+  ASSERT_EQ(png.error, "");
+  EXPECT_EQ(png.color_type, PNG_COLOR_TYPE_PALETTE);
+  EXPECT_LE(png.palette_entries, 256);
+  EXPECT_EQ(png.texts.size(), 1u);
+  TBitmap adaptive, halftone;
+  adaptive.Assign(&pair.result);
+  ReduceToAdaptivePalette(adaptive, band);
+  EXPECT_TRUE(png.rgb == RGBPixels(adaptive));
+  halftone.Assign(&pair.result);
+  ReduceToHalftone(halftone);
+  adaptive.SetPixelFormat(TPixelFormat::Bits24);
+  halftone.SetPixelFormat(TPixelFormat::Bits24);
+  const double ours = *HiddenPsnr(adaptive, pair.hidden, band);
+  const double fixed = *HiddenPsnr(halftone, pair.hidden, band);
+  EXPECT_GT(ours, fixed + 10) << ours << " against " << fixed;
+  EXPECT_GT(ours, 35);
+}
+
+TEST(SaveByFormat, TheAdaptivePaletteGivesAGreyHiddenPictureExactEntries) {
+  // At 230/25 (200/40) a grey hidden picture leaves at most 51 (81) colours in the odd
+  // cells: each gets its own entry, and but for the few cells that a much busier entry next
+  // to theirs draws away, they come back exactly as the full-colour result holds them.
+  for (const TToneBand band : {TToneBand{230, 25}, TToneBand{200, 40}}) {
+    TPair pair;
+    Combined(band, true, pair);
+    TBitmap adaptive;
+    adaptive.Assign(&pair.result);
+    ReduceToAdaptivePalette(adaptive, band);
+    ASSERT_EQ(adaptive.PixelFormat(), TPixelFormat::Bits8);
+    const std::vector<TRGBQuad> palette = adaptive.ColorTable();
+    adaptive.SetPixelFormat(TPixelFormat::Bits24);
+    int odd_changed = 0, even_changed = 0, odd_cells = 0, missing = 0;
+    for (int y = 0; y < adaptive.Height(); ++y) {
+      const uint8_t* a = adaptive.ConstScanline(y);
+      const uint8_t* r = pair.result.ConstScanline(y);
+      for (int x = 0; x < adaptive.Width(); ++x) {
+        const bool changed = !std::equal(a + 3 * x, a + 3 * x + 3, r + 3 * x);
+        if ((x + y) % 2 == 0) {
+          even_changed += changed;
+          continue;
+        }
+        ++odd_cells;
+        odd_changed += changed;
+        const TRGBQuad colour{r[3 * x], r[3 * x + 1], r[3 * x + 2], 0};
+        missing += std::find(palette.begin(), palette.end(), colour) == palette.end();
+      }
+    }
+    EXPECT_EQ(missing, 0) << band.average << "/" << band.contrast;
+    EXPECT_LT(odd_changed, odd_cells / 1000) << band.average << "/" << band.contrast;
+    EXPECT_GT(even_changed, 0);  // the visible picture has far more than 256 colours
+    const double full = *HiddenPsnr(pair.result, pair.hidden, band);
+    EXPECT_GT(*HiddenPsnr(adaptive, pair.hidden, band), full - 0.05);
+  }
+}
+
 TEST(SaveByFormat, AnEmptyPictureHasNoPngAndLeavesNoFile) {
   TempDir dir;
   const TBitmap empty;
-  for (const bool indexed : {false, true}) {
+  for (const int form : {0, 1, 2}) {
     TSaveOptions options(TSaveFormat::sfPNG);
-    options.indexed = indexed;
+    options.indexed = form > 0;
+    if (form == 2) options.palette = TPaletteKind::pkAdaptive;
     try {
       SaveByFormat(empty, dir.File("empty.png"), options);
       ADD_FAILURE() << "no error";

@@ -130,6 +130,8 @@ run synth/indexed.png s.png synth "$vis" "$hid" -o s.png --indexed --average 230
 run synth/indexed-default.png s.png synth "$vis" "$hid" -o s.png --indexed
 run synth/indexed-row.png s.png synth row.bmp "$hid" -o s.png --indexed
 run synth/big-indexed.png s.png synth big.bmp bighid.bmp -o s.png --indexed
+run synth/adaptive.png s.png synth "$vis" "$hid" -o s.png --indexed --palette adaptive --average 200 \
+  --contrast 40
 for f in coffee.bmp astronaut.png rocket.jpg; do
   run "convert/$f.png" c.png convert "$samples/$f" c.png
 done

@@ -243,6 +243,7 @@ class tst_Controls : public QObject {
                                       form->MinMaxTrackBar,
                                       form->AverageSpinBox,
                                       form->ContrastSpinBox,
+                                      form->AutoButton,
                                       form->ToolWindow972->TitleBar()->ZoomButton,
                                       form->ScrollBox1,
                                       form->ToolWindow973->TitleBar()->ZoomButton,

@@ -24,6 +24,8 @@
 #include "reveal/ScoreWords.h"
 #include "reveal/Scores.h"
 #include "reveal/Views.h"
+#include "targets/AutoBand.h"
+#include "targets/Catalogue.h"
 #include "targets/Codecs.h"
 
 namespace {
@@ -227,6 +229,43 @@ class tst_RevealWindow : public QObject {
     QApplication::processEvents();
     CheckShownView({128, 25});
     QVERIFY(Reveal().TargetLabel->text().isEmpty());
+  }
+
+  // Auto moves the sliders (and their number boxes and limit) to the band the library
+  // chooses for the same pictures and the Reveal window's target; without both pictures it
+  // says so and moves nothing.
+  void autoMovesTheSlidersToTheBandChosenForTheTarget() {
+    form->AutoAction->trigger();
+    QVERIFY(form->StatusPanel1->Said().startsWith("Auto needs both pictures"));
+    QCOMPARE(form->AverageTrackBar->value(), 128);
+    LoadBoth();
+    Open(TRevealView::rvHidden);
+    for (const char* target : {"jpeg85", "none"}) {
+      Reveal().TargetBox->setCurrentText(target);
+      // Away from any band the search may choose, so that every slider has to move.
+      form->AverageTrackBar->setValue(250);
+      QApplication::processEvents();
+      form->AutoAction->trigger();
+      QApplication::processEvents();
+      std::optional<TNamedTarget> named;
+      TBandGoal goal;
+      if (std::string(target) != "none") {
+        named = ResolveTarget(target);
+        goal.pipeline = &named->recipe.full;
+      }
+      const TChosenBand expected = ChooseBand(Work().ExternalBitmap(), Work().InnerBitmap(), goal);
+      QCOMPARE(form->AverageTrackBar->value(), expected.band.average);
+      QCOMPARE(form->MinMaxTrackBar->value(), expected.band.contrast);
+      QCOMPARE(form->AverageSpinBox->value(), expected.band.average);
+      QCOMPARE(form->ContrastSpinBox->value(), expected.band.contrast);
+      QCOMPARE(form->MinMaxTrackBar->maximum(), ContrastLimit(expected.band.average));
+      QCOMPARE(form->MaxLabel->text(), QString::number(ContrastLimit(expected.band.average)));
+      QCOMPARE(Work().Average(), expected.band.average);
+      QCOMPARE(Work().Contrast(), expected.band.contrast);
+      QVERIFY(form->StatusPanel1->Said().startsWith(QString("Auto: average %1, contrast %2")
+                                                        .arg(expected.band.average)
+                                                        .arg(expected.band.contrast)));
+    }
   }
 
   void zoomsLikeThePictureWindows() {

@@ -11,26 +11,15 @@
 
 #include "tests/common/RunTool.h"
 #include "tests/common/TestFiles.h"
+#include "tests/targets/TargetsTestSupport.h"
 
 namespace {
 
 const std::string kVisible = Sample("coffee.bmp"), kHidden = Sample("chelsea.bmp");
 
-class CliCheck : public testing::Test {
+class CliCheck : public TToolTest {
  protected:
-  int Run(const std::string& arguments) {
-    const std::string out = dir_.File("stdout.txt"), err = dir_.File("stderr.txt");
-    const int status = RunCommand(ToolPath() + " " + arguments + " >" + out + " 2>" + err);
-    out_ = Read(out);
-    err_ = Read(err);
-    return status;
-  }
-  static std::string Read(const std::string& file) {
-    std::ifstream in(file, std::ios::binary);
-    std::string s((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    s.erase(std::remove(s.begin(), s.end(), '\r'), s.end());
-    return s;
-  }
+  static std::string Read(const std::string& file) { return Text(file); }
   // The value of `key` in the JSON object of `target` (the text after "key": up to , or }).
   std::string Field(const std::string& target, const std::string& key) const {
     const size_t object = out_.find("{\"target\": \"" + target + "\"");
@@ -49,9 +38,6 @@ class CliCheck : public testing::Test {
         << err_;
     return dir_.File(name);
   }
-
-  TempDir dir_;
-  std::string out_, err_;
 };
 
 TEST_F(CliCheck, HiddenScoreAfterJpegIsRevealsOnTheRealRoundTrip) {

@@ -4,13 +4,16 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "compose/ResizeBitmap.h"
 #include "compose/Synthesis.h"
+#include "platform/MemoryStream.h"
 #include "raster/Bitmap.h"
 #include "reveal/Band.h"
 #include "reveal/Scores.h"
@@ -42,6 +45,31 @@ inline double PicturePsnr(const TBitmap& a, const TBitmap& b) {
   return VisiblePsnr(a, b);
 }
 
+// The command-line tool run through the shell, its standard output and error kept (with
+// the line ends of Windows taken out) in out_ and err_.
+class TToolTest : public testing::Test {
+ protected:
+  int Run(const std::string& arguments) {
+    const std::string out = dir_.File("stdout.txt"), err = dir_.File("stderr.txt");
+    const int status = RunCommand(ToolPath() + " " + arguments + " >" + out + " 2>" + err);
+    out_ = Text(out);
+    err_ = Text(err);
+    return status;
+  }
+  static std::string Bytes(const std::string& file) {
+    std::ifstream in(file, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  }
+  static std::string Text(const std::string& file) {
+    std::string s = Bytes(file);
+    s.erase(std::remove(s.begin(), s.end(), '\r'), s.end());
+    return s;
+  }
+
+  TempDir dir_;
+  std::string out_, err_;
+};
+
 // Jobs for oracle.py, run together in one process (starting Python and Pillow is most of
 // a job's cost): Add queues a tool on a picture, Run runs them all, Result(i) is what job i
 // made. Run is false, with the reason in `why`, when python3-pil or a tool is missing; a
@@ -50,7 +78,11 @@ class TOracleBatch {
  public:
   size_t Add(const std::string& tool, TBitmap& in) {
     const std::string n = std::to_string(jobs_.size());
-    in.SaveToFile(dir_.File("in" + n + ".bmp"));
+    // Written plainly: the safe save's flush to disk would cost more than the job.
+    TMemoryStream bmp;
+    in.SaveToStream(bmp);
+    std::ofstream(dir_.File("in" + n + ".bmp"), std::ios::binary)
+        .write(reinterpret_cast<const char*>(bmp.Memory()), bmp.Size());
     jobs_.push_back(tool + " " + dir_.File("in" + n + ".bmp") + " " +
                     dir_.File("out" + n + ".bmp"));
     return jobs_.size() - 1;

@@ -19,6 +19,7 @@ they made as 24-bit BMP files (through python3-pil).
   vipsthumbnail W H     vipsthumbnail -s WxH (shrinks within the box)
 Exit status 3 when a tool is missing.
 """
+import io
 import os
 import shutil
 import subprocess
@@ -35,14 +36,18 @@ def need(tool):
 
 
 def run(tool, args, src, dst):
+    if tool == "pil-jpeg":
+        # In memory: a folder made and removed for each job would cost more than the job.
+        picture = Image.open(src).convert("RGB")
+        stream = io.BytesIO()
+        picture.save(stream, "JPEG", quality=int(args[0]), subsampling=int(args[1]))
+        stream.seek(0)
+        Image.open(stream).convert("RGB").save(dst, "BMP")
+        return
     work = tempfile.mkdtemp()
     try:
         picture = Image.open(src).convert("RGB")
-        if tool == "pil-jpeg":
-            path = os.path.join(work, "p.jpg")
-            picture.save(path, quality=int(args[0]), subsampling=int(args[1]))
-            result = Image.open(path)
-        elif tool == "pil-webp":
+        if tool == "pil-webp":
             path = os.path.join(work, "p.webp")
             if args[0] == "lossless":
                 picture.save(path, lossless=True)
