@@ -121,14 +121,16 @@ INSTANTIATE_TEST_SUITE_P(
                  "lumiveil synth: --average must be a whole number from 0 to 255, not '+7'\n"
                  "usage: lumiveil synth VISIBLE HIDDEN -o OUT [--average A] [--contrast C] "
                  "[--width X | --height Y] [--preview] [--gif | --indexed [--palette P]] "
-                 "[--report] [--check TARGET]...\n       [--target TARGET] [--auto [--min-visible DB]]\n"},
+                 "[--report] [--check TARGET]...\n       [--target TARGET] [--auto [--min-visible "
+                 "DB]]\n"},
         ToldCase{"leading_space_in_an_option",
                  {"synth", "{photo}", "{photo}", "-o", "{dir}/s.bmp", "--height", " 7"},
                  1,
                  "lumiveil synth: --height must be a whole number from 1 to 2147483647, not ' 7'\n"
                  "usage: lumiveil synth VISIBLE HIDDEN -o OUT [--average A] [--contrast C] "
                  "[--width X | --height Y] [--preview] [--gif | --indexed [--palette P]] "
-                 "[--report] [--check TARGET]...\n       [--target TARGET] [--auto [--min-visible DB]]\n"},
+                 "[--report] [--check TARGET]...\n       [--target TARGET] [--auto [--min-visible "
+                 "DB]]\n"},
         // What went into a descriptor the shell set up cannot be read back and checked.
         ToldCase{"check_of_a_held_descriptor",
                  {"synth", "{photo}", "{photo}", "-o", "/dev/fd/1", "--check", "all"},
@@ -136,7 +138,8 @@ INSTANTIATE_TEST_SUITE_P(
                  "lumiveil synth: --check looks at the file written: give an OUT file\n"
                  "usage: lumiveil synth VISIBLE HIDDEN -o OUT [--average A] [--contrast C] "
                  "[--width X | --height Y] [--preview] [--gif | --indexed [--palette P]] "
-                 "[--report] [--check TARGET]...\n       [--target TARGET] [--auto [--min-visible DB]]\n"},
+                 "[--report] [--check TARGET]...\n       [--target TARGET] [--auto [--min-visible "
+                 "DB]]\n"},
         ToldCase{"folder_as_output",
                  {"convert", "{photo}", "{dir}/folder"},
                  3,
