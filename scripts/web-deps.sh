@@ -91,8 +91,8 @@ cp libwebp-*/src/webp/decode.h libwebp-*/src/webp/encode.h libwebp-*/src/webp/ty
 echo "Building libdeflate for the web"
 # (its portable C code: the x86 and Arm paths are compiled out for wasm32)
 d=$(echo libdeflate-*/)
+cp "$d"libdeflate.h "$prefix/include/"  # its sources include it by name
 compile "$prefix/lib/libdeflate.a" "$d"lib/*.c
-cp "$d"libdeflate.h "$prefix/include/"
 
 rm -rf "$root/src"
 touch "$stamp"
