@@ -102,6 +102,9 @@ struct TTargetForm {
 
 TTargetForm FormFor(const TTargetRecipe& recipe, int width, int height) {
   TTargetForm form;
+  const auto tighten = [&form](int64_t limit) {
+    form.limit = form.limit < 0 ? limit : std::min(form.limit, limit);
+  };
   bool shrinks[2] = {}, kept[2] = {};
   const TPipeline steps[2] = {
       ActingSteps(recipe.full, width, height, TUploadKind::ukPng, &shrinks[0], &kept[0]),
@@ -113,13 +116,11 @@ TTargetForm FormFor(const TTargetRecipe& recipe, int width, int height) {
   form.acting = steps[f];
   form.shrinks = shrinks[f];
   for (const TStep& step : recipe.full) {
-    if (step.kind == TStepKind::skBytes)
-      form.limit = form.limit < 0 ? step.count : std::min(form.limit, step.count);
+    if (step.kind == TStepKind::skBytes) tighten(step.count);
     if (step.kind != TStepKind::skKeep) continue;
     const bool kind = step.keep == TKeepKind::kkPng || form.palette;
     if (kind && width <= step.width && height <= step.height) {
-      if (step.count > 0)
-        form.limit = form.limit < 0 ? step.count : std::min(form.limit, step.count);
+      if (step.count > 0) tighten(step.count);
       break;
     }
   }
@@ -242,6 +243,13 @@ int RunSynth(const TArgs& args) {
   std::FILE* lines = NamesStandardOutput(*out) ? stderr : stdout;
   TTargetForm form;
   const TViewSize asked{work->ExternalBitmap().Width(), work->ExternalBitmap().Height()};
+  // The pair made anew with its longer side typed (the other follows, rounded down, so never
+  // past a box), as --width or --height does.
+  const auto load_at = [&](bool by_width, int side) {
+    work = std::make_unique<TWorkflow>();
+    LoadPair(*work, visible, hidden, by_width ? std::optional<int>(side) : std::nullopt,
+             by_width ? std::nullopt : std::optional<int>(side), args, true);
+  };
   if (target) {
     // Shrunk first where the target would shrink the picture: to the size its steps would
     // give, made by the synthesis's own resampling (the width typed, as --width does).
@@ -251,13 +259,9 @@ int RunSynth(const TArgs& args) {
       if (!form.shrinks) break;
       TViewSize to{w, h};
       for (const TStep& step : form.acting) to = StepSize(step, to.width, to.height);
-      // The longer side typed (the other follows, rounded down, so never past the box).
       const bool by_width = w >= h;
       // At least one pixel less each round, so that rounding cannot keep it at one size.
-      const int side = by_width ? std::min(to.width, w - 1) : std::min(to.height, h - 1);
-      work = std::make_unique<TWorkflow>();
-      LoadPair(*work, visible, hidden, by_width ? std::optional<int>(side) : std::nullopt,
-               by_width ? std::nullopt : std::optional<int>(side), args, true);
+      load_at(by_width, by_width ? std::min(to.width, w - 1) : std::min(to.height, h - 1));
     }
     if (form.shrinks)
       throw std::runtime_error(*out + ": no size was found that " + target->name +
@@ -302,13 +306,13 @@ int RunSynth(const TArgs& args) {
       // The shortest long side that leaves the other side a pixel: below it, no picture.
       const int least = (full + (by_width ? h0 : w0) - 1) / (by_width ? h0 : w0);
       int good = least - 1, bad = full;  // good: the largest side known to meet the limit
-      int64_t bad_bytes = bytes;
+      int64_t bad_bytes = bytes, good_bytes = -1;
+      int made_side = full;  // the size work holds now
       auto make = [&](int side) {
-        work = std::make_unique<TWorkflow>();
-        LoadPair(*work, visible, hidden, by_width ? std::optional<int>(side) : std::nullopt,
-                 by_width ? std::nullopt : std::optional<int>(side), args, true);
+        load_at(by_width, side);
         SetSliders(*work, band.average, band.contrast, true);
         work->Synthesize();
+        made_side = side;
         return SavedPngBytes(work->ResultBitmap(), save);
       };
       for (int tries = 0; bad - good > 1 && tries < 40; ++tries) {
@@ -318,7 +322,7 @@ int RunSynth(const TArgs& args) {
         side = std::clamp(side, good + 1, bad - 1);
         const int64_t made = make(side);
         if (made <= form.limit)
-          good = side;
+          good = side, good_bytes = made;
         else
           bad = side, bad_bytes = made;
       }
@@ -326,7 +330,8 @@ int RunSynth(const TArgs& args) {
         throw std::runtime_error(*out + ": " + target->name + " refuses files over " +
                                  std::to_string(form.limit) +
                                  " bytes, and no size of the result meets that; nothing written");
-      bytes = make(good);
+      // The last size made is often the one kept: made again only when it is not.
+      bytes = made_side == good ? good_bytes : make(good);
     }
     const TBitmap& r = work->ResultBitmap();
     std::fprintf(
