@@ -15,21 +15,26 @@
 
 namespace {
 
-// A picture from the canvas's pixels: red, green, blue, alpha, row 0 at the top.
-void FillFromRgba(TBitmap& slot, const uint8_t* rgba, int width, int height) {
+// A 24-bit picture of width x height into slot, each row written by fill_row(y, row).
+template <typename FillRow>
+void FillPicture(TBitmap& slot, int width, int height, const FillRow& fill_row) {
   if (width <= 0 || height <= 0)
     throw EInvalidGraphicOperation(Format(SInvalidPictureSize, width, height));
   TBitmap picture;
   picture.SetPixelFormat(TPixelFormat::Bits24);
   picture.SetSizeForOverwrite(width, height);
   const TRows rows = picture.RowsForOverwrite();
-  for (int y = 0; y < height; ++y) {
+  for (int y = 0; y < height; ++y) fill_row(y, rows[y]);
+  slot.Assign(&picture);
+}
+
+// A picture from the canvas's pixels: red, green, blue, alpha, row 0 at the top.
+void FillFromRgba(TBitmap& slot, const uint8_t* rgba, int width, int height) {
+  FillPicture(slot, width, height, [rgba, width](int y, uint8_t* out) {
     const uint8_t* in = rgba + size_t(4) * width * y;
-    uint8_t* out = rows[y];
     for (int x = 0; x < width; ++x, in += 4, out += 3)
       out[0] = in[2], out[1] = in[1], out[2] = in[0];
-  }
-  slot.Assign(&picture);
+  });
 }
 
 // Sums bytes from .. from + count - 1 of rows y0 .. y1 - 1 into sums, two rows at a time
@@ -102,15 +107,10 @@ void MeanPixels(const Sum* sums, int from, const std::vector<int>& xs, int width
 
 // A picture from rows of three bytes a pixel (blue, green, red), row 0 at the top.
 void FillFromBgr(TBitmap& slot, const uint8_t* bgr, int width, int height) {
-  if (width <= 0 || height <= 0)
-    throw EInvalidGraphicOperation(Format(SInvalidPictureSize, width, height));
-  TBitmap picture;
-  picture.SetPixelFormat(TPixelFormat::Bits24);
-  picture.SetSizeForOverwrite(width, height);
-  const TRows rows = picture.RowsForOverwrite();
   const size_t line = size_t(3) * static_cast<size_t>(width);
-  for (int y = 0; y < height; ++y) std::memcpy(rows[y], bgr + line * static_cast<size_t>(y), line);
-  slot.Assign(&picture);
+  FillPicture(slot, width, height, [bgr, line](int y, uint8_t* out) {
+    std::memcpy(out, bgr + line * static_cast<size_t>(y), line);
+  });
 }
 
 void FillFromBmp(TBitmap& slot, const uint8_t* data, size_t size) {
