@@ -91,12 +91,21 @@ TSaveFormat FormatForName(std::string_view file_name, bool panel) {
   return kOtherNames;
 }
 
+namespace {
+
+// The save writes the palette form: asked for, and the format has one.
+bool WritesPaletteForm(const TSaveOptions& options) {
+  return options.indexed && OutputFormatOf(options.format).palette_form;
+}
+
+}  // namespace
+
 void SavedPixels(const TBitmap& bitmap, const TSaveOptions& options, TBitmap& out) {
   out.Assign(&bitmap);
   // The palette form: the picture reduced to the halftone palette exactly as the GIF save
   // reduces its copy, or to its own palette, written as the format writes a picture of 8
   // bits.
-  if (!options.indexed || !OutputFormatOf(options.format).palette_form) return;
+  if (!WritesPaletteForm(options)) return;
   if (options.palette == TPaletteKind::pkAdaptive)
     ReduceToAdaptivePalette(out, options.band.value_or(kIdentityBand));
   else
@@ -106,7 +115,7 @@ void SavedPixels(const TBitmap& bitmap, const TSaveOptions& options, TBitmap& ou
 void SaveByFormat(const TBitmap& bitmap, const std::string& file_name,
                   const TSaveOptions& options) {
   const TOutputFormat& format = OutputFormatOf(options.format);
-  if (!options.indexed || !format.palette_form) {
+  if (!WritesPaletteForm(options)) {
     format.write(bitmap, file_name, options);
     return;
   }
