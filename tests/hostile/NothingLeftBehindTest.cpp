@@ -82,15 +82,15 @@ TEST(NothingLeftBehind, AFailedSaveLeavesNothing) {
   EXPECT_EQ(ReadText(dir.File("old.bmp")), "OLD\n");
 }
 
-// 20 kills at random moments of a large GIF save (16 MB from a 4000 x 3000 picture of
-// noise): each time the target is the old file or the whole new one, and the folder holds
-// nothing else.
+// 20 kills at random moments of a large GIF save (4 MB from a 2000 x 1500 picture of
+// noise, written in many pieces): each time the target is the old file or the whole new
+// one, and the folder holds nothing else.
 TEST(NothingLeftBehind, TwentyKillsOfALargeGifSaveLeaveTheOldOrTheWholeNewFile) {
   TempDir inputs;
   TempDir dir;
   {
     TBitmap noise;
-    FillRandom24(noise, 4000, 3000, 14);
+    FillRandom24(noise, 2000, 1500, 14);
     noise.SaveToFile(inputs.File("noise.bmp"));
   }
   const std::vector<std::string> args = {"gif", inputs.File("noise.bmp"), dir.File("out.gif"),
@@ -99,7 +99,7 @@ TEST(NothingLeftBehind, TwentyKillsOfALargeGifSaveLeaveTheOldOrTheWholeNewFile) 
   ASSERT_EQ(RunTool(args).status, 0);
   const auto whole = std::chrono::steady_clock::now() - start;
   const std::vector<uint8_t> complete = ReadBytes(dir.File("out.gif"));
-  ASSERT_GT(complete.size(), 10u << 20);
+  ASSERT_GT(complete.size(), 3u << 20);
 
   std::mt19937 rng(2024);
   std::uniform_int_distribution<long> moment(
