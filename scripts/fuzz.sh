@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the fuzz preset (clang, libFuzzer, AddressSanitizer, UndefinedBehaviorSanitizer)
-# and runs fuzz targets one after another, each on one core for SECONDS seconds (default
-# 10). Every target first replays its regression inputs; its corpus lives in
+# and runs fuzz targets, each on one core for SECONDS seconds (default 10), two at a time
+# on a machine of two cores or more (one lane per core, at most two: each lane takes every
+# other target). Every target first replays its regression inputs; its corpus lives in
 # build-fuzz/corpus/TARGET and is seeded from the repository's test pictures and, when
 # present, from the shared test material beside the repository (../shared). Crash inputs
 # land in build-fuzz/artifacts/TARGET/. Exits non-zero when a target finds a fault.
@@ -67,8 +68,9 @@ command -v clang++-14 >/dev/null || { echo "clang++-14 is missing (scripts/insta
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz -j2 --target "${targets[@]}"
 
-failed=()
-for t in "${targets[@]}"; do
+# Seeds, replays and fuzzes one target; prints what it found.
+fuzz_one() {
+  local t=$1 status=0 corpus artifacts s f o
   corpus=build-fuzz/corpus/$t
   artifacts=build-fuzz/artifacts/$t
   mkdir -p "$corpus" "$artifacts"
@@ -89,14 +91,13 @@ for t in "${targets[@]}"; do
       done
     done
   done
-  [ "$seed_only" -eq 1 ] && continue
+  [ "$seed_only" -eq 1 ] && return 0
   echo "== $t: ${seconds}s, corpus $(find "$corpus" -type f | wc -l) files"
   if [ -d "fuzz/regressions/$t" ] && [ -n "$(ls -A "fuzz/regressions/$t")" ]; then
     if ! build-fuzz/fuzz/"$t" -rss_limit_mb=2048 -malloc_limit_mb=128 fuzz/regressions/"$t"/* \
       >"$artifacts/replay.log" 2>&1; then
       echo "$t: a regression input fails again (see $artifacts/replay.log)"
-      failed+=("$t")
-      continue
+      return 1
     fi
   fi
   # One job on one core. At the targets' 4 MiB picture limit a sound reader needs far less
@@ -107,11 +108,34 @@ for t in "${targets[@]}"; do
     >"$artifacts/fuzz.log" 2>&1; then
     echo "$t: FAULT FOUND (see $artifacts/fuzz.log)"
     grep -E "ERROR|SUMMARY|check failed|Test unit written" "$artifacts/fuzz.log" | head -5
-    failed+=("$t")
+    status=1
   fi
   grep -E "^stat::number_of_executed_units|^stat::peak_rss_mb" "$artifacts/fuzz.log" |
     tr '\n' ' ' || true
   grep -oE "cov: [0-9]+ ft: [0-9]+" "$artifacts/fuzz.log" | tail -1 || true
+  return $status
+}
+
+# Each lane runs its targets one after another and keeps their output in a log of its own,
+# printed target by target when every lane is done.
+lanes=$(( $(nproc) < 2 ? 1 : 2 ))
+for lane in $(seq 0 $((lanes - 1))); do
+  (
+    for i in "${!targets[@]}"; do
+      [ $((i % lanes)) -eq "$lane" ] || continue
+      t=${targets[$i]}
+      mkdir -p "build-fuzz/artifacts/$t"
+      rm -f "build-fuzz/artifacts/$t/failed"
+      fuzz_one "$t" >"build-fuzz/artifacts/$t/run.log" 2>&1 ||
+        touch "build-fuzz/artifacts/$t/failed"
+    done
+  ) &
+done
+wait
+failed=()
+for t in "${targets[@]}"; do
+  cat "build-fuzz/artifacts/$t/run.log"
+  if [ -e "build-fuzz/artifacts/$t/failed" ]; then failed+=("$t"); fi
 done
 if [ ${#failed[@]} -ne 0 ]; then
   echo "fuzzing found faults in: ${failed[*]}"
