@@ -13,6 +13,7 @@
 #include "base/Exceptions.h"
 #include "base/Format.h"
 #include "base/Messages.h"
+#include "raster/DeflateLiterals.h"
 
 struct TDeflatePieces::TState {
   TDeflateMethod method = TDeflateMethod::dmQuick;
@@ -96,6 +97,7 @@ void CompressQuick(z_stream& z, const uint8_t* data, size_t size, bool last,
 TDeflatePieces::TDeflatePieces(TDeflateMethod method) : state_(std::make_unique<TState>()) {
   TState& s = *state_;
   s.method = method;
+  if (method == TDeflateMethod::dmLiterals) return;
   if (method == TDeflateMethod::dmQuick) {
     if (deflateInit2(&s.deflater, 1, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) != Z_OK)
       throw EOutOfMemory(SOutOfMemory);
@@ -111,10 +113,15 @@ TDeflatePieces::TDeflatePieces(TDeflateMethod method) : state_(std::make_unique<
 TDeflatePieces::~TDeflatePieces() = default;
 
 void TDeflatePieces::Compress(const uint8_t* data, size_t size, bool last,
-                              std::vector<uint8_t>& out) {
+                              std::vector<uint8_t>& out, const std::vector<size_t>& ends) {
   TState& s = *state_;
   // zlib counts in 32 bits; a piece holds whole rows of a picture, far below 2 GiB.
   if (size >= INT32_MAX) Fail("piece too large");
+  if (s.method == TDeflateMethod::dmLiterals) {
+    out.clear();
+    DeflateLiterals(data, size, ends, last, out);
+    return;
+  }
   if (s.method == TDeflateMethod::dmQuick) {
     CompressQuick(s.deflater, data, size, last, out);
     return;
@@ -143,7 +150,7 @@ void ZlibHeader(TDeflateMethod method, uint8_t out[2]) {
   // Deflate with a 32 KiB window; the level field says "fastest" or "default"; the check
   // bits make the pair a multiple of 31.
   out[0] = 0x78;
-  out[1] = method == TDeflateMethod::dmQuick ? 0x01 : 0x9C;
+  out[1] = method == TDeflateMethod::dmSmall ? 0x9C : 0x01;
 }
 
 void ZlibTrailer(uint32_t adler, uint8_t out[4]) {

@@ -82,3 +82,26 @@ void FilterPngRow(const uint8_t* row, const uint8_t* prior, size_t bytes, int bp
   out[0] = static_cast<uint8_t>(chosen);
   std::memcpy(out + 1, candidates[chosen - 1], bytes);
 }
+
+void FilterPngRowWith(TPngFilterType filter, const uint8_t* row, const uint8_t* prior, size_t bytes,
+                      int bpp, uint8_t* out) {
+  out[0] = filter;
+  const size_t step = static_cast<size_t>(bpp);
+  switch (filter) {
+    case pfNone:
+      std::memcpy(out + 1, row, bytes);
+      break;
+    case pfSub:
+      Sub(row, bytes, step, out + 1);
+      break;
+    case pfUp:
+      Up(row, prior, bytes, out + 1);
+      break;
+    case pfAverage:
+      Average(row, prior, bytes, step, out + 1);
+      break;
+    case pfPaeth:
+      Paeth(row, prior, bytes, step, out + 1);
+      break;
+  }
+}
