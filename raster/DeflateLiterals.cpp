@@ -7,6 +7,8 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
+#include <cstring>
 
 namespace {
 
@@ -20,31 +22,35 @@ constexpr std::array<uint8_t, 19> kLengthOrder = {16, 17, 18, 0, 8,  7, 9,  6, 1
 // A block's header at most: 17 bits, 19 lengths of 3 bits, 258 codes of 7 bits.
 constexpr size_t kMaxHeaderBytes = (17 + 19 * 3 + 258 * 7) / 8 + 1;
 
-// Writes bits from the least significant up, as deflate packs them.
+// Writes bits from the least significant up, as deflate packs them. Up to 64 bits are held;
+// Flush stores all eight bytes at once and keeps the bits of the last byte not yet whole
+// (fewer than 8), so that three codes of up to 15 bits fit between two flushes. The
+// buffer needs eight bytes of room beyond the data.
 class TBitWriter {
  public:
   explicit TBitWriter(uint8_t* out) : out_(out) {}
-  // At most 32 bits may be waiting: up to 31 held and two codes of up to 15 bits; Put
-  // stores four bytes whenever 32 are held.
-  void Put(uint32_t code, int length) {
+  void Add(uint32_t code, int length) {
     bits_ |= uint64_t{code} << held_;
     held_ += length;
-    if (held_ >= 32) {
-      for (int i = 0; i < 4; ++i) out_[i] = static_cast<uint8_t>(bits_ >> (8 * i));
-      out_ += 4;
-      bits_ >>= 32;
-      held_ -= 32;
-    }
   }
-  // Two codes of at most 15 bits each, stored with one test.
-  void PutTwo(uint32_t first, int first_length, uint32_t second, int second_length) {
-    bits_ |= uint64_t{first} << held_;
-    held_ += first_length;
-    Put(second, second_length);
+  void Flush() {
+    if constexpr (std::endian::native == std::endian::little) {
+      std::memcpy(out_, &bits_, 8);
+    } else {
+      for (int i = 0; i < 8; ++i) out_[i] = static_cast<uint8_t>(bits_ >> (8 * i));
+    }
+    out_ += held_ >> 3;
+    bits_ = held_ >= 8 ? bits_ >> (held_ & ~7) : bits_;
+    held_ &= 7;
+  }
+  void Put(uint32_t code, int length) {
+    Add(code, length);
+    Flush();
   }
   // Pads the last byte with zero bits; returns the end of the data written.
   uint8_t* Align() {
-    for (; held_ > 0; held_ -= 8, bits_ >>= 8) *out_++ = static_cast<uint8_t>(bits_);
+    Flush();
+    if (held_ > 0) *out_++ = static_cast<uint8_t>(bits_);
     held_ = 0;
     bits_ = 0;
     return out_;
@@ -123,13 +129,20 @@ void WriteBlock(TBitWriter& bits, const uint8_t* data, size_t size, bool final) 
   for (int k = 0; k < sent; ++k) bits.Put(length_lengths[kLengthOrder[k]], 3);
   for (const uint8_t length : lengths) PutCode(bits, length_codes[length]);
 
+  // A copy of the writer, whose state the compiler keeps in registers: the writer itself
+  // could be reached through the byte pointer it stores with.
+  TBitWriter local = bits;
   i = 0;
-  for (; i + 2 <= size; i += 2) {
-    const uint32_t a = codes[data[i]], b = codes[data[i + 1]];
-    bits.PutTwo(a & 0xFFFF, static_cast<int>(a >> 16), b & 0xFFFF, static_cast<int>(b >> 16));
+  for (; i + 3 <= size; i += 3) {
+    const uint32_t a = codes[data[i]], b = codes[data[i + 1]], c = codes[data[i + 2]];
+    local.Add(a & 0xFFFF, static_cast<int>(a >> 16));
+    local.Add(b & 0xFFFF, static_cast<int>(b >> 16));
+    local.Add(c & 0xFFFF, static_cast<int>(c >> 16));
+    local.Flush();
   }
-  if (i < size) PutCode(bits, codes[data[i]]);
-  PutCode(bits, codes[kEndOfBlock]);
+  for (; i < size; ++i) PutCode(local, codes[data[i]]);
+  PutCode(local, codes[kEndOfBlock]);
+  bits = local;
 }
 
 }  // namespace
@@ -189,15 +202,16 @@ std::vector<uint8_t> HuffmanLengths(const std::vector<uint32_t>& counts, int max
   }
 }
 
-void DeflateLiterals(const uint8_t* data, size_t size, const std::vector<size_t>& ends, bool last,
-                     std::vector<uint8_t>& out) {
+size_t DeflateLiterals(const uint8_t* data, size_t size, const std::vector<size_t>& ends, bool last,
+                       std::vector<uint8_t>& out) {
   std::vector<size_t> blocks(ends);
   if (blocks.empty() || blocks.back() != size) blocks.push_back(size);
-  // At most 15 bits a byte, a header a block, the empty stored block, and the four bytes a
-  // store may write beyond the end.
-  const size_t start = out.size();
-  out.resize(start + size * 2 + blocks.size() * kMaxHeaderBytes + 16);
-  TBitWriter bits(out.data() + start);
+  // At most 15 bits a byte, a header a block, the empty stored block, and the eight bytes a
+  // flush may write beyond the end. Grown only when too small, never shrunk: a caller that
+  // keeps `out` between pieces does not have it cleared again.
+  const size_t need = size * 2 + blocks.size() * kMaxHeaderBytes + 24;
+  if (out.size() < need) out.resize(need);
+  TBitWriter bits(out.data());
   size_t from = 0;
   for (size_t b = 0; b < blocks.size(); ++b) {
     WriteBlock(bits, data + from, blocks[b] - from, last && b + 1 == blocks.size());
@@ -208,6 +222,5 @@ void DeflateLiterals(const uint8_t* data, size_t size, const std::vector<size_t>
     bits.Align();
     for (const uint8_t byte : {0x00, 0x00, 0xFF, 0xFF}) bits.PutByte(byte);
   }
-  const uint8_t* end = bits.Align();
-  out.resize(static_cast<size_t>(end - out.data()));
+  return static_cast<size_t>(bits.Align() - out.data());
 }

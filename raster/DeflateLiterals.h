@@ -10,13 +10,14 @@
 #include <cstdint>
 #include <vector>
 
-// Appends to out the raw deflate data of `size` bytes of data, in one block for each part
-// of data that ends at an entry of `ends` (ascending offsets, the last one `size`; an empty
-// list is one block). With `last` the final block ends the stream; else the data ends with
-// an empty stored block, not final, which leaves it on a byte boundary where another
-// piece's blocks may follow.
-void DeflateLiterals(const uint8_t* data, size_t size, const std::vector<size_t>& ends, bool last,
-                     std::vector<uint8_t>& out);
+// Writes to the start of out the raw deflate data of `size` bytes of data, in one block for
+// each part of data that ends at an entry of `ends` (ascending offsets, the last one
+// `size`; an empty list is one block), and returns its length; out is grown when it is
+// too small, and what lies after the data is left as it is. With `last` the final block
+// ends the stream; else the data ends with an empty stored block, not final, which leaves
+// it on a byte boundary where another piece's blocks may follow.
+size_t DeflateLiterals(const uint8_t* data, size_t size, const std::vector<size_t>& ends, bool last,
+                       std::vector<uint8_t>& out);
 
 // The code lengths of a Huffman code for symbols counted `counts` (a length of 0 for a
 // symbol never counted), none longer than max_length. A code always has at least two

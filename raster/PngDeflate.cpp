@@ -25,6 +25,8 @@ struct TDeflatePieces::TState {
   z_stream inflater{};
   bool inflating = false;
   std::vector<uint8_t> inflated;  // where the scan inflates to (the piece's data again)
+  // dmLiterals' output before it is copied to the piece.
+  std::vector<uint8_t> coded;
 
   ~TState() {
     if (deflating) deflateEnd(&deflater);
@@ -118,8 +120,9 @@ void TDeflatePieces::Compress(const uint8_t* data, size_t size, bool last,
   // zlib counts in 32 bits; a piece holds whole rows of a picture, far below 2 GiB.
   if (size >= INT32_MAX) Fail("piece too large");
   if (s.method == TDeflateMethod::dmLiterals) {
-    out.clear();
-    DeflateLiterals(data, size, ends, last, out);
+    // Coded into the kept buffer, which is cleared only when it grows, then copied out.
+    const size_t length = DeflateLiterals(data, size, ends, last, s.coded);
+    out.assign(s.coded.begin(), s.coded.begin() + static_cast<std::ptrdiff_t>(length));
     return;
   }
   if (s.method == TDeflateMethod::dmQuick) {
