@@ -1,10 +1,11 @@
 // The command-line tool's PNG outputs, decoded by an independent decoder (python3-pil):
 // synth, convert and resize write PNG files with exactly the pixels of the BMP the same
-// command writes, which read back through our own PNG plug-in to the same pixels; synth
-// records its band (in the interlaced form); synth --indexed writes the GIF save's halftone copy as
-// a palette PNG, and with --palette adaptive keeps the hidden picture at least as well as an
-// independent palette tool (pngquant) in no more bytes; a failed save keeps the existing file.
-// Linux only: the Windows build's files are compared with these by scripts/compare-win32.sh.
+// command writes, which read back through our own PNG plug-in to the same pixels (synth's
+// in the interlaced form); synth records its band; synth --indexed writes the GIF save's
+// halftone copy as a palette PNG, and with --palette adaptive keeps the hidden picture at
+// least as well as an independent palette tool (pngquant) in no more bytes; a failed save
+// keeps the existing file. Linux only: the Windows build's files are compared with these
+// by scripts/compare-win32.sh.
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
