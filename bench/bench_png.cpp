@@ -121,6 +121,9 @@ void BM_PngEncodeNoFilterLevel6(benchmark::State& state) {
 void BM_PngEncodeInterlacedLiterals(benchmark::State& state) {
   Encode(state, Result(static_cast<int>(state.range(0))), TPngCompression::pcInterlacedLiterals);
 }
+void BM_PngEncodeInterlacedLevel1(benchmark::State& state) {
+  Encode(state, Result(static_cast<int>(state.range(0))), TPngCompression::pcInterlacedLevel1);
+}
 // The palette form's encoder, from the halftone picture.
 void BM_PngEncodeIndexed(benchmark::State& state) {
   Encode(state, Halftone(static_cast<int>(state.range(0))), TPngCompression::pcAuto);
@@ -169,6 +172,7 @@ BENCHMARK(BM_PngEncodeNoFilterLevel1)->Apply(Bands);
 BENCHMARK(BM_PngEncodeAdaptiveLevel6)->Apply(Bands);
 BENCHMARK(BM_PngEncodeNoFilterLevel6)->Apply(Bands);
 BENCHMARK(BM_PngEncodeInterlacedLiterals)->Apply(Bands);
+BENCHMARK(BM_PngEncodeInterlacedLevel1)->Apply(Bands);
 BENCHMARK(BM_PngEncodeIndexed)->Apply(Bands);
 BENCHMARK(BM_PngEncodeIndexedNoFilterLevel1)->Apply(Bands);
 BENCHMARK(BM_PngEncodeIndexedAdaptiveLevel6)->Apply(Bands);

@@ -43,6 +43,8 @@ struct TSettings {
 TSettings SettingsOf(TPngCompression compression) {
   if (compression == TPngCompression::pcInterlacedLiterals)
     return {false, TDeflateMethod::dmLiterals, true};
+  if (compression == TPngCompression::pcInterlacedLevel1)
+    return {false, TDeflateMethod::dmQuick, true};
   return {PngAdaptiveFilter(compression),
           PngZlibLevel(compression) == 1 ? TDeflateMethod::dmQuick : TDeflateMethod::dmSmall};
 }
@@ -376,12 +378,15 @@ TPngCompression Choose(const TPngSource& source) {
   // A tie goes to the quicker setting.
   if (adaptive < none) return TPngCompression::pcAdaptiveLevel6;
   // Unfiltered rows won: a combined picture, or a drawing whose repeats zlib finds. The
-  // interlaced form's sample is the passes' rows within the same rows of the picture.
-  const uint64_t interlaced =
-      WriteImageData(source, PiecesOf(source, true, true),
-                     SettingsOf(TPngCompression::pcInterlacedLiterals), nullptr);
-  return interlaced <= none ? TPngCompression::pcInterlacedLiterals
-                            : TPngCompression::pcNoFilterLevel1;
+  // interlaced form's sample is the passes' rows within the same rows of the picture;
+  // its quickest coder first, then zlib's level 1, which finds repeats as well.
+  const TPieces interlaced = PiecesOf(source, true, true);
+  for (const TPngCompression compression :
+       {TPngCompression::pcInterlacedLiterals, TPngCompression::pcInterlacedLevel1}) {
+    if (WriteImageData(source, interlaced, SettingsOf(compression), nullptr) <= none)
+      return compression;
+  }
+  return TPngCompression::pcNoFilterLevel1;
 }
 
 void CheckNotEmpty(const TBitmap& bitmap) {
@@ -407,18 +412,16 @@ void CheckTexts(const std::vector<TPngText>& texts) {
 }  // namespace
 
 int PngZlibLevel(TPngCompression compression) {
-  return compression == TPngCompression::pcNoFilterLevel1 ||
-                 compression == TPngCompression::pcInterlacedLiterals
-             ? 1
-             : 6;
-}
-
-bool PngInterlaced(TPngCompression compression) {
-  return compression == TPngCompression::pcInterlacedLiterals;
+  return compression == TPngCompression::pcNoFilterLevel1 || PngInterlaced(compression) ? 1 : 6;
 }
 
 bool PngAdaptiveFilter(TPngCompression compression) {
   return compression == TPngCompression::pcAdaptiveLevel6;
+}
+
+bool PngInterlaced(TPngCompression compression) {
+  return compression == TPngCompression::pcInterlacedLiterals ||
+         compression == TPngCompression::pcInterlacedLevel1;
 }
 
 TPngCompression ChoosePngCompression(const TBitmap& bitmap) {

@@ -38,14 +38,17 @@ enum class TPngCompression {
   // Chosen for each picture: a palette picture takes pcNoFilterLevel6; for any other the
   // two filter choices are tried at level 1 on a sample of its rows (8 of every 256);
   // adaptive filters winning give pcAdaptiveLevel6, else the interlaced form is tried on
-  // the same rows and taken when it is no larger than unfiltered rows at level 1 (a
-  // drawing of repeated shapes, whose repeats only zlib finds, keeps pcNoFilterLevel1).
+  // the same rows, with blocks of literals, then at level 1, and the first no larger
+  // than unfiltered rows at level 1 is taken, else pcNoFilterLevel1. Blocks of literals
+  // win on photographs; level 1 where the pictures repeat themselves (a tiled pattern).
   pcAuto,
   pcNoFilterLevel1,
   pcAdaptiveLevel6,
   pcNoFilterLevel6,
   // Interlaced, the Paeth filter on every row, blocks of literals alone.
   pcInterlacedLiterals,
+  // Interlaced, the Paeth filter on every row, zlib's level 1.
+  pcInterlacedLevel1,
 };
 
 // The compression level of a setting other than pcAuto (the literal blocks count as the

@@ -158,9 +158,12 @@ const TPictureCase kPictures[] = {
      }},
 };
 
-const TPngCompression kCompressions[] = {
-    TPngCompression::pcAuto, TPngCompression::pcNoFilterLevel1, TPngCompression::pcAdaptiveLevel6,
-    TPngCompression::pcNoFilterLevel6, TPngCompression::pcInterlacedLiterals};
+const TPngCompression kCompressions[] = {TPngCompression::pcAuto,
+                                         TPngCompression::pcNoFilterLevel1,
+                                         TPngCompression::pcAdaptiveLevel6,
+                                         TPngCompression::pcNoFilterLevel6,
+                                         TPngCompression::pcInterlacedLiterals,
+                                         TPngCompression::pcInterlacedLevel1};
 
 class PngWriterPixels : public testing::TestWithParam<std::tuple<TPictureCase, TPngCompression>> {};
 
@@ -199,8 +202,8 @@ TEST_P(PngWriterPixels, DecodeToTheRastersColours) {
 }
 
 std::string PictureCaseName(const testing::TestParamInfo<PngWriterPixels::ParamType>& info) {
-  static const char* const kNames[] = {"Auto", "NoFilterLevel1", "AdaptiveLevel6", "NoFilterLevel6",
-                                       "Interlaced"};
+  static const char* const kNames[] = {"Auto",           "NoFilterLevel1", "AdaptiveLevel6",
+                                       "NoFilterLevel6", "Interlaced",     "InterlacedLevel1"};
   return std::string(std::get<0>(info.param).name) +
          kNames[static_cast<int>(std::get<1>(info.param))];
 }
@@ -230,10 +233,11 @@ TEST(PngWriter, TextChunksComeBeforeTheImageDataInTheirOrder) {
 
 TEST(PngWriter, AutoTakesTheSmallerSettingForCombinedPicturesPhotosAndPalettes) {
   // A combined picture: no filter beats the adaptive filters (which predict from the other
-  // picture's cells), and the interlaced form beats both. A photo: the adaptive filters
-  // win. A palette picture: no filter, level 6. A drawing of one tile repeated: no filter
-  // at level 1, whose matches find the repeats that blocks of literals cannot.
-  TBitmap combined, photo, palette, tiles;
+  // picture's cells), and the interlaced form with blocks of literals beats both. A photo:
+  // the adaptive filters win. A palette picture: no filter, level 6. Pictures of tiles
+  // repeated have repeats that only zlib finds: a combined one of two patterns is smaller
+  // interlaced at level 1, a plain one of one tile unfiltered at level 1.
+  TBitmap combined, photo, palette, tiles, combined_tiles;
   Checkerboard(combined, 451, 300);
   photo.LoadFromFile(Sample("coffee.bmp"));
   palette.Assign(&combined);
@@ -242,6 +246,13 @@ TEST(PngWriter, AutoTakesTheSmallerSettingForCombinedPicturesPhotosAndPalettes) 
   FillRandom24(tile, 16, 16, 4);
   Fill24(tiles, 451, 300, [&](int x, int y, uint8_t* p) {
     std::copy_n(tile.ConstScanline(y % 16) + 3 * (x % 16), 3, p);
+  });
+  TBitmap cup;
+  cup.LoadFromFile(Sample("coffee.bmp"));
+  Fill24(combined_tiles, 451, 300, [&](int x, int y, uint8_t* p) {
+    std::copy_n(
+        (x + y) % 2 != 0 ? Tiled(cup, x % 50, y % 40) : Tiled(cup, x % 64 + 100, y % 48 + 100), 3,
+        p);
   });
   const auto size = [](const TBitmap& bitmap, TPngCompression compression) {
     TPngOptions options;
@@ -256,15 +267,20 @@ TEST(PngWriter, AutoTakesTheSmallerSettingForCombinedPicturesPhotosAndPalettes) 
   EXPECT_LT(size(combined, none1), size(combined, adaptive6));
   // Well below (a tenth at this small size of detailed photos; about half at 12 megapixels).
   EXPECT_LT(size(combined, interlaced) * 10, size(combined, none1) * 9);
+  const TPngCompression interlaced1 = TPngCompression::pcInterlacedLevel1;
+  EXPECT_EQ(ChoosePngCompression(combined_tiles), interlaced1);
+  EXPECT_LT(size(combined_tiles, interlaced1), size(combined_tiles, none1));
+  EXPECT_LT(size(combined_tiles, none1), size(combined_tiles, interlaced));
   EXPECT_EQ(ChoosePngCompression(tiles), none1);
-  EXPECT_LT(size(tiles, none1), size(tiles, interlaced));
+  EXPECT_LT(size(tiles, none1), size(tiles, interlaced1));
+  EXPECT_LT(size(tiles, interlaced1), size(tiles, interlaced));
   EXPECT_EQ(ChoosePngCompression(photo), adaptive6);
   EXPECT_LT(size(photo, adaptive6), size(photo, none1));
   EXPECT_EQ(ChoosePngCompression(palette), none6);
   EXPECT_LT(size(palette, none6), size(palette, none1));
   EXPECT_LT(size(palette, none6), size(palette, adaptive6));
   // pcAuto writes exactly what the chosen setting writes.
-  for (const TBitmap* bitmap : {&combined, &photo, &palette, &tiles}) {
+  for (const TBitmap* bitmap : {&combined, &photo, &palette, &tiles, &combined_tiles}) {
     TPngOptions chosen;
     chosen.compression = ChoosePngCompression(*bitmap);
     EXPECT_TRUE(Write(*bitmap) == Write(*bitmap, chosen));
@@ -381,7 +397,8 @@ TEST_P(PngWriterPieces, AreTheSameForAnyThreadCountAndReadBackWhole) {
   const std::vector<uint8_t> expected = RGBPixels(bitmap);
   for (const TPngCompression compression :
        {TPngCompression::pcNoFilterLevel1, TPngCompression::pcAdaptiveLevel6,
-        TPngCompression::pcNoFilterLevel6, TPngCompression::pcInterlacedLiterals}) {
+        TPngCompression::pcNoFilterLevel6, TPngCompression::pcInterlacedLiterals,
+        TPngCompression::pcInterlacedLevel1}) {
     TPngOptions options;
     options.compression = compression;
     std::vector<uint8_t> one;
