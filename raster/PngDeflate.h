@@ -20,8 +20,10 @@
 // - dmSmall, libdeflate at its level 6: for filtered photos and palette pictures as small
 //   as zlib's level 6 (within 1 %) in a third of its time.
 // - dmLiterals, blocks of literals alone (raster/DeflateLiterals.h): for the passes of an
-//   interlaced combined picture, whose filtered rows hold few repeats, within a few per
-//   cent of zlib's level 1 at several times its speed.
+//   interlaced combined picture of photographs, whose filtered rows hold few repeats,
+//   a little smaller than zlib's level 1 (14.4 against 14.8 MB for 12 megapixels of two
+//   enlarged photos) at four to five times its speed. A picture that repeats itself
+//   (tiles, a pattern) is far smaller with zlib's matches: the writer's pcAuto tries both.
 enum class TDeflateMethod { dmQuick, dmSmall, dmLiterals };
 
 // Compresses pieces with one method; one for each thread (it keeps working memory).
