@@ -87,6 +87,7 @@ void Report(benchmark::State& state, const TBitmap& picture, TPngCompression com
   state.counters["bytes"] = static_cast<double>(bytes);
   state.counters["level"] = PngZlibLevel(compression);
   state.counters["adaptive_filter"] = PngAdaptiveFilter(compression) ? 1 : 0;
+  state.counters["interlaced"] = PngInterlaced(compression) ? 1 : 0;
 }
 
 void Encode(benchmark::State& state, const TBitmap& picture, TPngCompression compression,
@@ -116,6 +117,12 @@ void BM_PngEncodeAdaptiveLevel6(benchmark::State& state) {
 }
 void BM_PngEncodeNoFilterLevel6(benchmark::State& state) {
   Encode(state, Result(static_cast<int>(state.range(0))), TPngCompression::pcNoFilterLevel6);
+}
+void BM_PngEncodeInterlacedLiterals(benchmark::State& state) {
+  Encode(state, Result(static_cast<int>(state.range(0))), TPngCompression::pcInterlacedLiterals);
+}
+void BM_PngEncodeInterlacedLevel1(benchmark::State& state) {
+  Encode(state, Result(static_cast<int>(state.range(0))), TPngCompression::pcInterlacedLevel1);
 }
 // The palette form's encoder, from the halftone picture.
 void BM_PngEncodeIndexed(benchmark::State& state) {
@@ -164,6 +171,8 @@ BENCHMARK(BM_PngEncode)->Apply(Bands);
 BENCHMARK(BM_PngEncodeNoFilterLevel1)->Apply(Bands);
 BENCHMARK(BM_PngEncodeAdaptiveLevel6)->Apply(Bands);
 BENCHMARK(BM_PngEncodeNoFilterLevel6)->Apply(Bands);
+BENCHMARK(BM_PngEncodeInterlacedLiterals)->Apply(Bands);
+BENCHMARK(BM_PngEncodeInterlacedLevel1)->Apply(Bands);
 BENCHMARK(BM_PngEncodeIndexed)->Apply(Bands);
 BENCHMARK(BM_PngEncodeIndexedNoFilterLevel1)->Apply(Bands);
 BENCHMARK(BM_PngEncodeIndexedAdaptiveLevel6)->Apply(Bands);

@@ -13,6 +13,7 @@
 #include "base/Exceptions.h"
 #include "base/Format.h"
 #include "base/Messages.h"
+#include "raster/DeflateLiterals.h"
 
 struct TDeflatePieces::TState {
   TDeflateMethod method = TDeflateMethod::dmQuick;
@@ -24,6 +25,8 @@ struct TDeflatePieces::TState {
   z_stream inflater{};
   bool inflating = false;
   std::vector<uint8_t> inflated;  // where the scan inflates to (the piece's data again)
+  // dmLiterals' output before it is copied to the piece.
+  std::vector<uint8_t> coded;
 
   ~TState() {
     if (deflating) deflateEnd(&deflater);
@@ -96,6 +99,7 @@ void CompressQuick(z_stream& z, const uint8_t* data, size_t size, bool last,
 TDeflatePieces::TDeflatePieces(TDeflateMethod method) : state_(std::make_unique<TState>()) {
   TState& s = *state_;
   s.method = method;
+  if (method == TDeflateMethod::dmLiterals) return;
   if (method == TDeflateMethod::dmQuick) {
     if (deflateInit2(&s.deflater, 1, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) != Z_OK)
       throw EOutOfMemory(SOutOfMemory);
@@ -111,10 +115,16 @@ TDeflatePieces::TDeflatePieces(TDeflateMethod method) : state_(std::make_unique<
 TDeflatePieces::~TDeflatePieces() = default;
 
 void TDeflatePieces::Compress(const uint8_t* data, size_t size, bool last,
-                              std::vector<uint8_t>& out) {
+                              std::vector<uint8_t>& out, const std::vector<size_t>& ends) {
   TState& s = *state_;
   // zlib counts in 32 bits; a piece holds whole rows of a picture, far below 2 GiB.
   if (size >= INT32_MAX) Fail("piece too large");
+  if (s.method == TDeflateMethod::dmLiterals) {
+    // Coded into the kept buffer, which is cleared only when it grows, then copied out.
+    const size_t length = DeflateLiterals(data, size, ends, last, s.coded);
+    out.assign(s.coded.begin(), s.coded.begin() + static_cast<std::ptrdiff_t>(length));
+    return;
+  }
   if (s.method == TDeflateMethod::dmQuick) {
     CompressQuick(s.deflater, data, size, last, out);
     return;
@@ -143,7 +153,7 @@ void ZlibHeader(TDeflateMethod method, uint8_t out[2]) {
   // Deflate with a 32 KiB window; the level field says "fastest" or "default"; the check
   // bits make the pair a multiple of 31.
   out[0] = 0x78;
-  out[1] = method == TDeflateMethod::dmQuick ? 0x01 : 0x9C;
+  out[1] = method == TDeflateMethod::dmSmall ? 0x9C : 0x01;
 }
 
 void ZlibTrailer(uint32_t adler, uint8_t out[4]) {

@@ -3,6 +3,12 @@
 // with the vectoriser on).
 #include "raster/PngFilter.h"
 
+#include <cstdint>
+#include <cstring>
+
+#include "platform/Processor.h"
+
+#include <cstdint>
 #include <cstring>
 
 namespace {
@@ -37,22 +43,41 @@ void Average(const uint8_t* row, const uint8_t* prior, size_t bytes, size_t bpp,
     out[i] = static_cast<uint8_t>(row[i] - ((unsigned{row[i - bpp]} + prior[i]) >> 1));
 }
 
-inline uint8_t PaethPredictor(int a, int b, int c) {
-  const int p = a + b - c;
-  const int pa = p > a ? p - a : a - p;
-  const int pb = p > b ? p - b : b - p;
-  const int pc = p > c ? p - c : c - p;
-  const int ab = pa <= pb ? a : b;
-  const int best = pa <= pb ? pa : pb;
-  return static_cast<uint8_t>(best <= pc ? ab : c);
+// In 16 bits, so that the vectoriser packs eight or sixteen bytes to a register: with
+// p = a + b - c, the distances |p - a|, |p - b|, |p - c| are |b - c|, |a - c| and
+// |a + b - 2c|; the nearest wins, ties in the order a, b, c.
+inline __attribute__((always_inline)) uint8_t PaethPredictor(int16_t a, int16_t b, int16_t c) {
+  const int16_t bc = static_cast<int16_t>(b - c), ac = static_cast<int16_t>(a - c);
+  const int16_t pa = bc < 0 ? static_cast<int16_t>(-bc) : bc;
+  const int16_t pb = ac < 0 ? static_cast<int16_t>(-ac) : ac;
+  const int16_t sum = static_cast<int16_t>(ac + bc);
+  const int16_t pc = sum < 0 ? static_cast<int16_t>(-sum) : sum;
+  return static_cast<uint8_t>(pa <= pb && pa <= pc ? a : pb <= pc ? b : c);
 }
 
-void Paeth(const uint8_t* row, const uint8_t* prior, size_t bytes, size_t bpp, uint8_t* out) {
+inline __attribute__((always_inline)) void PaethLoop(const uint8_t* row, const uint8_t* prior,
+                                                     size_t bytes, size_t bpp, uint8_t* out) {
   size_t i = 0;
   // No left neighbours: the predictor is the byte above.
   for (; i < bpp && i < bytes; ++i) out[i] = static_cast<uint8_t>(row[i] - prior[i]);
   for (; i < bytes; ++i)
     out[i] = static_cast<uint8_t>(row[i] - PaethPredictor(row[i - bpp], prior[i], prior[i - bpp]));
+}
+
+#if LUMIVEIL_X86_KERNELS
+// The same loop in 32-byte registers, with the absolute values and selects that SSE2 lacks:
+// about twice as quick.
+__attribute__((target("avx2"))) void PaethAvx2(const uint8_t* row, const uint8_t* prior,
+                                               size_t bytes, size_t bpp, uint8_t* out) {
+  PaethLoop(row, prior, bytes, bpp, out);
+}
+#endif
+
+void Paeth(const uint8_t* row, const uint8_t* prior, size_t bytes, size_t bpp, uint8_t* out) {
+#if LUMIVEIL_X86_KERNELS
+  if (Avx2Available()) return PaethAvx2(row, prior, bytes, bpp, out);
+#endif
+  PaethLoop(row, prior, bytes, bpp, out);
 }
 
 }  // namespace
@@ -81,4 +106,27 @@ void FilterPngRow(const uint8_t* row, const uint8_t* prior, size_t bytes, int bp
   if (chosen == kNone) return;
   out[0] = static_cast<uint8_t>(chosen);
   std::memcpy(out + 1, candidates[chosen - 1], bytes);
+}
+
+void FilterPngRowWith(TPngFilterType filter, const uint8_t* row, const uint8_t* prior, size_t bytes,
+                      int bpp, uint8_t* out) {
+  out[0] = filter;
+  const size_t step = static_cast<size_t>(bpp);
+  switch (filter) {
+    case pfNone:
+      std::memcpy(out + 1, row, bytes);
+      break;
+    case pfSub:
+      Sub(row, bytes, step, out + 1);
+      break;
+    case pfUp:
+      Up(row, prior, bytes, out + 1);
+      break;
+    case pfAverage:
+      Average(row, prior, bytes, step, out + 1);
+      break;
+    case pfPaeth:
+      Paeth(row, prior, bytes, step, out + 1);
+      break;
+  }
 }

@@ -12,3 +12,10 @@
 // compresses best. `scratch` holds 4 * bytes bytes.
 void FilterPngRow(const uint8_t* row, const uint8_t* prior, size_t bytes, int bpp, bool adaptive,
                   uint8_t* out, uint8_t* scratch);
+
+// The filter types, as a filtered row's first byte names them.
+enum TPngFilterType : uint8_t { pfNone = 0, pfSub = 1, pfUp = 2, pfAverage = 3, pfPaeth = 4 };
+
+// Writes the row filtered with `filter` alone: its type, then `bytes` bytes.
+void FilterPngRowWith(TPngFilterType filter, const uint8_t* row, const uint8_t* prior, size_t bytes,
+                      int bpp, uint8_t* out);

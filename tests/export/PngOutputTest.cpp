@@ -1,10 +1,11 @@
 // The command-line tool's PNG outputs, decoded by an independent decoder (python3-pil):
 // synth, convert and resize write PNG files with exactly the pixels of the BMP the same
-// command writes, which read back through our own PNG plug-in to the same pixels; synth
-// records its band; synth --indexed writes the GIF save's halftone copy as a palette PNG,
-// and with --palette adaptive keeps the hidden picture at least as well as an independent
-// palette tool (pngquant) in no more bytes; a failed save keeps the existing file. Linux
-// only: the Windows build's files are compared with these by scripts/compare-win32.sh.
+// command writes, which read back through our own PNG plug-in to the same pixels (synth's
+// in the interlaced form); synth records its band; synth --indexed writes the GIF save's
+// halftone copy as a palette PNG, and with --palette adaptive keeps the hidden picture at
+// least as well as an independent palette tool (pngquant) in no more bytes; a failed save
+// keeps the existing file. Linux only: the Windows build's files are compared with these
+// by scripts/compare-win32.sh.
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
@@ -142,6 +143,10 @@ TEST_P(PngOutputCommands, DecodeToTheBmpsPixelsAndReadBackThroughOurPlugin) {
   EXPECT_EQ(png.facts.at("size"), bmp.facts.at("size"));
   ASSERT_FALSE(png.rgb.empty());
   EXPECT_TRUE(png.rgb == bmp.rgb);
+  // synth's combined pictures are written in the interlaced form, the photos without it:
+  // our plug-in reads both.
+  const TPngFacts facts = ReadPngFacts(ReadBytes(dir_.File("out.PNG")), false);
+  EXPECT_EQ(facts.interlace, std::string(c.name).rfind("Synth", 0) == 0 ? 1 : 0);
   EXPECT_TRUE(OursRead("out.PNG") == png.rgb);
   if (c.band.empty()) {
     EXPECT_TRUE(png.texts.empty());
