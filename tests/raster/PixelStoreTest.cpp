@@ -324,3 +324,30 @@ TEST(Draw, EightBitsOntoEightBitsTakeTheNearestEntryOfEachColour) {
           << x << "," << y;
     }
 }
+
+TEST(Draw, EightBitsAtTheirSizeClippedOnEveryEdgeKeepTheirPlace) {
+  // Drawn at its own size but hanging over the left and top edges and past the right and
+  // bottom: each target pixel is the source pixel under it, its colour's nearest entry.
+  TBitmap back;
+  MakeNoise(back, 23, 11, 4);
+  back.SetPixelFormat(TPixelFormat::Bits8);
+  for (const auto& [left, top] : {std::pair{-5, -3}, std::pair{4, 2}, std::pair{0, 0}}) {
+    TBitmap target;
+    target.SetPixelFormat(TPixelFormat::Bits8);
+    target.SetWidth(20);
+    target.SetHeight(9);
+    target.Canvas().Brush.Color = RGBColor(0, 0, 255);
+    target.Canvas().FillRect(TRect{0, 0, 20, 9});
+    target.Canvas().Draw(left, top, back);
+    TNearestColorMap map(target.ColorTable());
+    const uint8_t blue = map.Find(0, 0, 255);
+    for (int y = 0; y < 9; ++y)
+      for (int x = 0; x < 20; ++x) {
+        const int sx = x - left, sy = y - top;
+        const bool inside = sx >= 0 && sx < 23 && sy >= 0 && sy < 11;
+        const TColor c = inside ? back.Pixel(sx, sy) : 0;
+        const uint8_t want = inside ? map.Find(GetRValue(c), GetGValue(c), GetBValue(c)) : blue;
+        ASSERT_EQ(target.ConstScanline(y)[x], want) << left << "," << top << ": " << x << "," << y;
+      }
+  }
+}
