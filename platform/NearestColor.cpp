@@ -105,9 +105,9 @@ void TNearestColorMap::FillBlock(uint32_t cell, const uint8_t* candidates, int c
   // sum of three per-axis squares, and only a strictly smaller distance replaces the best.
   // Candidates come in index order, so the lowest index wins a tie.
   int32_t best_distance[512];
-  uint8_t best[512];
+  int32_t best[512];  // as wide as the distances, so that both are chosen in one vector
   std::fill_n(best_distance, 512, INT32_MAX);
-  std::fill_n(best, 512, candidates[0]);
+  std::fill_n(best, 512, int32_t{candidates[0]});
   for (int j = 0; j < count; ++j) {
     const int i = candidates[j];
     int32_t dr[8], dg[8], db[8];
@@ -116,11 +116,11 @@ void TNearestColorMap::FillBlock(uint32_t cell, const uint8_t* candidates, int c
       dg[k] = (g0 + k - green_[i]) * (g0 + k - green_[i]);
       db[k] = (b0 + k - blue_[i]) * (b0 + k - blue_[i]);
     }
-    const auto index = static_cast<uint8_t>(i);
+    const int32_t index = i;
     for (int bg = 0; bg < 64; ++bg) {
       const int32_t plane = dg[bg & 7] + db[bg >> 3];
       int32_t* distance = best_distance + 8 * bg;
-      uint8_t* answer = best + 8 * bg;
+      int32_t* answer = best + 8 * bg;
       for (int k = 0; k < 8; ++k) {
         const int32_t d = plane + dr[k];
         const bool nearer = d < distance[k];
@@ -129,7 +129,7 @@ void TNearestColorMap::FillBlock(uint32_t cell, const uint8_t* candidates, int c
       }
     }
   }
-  std::copy_n(best, 512, block);
+  for (int k = 0; k < 512; ++k) block[k] = static_cast<uint8_t>(best[k]);
 }
 
 uint8_t TNearestColorMap::Find(uint8_t red, uint8_t green, uint8_t blue) {
