@@ -86,8 +86,9 @@ class TInSPIAble {
   // The plug-in of the try in progress (nullptr outside a try).
   const TInSPI* CurrentSPI() const { return current_; }
   // While LoadFromSPIProc runs: the plug-in's bits block, its first byte the bits handed
-  // over. A graphic may keep it as its pixel store instead of copying the bits; the block
-  // goes back to the system's local memory (LocalFree) when its last holder lets it go.
+  // over (null where the platform's local memory is freed when the load ends). A graphic
+  // may keep it as its pixel store instead of copying the bits; the block goes back to
+  // local memory (LocalFree) when its last holder lets it go.
   const std::shared_ptr<uint8_t>& BitsBlock() const { return bits_block_; }
   // Who read the last successful load: empty for the own reader, else the plug-in's
   // FileName.
