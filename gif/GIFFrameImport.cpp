@@ -358,10 +358,13 @@ void TGIFSubImage::ImportThroughTable(TDIBReader& reader, std::span<const TRGBQu
   }
   RunBands(bands, [&](int, int first, int last) {
     std::vector<uint8_t> indices;
+    // The table in a local: stores into the frame's bytes could otherwise alias it, and the
+    // compiler would read it again for every pixel.
+    const std::array<uint8_t, TGIFColorMap::kMaxColors> to = renumber;
     for (int y = first; y < last; ++y) {
-      const uint8_t* row = row_indices(y, indices);
-      uint8_t* out = data_.data() + static_cast<size_t>(y) * static_cast<size_t>(width);
-      for (int x = 0; x < width; ++x) out[x] = renumber[row[x]];
+      const uint8_t* const row = row_indices(y, indices);
+      uint8_t* const out = data_.data() + static_cast<size_t>(y) * static_cast<size_t>(width);
+      for (int x = 0; x < width; ++x) out[x] = to[row[x]];
     }
   });
   ReportRows();

@@ -15,18 +15,28 @@ void* TBlockCache::Take(size_t bytes) {
   int best = -1;
   for (int i = 0; i < count_; ++i) {
     const size_t capacity = entries_[i].capacity;
-    if (capacity >= bytes && capacity / 2 <= bytes &&
-        (best < 0 || capacity < entries_[best].capacity))
-      best = i;
+    if (Serves(capacity, bytes) && (best < 0 || capacity < entries_[best].capacity)) best = i;
   }
   if (best < 0) {
     ReleaseAllLocked();
     return nullptr;
   }
-  void* block = entries_[best].block;
-  entries_[best] = entries_[--count_];
-  ReleaseAllLocked();
-  return block;
+  const TEntry taken = entries_[best];
+  // The others, oldest first, stay only if they would serve another store of this size.
+  int kept = 0;
+  for (int i = 0; i < count_; ++i) {
+    if (i == best) continue;
+    if (!Serves(entries_[i].capacity, bytes)) {
+      release_(entries_[i].block);
+      continue;
+    }
+    // Cut to that size at once: the rest would stay resident beside the new store.
+    if (trim_ != nullptr) entries_[i].capacity = trim_(entries_[i].block, bytes);
+    entries_[kept++] = entries_[i];
+  }
+  count_ = kept;
+  if (trim_ != nullptr) trim_(taken.block, bytes);
+  return taken.block;
 }
 
 void TBlockCache::Keep(void* block, size_t capacity) {

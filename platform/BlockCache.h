@@ -11,18 +11,24 @@
 class TBlockCache {
  public:
   using TRelease = void (*)(void* block);
+  // Gives back the part of a block beyond what a store of `bytes` needs; returns the
+  // block's usable bytes after that.
+  using TTrim = size_t (*)(void* block, size_t bytes);
   // At most this many blocks, of at most this many bytes in all, wait for reuse.
   static constexpr int kBlocks = 2;
   static constexpr size_t kBytes = size_t{96} << 20;
 
-  explicit TBlockCache(TRelease release) : release_(release) {}
+  // Without `trim` a block serves stores of half its size or more; with it, any smaller
+  // store, the rest of the block given back.
+  explicit TBlockCache(TRelease release, TTrim trim = nullptr) : release_(release), trim_(trim) {}
   ~TBlockCache();
   TBlockCache(const TBlockCache&) = delete;
   TBlockCache& operator=(const TBlockCache&) = delete;
 
-  // The smallest kept block of at least `bytes` and at most twice as many usable bytes,
-  // or nullptr. The other kept blocks are released either way: blocks wait only for the
-  // next large store, so that memory nothing asks for does not stay resident beside it.
+  // The smallest kept block that serves a store of `bytes`, or nullptr. Of the other kept
+  // blocks only those that would serve another store of that size stay (a job's stores of
+  // one size in a row, a slider step's temporaries), cut to that size where the blocks can
+  // be: memory nothing asks for does not stay resident beside the store.
   void* Take(size_t bytes);
   // Keeps a block of `capacity` usable bytes, or releases it when it is larger than the
   // cache may hold; the longest kept blocks go first when the cache is full.
@@ -35,7 +41,12 @@ class TBlockCache {
   };
   void ReleaseAllLocked();
 
+  bool Serves(size_t capacity, size_t bytes) const {
+    return capacity >= bytes && (trim_ != nullptr || capacity / 2 <= bytes);
+  }
+
   TRelease release_;
+  TTrim trim_;
   std::mutex mutex_;
   TEntry entries_[kBlocks];
   int count_ = 0;  // entries_[0 .. count_ - 1], oldest first

@@ -48,9 +48,23 @@ void Unmap(void* data) {
   ::munmap(header->base, header->length);
 }
 
+// Unmaps the part of a large block beyond the 2 MiB blocks that `bytes` needs: a kept
+// block serves a smaller store with pages already present, and gives back the rest.
+size_t Trim(void* data, size_t bytes) {
+  TLargeHeader* header = HeaderOf(data);
+  const size_t capacity = (bytes + kHuge - 1) / kHuge * kHuge;
+  if (capacity >= header->capacity) return header->capacity;
+  char* const end = static_cast<char*>(header->base) + header->length;
+  char* const cut = static_cast<char*>(data) + capacity;
+  if (::munmap(cut, static_cast<size_t>(end - cut)) != 0) return header->capacity;
+  header->length = static_cast<size_t>(cut - static_cast<char*>(header->base));
+  header->capacity = capacity;
+  return capacity;
+}
+
 TBlockCache& Cache() {
   // Never destroyed: stores released while the program ends still find it.
-  static TBlockCache* cache = new TBlockCache(&Unmap);
+  static TBlockCache* cache = new TBlockCache(&Unmap, &Trim);
   return *cache;
 }
 

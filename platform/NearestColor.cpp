@@ -39,6 +39,7 @@ TNearestColorMap::TNearestColorMap(std::span<const TRGBQuad> colour_table)
 
 void TNearestColorMap::Init() {
   cell_block_.assign(32768, 0);
+  uniform_block_.fill(0);
   const int n = Count();
   const std::vector<int>* values[3] = {&red_, &green_, &blue_};
   for (int c = 0; c < 3; ++c) {
@@ -71,33 +72,64 @@ const uint8_t* TNearestColorMap::Block(uint32_t cell) {
     for (int i = 0; i < n; ++i)
       if (near_r[i] + near_g[i] + near_b[i] <= bound) candidates[count++] = static_cast<uint8_t>(i);
 
-    const size_t offset = blocks_.size();
-    blocks_.resize(offset + 512);
-    uint8_t* block = blocks_.data() + offset;
     if (count == 1) {
-      std::fill(block, block + 512, candidates[0]);
-    } else {
-      const int r0 = static_cast<int>(cell & 31) << 3;
-      const int g0 = static_cast<int>((cell >> 5) & 31) << 3;
-      const int b0 = static_cast<int>(cell >> 10) << 3;
-      for (int k = 0; k < 512; ++k) {
-        const int red = r0 + (k & 7), green = g0 + ((k >> 3) & 7), blue = b0 + (k >> 6);
-        // Candidates are in index order and only a strictly smaller distance replaces the
-        // best, so the lowest index wins a tie.
-        int best = candidates[0];
-        int best_distance = INT_MAX;
-        for (int j = 0; j < count; ++j) {
-          const int i = candidates[j];
-          const int dr = red - red_[i], dg = green - green_[i], db = blue - blue_[i];
-          const int d = dr * dr + dg * dg + db * db;
-          if (d < best_distance) best_distance = d, best = i;
-        }
-        block[k] = static_cast<uint8_t>(best);
+      // Most cells lie inside one entry's region: they share one block of that entry, so
+      // the blocks that pixels read stay few and in cache.
+      uint32_t& shared = uniform_block_[candidates[0]];
+      if (shared == 0) {
+        shared = NewBlock();
+        std::fill_n(blocks_.data() + (shared - 1), 512, candidates[0]);
       }
+      cell_block_[cell] = shared;
+    } else {
+      const uint32_t at = NewBlock();
+      FillBlock(cell, candidates, count, blocks_.data() + (at - 1));
+      cell_block_[cell] = at;
     }
-    cell_block_[cell] = static_cast<uint32_t>(offset) + 1;
   }
   return blocks_.data() + (cell_block_[cell] - 1);
+}
+
+uint32_t TNearestColorMap::NewBlock() {
+  const size_t offset = blocks_.size();
+  blocks_.resize(offset + 512);
+  return static_cast<uint32_t>(offset) + 1;
+}
+
+void TNearestColorMap::FillBlock(uint32_t cell, const uint8_t* candidates, int count,
+                                 uint8_t* block) const {
+  const int r0 = static_cast<int>(cell & 31) << 3;
+  const int g0 = static_cast<int>((cell >> 5) & 31) << 3;
+  const int b0 = static_cast<int>(cell >> 10) << 3;
+  // The 512 colours at once, one candidate after another: each candidate's distance is the
+  // sum of three per-axis squares, and only a strictly smaller distance replaces the best.
+  // Candidates come in index order, so the lowest index wins a tie.
+  int32_t best_distance[512];
+  int32_t best[512];  // as wide as the distances, so that both are chosen in one vector
+  std::fill_n(best_distance, 512, INT32_MAX);
+  std::fill_n(best, 512, int32_t{candidates[0]});
+  for (int j = 0; j < count; ++j) {
+    const int i = candidates[j];
+    int32_t dr[8], dg[8], db[8];
+    for (int k = 0; k < 8; ++k) {
+      dr[k] = (r0 + k - red_[i]) * (r0 + k - red_[i]);
+      dg[k] = (g0 + k - green_[i]) * (g0 + k - green_[i]);
+      db[k] = (b0 + k - blue_[i]) * (b0 + k - blue_[i]);
+    }
+    const int32_t index = i;
+    for (int bg = 0; bg < 64; ++bg) {
+      const int32_t plane = dg[bg & 7] + db[bg >> 3];
+      int32_t* distance = best_distance + 8 * bg;
+      int32_t* answer = best + 8 * bg;
+      for (int k = 0; k < 8; ++k) {
+        const int32_t d = plane + dr[k];
+        const bool nearer = d < distance[k];
+        distance[k] = nearer ? d : distance[k];
+        answer[k] = nearer ? index : answer[k];
+      }
+    }
+  }
+  for (int k = 0; k < 512; ++k) block[k] = static_cast<uint8_t>(best[k]);
 }
 
 uint8_t TNearestColorMap::Find(uint8_t red, uint8_t green, uint8_t blue) {

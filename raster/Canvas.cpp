@@ -202,11 +202,26 @@ void TBitmap::Draw(TCanvas& canvas, const TRect& rect) const {
       std::vector<uint8_t> all(256);
       for (int i = 0; i < 256; ++i) all[static_cast<size_t>(i)] = static_cast<uint8_t>(i);
       decoder.Decode(all.data(), bgr.data(), 256);
-      for (int i = 0; i < 256; ++i)
+      bool same = true;  // every entry maps to itself: the two tables agree
+      for (int i = 0; i < 256; ++i) {
         to[i] = writer.IndexOf(bgr[3 * i + 2], bgr[3 * i + 1], bgr[3 * i]);
+        same = same && to[i] == i;
+      }
+      // Drawn at its own size, a row is the source row from its first drawn pixel on.
+      const bool unscaled = rw == sw && rh == sh;
+      const int skip = r.Left - rect.Left, left = r.Left, count = r.Width();
       for (int y = r.Top + first; y < r.Top + last; ++y) {
         const uint8_t* src = rows[source_row(y)];
         uint8_t* row = RowAddress(store, y);
+        if (unscaled) {
+          const uint8_t* const from = src + skip;
+          uint8_t* const out = row + left;
+          if (same)
+            std::memcpy(out, from, static_cast<size_t>(count));
+          else
+            for (int x = 0; x < count; ++x) out[x] = to[from[x]];
+          continue;
+        }
         for (int x = r.Left; x < r.Right; ++x)
           row[x] = to[src[source_x[static_cast<size_t>(x - r.Left)]]];
       }

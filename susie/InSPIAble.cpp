@@ -50,12 +50,26 @@ class THandleGuard {
   THandleGuard(THLocal info, THLocal bits) : info_(info), bits_(bits) {}
   ~THandleGuard() {
     for (THLocal h : {info_, bits_}) {
+      if (h == nullptr) continue;
       LocalUnlock(h);
       LocalFree(h);
     }
   }
   THandleGuard(const THandleGuard&) = delete;
   THandleGuard& operator=(const THandleGuard&) = delete;
+
+#ifndef _WIN32
+  // The bits block, locked, shared from here on: unlocked and freed by its last holder.
+  std::shared_ptr<uint8_t> ShareBits() {
+    auto* data = static_cast<uint8_t*>(LocalLock(bits_));
+    std::shared_ptr<uint8_t> block(data, [handle = bits_](uint8_t*) {
+      LocalUnlock(handle);
+      LocalFree(handle);
+    });
+    bits_ = nullptr;
+    return block;
+  }
+#endif
 
  private:
   THLocal info_;
@@ -415,9 +429,23 @@ bool TInSPIAble::TryPlugin(const TInSPI& spi, const uint8_t* data, size_t length
   if (!LocalValid(info_handle)) RaiseInvalidResult(Format(SSPIInfoBlockHandle));
   if (!LocalValid(bits_handle)) RaiseInvalidResult(Format(SSPIBitsHandle));
   const auto* bm_info = static_cast<const uint8_t*>(LocalLock(info_handle));
+  const size_t bits_size = LocalSize(bits_handle);
+  // Shared with the graphic, which may keep the block as its store; the guard's share
+  // ends with this try, the graphic's when it lets the pixels go. Only for this platform's
+  // own local memory: kernel32's blocks are freed when the load ends, as the plug-ins'
+  // hosts there have always done.
+  struct TShare {
+    std::shared_ptr<uint8_t>& slot;
+    ~TShare() { slot.reset(); }
+  } share{bits_block_};
+#ifdef _WIN32
   const auto* bits = static_cast<const uint8_t*>(LocalLock(bits_handle));
+#else
+  bits_block_ = guard.ShareBits();
+  const uint8_t* bits = bits_block_.get();
+#endif
   bool done = false;
-  LoadFromSPIProc(bm_info, LocalSize(info_handle), bits, LocalSize(bits_handle), info, done);
+  LoadFromSPIProc(bm_info, LocalSize(info_handle), bits, bits_size, info, done);
   if (done) {
     loaded_by_ = spi.FileName();
     for (std::string& note : ReadInfoTextLines(info.InfoText).notes)

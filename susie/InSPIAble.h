@@ -85,6 +85,11 @@ class TInSPIAble {
 
   // The plug-in of the try in progress (nullptr outside a try).
   const TInSPI* CurrentSPI() const { return current_; }
+  // While LoadFromSPIProc runs: the plug-in's bits block, its first byte the bits handed
+  // over (null where the platform's local memory is freed when the load ends). A graphic
+  // may keep it as its pixel store instead of copying the bits; the block goes back to
+  // local memory (LocalFree) when its last holder lets it go.
+  const std::shared_ptr<uint8_t>& BitsBlock() const { return bits_block_; }
   // Who read the last successful load: empty for the own reader, else the plug-in's
   // FileName.
   const std::string& LoadedBy() const { return loaded_by_; }
@@ -120,6 +125,7 @@ class TInSPIAble {
   void AddReason(const std::string& who, const std::string& why);
 
   const TInSPI* current_ = nullptr;
+  std::shared_ptr<uint8_t> bits_block_;
   std::string loaded_by_;
   std::vector<std::string> reasons_;  // of the load in progress
   std::vector<std::string> notes_;    // of the last load or description

@@ -137,7 +137,15 @@ void TSPIBitmap::LoadFromSPI(const uint8_t* bm_info, size_t info_size, const uin
     for (int i = 0; i < 3; ++i) header.masks[i] = GetU32(bm_info + kInfoHeaderSize + 4 * i);
   std::shared_ptr<TMemoryStream> saved;
   if (header.compressed) saved = RunLengthFile(bm_info, bits, picture);
-  AdoptPixelStore(header, PluginColourTable(bm_info, picture),
-                  TPixelSource::FromMemory(bits, picture.pixel_bytes), std::move(saved));
+  TPixelSource source = TPixelSource::FromMemory(bits, picture.pixel_bytes);
+  // The plug-in's own block (when the host passed these bits in it) becomes the store as
+  // it is: the rows need no copy.
+  const std::shared_ptr<uint8_t>& block = spi_able_.BitsBlock();
+  if (block && block.get() == bits && !header.compressed) {
+    source.block = block;
+    source.data = block.get();
+    source.skip = [](size_t) {};
+  }
+  AdoptPixelStore(header, PluginColourTable(bm_info, picture), source, std::move(saved));
   done = true;
 }

@@ -9,6 +9,10 @@
 
 #include "plugins/sdk/susie_plugin.h"
 
+#if defined(__linux__)
+#include <sys/mman.h>
+#endif
+
 /* The largest pixel block a plug-in makes: the host's limit for one picture (1 GiB). A
  * build may set a lower one (the fuzz targets do). */
 #ifndef PLUGIN_MAX_PIXEL_BYTES
@@ -63,6 +67,23 @@ static inline void PluginPut32(uint8_t* p, uint32_t v) {
   p[3] = (uint8_t)(v >> 24);
 }
 
+/* Asks for huge pages over the whole 2 MiB blocks inside a large pixel block: the decoder
+ * then writes a 36 MB picture with some twenty page faults instead of nine thousand. The
+ * block is a fresh mapping the allocator has not touched, so nothing moves; where the
+ * system has no huge pages free, its pages stay as they are. Only a hint. */
+static inline void PluginHugePages(uint8_t* data, uint64_t size) {
+#if defined(__linux__) && defined(MADV_HUGEPAGE)
+  const uintptr_t huge = (uintptr_t)1 << 21;
+  const uintptr_t start = ((uintptr_t)data + huge - 1) & ~(huge - 1);
+  const uintptr_t end = ((uintptr_t)data + (uintptr_t)size) & ~(huge - 1);
+  if (size >= ((uint64_t)4 << 20) && end > start)
+    (void)madvise((void*)start, end - start, MADV_HUGEPAGE);
+#else
+  (void)data;
+  (void)size;
+#endif
+}
+
 /* Makes a width x height picture of 24 bits (colours 0) or 8 bits (colours entries in the
  * colour table, 1 to 256). Returns SPI_SUCCESS, SPI_BROKEN_DATA for a size that is not
  * positive, or SPI_NO_MEMORY for a picture beyond the limit or memory that cannot be had
@@ -93,6 +114,7 @@ static inline int PluginDibCreate(PluginDib* dib, int width, int height, int bit
   PluginPut32(h + 32, (uint32_t)colours);
   dib->palette = colours != 0 ? h + 40 : NULL;
   dib->pixels = (uint8_t*)SpiLocalLock(dib->bits);
+  PluginHugePages(dib->pixels, total);
   dib->stride = (size_t)stride;
   dib->width = width;
   dib->height = height;

@@ -2,6 +2,7 @@
 // decoder must follow, sub-blocks, the interlaced walk and bad pixel values.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <numeric>
 
 #include "gif/GIFException.h"
@@ -178,6 +179,49 @@ TEST(RLEEncoder, SendsOnlyLiteralsAndRunCodesTheDecoderAlreadyHas) {
     first = false;
   }
   EXPECT_GT(clears, 10);
+}
+
+TEST(RLEEncoder, MostlyChangingPixelsDecodeBackAtEveryTableSize) {
+  // Pixels that change at nearly every step, with short runs and repeats between them,
+  // across code-width steps and clears, at every table size and with fewer colours than
+  // the table holds: an independent decoder reads back each pixel.
+  TestRandom random(5);
+  for (int bits = 1; bits <= 8; ++bits) {
+    const int colors = bits == 8 ? 256 : (1 << bits) - (bits > 2 ? 1 : 0);
+    const int width = 997, height = 13;
+    std::vector<uint8_t> pixels(static_cast<size_t>(width) * height);
+    uint8_t last = 0;
+    for (uint8_t& v : pixels) {
+      const uint32_t pick = random.Next() % 32;
+      v = pick == 0 ? last : static_cast<uint8_t>(random.Next() % static_cast<uint32_t>(colors));
+      last = v;
+    }
+    const Bytes_ data = Encode(gcRLE, bits, width, height, pixels, colors);
+    // The frame in a file of its own, with a table of the frame's size.
+    const int table_bits = std::max(bits, 1);
+    Bytes_ file = {'G',
+                   'I',
+                   'F',
+                   '8',
+                   '9',
+                   'a',
+                   static_cast<uint8_t>(width & 255),
+                   static_cast<uint8_t>(width >> 8),
+                   static_cast<uint8_t>(height),
+                   0,
+                   static_cast<uint8_t>(0x80 | (table_bits - 1)),
+                   0,
+                   0};
+    for (int i = 0; i < (1 << table_bits); ++i)
+      file.insert(file.end(), {static_cast<uint8_t>(i), static_cast<uint8_t>(i), 0});
+    file.insert(file.end(), {0x2C, 0, 0, 0, 0, static_cast<uint8_t>(width & 255),
+                             static_cast<uint8_t>(width >> 8), static_cast<uint8_t>(height), 0, 0});
+    file.insert(file.end(), data.begin(), data.end());
+    file.push_back(0x3B);
+    const DecodedGif decoded = DecodeGif(file);
+    ASSERT_EQ(decoded.frames.size(), 1u) << bits << " bits";
+    ASSERT_EQ(decoded.frames[0].indices, pixels) << bits << " bits";
+  }
 }
 
 TEST(RLEEncoder, RunLongerThanTheWholeTableClearsInsideTheRun) {

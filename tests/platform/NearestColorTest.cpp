@@ -1,6 +1,7 @@
 // The platform's palettes and its nearest-colour mapping.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
 #include <random>
 #include <set>
@@ -90,4 +91,31 @@ TEST(NearestColor, EveryColourOfTheCubeAgreesForTheHalftonePalette) {
         ASSERT_EQ(
             map.Find(static_cast<uint8_t>(r), static_cast<uint8_t>(g), static_cast<uint8_t>(b)),
             BruteForceNearest(palette, r, g, b));
+}
+
+TEST(NearestColor, RowsMappedAtOnceAgreeWithSingleColours) {
+  // Rows that wander over cells met before and new ones, whole-region cells (which share a
+  // block) and border cells (which get their own), mapped in one call and colour by colour.
+  const auto& ht = HalftonePaletteEntries();
+  const std::vector<TPaletteEntry> palette(ht.begin(), ht.end());
+  std::mt19937 rng(11);
+  TNearestColorMap rows(palette), single(palette);
+  std::vector<uint8_t> bgr(3 * 5000), indices(5000);
+  for (int pass = 0; pass < 4; ++pass) {
+    for (size_t i = 0; i < bgr.size(); i += 3) {
+      // A walk of small steps, with jumps: neighbouring colours share cells, as in photos.
+      const bool jump = rng() % 64 == 0;
+      for (size_t c = 0; c < 3; ++c) {
+        const int before = i == 0 ? 128 : bgr[i + c - 3];
+        const int step = static_cast<int>(rng() % 9) - 4;
+        bgr[i + c] = static_cast<uint8_t>(jump ? rng() % 256 : std::clamp(before + step, 0, 255));
+      }
+    }
+    rows.MapBGR(bgr.data(), indices.data(), 5000);
+    for (size_t x = 0; x < indices.size(); ++x)
+      ASSERT_EQ(indices[x], single.Find(bgr[3 * x + 2], bgr[3 * x + 1], bgr[3 * x]))
+          << "pass " << pass << " pixel " << x;
+    for (size_t x = 0; x < indices.size(); x += 97)
+      ASSERT_EQ(indices[x], BruteForceNearest(palette, bgr[3 * x + 2], bgr[3 * x + 1], bgr[3 * x]));
+  }
 }

@@ -11,6 +11,7 @@
 #include "base/Exceptions.h"
 #include "base/Streams.h"
 #include "platform/BlockCache.h"
+#include "platform/Memory.h"
 #include "platform/MemoryStream.h"
 #include "platform/NearestColor.h"
 #include "platform/Palettes.h"
@@ -208,6 +209,58 @@ TEST(BlockCache, AFreedBlockServesTheNextStoreOfItsSizeOnly) {
   EXPECT_EQ(released.back(), &a);
 }
 
+TEST(BlockCache, BlocksThatCanBeCutServeSmallerStoresAndStayForTheNextOfThatSize) {
+  static std::vector<void*> released;
+  static std::vector<std::pair<void*, size_t>> cuts;
+  released.clear();
+  cuts.clear();
+  TBlockCache cache([](void* block) { released.push_back(block); },
+                    [](void* block, size_t bytes) {
+                      cuts.emplace_back(block, bytes);
+                      return bytes;
+                    });
+  int a = 0, b = 0, c = 0;
+  cache.Keep(&a, 1000);
+  cache.Keep(&b, 9000);
+  cache.Keep(&c, 3000);  // the oldest, a, makes room
+  EXPECT_EQ(released, std::vector<void*>{&a});
+  // Three times the size asked for still serves; the other block, which would serve
+  // another store of this size, stays, cut to it at once.
+  EXPECT_EQ(cache.Take(1000), &c);
+  EXPECT_EQ(cuts, (std::vector<std::pair<void*, size_t>>{{&b, 1000}, {&c, 1000}}));
+  EXPECT_EQ(released, std::vector<void*>{&a});
+  EXPECT_EQ(cache.Take(1000), &b);  // the next store of that size finds it
+  cache.Keep(&a, 500);
+  EXPECT_EQ(cache.Take(800), nullptr);  // too small to serve: released
+  EXPECT_EQ(released, (std::vector<void*>{&a, &a}));
+}
+
+#if !defined(_WIN32) && !defined(__EMSCRIPTEN__)
+// This platform's blocks are mappings that can be cut.
+TEST(BlockCache, APixelBlockCutForASmallerStoreIsWholeAndTheNextLargeOneIsNew) {
+  // The platform's own blocks: a freed large block serves a smaller store; its pages up to
+  // that size are all there (written and read back), and the part given back is not
+  // offered again.
+  constexpr size_t kLarge = size_t{40} << 20, kSmall = size_t{9} << 20;
+  auto* large = static_cast<uint8_t*>(AllocatePixelMemory(kLarge));
+  ASSERT_NE(large, nullptr);
+  std::memset(large, 1, kLarge);
+  ReleasePixelMemory(large);
+  auto* small = static_cast<uint8_t*>(AllocatePixelMemory(kSmall));
+  ASSERT_EQ(small, large);
+  std::memset(small, 2, kSmall);
+  EXPECT_EQ(small[0], 2);
+  EXPECT_EQ(small[kSmall - 1], 2);
+  ReleasePixelMemory(small);
+  // The cut block no longer holds 40 MB: a store of that size is mapped anew.
+  auto* again = static_cast<uint8_t*>(AllocatePixelMemory(kLarge));
+  ASSERT_NE(again, nullptr);
+  std::memset(again, 3, kLarge);
+  EXPECT_EQ(again[kLarge - 1], 3);
+  ReleasePixelMemory(again);
+}
+#endif
+
 TEST(SizeChange, KeptRowsOfAPartFilledLastByteEndInZeroBits) {
   for (const TPixelFormat format : {TPixelFormat::Bits1, TPixelFormat::Bits4}) {
     TBitmap bitmap;
@@ -323,4 +376,31 @@ TEST(Draw, EightBitsOntoEightBitsTakeTheNearestEntryOfEachColour) {
       ASSERT_EQ(target.ConstScanline(y)[x], map.Find(GetRValue(c), GetGValue(c), GetBValue(c)))
           << x << "," << y;
     }
+}
+
+TEST(Draw, EightBitsAtTheirSizeClippedOnEveryEdgeKeepTheirPlace) {
+  // Drawn at its own size but hanging over the left and top edges and past the right and
+  // bottom: each target pixel is the source pixel under it, its colour's nearest entry.
+  TBitmap back;
+  MakeNoise(back, 23, 11, 4);
+  back.SetPixelFormat(TPixelFormat::Bits8);
+  for (const auto& [left, top] : {std::pair{-5, -3}, std::pair{4, 2}, std::pair{0, 0}}) {
+    TBitmap target;
+    target.SetPixelFormat(TPixelFormat::Bits8);
+    target.SetWidth(20);
+    target.SetHeight(9);
+    target.Canvas().Brush.Color = RGBColor(0, 0, 255);
+    target.Canvas().FillRect(TRect{0, 0, 20, 9});
+    target.Canvas().Draw(left, top, back);
+    TNearestColorMap map(target.ColorTable());
+    const uint8_t blue = map.Find(0, 0, 255);
+    for (int y = 0; y < 9; ++y)
+      for (int x = 0; x < 20; ++x) {
+        const int sx = x - left, sy = y - top;
+        const bool inside = sx >= 0 && sx < 23 && sy >= 0 && sy < 11;
+        const TColor c = inside ? back.Pixel(sx, sy) : 0;
+        const uint8_t want = inside ? map.Find(GetRValue(c), GetGValue(c), GetBValue(c)) : blue;
+        ASSERT_EQ(target.ConstScanline(y)[x], want) << left << "," << top << ": " << x << "," << y;
+      }
+  }
 }

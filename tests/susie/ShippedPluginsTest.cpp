@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <functional>
+#include <memory>
 #include <string>
 
 #ifndef _WIN32
@@ -14,6 +15,7 @@
 #endif
 
 #include "platform/LocalMemory.h"
+#include "raster/Canvas.h"
 #include "susie/Spibmp.h"
 #include "susie/Spis.h"
 #include "tests/ImageReference.h"
@@ -67,6 +69,29 @@ INSTANTIATE_TEST_SUITE_P(
         if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
       return name;
     });
+
+TEST(ShippedPluginsPixels, APictureKeptFromThePluginsBlockOutlivesTheLoadAndItsCopies) {
+  // The rows stay in the block the plug-in handed over: they must outlive the load and
+  // the bitmap that read them, and a change to one holder must not reach another.
+  TSPIs spis;
+  spis.Search(Join(ShippedPluginDir(), "*.spi"));
+  for (const std::string name : {"rocket.jpg", "astronaut.png"}) {
+    auto first = std::make_unique<TSPIBitmap>();
+    first->LoadFromFile(Sample(name));
+    ASSERT_NE(first->LoadedBy(), "") << name;
+    const auto before = PixelsOf(*first);
+    TBitmap copy;
+    copy.Assign(first.get());
+    first->Canvas().Brush.Color = RGBColor(1, 2, 3);
+    first->Canvas().FillRect(Rect(0, 0, 5, 5));
+    EXPECT_EQ(first->Pixel(4, 4), RGBColor(1, 2, 3)) << name;
+    first.reset();
+    EXPECT_EQ(FirstDifference(PixelsOf(copy), before), "") << name;
+    TSPIBitmap again;
+    again.LoadFromFile(Sample(name));
+    EXPECT_EQ(FirstDifference(PixelsOf(again), before), "") << name;
+  }
+}
 
 TEST(ShippedPluginsInfo, AnswerTheirInfoAndPictureInformation) {
   TSPIs spis;
