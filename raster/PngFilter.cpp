@@ -8,12 +8,7 @@
 
 #include "platform/Processor.h"
 
-#include <cstdint>
-#include <cstring>
-
 namespace {
-
-enum : uint8_t { kNone = 0, kSub = 1, kUp = 2, kAverage = 3, kPaeth = 4 };
 
 // A filtered byte's weight in the heuristic: its magnitude as a signed byte.
 inline unsigned Magnitude(uint8_t v) {
@@ -80,53 +75,55 @@ void Paeth(const uint8_t* row, const uint8_t* prior, size_t bytes, size_t bpp, u
   PaethLoop(row, prior, bytes, bpp, out);
 }
 
+// The row filtered with `filter`: `bytes` bytes, without the type byte.
+void Apply(TPngFilterType filter, const uint8_t* row, const uint8_t* prior, size_t bytes,
+           size_t bpp, uint8_t* out) {
+  switch (filter) {
+    case pfNone:
+      std::memcpy(out, row, bytes);
+      break;
+    case pfSub:
+      Sub(row, bytes, bpp, out);
+      break;
+    case pfUp:
+      Up(row, prior, bytes, out);
+      break;
+    case pfAverage:
+      Average(row, prior, bytes, bpp, out);
+      break;
+    case pfPaeth:
+      Paeth(row, prior, bytes, bpp, out);
+      break;
+  }
+}
+
 }  // namespace
 
 void FilterPngRow(const uint8_t* row, const uint8_t* prior, size_t bytes, int bpp, bool adaptive,
                   uint8_t* out, uint8_t* scratch) {
-  out[0] = kNone;
+  out[0] = pfNone;
   std::memcpy(out + 1, row, bytes);
   if (!adaptive) return;
   const size_t step = static_cast<size_t>(bpp);
-  uint8_t* const candidates[4] = {scratch, scratch + bytes, scratch + 2 * bytes,
-                                  scratch + 3 * bytes};
-  Sub(row, bytes, step, candidates[0]);
-  Up(row, prior, bytes, candidates[1]);
-  Average(row, prior, bytes, step, candidates[2]);
-  Paeth(row, prior, bytes, step, candidates[3]);
+  // Each filter's row in scratch (Sub first), the one of least magnitude kept.
   unsigned long long best = Sum(row, bytes);
-  int chosen = kNone;
-  for (int filter = kSub; filter <= kPaeth; ++filter) {
-    const unsigned long long sum = Sum(candidates[filter - 1], bytes);
+  int chosen = pfNone;
+  for (int filter = pfSub; filter <= pfPaeth; ++filter) {
+    uint8_t* candidate = scratch + static_cast<size_t>(filter - 1) * bytes;
+    Apply(static_cast<TPngFilterType>(filter), row, prior, bytes, step, candidate);
+    const unsigned long long sum = Sum(candidate, bytes);
     if (sum < best) {
       best = sum;
       chosen = filter;
     }
   }
-  if (chosen == kNone) return;
+  if (chosen == pfNone) return;
   out[0] = static_cast<uint8_t>(chosen);
-  std::memcpy(out + 1, candidates[chosen - 1], bytes);
+  std::memcpy(out + 1, scratch + static_cast<size_t>(chosen - 1) * bytes, bytes);
 }
 
 void FilterPngRowWith(TPngFilterType filter, const uint8_t* row, const uint8_t* prior, size_t bytes,
                       int bpp, uint8_t* out) {
   out[0] = filter;
-  const size_t step = static_cast<size_t>(bpp);
-  switch (filter) {
-    case pfNone:
-      std::memcpy(out + 1, row, bytes);
-      break;
-    case pfSub:
-      Sub(row, bytes, step, out + 1);
-      break;
-    case pfUp:
-      Up(row, prior, bytes, out + 1);
-      break;
-    case pfAverage:
-      Average(row, prior, bytes, step, out + 1);
-      break;
-    case pfPaeth:
-      Paeth(row, prior, bytes, step, out + 1);
-      break;
-  }
+  Apply(filter, row, prior, bytes, static_cast<size_t>(bpp), out + 1);
 }
