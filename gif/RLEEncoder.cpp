@@ -209,6 +209,20 @@ const uint8_t* TRLEEncoder::SendSingles(const uint8_t* p, const uint8_t* end,
   uint8_t bytes[256 + 8];
   int filled = 0;
   bool sent = false;
+  // Moves the bucket's whole bytes to `bytes` (little-endian: the low byte first), writing
+  // them out when many are held. At most 55 bits are held: four codes of at most 12 bits
+  // beside fewer than 8.
+  const auto drain = [&]() {
+    std::memcpy(bytes + filled, &bucket, 8);
+    const int whole = bits >> 3;
+    filled += whole;
+    bucket >>= 8 * whole;
+    bits &= 7;
+    if (filled > 240) {
+      writer_->Write(bytes, filled);
+      filled = 0;
+    }
+  };
   while (p != end && count < stop) {
     // Four codes at once while four more pixels each differ from the one before and the
     // state does not change on the way: the same bits as four turns of the loop below.
@@ -225,15 +239,7 @@ const uint8_t* TRLEEncoder::SendSingles(const uint8_t* p, const uint8_t* end,
         sent = true;
         pending = d;
         p += 4;
-        std::memcpy(bytes + filled, &bucket, 8);
-        const int whole = bits >> 3;
-        filled += whole;
-        bucket >>= 8 * whole;  // at most 55 bits were held: 48 and 7
-        bits &= 7;
-        if (filled > 240) {
-          writer_->Write(bytes, filled);
-          filled = 0;
-        }
+        drain();
         continue;
       }
     }
@@ -245,15 +251,7 @@ const uint8_t* TRLEEncoder::SendSingles(const uint8_t* p, const uint8_t* end,
     sent = true;
     pending = next;
     ++p;
-    std::memcpy(bytes + filled, &bucket, 8);  // little-endian: the low byte first
-    const int whole = bits >> 3;
-    filled += whole;
-    bucket >>= 8 * whole;  // at most 40: a code adds at most 12 bits to fewer than 8
-    bits &= 7;
-    if (filled > 240) {
-      writer_->Write(bytes, filled);
-      filled = 0;
-    }
+    drain();
   }
   if (filled > 0) writer_->Write(bytes, filled);
   if (sent) clear_flag_ = false;
