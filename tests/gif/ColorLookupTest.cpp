@@ -27,10 +27,6 @@ Found Find(TColorLookup& lookup, uint8_t red, uint8_t green, uint8_t blue) {
   return f;
 }
 
-TPaletteEntry E(uint8_t r, uint8_t g, uint8_t b) {
-  return TPaletteEntry{r, g, b, 0};
-}
-
 TEST(FixedPalettes, HoldTheirEntriesInOrder) {
   const auto web = GetPaletteEntries(WebPalette());
   ASSERT_EQ(web.size(), 216u);

@@ -15,6 +15,11 @@
 #include "raster/Bitmap.h"
 #include "tests/common/ErrorMessage.h"
 
+// A palette entry of the given colour.
+inline TPaletteEntry E(uint8_t r, uint8_t g, uint8_t b) {
+  return TPaletteEntry{r, g, b, 0};
+}
+
 struct Rgb {
   uint8_t r = 0, g = 0, b = 0;
   friend bool operator==(const Rgb&, const Rgb&) = default;

@@ -8,10 +8,6 @@
 
 namespace {
 
-TPaletteEntry E(uint8_t r, uint8_t g, uint8_t b) {
-  return TPaletteEntry{r, g, b, 0};
-}
-
 // A one-row picture of the colours in order.
 std::unique_ptr<TBitmap> Row(const std::vector<TColor>& colours) {
   return MakeBitmap24(static_cast<int>(colours.size()), 1,

@@ -11,10 +11,6 @@
 
 namespace {
 
-TPaletteEntry E(uint8_t r, uint8_t g, uint8_t b) {
-  return TPaletteEntry{r, g, b, 0};
-}
-
 std::unique_ptr<TBitmap> Reduce(const TBitmap& picture, TColorReduction mode,
                                 TDitherMode dither = dmNearest, int bits = 8,
                                 const TPaletteHandle& palette = nullptr) {

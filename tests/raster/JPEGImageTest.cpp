@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <fstream>
 
 #include <jerror.h>
 #include <jpeglib.h>
@@ -16,13 +15,9 @@
 #include "raster/JPEGImage.h"
 #include "raster/Picture.h"
 #include "tests/ImageReference.h"
+#include "tests/common/TestFiles.h"
 
 namespace {
-
-std::vector<uint8_t> ReadBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
-}
 
 std::string Rocket() {
   return std::string(LUMIVEIL_SAMPLES) + "/rocket.jpg";
