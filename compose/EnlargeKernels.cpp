@@ -5,6 +5,8 @@
 #include <cstring>
 
 #include "base/Bands.h"
+#include "base/Exceptions.h"
+#include "base/Messages.h"
 #include "compose/ResampleTables.h"
 #include "compose/ResizeBitmap.h"
 #include "raster/Bitmap.h"
@@ -167,6 +169,59 @@ void EnlargeVertical(const TBitmap& source, TBitmap& dest) {
         }
         case TEnlargeKind::ekCopy:
           std::memcpy(out, src[tap.idx], static_cast<size_t>(bytes));
+          break;
+      }
+    }
+  });
+}
+
+void EnlargeBoth(const TBitmap& source, TBitmap& dest) {
+  if (source.Empty() || dest.Empty()) throw EInvalidGraphicOperation(SScanLine);
+  if (source.BitsPerPixel() != 24 || dest.BitsPerPixel() != 24)
+    throw EInvalidGraphic(SInvalidPixelFormat);
+  const int width = source.Width(), target = dest.Width();
+  const int source_height = source.Height(), height = dest.Height();
+  if (width >= target || source_height >= height) throw EInvalidGraphicOperation(SScanLine);
+  const auto row = KernelPath() == TKernelPath::kpAvx2 ? EnlargeRowAvx2 : EnlargeRowGeneric;
+  const auto cubic = KernelPath() == TKernelPath::kpAvx2 ? CubicRowAvx2 : CubicRowGeneric;
+  std::vector<std::vector<TEnlargeTap>> tables;
+  for (int first = 0; first < target; first += kTableSpan)
+    tables.push_back(MakeEnlargeTable(width, target, first, std::min(kTableSpan, target - first)));
+  const TConstRows src = source.ConstRows();
+  const TRows dst = dest.Rows();
+  const int bytes = target * 3;
+  ForEachBand(height, int64_t{8} * bytes, [&](int top, int bottom) {
+    // The width pass's rows that the height pass takes, made when first needed: row y in
+    // slot y % 4, since a destination row takes at most four consecutive source rows and
+    // the rows taken only go down the picture. Four spare bytes: the vector kernel stores
+    // four bytes for a pixel of three.
+    std::vector<uint8_t> ring(4 * static_cast<size_t>(bytes) + 4);
+    int held[4] = {-1, -1, -1, -1};
+    const auto made = [&](int y) -> const uint8_t* {
+      uint8_t* out = ring.data() + static_cast<size_t>(y % 4) * static_cast<size_t>(bytes);
+      if (held[y % 4] != y) {
+        for (size_t t = 0; t < tables.size(); ++t)
+          row(src[y], out + 3 * t * kTableSpan, tables[t], width);
+        held[y % 4] = y;
+      }
+      return out;
+    };
+    for (int b = top; b < bottom; ++b) {
+      const TEnlargeTap tap = EnlargeTap(source_height, height, b);
+      uint8_t* out = dst[b];
+      switch (tap.kind) {
+        case TEnlargeKind::ekCubic:
+          cubic(made(tap.idx - 1), made(tap.idx), made(tap.idx + 1), made(tap.idx + 2), out, bytes,
+                tap.w);
+          break;
+        case TEnlargeKind::ekLinear: {
+          const uint8_t* r0 = made(tap.idx);
+          const uint8_t* r1 = made(tap.idx + 1);
+          for (int i = 0; i < bytes; ++i) out[i] = LinearSample(r0[i], r1[i], tap.fr);
+          break;
+        }
+        case TEnlargeKind::ekCopy:
+          std::memcpy(out, made(tap.idx), static_cast<size_t>(bytes));
           break;
       }
     }

@@ -1,5 +1,8 @@
 #include "compose/ResizeBitmap.h"
 
+#include "base/Bands.h"
+#include "base/Exceptions.h"
+#include "compose/ResampleTables.h"
 #include "raster/Bitmap.h"
 
 void ResizeBitmap(TBitmap& bitmap, int width, int height) {
@@ -12,6 +15,26 @@ void ResizeBitmap(TBitmap& bitmap, int width, int height) {
   if (bitmap.PixelFormat() != TPixelFormat::Bits24) {
     bitmap.SetPixelFormat(TPixelFormat::Bits24);
     bitmap.SetPalette(TPaletteHandle());
+  }
+  // Enlarging both ways: one pass without the picture between the passes, where the
+  // threads' rows of the width pass (four each) are fewer than the source's rows and their
+  // tables few. Not when the final store cannot be had: the passes below then fail as they
+  // would, the width pass done.
+  if (width > bitmap.Width() && height > bitmap.Height() &&
+      bitmap.Height() >= 4 * kMaxBandThreads && width <= 4 * kTableSpan) {
+    TBitmap temporary;
+    temporary.Assign(&bitmap);
+    bool made = false;
+    try {
+      temporary.SetSizeForOverwrite(width, height);
+      made = true;
+    } catch (const Exception&) {
+    }
+    if (made) {
+      EnlargeBoth(bitmap, temporary);
+      bitmap.Assign(&temporary);
+      return;
+    }
   }
   if (width != bitmap.Width()) {
     TBitmap temporary;
