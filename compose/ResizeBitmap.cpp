@@ -1,8 +1,6 @@
 #include "compose/ResizeBitmap.h"
 
-#include "base/Bands.h"
 #include "base/Exceptions.h"
-#include "compose/ResampleTables.h"
 #include "raster/Bitmap.h"
 
 void ResizeBitmap(TBitmap& bitmap, int width, int height) {
@@ -16,12 +14,10 @@ void ResizeBitmap(TBitmap& bitmap, int width, int height) {
     bitmap.SetPixelFormat(TPixelFormat::Bits24);
     bitmap.SetPalette(TPaletteHandle());
   }
-  // Enlarging both ways: one pass without the picture between the passes, where the
-  // threads' rows of the width pass (four each) are fewer than the source's rows and their
-  // tables few. Not when the final store cannot be had: the passes below then fail as they
-  // would, the width pass done.
-  if (width > bitmap.Width() && height > bitmap.Height() &&
-      bitmap.Height() >= 4 * kMaxBandThreads && width <= 4 * kTableSpan) {
+  // Enlarging both ways: one pass without the picture between the passes. Not when the
+  // final store cannot be had: the passes below then fail as they would, the width pass
+  // done.
+  if (EnlargesBothAtOnce(bitmap, width, height)) {
     TBitmap temporary;
     temporary.Assign(&bitmap);
     bool made = false;

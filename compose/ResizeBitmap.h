@@ -29,6 +29,15 @@ void EnlargeVertical(const TBitmap& source, TBitmap& dest);
 // rows are made a few at a time as the height pass takes them, so the bytes are those of
 // EnlargeHorizontal then EnlargeVertical without the picture between them in memory.
 void EnlargeBoth(const TBitmap& source, TBitmap& dest);
+// The same rows handed to `take` instead of written to a picture: each destination row of
+// width x height once, on the thread that made it (a thread's rows in increasing order),
+// valid until take returns. Raises as EnlargeBoth does, before any row is made.
+using TEnlargedRows = std::function<void(int y, const uint8_t* row)>;
+void EnlargeBothRows(const TBitmap& source, int width, int height, const TEnlargedRows& take);
+// Whether ResizeBitmap to width x height runs both passes as one (EnlargeBoth): enlarging
+// both ways, where the few rows the threads keep are fewer than the picture between the
+// passes would hold.
+bool EnlargesBothAtOnce(const TBitmap& bitmap, int width, int height);
 void ShrinkVertical(const TBitmap& source, TBitmap& dest);
 
 // The height pass of ShrinkVertical over a source whose rows are made as the pass needs
