@@ -5,6 +5,8 @@
 #include <cstring>
 
 #include "base/Bands.h"
+#include "base/Exceptions.h"
+#include "base/Messages.h"
 #include "compose/ResampleTables.h"
 #include "compose/ResizeBitmap.h"
 #include "raster/Bitmap.h"
@@ -171,4 +173,73 @@ void EnlargeVertical(const TBitmap& source, TBitmap& dest) {
       }
     }
   });
+}
+
+void EnlargeBothRows(const TBitmap& source, int target, int height, const TEnlargedRows& take) {
+  if (source.Empty()) throw EInvalidGraphicOperation(SScanLine);
+  if (source.BitsPerPixel() != 24) throw EInvalidGraphic(SInvalidPixelFormat);
+  const int width = source.Width(), source_height = source.Height();
+  if (width >= target || source_height >= height) throw EInvalidGraphicOperation(SScanLine);
+  const auto row = KernelPath() == TKernelPath::kpAvx2 ? EnlargeRowAvx2 : EnlargeRowGeneric;
+  const auto cubic = KernelPath() == TKernelPath::kpAvx2 ? CubicRowAvx2 : CubicRowGeneric;
+  std::vector<std::vector<TEnlargeTap>> tables;
+  for (int first = 0; first < target; first += kTableSpan)
+    tables.push_back(MakeEnlargeTable(width, target, first, std::min(kTableSpan, target - first)));
+  const TConstRows src = source.ConstRows();
+  const int bytes = target * 3;
+  const size_t row_bytes = static_cast<size_t>(bytes);
+  ForEachBand(height, int64_t{8} * bytes, [&](int top, int bottom) {
+    // The width pass's rows that the height pass takes, made when first needed: row y in
+    // slot y % 4, since a destination row takes at most four consecutive source rows and
+    // the rows taken only go down the picture; then the destination row. Four spare
+    // bytes: the vector kernel stores four bytes for a pixel of three.
+    std::vector<uint8_t> rows(5 * row_bytes + 4);
+    uint8_t* const out = rows.data() + 4 * row_bytes;
+    int held[4] = {-1, -1, -1, -1};
+    const auto made = [&](int y) -> const uint8_t* {
+      uint8_t* slot = rows.data() + static_cast<size_t>(y % 4) * row_bytes;
+      if (held[y % 4] != y) {
+        for (size_t t = 0; t < tables.size(); ++t)
+          row(src[y], slot + 3 * t * kTableSpan, tables[t], width);
+        held[y % 4] = y;
+      }
+      return slot;
+    };
+    for (int b = top; b < bottom; ++b) {
+      const TEnlargeTap tap = EnlargeTap(source_height, height, b);
+      switch (tap.kind) {
+        case TEnlargeKind::ekCubic:
+          cubic(made(tap.idx - 1), made(tap.idx), made(tap.idx + 1), made(tap.idx + 2), out, bytes,
+                tap.w);
+          take(b, out);
+          break;
+        case TEnlargeKind::ekLinear: {
+          const uint8_t* r0 = made(tap.idx);
+          const uint8_t* r1 = made(tap.idx + 1);
+          for (int i = 0; i < bytes; ++i) out[i] = LinearSample(r0[i], r1[i], tap.fr);
+          take(b, out);
+          break;
+        }
+        case TEnlargeKind::ekCopy:
+          take(b, made(tap.idx));
+          break;
+      }
+    }
+  });
+}
+
+void EnlargeBoth(const TBitmap& source, TBitmap& dest) {
+  if (dest.Empty()) throw EInvalidGraphicOperation(SScanLine);
+  if (dest.BitsPerPixel() != 24) throw EInvalidGraphic(SInvalidPixelFormat);
+  const TRows dst = dest.Rows();
+  const size_t bytes = 3 * static_cast<size_t>(dest.Width());
+  EnlargeBothRows(source, dest.Width(), dest.Height(),
+                  [&](int y, const uint8_t* row) { std::memcpy(dst[y], row, bytes); });
+}
+
+bool EnlargesBothAtOnce(const TBitmap& bitmap, int width, int height) {
+  // The threads' rows of the width pass (four each) fewer than the source's rows, and the
+  // tables few.
+  return width > bitmap.Width() && height > bitmap.Height() &&
+         bitmap.Height() >= 4 * kMaxBandThreads && width <= 4 * kTableSpan;
 }

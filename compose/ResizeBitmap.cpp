@@ -1,5 +1,6 @@
 #include "compose/ResizeBitmap.h"
 
+#include "base/Exceptions.h"
 #include "raster/Bitmap.h"
 
 void ResizeBitmap(TBitmap& bitmap, int width, int height) {
@@ -12,6 +13,24 @@ void ResizeBitmap(TBitmap& bitmap, int width, int height) {
   if (bitmap.PixelFormat() != TPixelFormat::Bits24) {
     bitmap.SetPixelFormat(TPixelFormat::Bits24);
     bitmap.SetPalette(TPaletteHandle());
+  }
+  // Enlarging both ways: one pass without the picture between the passes. Not when the
+  // final store cannot be had: the passes below then fail as they would, the width pass
+  // done.
+  if (EnlargesBothAtOnce(bitmap, width, height)) {
+    TBitmap temporary;
+    temporary.Assign(&bitmap);
+    bool made = false;
+    try {
+      temporary.SetSizeForOverwrite(width, height);
+      made = true;
+    } catch (const Exception&) {
+    }
+    if (made) {
+      EnlargeBoth(bitmap, temporary);
+      bitmap.Assign(&temporary);
+      return;
+    }
   }
   if (width != bitmap.Width()) {
     TBitmap temporary;

@@ -102,8 +102,22 @@ bool ComposeCheckerboardConsuming(TBitmap& result, TBitmap& external, const TBit
 bool SynthesizeConsuming(TBitmap& result, TBitmap& external, TBitmap& inner, int average,
                          int contrast) {
   const TToneTable tone(average, contrast);
-  if (inner.Width() != external.Width() || inner.Height() != external.Height())
-    ResizeBitmap(inner, external.Width(), external.Height());
+  const int width = external.Width(), height = external.Height();
+  if (inner.Width() != width || inner.Height() != height) {
+    // Enlarged both ways, the hidden picture's rows are mapped into the odd cells as the
+    // resampling makes them, never held whole: the bytes of refitting it first, without a
+    // second picture of the visible one's size.
+    if (!inner.Empty() && inner.BitsPerPixel() == 24 && EnlargesBothAtOnce(inner, width, height) &&
+        external.BitsPerPixel() == 24 && result.Empty() && !result.Palette() &&
+        result.TakePixelsOf(external)) {
+      const TRows rows = result.Rows();
+      EnlargeBothRows(inner, width, height, [&](int y, const uint8_t* row) {
+        MapOddCellsRow(row, rows[y], width, y, tone);
+      });
+      return true;
+    }
+    ResizeBitmap(inner, width, height);
+  }
   if (ComposeInPlace(result, external, inner, &tone)) return true;
   Compose(result, external, inner, &tone);
   return false;

@@ -31,5 +31,8 @@ void Synthesize(TBitmap& result, const TBitmap& external, TBitmap& inner, int av
 // is not fresh, or the store is shared or not a plain 24-bit bottom-up section), the
 // command runs as above, `external` stays as it is, and the return value is false.
 bool ComposeCheckerboardConsuming(TBitmap& result, TBitmap& external, const TBitmap& inner);
+// A hidden picture that ResizeBitmap would enlarge both ways in one pass
+// (EnlargesBothAtOnce) is not refitted in place here: its enlarged rows go straight into
+// the odd cells, and `inner` keeps its size (the batch job releases it next).
 bool SynthesizeConsuming(TBitmap& result, TBitmap& external, TBitmap& inner, int average,
                          int contrast);

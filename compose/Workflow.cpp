@@ -93,7 +93,9 @@ bool TWorkflow::LoadInnerImage(const TLoader& loader, std::string* failure) {
       // Silent, as for the visible picture; the steps below run all the same.
     }
   }
-  // With no visible picture the target is 0 x 0, which ResizeBitmap leaves alone.
+  // With no visible picture the target is 0 x 0, which ResizeBitmap leaves alone. A batch
+  // job refits it when it synthesizes, where the enlarged rows need not be held whole.
+  if (BatchJob) return loaded;
   ResizeBitmap(*inner_, external_->Width(), external_->Height());
   Show(TSlot::slInner);
   if (external_loaded_ && !BatchJob) {
@@ -209,7 +211,8 @@ void TWorkflow::MinMaxTrackBarChange(int position) {
 }
 
 void TWorkflow::Synthesize() {
-  if (inner_->Width() != external_->Width() || inner_->Height() != external_->Height()) {
+  if (!BatchJob &&
+      (inner_->Width() != external_->Width() || inner_->Height() != external_->Height())) {
     // A visible picture loaded after the hidden one: refit the hidden one first.
     ResizeBitmap(*inner_, external_->Width(), external_->Height());
     Show(TSlot::slInner);
@@ -226,6 +229,7 @@ void TWorkflow::Synthesize() {
 
 void TWorkflow::ComposePreview() {
   if (BatchJob) {
+    ResizeBitmap(*inner_, external_->Width(), external_->Height());  // as LoadInnerImage would
     ComposeCheckerboardConsuming(*result_, *external_, *inner_);
     ReleaseSources();
   } else {

@@ -107,7 +107,10 @@ class TWorkflow {
   // each slider change (the final Synthesize or ComposePreview writes every cell of the
   // result anyway). Synthesize and ComposePreview then make the result in the visible
   // picture's store and leave the visible and the hidden slot empty, so that the job never
-  // holds a third full-size picture (see SynthesizeConsuming). The result is the same.
+  // holds a third full-size picture (see SynthesizeConsuming). The hidden picture is
+  // refitted by those two, not when it is loaded: enlarged both ways, its rows go straight
+  // into the odd cells, and the job holds no second full-size picture either. The result
+  // is the same.
   bool BatchJob = false;
 
   // --- What the front end shows ---

@@ -17,9 +17,14 @@
 #include "base/Messages.h"
 #include "base/Streams.h"
 #include "platform/Files.h"
+#include "platform/Processor.h"
 #include "raster/Bitmap.h"
 #include "raster/PngDeflate.h"
 #include "raster/PngFilter.h"
+
+#if LUMIVEIL_X86_KERNELS
+#include <immintrin.h>
+#endif
 
 namespace {
 
@@ -68,6 +73,38 @@ constexpr TPass kPasses[8] = {{0, 0, 1, 1}, {0, 0, 8, 8}, {4, 0, 8, 8}, {0, 4, 4
 // writer's time (four filters a row); Sub on passes 1 to 6 and Up on pass 7 7 % larger;
 // Up alone 11 %, Average alone 74 % larger.
 constexpr TPngFilterType kPassFilter = pfPaeth;
+
+// Blue, green, red pixels as red, green, blue: whole rows, half the picture's bytes in the
+// interlaced form and all of them without it.
+void SwapRedBlueGeneric(const uint8_t* row, uint8_t* out, int count) {
+  for (int k = 0; k < count; ++k, row += 3, out += 3) {
+    out[0] = row[2];
+    out[1] = row[1];
+    out[2] = row[0];
+  }
+}
+
+#if LUMIVEIL_X86_KERNELS
+// Four pixels a step, shuffled in a 16-byte register: each step reads and writes 16 bytes
+// for 12, so it stops while six pixels are left (the last read within the row) and the
+// plain loop ends the row.
+__attribute__((target("avx2"))) void SwapRedBlueAvx2(const uint8_t* row, uint8_t* out, int count) {
+  const __m128i order = _mm_setr_epi8(2, 1, 0, 5, 4, 3, 8, 7, 6, 11, 10, 9, 12, 13, 14, 15);
+  int k = 0;
+  for (; k + 6 <= count; k += 4, row += 12, out += 12) {
+    const __m128i pixels = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_shuffle_epi8(pixels, order));
+  }
+  SwapRedBlueGeneric(row, out, count - k);
+}
+#endif
+
+void SwapRedBlue(const uint8_t* row, uint8_t* out, int count) {
+#if LUMIVEIL_X86_KERNELS
+  if (Avx2Available()) return SwapRedBlueAvx2(row, out, count);
+#endif
+  SwapRedBlueGeneric(row, out, count);
+}
 
 struct TColour {
   uint8_t red, green, blue;
@@ -126,6 +163,10 @@ class TPngSource {
       row = scratch;
     }
     row += 3 * p.x0;
+    if (p.dx == 1) {
+      SwapRedBlue(row, out, count);
+      return;
+    }
     const size_t step = 3 * static_cast<size_t>(p.dx);
     for (int k = 0; k < count; ++k, row += step, out += 3) {
       out[0] = row[2];
@@ -234,9 +275,10 @@ TPieces PiecesOf(const TPngSource& source, bool interlaced, bool sample_only) {
   return pieces;
 }
 
-// What each thread keeps: its compressor and the rows it filters.
+// What each thread keeps: its compressors (one for each method it was given) and the rows
+// it filters.
 struct TWorker {
-  std::unique_ptr<TDeflatePieces> deflate;
+  std::array<std::unique_ptr<TDeflatePieces>, 3> deflate;
   std::vector<uint8_t> row, prior, decoded, scratch, filtered;
   std::vector<size_t> ends;  // where each pass's rows end in `filtered`
 };
@@ -252,7 +294,8 @@ struct TPiece {
 // of the whole stream when `joined`, else as a stream of its own (for its size alone).
 void MakePiece(const TPngSource& source, const TPieces& pieces, TSettings settings, int p,
                bool joined, TWorker& worker, TPiece& piece) {
-  if (!worker.deflate) worker.deflate = std::make_unique<TDeflatePieces>(settings.method);
+  std::unique_ptr<TDeflatePieces>& deflate = worker.deflate[static_cast<size_t>(settings.method)];
+  if (!deflate) deflate = std::make_unique<TDeflatePieces>(settings.method);
   const size_t first = pieces.First(p), end = pieces.End(p), widest = source.RowBytes();
   const bool filters = settings.adaptive || settings.interlaced;
   worker.row.resize(widest);
@@ -295,24 +338,22 @@ void MakePiece(const TPngSource& source, const TPieces& pieces, TSettings settin
   }
   piece.size = worker.filtered.size();
   piece.adler = Adler32(1, worker.filtered.data(), piece.size);
-  worker.deflate->Compress(worker.filtered.data(), piece.size, !joined || p + 1 == pieces.Count(),
-                           piece.bytes, worker.ends);
+  deflate->Compress(worker.filtered.data(), piece.size, !joined || p + 1 == pieces.Count(),
+                    piece.bytes, worker.ends);
 }
 
-// Compresses the rows into IDAT chunks written to stream (or, with no stream, only counts
-// their bytes); returns the bytes of image data.
-uint64_t WriteImageData(const TPngSource& source, const TPieces& pieces, TSettings settings,
-                        TStream* stream) {
+// Compresses the rows into IDAT chunks written to stream.
+void WriteImageData(const TPngSource& source, const TPieces& pieces, TSettings settings,
+                    TStream& stream) {
   const int count = pieces.Count();
   std::vector<TWorker> workers(static_cast<size_t>(kMaxBandThreads));
   std::vector<TPiece> made(static_cast<size_t>(count));
-  uint64_t total = 0;
   uint32_t adler = 1;
   RunPiecesInOrder(
       count,
       [&](int worker, int p) {
-        MakePiece(source, pieces, settings, p, stream != nullptr,
-                  workers[static_cast<size_t>(worker)], made[static_cast<size_t>(p)]);
+        MakePiece(source, pieces, settings, p, true, workers[static_cast<size_t>(worker)],
+                  made[static_cast<size_t>(p)]);
       },
       [&](int p) {
         TPiece& piece = made[static_cast<size_t>(p)];
@@ -321,24 +362,67 @@ uint64_t WriteImageData(const TPngSource& source, const TPieces& pieces, TSettin
         ZlibHeader(settings.method, header);
         ZlibTrailer(adler, trailer);
         const bool first = p == 0, last = p + 1 == count;
-        total += piece.bytes.size() + (first ? 2 : 0) + (last ? 4 : 0);
-        if (stream != nullptr) {
-          // Chunks of at most kMaxChunk bytes of the piece, the header in front of the
-          // first, the trailer after the last.
-          size_t at = 0;
-          do {
-            const size_t n = std::min(kMaxChunk, piece.bytes.size() - at);
-            const bool begins = first && at == 0, ends = last && at + n == piece.bytes.size();
-            WriteChunk(*stream, "IDAT",
-                       {{header, begins ? 2u : 0u},
-                        {piece.bytes.data() + at, n},
-                        {trailer, ends ? 4u : 0u}});
-            at += n;
-          } while (at < piece.bytes.size());
-        }
+        // Chunks of at most kMaxChunk bytes of the piece, the header in front of the
+        // first, the trailer after the last.
+        size_t at = 0;
+        do {
+          const size_t n = std::min(kMaxChunk, piece.bytes.size() - at);
+          const bool begins = first && at == 0, ends = last && at + n == piece.bytes.size();
+          WriteChunk(stream, "IDAT",
+                     {{header, begins ? 2u : 0u},
+                      {piece.bytes.data() + at, n},
+                      {trailer, ends ? 4u : 0u}});
+          at += n;
+        } while (at < piece.bytes.size());
         piece.bytes = std::vector<uint8_t>();
       });
-  return total;
+}
+
+// One way of writing that pcAuto tries: the rows and how they are filtered and compressed.
+struct TTrial {
+  const TPieces* pieces;
+  TSettings settings;
+};
+
+// The bytes of image data that each trial would take, each of its pieces compressed as a
+// stream of its own (the zlib header and trailer counted once). The pieces of all trials
+// are shared out to the threads together, the largest first: a trial's sample is mostly
+// one piece, so trials made one after the other would leave the other cores idle.
+std::vector<uint64_t> TrialSizes(const TPngSource& source, const std::vector<TTrial>& trials) {
+  struct TJob {
+    size_t trial;
+    int piece;
+    size_t bytes;
+  };
+  std::vector<TJob> jobs;
+  for (size_t t = 0; t < trials.size(); ++t) {
+    const TPieces& pieces = *trials[t].pieces;
+    for (int p = 0; p < pieces.Count(); ++p) {
+      size_t bytes = 0;
+      for (size_t i = pieces.First(p); i < pieces.End(p); ++i)
+        bytes += source.RowBytes(pieces.rows[i].pass) + 1;
+      jobs.push_back({t, p, bytes});
+    }
+  }
+  std::stable_sort(jobs.begin(), jobs.end(),
+                   [](const TJob& a, const TJob& b) { return a.bytes > b.bytes; });
+  std::vector<uint64_t> sizes(trials.size(), 0);
+  for (size_t t = 0; t < trials.size(); ++t)
+    if (trials[t].pieces->Count() > 0) sizes[t] = 2 + 4;
+  std::vector<TWorker> workers(static_cast<size_t>(kMaxBandThreads));
+  std::vector<TPiece> made(jobs.size());
+  RunPiecesInOrder(
+      static_cast<int>(jobs.size()),
+      [&](int worker, int j) {
+        const TJob& job = jobs[static_cast<size_t>(j)];
+        MakePiece(source, *trials[job.trial].pieces, trials[job.trial].settings, job.piece, false,
+                  workers[static_cast<size_t>(worker)], made[static_cast<size_t>(j)]);
+      },
+      [&](int j) {
+        sizes[jobs[static_cast<size_t>(j)].trial] += made[static_cast<size_t>(j)].bytes.size();
+        made[static_cast<size_t>(j)].bytes = std::vector<uint8_t>();
+      });
+  return sizes;
 }
 
 void WriteHeaderChunks(const TPngSource& source, bool interlaced,
@@ -372,20 +456,25 @@ void WriteHeaderChunks(const TPngSource& source, bool interlaced,
 TPngCompression Choose(const TPngSource& source) {
   if (source.IsPalette()) return TPngCompression::pcNoFilterLevel6;
   const TPieces sample = PiecesOf(source, false, true);
-  const uint64_t none = WriteImageData(source, sample, {false, TDeflateMethod::dmQuick}, nullptr);
-  const uint64_t adaptive =
-      WriteImageData(source, sample, {true, TDeflateMethod::dmQuick}, nullptr);
+  // The interlaced form's sample is the passes' rows within the same rows of the picture.
+  const TPieces interlaced = PiecesOf(source, true, true);
+  // Unfiltered and adaptively filtered rows, and the interlaced form with its quickest
+  // coder, measured together; the last is wasted when the adaptive filters win (a
+  // photograph), but it runs beside the others and costs the least of the three.
+  const std::vector<uint64_t> sizes =
+      TrialSizes(source, {{&sample, {false, TDeflateMethod::dmQuick}},
+                          {&sample, {true, TDeflateMethod::dmQuick}},
+                          {&interlaced, SettingsOf(TPngCompression::pcInterlacedLiterals)}});
+  const uint64_t none = sizes[0], adaptive = sizes[1];
   // A tie goes to the quicker setting.
   if (adaptive < none) return TPngCompression::pcAdaptiveLevel6;
   // Unfiltered rows won: a combined picture, or a drawing whose repeats zlib finds. The
-  // interlaced form's sample is the passes' rows within the same rows of the picture;
-  // its quickest coder first, then zlib's level 1, which finds repeats as well.
-  const TPieces interlaced = PiecesOf(source, true, true);
-  for (const TPngCompression compression :
-       {TPngCompression::pcInterlacedLiterals, TPngCompression::pcInterlacedLevel1}) {
-    if (WriteImageData(source, interlaced, SettingsOf(compression), nullptr) <= none)
-      return compression;
-  }
+  // interlaced form with blocks of literals first, then at zlib's level 1, which finds
+  // repeats as well.
+  if (sizes[2] <= none) return TPngCompression::pcInterlacedLiterals;
+  const TSettings level1 = SettingsOf(TPngCompression::pcInterlacedLevel1);
+  if (TrialSizes(source, {{&interlaced, level1}})[0] <= none)
+    return TPngCompression::pcInterlacedLevel1;
   return TPngCompression::pcNoFilterLevel1;
 }
 
@@ -437,7 +526,7 @@ void WritePng(const TBitmap& bitmap, TStream& stream, const TPngOptions& options
       options.compression == TPngCompression::pcAuto ? Choose(source) : options.compression;
   const TSettings settings = SettingsOf(compression);
   WriteHeaderChunks(source, settings.interlaced, options.texts, stream);
-  WriteImageData(source, PiecesOf(source, settings.interlaced, false), settings, &stream);
+  WriteImageData(source, PiecesOf(source, settings.interlaced, false), settings, stream);
   WriteChunk(stream, "IEND", {});
 }
 

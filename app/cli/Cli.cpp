@@ -8,8 +8,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <future>
 #include <stdexcept>
+#include <system_error>
 
+#include "base/Bands.h"
 #include "base/Exceptions.h"
 #include "base/Format.h"
 #include "base/Text.h"
@@ -168,12 +171,46 @@ void CheckInputFile(const std::string& file_name) {
 
 }  // namespace
 
-std::unique_ptr<TBitmap> LoadPicture(const std::string& file_name, std::string* reader) {
+namespace {
+
+// LoadPicture's read, what it learned beside the picture kept in `notes`.
+std::unique_ptr<TBitmap> ReadPicture(const std::string& file_name, std::string* reader,
+                                     std::vector<std::string>& notes) {
   Plugins();
   auto bitmap = std::make_unique<TSPIBitmap>();
   bitmap->LoadFromFile(file_name);
   if (reader) *reader = ReaderName(bitmap->LoadedBy());
-  NoteEach(file_name, bitmap->LoadNotes());
+  notes = bitmap->LoadNotes();
+  return bitmap;
+}
+
+// LoadInput's read, its notes kept in `notes` for TakeInput to tell.
+std::unique_ptr<TBitmap> ReadInput(const std::string& file_name, std::string* reader,
+                                   std::vector<std::string>& notes) {
+  CheckInputFile(file_name);
+  try {
+    return ReadPicture(file_name, reader, notes);
+  } catch (const Exception& e) {
+    throw InputError{file_name + ": " + e.FullMessage()};
+  }
+}
+
+// Tells what the read learned beside the picture and takes the picture as an input.
+std::unique_ptr<TBitmap> TakeInput(const std::string& file_name, std::unique_ptr<TBitmap> picture,
+                                   const std::vector<std::string>& notes) {
+  NoteEach(file_name, notes);
+  // The BMP reader makes an empty picture of an empty file; for the tool that is no input,
+  // since whatever it wrote from it would be empty too.
+  if (picture->Empty()) throw InputError{file_name + ": holds no picture: the file is empty"};
+  return picture;
+}
+
+}  // namespace
+
+std::unique_ptr<TBitmap> LoadPicture(const std::string& file_name, std::string* reader) {
+  std::vector<std::string> notes;
+  auto bitmap = ReadPicture(file_name, reader, notes);
+  NoteEach(file_name, notes);
   return bitmap;
 }
 
@@ -201,17 +238,35 @@ TPictureDescription DescribeInput(const std::string& file_name, std::string* rea
 }
 
 std::unique_ptr<TBitmap> LoadInput(const std::string& file_name, std::string* reader) {
-  CheckInputFile(file_name);
-  std::unique_ptr<TBitmap> picture;
+  std::vector<std::string> notes;
+  auto picture = ReadInput(file_name, reader, notes);
+  return TakeInput(file_name, std::move(picture), notes);
+}
+
+std::pair<std::unique_ptr<TBitmap>, std::unique_ptr<TBitmap>> LoadInputPair(
+    const std::string& first, const std::string& second) {
+  Plugins();  // searched once, before either thread asks for it
+  std::vector<std::string> first_notes, second_notes;
+  std::future<std::unique_ptr<TBitmap>> reading;
   try {
-    picture = LoadPicture(file_name, reader);
-  } catch (const Exception& e) {
-    throw InputError{file_name + ": " + e.FullMessage()};
+    // One thread asked for (LUMIVEIL_THREADS=1): the files are read in turn.
+    if (BandThreads() > 1)
+      reading =
+          std::async(std::launch::async, [&] { return ReadInput(second, nullptr, second_notes); });
+  } catch (const std::system_error&) {
+    // No second thread to be had: the second file is read after the first.
   }
-  // The BMP reader makes an empty picture of an empty file; for the tool that is no input,
-  // since whatever it wrote from it would be empty too.
-  if (picture->Empty()) throw InputError{file_name + ": holds no picture: the file is empty"};
-  return picture;
+  std::unique_ptr<TBitmap> one;
+  try {
+    one = TakeInput(first, ReadInput(first, nullptr, first_notes), first_notes);
+  } catch (...) {
+    // The first file's failure is the one told, as when the files are read in turn; the
+    // second's read is waited for and dropped, notes and all.
+    if (reading.valid()) reading.wait();
+    throw;
+  }
+  auto two = reading.valid() ? reading.get() : ReadInput(second, nullptr, second_notes);
+  return {std::move(one), TakeInput(second, std::move(two), second_notes)};
 }
 
 std::unique_ptr<TBitmap> LoadInput24(const std::string& file_name) {

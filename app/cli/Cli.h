@@ -90,6 +90,12 @@ std::unique_ptr<TBitmap> LoadPicture(const std::string& file_name, std::string* 
 // empty picture. What the read learned beside (a file cut short) is printed as a note.
 std::unique_ptr<TBitmap> LoadInput(const std::string& file_name, std::string* reader = nullptr);
 
+// Two inputs read as LoadInput reads them, at the same time on two threads where a second
+// can be had: their notes told in the order of the files, and where both fail, the first
+// file's failure raised (as when they are read one after the other).
+std::pair<std::unique_ptr<TBitmap>, std::unique_ptr<TBitmap>> LoadInputPair(
+    const std::string& first, const std::string& second);
+
 // The picture an input holds, from its headers alone where the reader can tell (the BMP
 // reader, a plug-in's picture information), so that a file of a few kilobytes that
 // describes a picture of gigabytes costs no more than its headers. Anything the headers

@@ -213,9 +213,9 @@ int RunSynth(const TArgs& args) {
       throw UsageError{"--palette must be one of halftone, adaptive, not '" + *palette + "'"};
   }
 
-  // Both inputs are read first, so an unreadable one ends the command before any work.
-  auto visible = LoadInput(args.Positional()[0]);
-  auto hidden = LoadInput(args.Positional()[1]);
+  // Both inputs are read first, so an unreadable one ends the command before any work;
+  // at the same time, since each read waits mostly on fresh memory.
+  auto [visible, hidden] = LoadInputPair(args.Positional()[0], args.Positional()[1]);
 
   // Nothing is shown and only the result is saved: the model skips the window's
   // refreshes and makes the result in the visible picture's store (see TWorkflow). The

@@ -154,36 +154,69 @@ TEST(InPlaceSynthesis, ASharedVisiblePictureIsLeftAloneAndTheResultMadeApart) {
   EXPECT_EQ(PlaneOf(result), PlaneOf(expected));
 }
 
-// The command-line tool's way through the model gives the window's result.
+// A hidden picture enlarged both ways goes into the odd cells row by row as the
+// resampling makes them: the ordinary synthesis's bytes for any number of threads, in the
+// visible picture's store, the hidden picture left at its size; one that is not 24-bit is
+// refitted first as before.
+TEST(InPlaceSynthesis, AHiddenPictureEnlargedBothWaysGoesStraightIntoTheCells) {
+  const TPlane visible = Noise(150, 133, 10);
+  const TPlane hidden = Noise(71, 66, 11);
+  for (const bool eight_bits : {false, true}) {
+    TBitmap external, inner, expected;
+    FillBitmap(external, visible);
+    FillBitmap(inner, hidden);
+    if (eight_bits) inner.SetPixelFormat(TPixelFormat::Bits8);
+    Synthesize(expected, external, inner, 200, 40);
+    ExpectSameForAllThreadCounts([&] {
+      TBitmap result, external2, inner2;
+      FillBitmap(external2, visible);
+      FillBitmap(inner2, hidden);
+      if (eight_bits) inner2.SetPixelFormat(TPixelFormat::Bits8);
+      const uint8_t* store = external2.ConstScanline(0);
+      EXPECT_TRUE(SynthesizeConsuming(result, external2, inner2, 200, 40));
+      EXPECT_EQ(result.ConstScanline(0), store);
+      EXPECT_EQ(inner2.Width(), eight_bits ? 150 : 71);
+      EXPECT_EQ(PlaneOf(result), PlaneOf(expected));
+      return PlaneOf(result);
+    });
+  }
+}
+
+// The command-line tool's way through the model gives the window's result, with a hidden
+// picture refitted in two passes and one enlarged both ways in one.
 TEST(BatchJob, SkipsTheRefreshesAndGivesTheWindowsResult) {
-  const TPlane visible = Noise(40, 30, 8);
-  const TPlane hidden = Noise(23, 19, 9);
-  for (const bool preview : {false, true}) {
-    TPlane results[2];
-    for (const bool batch : {false, true}) {
-      TWorkflow w;
-      w.BatchJob = batch;
-      int shown_results = 0;
-      w.OnShow = [&](TSlot slot) { shown_results += slot == TSlot::slResult; };
-      ASSERT_TRUE(w.LoadExternalImage([&](TBitmap& slot) { FillBitmap(slot, visible); }));
-      ASSERT_TRUE(w.LoadInnerImage([&](TBitmap& slot) { FillBitmap(slot, hidden); }));
-      w.AverageTrackBarChange(200);
-      w.MinMaxTrackBarChange(50);
-      EXPECT_EQ(w.Contrast(), 50);
-      if (batch) {
-        EXPECT_TRUE(w.ResultBitmap().Empty());  // nothing made before it is asked for
+  for (const auto& [visible_size, hidden_size] :
+       {std::pair{TSize{40, 30}, TSize{23, 19}}, std::pair{TSize{150, 133}, TSize{71, 66}}}) {
+    const TPlane visible = Noise(visible_size.width, visible_size.height, 8);
+    const TPlane hidden = Noise(hidden_size.width, hidden_size.height, 9);
+    for (const bool preview : {false, true}) {
+      TPlane results[2];
+      for (const bool batch : {false, true}) {
+        TWorkflow w;
+        w.BatchJob = batch;
+        int shown_results = 0;
+        w.OnShow = [&](TSlot slot) { shown_results += slot == TSlot::slResult; };
+        ASSERT_TRUE(w.LoadExternalImage([&](TBitmap& slot) { FillBitmap(slot, visible); }));
+        ASSERT_TRUE(w.LoadInnerImage([&](TBitmap& slot) { FillBitmap(slot, hidden); }));
+        w.AverageTrackBarChange(200);
+        w.MinMaxTrackBarChange(50);
+        EXPECT_EQ(w.Contrast(), 50);
+        if (batch) {
+          EXPECT_TRUE(w.ResultBitmap().Empty());  // nothing made before it is asked for
+        }
+        if (preview)
+          w.ComposePreview();
+        else
+          w.Synthesize();
+        EXPECT_EQ(shown_results,
+                  batch ? 1 : 5);  // preview, nested contrast, average, contrast, end
+        if (batch) {
+          EXPECT_TRUE(w.ExternalBitmap().Empty());
+          EXPECT_TRUE(w.InnerBitmap().Empty());
+        }
+        results[batch] = PlaneOf(w.ResultBitmap());
       }
-      if (preview)
-        w.ComposePreview();
-      else
-        w.Synthesize();
-      EXPECT_EQ(shown_results, batch ? 1 : 5);  // preview, nested contrast, average, contrast, end
-      if (batch) {
-        EXPECT_TRUE(w.ExternalBitmap().Empty());
-        EXPECT_TRUE(w.InnerBitmap().Empty());
-      }
-      results[batch] = PlaneOf(w.ResultBitmap());
+      EXPECT_EQ(results[1], results[0]) << (preview ? "preview" : "synthesis");
     }
-    EXPECT_EQ(results[1], results[0]) << (preview ? "preview" : "synthesis");
   }
 }

@@ -304,6 +304,47 @@ TEST(Shrink, MadeRowsGiveTheBytesOfTheWholePicture) {
   EXPECT_EQ(PlaneOf(dest), untouched);
 }
 
+// Both enlarging passes run as one give the bytes of the two passes, for any cut of the
+// rows between threads: sources of two to four rows (linear and copied rows only), targets
+// wider than one table, one more row or many more.
+TEST(Enlarge, BothPassesAtOnceGiveTheBytesOfOneAfterTheOther) {
+  ForEachKernelPath([] {
+    std::mt19937 random(53);
+    const struct {
+      int width, height, target_width, target_height;
+    } cases[] = {{2, 2, 3, 3},      {3, 3, 7, 4},   {5, 4, 6, 31},  {9, 13, 40, 14},
+                 {17, 70, 18, 333}, {1, 2, 2, 300}, {4, 5, 4200, 6}};
+    for (int threads : {1, 2, 3}) {
+      const TBandSettings bands(threads, 0);
+      for (const auto& c : cases) {
+        TBitmap source, both;
+        FillBitmap(source, RandomPlane(c.width, c.height, random));
+        FillBitmap(both, RandomPlane(c.target_width, c.target_height, random));
+        EnlargeBoth(source, both);
+        TBitmap wide, whole;
+        FillBitmap(wide, RandomPlane(c.target_width, c.height, random));
+        EnlargeHorizontal(source, wide);
+        FillBitmap(whole, RandomPlane(c.target_width, c.target_height, random));
+        EnlargeVertical(wide, whole);
+        ASSERT_EQ(PlaneOf(both), PlaneOf(whole))
+            << c.width << "x" << c.height << " to " << c.target_width << "x" << c.target_height
+            << ", " << threads << " threads";
+      }
+    }
+    // Through ResizeBitmap, which takes the one pass for a source of enough rows.
+    const TPlane tall = RandomPlane(33, 70, random);
+    EXPECT_EQ(Resized(tall, 50, 151), ReferenceResize(tall, 50, 151));
+  });
+  std::mt19937 random(5);
+  TBitmap source, dest;
+  FillBitmap(source, RandomPlane(4, 3, random));
+  FillBitmap(dest, RandomPlane(7, 3, random));  // as high: not an enlargement both ways
+  const TPlane untouched = PlaneOf(dest);
+  EXPECT_THROW(EnlargeBoth(source, dest), EInvalidGraphicOperation);
+  EXPECT_THROW(EnlargeBoth(dest, source), EInvalidGraphicOperation);
+  EXPECT_EQ(PlaneOf(dest), untouched);
+}
+
 TEST(Resize, SameSizeOnlyConvertsTo24Bits) {
   std::mt19937 random(1);
   TBitmap bitmap;
@@ -353,6 +394,11 @@ TEST(Resize, AFailedHeightPassKeepsTheWidthPass) {
   // the raster's limit, and fails before its kernel runs.
   EXPECT_THROW(ResizeBitmap(bitmap, 40000, 20000), EInvalidGraphic);
   EXPECT_EQ(PlaneOf(bitmap), ReferenceWidthPass(plane, 40000));
+  // Also where both passes would have run as one: that one's store cannot be had either.
+  const TPlane tall = RandomPlane(2, 64, random);
+  FillBitmap(bitmap, tall);
+  EXPECT_THROW(ResizeBitmap(bitmap, 4000, 300000), EInvalidGraphic);
+  EXPECT_EQ(PlaneOf(bitmap), ReferenceWidthPass(tall, 4000));
 }
 
 TEST(Kernels, RefuseRastersThatDoNotFitThePass) {

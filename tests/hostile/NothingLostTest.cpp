@@ -97,6 +97,51 @@ INSTANTIATE_TEST_SUITE_P(
                                    {"synth", "{empty}", "{photo}", "-o", "{out}", "--gif"}}),
     CaseName);
 
+// synth reads its two inputs at the same time: whichever fails, the message names that
+// file, the first file's failure is told where both fail, the notes come in the order of
+// the files, and the target keeps what it held; one thread or two, the same messages.
+TEST(NothingLost, SynthReadingBothInputsAtOnceTellsEachFileAsInTurn) {
+  TempDir dir;
+  WriteText(dir.File("e.png"), "");
+  WriteText(dir.File("t.bmp"), "OLD\n");
+  const std::vector<uint8_t>& photo = ConvertedPhoto();
+  WriteBytes(dir.File("cut.bmp"), {photo.begin(), photo.begin() + photo.size() / 2});
+  WriteBytes(dir.File("cut2.bmp"), {photo.begin(), photo.begin() + photo.size() / 3});
+  const std::string empty = ": holds no picture: the file is empty\n";
+  const auto note = [&](const std::string& name, int rows) {
+    return "lumiveil synth: note: " + dir.File(name) +
+           ": cut short: the missing rows are black (the top " + std::to_string(rows) +
+           " of 400 rows)\n";
+  };
+  const struct {
+    std::string visible, hidden, err;
+  } cases[] = {
+      {"none.bmp", "e.png", "lumiveil synth: " + dir.File("none.bmp") + ": no such file\n"},
+      {"e.png", "none.bmp", "lumiveil synth: " + dir.File("e.png") + empty},
+      {"e.png", "cut.bmp", "lumiveil synth: " + dir.File("e.png") + empty},
+      {"cut.bmp", "e.png", note("cut.bmp", 201) + "lumiveil synth: " + dir.File("e.png") + empty},
+      {"cut.bmp", "none.bmp",
+       note("cut.bmp", 201) + "lumiveil synth: " + dir.File("none.bmp") + ": no such file\n"},
+  };
+  for (const char* threads : {"1", "2"}) {
+    for (const auto& c : cases) {
+      const ToolRun run =
+          RunTool({"synth", dir.File(c.visible), dir.File(c.hidden), "-o", dir.File("t.bmp")}, "",
+                  {{"LUMIVEIL_THREADS", threads}});
+      EXPECT_EQ(run.status, 2) << c.visible << " " << c.hidden << ", " << threads;
+      EXPECT_EQ(run.err, c.err) << threads << " threads";
+      EXPECT_EQ(ReadText(dir.File("t.bmp")), "OLD\n");
+    }
+    // Both read, each with its note, in the order of the files.
+    const ToolRun run =
+        RunTool({"synth", dir.File("cut.bmp"), dir.File("cut2.bmp"), "-o", dir.File("s.bmp")}, "",
+                {{"LUMIVEIL_THREADS", threads}});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.err, note("cut.bmp", 201) + note("cut2.bmp", 267)) << threads << " threads";
+  }
+  EXPECT_EQ(dir.Entries().size(), 5u);
+}
+
 // One rule for every front end: the library refuses to save an empty picture, BMP or GIF,
 // before any file is made.
 TEST(NothingLost, AnEmptyPictureIsRefusedBeforeAnyFileIsMade) {
