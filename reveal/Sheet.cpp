@@ -2,8 +2,11 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 #include <memory>
+#include <vector>
 
+#include "base/Bands.h"
 #include "compose/ResizeBitmap.h"
 #include "raster/Bitmap.h"
 #include "reveal/CaptionFont.h"
@@ -94,14 +97,14 @@ TSheetLayout SheetLayout(int width, int height, const TViewOptions& options,
   return layout;
 }
 
-void MakeSheet(const TBitmap& result, const TViewOptions& options, TBitmap& sheet) {
-  const TSheetLayout layout = SheetLayout(result.Width(), result.Height(), options);
-  // The views first, so that a failure leaves `sheet` as it was.
+namespace {
+
+// The sheet of `layout` into `sheet`, tile k made by make(k, tile). The tiles first, so
+// that a failure leaves `sheet` as it was.
+void PutSheet(const TSheetLayout& layout, const std::function<void(size_t, TBitmap&)>& make,
+              TBitmap& sheet) {
   std::vector<TBitmap> tiles(layout.tiles.size());
-  for (size_t k = 0; k < layout.tiles.size(); ++k) {
-    const TSheetTile& tile = layout.tiles[k];
-    MakeTile(result, TileOptions(options, tile.view), tile.size, tiles[k]);
-  }
+  for (size_t k = 0; k < layout.tiles.size(); ++k) make(k, tiles[k]);
   PrepareRaster(sheet, layout.size.width, layout.size.height);
   for (int y = 0; y < layout.size.height; ++y)
     std::memset(sheet.Scanline(y), kSheetBackground, 3 * static_cast<size_t>(layout.size.width));
@@ -112,4 +115,85 @@ void MakeSheet(const TBitmap& result, const TViewOptions& options, TBitmap& shee
                   tiles[k].ConstScanline(y), 3 * static_cast<size_t>(tile.size.width));
     DrawCaption(sheet, tile.left, tile.top - layout.caption_height, tile.caption, kCaptionInk);
   }
+}
+
+// The sample of a draft: 2 x 2 blocks of the result's cells taken at even steps across and
+// down, twice the even tile's size, so that the sample's even, odd and average views are
+// their tiles as they stand and the other views are shrunk from a picture of under a
+// megapixel. Its size, or (0, 0) where the result is less than four times that (its
+// sheet is quick enough) or a view of the sample would be smaller than its tile.
+TViewSize DraftSampleSize(int width, int height, const TViewOptions& options,
+                          const TSheetLayout& layout) {
+  const TViewSize even = ThumbnailSize((width + 1) / 2, (height + 1) / 2, kMaxTileSide);
+  const TViewSize sample{2 * even.width, 2 * even.height};
+  if (int64_t{width} * height < 4 * int64_t{sample.width} * sample.height) return {};
+  const bool fits = std::all_of(layout.tiles.begin(), layout.tiles.end(), [&](const auto& tile) {
+    const TViewSize view = ViewSize(sample.width, sample.height, TileOptions(options, tile.view));
+    return view.width >= tile.size.width && view.height >= tile.size.height;
+  });
+  return fits ? sample : TViewSize{};
+}
+
+// Where each position of a sampled side of `sampled` positions comes from, along a side
+// of `length` (at least `sampled`): block i (positions 2i and 2i + 1) from block
+// i * blocks / sampled blocks of the side's whole blocks, so that every position keeps
+// its phase.
+std::vector<int> SampledPositions(int length, int sampled) {
+  std::vector<int> from(static_cast<size_t>(sampled));
+  const int64_t blocks = length / 2, sampled_blocks = (sampled + 1) / 2;
+  for (int i = 0; i < sampled; ++i)
+    from[static_cast<size_t>(i)] =
+        2 * static_cast<int>(int64_t{i / 2} * blocks / sampled_blocks) + i % 2;
+  return from;
+}
+
+void SampleBlocks(const TBitmap& result, TViewSize size, TBitmap& sample) {
+  const std::vector<int> columns = SampledPositions(result.Width(), size.width);
+  const std::vector<int> rows = SampledPositions(result.Height(), size.height);
+  PrepareRaster(sample, size.width, size.height);
+  ForEachBand(size.height, int64_t{3} * size.width, [&](int top, int bottom) {
+    for (int y = top; y < bottom; ++y) {
+      const uint8_t* from = result.ConstScanline(rows[static_cast<size_t>(y)]);
+      uint8_t* to = sample.Scanline(y);
+      // A block's two cells lie side by side in the result, but at its right edge.
+      int x = 0;
+      for (; x + 1 < size.width; x += 2) {
+        const auto column = static_cast<size_t>(columns[static_cast<size_t>(x)]);
+        if (columns[static_cast<size_t>(x) + 1] != static_cast<int>(column) + 1) break;
+        std::memcpy(to + 3 * static_cast<size_t>(x), from + 3 * column, 6);
+      }
+      for (; x < size.width; ++x)
+        std::memcpy(to + 3 * static_cast<size_t>(x),
+                    from + 3 * static_cast<size_t>(columns[static_cast<size_t>(x)]), 3);
+    }
+  });
+}
+
+}  // namespace
+
+void MakeSheet(const TBitmap& result, const TViewOptions& options, TBitmap& sheet) {
+  const TSheetLayout layout = SheetLayout(result.Width(), result.Height(), options);
+  PutSheet(
+      layout,
+      [&](size_t k, TBitmap& tile) {
+        const TSheetTile& t = layout.tiles[k];
+        MakeTile(result, TileOptions(options, t.view), t.size, tile);
+      },
+      sheet);
+}
+
+bool MakeDraftSheet(const TBitmap& result, const TViewOptions& options, TBitmap& sheet) {
+  const TSheetLayout layout = SheetLayout(result.Width(), result.Height(), options);
+  const TViewSize size = DraftSampleSize(result.Width(), result.Height(), options, layout);
+  if (size.width == 0) return false;
+  TBitmap sample;
+  SampleBlocks(result, size, sample);
+  PutSheet(
+      layout,
+      [&](size_t k, TBitmap& tile) {
+        const TSheetTile& t = layout.tiles[k];
+        MakeTile(sample, TileOptions(options, t.view), t.size, tile);
+      },
+      sheet);
+  return true;
 }

@@ -36,3 +36,11 @@ TSheetLayout SheetLayout(int width, int height, const TViewOptions& options,
 
 // Makes the sheet of `result` into `sheet` (see MakeView).
 void MakeSheet(const TBitmap& result, const TViewOptions& options, TBitmap& sheet);
+
+// A quicker sheet of a large result, for a picture that changes step by step (a slider
+// being dragged): MakeSheet's layout, captions and tile sizes, each tile made from a
+// sample of the result that keeps its checkerboard (2 x 2 blocks of cells at even steps
+// across and down, under a megapixel in all). Not the sheet's bytes: a draft, to be
+// followed by MakeSheet. False, with `sheet` untouched, for a result too small for a
+// sample to be quicker. Raises as MakeView does.
+bool MakeDraftSheet(const TBitmap& result, const TViewOptions& options, TBitmap& sheet);

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 #include <exception>
+#include <utility>
 
 #include <QAction>
 #include <QComboBox>
@@ -21,6 +22,7 @@
 #include "reveal/Band.h"
 #include "reveal/ScoreWords.h"
 #include "reveal/Scores.h"
+#include "reveal/Sheet.h"
 #include "targets/Catalogue.h"
 #include "targets/Check.h"
 
@@ -58,18 +60,23 @@ const TBitmap* TRevealBox::Source() const {
   return HasResult(work) ? &work->ResultBitmap() : nullptr;
 }
 
-void TRevealBox::SetView(const TViewOptions& options, const TBitmap* source) {
+void TRevealBox::SetView(const TViewOptions& options, const TBitmap* source, bool draft) {
   const TViewSize before = size_;
   options_ = options;
   source_ = source;
   whole_.reset();
+  draft_ = false;
   size_ = {};
   if (const TBitmap* picture = Source()) {
     const TBitmap& result = *picture;
     size_ = ViewSize(result.Width(), result.Height(), options_);
     if (!ViewHasParts(options_)) {
       whole_ = std::make_unique<TBitmap>();
-      MakeView(result, options_, *whole_);
+      // The sheet is a dozen passes over the whole result, several frames' work for a
+      // large one: while a slider moves, a draft of it follows each step at once.
+      draft_ = draft && options_.view == TRevealView::rvSheet &&
+               MakeDraftSheet(result, options_, *whole_);
+      if (!draft_) MakeView(result, options_, *whole_);
     }
   }
   FollowScale();
@@ -221,6 +228,12 @@ TRevealWindow::TRevealWindow(TRevealBox::TModel model, QWidget* parent)
   connect(this, &QDockWidget::visibilityChanged, this, [this](bool visible) {
     if (visible) Refresh();
   });
+  exact_timer_ = new QTimer(this);
+  exact_timer_->setSingleShot(true);
+  exact_timer_->setInterval(kExactAfter);
+  connect(exact_timer_, &QTimer::timeout, this, [this] {
+    if (Box->ShowsDraft()) Refresh();
+  });
 }
 
 TRevealWindow::~TRevealWindow() = default;
@@ -240,6 +253,7 @@ void TRevealWindow::ScheduleRefresh() {
 
 void TRevealWindow::Refresh() {
   pending_ = false;
+  const bool draft = std::exchange(slider_moved_, false);
   if (isHidden()) return;  // brought up to date when it opens
   const TWorkflow* work = model_();
   TViewOptions options;
@@ -263,7 +277,9 @@ void TRevealWindow::Refresh() {
   const bool target = TargetBox->currentIndex() > 0 && UpdateTarget(*work, options.band);
   if (!target) after_target_.Assign(nullptr);
   try {
-    Box->SetView(options, target ? &after_target_ : nullptr);
+    Box->SetView(options, target ? &after_target_ : nullptr, draft && !target);
+    // Each step of a drag puts the exact view off again.
+    if (Box->ShowsDraft()) exact_timer_->start();
   } catch (const std::exception& e) {
     Box->SetView({});
     BandLabel->setText(QString("The view cannot be made: ") + e.what());

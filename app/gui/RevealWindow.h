@@ -31,6 +31,7 @@
 class QComboBox;
 class QLabel;
 class QSpinBox;
+class QTimer;
 class TScoreBasis;
 struct TTarget;
 
@@ -45,9 +46,12 @@ class TRevealBox : public TScaledBox {
   using TModel = std::function<const TWorkflow*()>;
   explicit TRevealBox(TModel model, QWidget* parent = nullptr);
   // Shows the view of the model's result with the options (nothing without a result), or
-  // of `source` when given (a picture the caller keeps until the next SetView).
-  void SetView(const TViewOptions& options, const TBitmap* source = nullptr);
+  // of `source` when given (a picture the caller keeps until the next SetView). With
+  // `draft`, the sheet of a large result is shown as MakeDraftSheet makes it.
+  void SetView(const TViewOptions& options, const TBitmap* source = nullptr, bool draft = false);
   const TViewOptions& Options() const { return options_; }
+  // Whether the box shows a draft, which a SetView without one is to replace.
+  bool ShowsDraft() const { return draft_; }
   // The view made whole (for the views without parts, or to paint below 1:1), or null.
   const TBitmap* WholeView() const { return whole_ ? &*whole_ : nullptr; }
   // The pixels of the view's part (in view pixels) as painted at 1:1.
@@ -70,6 +74,7 @@ class TRevealBox : public TScaledBox {
   TViewSize size_;
   const TBitmap* source_ = nullptr;
   std::unique_ptr<TBitmap> whole_;
+  bool draft_ = false;
 };
 
 // A picture window of its own (the zoom bar, the keys of the picture windows when it was
@@ -86,6 +91,10 @@ class TRevealWindow : public TPictureWindow {
   void SlotShown(TSlot slot);
   // Brings view, band and scores up to date now (when the window is open).
   void Refresh();
+  // A slider moved: the next refresh may show a draft of the sheet (MakeDraftSheet), which
+  // the exact sheet replaces once the sliders have rested for kExactAfter.
+  void SliderMoved() { slider_moved_ = true; }
+  static constexpr int kExactAfter = 150;  // milliseconds
   // Whether the scores came from the score basis at the last refresh (for tests).
   bool ScoresFromBasis() const { return scores_from_basis_; }
 
@@ -114,6 +123,8 @@ class TRevealWindow : public TPictureWindow {
 
   TRevealBox::TModel model_;
   bool pending_ = false;
+  bool slider_moved_ = false;
+  QTimer* exact_timer_ = nullptr;  // replaces a draft with the exact view
   bool pictures_changed_ = true;
   // The basis of the visible and hidden pictures, and whether the result was found to be
   // their synthesis (after which every slider step and synthesis keeps it one).

@@ -203,6 +203,33 @@ class tst_RevealWindow : public QObject {
     CheckShownView({128, 127});
   }
 
+  // While a slider moves, the sheet of a large picture follows each step with a draft,
+  // the band and scores exact; the exact sheet replaces it by itself once the slider
+  // rests. A step of another kind (Synthesize) shows the exact sheet at once.
+  void theSheetFollowsADragWithADraftAndTheExactSheetAfterIt() {
+    const auto enlarged = [](const char* name) {
+      return [name](TBitmap& slot) {
+        slot.LoadFromFile(SamplePath(name).toStdString());
+        ResizeBitmap(slot, 2401, 1603);
+      };
+    };
+    QVERIFY(form->Work()->LoadExternalImage(enlarged("coffee.bmp")));
+    QVERIFY(form->Work()->LoadInnerImage(enlarged("chelsea.bmp")));
+    Open(TRevealView::rvSheet);
+    form->synthesizeButtonClick();
+    QApplication::processEvents();
+    QVERIFY(!Reveal().Box->ShowsDraft());
+    for (int contrast : {60, 61, 62}) {
+      form->MinMaxTrackBar->setValue(contrast);
+      QApplication::processEvents();
+      QVERIFY(Reveal().Box->ShowsDraft());
+      QVERIFY(Reveal().BandLabel->text().contains(QString("contrast %1").arg(contrast)));
+      CheckScores({128, contrast});
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(!Reveal().Box->ShowsDraft(), 5000);
+    CheckShownView({128, 62});
+  }
+
   // A target (none at start) shows the view of the picture after it, with its verdict,
   // and follows a slider step.
   void aTargetShowsThePictureAfterItAndFollowsASliderStep() {
