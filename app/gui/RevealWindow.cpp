@@ -5,6 +5,7 @@
 #include <cstring>
 #include <exception>
 #include <utility>
+#include <vector>
 
 #include <QAction>
 #include <QComboBox>
@@ -77,6 +78,11 @@ void TRevealBox::SetView(const TViewOptions& options, const TBitmap* source, boo
       draft_ = draft && options_.view == TRevealView::rvSheet &&
                MakeDraftSheet(result, options_, *whole_);
       if (!draft_) MakeView(result, options_, *whole_);
+    } else {
+      // Below 1:1 a view is painted from the view made whole, a pass over the whole
+      // result: while a slider moves, DraftPart paints each step instead.
+      draft_ = draft && Scale() <= kDraftScale && options_.view != TRevealView::rvThumbnail &&
+               int64_t{size_.width} * size_.height >= kDraftViewPixels;
     }
   }
   FollowScale();
@@ -100,8 +106,59 @@ void TRevealBox::PaintedPart(const QRect& part, TBitmap& out) const {
   }
 }
 
+QImage TRevealBox::DraftPart(const QRect& screen) {
+  const TBitmap& result = *Source();
+  const double scale = Scale();
+  // A half-size view (even, odd, average) has a pixel per 2 x 2 block of the result.
+  const bool half = 2 * size_.width <= result.Width() + 1;
+  // The view pixel at a screen pixel's centre.
+  const auto centre = [scale](int i, int length) {
+    return std::min(length - 1, static_cast<int>((i + 0.5) / scale));
+  };
+  // Where the sample's block of each screen column and row starts in the result: the
+  // block of the view pixel at the centre (half views), or the block holding it.
+  const auto starts = [&](int first, int count, int length, int view_length) {
+    std::vector<int> from(static_cast<size_t>(count));
+    for (int i = 0; i < count; ++i) {
+      const int v = centre(first + i, view_length);
+      from[static_cast<size_t>(i)] = std::min(half ? 2 * v : v - v % 2, (length - 2) & ~1);
+    }
+    return from;
+  };
+  const std::vector<int> columns = starts(screen.x(), screen.width(), result.Width(), size_.width);
+  const std::vector<int> rows = starts(screen.y(), screen.height(), result.Height(), size_.height);
+  TBitmap sample;
+  PrepareRaster(sample, 2 * screen.width(), 2 * screen.height());
+  for (int j = 0; j < 2 * screen.height(); ++j) {
+    const uint8_t* from = result.ConstScanline(rows[static_cast<size_t>(j / 2)] + j % 2);
+    uint8_t* to = sample.Scanline(j);
+    for (int i = 0; i < screen.width(); ++i)
+      std::memcpy(to + 6 * static_cast<size_t>(i),
+                  from + 3 * static_cast<size_t>(columns[static_cast<size_t>(i)]), 6);
+  }
+  TBitmap view;
+  MakeView(sample, options_, view);
+  // A half view's pixel is the screen pixel; a whole view's 2 x 2 block is averaged.
+  QImage image(screen.size(), QImage::Format_BGR888);
+  for (int y = 0; y < screen.height(); ++y) {
+    uint8_t* out = image.scanLine(y);
+    if (half) {
+      std::memcpy(out, view.ConstScanline(y), 3 * static_cast<size_t>(screen.width()));
+      continue;
+    }
+    const uint8_t* top = view.ConstScanline(2 * y);
+    const uint8_t* bottom = view.ConstScanline(2 * y + 1);
+    for (int k = 0; k < 3 * screen.width(); ++k) {
+      const int i = 6 * (k / 3) + k % 3;
+      out[k] = static_cast<uint8_t>((top[i] + top[i + 3] + bottom[i] + bottom[i + 3] + 2) / 4);
+    }
+  }
+  return image;
+}
+
 QImage TRevealBox::ScaledPart(const QRect& screen) {
   const double scale = Scale();
+  if (draft_ && !whole_ && scale <= kDraftScale) return DraftPart(screen);
   if (!whole_ && scale >= 1 && scale == std::floor(scale)) {
     // At a whole-number scale each screen pixel shows the view pixel under its top left
     // corner: only the view pixels of the part are made.

@@ -8,7 +8,9 @@
 // At a slider step the view is made only for the part the window shows, and the scores come
 // from a score basis of the two pictures (TScoreBasis), checked once against the result,
 // so a step costs little beyond the step itself; the sheet and the area thumbnail need the
-// whole picture and are made whole.
+// whole picture and are made whole. While a slider moves, the sheet of a large picture and
+// a large view below 1:1 show a draft at each step (a sample of the cells), and the exact
+// view follows by itself once the sliders rest; the band and the scores are always exact.
 //
 // A target (a site or viewer of the catalogue; none at start) makes the window show the
 // chosen view of the picture after that target, with the verdict line, at every step: the
@@ -47,7 +49,8 @@ class TRevealBox : public TScaledBox {
   explicit TRevealBox(TModel model, QWidget* parent = nullptr);
   // Shows the view of the model's result with the options (nothing without a result), or
   // of `source` when given (a picture the caller keeps until the next SetView). With
-  // `draft`, the sheet of a large result is shown as MakeDraftSheet makes it.
+  // `draft`, the sheet of a large result is shown as MakeDraftSheet makes it, and a large
+  // view shown at kDraftScale or below as DraftPart paints it.
   void SetView(const TViewOptions& options, const TBitmap* source = nullptr, bool draft = false);
   const TViewOptions& Options() const { return options_; }
   // Whether the box shows a draft, which a SetView without one is to replace.
@@ -58,6 +61,13 @@ class TRevealBox : public TScaledBox {
   void PaintedPart(const QRect& part, TBitmap& out) const;
   // The screen part `screen` (within the box) as painted at the box's scale.
   QImage ScaledPart(const QRect& screen);
+  // A quicker picture of a view below 1:1, for a slider being dragged: the view made of a
+  // sample of the result, the 2 x 2 block of cells under each screen pixel's centre,
+  // instead of the mean of every view pixel the screen pixel covers (the even, odd,
+  // average, levels and hidden views).
+  QImage DraftPart(const QRect& screen);
+  static constexpr double kDraftScale = 0.5;
+  static constexpr int64_t kDraftViewPixels = 1 << 20;
   QSize PictureSize() const override { return QSize(size_.width, size_.height); }
 
  protected:

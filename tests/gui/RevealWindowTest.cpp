@@ -228,6 +228,17 @@ class tst_RevealWindow : public QObject {
     }
     QTRY_VERIFY_WITH_TIMEOUT(!Reveal().Box->ShowsDraft(), 5000);
     CheckShownView({128, 62});
+    // A view at Fit, painted from the view made whole at rest, the same way.
+    Reveal().ViewBox->setCurrentText(ViewName(TRevealView::rvLevels));
+    Reveal().ScrollBox->SetZoom(true, 1.0);
+    QApplication::processEvents();
+    QVERIFY(Reveal().ScrollBox->Scale() <= TRevealBox::kDraftScale);
+    form->MinMaxTrackBar->setValue(50);
+    QApplication::processEvents();
+    QVERIFY(Reveal().Box->ShowsDraft());
+    QVERIFY(Reveal().BandLabel->text().contains("contrast 50"));
+    QTRY_VERIFY_WITH_TIMEOUT(!Reveal().Box->ShowsDraft(), 5000);
+    CheckScaledView();
   }
 
   // A target (none at start) shows the view of the picture after it, with its verdict,
