@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <functional>
 #include <memory>
 #include <vector>
 
@@ -99,12 +98,16 @@ TSheetLayout SheetLayout(int width, int height, const TViewOptions& options,
 
 namespace {
 
-// The sheet of `layout` into `sheet`, tile k made by make(k, tile). The tiles first, so
-// that a failure leaves `sheet` as it was.
-void PutSheet(const TSheetLayout& layout, const std::function<void(size_t, TBitmap&)>& make,
+// The sheet of `layout` into `sheet`, each tile made of the views of `picture` (the
+// result, or a draft's sample of it). The tiles first, so that a failure leaves `sheet`
+// as it was.
+void PutSheet(const TSheetLayout& layout, const TBitmap& picture, const TViewOptions& options,
               TBitmap& sheet) {
   std::vector<TBitmap> tiles(layout.tiles.size());
-  for (size_t k = 0; k < layout.tiles.size(); ++k) make(k, tiles[k]);
+  for (size_t k = 0; k < layout.tiles.size(); ++k) {
+    const TSheetTile& tile = layout.tiles[k];
+    MakeTile(picture, TileOptions(options, tile.view), tile.size, tiles[k]);
+  }
   PrepareRaster(sheet, layout.size.width, layout.size.height);
   for (int y = 0; y < layout.size.height; ++y)
     std::memset(sheet.Scanline(y), kSheetBackground, 3 * static_cast<size_t>(layout.size.width));
@@ -134,52 +137,20 @@ TViewSize DraftSampleSize(int width, int height, const TViewOptions& options,
   return fits ? sample : TViewSize{};
 }
 
-// Where each position of a sampled side of `sampled` positions comes from, along a side
-// of `length` (at least `sampled`): block i (positions 2i and 2i + 1) from block
-// i * blocks / sampled blocks of the side's whole blocks, so that every position keeps
-// its phase.
-std::vector<int> SampledPositions(int length, int sampled) {
-  std::vector<int> from(static_cast<size_t>(sampled));
-  const int64_t blocks = length / 2, sampled_blocks = (sampled + 1) / 2;
-  for (int i = 0; i < sampled; ++i)
-    from[static_cast<size_t>(i)] =
-        2 * static_cast<int>(int64_t{i / 2} * blocks / sampled_blocks) + i % 2;
+// The starts of `count` blocks of 2 cells at even steps along a side of `length` (at
+// least 2 count): block i from whole block i * blocks / count of the side.
+std::vector<int> SampledBlocks(int length, int count) {
+  std::vector<int> from(static_cast<size_t>(count));
+  for (int i = 0; i < count; ++i)
+    from[static_cast<size_t>(i)] = 2 * static_cast<int>(int64_t{i} * (length / 2) / count);
   return from;
-}
-
-void SampleBlocks(const TBitmap& result, TViewSize size, TBitmap& sample) {
-  const std::vector<int> columns = SampledPositions(result.Width(), size.width);
-  const std::vector<int> rows = SampledPositions(result.Height(), size.height);
-  PrepareRaster(sample, size.width, size.height);
-  ForEachBand(size.height, int64_t{3} * size.width, [&](int top, int bottom) {
-    for (int y = top; y < bottom; ++y) {
-      const uint8_t* from = result.ConstScanline(rows[static_cast<size_t>(y)]);
-      uint8_t* to = sample.Scanline(y);
-      // A block's two cells lie side by side in the result, but at its right edge.
-      int x = 0;
-      for (; x + 1 < size.width; x += 2) {
-        const auto column = static_cast<size_t>(columns[static_cast<size_t>(x)]);
-        if (columns[static_cast<size_t>(x) + 1] != static_cast<int>(column) + 1) break;
-        std::memcpy(to + 3 * static_cast<size_t>(x), from + 3 * column, 6);
-      }
-      for (; x < size.width; ++x)
-        std::memcpy(to + 3 * static_cast<size_t>(x),
-                    from + 3 * static_cast<size_t>(columns[static_cast<size_t>(x)]), 3);
-    }
-  });
 }
 
 }  // namespace
 
 void MakeSheet(const TBitmap& result, const TViewOptions& options, TBitmap& sheet) {
   const TSheetLayout layout = SheetLayout(result.Width(), result.Height(), options);
-  PutSheet(
-      layout,
-      [&](size_t k, TBitmap& tile) {
-        const TSheetTile& t = layout.tiles[k];
-        MakeTile(result, TileOptions(options, t.view), t.size, tile);
-      },
-      sheet);
+  PutSheet(layout, result, options, sheet);
 }
 
 bool MakeDraftSheet(const TBitmap& result, const TViewOptions& options, TBitmap& sheet) {
@@ -187,13 +158,23 @@ bool MakeDraftSheet(const TBitmap& result, const TViewOptions& options, TBitmap&
   const TViewSize size = DraftSampleSize(result.Width(), result.Height(), options, layout);
   if (size.width == 0) return false;
   TBitmap sample;
-  SampleBlocks(result, size, sample);
-  PutSheet(
-      layout,
-      [&](size_t k, TBitmap& tile) {
-        const TSheetTile& t = layout.tiles[k];
-        MakeTile(sample, TileOptions(options, t.view), t.size, tile);
-      },
-      sheet);
+  SampleBlocks(result, SampledBlocks(result.Width(), size.width / 2),
+               SampledBlocks(result.Height(), size.height / 2), sample);
+  PutSheet(layout, sample, options, sheet);
   return true;
+}
+
+void SampleBlocks(const TBitmap& result, std::span<const int> columns, std::span<const int> rows,
+                  TBitmap& sample) {
+  const int width = 2 * static_cast<int>(columns.size());
+  const int height = 2 * static_cast<int>(rows.size());
+  PrepareRaster(sample, width, height);
+  ForEachBand(height, int64_t{3} * width, [&](int top, int bottom) {
+    for (int y = top; y < bottom; ++y) {
+      const uint8_t* from = result.ConstScanline(rows[static_cast<size_t>(y / 2)] + y % 2);
+      uint8_t* to = sample.Scanline(y);
+      for (size_t i = 0; i < columns.size(); ++i)
+        std::memcpy(to + 6 * i, from + 3 * static_cast<size_t>(columns[i]), 6);
+    }
+  });
 }

@@ -44,3 +44,9 @@ void MakeSheet(const TBitmap& result, const TViewOptions& options, TBitmap& shee
 // followed by MakeSheet. False, with `sheet` untouched, for a result too small for a
 // sample to be quicker. Raises as MakeView does.
 bool MakeDraftSheet(const TBitmap& result, const TViewOptions& options, TBitmap& sheet);
+
+// A sample of `result` that keeps its checkerboard, for drafts: 2 x 2 blocks of cells,
+// block (i, j) of the sample from the block at columns[i], rows[j] of the result (even
+// positions, at most its width and height less 2), so that every cell keeps its phase.
+void SampleBlocks(const TBitmap& result, std::span<const int> columns, std::span<const int> rows,
+                  TBitmap& sample);

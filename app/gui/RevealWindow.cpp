@@ -128,14 +128,7 @@ QImage TRevealBox::DraftPart(const QRect& screen) {
   const std::vector<int> columns = starts(screen.x(), screen.width(), result.Width(), size_.width);
   const std::vector<int> rows = starts(screen.y(), screen.height(), result.Height(), size_.height);
   TBitmap sample;
-  PrepareRaster(sample, 2 * screen.width(), 2 * screen.height());
-  for (int j = 0; j < 2 * screen.height(); ++j) {
-    const uint8_t* from = result.ConstScanline(rows[static_cast<size_t>(j / 2)] + j % 2);
-    uint8_t* to = sample.Scanline(j);
-    for (int i = 0; i < screen.width(); ++i)
-      std::memcpy(to + 6 * static_cast<size_t>(i),
-                  from + 3 * static_cast<size_t>(columns[static_cast<size_t>(i)]), 6);
-  }
+  SampleBlocks(result, columns, rows, sample);
   TBitmap view;
   MakeView(sample, options_, view);
   // A half view's pixel is the screen pixel; a whole view's 2 x 2 block is averaged.
