@@ -16,8 +16,8 @@
 #include "raster/Bitmap.h"
 #include "reveal/Band.h"
 #include "reveal/Scores.h"
-#include "reveal/ViewRows.h"
 #include "reveal/Sheet.h"
+#include "reveal/ViewRows.h"
 #include "reveal/Views.h"
 
 namespace {
