@@ -137,15 +137,6 @@ TViewSize DraftSampleSize(int width, int height, const TViewOptions& options,
   return fits ? sample : TViewSize{};
 }
 
-// The starts of `count` blocks of 2 cells at even steps along a side of `length` (at
-// least 2 count): block i from whole block i * blocks / count of the side.
-std::vector<int> SampledBlocks(int length, int count) {
-  std::vector<int> from(static_cast<size_t>(count));
-  for (int i = 0; i < count; ++i)
-    from[static_cast<size_t>(i)] = 2 * static_cast<int>(int64_t{i} * (length / 2) / count);
-  return from;
-}
-
 }  // namespace
 
 void MakeSheet(const TBitmap& result, const TViewOptions& options, TBitmap& sheet) {
@@ -162,6 +153,13 @@ bool MakeDraftSheet(const TBitmap& result, const TViewOptions& options, TBitmap&
                SampledBlocks(result.Height(), size.height / 2), sample);
   PutSheet(layout, sample, options, sheet);
   return true;
+}
+
+std::vector<int> SampledBlocks(int length, int count) {
+  std::vector<int> from(static_cast<size_t>(count));
+  for (int i = 0; i < count; ++i)
+    from[static_cast<size_t>(i)] = 2 * static_cast<int>(int64_t{i} * (length / 2) / count);
+  return from;
 }
 
 void SampleBlocks(const TBitmap& result, std::span<const int> columns, std::span<const int> rows,

@@ -50,3 +50,6 @@ bool MakeDraftSheet(const TBitmap& result, const TViewOptions& options, TBitmap&
 // positions, at most its width and height less 2), so that every cell keeps its phase.
 void SampleBlocks(const TBitmap& result, std::span<const int> columns, std::span<const int> rows,
                   TBitmap& sample);
+// The starts of `count` blocks of 2 cells at even steps along a side of `length` (at
+// least 2 count): block i from whole block i * blocks / count of the side.
+std::vector<int> SampledBlocks(int length, int count);

@@ -48,6 +48,23 @@ QString Decibels(double psnr) {
   return std::isinf(psnr) ? QStringLiteral("inf") : QString::number(psnr, 'f', 2) + " dB";
 }
 
+// The draft of a view made whole (MakeDraftSheet for the sheet, the area thumbnail made
+// of a sample of the result twice its size), or false where there is none or the result
+// is too small for it to pay.
+bool MakeDraftView(const TBitmap& result, const TViewOptions& options, TViewSize size,
+                   TBitmap& view) {
+  if (options.view == TRevealView::rvSheet) return MakeDraftSheet(result, options, view);
+  if (options.view != TRevealView::rvThumbnail ||
+      int64_t{result.Width()} * result.Height() < 16 * int64_t{size.width} * size.height)
+    return false;
+  TBitmap sample;
+  SampleBlocks(result, SampledBlocks(result.Width(), size.width),
+               SampledBlocks(result.Height(), size.height), sample);
+  if (!(ViewSize(sample.Width(), sample.Height(), options) == size)) return false;
+  MakeView(sample, options, view);
+  return true;
+}
+
 }  // namespace
 
 TRevealBox::TRevealBox(TModel model, QWidget* parent)
@@ -73,10 +90,9 @@ void TRevealBox::SetView(const TViewOptions& options, const TBitmap* source, boo
     size_ = ViewSize(result.Width(), result.Height(), options_);
     if (!ViewHasParts(options_)) {
       whole_ = std::make_unique<TBitmap>();
-      // The sheet is a dozen passes over the whole result, several frames' work for a
-      // large one: while a slider moves, a draft of it follows each step at once.
-      draft_ = draft && options_.view == TRevealView::rvSheet &&
-               MakeDraftSheet(result, options_, *whole_);
+      // The sheet and the area thumbnail are passes over the whole result, a frame's work
+      // or several for a large one: while a slider moves, a draft follows each step.
+      draft_ = draft && MakeDraftView(result, options_, size_, *whole_);
       if (!draft_) MakeView(result, options_, *whole_);
     } else {
       // Below 1:1 a view is painted from the view made whole, a pass over the whole

@@ -228,6 +228,13 @@ class tst_RevealWindow : public QObject {
     }
     QTRY_VERIFY_WITH_TIMEOUT(!Reveal().Box->ShowsDraft(), 5000);
     CheckShownView({128, 62});
+    // The area thumbnail, made whole, the same way.
+    Reveal().ViewBox->setCurrentText(ViewName(TRevealView::rvThumbnail));
+    form->MinMaxTrackBar->setValue(55);
+    QApplication::processEvents();
+    QVERIFY(Reveal().Box->ShowsDraft());
+    QTRY_VERIFY_WITH_TIMEOUT(!Reveal().Box->ShowsDraft(), 5000);
+    CheckShownView({128, 55});
     // A view at Fit, painted from the view made whole at rest, the same way.
     Reveal().ViewBox->setCurrentText(ViewName(TRevealView::rvLevels));
     Reveal().ScrollBox->SetZoom(true, 1.0);
