@@ -5,9 +5,11 @@
 // each at 1:1 (a part of the picture exposed) and at Fit (the whole picture, every pixel
 // averaged into the window at each repaint), and the repaint at Fit alone. The result is
 // checked once before timing. With the Reveal window open, the same step for each kind of
-// view, and for the hidden view at Fit.
+// view, and for the hidden view at Fit; for the sheet also the time until the exact sheet
+// replaces the draft shown while the slider moves.
 #include <benchmark/benchmark.h>
 
+#include <cstring>
 #include <memory>
 
 #include <QApplication>
@@ -25,6 +27,7 @@
 #include "bench/BenchPictures.h"
 #include "compose/ApplyInnerTone.h"
 #include "raster/Bitmap.h"
+#include "reveal/Sheet.h"
 #include "reveal/Views.h"
 
 namespace {
@@ -191,6 +194,42 @@ void BM_ContrastStep_RevealSheet(benchmark::State& s) {
   RevealStep(s, TRevealView::rvSheet);
 }
 
+// The sheet while the slider moves shows a draft at each step (BM_ContrastStep_RevealSheet);
+// the exact sheet follows once the slider has rested. Timed here: from a step until the
+// exact sheet is painted, the wait of TRevealWindow::kExactAfter included.
+void BM_ContrastStep_RevealSheetExactAfterRest(benchmark::State& state) {
+  auto form = MakeForm(false, TZoom::zActualSize);
+  form->resize(1400, 800);
+  form->RevealAction->trigger();
+  form->RevealWindow->ViewBox->setCurrentText(ViewName(TRevealView::rvSheet));
+  QApplication::processEvents();
+  QSlider* slider = form->MinMaxTrackBar;
+  TRevealBox* box = form->RevealWindow->Box;
+  const auto step_and_rest = [&] {
+    slider->setValue(slider->value() == 60 ? 61 : 60);
+    QApplication::processEvents();
+    const bool draft = box->ShowsDraft();
+    while (box->ShowsDraft()) QApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    box->repaint();
+    return draft;
+  };
+  if (!step_and_rest() || box->WholeView() == nullptr) {
+    state.SkipWithError("the step shows no draft of the sheet");
+    return;
+  }
+  TViewOptions options = box->Options();
+  TBitmap exact;
+  MakeSheet(form->Work()->ResultBitmap(), options, exact);
+  if (std::memcmp(exact.ConstScanline(exact.Height() - 1),
+                  box->WholeView()->ConstScanline(exact.Height() - 1), 3 * exact.Width()) != 0 ||
+      std::memcmp(exact.ConstScanline(exact.Height() / 2),
+                  box->WholeView()->ConstScanline(exact.Height() / 2), 3 * exact.Width()) != 0) {
+    state.SkipWithError("the sheet shown after the rest is not the exact sheet");
+    return;
+  }
+  for (auto _ : state) step_and_rest();
+}
+
 BENCHMARK(BM_ContrastStep_HandlerOnly)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 BENCHMARK(BM_ContrastStep_StartWindow)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 BENCHMARK(BM_ContrastStep_StartWindowFit)->Unit(benchmark::kMillisecond)->MinTime(2.0);
@@ -204,6 +243,7 @@ BENCHMARK(BM_ContrastStep_RevealOdd)->Unit(benchmark::kMillisecond)->MinTime(2.0
 BENCHMARK(BM_ContrastStep_RevealAverage)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 BENCHMARK(BM_ContrastStep_RevealThumbnail)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 BENCHMARK(BM_ContrastStep_RevealSheet)->Unit(benchmark::kMillisecond)->MinTime(1.0);
+BENCHMARK(BM_ContrastStep_RevealSheetExactAfterRest)->Unit(benchmark::kMillisecond)->MinTime(1.0);
 
 }  // namespace
 

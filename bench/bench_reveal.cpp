@@ -16,6 +16,7 @@
 #include "raster/Bitmap.h"
 #include "reveal/Band.h"
 #include "reveal/Scores.h"
+#include "reveal/Sheet.h"
 #include "reveal/ViewRows.h"
 #include "reveal/Views.h"
 
@@ -127,6 +128,21 @@ void BM_ViewHidden(benchmark::State& s) {
 void BM_ViewSheet(benchmark::State& s) {
   View(s, TRevealView::rvSheet, TThumbnailFilter::tfArea);
 }
+// The draft of the sheet that a slider step shows while the slider moves.
+void BM_ViewSheetDraft(benchmark::State& state) {
+  TViewOptions o;
+  o.band = kBand;
+  TBitmap out;
+  if (!MakeDraftSheet(Pictures().result, o, out)) {
+    state.SkipWithError("no draft for this picture");
+    return;
+  }
+  for (auto _ : state) {
+    MakeDraftSheet(Pictures().result, o, out);
+    benchmark::ClobberMemory();
+  }
+}
+
 BENCHMARK(BM_ViewEven)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ViewOdd)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ViewAverage)->Unit(benchmark::kMillisecond);
@@ -136,6 +152,7 @@ BENCHMARK(BM_ViewThumbnailNearest)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ViewLevels)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ViewHidden)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ViewSheet)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ViewSheetDraft)->Unit(benchmark::kMillisecond);
 
 // The same on processors without AVX-512 (its kernels turned off).
 void BM_ViewLevels_Avx2(benchmark::State& s) {

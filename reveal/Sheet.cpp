@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
+#include <vector>
 
+#include "base/Bands.h"
 #include "compose/ResizeBitmap.h"
 #include "raster/Bitmap.h"
 #include "reveal/CaptionFont.h"
@@ -94,13 +96,17 @@ TSheetLayout SheetLayout(int width, int height, const TViewOptions& options,
   return layout;
 }
 
-void MakeSheet(const TBitmap& result, const TViewOptions& options, TBitmap& sheet) {
-  const TSheetLayout layout = SheetLayout(result.Width(), result.Height(), options);
-  // The views first, so that a failure leaves `sheet` as it was.
+namespace {
+
+// The sheet of `layout` into `sheet`, each tile made of the views of `picture` (the
+// result, or a draft's sample of it). The tiles first, so that a failure leaves `sheet`
+// as it was.
+void PutSheet(const TSheetLayout& layout, const TBitmap& picture, const TViewOptions& options,
+              TBitmap& sheet) {
   std::vector<TBitmap> tiles(layout.tiles.size());
   for (size_t k = 0; k < layout.tiles.size(); ++k) {
     const TSheetTile& tile = layout.tiles[k];
-    MakeTile(result, TileOptions(options, tile.view), tile.size, tiles[k]);
+    MakeTile(picture, TileOptions(options, tile.view), tile.size, tiles[k]);
   }
   PrepareRaster(sheet, layout.size.width, layout.size.height);
   for (int y = 0; y < layout.size.height; ++y)
@@ -112,4 +118,61 @@ void MakeSheet(const TBitmap& result, const TViewOptions& options, TBitmap& shee
                   tiles[k].ConstScanline(y), 3 * static_cast<size_t>(tile.size.width));
     DrawCaption(sheet, tile.left, tile.top - layout.caption_height, tile.caption, kCaptionInk);
   }
+}
+
+// The sample of a draft: 2 x 2 blocks of the result's cells taken at even steps across and
+// down, twice the even tile's size, so that the sample's even, odd and average views are
+// their tiles as they stand and the other views are shrunk from a picture of under a
+// megapixel. Its size, or (0, 0) where the result is less than four times that (its
+// sheet is quick enough) or a view of the sample would be smaller than its tile.
+TViewSize DraftSampleSize(int width, int height, const TViewOptions& options,
+                          const TSheetLayout& layout) {
+  const TViewSize even = ThumbnailSize((width + 1) / 2, (height + 1) / 2, kMaxTileSide);
+  const TViewSize sample{2 * even.width, 2 * even.height};
+  if (int64_t{width} * height < 4 * int64_t{sample.width} * sample.height) return {};
+  const bool fits = std::all_of(layout.tiles.begin(), layout.tiles.end(), [&](const auto& tile) {
+    const TViewSize view = ViewSize(sample.width, sample.height, TileOptions(options, tile.view));
+    return view.width >= tile.size.width && view.height >= tile.size.height;
+  });
+  return fits ? sample : TViewSize{};
+}
+
+}  // namespace
+
+void MakeSheet(const TBitmap& result, const TViewOptions& options, TBitmap& sheet) {
+  const TSheetLayout layout = SheetLayout(result.Width(), result.Height(), options);
+  PutSheet(layout, result, options, sheet);
+}
+
+bool MakeDraftSheet(const TBitmap& result, const TViewOptions& options, TBitmap& sheet) {
+  const TSheetLayout layout = SheetLayout(result.Width(), result.Height(), options);
+  const TViewSize size = DraftSampleSize(result.Width(), result.Height(), options, layout);
+  if (size.width == 0) return false;
+  TBitmap sample;
+  SampleBlocks(result, SampledBlocks(result.Width(), size.width / 2),
+               SampledBlocks(result.Height(), size.height / 2), sample);
+  PutSheet(layout, sample, options, sheet);
+  return true;
+}
+
+std::vector<int> SampledBlocks(int length, int count) {
+  std::vector<int> from(static_cast<size_t>(count));
+  for (int i = 0; i < count; ++i)
+    from[static_cast<size_t>(i)] = 2 * static_cast<int>(int64_t{i} * (length / 2) / count);
+  return from;
+}
+
+void SampleBlocks(const TBitmap& result, std::span<const int> columns, std::span<const int> rows,
+                  TBitmap& sample) {
+  const int width = 2 * static_cast<int>(columns.size());
+  const int height = 2 * static_cast<int>(rows.size());
+  PrepareRaster(sample, width, height);
+  ForEachBand(height, int64_t{3} * width, [&](int top, int bottom) {
+    for (int y = top; y < bottom; ++y) {
+      const uint8_t* from = result.ConstScanline(rows[static_cast<size_t>(y / 2)] + y % 2);
+      uint8_t* to = sample.Scanline(y);
+      for (size_t i = 0; i < columns.size(); ++i)
+        std::memcpy(to + 6 * i, from + 3 * static_cast<size_t>(columns[i]), 6);
+    }
+  });
 }

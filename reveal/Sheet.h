@@ -36,3 +36,20 @@ TSheetLayout SheetLayout(int width, int height, const TViewOptions& options,
 
 // Makes the sheet of `result` into `sheet` (see MakeView).
 void MakeSheet(const TBitmap& result, const TViewOptions& options, TBitmap& sheet);
+
+// A quicker sheet of a large result, for a picture that changes step by step (a slider
+// being dragged): MakeSheet's layout, captions and tile sizes, each tile made from a
+// sample of the result that keeps its checkerboard (2 x 2 blocks of cells at even steps
+// across and down, under a megapixel in all). Not the sheet's bytes: a draft, to be
+// followed by MakeSheet. False, with `sheet` untouched, for a result too small for a
+// sample to be quicker. Raises as MakeView does.
+bool MakeDraftSheet(const TBitmap& result, const TViewOptions& options, TBitmap& sheet);
+
+// A sample of `result` that keeps its checkerboard, for drafts: 2 x 2 blocks of cells,
+// block (i, j) of the sample from the block at columns[i], rows[j] of the result (even
+// positions, at most its width and height less 2), so that every cell keeps its phase.
+void SampleBlocks(const TBitmap& result, std::span<const int> columns, std::span<const int> rows,
+                  TBitmap& sample);
+// The starts of `count` blocks of 2 cells at even steps along a side of `length` (at
+// least 2 count): block i from whole block i * blocks / count of the side.
+std::vector<int> SampledBlocks(int length, int count);

@@ -399,12 +399,14 @@ void TMainForm::synthesizeButtonClick() {
 void TMainForm::AverageTrackBarChange() {
   if (!work_ || updating_controls_) return;
   const int position = AverageTrackBar->value();
+  if (RevealWindow) RevealWindow->SliderMoved();
   RunOnResult([&] { work_->AverageTrackBarChange(position); });
 }
 
 void TMainForm::MinMaxTrackBarChange() {
   if (!work_ || updating_controls_) return;
   const int position = MinMaxTrackBar->value();
+  if (RevealWindow) RevealWindow->SliderMoved();
   RunOnResult([&] { work_->MinMaxTrackBarChange(position); });
 }
 

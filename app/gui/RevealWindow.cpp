@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstring>
 #include <exception>
+#include <utility>
+#include <vector>
 
 #include <QAction>
 #include <QComboBox>
@@ -21,6 +23,7 @@
 #include "reveal/Band.h"
 #include "reveal/ScoreWords.h"
 #include "reveal/Scores.h"
+#include "reveal/Sheet.h"
 #include "targets/Catalogue.h"
 #include "targets/Check.h"
 
@@ -45,6 +48,23 @@ QString Decibels(double psnr) {
   return std::isinf(psnr) ? QStringLiteral("inf") : QString::number(psnr, 'f', 2) + " dB";
 }
 
+// The draft of a view made whole (MakeDraftSheet for the sheet, the area thumbnail made
+// of a sample of the result twice its size), or false where there is none or the result
+// is too small for it to pay.
+bool MakeDraftView(const TBitmap& result, const TViewOptions& options, TViewSize size,
+                   TBitmap& view) {
+  if (options.view == TRevealView::rvSheet) return MakeDraftSheet(result, options, view);
+  if (options.view != TRevealView::rvThumbnail ||
+      int64_t{result.Width()} * result.Height() < 16 * int64_t{size.width} * size.height)
+    return false;
+  TBitmap sample;
+  SampleBlocks(result, SampledBlocks(result.Width(), size.width),
+               SampledBlocks(result.Height(), size.height), sample);
+  if (!(ViewSize(sample.Width(), sample.Height(), options) == size)) return false;
+  MakeView(sample, options, view);
+  return true;
+}
+
 }  // namespace
 
 TRevealBox::TRevealBox(TModel model, QWidget* parent)
@@ -58,18 +78,27 @@ const TBitmap* TRevealBox::Source() const {
   return HasResult(work) ? &work->ResultBitmap() : nullptr;
 }
 
-void TRevealBox::SetView(const TViewOptions& options, const TBitmap* source) {
+void TRevealBox::SetView(const TViewOptions& options, const TBitmap* source, bool draft) {
   const TViewSize before = size_;
   options_ = options;
   source_ = source;
   whole_.reset();
+  draft_ = false;
   size_ = {};
   if (const TBitmap* picture = Source()) {
     const TBitmap& result = *picture;
     size_ = ViewSize(result.Width(), result.Height(), options_);
     if (!ViewHasParts(options_)) {
       whole_ = std::make_unique<TBitmap>();
-      MakeView(result, options_, *whole_);
+      // The sheet and the area thumbnail are passes over the whole result, a frame's work
+      // or several for a large one: while a slider moves, a draft follows each step.
+      draft_ = draft && MakeDraftView(result, options_, size_, *whole_);
+      if (!draft_) MakeView(result, options_, *whole_);
+    } else {
+      // Below 1:1 a view is painted from the view made whole, a pass over the whole
+      // result: while a slider moves, DraftPart paints each step instead.
+      draft_ = draft && Scale() <= kDraftScale && options_.view != TRevealView::rvThumbnail &&
+               int64_t{size_.width} * size_.height >= kDraftViewPixels;
     }
   }
   FollowScale();
@@ -93,8 +122,52 @@ void TRevealBox::PaintedPart(const QRect& part, TBitmap& out) const {
   }
 }
 
+QImage TRevealBox::DraftPart(const QRect& screen) {
+  const TBitmap& result = *Source();
+  const double scale = Scale();
+  // A half-size view (even, odd, average) has a pixel per 2 x 2 block of the result.
+  const bool half = 2 * size_.width <= result.Width() + 1;
+  // The view pixel at a screen pixel's centre.
+  const auto centre = [scale](int i, int length) {
+    return std::min(length - 1, static_cast<int>((i + 0.5) / scale));
+  };
+  // Where the sample's block of each screen column and row starts in the result: the
+  // block of the view pixel at the centre (half views), or the block holding it.
+  const auto starts = [&](int first, int count, int length, int view_length) {
+    std::vector<int> from(static_cast<size_t>(count));
+    for (int i = 0; i < count; ++i) {
+      const int v = centre(first + i, view_length);
+      from[static_cast<size_t>(i)] = std::min(half ? 2 * v : v - v % 2, (length - 2) & ~1);
+    }
+    return from;
+  };
+  const std::vector<int> columns = starts(screen.x(), screen.width(), result.Width(), size_.width);
+  const std::vector<int> rows = starts(screen.y(), screen.height(), result.Height(), size_.height);
+  TBitmap sample;
+  SampleBlocks(result, columns, rows, sample);
+  TBitmap view;
+  MakeView(sample, options_, view);
+  // A half view's pixel is the screen pixel; a whole view's 2 x 2 block is averaged.
+  QImage image(screen.size(), QImage::Format_BGR888);
+  for (int y = 0; y < screen.height(); ++y) {
+    uint8_t* out = image.scanLine(y);
+    if (half) {
+      std::memcpy(out, view.ConstScanline(y), 3 * static_cast<size_t>(screen.width()));
+      continue;
+    }
+    const uint8_t* top = view.ConstScanline(2 * y);
+    const uint8_t* bottom = view.ConstScanline(2 * y + 1);
+    for (int k = 0; k < 3 * screen.width(); ++k) {
+      const int i = 6 * (k / 3) + k % 3;
+      out[k] = static_cast<uint8_t>((top[i] + top[i + 3] + bottom[i] + bottom[i + 3] + 2) / 4);
+    }
+  }
+  return image;
+}
+
 QImage TRevealBox::ScaledPart(const QRect& screen) {
   const double scale = Scale();
+  if (draft_ && !whole_ && scale <= kDraftScale) return DraftPart(screen);
   if (!whole_ && scale >= 1 && scale == std::floor(scale)) {
     // At a whole-number scale each screen pixel shows the view pixel under its top left
     // corner: only the view pixels of the part are made.
@@ -221,6 +294,12 @@ TRevealWindow::TRevealWindow(TRevealBox::TModel model, QWidget* parent)
   connect(this, &QDockWidget::visibilityChanged, this, [this](bool visible) {
     if (visible) Refresh();
   });
+  exact_timer_ = new QTimer(this);
+  exact_timer_->setSingleShot(true);
+  exact_timer_->setInterval(kExactAfter);
+  connect(exact_timer_, &QTimer::timeout, this, [this] {
+    if (Box->ShowsDraft()) Refresh();
+  });
 }
 
 TRevealWindow::~TRevealWindow() = default;
@@ -240,6 +319,7 @@ void TRevealWindow::ScheduleRefresh() {
 
 void TRevealWindow::Refresh() {
   pending_ = false;
+  const bool draft = std::exchange(slider_moved_, false);
   if (isHidden()) return;  // brought up to date when it opens
   const TWorkflow* work = model_();
   TViewOptions options;
@@ -263,7 +343,9 @@ void TRevealWindow::Refresh() {
   const bool target = TargetBox->currentIndex() > 0 && UpdateTarget(*work, options.band);
   if (!target) after_target_.Assign(nullptr);
   try {
-    Box->SetView(options, target ? &after_target_ : nullptr);
+    Box->SetView(options, target ? &after_target_ : nullptr, draft && !target);
+    // Each step of a drag puts the exact view off again.
+    if (Box->ShowsDraft()) exact_timer_->start();
   } catch (const std::exception& e) {
     Box->SetView({});
     BandLabel->setText(QString("The view cannot be made: ") + e.what());

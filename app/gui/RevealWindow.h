@@ -8,7 +8,9 @@
 // At a slider step the view is made only for the part the window shows, and the scores come
 // from a score basis of the two pictures (TScoreBasis), checked once against the result,
 // so a step costs little beyond the step itself; the sheet and the area thumbnail need the
-// whole picture and are made whole.
+// whole picture and are made whole. While a slider moves, the sheet of a large picture and
+// a large view below 1:1 show a draft at each step (a sample of the cells), and the exact
+// view follows by itself once the sliders rest; the band and the scores are always exact.
 //
 // A target (a site or viewer of the catalogue; none at start) makes the window show the
 // chosen view of the picture after that target, with the verdict line, at every step: the
@@ -31,6 +33,7 @@
 class QComboBox;
 class QLabel;
 class QSpinBox;
+class QTimer;
 class TScoreBasis;
 struct TTarget;
 
@@ -45,15 +48,26 @@ class TRevealBox : public TScaledBox {
   using TModel = std::function<const TWorkflow*()>;
   explicit TRevealBox(TModel model, QWidget* parent = nullptr);
   // Shows the view of the model's result with the options (nothing without a result), or
-  // of `source` when given (a picture the caller keeps until the next SetView).
-  void SetView(const TViewOptions& options, const TBitmap* source = nullptr);
+  // of `source` when given (a picture the caller keeps until the next SetView). With
+  // `draft`, the sheet of a large result is shown as MakeDraftSheet makes it, and a large
+  // view shown at kDraftScale or below as DraftPart paints it.
+  void SetView(const TViewOptions& options, const TBitmap* source = nullptr, bool draft = false);
   const TViewOptions& Options() const { return options_; }
+  // Whether the box shows a draft, which a SetView without one is to replace.
+  bool ShowsDraft() const { return draft_; }
   // The view made whole (for the views without parts, or to paint below 1:1), or null.
   const TBitmap* WholeView() const { return whole_ ? &*whole_ : nullptr; }
   // The pixels of the view's part (in view pixels) as painted at 1:1.
   void PaintedPart(const QRect& part, TBitmap& out) const;
   // The screen part `screen` (within the box) as painted at the box's scale.
   QImage ScaledPart(const QRect& screen);
+  // A quicker picture of a view below 1:1, for a slider being dragged: the view made of a
+  // sample of the result, the 2 x 2 block of cells under each screen pixel's centre,
+  // instead of the mean of every view pixel the screen pixel covers (the even, odd,
+  // average, levels and hidden views).
+  QImage DraftPart(const QRect& screen);
+  static constexpr double kDraftScale = 0.5;
+  static constexpr int64_t kDraftViewPixels = 1 << 20;
   QSize PictureSize() const override { return QSize(size_.width, size_.height); }
 
  protected:
@@ -70,6 +84,7 @@ class TRevealBox : public TScaledBox {
   TViewSize size_;
   const TBitmap* source_ = nullptr;
   std::unique_ptr<TBitmap> whole_;
+  bool draft_ = false;
 };
 
 // A picture window of its own (the zoom bar, the keys of the picture windows when it was
@@ -86,6 +101,10 @@ class TRevealWindow : public TPictureWindow {
   void SlotShown(TSlot slot);
   // Brings view, band and scores up to date now (when the window is open).
   void Refresh();
+  // A slider moved: the next refresh may show a draft of the sheet (MakeDraftSheet), which
+  // the exact sheet replaces once the sliders have rested for kExactAfter.
+  void SliderMoved() { slider_moved_ = true; }
+  static constexpr int kExactAfter = 150;  // milliseconds
   // Whether the scores came from the score basis at the last refresh (for tests).
   bool ScoresFromBasis() const { return scores_from_basis_; }
 
@@ -114,6 +133,8 @@ class TRevealWindow : public TPictureWindow {
 
   TRevealBox::TModel model_;
   bool pending_ = false;
+  bool slider_moved_ = false;
+  QTimer* exact_timer_ = nullptr;  // replaces a draft with the exact view
   bool pictures_changed_ = true;
   // The basis of the visible and hidden pictures, and whether the result was found to be
   // their synthesis (after which every slider step and synthesis keeps it one).

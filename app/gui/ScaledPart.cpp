@@ -4,10 +4,16 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <limits>
 #include <vector>
 
 #include "base/Bands.h"
+#include "compose/ResampleTables.h"
 #include "raster/Bitmap.h"
+
+#if LUMIVEIL_X86_KERNELS
+#include <immintrin.h>
+#endif
 
 QImage RasterPart(const TBitmap& bitmap, int left, int top, int width, int height) {
   QImage image(width, height, QImage::Format_BGR888);
@@ -23,16 +29,28 @@ namespace {
 // Positions along a picture side in 1/256 of a picture pixel.
 constexpr int64_t kUnit = 256;
 
-// Columns first .. first + count - 1 of a picture row as blue, green, red bytes: the
-// raster's own row when it has 24 bits per pixel, else a converted copy.
+// Columns first .. first + count - 1 of picture rows as blue, green, red bytes: the
+// raster's own rows when it has 24 bits per pixel, else a converted copy.
 class TRowReader {
  public:
   TRowReader(const TBitmap& bitmap, int first, int count)
       : bitmap_(bitmap), first_(first), count_(count), direct_(bitmap.BitsPerPixel() == 24) {}
+  // The most rows Rows gives at once: any number for the raster's own rows, a few
+  // converted ones.
+  int MaxRows() const { return direct_ ? std::numeric_limits<int>::max() : 64; }
+  // Rows y .. y + n - 1 (n <= MaxRows()) into `rows`, valid until the next call.
+  void Rows(int y, int n, const uint8_t** rows) {
+    if (direct_) {
+      for (int i = 0; i < n; ++i) rows[i] = bitmap_.ConstScanline(y + i) + size_t(first_) * 3;
+      return;
+    }
+    copy_ = RasterPart(bitmap_, first_, y, count_, n);
+    for (int i = 0; i < n; ++i) rows[i] = copy_.constScanLine(i);
+  }
   const uint8_t* Row(int y) {
-    if (direct_) return bitmap_.ConstScanline(y) + size_t(first_) * 3;
-    copy_ = RasterPart(bitmap_, first_, y, count_, 1);
-    return copy_.constScanLine(0);
+    const uint8_t* row = nullptr;
+    Rows(y, 1, &row);
+    return row;
   }
 
  private:
@@ -52,14 +70,16 @@ int64_t Overlap(int64_t p, int64_t from, int64_t to) {
   return std::max<int64_t>(0, std::min(to, (p + 1) * kUnit) - std::max(from, p * kUnit));
 }
 
-// A picture row added into one sum per picture column and channel, weighted by the share
-// of the row that the screen row covers: a whole row by kUnit (a shift), a row cut by the
-// screen row's edge by its share, less than kUnit (a 16-bit product).
-void AddWholeRow(const uint8_t* __restrict row, uint32_t* __restrict sum, size_t n) {
-  for (size_t i = 0; i < n; ++i) sum[i] += uint32_t(row[i]) << 8;
-}
-void AddCutRow(const uint8_t* __restrict row, uint32_t* __restrict sum, size_t n, uint16_t weight) {
-  for (size_t i = 0; i < n; ++i) sum[i] += uint16_t(weight * row[i]);
+// Picture rows added into one sum per picture column and channel (`sum`, n of them), each
+// row weighted by the share of it that the screen row covers (at most kUnit, so that a
+// weighted byte fits 16 bits).
+void AddRows(const uint8_t* const* rows, const uint16_t* weights, int count,
+             uint32_t* __restrict sum, size_t n) {
+  for (int r = 0; r < count; ++r) {
+    const uint8_t* __restrict row = rows[r];
+    const uint16_t weight = weights[r];
+    for (size_t k = 0; k < n; ++k) sum[k] += uint16_t(weight * row[k]);
+  }
 }
 
 // sum / area rounded to the nearest integer, for a quotient of at most 255 and an area below
@@ -74,6 +94,80 @@ uint8_t RoundedQuotient(uint64_t sum, uint64_t area, double reciprocal) {
   if ((q + 1) * area <= numerator) ++q;
   return uint8_t(q);
 }
+
+// A screen row's bytes from its sums: out[k] = sums[k] / (row_area * widths[k / 3]),
+// rounded, for k = from .. count - 1; 0 for an empty area, which lies only past the
+// picture's edge (the box never asks for it).
+void FinishRow(const uint64_t* sums, const uint64_t* widths, uint64_t row_area, uint8_t* out,
+               size_t from, size_t count) {
+  for (size_t k = from; k < count; ++k) {
+    const uint64_t area = row_area * widths[k / 3];
+    out[k] = area == 0 ? 0 : RoundedQuotient(sums[k], area, 1.0 / double(area));
+  }
+}
+
+#if LUMIVEIL_X86_KERNELS
+// AddRows a block of 32 columns at a time over all the rows, so that the block's sums
+// stay in registers.
+__attribute__((target("avx2"))) void AddRowsAvx2(const uint8_t* const* rows,
+                                                 const uint16_t* weights, int count, uint32_t* sum,
+                                                 size_t n) {
+  size_t i = 0;
+  for (; i + 32 <= n; i += 32) {
+    __m256i* const out = reinterpret_cast<__m256i*>(sum + i);
+    __m256i s0 = _mm256_loadu_si256(out), s1 = _mm256_loadu_si256(out + 1);
+    __m256i s2 = _mm256_loadu_si256(out + 2), s3 = _mm256_loadu_si256(out + 3);
+    for (int r = 0; r < count; ++r) {
+      const __m256i weight = _mm256_set1_epi16(int16_t(weights[r]));
+      const __m256i bytes = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(rows[r] + i));
+      const __m256i low =
+          _mm256_mullo_epi16(_mm256_cvtepu8_epi16(_mm256_castsi256_si128(bytes)), weight);
+      const __m256i high =
+          _mm256_mullo_epi16(_mm256_cvtepu8_epi16(_mm256_extracti128_si256(bytes, 1)), weight);
+      s0 = _mm256_add_epi32(s0, _mm256_cvtepu16_epi32(_mm256_castsi256_si128(low)));
+      s1 = _mm256_add_epi32(s1, _mm256_cvtepu16_epi32(_mm256_extracti128_si256(low, 1)));
+      s2 = _mm256_add_epi32(s2, _mm256_cvtepu16_epi32(_mm256_castsi256_si128(high)));
+      s3 = _mm256_add_epi32(s3, _mm256_cvtepu16_epi32(_mm256_extracti128_si256(high, 1)));
+    }
+    _mm256_storeu_si256(out, s0), _mm256_storeu_si256(out + 1, s1);
+    _mm256_storeu_si256(out + 2, s2), _mm256_storeu_si256(out + 3, s3);
+  }
+  for (int r = 0; r < count; ++r)
+    for (size_t k = i; k < n; ++k) sum[k] += uint16_t(weights[r] * rows[r][k]);
+}
+
+// Integers below 2^52 as doubles and back, exactly.
+__attribute__((target("avx2"))) inline __m256d ExactDouble(__m256i value) {
+  const __m256i magic = _mm256_set1_epi64x(0x4330000000000000);
+  return _mm256_sub_pd(_mm256_castsi256_pd(_mm256_or_si256(value, magic)),
+                       _mm256_castsi256_pd(magic));
+}
+
+// FinishRow four bytes at a time, in double precision. Every value involved is a whole
+// number below 2^53, so the sums and areas are exact, and so is the floor of the
+// correctly rounded quotient: a quotient of at most 256 that is not whole lies at least
+// 1 / area (more than 2^-44) below the next whole number, farther than the division's
+// rounding (2^-45 at most) can carry it.
+__attribute__((target("avx2"))) void FinishRowAvx2(const uint64_t* sums, const uint64_t* widths,
+                                                   const double* widths3, uint64_t row_area,
+                                                   uint8_t* out, size_t count) {
+  const __m256d rows = _mm256_set1_pd(double(row_area));
+  const __m256d half = _mm256_set1_pd(0.5);
+  const __m128i low_bytes =
+      _mm_setr_epi8(0, 4, 8, 12, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1);
+  size_t k = 0;
+  for (; k + 4 <= count; k += 4) {
+    const __m256d area = _mm256_mul_pd(rows, _mm256_loadu_pd(widths3 + k));
+    const __m256d numerator =
+        _mm256_add_pd(ExactDouble(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(sums + k))),
+                      _mm256_floor_pd(_mm256_mul_pd(area, half)));
+    const __m256d q = _mm256_floor_pd(_mm256_div_pd(numerator, area));
+    const int32_t bytes = _mm_cvtsi128_si32(_mm_shuffle_epi8(_mm256_cvttpd_epi32(q), low_bytes));
+    std::memcpy(out + k, &bytes, 4);
+  }
+  FinishRow(sums, widths, row_area, out, k, count);
+}
+#endif
 
 // A screen column: the picture columns it covers and the shares of the first and the last
 // (the ones between are whole).
@@ -93,6 +187,10 @@ QImage AveragedPart(const TBitmap& bitmap, double scale, const QRect& screen) {
   const int count = int((xs[nx] - 1) / kUnit) - first + 1;
   const size_t n = size_t(count) * 3;
   std::vector<TSpan> spans(static_cast<size_t>(nx));
+  // Each screen column's width in kUnit, and per byte (for the vector code).
+  std::vector<uint64_t> widths(static_cast<size_t>(nx));
+  std::vector<double> widths3(size_t(nx) * 3);
+  bool empty_column = false;
   for (int sx = 0; sx < nx; ++sx) {
     const int64_t from = xs[sx], to = xs[sx + 1];
     TSpan& span = spans[sx];
@@ -101,7 +199,15 @@ QImage AveragedPart(const TBitmap& bitmap, double scale, const QRect& screen) {
     span.first_share = uint64_t(Overlap(span.first, from, to));
     span.last_share = uint64_t(Overlap(span.last, from, to));
     span.first -= first, span.last -= first;
+    widths[sx] = uint64_t(to - from);
+    for (int c = 0; c < 3; ++c) widths3[size_t(sx) * 3 + c] = double(to - from);
+    empty_column |= to == from;
   }
+#if LUMIVEIL_X86_KERNELS
+  const bool avx2 = KernelPath() == TKernelPath::kpAvx2;
+#else
+  const bool avx2 = false;
+#endif
 
   QImage image(screen.size(), QImage::Format_BGR888);
   uchar* const bits = image.bits();
@@ -112,24 +218,31 @@ QImage AveragedPart(const TBitmap& bitmap, double scale, const QRect& screen) {
   // The screen rows in bands over the cores: each reads the picture rows it covers.
   const int64_t rows_per_screen_row = int64_t(std::ceil(units / kUnit)) + 1;
   ForEachBand(screen.height(), rows_per_screen_row * int64_t(n), [&](int top, int bottom) {
-    TRowReader rows(bitmap, first, count);
+    TRowReader reader(bitmap, first, count);
+    const int rows_at_a_time = std::min(kRowsAtATime, reader.MaxRows());
     std::vector<uint32_t> columns(n);
     std::vector<uint64_t> sums(size_t(nx) * 3);
+    std::vector<const uint8_t*> rows;
+    std::vector<uint16_t> weights;
     for (int sy = top; sy < bottom; ++sy) {
       const int64_t y0 = ScreenEdge(screen.y() + sy, units, height);
       const int64_t y1 = ScreenEdge(screen.y() + sy + 1, units, height);
       std::fill(sums.begin(), sums.end(), 0);
       const int last_row = int((y1 - 1) / kUnit);
       for (int y = int(y0 / kUnit); y <= last_row;) {
-        // Down: the rows of this screen row into one sum per picture column.
+        // Down: the rows of this screen row into one sum per picture column, each weighted
+        // by its share.
+        const int chunk = std::min(rows_at_a_time, last_row - y + 1);
+        rows.resize(size_t(chunk));
+        weights.resize(size_t(chunk));
+        reader.Rows(y, chunk, rows.data());
+        for (int r = 0; r < chunk; ++r) weights[r] = uint16_t(Overlap(y + r, y0, y1));
+        y += chunk;
         std::fill(columns.begin(), columns.end(), 0);
-        for (int rows_added = 0; y <= last_row && rows_added < kRowsAtATime; ++y, ++rows_added) {
-          const int64_t share = Overlap(y, y0, y1);
-          if (share == kUnit)
-            AddWholeRow(rows.Row(y), columns.data(), n);
-          else
-            AddCutRow(rows.Row(y), columns.data(), n, uint16_t(share));
-        }
+        if (avx2)
+          AddRowsAvx2(rows.data(), weights.data(), chunk, columns.data(), n);
+        else
+          AddRows(rows.data(), weights.data(), chunk, columns.data(), n);
         // Across: each screen column takes its picture columns, weighted by their share.
         const uint32_t* column = columns.data();
         for (int sx = 0; sx < nx; ++sx) {
@@ -150,16 +263,13 @@ QImage AveragedPart(const TBitmap& bitmap, double scale, const QRect& screen) {
       }
       uint8_t* out = bits + sy * stride;
       const uint64_t row_area = uint64_t(y1 - y0);
-      for (int sx = 0; sx < nx; ++sx) {
-        const uint64_t area = row_area * uint64_t(xs[sx + 1] - xs[sx]);
-        if (area == 0) {  // only past the picture's edge, which the box never asks for
-          std::memset(out + 3 * sx, 0, 3);
-          continue;
-        }
-        const double reciprocal = 1.0 / double(area);
-        for (int c = 0; c < 3; ++c)
-          out[3 * sx + c] = RoundedQuotient(sums[3 * sx + c], area, reciprocal);
+#if LUMIVEIL_X86_KERNELS
+      if (avx2 && row_area != 0 && !empty_column) {
+        FinishRowAvx2(sums.data(), widths.data(), widths3.data(), row_area, out, sums.size());
+        continue;
       }
+#endif
+      FinishRow(sums.data(), widths.data(), row_area, out, 0, sums.size());
     }
   });
   return image;

@@ -258,6 +258,22 @@ TEST(Resize, WideRowsAreDoneInSpansThatJoinExactly) {
   });
 }
 
+TEST(Shrink, HeightPassAroundTheSixteenBitSumsStaysExact) {
+  // The height pass sums up to 257 whole rows per column in 16-bit lanes and more rows in
+  // 32 or 64 bits: white pictures fill the lanes to the brim, random ones mix the values,
+  // and rows of 11 pixels leave a tail after each block of columns.
+  ForEachKernelPath([] {
+    std::mt19937 random(5);
+    for (int height : {2 * 258, 2 * 259, 3 * 259 + 1, 2 * 300}) {
+      const TPlane white = PlaneFrom(11, height, [](int, int, int) { return 255; });
+      EXPECT_EQ(Resized(white, 11, height / 257), ReferenceHeightPass(white, height / 257))
+          << height;
+      const TPlane mixed = RandomPlane(11, height, random);
+      EXPECT_EQ(Resized(mixed, 11, 2), ReferenceHeightPass(mixed, 2)) << height;
+    }
+  });
+}
+
 // The height pass over rows made on demand gives the bytes of the pass over the whole
 // picture, for any cut of the rows between threads and chunks, narrow and wide sums; a
 // maker sees its rows in order; a destination it cannot make is refused untouched.

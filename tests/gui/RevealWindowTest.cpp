@@ -203,6 +203,51 @@ class tst_RevealWindow : public QObject {
     CheckShownView({128, 127});
   }
 
+  // While a slider moves, the sheet of a large picture follows each step with a draft,
+  // the band and scores exact; the exact sheet replaces it by itself once the slider
+  // rests. A step of another kind (Synthesize) shows the exact sheet at once.
+  void theSheetFollowsADragWithADraftAndTheExactSheetAfterIt() {
+    const auto enlarged = [](const char* name) {
+      return [name](TBitmap& slot) {
+        slot.LoadFromFile(SamplePath(name).toStdString());
+        ResizeBitmap(slot, 2401, 1603);
+      };
+    };
+    QVERIFY(form->Work()->LoadExternalImage(enlarged("coffee.bmp")));
+    QVERIFY(form->Work()->LoadInnerImage(enlarged("chelsea.bmp")));
+    Open(TRevealView::rvSheet);
+    form->synthesizeButtonClick();
+    QApplication::processEvents();
+    QVERIFY(!Reveal().Box->ShowsDraft());
+    for (int contrast : {60, 61, 62}) {
+      form->MinMaxTrackBar->setValue(contrast);
+      QApplication::processEvents();
+      QVERIFY(Reveal().Box->ShowsDraft());
+      QVERIFY(Reveal().BandLabel->text().contains(QString("contrast %1").arg(contrast)));
+      CheckScores({128, contrast});
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(!Reveal().Box->ShowsDraft(), 5000);
+    CheckShownView({128, 62});
+    // The area thumbnail, made whole, the same way.
+    Reveal().ViewBox->setCurrentText(ViewName(TRevealView::rvThumbnail));
+    form->MinMaxTrackBar->setValue(55);
+    QApplication::processEvents();
+    QVERIFY(Reveal().Box->ShowsDraft());
+    QTRY_VERIFY_WITH_TIMEOUT(!Reveal().Box->ShowsDraft(), 5000);
+    CheckShownView({128, 55});
+    // A view at Fit, painted from the view made whole at rest, the same way.
+    Reveal().ViewBox->setCurrentText(ViewName(TRevealView::rvLevels));
+    Reveal().ScrollBox->SetZoom(true, 1.0);
+    QApplication::processEvents();
+    QVERIFY(Reveal().ScrollBox->Scale() <= TRevealBox::kDraftScale);
+    form->MinMaxTrackBar->setValue(50);
+    QApplication::processEvents();
+    QVERIFY(Reveal().Box->ShowsDraft());
+    QVERIFY(Reveal().BandLabel->text().contains("contrast 50"));
+    QTRY_VERIFY_WITH_TIMEOUT(!Reveal().Box->ShowsDraft(), 5000);
+    CheckScaledView();
+  }
+
   // A target (none at start) shows the view of the picture after it, with its verdict,
   // and follows a slider step.
   void aTargetShowsThePictureAfterItAndFollowsASliderStep() {

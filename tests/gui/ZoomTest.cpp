@@ -7,6 +7,7 @@
 
 #include <QAction>
 #include <QMenu>
+#include <QScopeGuard>
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
@@ -19,6 +20,7 @@
 #include "app/gui/PictureWindow.h"
 #include "app/gui/Zoom.h"
 #include "base/Bands.h"
+#include "compose/ResampleTables.h"
 #include "tests/common/TestFiles.h"
 
 namespace {
@@ -136,6 +138,10 @@ class tst_Zoom : public QObject {
     QTest::newRow("a small fraction") << 0.071 << 211 << 97 << false;
     QTest::newRow("one pixel for all") << 0.001 << 61 << 41 << false;
     QTest::newRow("1:2, 8 bits") << 0.5 << 33 << 20 << true;
+    // Rows of many blocks of columns, a tail after the last, and the 8-bit rows converted a
+    // few at a time.
+    QTest::newRow("a fit fraction, wide") << 0.29 << 403 << 230 << false;
+    QTest::newRow("a small fraction, 8 bits") << 0.01 << 611 << 300 << true;
   }
   void belowOneToOneEveryPixelIsAveraged() {
     QFETCH(double, scale);
@@ -149,20 +155,28 @@ class tst_Zoom : public QObject {
     truth.Assign(&picture);
     truth.SetPixelFormat(TPixelFormat::Bits24);
     const QSize size(ScaledLength(width, scale), ScaledLength(height, scale));
-    // On one thread, and with the screen rows cut into bands however small.
-    for (int threads : {1, 3}) {
-      const TBandSettings bands(threads, 0);
-      const QImage whole = ScaledRasterPart(picture, scale, QRect(QPoint(0, 0), size));
-      QCOMPARE(whole.size(), size);
-      for (int y = 0; y < size.height(); ++y)
-        for (int x = 0; x < size.width(); ++x)
-          QVERIFY2(whole.pixel(x, y) == Rgb(ReferenceAverage(truth, scale, x, y)),
-                   qPrintable(QString("%1,%2, %3 threads").arg(x).arg(y).arg(threads)));
-      // An exposed part paints what the whole would have there.
-      const QRect part(size.width() / 3, size.height() / 2, (size.width() + 1) / 2,
-                       (size.height() + 1) / 2);
-      QVERIFY(ScaledRasterPart(picture, scale, part) == whole.copy(part));
-    }
+    // On one thread, and with the screen rows cut into bands however small; in plain code
+    // and in vector code.
+    for (int threads : {1, 3})
+      for (TKernelPath path : {TKernelPath::kpGeneric, TKernelPath::kpAvx2}) {
+        const TBandSettings bands(threads, 0);
+        SetKernelPath(path);
+        const auto restore = qScopeGuard([] { SetKernelPath(TKernelPath::kpAvx2); });
+        const QImage whole = ScaledRasterPart(picture, scale, QRect(QPoint(0, 0), size));
+        QCOMPARE(whole.size(), size);
+        for (int y = 0; y < size.height(); ++y)
+          for (int x = 0; x < size.width(); ++x)
+            QVERIFY2(whole.pixel(x, y) == Rgb(ReferenceAverage(truth, scale, x, y)),
+                     qPrintable(QString("%1,%2, %3 threads, path %4")
+                                    .arg(x)
+                                    .arg(y)
+                                    .arg(threads)
+                                    .arg(int(path))));
+        // An exposed part paints what the whole would have there.
+        const QRect part(size.width() / 3, size.height() / 2, (size.width() + 1) / 2,
+                         (size.height() + 1) / 2);
+        QVERIFY(ScaledRasterPart(picture, scale, part) == whole.copy(part));
+      }
   }
 
   void oneToTwoShowsTheTwoByTwoAverages() {

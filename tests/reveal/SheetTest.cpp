@@ -4,11 +4,14 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdlib>
 #include <cstring>
 #include <set>
 #include <span>
 #include <vector>
 
+#include "compose/Synthesis.h"
+#include "raster/Bitmap.h"
 #include "reveal/CaptionFont.h"
 #include "reveal/Sheet.h"
 #include "tests/reveal/RevealTestSupport.h"
@@ -105,6 +108,64 @@ TEST(Sheet, LaysOutAnyNumberOfTiles) {
                     boxes[a][3] <= boxes[b][1] || boxes[b][3] <= boxes[a][1])
             << "tiles " << a << " and " << b << " of " << count;
   }
+}
+
+// The draft that a slider drag shows: the sheet's layout and captions exactly, each tile
+// near the exact one for smooth pictures (a sample of cells instead of every cell), every
+// view from the cells of its own phase; none for a picture whose sheet is quick anyway.
+TEST(Sheet, TheDraftIsTheSheetFromASampleOfTheCells) {
+  for (const auto& [w, h] : {std::pair{2401, 1803}}) {
+    // A light visible picture and a dark hidden one, each a gentle gradient.
+    TBitmap visible, hidden, result;
+    for (TBitmap* b : {&visible, &hidden}) PrepareRaster(*b, w, h);
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x)
+        for (int c = 0; c < 3; ++c) {
+          visible.Scanline(y)[3 * x + c] = static_cast<uint8_t>(150 + (x + 2 * y + 300 * c) / 100);
+          hidden.Scanline(y)[3 * x + c] = static_cast<uint8_t>(10 + (2 * x + y + 200 * c) / 100);
+        }
+    const TToneBand band{128, 100};
+    Synthesize(result, visible, hidden, band.average, band.contrast);
+    TViewOptions o;
+    o.band = band;
+    TBitmap exact, draft;
+    MakeSheet(result, o, exact);
+    ASSERT_TRUE(MakeDraftSheet(result, o, draft));
+    ASSERT_EQ(draft.Width(), exact.Width());
+    ASSERT_EQ(draft.Height(), exact.Height());
+    const TSheetLayout layout = SheetLayout(w, h, o);
+    std::vector<uint8_t> inside(static_cast<size_t>(exact.Width()) * exact.Height());
+    for (const TSheetTile& tile : layout.tiles) {
+      int most = 0;
+      for (int y = tile.top; y < tile.top + tile.size.height; ++y)
+        for (int x = tile.left; x < tile.left + tile.size.width; ++x) {
+          inside[static_cast<size_t>(y) * exact.Width() + x] = 1;
+          // The last pixel of the average view of an odd width and height is one visible
+          // cell alone, which the sample's whole blocks do not give.
+          if (tile.view == TRevealView::rvAverage && w % 2 == 1 && h % 2 == 1 &&
+              x == tile.left + tile.size.width - 1 && y == tile.top + tile.size.height - 1)
+            continue;
+          for (int c = 0; c < 3; ++c)
+            most = std::max(most, std::abs(draft.ConstScanline(y)[3 * x + c] -
+                                           exact.ConstScanline(y)[3 * x + c]));
+        }
+      EXPECT_LE(most, 6) << tile.caption << " of " << w << " x " << h;
+    }
+    // Background and captions alike.
+    for (int y = 0; y < exact.Height(); ++y)
+      for (int x = 0; x < exact.Width(); ++x)
+        if (!inside[static_cast<size_t>(y) * exact.Width() + x]) {
+          ASSERT_EQ(std::memcmp(draft.ConstScanline(y) + 3 * x, exact.ConstScanline(y) + 3 * x, 3),
+                    0)
+              << x << ", " << y;
+        }
+  }
+  const TSynthesis small = MakeSynthesis(600, 400, {100, 40});
+  TViewOptions o;
+  o.band = small.band;
+  TBitmap untouched;
+  EXPECT_FALSE(MakeDraftSheet(small.result, o, untouched));
+  EXPECT_TRUE(untouched.Empty());
 }
 
 TEST(CaptionFont, EveryGlyphHasItsInkWithinItsCellAndTheCaptionsHaveGlyphs) {
