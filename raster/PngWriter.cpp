@@ -74,10 +74,10 @@ constexpr TPass kPasses[8] = {{0, 0, 1, 1}, {0, 0, 8, 8}, {4, 0, 8, 8}, {0, 4, 4
 // Up alone 11 %, Average alone 74 % larger.
 constexpr TPngFilterType kPassFilter = pfPaeth;
 
-// Blue, green, red pixels as red, green, blue: whole rows, half the picture's bytes in the
-// interlaced form and all of them without it.
-void SwapRedBlueGeneric(const uint8_t* row, uint8_t* out, int count) {
-  for (int k = 0; k < count; ++k, row += 3, out += 3) {
+// Blue, green, red pixels, every `dx`-th of a row, as red, green, blue.
+void SwapRedBlueGeneric(const uint8_t* row, int dx, uint8_t* out, int count) {
+  const size_t step = 3 * static_cast<size_t>(dx);
+  for (int k = 0; k < count; ++k, row += step, out += 3) {
     out[0] = row[2];
     out[1] = row[1];
     out[2] = row[0];
@@ -95,15 +95,17 @@ __attribute__((target("avx2"))) void SwapRedBlueAvx2(const uint8_t* row, uint8_t
     const __m128i pixels = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row));
     _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_shuffle_epi8(pixels, order));
   }
-  SwapRedBlueGeneric(row, out, count - k);
+  SwapRedBlueGeneric(row, 1, out, count - k);
 }
 #endif
 
-void SwapRedBlue(const uint8_t* row, uint8_t* out, int count) {
+// Whole rows (dx 1: half the picture's bytes in the interlaced form and all of them without
+// it) in vector steps.
+void SwapRedBlue(const uint8_t* row, int dx, uint8_t* out, int count) {
 #if LUMIVEIL_X86_KERNELS
-  if (Avx2Available()) return SwapRedBlueAvx2(row, out, count);
+  if (dx == 1 && Avx2Available()) return SwapRedBlueAvx2(row, out, count);
 #endif
-  SwapRedBlueGeneric(row, out, count);
+  SwapRedBlueGeneric(row, dx, out, count);
 }
 
 struct TColour {
@@ -162,17 +164,7 @@ class TPngSource {
       decoder_.Decode(row, scratch, width);
       row = scratch;
     }
-    row += 3 * p.x0;
-    if (p.dx == 1) {
-      SwapRedBlue(row, out, count);
-      return;
-    }
-    const size_t step = 3 * static_cast<size_t>(p.dx);
-    for (int k = 0; k < count; ++k, row += step, out += 3) {
-      out[0] = row[2];
-      out[1] = row[1];
-      out[2] = row[0];
-    }
+    SwapRedBlue(row + 3 * p.x0, p.dx, out, count);
   }
 
  private:
