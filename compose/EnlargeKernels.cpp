@@ -121,6 +121,23 @@ __attribute__((target("avx2"))) void CubicRowAvx2(const uint8_t* r0, const uint8
 constexpr auto CubicRowAvx2 = CubicRowGeneric;
 #endif
 
+// The height pass's destination row that `tap` describes, from the source rows `at(i)`:
+// made in `out` (`bytes` long) by the row kernel `cubic` or the linear blend, or, for a
+// row that copies a source row, that row itself.
+template <typename Rows>
+LV_INLINE const uint8_t* HeightPassRow(const TEnlargeTap& tap, const Rows& at,
+                                       decltype(&CubicRowGeneric) cubic, uint8_t* out, int bytes) {
+  if (tap.kind == TEnlargeKind::ekCopy) return at(tap.idx);
+  if (tap.kind == TEnlargeKind::ekCubic) {
+    cubic(at(tap.idx - 1), at(tap.idx), at(tap.idx + 1), at(tap.idx + 2), out, bytes, tap.w);
+  } else {
+    const uint8_t* r0 = at(tap.idx);
+    const uint8_t* r1 = at(tap.idx + 1);
+    for (int i = 0; i < bytes; ++i) out[i] = LinearSample(r0[i], r1[i], tap.fr);
+  }
+  return out;
+}
+
 }  // namespace
 
 // Both passes cut the destination rows into bands (see base/Bands.h): every destination
@@ -152,25 +169,12 @@ void EnlargeVertical(const TBitmap& source, TBitmap& dest) {
   const auto cubic = KernelPath() == TKernelPath::kpAvx2 ? CubicRowAvx2 : CubicRowGeneric;
   const TConstRows src = source.ConstRows();
   const TRows dst = dest.Rows();
+  const auto at = [&](int y) { return src[y]; };
   ForEachBand(height, int64_t{5} * bytes, [&](int top, int bottom) {
     for (int b = top; b < bottom; ++b) {
-      const TEnlargeTap tap = EnlargeTap(source_height, height, b);
-      uint8_t* out = dst[b];
-      switch (tap.kind) {
-        case TEnlargeKind::ekCubic:
-          cubic(src[tap.idx - 1], src[tap.idx], src[tap.idx + 1], src[tap.idx + 2], out, bytes,
-                tap.w);
-          break;
-        case TEnlargeKind::ekLinear: {
-          const uint8_t* r0 = src[tap.idx];
-          const uint8_t* r1 = src[tap.idx + 1];
-          for (int i = 0; i < bytes; ++i) out[i] = LinearSample(r0[i], r1[i], tap.fr);
-          break;
-        }
-        case TEnlargeKind::ekCopy:
-          std::memcpy(out, src[tap.idx], static_cast<size_t>(bytes));
-          break;
-      }
+      const uint8_t* row =
+          HeightPassRow(EnlargeTap(source_height, height, b), at, cubic, dst[b], bytes);
+      if (row != dst[b]) std::memcpy(dst[b], row, static_cast<size_t>(bytes));
     }
   });
 }
@@ -205,26 +209,8 @@ void EnlargeBothRows(const TBitmap& source, int target, int height, const TEnlar
       }
       return slot;
     };
-    for (int b = top; b < bottom; ++b) {
-      const TEnlargeTap tap = EnlargeTap(source_height, height, b);
-      switch (tap.kind) {
-        case TEnlargeKind::ekCubic:
-          cubic(made(tap.idx - 1), made(tap.idx), made(tap.idx + 1), made(tap.idx + 2), out, bytes,
-                tap.w);
-          take(b, out);
-          break;
-        case TEnlargeKind::ekLinear: {
-          const uint8_t* r0 = made(tap.idx);
-          const uint8_t* r1 = made(tap.idx + 1);
-          for (int i = 0; i < bytes; ++i) out[i] = LinearSample(r0[i], r1[i], tap.fr);
-          take(b, out);
-          break;
-        }
-        case TEnlargeKind::ekCopy:
-          take(b, made(tap.idx));
-          break;
-      }
-    }
+    for (int b = top; b < bottom; ++b)
+      take(b, HeightPassRow(EnlargeTap(source_height, height, b), made, cubic, out, bytes));
   });
 }
 
