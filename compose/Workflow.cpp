@@ -98,7 +98,7 @@ bool TWorkflow::LoadInnerImage(const TLoader& loader, std::string* failure) {
   if (BatchJob) return loaded;
   ResizeBitmap(*inner_, external_->Width(), external_->Height());
   Show(TSlot::slInner);
-  if (external_loaded_ && !BatchJob) {
+  if (external_loaded_) {
     ComposeCheckerboard(*result_, *external_, *inner_);
     result_tone_mapped_ = false;
     Show(TSlot::slResult);
@@ -211,16 +211,16 @@ void TWorkflow::MinMaxTrackBarChange(int position) {
 }
 
 void TWorkflow::Synthesize() {
-  if (!BatchJob &&
-      (inner_->Width() != external_->Width() || inner_->Height() != external_->Height())) {
-    // A visible picture loaded after the hidden one: refit the hidden one first.
-    ResizeBitmap(*inner_, external_->Width(), external_->Height());
-    Show(TSlot::slInner);
-  }
   if (BatchJob) {
+    // Refits the hidden picture itself (see BatchJob).
     SynthesizeConsuming(*result_, *external_, *inner_, average_, contrast_);
     ReleaseSources();
   } else {
+    if (inner_->Width() != external_->Width() || inner_->Height() != external_->Height()) {
+      // A visible picture loaded after the hidden one: refit the hidden one first.
+      ResizeBitmap(*inner_, external_->Width(), external_->Height());
+      Show(TSlot::slInner);
+    }
     ::Synthesize(*result_, *external_, *inner_, average_, contrast_);
   }
   result_tone_mapped_ = true;
