@@ -7,16 +7,12 @@
 #include "base/Messages.h"
 #include "base/Streams.h"
 #include "gif/GIFException.h"
+#include "raster/BmpFormat.h"
 
 namespace {
 
 void WriteByte(TStream& stream, uint8_t value) {
   stream.WriteBuffer(&value, 1);
-}
-
-void PutU16(uint8_t* p, uint16_t value) {
-  p[0] = static_cast<uint8_t>(value);
-  p[1] = static_cast<uint8_t>(value >> 8);
 }
 
 }  // namespace
