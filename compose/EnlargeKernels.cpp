@@ -7,17 +7,12 @@
 #include "base/Bands.h"
 #include "base/Exceptions.h"
 #include "base/Messages.h"
+#include "compose/KernelLanes.h"
 #include "compose/ResampleTables.h"
 #include "compose/ResizeBitmap.h"
 #include "raster/Bitmap.h"
 
-#if LUMIVEIL_X86_KERNELS
-#include <immintrin.h>
-#endif
-
 namespace {
-
-#define LV_INLINE inline __attribute__((always_inline))
 
 // One destination pixel of a width pass, all three channels, in plain code.
 LV_INLINE void EnlargePixel(const uint8_t* src, const TEnlargeTap& tap, uint8_t* dst) {
@@ -52,14 +47,6 @@ void EnlargeRowGeneric(const uint8_t* src, uint8_t* dst, const std::vector<TEnla
 }
 
 #if LUMIVEIL_X86_KERNELS
-// A source pixel as 32-bit lanes: blue, green, red and the next byte, which is computed
-// along and dropped. Four bytes are read, so the row's last pixel is never read this way.
-__attribute__((target("avx2"))) LV_INLINE __m128i PixelLanes(const uint8_t* src, int index) {
-  int32_t bytes;
-  std::memcpy(&bytes, src + 3 * index, 4);
-  return _mm_cvtepu8_epi32(_mm_cvtsi32_si128(bytes));
-}
-
 // A cubic tap whose last pixel is the row's last one (idx = S - 3) is left to the plain
 // code, as are the linear and copied samples.
 __attribute__((target("avx2"))) void EnlargeRowAvx2(const uint8_t* src, uint8_t* dst,

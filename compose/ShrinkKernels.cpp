@@ -9,17 +9,12 @@
 #include "base/Bands.h"
 #include "base/Exceptions.h"
 #include "base/Messages.h"
+#include "compose/KernelLanes.h"
 #include "compose/ResampleTables.h"
 #include "compose/ResizeBitmap.h"
 #include "raster/Bitmap.h"
 
-#if LUMIVEIL_X86_KERNELS
-#include <immintrin.h>
-#endif
-
 namespace {
-
-#define LV_INLINE inline __attribute__((always_inline))
 
 // Divides by the coverage: by multiplication for the 32-bit sums, plainly for the 64-bit
 // ones (shrinking by more than about 127 in one pass, or sources of 32768 and more).
@@ -78,14 +73,6 @@ void ShrinkRowGeneric(const uint8_t* src, uint8_t* dst, const TShrinkTable& t, i
 }
 
 #if LUMIVEIL_X86_KERNELS
-// A source pixel as 32-bit lanes: blue, green, red and the next byte, which is computed
-// along and dropped. Four bytes are read, so the row's last pixel is never read this way.
-__attribute__((target("avx2"))) LV_INLINE __m128i PixelLanes(const uint8_t* src, int index) {
-  int32_t bytes;
-  std::memcpy(&bytes, src + 3 * index, 4);
-  return _mm_cvtepu8_epi32(_mm_cvtsi32_si128(bytes));
-}
-
 // The 32-bit sums only. A destination pixel that reads the row's last source pixel (the
 // row's last destination pixel, at least) is left to the plain code.
 __attribute__((target("avx2"))) void ShrinkRowAvx2(const uint8_t* src, uint8_t* dst,
