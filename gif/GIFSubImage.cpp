@@ -10,6 +10,7 @@
 #include "gif/LZWEncoder.h"
 #include "gif/RLEEncoder.h"
 #include "raster/Bitmap.h"
+#include "raster/BmpFormat.h"
 
 namespace {
 
@@ -23,11 +24,10 @@ uint16_t CheckedDimension(int value) {
 
 void TGIFImageDescriptor::Encode(uint8_t bytes[10]) const {
   bytes[0] = Separator;
-  const uint16_t fields[4] = {Left, Top, Width, Height};
-  for (int i = 0; i < 4; ++i) {
-    bytes[1 + 2 * i] = static_cast<uint8_t>(fields[i]);
-    bytes[2 + 2 * i] = static_cast<uint8_t>(fields[i] >> 8);
-  }
+  PutU16(bytes + 1, Left);
+  PutU16(bytes + 3, Top);
+  PutU16(bytes + 5, Width);
+  PutU16(bytes + 7, Height);
   bytes[9] = PackedFields;
 }
 
