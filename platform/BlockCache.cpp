@@ -35,7 +35,15 @@ void* TBlockCache::Take(size_t bytes) {
     entries_[kept++] = entries_[i];
   }
   count_ = kept;
-  if (trim_ != nullptr) trim_(taken.block, bytes);
+  size_t rest_capacity = 0;
+  void* rest = split_ != nullptr ? split_(taken.block, bytes, &rest_capacity) : nullptr;
+  if (rest == nullptr) {
+    if (trim_ != nullptr) trim_(taken.block, bytes);
+  } else if (Serves(rest_capacity, bytes) && count_ < kBlocks) {
+    entries_[count_++] = TEntry{rest, trim_ != nullptr ? trim_(rest, bytes) : rest_capacity};
+  } else {
+    release_(rest);
+  }
   return taken.block;
 }
 

@@ -14,13 +14,20 @@ class TBlockCache {
   // Gives back the part of a block beyond what a store of `bytes` needs; returns the
   // block's usable bytes after that.
   using TTrim = size_t (*)(void* block, size_t bytes);
+  // Cuts a block after what a store of `bytes` needs and returns the rest as a block of its
+  // own (its usable bytes in *rest_capacity), or nullptr when the rest is too small to be one.
+  using TSplit = void* (*)(void* block, size_t bytes, size_t* rest_capacity);
   // At most this many blocks, of at most this many bytes in all, wait for reuse.
   static constexpr int kBlocks = 2;
   static constexpr size_t kBytes = size_t{96} << 20;
 
   // Without `trim` a block serves stores of half its size or more; with it, any smaller
-  // store, the rest of the block given back.
-  explicit TBlockCache(TRelease release, TTrim trim = nullptr) : release_(release), trim_(trim) {}
+  // store, the rest of the block given back. With `split` too, the rest of a block taken
+  // for a smaller store stays as a block of its own when it would serve another store of
+  // that size (a job's stores of one size in a row, made after a larger one was freed),
+  // cut to that size.
+  explicit TBlockCache(TRelease release, TTrim trim = nullptr, TSplit split = nullptr)
+      : release_(release), trim_(trim), split_(split) {}
   ~TBlockCache();
   TBlockCache(const TBlockCache&) = delete;
   TBlockCache& operator=(const TBlockCache&) = delete;
@@ -47,6 +54,7 @@ class TBlockCache {
 
   TRelease release_;
   TTrim trim_;
+  TSplit split_;
   std::mutex mutex_;
   TEntry entries_[kBlocks];
   int count_ = 0;  // entries_[0 .. count_ - 1], oldest first

@@ -1,6 +1,7 @@
 #include "platform/Memory.h"
 
 #include <sys/mman.h>
+#include <unistd.h>
 
 #include <cstdint>
 #include <cstdio>
@@ -62,9 +63,32 @@ size_t Trim(void* data, size_t bytes) {
   return capacity;
 }
 
+// Cuts a large block after the 2 MiB blocks that `bytes` needs and returns the rest as a
+// block of its own: its mapping starts one page before its data, on the page that holds its
+// header, which the first block gives up. The rest keeps the pages already present.
+void* Split(void* data, size_t bytes, size_t* rest_capacity) {
+  static const size_t page = static_cast<size_t>(::sysconf(_SC_PAGESIZE));
+  TLargeHeader* header = HeaderOf(data);
+  const size_t first = (bytes + page + kHuge - 1) / kHuge * kHuge;
+  if (first + kHuge > header->capacity) return nullptr;
+  char* const rest = static_cast<char*>(data) + first;
+  char* const rest_base = rest - page;
+  char* const end = static_cast<char*>(header->base) + header->length;
+  TLargeHeader* rest_header = HeaderOf(rest);
+  rest_header->magic = kLargeMagic;
+  rest_header->length = static_cast<size_t>(end - rest_base);
+  rest_header->base = rest_base;
+  rest_header->capacity = header->capacity - first;
+  rest_header->counted = 0;
+  header->length = static_cast<size_t>(rest_base - static_cast<char*>(header->base));
+  header->capacity = first - page;
+  *rest_capacity = rest_header->capacity;
+  return rest;
+}
+
 TBlockCache& Cache() {
   // Never destroyed: stores released while the program ends still find it.
-  static TBlockCache* cache = new TBlockCache(&Unmap, &Trim);
+  static TBlockCache* cache = new TBlockCache(&Unmap, &Trim, &Split);
   return *cache;
 }
 
@@ -129,13 +153,19 @@ void* AllocateBlock(size_t bytes) {
   if (mapped == MAP_FAILED) return nullptr;
   const auto start = reinterpret_cast<uintptr_t>(mapped);
   const uintptr_t data = (start + kHeader + align - 1) / align * align;
-  if (HugePagesFree(capacity / kHuge + kHugeReserve))
-    ::madvise(reinterpret_cast<void*>(data), capacity, MADV_HUGEPAGE);
+  // The block's usable bytes run to the last 2 MiB boundary of the mapping: one 2 MiB
+  // block more than the store needs (the mapping is made two larger, so that the data can
+  // start on a boundary). Untouched, it costs no memory; freed, the block then serves a
+  // store up to that much larger with its pages present (in a GIF job, the halftone copy
+  // of 12 MB takes the 9 MB of the hidden picture freed just before it).
+  const size_t usable = (start + length - data) / align * align;
+  if (HugePagesFree(usable / kHuge + kHugeReserve))
+    ::madvise(reinterpret_cast<void*>(data), usable, MADV_HUGEPAGE);
   auto* header = HeaderOf(reinterpret_cast<void*>(data));
   header->magic = kLargeMagic;
   header->length = length;
   header->base = mapped;
-  header->capacity = capacity;
+  header->capacity = usable;
   return reinterpret_cast<void*>(data);
 }
 

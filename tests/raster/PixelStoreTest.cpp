@@ -235,6 +235,42 @@ TEST(BlockCache, BlocksThatCanBeCutServeSmallerStoresAndStayForTheNextOfThatSize
   EXPECT_EQ(released, (std::vector<void*>{&a, &a}));
 }
 
+TEST(BlockCache, TheRestOfABlockSplitForASmallerStoreServesTheNextOfThatSize) {
+  static std::vector<void*> released;
+  static std::vector<std::pair<void*, size_t>> cuts;
+  static char area[100];
+  released.clear();
+  cuts.clear();
+  // The whole area splits after the bytes asked for; other blocks do not split.
+  const auto split = [](void* block, size_t bytes, size_t* rest) -> void* {
+    if (block != area) return nullptr;
+    const size_t capacity = sizeof area;
+    *rest = capacity - bytes;
+    return static_cast<char*>(block) + bytes;
+  };
+  TBlockCache cache([](void* block) { released.push_back(block); },
+                    [](void* block, size_t bytes) {
+                      cuts.emplace_back(block, bytes);
+                      return bytes;
+                    },
+                    split);
+  cache.Keep(area, 100);
+  EXPECT_EQ(cache.Take(30), area);
+  // The rest, 70 bytes, would serve another store of 30: kept, cut to that size.
+  EXPECT_EQ(cuts, (std::vector<std::pair<void*, size_t>>{{area + 30, 30}}));
+  EXPECT_EQ(cache.Take(30), area + 30);
+  EXPECT_TRUE(released.empty());
+  // A rest too small to serve another store of the size asked for is given back, and a
+  // block that does not split is cut as before.
+  cache.Keep(area, 100);
+  EXPECT_EQ(cache.Take(60), area);
+  EXPECT_EQ(released, std::vector<void*>{area + 60});
+  cache.Keep(area + 50, 50);
+  EXPECT_EQ(cache.Take(45), area + 50);
+  EXPECT_EQ(cuts.back(), (std::pair<void*, size_t>{area + 50, 45}));
+  EXPECT_EQ(released.size(), 1u);
+}
+
 #if !defined(_WIN32) && !defined(__EMSCRIPTEN__)
 // This platform's blocks are mappings that can be cut.
 TEST(BlockCache, APixelBlockCutForASmallerStoreIsWholeAndTheNextLargeOneIsNew) {
@@ -257,6 +293,45 @@ TEST(BlockCache, APixelBlockCutForASmallerStoreIsWholeAndTheNextLargeOneIsNew) {
   ASSERT_NE(again, nullptr);
   std::memset(again, 3, kLarge);
   EXPECT_EQ(again[kLarge - 1], 3);
+  ReleasePixelMemory(again);
+}
+
+TEST(BlockCache, AFreedPixelBlockServesSeveralSmallerStoresAndOneALittleLarger) {
+  // What a GIF job does: a 9 MB picture freed, then a 12 MB store, which the block serves
+  // with the 2 MiB it was mapped with beyond its size; and the 36 MB result freed, then two
+  // stores of 12 MB in a row, both inside the freed block, every byte of each its own.
+  constexpr size_t kResult = 36000054, kStore = 12000000, kHidden = 9000054;
+  auto* hidden = static_cast<uint8_t*>(AllocatePixelMemory(kHidden));
+  ASSERT_NE(hidden, nullptr);
+  std::memset(hidden, 5, kHidden);
+  ReleasePixelMemory(hidden);
+  auto* larger = static_cast<uint8_t*>(AllocatePixelMemory(kStore));
+  EXPECT_EQ(larger, hidden);
+  std::memset(larger, 6, kStore);
+  EXPECT_EQ(larger[kStore - 1], 6);
+  ReleasePixelMemory(larger);
+
+  auto* result = static_cast<uint8_t*>(AllocatePixelMemory(kResult));
+  ASSERT_NE(result, nullptr);
+  std::memset(result, 1, kResult);
+  ReleasePixelMemory(result);
+  auto* first = static_cast<uint8_t*>(AllocatePixelMemory(kStore));
+  auto* second = static_cast<uint8_t*>(AllocatePixelMemory(kStore));
+  ASSERT_NE(first, nullptr);
+  ASSERT_NE(second, nullptr);
+  EXPECT_EQ(first, result);
+  EXPECT_GE(second, first + kStore);
+  EXPECT_LE(second + kStore, result + kResult + (size_t{2} << 20));
+  std::memset(first, 2, kStore);
+  std::memset(second, 3, kStore);
+  EXPECT_EQ(first[kStore - 1], 2);
+  EXPECT_EQ(second[0], 3);
+  // Freed in either order, each goes back whole: a store of its size is served again.
+  ReleasePixelMemory(second);
+  ReleasePixelMemory(first);
+  auto* again = static_cast<uint8_t*>(AllocatePixelMemory(kStore));
+  EXPECT_TRUE(again == first || again == second);
+  std::memset(again, 4, kStore);
   ReleasePixelMemory(again);
 }
 #endif
