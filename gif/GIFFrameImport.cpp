@@ -380,7 +380,7 @@ void TGIFSubImage::ApplyMask(std::span<const uint8_t> mask) {
   bool any = false;
   for (size_t i = 0; i < data_.size(); ++i) {
     if (mask[i] != 0) {
-      data_[i] = static_cast<uint8_t>(t);
+      data_.data()[i] = static_cast<uint8_t>(t);
       any = true;
     }
   }

@@ -1,5 +1,6 @@
 #include "gif/GIFSubImage.h"
 
+#include <cstring>
 #include <new>
 
 #include "base/Exceptions.h"
@@ -46,12 +47,13 @@ void TGIFSubImage::SetTop(int value) {
 void TGIFSubImage::SetSize(int width, int height) {
   const uint16_t w = CheckedDimension(width);
   const uint16_t h = CheckedDimension(height);
-  std::vector<uint8_t> data;
+  TPixelBlock data;
   try {
-    data.resize(size_t{w} * h);
+    data = TPixelBlock(size_t{w} * h);
   } catch (const std::bad_alloc&) {
     throw EOutOfMemory(SOutOfMemory);
   }
+  if (!data.empty()) std::memset(data.data(), 0, data.size());
   data_ = std::move(data);
   descriptor_.Width = w;
   descriptor_.Height = h;
@@ -81,8 +83,7 @@ TGIFVersion TGIFSubImage::Version() const {
 
 void TGIFSubImage::Clear() {
   descriptor_ = TGIFImageDescriptor();
-  data_.clear();
-  data_.shrink_to_fit();
+  data_ = TPixelBlock();
   color_map_.Clear();
   extensions_.clear();
   working_.reset();
@@ -92,7 +93,8 @@ void TGIFSubImage::Assign(const TGIFSubImage& source) {
   if (&source == this) return;
   Clear();
   descriptor_ = source.descriptor_;
-  data_ = source.data_;
+  data_ = TPixelBlock(source.data_.size());
+  if (!data_.empty()) std::memcpy(data_.data(), source.data_.data(), data_.size());
   color_map_.Assign(source.color_map_);
   for (const auto& extension : source.extensions_) extensions_.push_back(extension->Clone());
   if (source.working_) {

@@ -11,6 +11,7 @@
 #include "gif/GIFColorMap.h"
 #include "gif/GIFExtensions.h"
 #include "gif/GIFTypes.h"
+#include "platform/PixelBlock.h"
 
 class TBitmap;
 class TDIBReader;
@@ -125,7 +126,7 @@ class TGIFSubImage {
 
   TGIFImage& image_;
   TGIFImageDescriptor descriptor_;
-  std::vector<uint8_t> data_;
+  TPixelBlock data_;
   TGIFLocalColorMap color_map_;
   TGIFExtensionList extensions_;
   std::unique_ptr<TBitmap> working_;

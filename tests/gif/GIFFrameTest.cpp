@@ -4,6 +4,7 @@
 
 #include "base/Exceptions.h"
 #include "gif/Gifimage.h"
+#include "platform/PixelBudget.h"
 #include "raster/Icon.h"
 #include "raster/Picture.h"
 #include "tests/gif/GifTestSupport.h"
@@ -354,6 +355,29 @@ TEST(ImageSettings, ReadingIsRefusedAndSizesAreChecked) {
   } catch (const GIFException& e) {
     EXPECT_STREQ(e.what(), "Invalid image dimensions");
   }
+}
+
+TEST(ImageSettings, AFrameCountsAgainstTheRunsPictureMemoryAndKeepsWhatItHad) {
+  // A frame's indices are picture memory: where the run's bound does not leave room for
+  // them (a GIF of large dimensions), the size is refused and the frame stays as it was.
+  TGIFImage gif;
+  TGIFSubImage& frame = gif.Images().Add();
+  frame.SetSize(3, 2);
+  frame.Data()[5] = 9;
+  SetPixelMemoryBound(PixelMemoryInUse() + (uint64_t{1} << 20));
+  EXPECT_THROW(frame.SetSize(4096, 4096), EPixelMemoryBound);
+  SetPixelMemoryBound(0);
+  EXPECT_EQ(frame.Width(), 3);
+  EXPECT_EQ(frame.DataSize(), 6u);
+  EXPECT_EQ(frame.Data()[5], 9);
+  // A new size starts cleared, and a copied frame has its own indices.
+  frame.SetSize(2, 2);
+  EXPECT_EQ(std::vector<uint8_t>(frame.Data(), frame.Data() + 4), std::vector<uint8_t>(4, 0));
+  frame.Data()[0] = 7;
+  TGIFSubImage& copy = gif.Images().Add();
+  copy.Assign(frame);
+  frame.Data()[0] = 8;
+  EXPECT_EQ(copy.Data()[0], 7);
 }
 
 // A lookup that maps a colour to (red >> 6), serving 4 colours.
