@@ -28,9 +28,10 @@ void ReduceToHalftone(TBitmap& picture) {
   picture.SetPixelFormat(TPixelFormat::Bits8);
 }
 
-void SaveAsGif(const TBitmap& result, TGifSaveTarget& target, const std::string& file_name) {
-  // 1. The image box takes a copy of the result (sharing its pixels) and sizes itself.
-  target.Image4.SetGraphic(&result);
+namespace {
+
+// Steps 2 to 6, on the copy the image box took (step 1).
+void SaveBoxCopy(TGifSaveTarget& target, const std::string& file_name) {
   // 2. Its copy becomes 8 bits per pixel: each colour goes to the nearest halftone entry.
   if (auto* copy = dynamic_cast<TBitmap*>(target.Image4.Picture().Graphic()))
     ReduceToHalftone(*copy);
@@ -42,4 +43,19 @@ void SaveAsGif(const TBitmap& result, TGifSaveTarget& target, const std::string&
   TGIFExportFormat format;
   format.Panel = &target.Chart;
   format.SaveToFile(file_name);
+}
+
+}  // namespace
+
+void SaveAsGif(const TBitmap& result, TGifSaveTarget& target, const std::string& file_name) {
+  // 1. The image box takes a copy of the result (sharing its pixels) and sizes itself.
+  target.Image4.SetGraphic(&result);
+  SaveBoxCopy(target, file_name);
+}
+
+void SaveAsGif(TBitmap&& result, TGifSaveTarget& target, const std::string& file_name) {
+  target.Image4.SetGraphic(&result);
+  // The box's copy is left the only holder of the pixels it shares.
+  result.Assign(nullptr);
+  SaveBoxCopy(target, file_name);
 }

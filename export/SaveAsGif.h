@@ -46,3 +46,7 @@ void ReduceToHalftone(TBitmap& picture);
 // panel holds more than 256 colours); the file is written safely, so a failed save leaves
 // an existing file untouched and no new file behind.
 void SaveAsGif(const TBitmap& result, TGifSaveTarget& target, const std::string& file_name);
+// The same for a caller that gives result up: it is left empty, and its pixels, when
+// nothing else holds them, are freed once the halftone copy is made, so that the stores
+// the save makes after it take their pages instead of fresh memory.
+void SaveAsGif(TBitmap&& result, TGifSaveTarget& target, const std::string& file_name);

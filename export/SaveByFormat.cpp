@@ -1,5 +1,7 @@
 #include "export/SaveByFormat.h"
 
+#include <utility>
+
 #include "base/Format.h"
 #include "base/NamedRows.h"
 #include "base/Text.h"
@@ -29,13 +31,19 @@ void WriteBmp(const TBitmap& bitmap, const std::string& file_name, const TSaveOp
   copy.SaveToFile(file_name);
 }
 
-void WriteGif(const TBitmap& bitmap, const std::string& file_name, const TSaveOptions& options) {
+// The window's target, or a fresh pair as its form makes them.
+template <class Bitmap>
+void SaveAsGifTo(Bitmap&& bitmap, const std::string& file_name, const TSaveOptions& options) {
   if (options.gif_target != nullptr) {
-    SaveAsGif(bitmap, *options.gif_target, file_name);
+    SaveAsGif(std::forward<Bitmap>(bitmap), *options.gif_target, file_name);
   } else {
     TGifSaveTarget target;
-    SaveAsGif(bitmap, target, file_name);
+    SaveAsGif(std::forward<Bitmap>(bitmap), target, file_name);
   }
+}
+
+void WriteGif(const TBitmap& bitmap, const std::string& file_name, const TSaveOptions& options) {
+  SaveAsGifTo(bitmap, file_name, options);
 }
 
 TPngOptions PngOptionsOf(const TBitmap& bitmap, const TSaveOptions& options) {
@@ -122,6 +130,21 @@ void SaveByFormat(const TBitmap& bitmap, const std::string& file_name,
   TBitmap reduced;
   SavedPixels(bitmap, options, reduced);
   format.write(reduced, file_name, options);
+}
+
+void SaveByFormat(TBitmap&& bitmap, const std::string& file_name, const TSaveOptions& options) {
+  if (WritesPaletteForm(options)) {
+    TBitmap reduced;
+    SavedPixels(bitmap, options, reduced);
+    bitmap.Assign(nullptr);
+    OutputFormatOf(options.format).write(reduced, file_name, options);
+  } else if (options.format == TSaveFormat::sfGIF) {
+    // The GIF save makes three stores of the picture's size after its halftone copy.
+    SaveAsGifTo(std::move(bitmap), file_name, options);
+  } else {
+    OutputFormatOf(options.format).write(bitmap, file_name, options);
+  }
+  bitmap.Assign(nullptr);
 }
 
 int64_t SavedPngBytes(const TBitmap& bitmap, const TSaveOptions& options) {

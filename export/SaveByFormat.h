@@ -83,6 +83,10 @@ std::vector<std::string> EndingsOf(const TOutputFormat& format);
 // existing file is replaced only when the new one was written whole). Raises on failure.
 void SaveByFormat(const TBitmap& bitmap, const std::string& file_name,
                   const TSaveOptions& options = {});
+// The same for a caller that gives bitmap up (the command-line tool, whose run ends with
+// the save): it is left empty, its pixels freed as soon as the format's save no longer
+// reads them, so that the save's own stores take their pages instead of fresh memory.
+void SaveByFormat(TBitmap&& bitmap, const std::string& file_name, const TSaveOptions& options = {});
 
 // The pixels a save with these options writes of bitmap: the palette form's reduction
 // where the options ask for it, else the picture itself (sharing its pixels).

@@ -2,6 +2,7 @@
 // a TGIFImage whose settings start at the library's defaults and take the options given.
 #include <span>
 #include <string>
+#include <utility>
 
 #include "app/cli/Cli.h"
 #include "gif/Gifimage.h"
@@ -35,7 +36,7 @@ int RunGif(const TArgs& args) {
         throw UsageError{std::string(option) + " cannot be used with --panel"};
     if (args.Flag("--interlace")) throw UsageError{"--interlace cannot be used with --panel"};
     const auto picture = LoadInput(args.Positional()[0]);
-    SaveByFormat(*picture, out, TSaveFormat::sfGIF);
+    SaveByFormat(std::move(*picture), out, TSaveFormat::sfGIF);
     return kExitOk;
   }
   TGIFImage gif;

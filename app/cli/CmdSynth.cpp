@@ -364,6 +364,15 @@ int RunSynth(const TArgs& args) {
     std::fprintf(lines, "why: %s\n", BandReason(*chosen, name).c_str());
   }
 
+  if (!args.Flag("--report") && check.targets.empty()) {
+    // Nothing looks at the pictures after the save: the result is handed over and the
+    // rest freed first, so that the save's stores take their pages.
+    TBitmap result;
+    result.Assign(&work->ResultBitmap());
+    work.reset();
+    SaveByFormat(std::move(result), *out, save);
+    return kExitOk;
+  }
   SaveByFormat(work->ResultBitmap(), *out, save);
   if (args.Flag("--report")) {
     // The band the odd cells hold: a preview leaves them unmapped, the identity band.

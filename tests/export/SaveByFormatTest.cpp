@@ -69,6 +69,42 @@ TEST(SaveByFormat, BmpAndGifAreTheirWritersOwnBytesUnderTheNameAsTyped) {
   EXPECT_EQ(dir.Entries().size(), 4u);
 }
 
+TEST(SaveByFormat, APictureGivenUpIsSavedAsTheSameBytesAndLeftEmpty) {
+  // Every form, saved from a picture the caller keeps and from one it gives up: the same
+  // file; the given-up picture is empty after it, and a copy sharing its pixels is whole.
+  TempDir dir;
+  TSaveOptions palette(TSaveFormat::sfPNG);
+  palette.indexed = true;
+  TSaveOptions adaptive = palette;
+  adaptive.palette = TPaletteKind::pkAdaptive;
+  TSaveOptions banded(TSaveFormat::sfPNG);
+  banded.band = TToneBand{100, 60};
+  const std::vector<uint8_t> pixels = BmpOf(Result());
+  int n = 0;
+  for (const TSaveOptions& options :
+       {TSaveOptions(TSaveFormat::sfBMP), TSaveOptions(TSaveFormat::sfGIF), banded, palette,
+        adaptive}) {
+    SCOPED_TRACE(n);
+    const std::string kept = dir.File("kept" + std::to_string(n));
+    const std::string given = dir.File("given" + std::to_string(++n));
+    SaveByFormat(Result(), kept, options);
+    TBitmap mine, sharer;
+    mine.Assign(&Result());
+    sharer.Assign(&mine);
+    SaveByFormat(std::move(mine), given, options);
+    EXPECT_TRUE(mine.Empty());
+    EXPECT_TRUE(ReadBytes(given) == ReadBytes(kept));
+    EXPECT_TRUE(BmpOf(sharer) == pixels);
+  }
+  // Given up and held by nothing else, the pixels go as the GIF save goes on: the file is
+  // still that of the picture kept.
+  TBitmap alone;
+  alone.Assign(&Result());
+  alone.Changing();
+  SaveByFormat(std::move(alone), dir.File("alone.gif"), TSaveFormat::sfGIF);
+  EXPECT_TRUE(ReadBytes(dir.File("alone.gif")) == ReadBytes(dir.File("kept1")));
+}
+
 TEST(SaveByFormat, APngRecordsTheBandOnlyWhenGivenOne) {
   TempDir dir;
   TSaveOptions options(TSaveFormat::sfPNG);
