@@ -4,6 +4,12 @@
 #include <climits>
 #include <cstdlib>
 
+#include "platform/Processor.h"
+
+#if LUMIVEIL_X86_KERNELS
+#include <immintrin.h>
+#endif
+
 TNearestColorMap::TNearestColorMap(std::span<const TPaletteEntry> palette) {
   for (const TPaletteEntry& e : palette.first(std::min<size_t>(palette.size(), 256))) {
     red_.push_back(e.peRed);
@@ -91,8 +97,10 @@ const uint8_t* TNearestColorMap::Block(uint32_t cell) {
 }
 
 uint32_t TNearestColorMap::NewBlock() {
-  const size_t offset = blocks_.size();
-  blocks_.resize(offset + 512);
+  // The blocks follow one another, with kSpare bytes after the last: the vector path reads
+  // an answer as the first byte of four.
+  const size_t offset = blocks_.empty() ? 0 : blocks_.size() - kSpare;
+  blocks_.resize(offset + 512 + kSpare);
   return static_cast<uint32_t>(offset) + 1;
 }
 
@@ -138,27 +146,89 @@ uint8_t TNearestColorMap::Find(uint8_t red, uint8_t green, uint8_t blue) {
   return Block(cell)[(red & 7) | (green & 7) << 3 | (blue & 7) << 6];
 }
 
+#if LUMIVEIL_X86_KERNELS
+namespace {
+
+// Maps pixels eight at a time, as long as the cells they fall into have their answers;
+// returns how many it mapped. It stops before a group with a cell not yet computed, and
+// before the last ten pixels, since it loads 32 bytes for the 24 of a group.
+__attribute__((target("avx2"))) int MapKnownBGRAvx2(const uint8_t* bgr, uint8_t* indices, int count,
+                                                    const uint32_t* cells, const uint8_t* blocks) {
+  // Four pixels (12 bytes) to each 128-bit lane, then each pixel to a 32-bit lane as
+  // blue | green << 8 | red << 16.
+  const __m256i spread = _mm256_setr_epi32(0, 1, 2, 0, 3, 4, 5, 0);
+  const __m256i lanes = _mm256_setr_epi8(0, 1, 2, -1, 3, 4, 5, -1, 6, 7, 8, -1, 9, 10, 11, -1, 0, 1,
+                                         2, -1, 3, 4, 5, -1, 6, 7, 8, -1, 9, 10, 11, -1);
+  // The first byte of each 32-bit lane, to the lane's first four bytes.
+  const __m256i firsts =
+      _mm256_setr_epi8(0, 4, 8, 12, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, 0, 4, 8, 12, -1,
+                       -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1);
+  const __m256i one = _mm256_set1_epi32(1);
+  int x = 0;
+  for (; count - x >= 11; x += 8) {
+    const __m256i raw = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(bgr + 3 * x));
+    const __m256i px = _mm256_shuffle_epi8(_mm256_permutevar8x32_epi32(raw, spread), lanes);
+    // The cell (red >> 3 | (green >> 3) << 5 | (blue >> 3) << 10) and the colour inside it
+    // (red & 7 | (green & 7) << 3 | (blue & 7) << 6), as the scalar path makes them.
+    const __m256i cell = _mm256_or_si256(
+        _mm256_or_si256(_mm256_and_si256(_mm256_srli_epi32(px, 19), _mm256_set1_epi32(0x1F)),
+                        _mm256_and_si256(_mm256_srli_epi32(px, 6), _mm256_set1_epi32(0x3E0))),
+        _mm256_and_si256(_mm256_slli_epi32(px, 7), _mm256_set1_epi32(0x7C00)));
+    const __m256i inner = _mm256_or_si256(
+        _mm256_or_si256(_mm256_and_si256(_mm256_srli_epi32(px, 16), _mm256_set1_epi32(7)),
+                        _mm256_and_si256(_mm256_srli_epi32(px, 5), _mm256_set1_epi32(0x38))),
+        _mm256_and_si256(_mm256_slli_epi32(px, 6), _mm256_set1_epi32(0x1C0)));
+    const __m256i at = _mm256_i32gather_epi32(reinterpret_cast<const int*>(cells), cell, 4);
+    if (_mm256_movemask_epi8(_mm256_cmpeq_epi32(at, _mm256_setzero_si256())) != 0) break;
+    const __m256i answers =
+        _mm256_i32gather_epi32(reinterpret_cast<const int*>(blocks),
+                               _mm256_add_epi32(_mm256_sub_epi32(at, one), inner), 1);
+    const __m256i packed = _mm256_shuffle_epi8(answers, firsts);
+    _mm_storel_epi64(
+        reinterpret_cast<__m128i*>(indices + x),
+        _mm_unpacklo_epi32(_mm256_castsi256_si128(packed), _mm256_extracti128_si256(packed, 1)));
+  }
+  return x;
+}
+
+}  // namespace
+#endif
+
 void TNearestColorMap::MapBGR(const uint8_t* bgr, uint8_t* indices, int count) {
   if (red_.empty()) {
     std::fill(indices, indices + count, uint8_t{0});
     return;
   }
-  // The tables' addresses in locals: the stores into `indices` could otherwise alias the
-  // members and make the compiler load them again for every pixel. A new cell's block may
-  // move the blocks, so their address is taken again after one.
-  const uint32_t* cells = cell_block_.data();
-  const uint8_t* blocks = blocks_.data();
-  for (int x = 0; x < count; ++x, bgr += 3) {
-    const uint32_t blue = bgr[0], green = bgr[1], red = bgr[2];
-    const uint32_t cell = (red >> 3) | (green >> 3) << 5 | (blue >> 3) << 10;
-    const uint32_t at = cells[cell];
-    const uint8_t* block;
-    if (at != 0) {
-      block = blocks + (at - 1);
-    } else {
-      block = Block(cell);
-      blocks = blocks_.data();
+#if LUMIVEIL_X86_KERNELS
+  const bool vector = Avx2Available();
+#else
+  const bool vector = false;
+#endif
+  for (int x = 0; x < count;) {
+#if LUMIVEIL_X86_KERNELS
+    if (vector)
+      x += MapKnownBGRAvx2(bgr + 3 * static_cast<size_t>(x), indices + x, count - x,
+                           cell_block_.data(), blocks_.data());
+#endif
+    // The group the vector path stopped at (a cell to compute) or the last pixels; every
+    // pixel without it. The tables' addresses in locals: the stores into `indices` could
+    // otherwise alias the members and make the compiler load them again for every pixel.
+    // A new cell's block may move the blocks, so their address is taken again after one.
+    const int stop = vector ? std::min(count, x + 8) : count;
+    const uint32_t* cells = cell_block_.data();
+    const uint8_t* blocks = blocks_.data();
+    for (const uint8_t* p = bgr + 3 * static_cast<size_t>(x); x < stop; ++x, p += 3) {
+      const uint32_t blue = p[0], green = p[1], red = p[2];
+      const uint32_t cell = (red >> 3) | (green >> 3) << 5 | (blue >> 3) << 10;
+      const uint32_t at = cells[cell];
+      const uint8_t* block;
+      if (at != 0) {
+        block = blocks + (at - 1);
+      } else {
+        block = Block(cell);
+        blocks = blocks_.data();
+      }
+      indices[x] = block[(red & 7) | (green & 7) << 3 | (blue & 7) << 6];
     }
-    indices[x] = block[(red & 7) | (green & 7) << 3 | (blue & 7) << 6];
   }
 }

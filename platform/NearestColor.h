@@ -44,5 +44,7 @@ class TNearestColorMap {
   std::vector<uint32_t> cell_block_;
   // Per entry: the block (as in cell_block_) shared by the cells that only it can answer.
   std::array<uint32_t, 256> uniform_block_{};
+  // The answers of the computed cells, 512 a cell, and kSpare bytes after the last.
+  static constexpr size_t kSpare = 3;
   std::vector<uint8_t> blocks_;
 };

@@ -119,3 +119,29 @@ TEST(NearestColor, RowsMappedAtOnceAgreeWithSingleColours) {
       ASSERT_EQ(indices[x], BruteForceNearest(palette, bgr[3 * x + 2], bgr[3 * x + 1], bgr[3 * x]));
   }
 }
+
+TEST(NearestColor, RowsOfEveryLengthAreMappedWholeAndNoFurther) {
+  // Rows of 0 to 40 pixels, in buffers of exactly their size, whose colours are met before
+  // or new (a cell whose answers are computed mid-row, at any place of a group of eight):
+  // every pixel as the single-colour search gives it, and no byte written past the row.
+  const auto& ht = HalftonePaletteEntries();
+  const std::vector<TPaletteEntry> palette(ht.begin(), ht.end());
+  std::mt19937 rng(5);
+  TNearestColorMap rows(palette), single(palette);
+  for (int round = 0; round < 20; ++round) {
+    for (int count = 0; count <= 40; ++count) {
+      std::vector<uint8_t> bgr(3 * static_cast<size_t>(count));
+      for (uint8_t& v : bgr)
+        v = static_cast<uint8_t>(round % 2 == 0 ? rng() % 256 : 100 + rng() % 24);
+      std::vector<uint8_t> indices(static_cast<size_t>(count) + 8, 0xEE);
+      rows.MapBGR(bgr.data(), indices.data(), count);
+      for (int x = 0; x < count; ++x)
+        ASSERT_EQ(indices[static_cast<size_t>(x)],
+                  single.Find(bgr[3 * static_cast<size_t>(x) + 2],
+                              bgr[3 * static_cast<size_t>(x) + 1], bgr[3 * static_cast<size_t>(x)]))
+            << "round " << round << " count " << count << " pixel " << x;
+      for (size_t x = static_cast<size_t>(count); x < indices.size(); ++x)
+        ASSERT_EQ(indices[x], 0xEE) << "count " << count;
+    }
+  }
+}
