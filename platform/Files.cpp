@@ -38,6 +38,7 @@ class TDescriptorStream final : public TBufferedFileStream {
   // that the closing flush waits only for the last stretch.
   explicit TDescriptorStream(int fd, bool early_writeback = false)
       : fd_(fd), early_writeback_(early_writeback) {}
+  ~TDescriptorStream() override { Finish(); }
   int Error() const { return error_; }
   std::string LastErrorText() const override { return error_ != 0 ? std::strerror(error_) : ""; }
 

@@ -22,6 +22,7 @@ namespace {
 class THandleStream final : public TBufferedFileStream {
  public:
   explicit THandleStream(HANDLE file) : file_(file) {}
+  ~THandleStream() override { Finish(); }
   std::string LastErrorText() const override { return error_ != 0 ? SystemMessage(error_) : ""; }
 
  protected:

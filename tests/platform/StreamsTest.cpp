@@ -2,12 +2,16 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstring>
+#include <thread>
+#include <vector>
 
 #include "base/Exceptions.h"
 #include "base/Format.h"
 #include "base/Messages.h"
 #include "base/Streams.h"
+#include "platform/BufferedFileStream.h"
 #include "platform/FileStream.h"
 #include "platform/MemoryStream.h"
 #include "tests/common/TestFiles.h"
@@ -101,4 +105,84 @@ TEST(CopyFrom, CopiesAWholeStreamFromItsBeginning) {
   b.CopyFrom(a, 0);
   EXPECT_EQ(b.Size(), 6);
   EXPECT_EQ(std::memcmp(b.Memory(), "abcdef", 6), 0);
+}
+
+namespace {
+
+// A file for the buffered stream: takes the bytes (slowly, so that writes overlap the
+// caller's), notes where each seek lands, and refuses every byte past `limit`.
+class TSlowFile final : public TBufferedFileStream {
+ public:
+  explicit TSlowFile(size_t limit = SIZE_MAX) : limit_(limit) {}
+  ~TSlowFile() override { Finish(); }
+  std::vector<char> bytes;
+  std::vector<size_t> seeks;
+  int writes = 0;
+
+ protected:
+  bool WriteOut(const char* p, int64_t count) override {
+    std::this_thread::sleep_for(std::chrono::microseconds(200));
+    ++writes;
+    if (bytes.size() + static_cast<size_t>(count) > limit_) return false;
+    bytes.insert(bytes.end(), p, p + count);
+    return true;
+  }
+  int64_t SeekFile(int64_t, TSeekOrigin) override {
+    seeks.push_back(bytes.size());
+    return static_cast<int64_t>(bytes.size());
+  }
+
+ private:
+  size_t limit_;
+};
+
+std::vector<char> Pattern(size_t n, int seed) {
+  std::vector<char> v(n);
+  for (size_t i = 0; i < n; ++i) v[i] = static_cast<char>(i * 131 + static_cast<size_t>(seed));
+  return v;
+}
+
+}  // namespace
+
+TEST(BufferedFileStream, TheFileTakesEveryPieceInOrderAndASeekAfterAllBeforeIt) {
+  // Small pieces of every size, a piece larger than the buffer among them and a seek: the
+  // file gets the bytes as written, in many writes, the seek after every byte before it.
+  TSlowFile file;
+  std::vector<char> expected;
+  size_t seek_at = 0;
+  for (int i = 0; i < 3000; ++i) {
+    const std::vector<char> piece = Pattern(static_cast<size_t>(i % 700) + 1, i);
+    file.WriteBuffer(piece.data(), static_cast<int64_t>(piece.size()));
+    expected.insert(expected.end(), piece.begin(), piece.end());
+    if (i == 1500) {
+      const std::vector<char> large = Pattern(700000, 3);
+      file.WriteBuffer(large.data(), static_cast<int64_t>(large.size()));
+      expected.insert(expected.end(), large.begin(), large.end());
+    }
+    if (i == 2000) {
+      file.Seek(0, TSeekOrigin::soCurrent);
+      seek_at = expected.size();
+    }
+  }
+  ASSERT_TRUE(file.Flush());
+  EXPECT_TRUE(file.bytes == expected);
+  EXPECT_EQ(file.seeks, std::vector<size_t>{seek_at});
+  EXPECT_GT(file.writes, 4);
+}
+
+TEST(BufferedFileStream, ARefusedWriteIsToldAndNothingIsWrittenAfterIt) {
+  // The file refuses its second megabyte: a later write of the caller fails, the flush
+  // reports it, and the file holds no byte beyond what it took.
+  TSlowFile file(size_t{1} << 20);
+  const std::vector<char> piece = Pattern(1000, 1);
+  int taken = 0;
+  while (taken < 10000 && file.Write(piece.data(), 1000) == 1000) ++taken;
+  EXPECT_LT(taken, 10000);
+  EXPECT_GE(taken, 1000);
+  EXPECT_FALSE(file.Flush());
+  EXPECT_EQ(file.Write(piece.data(), 1000), 0);
+  EXPECT_LE(file.bytes.size(), size_t{1} << 20);
+  // A stream given up with bytes still on their way ends cleanly.
+  TSlowFile dropped;
+  for (int i = 0; i < 700; ++i) dropped.Write(piece.data(), 1000);
 }
