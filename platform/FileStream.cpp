@@ -1,8 +1,14 @@
 #include "platform/FileStream.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
+#ifndef _WIN32
+#include <unistd.h>
+#endif
+
+#include "base/Bands.h"
 #include "base/Exceptions.h"
 #include "base/Format.h"
 #include "base/Messages.h"
@@ -61,6 +67,32 @@ int64_t TFileStream::Write(const void* buffer, int64_t count) {
   const size_t n = std::fwrite(buffer, 1, static_cast<size_t>(count), file_);
   NoteError(std::ferror(file_) != 0, errno);
   return static_cast<int64_t>(n);
+}
+
+void TFileStream::ReadWhole(void* buffer, int64_t count) {
+#ifndef _WIN32
+  // Pieces of 2 MiB: each of the buffer's huge pages is filled by one thread.
+  constexpr int64_t kPiece = int64_t{2} << 20;
+  if (file_ != nullptr && count >= 4 * kPiece) {
+    const int fd = fileno(file_);
+    auto* bytes = static_cast<char*>(buffer);
+    ForEachBand(static_cast<int>((count + kPiece - 1) / kPiece), kPiece, [&](int first, int last) {
+      int64_t at = first * kPiece;
+      const int64_t end = std::min(count, last * kPiece);
+      while (at < end) {
+        const ssize_t n = ::pread(fd, bytes + at, static_cast<size_t>(end - at), at);
+        if (n < 0 && errno == EINTR) continue;
+        // A file cut short while it is read ends the read as a short read does.
+        if (n <= 0) throw EReadError(SReadError, n < 0 ? std::strerror(errno) : "");
+        at += n;
+      }
+    });
+    if (Seek(count, TSeekOrigin::soBeginning) != count) throw EReadError(SReadError, "");
+    return;
+  }
+#endif
+  SetPosition(0);
+  ReadBuffer(buffer, count);
 }
 
 int64_t TFileStream::Seek(int64_t offset, TSeekOrigin origin) {

@@ -28,6 +28,11 @@ class TFileStream : public TStream {
   int64_t Read(void* buffer, int64_t count) override;
   int64_t Write(const void* buffer, int64_t count) override;
   int64_t Seek(int64_t offset, TSeekOrigin origin) override;
+  // Reads the file's first count bytes into buffer and leaves the position after them;
+  // raises EReadError as ReadBuffer does. A large file is read in pieces on the row bands'
+  // threads (base/Bands.h): the system then maps and fills the fresh pages of the buffer
+  // on several cores, which for a picture of tens of megabytes is most of the read.
+  void ReadWhole(void* buffer, int64_t count);
   std::string LastErrorText() const override { return error_; }
   const std::string& FileName() const { return file_name_; }
   // Flushes and closes; raises EWriteError when the data could not be written out.

@@ -97,7 +97,10 @@ void TMemoryStream::LoadFromStream(TStream& stream) {
   const int64_t count = stream.Size();
   if (block_.use_count() > 1) Clear();  // the old bytes are replaced: no need to copy them
   SetSize(count);
-  if (count != 0) stream.ReadBuffer(memory_, count);
+  if (auto* file = dynamic_cast<TFileStream*>(&stream); file != nullptr && count != 0)
+    file->ReadWhole(memory_, count);
+  else if (count != 0)
+    stream.ReadBuffer(memory_, count);
   position_ = 0;
 }
 

@@ -1,12 +1,14 @@
 // Streams: reads, writes, positions and the all-or-error forms.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
 #include <thread>
 #include <vector>
 
+#include "base/Bands.h"
 #include "base/Exceptions.h"
 #include "base/Format.h"
 #include "base/Messages.h"
@@ -15,6 +17,16 @@
 #include "platform/FileStream.h"
 #include "platform/MemoryStream.h"
 #include "tests/common/TestFiles.h"
+
+namespace {
+
+std::vector<char> Pattern(size_t n, int seed) {
+  std::vector<char> v(n);
+  for (size_t i = 0; i < n; ++i) v[i] = static_cast<char>(i * 131 + static_cast<size_t>(seed));
+  return v;
+}
+
+}  // namespace
 
 TEST(MemoryStream, GrowsKeepsItsBytesAndReadsFromThePosition) {
   TMemoryStream s;
@@ -70,6 +82,36 @@ TEST(FileStream, ReadsWritesAndNamesTheFileItCannotOpen) {
   } catch (const EFCreateError& e) {
     EXPECT_EQ(e.Detail(), std::strerror(ENOENT));
   }
+}
+
+TEST(FileStream, AWholeFileIsReadInPiecesAsItIsAndAShortOneIsAnError) {
+  // Sizes around the pieces' bounds, read on one thread and on several: the bytes as
+  // written, the position after them; asking for more than the file holds is a read error.
+  TempDir dir;
+  const std::string name = dir.File("whole.bin");
+  const std::vector<char> data = Pattern((size_t{9} << 20) + 4321, 7);
+  {
+    TFileStream out(name, fmCreate);
+    out.WriteBuffer(data.data(), static_cast<int64_t>(data.size()));
+    out.Close();
+  }
+  for (const int threads : {1, 2, 3}) {
+    const TBandSettings settings(threads, 0);
+    for (const size_t count : {size_t{1000}, size_t{8} << 20, (size_t{8} << 20) + 1, data.size()}) {
+      TFileStream in(name, fmOpenRead | fmShareDenyWrite);
+      std::vector<char> got(count);
+      in.ReadWhole(got.data(), static_cast<int64_t>(count));
+      EXPECT_TRUE(std::equal(got.begin(), got.end(), data.begin())) << count << " " << threads;
+      EXPECT_EQ(in.Position(), static_cast<int64_t>(count));
+    }
+    TFileStream in(name, fmOpenRead | fmShareDenyWrite);
+    std::vector<char> more(data.size() + (size_t{3} << 20));
+    EXPECT_THROW(in.ReadWhole(more.data(), static_cast<int64_t>(more.size())), EReadError);
+  }
+  TMemoryStream memory;
+  memory.LoadFromFile(name);
+  ASSERT_EQ(memory.Size(), static_cast<int64_t>(data.size()));
+  EXPECT_EQ(std::memcmp(memory.Memory(), data.data(), data.size()), 0);
 }
 
 // A read that fails, unlike one that meets the end, is told with the system's reason.
@@ -135,12 +177,6 @@ class TSlowFile final : public TBufferedFileStream {
  private:
   size_t limit_;
 };
-
-std::vector<char> Pattern(size_t n, int seed) {
-  std::vector<char> v(n);
-  for (size_t i = 0; i < n; ++i) v[i] = static_cast<char>(i * 131 + static_cast<size_t>(seed));
-  return v;
-}
 
 }  // namespace
 
