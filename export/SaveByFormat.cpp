@@ -147,12 +147,12 @@ void SaveByFormat(TBitmap&& bitmap, const std::string& file_name, const TSaveOpt
   bitmap.Assign(nullptr);
 }
 
-int64_t SavedPngBytes(const TBitmap& bitmap, const TSaveOptions& options) {
+std::unique_ptr<TMemoryStream> SavedPng(const TBitmap& bitmap, const TSaveOptions& options) {
   TBitmap pixels;
   SavedPixels(bitmap, options, pixels);
-  TMemoryStream stream;
-  WritePng(pixels, stream, PngOptionsOf(pixels, options));
-  return stream.Size();
+  auto stream = std::make_unique<TMemoryStream>();
+  WritePng(pixels, *stream, PngOptionsOf(pixels, options));
+  return stream;
 }
 
 void UsePaletteForm(TSaveOptions& options) {

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -16,6 +17,7 @@
 #include "reveal/Band.h"
 
 class TBitmap;
+class TMemoryStream;
 struct TGifSaveTarget;
 
 enum class TSaveFormat { sfBMP, sfGIF, sfPNG };
@@ -92,8 +94,9 @@ void SaveByFormat(TBitmap&& bitmap, const std::string& file_name, const TSaveOpt
 // where the options ask for it, else the picture itself (sharing its pixels).
 void SavedPixels(const TBitmap& bitmap, const TSaveOptions& options, TBitmap& out);
 
-// The length of the PNG file a save with these options (as a PNG) writes, made in memory.
-int64_t SavedPngBytes(const TBitmap& bitmap, const TSaveOptions& options);
+// The PNG file a save with these options (as a PNG) writes, made in memory: its length is
+// what a site's byte limit is held against, and its bytes are the file to write.
+std::unique_ptr<TMemoryStream> SavedPng(const TBitmap& bitmap, const TSaveOptions& options);
 
 // The palette form written where a palette PNG is wanted (a target that keeps palette
 // PNGs but re-encodes full-colour ones): the one place that picks it.

@@ -14,6 +14,7 @@
 #include "compose/Workflow.h"
 #include "export/SaveByFormat.h"
 #include "platform/Files.h"
+#include "platform/MemoryStream.h"
 #include "raster/Bitmap.h"
 #include "raster/BmpFormat.h"
 #include "reveal/Band.h"
@@ -295,10 +296,13 @@ int RunSynth(const TArgs& args) {
   // records it.
   if (work->ResultToneMapped()) save.band = TToneBand{work->Average(), work->Contrast()};
 
+  // The target's file, made in memory to be measured: the file written.
+  std::unique_ptr<TMemoryStream> made;
   if (target) {
     // A byte limit met by the largest size found whose file meets it (the file's length
     // grows with its size, though not strictly: each size tried is made and measured).
-    int64_t bytes = SavedPngBytes(work->ResultBitmap(), save);
+    made = SavedPng(work->ResultBitmap(), save);
+    int64_t bytes = made->Size();
     const int w0 = work->ResultBitmap().Width(), h0 = work->ResultBitmap().Height();
     if (form.limit >= 0 && bytes > form.limit) {
       const bool by_width = w0 >= h0;
@@ -313,7 +317,8 @@ int RunSynth(const TArgs& args) {
         SetSliders(*work, band.average, band.contrast, true);
         work->Synthesize();
         made_side = side;
-        return SavedPngBytes(work->ResultBitmap(), save);
+        made = SavedPng(work->ResultBitmap(), save);
+        return made->Size();
       };
       for (int tries = 0; bad - good > 1 && tries < 40; ++tries) {
         // The first guesses from the length's growth with the area, then halving.
@@ -364,7 +369,11 @@ int RunSynth(const TArgs& args) {
     std::fprintf(lines, "why: %s\n", BandReason(*chosen, name).c_str());
   }
 
-  if (!args.Flag("--report") && check.targets.empty()) {
+  if (made) {
+    // The file measured against the target is the file written, not made again.
+    made->SaveToFile(*out);
+    made.reset();
+  } else if (!args.Flag("--report") && check.targets.empty()) {
     // Nothing looks at the pictures after the save: the result is handed over and the
     // rest freed first, so that the save's stores take their pages.
     TBitmap result;
@@ -372,8 +381,9 @@ int RunSynth(const TArgs& args) {
     work.reset();
     SaveByFormat(std::move(result), *out, save);
     return kExitOk;
+  } else {
+    SaveByFormat(work->ResultBitmap(), *out, save);
   }
-  SaveByFormat(work->ResultBitmap(), *out, save);
   if (args.Flag("--report")) {
     // The band the odd cells hold: a preview leaves them unmapped, the identity band.
     const TToneBand used =

@@ -68,6 +68,10 @@ TEST_F(CliSynthTarget, ByteLimitGivesTheLargestSizeWhoseFileMeetsIt) {
   const std::string out = dir_.File("b.png");
   ASSERT_EQ(Run("synth " + pair + " -o " + out + " --target bytes:200000"), 0) << err_;
   EXPECT_LE(std::filesystem::file_size(out), 200000u);
+  // The length told is that of the file written.
+  std::smatch told;
+  ASSERT_TRUE(std::regex_search(out_, told, std::regex(", (\\d+) bytes \\("))) << out_;
+  EXPECT_EQ(std::stoull(told[1]), std::filesystem::file_size(out));
   const int w = std::get<0>(PngHeader(out));
   ASSERT_GT(w, 1);
   ASSERT_LT(w, 600);
