@@ -8,15 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 
-// A table of the 256 byte values, prepared for the vector lookup.
-struct TByteMap {
-  explicit TByteMap(const uint8_t (&table)[256]);
-  uint8_t table[256];
-  // For the vector lookup: the table's halves (bytes below 128, bytes from 128) in eight
-  // rows of 16, each row stored as the exclusive or with the row before it, so that the
-  // lookups of rows 0 .. k together give row k (ViewRows.cpp).
-  alignas(16) uint8_t steps[2][8][16];
-};
+#include "raster/ByteMap.h"
 
 // out[i] = map.table[in[i]] for count bytes; in and out may be the same. With the AVX2
 // kernel path, the 64-byte permutes of AVX-512 VBMI where the processor has them, else
@@ -26,12 +18,6 @@ void MapBytes(const uint8_t* in, uint8_t* out, size_t count, const TByteMap& map
 // With the AVX2 kernel path, the 64-byte registers of AVX-512 (VBMI) are used where the
 // processor has them (Avx512VbmiAvailable) unless a test or benchmark turns them off here.
 void SetAvx512Allowed(bool allowed);
-
-// Each way of MapBytes, for tests and benchmarks; one the processor lacks maps generically.
-enum class TByteMapKernel { bkGeneric, bkAvx2, bkAvx512 };
-bool ByteMapKernelAvailable(TByteMapKernel kernel);
-void MapBytesWith(TByteMapKernel kernel, const uint8_t* in, uint8_t* out, size_t count,
-                  const TByteMap& map);
 
 // Copies count pixels of a 24-bit row, every other one from pixel `first` on: out pixel i
 // is row pixel first + 2i.

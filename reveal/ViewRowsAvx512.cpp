@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+#include "raster/ByteMap.h"
+#include "raster/ByteMapVector.h"
 #include "reveal/ViewRows.h"
 #include "reveal/ViewRowsVector.h"
 
@@ -40,28 +42,7 @@ __attribute__((target("avx512f,avx512bw"))) inline void StoreHiddenBlock(uint8_t
   _mm512_storeu_si512(out, _mm512_mask_blend_epi8(even, own, mean));
 }
 
-// 64 bytes looked up in the table t0 .. t3 (its four quarters) with two 128-entry byte
-// permutes (entries 0 .. 127 and 128 .. 255), the top bit choosing between them.
-__attribute__((target("avx512f,avx512bw,avx512vbmi"))) inline __m512i MapBlock(
-    __m512i v, __m512i t0, __m512i t1, __m512i t2, __m512i t3) {
-  return _mm512_mask_blend_epi8(_mm512_movepi8_mask(v), _mm512_permutex2var_epi8(t0, v, t1),
-                                _mm512_permutex2var_epi8(t2, v, t3));
-}
-
 }  // namespace
-
-__attribute__((target("avx512f,avx512bw,avx512vbmi"))) size_t MapBytesAvx512(const uint8_t* in,
-                                                                             uint8_t* out,
-                                                                             size_t count,
-                                                                             const TByteMap& map) {
-  const __m512i t0 = _mm512_loadu_si512(map.table), t1 = _mm512_loadu_si512(map.table + 64);
-  const __m512i t2 = _mm512_loadu_si512(map.table + 128), t3 = _mm512_loadu_si512(map.table + 192);
-  const size_t blocks = count / 64;
-  for (size_t b = 0; b < blocks; ++b) {
-    _mm512_storeu_si512(out + 64 * b, MapBlock(_mm512_loadu_si512(in + 64 * b), t0, t1, t2, t3));
-  }
-  return blocks * 64;
-}
 
 // HiddenInnerAvx2 with 64-byte registers; the even cells' bytes repeat every 192 bytes.
 __attribute__((target("avx512f,avx512bw"))) int HiddenInnerAvx512(const uint8_t* up,

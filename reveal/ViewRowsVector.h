@@ -17,11 +17,6 @@ struct TByteMap;
 
 #if LUMIVEIL_X86_KERNELS
 
-// MapBytes over whole blocks of 32 bytes (AVX2) or 64 bytes (AVX-512 VBMI); returns the
-// bytes done.
-size_t MapBytesAvx2(const uint8_t* in, uint8_t* out, size_t count, const TByteMap& map);
-size_t MapBytesAvx512(const uint8_t* in, uint8_t* out, size_t count, const TByteMap& map);
-
 // Pixels a .. b - 1 of an inner row of the hidden view (both neighbour rows present,
 // 1 <= a, b <= width - 1; out holds pixel x at x - out_origin): every even cell has all four
 // neighbours. Returns the first pixel not done.
@@ -43,12 +38,6 @@ int HiddenMappingBelowAvx512(const uint8_t* up, const uint8_t* row, const uint8_
 int AverageRowAvx2(const uint8_t* top, const uint8_t* bottom, uint8_t* out, int from, int to,
                    int width);
 #else
-inline size_t MapBytesAvx2(const uint8_t*, uint8_t*, size_t, const TByteMap&) {
-  return 0;
-}
-inline size_t MapBytesAvx512(const uint8_t*, uint8_t*, size_t, const TByteMap&) {
-  return 0;
-}
 inline int HiddenInnerAvx2(const uint8_t*, const uint8_t*, const uint8_t*, uint8_t*, int, int a,
                            int, int) {
   return a;

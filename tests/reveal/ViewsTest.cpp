@@ -299,28 +299,6 @@ INSTANTIATE_TEST_SUITE_P(Shrinks, ThumbnailFilters,
                                   std::to_string(std::get<2>(info.param));
                          });
 
-// The byte map's vector kernels against the table, for random tables and data of every
-// length around the vector widths.
-TEST(ByteMap, EveryKernelGivesTheTablesBytes) {
-  std::mt19937 random(5);
-  std::uniform_int_distribution<int> byte(0, 255);
-  for (int round = 0; round < 20; ++round) {
-    uint8_t table[256];
-    for (uint8_t& t : table) t = static_cast<uint8_t>(byte(random));
-    const TByteMap map(table);
-    for (size_t n : {0, 1, 31, 32, 33, 63, 64, 65, 200, 1000}) {
-      std::vector<uint8_t> in(n), out(n, 0);
-      for (uint8_t& b : in) b = static_cast<uint8_t>(byte(random));
-      for (TByteMapKernel k :
-           {TByteMapKernel::bkGeneric, TByteMapKernel::bkAvx2, TByteMapKernel::bkAvx512}) {
-        if (!ByteMapKernelAvailable(k)) continue;
-        MapBytesWith(k, in.data(), out.data(), n, map);
-        for (size_t i = 0; i < n; ++i) ASSERT_EQ(out[i], table[in[i]]) << int(k) << " at " << i;
-      }
-    }
-  }
-}
-
 TEST(Views, RefuseAnEmptyPictureABandTheSlidersCannotSetAndABadSize) {
   TBitmap empty, view;
   TViewOptions o;
