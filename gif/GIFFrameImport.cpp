@@ -15,6 +15,7 @@
 #include "gif/Gifimage.h"
 #include "gif/ReduceColors.h"
 #include "raster/Bitmap.h"
+#include "raster/ByteMap.h"
 #include "raster/Picture.h"
 
 namespace {
@@ -356,15 +357,15 @@ void TGIFSubImage::ImportThroughTable(TDIBReader& reader, std::span<const TRGBQu
     renumber[static_cast<size_t>(v)] =
         static_cast<uint8_t>(entry(RGBColor(q.rgbRed, q.rgbGreen, q.rgbBlue)));
   }
+  uint8_t to[TGIFColorMap::kMaxColors];
+  std::copy(renumber.begin(), renumber.end(), to);
+  const TByteMap map(to);
+  const TByteMapKernel kernel = WidestByteMapKernel();
   RunBands(bands, [&](int, int first, int last) {
     std::vector<uint8_t> indices;
-    // The table in a local: stores into the frame's bytes could otherwise alias it, and the
-    // compiler would read it again for every pixel.
-    const std::array<uint8_t, TGIFColorMap::kMaxColors> to = renumber;
     for (int y = first; y < last; ++y) {
-      const uint8_t* const row = row_indices(y, indices);
       uint8_t* const out = data_.data() + static_cast<size_t>(y) * static_cast<size_t>(width);
-      for (int x = 0; x < width; ++x) out[x] = to[row[x]];
+      MapBytesWith(kernel, row_indices(y, indices), out, static_cast<size_t>(width), map);
     }
   });
   ReportRows();

@@ -9,6 +9,7 @@
 #include "base/Bands.h"
 #include "platform/NearestColor.h"
 #include "raster/Bitmap.h"
+#include "raster/ByteMap.h"
 #include "raster/PixelRows.h"
 
 namespace {
@@ -210,6 +211,8 @@ void TBitmap::Draw(TCanvas& canvas, const TRect& rect) const {
       // Drawn at its own size, a row is the source row from its first drawn pixel on.
       const bool unscaled = rw == sw && rh == sh;
       const int skip = r.Left - rect.Left, left = r.Left, count = r.Width();
+      const TByteMap map(to);
+      const TByteMapKernel kernel = WidestByteMapKernel();
       for (int y = r.Top + first; y < r.Top + last; ++y) {
         const uint8_t* src = rows[source_row(y)];
         uint8_t* row = RowAddress(store, y);
@@ -219,7 +222,7 @@ void TBitmap::Draw(TCanvas& canvas, const TRect& rect) const {
           if (same)
             std::memcpy(out, from, static_cast<size_t>(count));
           else
-            for (int x = 0; x < count; ++x) out[x] = to[from[x]];
+            MapBytesWith(kernel, from, out, static_cast<size_t>(count), map);
           continue;
         }
         for (int x = r.Left; x < r.Right; ++x)
