@@ -329,17 +329,26 @@ void TGIFSubImage::ImportThroughTable(TDIBReader& reader, std::span<const TRGBQu
   };
   using TFirst = std::array<int64_t, TGIFColorMap::kMaxColors>;
   std::vector<TFirst> first_seen(static_cast<size_t>(bands.count));
+  const TByteMapKernel kernel = WidestByteMapKernel();
   RunBands(bands, [&](int band, int first, int last) {
     TFirst& seen = first_seen[static_cast<size_t>(band)];
     seen.fill(INT64_MAX);
     int missing = count;
+    // The values not met yet, flagged: a row is searched for the first of them at once.
+    uint8_t unseen[TGIFColorMap::kMaxColors] = {};
+    std::fill_n(unseen, count, uint8_t{1});
+    TByteMap flags(unseen);
     std::vector<uint8_t> indices;
     for (int y = first; y < last && missing > 0; ++y) {
       const uint8_t* row = row_indices(y, indices);
       const int64_t at = static_cast<int64_t>(y) * width;
-      for (int x = 0; x < width && missing > 0; ++x) {
-        int64_t& where = seen[row[x]];
-        if (where == INT64_MAX) where = at + x, --missing;
+      for (size_t x = 0;; ++x) {
+        x += FirstFlagged(kernel, row + x, static_cast<size_t>(width) - x, flags);
+        if (x >= static_cast<size_t>(width)) break;
+        seen[row[x]] = at + static_cast<int64_t>(x);
+        unseen[row[x]] = 0;
+        flags = TByteMap(unseen);
+        if (--missing == 0) break;
       }
     }
   });
@@ -360,7 +369,6 @@ void TGIFSubImage::ImportThroughTable(TDIBReader& reader, std::span<const TRGBQu
   uint8_t to[TGIFColorMap::kMaxColors];
   std::copy(renumber.begin(), renumber.end(), to);
   const TByteMap map(to);
-  const TByteMapKernel kernel = WidestByteMapKernel();
   RunBands(bands, [&](int, int first, int last) {
     std::vector<uint8_t> indices;
     for (int y = first; y < last; ++y) {

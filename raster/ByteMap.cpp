@@ -50,3 +50,12 @@ TByteMapKernel WidestByteMapKernel() {
          : Avx2Available()     ? TByteMapKernel::bkAvx2
                                : TByteMapKernel::bkGeneric;
 }
+
+size_t FirstFlagged(TByteMapKernel kernel, const uint8_t* in, size_t count, const TByteMap& map) {
+  size_t done = 0;
+  if (kernel == TByteMapKernel::bkAvx2 && Avx2Available()) done = FirstFlaggedAvx2(in, count, map);
+  if (kernel == TByteMapKernel::bkAvx512 && Avx512VbmiAvailable())
+    done = FirstFlaggedAvx512(in, count, map);
+  while (done < count && map.table[in[done]] == 0) ++done;
+  return done;
+}

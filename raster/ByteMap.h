@@ -26,3 +26,7 @@ TByteMapKernel WidestByteMapKernel();
 // out[i] = map.table[in[i]] for count bytes, by `kernel`; in and out may be the same.
 void MapBytesWith(TByteMapKernel kernel, const uint8_t* in, uint8_t* out, size_t count,
                   const TByteMap& map);
+
+// The place of the first of count bytes that the map takes to a value other than zero, or
+// count: with a map of flags, where the first byte of a set of values lies.
+size_t FirstFlagged(TByteMapKernel kernel, const uint8_t* in, size_t count, const TByteMap& map);

@@ -18,6 +18,10 @@ struct TByteMap;
 // MapBytes over whole blocks of 32 bytes (AVX2) or 64 bytes (AVX-512 VBMI).
 size_t MapBytesAvx2(const uint8_t* in, uint8_t* out, size_t count, const TByteMap& map);
 size_t MapBytesAvx512(const uint8_t* in, uint8_t* out, size_t count, const TByteMap& map);
+// FirstFlagged over whole blocks: the place of the first byte mapped to a value other than
+// zero, or the bytes of the whole blocks when none is.
+size_t FirstFlaggedAvx2(const uint8_t* in, size_t count, const TByteMap& map);
+size_t FirstFlaggedAvx512(const uint8_t* in, size_t count, const TByteMap& map);
 
 // 64 bytes looked up in the table t0 .. t3 (its four quarters) with two 128-entry byte
 // permutes (entries 0 .. 127 and 128 .. 255), the top bit choosing between them.
@@ -31,6 +35,12 @@ inline size_t MapBytesAvx2(const uint8_t*, uint8_t*, size_t, const TByteMap&) {
   return 0;
 }
 inline size_t MapBytesAvx512(const uint8_t*, uint8_t*, size_t, const TByteMap&) {
+  return 0;
+}
+inline size_t FirstFlaggedAvx2(const uint8_t*, size_t, const TByteMap&) {
+  return 0;
+}
+inline size_t FirstFlaggedAvx512(const uint8_t*, size_t, const TByteMap&) {
   return 0;
 }
 #endif
