@@ -1,7 +1,5 @@
 #include "reveal/ViewRows.h"
 
-#include <cstring>
-
 #include "compose/ResampleTables.h"
 #include "platform/Processor.h"
 #include "reveal/ViewRowsVector.h"
