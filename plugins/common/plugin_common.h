@@ -11,6 +11,8 @@
 
 #if defined(__linux__)
 #include <sys/mman.h>
+
+#include "plugins/common/plugin_huge_pages.h"
 #endif
 
 /* The largest pixel block a plug-in makes: the host's limit for one picture (1 GiB). A
@@ -69,14 +71,15 @@ static inline void PluginPut32(uint8_t* p, uint32_t v) {
 
 /* Asks for huge pages over the whole 2 MiB blocks inside a large pixel block: the decoder
  * then writes a 36 MB picture with some twenty page faults instead of nine thousand. The
- * block is a fresh mapping the allocator has not touched, so nothing moves; where the
- * system has no huge pages free, its pages stay as they are. Only a hint. */
+ * block is a fresh mapping the allocator has not touched, so nothing moves. Only where the
+ * kernel has them free, with as many to spare as the host wants beside them; otherwise
+ * the block keeps its pages as they are. Only a hint. */
 static inline void PluginHugePages(uint8_t* data, uint64_t size) {
 #if defined(__linux__) && defined(MADV_HUGEPAGE)
   const uintptr_t huge = (uintptr_t)1 << 21;
   const uintptr_t start = ((uintptr_t)data + huge - 1) & ~(huge - 1);
   const uintptr_t end = ((uintptr_t)data + (uintptr_t)size) & ~(huge - 1);
-  if (size >= ((uint64_t)4 << 20) && end > start)
+  if (size >= ((uint64_t)4 << 20) && end > start && PluginHugePagesFree((end - start) / huge + 64))
     (void)madvise((void*)start, end - start, MADV_HUGEPAGE);
 #else
   (void)data;

@@ -5,6 +5,10 @@
 #include <string>
 
 #ifndef _WIN32
+#include "plugins/common/plugin_huge_pages.h"
+#endif
+
+#ifndef _WIN32
 // The free 2 MiB blocks are read from the kernel's table of free blocks per order (4 KiB
 // << order): orders 9 and up count 1 << (order - 9) each, over every zone and node but the
 // DMA zone; lines of another kind are passed over.
@@ -23,5 +27,14 @@ TEST(Memory, FreeHugeBlocksAreCountedFromTheKernelsFreeLists) {
   EXPECT_EQ(FreeHugeBlocks(""), 0u);
   // Fewer orders than usual (a kernel built with smaller blocks): none of 2 MiB.
   EXPECT_EQ(FreeHugeBlocks("Node 0, zone Normal 5 6 7\n"), 0u);
+  // The plug-ins ask the same table the same question, in C of their own.
+  for (const std::string& text :
+       {table, std::string(""), std::string("Node 0, zone Normal 5 6 7\n"),
+        std::string("Node 0, zone   Normal  1 2 3 4 5 6 7 8 9 10 11"),
+        std::string("Node 0, zone    DMA32  0 0 0 0 0 0 0 0 0 7 1\nNode 0, zone DMA 9 9 9 9 9 9 "
+                    "9 9 9 9 9\n\n")})
+    EXPECT_EQ(PluginFreeHugeBlocks(text.c_str()), FreeHugeBlocks(text)) << text;
+  EXPECT_EQ(PluginFreeHugeBlocks("Node 0, zone   Normal  1 2 3 4 5 6 7 8 9 10 11"),
+            uint64_t{10 + 2 * 11});
 }
 #endif
