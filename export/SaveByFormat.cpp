@@ -133,18 +133,15 @@ void SaveByFormat(const TBitmap& bitmap, const std::string& file_name,
 }
 
 void SaveByFormat(TBitmap&& bitmap, const std::string& file_name, const TSaveOptions& options) {
-  if (WritesPaletteForm(options)) {
-    TBitmap reduced;
-    SavedPixels(bitmap, options, reduced);
-    bitmap.Assign(nullptr);
-    OutputFormatOf(options.format).write(reduced, file_name, options);
-  } else if (options.format == TSaveFormat::sfGIF) {
-    // The GIF save makes three stores of the picture's size after its halftone copy.
-    SaveAsGifTo(std::move(bitmap), file_name, options);
-  } else {
-    OutputFormatOf(options.format).write(bitmap, file_name, options);
-  }
+  // The pixels written (the picture's own, or its palette form) are all that is kept.
+  TBitmap pixels;
+  SavedPixels(bitmap, options, pixels);
   bitmap.Assign(nullptr);
+  // The GIF save makes three stores of the picture's size after its halftone copy.
+  if (options.format == TSaveFormat::sfGIF)
+    SaveAsGifTo(std::move(pixels), file_name, options);
+  else
+    OutputFormatOf(options.format).write(pixels, file_name, options);
 }
 
 std::unique_ptr<TMemoryStream> SavedPng(const TBitmap& bitmap, const TSaveOptions& options) {
