@@ -22,6 +22,11 @@ void MapBytesGeneric(const uint8_t* in, uint8_t* out, size_t count, const uint8_
   for (size_t i = 0; i < count; ++i) out[i] = table[in[i]];
 }
 
+// The kernel to run: the one asked for where the processor has it, else the generic loop.
+TByteMapKernel Runnable(TByteMapKernel kernel) {
+  return ByteMapKernelAvailable(kernel) ? kernel : TByteMapKernel::bkGeneric;
+}
+
 }  // namespace
 
 bool ByteMapKernelAvailable(TByteMapKernel kernel) {
@@ -38,10 +43,10 @@ bool ByteMapKernelAvailable(TByteMapKernel kernel) {
 
 void MapBytesWith(TByteMapKernel kernel, const uint8_t* in, uint8_t* out, size_t count,
                   const TByteMap& map) {
-  size_t done = 0;
-  if (kernel == TByteMapKernel::bkAvx2 && Avx2Available()) done = MapBytesAvx2(in, out, count, map);
-  if (kernel == TByteMapKernel::bkAvx512 && Avx512VbmiAvailable())
-    done = MapBytesAvx512(in, out, count, map);
+  const TByteMapKernel runs = Runnable(kernel);
+  const size_t done = runs == TByteMapKernel::bkAvx2     ? MapBytesAvx2(in, out, count, map)
+                      : runs == TByteMapKernel::bkAvx512 ? MapBytesAvx512(in, out, count, map)
+                                                         : 0;
   MapBytesGeneric(in + done, out + done, count - done, map.table);
 }
 
@@ -52,10 +57,10 @@ TByteMapKernel WidestByteMapKernel() {
 }
 
 size_t FirstFlagged(TByteMapKernel kernel, const uint8_t* in, size_t count, const TByteMap& map) {
-  size_t done = 0;
-  if (kernel == TByteMapKernel::bkAvx2 && Avx2Available()) done = FirstFlaggedAvx2(in, count, map);
-  if (kernel == TByteMapKernel::bkAvx512 && Avx512VbmiAvailable())
-    done = FirstFlaggedAvx512(in, count, map);
+  const TByteMapKernel runs = Runnable(kernel);
+  size_t done = runs == TByteMapKernel::bkAvx2     ? FirstFlaggedAvx2(in, count, map)
+                : runs == TByteMapKernel::bkAvx512 ? FirstFlaggedAvx512(in, count, map)
+                                                   : 0;
   while (done < count && map.table[in[done]] == 0) ++done;
   return done;
 }
