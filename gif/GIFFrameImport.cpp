@@ -359,16 +359,13 @@ void TGIFSubImage::ImportThroughTable(TDIBReader& reader, std::span<const TRGBQu
     if (where != INT64_MAX) order.emplace_back(where, v);
   }
   std::sort(order.begin(), order.end());
-  std::array<uint8_t, TGIFColorMap::kMaxColors> renumber{};
+  uint8_t renumber[TGIFColorMap::kMaxColors] = {};
   TTableEntries entry(color_map_);
   for (const auto& [where, v] : order) {
     const TRGBQuad& q = table[static_cast<size_t>(v)];
-    renumber[static_cast<size_t>(v)] =
-        static_cast<uint8_t>(entry(RGBColor(q.rgbRed, q.rgbGreen, q.rgbBlue)));
+    renumber[v] = static_cast<uint8_t>(entry(RGBColor(q.rgbRed, q.rgbGreen, q.rgbBlue)));
   }
-  uint8_t to[TGIFColorMap::kMaxColors];
-  std::copy(renumber.begin(), renumber.end(), to);
-  const TByteMap map(to);
+  const TByteMap map(renumber);
   RunBands(bands, [&](int, int first, int last) {
     std::vector<uint8_t> indices;
     for (int y = first; y < last; ++y) {
