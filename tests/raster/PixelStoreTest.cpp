@@ -273,25 +273,35 @@ TEST(BlockCache, TheRestOfABlockSplitForASmallerStoreServesTheNextOfThatSize) {
 
 #if !defined(_WIN32) && !defined(__EMSCRIPTEN__)
 // This platform's blocks are mappings that can be cut.
+
+namespace {
+
+// A pixel block of `bytes`, every byte set to `value` (so that all its pages are there), or
+// nullptr.
+uint8_t* Written(size_t bytes, uint8_t value) {
+  auto* block = static_cast<uint8_t*>(AllocatePixelMemory(bytes));
+  if (block != nullptr) std::memset(block, value, bytes);
+  return block;
+}
+
+}  // namespace
+
 TEST(BlockCache, APixelBlockCutForASmallerStoreIsWholeAndTheNextLargeOneIsNew) {
   // The platform's own blocks: a freed large block serves a smaller store; its pages up to
   // that size are all there (written and read back), and the part given back is not
   // offered again.
   constexpr size_t kLarge = size_t{40} << 20, kSmall = size_t{9} << 20;
-  auto* large = static_cast<uint8_t*>(AllocatePixelMemory(kLarge));
+  uint8_t* const large = Written(kLarge, 1);
   ASSERT_NE(large, nullptr);
-  std::memset(large, 1, kLarge);
   ReleasePixelMemory(large);
-  auto* small = static_cast<uint8_t*>(AllocatePixelMemory(kSmall));
+  uint8_t* const small = Written(kSmall, 2);
   ASSERT_EQ(small, large);
-  std::memset(small, 2, kSmall);
   EXPECT_EQ(small[0], 2);
   EXPECT_EQ(small[kSmall - 1], 2);
   ReleasePixelMemory(small);
   // The cut block no longer holds 40 MB: a store of that size is mapped anew.
-  auto* again = static_cast<uint8_t*>(AllocatePixelMemory(kLarge));
+  uint8_t* const again = Written(kLarge, 3);
   ASSERT_NE(again, nullptr);
-  std::memset(again, 3, kLarge);
   EXPECT_EQ(again[kLarge - 1], 3);
   ReleasePixelMemory(again);
 }
@@ -301,37 +311,32 @@ TEST(BlockCache, AFreedPixelBlockServesSeveralSmallerStoresAndOneALittleLarger) 
   // with the 2 MiB it was mapped with beyond its size; and the 36 MB result freed, then two
   // stores of 12 MB in a row, both inside the freed block, every byte of each its own.
   constexpr size_t kResult = 36000054, kStore = 12000000, kHidden = 9000054;
-  auto* hidden = static_cast<uint8_t*>(AllocatePixelMemory(kHidden));
+  uint8_t* const hidden = Written(kHidden, 5);
   ASSERT_NE(hidden, nullptr);
-  std::memset(hidden, 5, kHidden);
   ReleasePixelMemory(hidden);
-  auto* larger = static_cast<uint8_t*>(AllocatePixelMemory(kStore));
+  uint8_t* const larger = Written(kStore, 6);
+  ASSERT_NE(larger, nullptr);
   EXPECT_EQ(larger, hidden);
-  std::memset(larger, 6, kStore);
   EXPECT_EQ(larger[kStore - 1], 6);
   ReleasePixelMemory(larger);
 
-  auto* result = static_cast<uint8_t*>(AllocatePixelMemory(kResult));
+  uint8_t* const result = Written(kResult, 1);
   ASSERT_NE(result, nullptr);
-  std::memset(result, 1, kResult);
   ReleasePixelMemory(result);
-  auto* first = static_cast<uint8_t*>(AllocatePixelMemory(kStore));
-  auto* second = static_cast<uint8_t*>(AllocatePixelMemory(kStore));
+  uint8_t* const first = Written(kStore, 2);
+  uint8_t* const second = Written(kStore, 3);
   ASSERT_NE(first, nullptr);
   ASSERT_NE(second, nullptr);
   EXPECT_EQ(first, result);
   EXPECT_GE(second, first + kStore);
   EXPECT_LE(second + kStore, result + kResult + (size_t{2} << 20));
-  std::memset(first, 2, kStore);
-  std::memset(second, 3, kStore);
   EXPECT_EQ(first[kStore - 1], 2);
   EXPECT_EQ(second[0], 3);
   // Freed in either order, each goes back whole: a store of its size is served again.
   ReleasePixelMemory(second);
   ReleasePixelMemory(first);
-  auto* again = static_cast<uint8_t*>(AllocatePixelMemory(kStore));
+  uint8_t* const again = Written(kStore, 4);
   EXPECT_TRUE(again == first || again == second);
-  std::memset(again, 4, kStore);
   ReleasePixelMemory(again);
 }
 #endif
